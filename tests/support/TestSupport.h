@@ -1,0 +1,41 @@
+#pragma once
+// Shared helpers of the tests: a temporary folder that removes itself and a
+// scoped environment variable, so tests can point HOME, XDG_* and TMPDIR at
+// folders of their own.
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+namespace testsupport {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& Path() const { return m_Path; }
+    std::string Str() const { return m_Path.string(); }
+
+private:
+    std::filesystem::path m_Path;
+};
+
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_Name;
+    std::optional<std::string> m_Old;
+};
+
+// Whole file as bytes; writes bytes to a file (replacing it).
+std::string ReadFileBytes(const std::filesystem::path& path);
+void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
+
+} // namespace testsupport
