@@ -2,16 +2,19 @@
 # Installs what is missing, builds the system and runs every test:
 #   1. the normal build (core, tests, benchmarks) and all its tests;
 #   2. the core's tests under AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the threaded tests (label "threads") under ThreadSanitizer.
+#   3. the threaded tests (label "threads") under ThreadSanitizer;
+#   4. each fuzz target for a short, bounded time (clang, libFuzzer).
 # Exits non-zero on the first failure.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   liblcms2-dev libjpeg62-turbo-dev libtiff-dev
 )
+JOBS=${JOBS:-$(nproc)}
+FUZZ_SECONDS=${FUZZ_SECONDS:-15}
 
 install_missing_packages() {
   local missing=()
@@ -26,26 +29,62 @@ install_missing_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-JOBS=${JOBS:-$(nproc)}
-
-build_and_test() {
+configure() { # dir, cmake args...
   local dir=$1; shift
-  local ctest_args=()
-  while [ $# -gt 0 ] && [ "$1" != "--" ]; do ctest_args+=("$1"); shift; done
-  [ "${1:-}" = "--" ] && shift
   echo "== configure $dir"
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+}
+
+build() { # dir, targets...
+  local dir=$1; shift
   echo "== build $dir"
-  cmake --build "$dir" -j "$JOBS"
+  local targets=()
+  for t in "$@"; do targets+=(--target "$t"); done
+  cmake --build "$dir" -j "$JOBS" "${targets[@]}"
+}
+
+run_tests() { # dir, ctest args...
+  local dir=$1; shift
   echo "== test $dir"
-  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "${ctest_args[@]}")
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
+}
+
+run_fuzzers() {
+  local dir=build/fuzz
+  local fuzzers=()
+  for src in fuzz/*Fuzz.cpp; do
+    [ -e "$src" ] && fuzzers+=("$(basename "$src" .cpp)")
+  done
+  [ ${#fuzzers[@]} -eq 0 ] && return 0
+  configure "$dir" -DLUMITRA_FUZZ=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+  build "$dir" "${fuzzers[@]}" FuzzSeeds
+  rm -rf "$dir/corpus" && "$dir/fuzz/FuzzSeeds" "$dir/corpus"
+  for f in "${fuzzers[@]}"; do
+    echo "== fuzz $f for ${FUZZ_SECONDS}s"
+    mkdir -p "$dir/corpus/$f"
+    "$dir/fuzz/$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+      -print_final_stats=1 "$dir/corpus/$f" 2>"$dir/$f.log" || { tail -n 60 "$dir/$f.log"; exit 1; }
+    grep -E '^stat::number_of_executed_units' "$dir/$f.log" || true
+  done
 }
 
 install_missing_packages
 
-build_and_test build/release --timeout 600 --
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  build_and_test build/asan --timeout 900 -- -DLUMITRA_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
-  build_and_test build/tsan -L threads --timeout 900 -- -DLUMITRA_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
+configure build/release
+build build/release
+run_tests build/release --timeout 600
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+configure build/asan -DLUMITRA_SANITIZE=address -DCMAKE_BUILD_TYPE=Debug
+build build/asan
+run_tests build/asan --timeout 900
+
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+configure build/tsan -DLUMITRA_SANITIZE=thread -DCMAKE_BUILD_TYPE=RelWithDebInfo
+build build/tsan thread_tests
+run_tests build/tsan -L threads --timeout 900
+
+run_fuzzers
 echo "== all tests passed"

@@ -1,0 +1,73 @@
+#include "foundation/FMemoryAllocator.h"
+
+#include <cstdint>
+#include <mutex>
+#include <new>
+
+#include "foundation/FAssert.h"
+
+namespace {
+
+// Guards the allocator's creation and the holder count: images and cache
+// blocks come and go on every thread.
+std::mutex& AllocatorLock()
+{
+    static std::mutex lock;
+    return lock;
+}
+
+FMemoryAllocator* staMemoryAllocator = nullptr;
+uint32_t staulMemoryAllocatorRefCount = 0;
+
+} // namespace
+
+void* FMemoryAllocator::Alloc(size_t byteCount)
+{
+    // No object can be this large; refusing here keeps absurd sizes (a negative
+    // count turned unsigned) away from the heap.
+    if (byteCount > static_cast<size_t>(PTRDIFF_MAX))
+        throw std::bad_alloc();
+    return ::operator new(byteCount);
+}
+
+void FMemoryAllocator::Free(void* block)
+{
+    ::operator delete(block);
+}
+
+FIMemoryAllocator* AcquireMemoryAllocator(FOutOfMemoryCallback /*onOutOfMemory*/)
+{
+    std::lock_guard<std::mutex> guard(AllocatorLock());
+    if (!staMemoryAllocator) {
+        staMemoryAllocator = new (std::nothrow) FMemoryAllocator;
+        if (!staMemoryAllocator)
+            return nullptr;
+    }
+    ++staulMemoryAllocatorRefCount;
+    return staMemoryAllocator;
+}
+
+void ReleaseMemoryAllocator(FIMemoryAllocator*& holder)
+{
+    std::unique_lock<std::mutex> guard(AllocatorLock());
+    if (staulMemoryAllocatorRefCount == 0) {
+        guard.unlock();
+        AssertionFailed("FMemoryAllocator", 62, "staulMemoryAllocatorRefCount", 0, 0);
+        return;
+    }
+    if (holder != staMemoryAllocator) {
+        DebugPrintf("ReleaseMemoryAllocator: %p is not a holder of the allocator\n", static_cast<void*>(holder));
+        return;
+    }
+    holder = nullptr;
+    if (--staulMemoryAllocatorRefCount == 0) {
+        delete staMemoryAllocator;
+        staMemoryAllocator = nullptr;
+    }
+}
+
+uint32_t GetMemoryAllocatorRefCount()
+{
+    std::lock_guard<std::mutex> guard(AllocatorLock());
+    return staulMemoryAllocatorRefCount;
+}
