@@ -9,7 +9,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 PACKAGES=(
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
   liblcms2-dev libjpeg62-turbo-dev libtiff-dev
 )

@@ -221,28 +221,22 @@ TEST(FString, AnsiConversionKeepsNonAsciiText)
 
 } // namespace
 
-#include <clocale>
-#include <locale.h>
+#include "support/CommaLocale.h"
 
 namespace {
 
 // Stored numbers use '.' even when the thread runs under a locale with a decimal comma.
 TEST(FString, NumbersAreFormattedInTheCLocale)
 {
-    locale_t comma = static_cast<locale_t>(0);
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "nl_NL.UTF-8"}) {
-        comma = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
-        if (comma != static_cast<locale_t>(0))
-            break;
-    }
-    if (comma == static_cast<locale_t>(0))
-        GTEST_SKIP() << "no locale with a decimal comma is installed";
-    const locale_t previous = uselocale(comma);
     FString wide;
-    wide.Format("%.4f", 0.5);
-    const FNarrowString narrow("%g", 2.5);
-    uselocale(previous);
-    freelocale(comma);
+    FNarrowString narrow;
+    {
+        testsupport::ScopedCommaLocale comma;
+        if (!comma.Active())
+            GTEST_SKIP() << "no locale with a decimal comma could be made";
+        wide.Format("%.4f", 0.5);
+        narrow = FNarrowString("%g", 2.5);
+    }
     EXPECT_TRUE(wide == "0.5000");
     EXPECT_STREQ(narrow.GetText(), "2.5");
 }
