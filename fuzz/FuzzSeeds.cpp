@@ -1,5 +1,7 @@
 // Writes the seed corpus of every fuzz target: one folder per target under the
 // folder given on the command line, filled with files our own builders make.
+#include "support/PdxbBuilder.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -8,10 +10,61 @@
 
 namespace {
 
-void WriteSeed(const std::filesystem::path& folder, const std::string& name, const std::string& bytes)
+using namespace testsupport;
+
+void WriteSeed(const std::filesystem::path& folder, const std::string& name, const PdxbBytes& bytes)
 {
     std::filesystem::create_directories(folder);
-    std::ofstream(folder / name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(folder / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+PdxbPropertySpec Properties(uint32_t version)
+{
+    PdxbPropertySpec spec;
+    spec.version = version;
+    spec.pairs = {{u"CAMMODEL", u"KT6M"}, {u"ISO", u"100"}, {u"ISO", u"200"}};
+    return spec;
+}
+
+PdxbImageSpec Image(uint32_t version)
+{
+    PdxbImageSpec spec;
+    spec.version = version;
+    spec.pixelFormat = 3;
+    spec.columns = 4;
+    spec.rows = 2;
+    spec.rowSize = 4 * 6;
+    spec.data.assign(spec.rowSize * spec.rows, 0x5A);
+    return spec;
+}
+
+PdxbCamfileSpec Camfile(uint32_t version)
+{
+    PdxbCamfileSpec spec;
+    spec.version = version;
+    spec.data = {'C', 'M', 'b', 'P', 0, 0, 0, 0};
+    spec.dataLength = static_cast<uint32_t>(spec.data.size());
+    return spec;
+}
+
+void WritePdxbSeeds(const std::filesystem::path& folder)
+{
+    for (const uint32_t version : {PdxbVersion(2, 2), PdxbVersion(2, 3), PdxbVersion(3, 0), kPdxbVersion1_0}) {
+        PdxbHeaderSpec header;
+        header.version = version;
+        header.columns = 4;
+        header.rows = 2;
+        const uint32_t sectionVersion = version == kPdxbVersion1_0 ? version : PdxbVersion(version >> 16, 0);
+        PdxbBuilder builder(header, {sectionVersion});
+        builder.AddProperties(Properties(sectionVersion));
+        builder.AddImage(Image(sectionVersion));
+        builder.AddImage(Image(sectionVersion), kPdxbIma2);
+        builder.AddCamfile(Camfile(sectionVersion));
+        const int nested = builder.AddDirectory({sectionVersion});
+        builder.AddProperties(Properties(sectionVersion), nested);
+        WriteSeed(folder, "version-" + std::to_string(version), builder.Build().bytes);
+    }
 }
 
 } // namespace
@@ -23,7 +76,6 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::filesystem::path root = argv[1];
-    std::filesystem::create_directories(root);
-    (void)WriteSeed;
+    WritePdxbSeeds(root / "PdxbReaderFuzz");
     return 0;
 }
