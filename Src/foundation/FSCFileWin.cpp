@@ -46,7 +46,7 @@ uint32_t ToFileInfoTime(int64_t seconds)
 } // namespace
 
 FSCFileWin::FSCFileWin(const FString& scheme, const FString& nativePath, int flags)
-    : m_sScheme(scheme), m_sNativePath(nativePath), m_iFlags(flags)
+    : m_sScheme(scheme), m_sNativePath(nativePath)
 {
     std::string path;
     if (!PathToNative(nativePath, path) || path.empty())

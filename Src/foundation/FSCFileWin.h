@@ -55,7 +55,6 @@ private:
     FString m_sNativePath;
     int m_hFile = -1;
     int m_iTextEncoding = TEXT_8BIT;
-    int m_iFlags = 0;
     int64_t m_iPosition = 0;
     // Read-ahead for line reading: bytes of the file from m_iReadAheadStart.
     std::vector<uint8_t> m_ReadAhead;
