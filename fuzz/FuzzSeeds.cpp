@@ -1,5 +1,7 @@
 // Writes the seed corpus of every fuzz target: one folder per target under the
 // folder given on the command line, filled with files our own builders make.
+#include "fileio/Exif.h"
+#include "foundation/FPropTree.h"
 #include "support/PdxbBuilder.h"
 
 #include <cstdio>
@@ -67,6 +69,24 @@ void WritePdxbSeeds(const std::filesystem::path& folder)
     }
 }
 
+// The EXIF target takes a mode byte (0: little-endian JPEG APP1 layout) before the block.
+void WriteExifSeeds(const std::filesystem::path& folder)
+{
+    FPropTree tree(nullptr, "props");
+    for (const auto& [key, value] : {std::pair{"CAMMANUF", "TALVO"}, {"CAMMODEL", "TALVO KT6M"},
+                                     {"rpSoftware", "Lumitra 4"}, {"SH_DESC", "1/30"}, {"AP_DESC", "5.6"},
+                                     {"ISO", "200"}, {"TIME", "1300000000"}})
+        tree.AddPair(key, value);
+    const std::vector<uint8_t> thumbnail = {0xFF, 0xD8, 1, 2, 3, 4, 5, 0xFF, 0xD9};
+    for (const bool withThumbnail : {false, true}) {
+        PdxbBytes seed = {0};
+        const std::vector<uint8_t> block =
+            BuildExifApp1Block(tree, 1200, 800, withThumbnail ? thumbnail : std::vector<uint8_t>{}, true);
+        seed.insert(seed.end(), block.begin(), block.end());
+        WriteSeed(folder, withThumbnail ? "app1-thumbnail" : "app1", seed);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -77,5 +97,6 @@ int main(int argc, char** argv)
     }
     const std::filesystem::path root = argv[1];
     WritePdxbSeeds(root / "PdxbReaderFuzz");
+    WriteExifSeeds(root / "ExifFuzz");
     return 0;
 }
