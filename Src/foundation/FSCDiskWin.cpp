@@ -435,7 +435,19 @@ void GetProgramPath(FString& out)
 {
     char buffer[PATH_MAX];
     const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer);
-    out = length > 0 ? PathFromNative(std::string_view(buffer, static_cast<size_t>(length))) : FString();
+    // A link that fills the buffer may have been cut: no path rather than a wrong one.
+    const bool whole = length > 0 && static_cast<size_t>(length) < sizeof buffer;
+    out = whole ? PathFromNative(std::string_view(buffer, static_cast<size_t>(length))) : FString();
+}
+
+FString ProgramDataFolder(const FString& programPath)
+{
+    const FString folder = PathParent(programPath);
+    if (folder.GetLength() == 0)
+        return folder;
+    const FString resources = PathJoin(folder, FString(u"resources"));
+    bool isFolder = false;
+    return PathExists(resources, &isFolder) && isFolder ? resources : folder;
 }
 
 FString GetPrivateTempFolder()
@@ -590,7 +602,7 @@ bool FSCDiskWin::GetSpecialFolderURL(int kind, FString& url)
     case FOLDER_PROGRAM: {
         FString program;
         GetProgramPath(program);
-        folder = PathParent(program);
+        folder = ProgramDataFolder(program);
         std::printf("WinMain:Exe Path: %s\n", folder.GetAscii());
         break;
     }

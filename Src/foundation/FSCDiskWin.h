@@ -74,6 +74,11 @@ bool GetShellFolderPath(int csidl, FString& out);
 // The native path of the running program.
 void GetProgramPath(FString& out);
 
+// The program's data folder (text and font tables, profiles, manual): the
+// folder "resources" beside the program file when there is one, else the
+// program file's own folder.
+FString ProgramDataFolder(const FString& programPath);
+
 // The process's private temporary folder (mode 0700, under $TMPDIR or /tmp),
 // made on first use and again when it has vanished; removed by
 // ReleaseStorageClasses and at exit. Empty when it cannot be made.

@@ -8,6 +8,7 @@
 
 #include "foundation/FException.h"
 #include "foundation/FIStorageClass.h"
+#include "foundation/FMountTable.h"
 #include "foundation/FPath.h"
 #include "foundation/FSCDiskWin.h"
 #include "support/TestSupport.h"
@@ -228,6 +229,24 @@ TEST_F(SpecialFolderTest, FoldersFollowTheXdgDirectories)
     EXPECT_EQ(N(pictures), "");
 }
 
+TEST_F(SpecialFolderTest, ProgramFolderPrefersResourcesBesideTheProgram)
+{
+    const fs::path bin = m_Home.Path() / "bin";
+    fs::create_directories(bin);
+    const FString program = U((bin / "Lumitra4").string());
+    EXPECT_EQ(N(ProgramDataFolder(program)), bin.string());
+    WriteFileBytes(bin / "resources", "a file is no data folder");
+    EXPECT_EQ(N(ProgramDataFolder(program)), bin.string());
+    fs::remove(bin / "resources");
+    fs::create_directory(bin / "resources");
+    EXPECT_EQ(N(ProgramDataFolder(program)), (bin / "resources").string());
+
+    FString self;
+    GetProgramPath(self);
+    EXPECT_EQ(N(GetSpecialFolderURL(FIStorageClass::FOLDER_PROGRAM)),
+              N(URLOf(fs::canonical(N(ProgramDataFolder(self))))) + "/");
+}
+
 TEST_F(SpecialFolderTest, TemporaryFolderIsPrivateAndRemovedAtRelease)
 {
     const FString url = GetSpecialFolderURL(FIStorageClass::FOLDER_TEMP);
@@ -296,6 +315,34 @@ TEST_F(SpecialFolderTest, MoveToTrashKeepsAnInfoFileAndUniqueNames)
         EXPECT_STREQ(e.GetMessage(), "FSCDiskWin::MoveToTrash: '/no/such/file.kvr'");
     }
     EXPECT_THROW(m_Disk.MoveToTrash(FString(u"Q/x")), FExceptionFileIO);
+}
+
+// An item on another file system goes to that file system's own trash, which
+// records the path relative to its top folder.
+TEST_F(SpecialFolderTest, MoveToTrashOnAnotherFileSystemUsesItsTopFolder)
+{
+    std::string pattern = "/dev/shm/lumitra-test-XXXXXX";
+    struct stat home {};
+    struct stat shm {};
+    if (stat(m_Home.Str().c_str(), &home) != 0 || stat("/dev/shm", &shm) != 0 || home.st_dev == shm.st_dev ||
+        mkdtemp(pattern.data()) == nullptr)
+        GTEST_SKIP() << "no second file system to trash on";
+    const fs::path top = pattern;
+    WriteFileBytes(m_Home.Path() / "mounts", "/dev/vda / ext4 rw 0 0\ntmpfs " + top.string() + " tmpfs rw 0 0\n");
+    SetMountTableFile((m_Home.Path() / "mounts").string());
+    fs::create_directories(top / "dir");
+    WriteFileBytes(top / "dir" / "a b.kvr", "far");
+
+    FString path;
+    m_Disk.FromNativePath(U((top / "dir" / "a b.kvr").string()), path);
+    EXPECT_NO_THROW(m_Disk.MoveToTrash(path));
+    SetMountTableFile("");
+    const fs::path trash = top / (".Trash-" + std::to_string(geteuid()));
+    EXPECT_EQ(ReadFileBytes(trash / "files" / "a b.kvr"), "far");
+    EXPECT_EQ(ReadFileBytes(trash / "info" / "a b.kvr.trashinfo").rfind("[Trash Info]\nPath=dir/a%20b.kvr\n", 0), 0u);
+    EXPECT_EQ(fs::status(trash).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_FALSE(fs::exists(m_Home.Path() / "data" / "Trash" / "files" / "a b.kvr"));
+    fs::remove_all(top);
 }
 
 class LaunchTest : public DiskTest {
