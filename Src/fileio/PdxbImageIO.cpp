@@ -1,5 +1,6 @@
 #include "fileio/PdxbImageIO.h"
 
+#include "foundation/FAssert.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
 #include "foundation/FPixmap.h"
@@ -8,7 +9,6 @@
 #include "foundation/FString.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <limits>
@@ -462,6 +462,7 @@ PdxbCamfileHeader FPdxbImageReaderImpl::ReadCamfileHeader(const PdxbSectionRecor
         ThrowReader("Cam file section header size out of range.");
     h.m_iDataOffset = record.m_iOffset + h.m_iHeaderSize;
     h.m_iDataSize = record.m_iLength - h.m_iHeaderSize;
+    h.m_iStoredSize = h.m_iDataSize;
     if (major3 || h.m_iCamfileType != PDXB_CAMFILE_CAMB_HUFFMAN_M4)
         return h;
 
@@ -517,14 +518,24 @@ void FPdxbImageReaderImpl::ReadPropertySection(const PdxbSectionRecord& record, 
     FByteReader entries = FByteReader(body.data(), static_cast<size_t>(entriesSize), ThrowOverrun);
     const uint8_t* area = body.data() + entriesSize;
 
+    // Where the text starting at each unit ends, found in one pass from the
+    // back: a scan per entry would take count x characters steps on a list
+    // whose entries all point at one long unterminated text.
+    std::vector<uint32_t> terminatorAfter;
+    if (!oldLayout) {
+        terminatorAfter.resize(static_cast<size_t>(characters));
+        uint32_t next = static_cast<uint32_t>(characters); // none
+        for (uint64_t i = characters; i-- > 0;) {
+            if ((area[2 * i] | area[2 * i + 1]) == 0)
+                next = static_cast<uint32_t>(i);
+            terminatorAfter[static_cast<size_t>(i)] = next;
+        }
+    }
     // A zero-terminated text that must end inside the area.
     auto terminated = [&](uint64_t start) {
-        uint64_t end = start;
-        while (end < characters && (area[2 * end] | area[2 * end + 1]) != 0)
-            ++end;
-        if (start >= characters || end == characters)
+        if (start >= characters || terminatorAfter[static_cast<size_t>(start)] == characters)
             ThrowReader("Property text lies outside its character area.");
-        return Units(area + 2 * start, end - start);
+        return Units(area + 2 * start, terminatorAfter[static_cast<size_t>(start)] - start);
     };
 
     for (uint32_t i = 0; i < count; ++i) {
@@ -561,6 +572,7 @@ void FPdxbImageReaderImpl::ReadEnciphCamfileHeader(PdxbCamfileHeader& header)
         throw FExceptionPdxbIncompatible("Encrypted CAMb file section version");
     header.m_iDataOffset += kScrambledHeaderSize;
     header.m_iDataSize -= kScrambledHeaderSize;
+    header.m_iStoredSize -= kScrambledHeaderSize;
 }
 
 int32_t FPdxbImageReaderImpl::PixelTypeForFormat(uint32_t format)
@@ -684,11 +696,10 @@ FPdxbImageReader::~FPdxbImageReader() = default;
 int FPdxbImageReader::GetProperties(FPropTree* node)
 {
     m_pImpl->ReadDirectory();
-    const std::vector<PdxbSectionRecord> sections = m_pImpl->m_Sections;
-    for (const PdxbSectionRecord& record : sections)
+    for (const PdxbSectionRecord& record : m_pImpl->m_Sections)
         if (record.m_iEntryType == PDXB_ENTRY_PROP)
             m_pImpl->ReadPropertySection(record, node);
-    return static_cast<int>(sections.size());
+    return static_cast<int>(m_pImpl->m_Sections.size());
 }
 
 int FPdxbImageReader::GetCamfileCount() { return m_pImpl->CountSections(PDXB_ENTRY_CAMF); }
@@ -723,7 +734,9 @@ uint32_t FPdxbImageReader::ReadCamfile(int index, uint8_t* buffer, uint32_t leng
     if (!buffer)
         length = 0;
     if (header.m_iCamfileType == PDXB_CAMFILE_CAMB_HUFFMAN_M4) {
-        m_pImpl->ReadCamfileHuffmanM4(header, buffer, length, progress, cancel);
+        // A cancelled decode leaves the buffer partly filled: it must not pass for camera data.
+        if (!m_pImpl->ReadCamfileHuffmanM4(header, buffer, length, progress, cancel))
+            return 0;
         return static_cast<uint32_t>(std::min<uint64_t>(length, header.m_iDataSize));
     }
     if (header.m_iCamfileType == PDXB_CAMFILE_CAMB_ENCRYPTED) {
@@ -996,11 +1009,11 @@ bool FPdxbImageWriter::SetWhiteBalance(const char* name)
         return false;
     const size_t length = std::strlen(name);
     if (length >= PDXB_NAME_SIZE) {
-        std::printf("In SetWhiteBalance FAILURE: strlen(sWhiteBalance) = %d\n", static_cast<int>(length));
+        DebugPrintf("In SetWhiteBalance FAILURE: strlen(sWhiteBalance) = %d\n", static_cast<int>(length));
         return false;
     }
     if (m_pImpl->m_Header.m_iVersion <= PDXB_VERSION_2_0) {
-        std::printf("In SetWhiteBalance FAILURE: m_iFileVersion = %d\n",
+        DebugPrintf("In SetWhiteBalance FAILURE: m_iFileVersion = %d\n",
                     static_cast<int>(m_pImpl->m_Header.m_iVersion));
         return false;
     }

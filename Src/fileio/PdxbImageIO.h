@@ -99,6 +99,7 @@ struct PdxbCamfileHeader {
     uint32_t m_iCamfileType;
     uint64_t m_iDataOffset;  // absolute
     uint64_t m_iDataSize;    // for a version-2 HuffmanM4 camfile: the decoded size
+    uint64_t m_iStoredSize;  // bytes stored from the data offset on (the coded bytes of a HuffmanM4 camfile)
 };
 
 class FPdxbImageReaderImpl;

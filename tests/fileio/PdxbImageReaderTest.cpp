@@ -4,6 +4,7 @@
 #include "support/PdxbFileTest.h"
 
 #include <cstring>
+#include <fstream>
 #include <vector>
 
 using namespace testsupport;
@@ -200,6 +201,36 @@ TEST_F(PdxbFileTest, OpeningFailuresNameTheUrl)
               Utf8FromWide(future));
 }
 
+TEST_F(PdxbFileTest, TheDirectoryIsReadOnceAndOnlyWhenASectionIsAskedFor)
+{
+    PdxbHeaderSpec header;
+    header.rotation = 180;
+    PdxbBuilder builder(header);
+    builder.AddImage(Image(8, 4, 2));
+    PdxbFile file = builder.Build();
+    const FString url = Write(file);
+
+    FPdxbImageReader reader(url);
+    ASSERT_EQ(reader.GetImageCount(), 1);
+    // Break the directory on disk under the open reader: it must keep the list it has.
+    {
+        std::fstream stream(PathOf("image.kvr"), std::ios::in | std::ios::out | std::ios::binary);
+        stream.seekp(std::streamoff(file.directoryOffsets[0]));
+        stream.write("XXXX", 4);
+    }
+    EXPECT_EQ(reader.GetImageCount(), 1);
+    uint32_t columns, rows, kind;
+    int32_t type;
+    EXPECT_NO_THROW(reader.GetImageInfo(0, columns, rows, type, kind));
+
+    // A fresh reader opens the same file and answers from the header alone;
+    // the broken directory shows only once a section is needed.
+    FPdxbImageReader lazy(url);
+    EXPECT_EQ(lazy.GetRotation(), 180u);
+    EXPECT_EQ(MessageOf<FExceptionPdxbReader>([&] { lazy.GetImageCount(); }),
+              "Expected a directory section but got something else.");
+}
+
 // ---------------------------------------------------------------------------
 // Directories
 
@@ -222,7 +253,7 @@ TEST_P(PdxbDirectoryVersions, NestedSectionsComeBeforeTheirParentsOwn)
     const int deeper = builder.AddDirectory(c.top, nested);
     builder.AddProperties(Props({{u"where", u"deeper"}}), deeper);
     builder.AddProperties(Props({{u"where", u"top 2"}}));
-    builder.AddRawEntry(PdxbCode("JUNK"), 0xFFFFFFF0u, 99); // unknown types are listed, never used
+    builder.AddRawEntry(FourCC("JUNK"), 0xFFFFFFF0u, 99); // unknown types are listed, never used
 
     FPdxbImageReader reader(Write(builder.Build()));
     FPropTree node(nullptr, "props");
@@ -395,7 +426,7 @@ TEST_F(PdxbFileTest, CamfileInfoByTypeAndVersion)
     PdxbBuilder builder;
     builder.AddCamfile(Camfile(0, Counting(100)));
     builder.AddCamfile(longHeader);
-    builder.AddCamfile(Camfile(2, PdxbScrambledCamfileData(PdxbCode("FCEb"), 0x00010000, 7, Counting(30))));
+    builder.AddCamfile(Camfile(2, PdxbScrambledCamfileData(FourCC("FCEb"), 0x00010000, 7, Counting(30))));
     builder.AddCamfile(Camfile(4, PdxbHuffmanM4CamfileData(0, 20, 10, PdxbBytes(40))));
     builder.AddCamfile(Camfile(7, Counting(5), kPdxbVersion1_0));
     FPdxbImageReader reader(Write(builder.Build()));
@@ -451,10 +482,10 @@ TEST_F(PdxbFileTest, EncryptedCamfilesAreCheckedAndReportedUnreadable)
         const char* message;
     };
     const Case cases[] = {
-        {PdxbCode("FCEx"), 0x00010000, "Expected an encrypted CAMb section but got something else."},
-        {PdxbCode("FCEb"), 0x00020000, "Encrypted CAMb file section version"},
-        {PdxbCode("FCEb"), 0x0000FFFF, "Encrypted CAMb file section version"},
-        {PdxbCode("FCEb"), 0x0001FFFF, "Encrypted cam file data cannot be read."},
+        {FourCC("FCEx"), 0x00010000, "Expected an encrypted CAMb section but got something else."},
+        {FourCC("FCEb"), 0x00020000, "Encrypted CAMb file section version"},
+        {FourCC("FCEb"), 0x0000FFFF, "Encrypted CAMb file section version"},
+        {FourCC("FCEb"), 0x0001FFFF, "Encrypted cam file data cannot be read."},
     };
     PdxbBuilder builder;
     for (const Case& c : cases)

@@ -133,7 +133,7 @@ PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& spec)
         }
     }
     PdxbBytes out;
-    PutCode(out, PdxbCode("SECp"));
+    PutCode(out, FourCC("SECp"));
     PutU32(out, spec.version);
     PutU32(out, uint32_t(spec.pairs.size()));
     PutU32(out, spec.characterType);
@@ -147,7 +147,7 @@ PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& spec)
 PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& spec)
 {
     PdxbBytes out;
-    PutCode(out, PdxbCode("SECi"));
+    PutCode(out, FourCC("SECi"));
     PutU32(out, spec.version);
     if (IsMajor3(spec.version))
         PutU32(out, spec.headerSize);
@@ -168,7 +168,7 @@ PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& spec)
 PdxbBytes BuildPdxbCamfileSection(const PdxbCamfileSpec& spec)
 {
     PdxbBytes out;
-    PutCode(out, PdxbCode("SECc"));
+    PutCode(out, FourCC("SECc"));
     PutU32(out, spec.version);
     if (IsMajor3(spec.version)) {
         PutU32(out, spec.headerSize);
@@ -216,7 +216,7 @@ uint64_t PdxbDirectorySize(const PdxbDirectorySpec& spec, size_t entryCount)
 PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& spec, const std::vector<PdxbEntry>& entries)
 {
     PdxbBytes out;
-    PutCode(out, PdxbCode("SECd"));
+    PutCode(out, FourCC("SECd"));
     PutU32(out, spec.version);
     if (!IsMajor3(spec.version)) {
         PutU32(out, uint32_t(entries.size()));

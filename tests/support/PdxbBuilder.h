@@ -1,12 +1,14 @@
 #pragma once
 // Writes raw containers ("PDXb" files) for tests, benchmarks and fuzz seeds.
 //
-// Every structure of the container has a spec record and a function that turns
-// it into bytes; `PdxbBuilder` lays sections and directories out into a whole
-// file and reports where everything went, so a test can corrupt any field of
+// Every structure of the container has a description record and a function
+// that turns it into bytes; `PdxbBuilder` lays sections and directories out into
+// a whole file and reports where everything went, so a test can corrupt any field of
 // the result by patching bytes at a known position. Section payloads (image
 // data, camfile data) are taken as bytes; encoders of pixel formats and camera
 // data produce such payloads and live beside these functions.
+
+#include "foundation/FByteReader.h" // FourCC
 
 #include <array>
 #include <cstdint>
@@ -22,17 +24,11 @@ using PdxbBytes = std::vector<uint8_t>;
 constexpr uint32_t kPdxbVersion1_0 = 0x00302E31;
 constexpr uint32_t PdxbVersion(uint32_t major, uint32_t minor) { return major << 16 | minor; }
 
-constexpr uint32_t PdxbCode(const char (&code)[5])
-{
-    return uint32_t(uint8_t(code[0])) | uint32_t(uint8_t(code[1])) << 8 | uint32_t(uint8_t(code[2])) << 16 |
-           uint32_t(uint8_t(code[3])) << 24;
-}
-
-constexpr uint32_t kPdxbProp = PdxbCode("PROP");
-constexpr uint32_t kPdxbCamf = PdxbCode("CAMF");
-constexpr uint32_t kPdxbImag = PdxbCode("IMAG");
-constexpr uint32_t kPdxbIma2 = PdxbCode("IMA2");
-constexpr uint32_t kPdxbDirp = PdxbCode("DIRP");
+constexpr uint32_t kPdxbProp = FourCC("PROP");
+constexpr uint32_t kPdxbCamf = FourCC("CAMF");
+constexpr uint32_t kPdxbImag = FourCC("IMAG");
+constexpr uint32_t kPdxbIma2 = FourCC("IMA2");
+constexpr uint32_t kPdxbDirp = FourCC("DIRP");
 
 // Little-endian writing and patching.
 void PutU8(PdxbBytes& out, uint8_t value);
@@ -48,7 +44,7 @@ uint32_t PeekU32(const PdxbBytes& bytes, uint64_t position);
 // 232-byte layout, 2.3 the 264-byte one, major 3 the 272-byte one (longer when
 // v3HeaderSize asks for more; the surplus is zero).
 struct PdxbHeaderSpec {
-    uint32_t magic = PdxbCode("PDXb");
+    uint32_t magic = FourCC("PDXb");
     uint32_t version = PdxbVersion(2, 3);
     uint32_t v3HeaderSize = 272;
     uint32_t v3Reserved = 0;
