@@ -898,7 +898,7 @@ void FPdxbImageWriterImpl::OpenForUpdate(const FString& path)
             throw FExceptionPdxbIncompatible(UrlText(path).c_str());
         m_Header = reader.m_Header;
     }
-    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND);
+    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND | FIFile::OPEN_EXISTING);
     if (!m_pFile)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
 }

@@ -27,7 +27,8 @@ int DensityOf(double gain, double largest)
 
 double GainOf(int density)
 {
-    return std::pow(10.0, -density / 100.0);
+    // Negated as a double: the int negation of INT_MIN would overflow.
+    return std::pow(10.0, -static_cast<double>(density) / 100.0);
 }
 
 // The first rule of the notation table that applies; "%d" and "%ld" print the

@@ -31,6 +31,8 @@ public:
         OPEN_READ = 1,
         OPEN_WRITE = 2,
         OPEN_APPEND = 4,
+        // With OPEN_WRITE: open only a file that exists, never create one (in-place updates).
+        OPEN_EXISTING = 8,
     };
 
     virtual ~FIFile() = default;

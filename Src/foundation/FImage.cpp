@@ -74,7 +74,8 @@ FImage::FImage(int32_t columns, int32_t rows, int32_t pixelType, int32_t rowAlig
 FImage::~FImage()
 {
     m_pAllocator->Free(m_pPixmap->m_pData);
-    ReleaseMemoryAllocator(m_pAllocator);
+    // A destructor must not throw: a release without holders is only reported.
+    ReleaseMemoryAllocatorNoThrow(m_pAllocator);
     m_pPixmap.reset();
 }
 

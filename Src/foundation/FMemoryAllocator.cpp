@@ -47,22 +47,43 @@ FIMemoryAllocator* AcquireMemoryAllocator(FOutOfMemoryCallback /*onOutOfMemory*/
     return staMemoryAllocator;
 }
 
-void ReleaseMemoryAllocator(FIMemoryAllocator*& holder)
+namespace {
+
+// assertionFlags decide whether a release without holders throws (0) or is only
+// reported (ASSERT_FLAG_ASSUMPTION).
+bool ReleaseHolder(FIMemoryAllocator*& holder, uint32_t assertionFlags)
 {
     std::unique_lock<std::mutex> guard(AllocatorLock());
     if (staulMemoryAllocatorRefCount == 0) {
         guard.unlock();
-        AssertionFailed("FMemoryAllocator", 62, "staulMemoryAllocatorRefCount", 0, 0);
-        return;
+        AssertionFailed("FMemoryAllocator", 62, "staulMemoryAllocatorRefCount", assertionFlags, 0);
+        return false;
     }
     if (holder != staMemoryAllocator) {
         DebugPrintf("ReleaseMemoryAllocator: %p is not a holder of the allocator\n", static_cast<void*>(holder));
-        return;
+        return false;
     }
     holder = nullptr;
     if (--staulMemoryAllocatorRefCount == 0) {
         delete staMemoryAllocator;
         staMemoryAllocator = nullptr;
+    }
+    return true;
+}
+
+} // namespace
+
+void ReleaseMemoryAllocator(FIMemoryAllocator*& holder)
+{
+    ReleaseHolder(holder, 0);
+}
+
+bool ReleaseMemoryAllocatorNoThrow(FIMemoryAllocator*& holder) noexcept
+{
+    try {
+        return ReleaseHolder(holder, ASSERT_FLAG_ASSUMPTION);
+    } catch (...) { // only the report itself could fail, for want of memory
+        return false;
     }
 }
 

@@ -46,5 +46,10 @@ FIMemoryAllocator* AcquireMemoryAllocator(FOutOfMemoryCallback onOutOfMemory = n
 // releases twice cannot take away another holder's share.
 void ReleaseMemoryAllocator(FIMemoryAllocator*& holder);
 
+// The same release for destructors, which must never throw: a release with no
+// holder left is only reported (as an ASSUMPTION). False when nothing was
+// released.
+bool ReleaseMemoryAllocatorNoThrow(FIMemoryAllocator*& holder) noexcept;
+
 // Number of holders right now.
 uint32_t GetMemoryAllocatorRefCount();

@@ -25,7 +25,8 @@ constexpr char16_t kLF = 10;
 int OpenModeFor(int flags)
 {
     if (flags & FIFile::OPEN_WRITE)
-        return O_RDWR | O_CREAT | ((flags & FIFile::OPEN_APPEND) ? 0 : O_TRUNC);
+        return O_RDWR | ((flags & FIFile::OPEN_EXISTING) ? 0 : O_CREAT) |
+               ((flags & FIFile::OPEN_APPEND) ? 0 : O_TRUNC);
     if (flags & FIFile::OPEN_READ)
         return O_RDONLY;
     // Flags 0 and 4: the file is opened for its information only.

@@ -88,6 +88,16 @@ TEST(FColorAdjust, UnusableGainsCountAsUnchanged)
     }
     // A gain too small to divide gives the densest filter, not an undefined conversion.
     EXPECT_EQ(ColorAdjustGainsToCMY(1e-320, 1e300, 1e300).r, INT_MAX);
+
+    // The extreme densities a hostile text can give still convert without overflow.
+    double r = 0.0, g = 0.0, b = 0.0;
+    CMYToColorGain(INT_MIN, INT_MAX, 0, r, g, b);
+    EXPECT_EQ(r, std::numeric_limits<double>::infinity());
+    EXPECT_EQ(g, 0.0);
+    EXPECT_EQ(b, 1.0);
+    FString text;
+    FormatColorAdjust(r, g, b, text); // both unusable gains count as unchanged
+    EXPECT_EQ(Text(text), "0");
 }
 
 TEST(FColorAdjust, CoreParserRunsNumbersOn)

@@ -71,6 +71,7 @@ TEST_F(FileTest, OpenFlagTable)
         {3, true, 0, 0, true, true, true},
         {6, true, 5, 5, true, true, true},
         {7, true, 5, 5, true, true, true},
+        {14, true, 5, 5, true, true, false},
         {5, true, 5, 0, true, false, false},
         {4, true, 5, 0, false, false, false},
         {0, true, 5, 0, false, false, false},
