@@ -5,8 +5,10 @@
 //   1. FCache::m_AllocLock   held by Allocate through its look-up, its room
 //                            check and the creation of a new entry, so that two
 //                            threads asking for the same label never both
-//                            create it and room made for one request is not
-//                            taken by another.
+//                            create it. It is left while evicted entries are
+//                            called back, so another request may take the room
+//                            meanwhile; the look-up and room check then simply
+//                            run again.
 //   2. FCache::m_ListLock    the entry list, every entry's fields, the limit and
 //                            the bytes in use. Entry operations take only this.
 //   3. FCache::m_RemapMutex  the gate that holds back other lockers while a
@@ -419,7 +421,7 @@ FCacheObject* FCache::CreateEntry(const FString& label, uint64_t size)
             if (entry->m_pBlock)
                 entry->m_pAllocator->Free(entry->m_pBlock);
             if (entry->m_bAllocatorAcquired)
-                ReleaseMemoryAllocator(entry->m_pAllocator);
+                ReleaseMemoryAllocatorNoThrow(entry->m_pAllocator);
         }
         DebugPrintf("Allocation of cache obj failed!. Size Requested = %llu\n",
                     static_cast<unsigned long long>(size));
@@ -443,13 +445,8 @@ void FCache::ReleaseEntry(Owned entry)
         RunCallback(entry->m_pfnRelease, entry.get(), "release");
     }
     entry->m_pAllocator->Free(entry->m_pBlock);
-    if (entry->m_bAllocatorAcquired) {
-        try {
-            ReleaseMemoryAllocator(entry->m_pAllocator);
-        } catch (const FException& e) {
-            DebugPrintf("FCache: %s\n", e.GetMessage());
-        }
-    }
+    if (entry->m_bAllocatorAcquired)
+        ReleaseMemoryAllocatorNoThrow(entry->m_pAllocator);
 }
 
 void FCache::ReleaseEntries(std::vector<Owned>& entries)
