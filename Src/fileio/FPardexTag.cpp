@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 
@@ -92,14 +93,6 @@ void PutU32(uint8_t* p, uint32_t v)
     p[3] = static_cast<uint8_t>(v >> 24);
 }
 
-std::vector<uint8_t> LittleEndianBytes(uint64_t v, size_t count)
-{
-    std::vector<uint8_t> bytes(count);
-    for (size_t i = 0; i < count; ++i)
-        bytes[i] = static_cast<uint8_t>(v >> (8 * i));
-    return bytes;
-}
-
 // How many of the item's bytes its key's type serialises. An item set through a
 // setter of another type never spills into its neighbour: the copy is bounded
 // by the item's own length.
@@ -138,43 +131,48 @@ FPardexTag::Item& FPardexTag::FindOrAppend(uint32_t key)
     return m_Items.back();
 }
 
-bool FPardexTag::SetInt(uint32_t key, int32_t value)
+bool FPardexTag::StoreItem(uint32_t key, const void* bytes, size_t count, size_t itemLength)
 {
     if (!IsKnownKey(key))
         return false;
-    Item& item = FindOrAppend(key);
-    item.offset = 0;
-    item.data = LittleEndianBytes(static_cast<uint32_t>(value), 4);
+    try {
+        std::vector<uint8_t> data(itemLength, 0);
+        if (count)
+            std::memcpy(data.data(), bytes, count);
+        Item& item = FindOrAppend(key);
+        item.offset = 0;
+        item.data = std::move(data);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     return true;
+}
+
+bool FPardexTag::SetInt(uint32_t key, int32_t value)
+{
+    uint8_t bytes[4];
+    PutU32(bytes, static_cast<uint32_t>(value));
+    return StoreItem(key, bytes, 4, 4);
 }
 
 bool FPardexTag::SetDouble(uint32_t key, double value)
 {
-    if (!IsKnownKey(key))
-        return false;
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
-    Item& item = FindOrAppend(key);
-    item.offset = 0;
-    item.data = LittleEndianBytes(bits, 8);
-    return true;
+    uint8_t bytes[8];
+    PutU32(bytes, static_cast<uint32_t>(bits));
+    PutU32(bytes + 4, static_cast<uint32_t>(bits >> 32));
+    return StoreItem(key, bytes, 8, 8);
 }
 
 bool FPardexTag::SetString(uint32_t key, const char* text)
 {
-    if (!IsKnownKey(key))
-        return false;
     const size_t length = text ? std::strlen(text) : 0;
     // The payload's lengths are 32-bit words.
     if (length > std::numeric_limits<uint32_t>::max() - 8)
         return false;
-    std::vector<uint8_t> data((length + 1 + 3) / 4 * 4, 0);
-    if (length)
-        std::memcpy(data.data(), text, length);
-    Item& item = FindOrAppend(key);
-    item.offset = 0;
-    item.data = std::move(data);
-    return true;
+    // The zero byte and the padding come from the item's zero fill.
+    return StoreItem(key, text, length, (length + 1 + 3) / 4 * 4);
 }
 
 void FPardexTag::FillHeader(uint32_t totalLength, bool bScramble)
@@ -194,7 +192,11 @@ bool FPardexTag::GetBuffer(std::vector<uint8_t>& buffer, uint32_t& length, bool 
         return false;
 
     FillHeader(static_cast<uint32_t>(total), bScramble);
-    buffer.assign(static_cast<size_t>(total), 0);
+    try {
+        buffer.assign(static_cast<size_t>(total), 0);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     for (size_t i = 0; i < 16; ++i)
         PutU32(&buffer[4 * i], m_Header[i]);
     PutU32(&buffer[kHeaderBytes], static_cast<uint32_t>(m_Items.size()));

@@ -71,6 +71,10 @@ private:
     };
 
     Item& FindOrAppend(uint32_t key);
+    // The item of a known key gets itemLength bytes, the first count of them
+    // copied from bytes and the rest zero; false for an unknown key or when
+    // the memory cannot be had.
+    bool StoreItem(uint32_t key, const void* bytes, size_t count, size_t itemLength);
     void FillHeader(uint32_t totalLength, bool bScramble);
 
     std::vector<Item> m_Items;

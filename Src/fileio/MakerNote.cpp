@@ -273,6 +273,16 @@ private:
     bool m_bGood = false;
 };
 
+bool ValueFits(const FExifBlockReader& reader, int64_t blockOffset, uint64_t byteCount)
+{
+    if (reader.PositionOf(blockOffset, byteCount))
+        return true;
+    ExifDiagnostic("File seems to be truncated in MakerNote %lld + %llu > %lld + %zu\n",
+                   static_cast<long long>(blockOffset), static_cast<unsigned long long>(byteCount),
+                   static_cast<long long>(-reader.BasePosition()), reader.Length());
+    return false;
+}
+
 bool ReadEntries(FExifBlockReader& reader, size_t ifdPosition, FPropTree& tree)
 {
     if (!reader.Fits(int64_t(ifdPosition), 2))
@@ -292,17 +302,15 @@ bool ReadEntries(FExifBlockReader& reader, size_t ifdPosition, FPropTree& tree)
             return false;
         size_t valuePosition = entry.fieldPosition;
         if (entry.byteCount > 4) {
+            // A note whose stored offsets point outside the data is not
+            // trusted, even though its values are read at the expected places.
+            if (!ValueFits(reader, entry.valueField, entry.byteCount))
+                return false;
             if (!offsets.Check(entry.valueField))
                 return false;
-            const auto position = reader.PositionOf(offsets.Expected(), entry.byteCount);
-            if (!position) {
-                ExifDiagnostic("File seems to be truncated in MakerNote %lld + %llu > %lld + %zu\n",
-                               static_cast<long long>(offsets.Expected()),
-                               static_cast<unsigned long long>(entry.byteCount),
-                               static_cast<long long>(-reader.BasePosition()), reader.Length());
+            if (!ValueFits(reader, offsets.Expected(), entry.byteCount))
                 return false;
-            }
-            valuePosition = *position;
+            valuePosition = *reader.PositionOf(offsets.Expected(), entry.byteCount);
             offsets.Advance(entry.byteCount);
         }
         if (entry.type == EXIF_ASCII) {

@@ -228,23 +228,21 @@ int OpenFlagsForMode(const char* mode)
 // ---------------------------------------------------------------------------
 // EXIF block relocation
 
-void RelocateIfd(FExifBlockWriter& writer, const uint8_t* block, size_t length, size_t ifd, uint32_t position,
+void RelocateIfd(FExifBlockReader& reader, FExifBlockWriter& writer, size_t ifd, uint32_t position,
                  bool bWithMakerNote)
 {
-    if (!FByteReader::Fits(length, ifd, 2))
+    if (!reader.Fits(int64_t(ifd), 2))
         return;
-    const uint16_t count = GetU16(block + ifd, false);
+    const uint16_t count = reader.U16(ifd);
     for (uint16_t i = 0; i < count; ++i) {
-        const size_t entry = ifd + 2 + 12 * size_t(i);
-        if (!FByteReader::Fits(length, entry, 12))
+        const size_t at = ifd + 2 + 12 * size_t(i);
+        if (!reader.Fits(int64_t(at), 12))
             return;
-        const uint16_t tag = GetU16(block + entry, false);
-        const uint64_t bytes = uint64_t(GetU32(block + entry + 4, false)) * ExifTypeSize(GetU16(block + entry + 2, false));
-        const uint32_t value = GetU32(block + entry + 8, false);
-        if (tag == 37500 && bWithMakerNote)
-            RelocateIfd(writer, block, length, size_t(value) + 10, position, false);
-        if (bytes > 4)
-            writer.PutU32(entry + 8, value + position);
+        const FExifEntry entry = reader.Entry(at);
+        if (entry.tag == 37500 && bWithMakerNote)
+            RelocateIfd(reader, writer, size_t(entry.valueField) + 10, position, false);
+        if (entry.byteCount > 4)
+            writer.PutU32(entry.fieldPosition, entry.valueField + position);
     }
 }
 
@@ -338,8 +336,9 @@ void RelocateExifBlock(uint8_t* block, size_t length, uint32_t position)
 {
     if (!block)
         return;
+    FExifBlockReader reader(block, length, 0, false);
     FExifBlockWriter writer(block, length);
-    RelocateIfd(writer, block, length, 0, position, true);
+    RelocateIfd(reader, writer, 0, position, true);
 }
 
 bool TiffWriteExifBlock(TIFF* tif, const uint8_t* block, uint32_t length)

@@ -19,7 +19,8 @@ constexpr int kHeight = 48;
 
 uint8_t Sample(int x, int y, int c) { return static_cast<uint8_t>(x * 2 + y + c * 30); }
 
-// Writes a gradient with one APP1 marker; throws what the codec throws.
+// Writes a gradient with one APP1 marker and a comment that the reader skips
+// (longer than one input block); throws what the codec throws.
 void WriteJpeg(FIFile* stream, int width = kWidth, int height = kHeight)
 {
     FJPEGCompressor codec(stream);
@@ -33,6 +34,8 @@ void WriteJpeg(FIFile* stream, int width = kWidth, int height = kHeight)
     jpeg_start_compress(c, TRUE);
     const char app1[] = "Exif\0\0test";
     jpeg_write_marker(c, JPEG_APP0 + 1, reinterpret_cast<const JOCTET*>(app1), sizeof app1 - 1);
+    const std::vector<JOCTET> comment(10000, 'c');
+    jpeg_write_marker(c, JPEG_COM, comment.data(), static_cast<unsigned>(comment.size()));
     std::vector<uint8_t> row(static_cast<size_t>(width) * 3);
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x)

@@ -56,6 +56,55 @@ TEST(MakerNoteTest, IdentifierFollowsTheMake)
     }
 }
 
+// Every entry of a written note: ASCII, in tag order, texts of up to 3
+// characters inside the entry, longer ones one after the other from byte 316.
+TEST(MakerNoteTest, WrittenLayoutOfEveryEntry)
+{
+    FPropTree tree(nullptr, "props");
+    const std::pair<const char*, const char*> pairs[] = {
+        {"CAMMANUF", "TALVO"},    {"CAMSERIAL", "SN0001"},  {"DRIVE", "S"},          {"RESOLUTION", "HI"},
+        {"AFMODE", "AF-S"},       {"FOCUS", "CENTER"},      {"WB_DESC", "Daylight"}, {"PMODE", "P"},
+        {"AEMODE", "A"},          {"LENSFRANGE", "17 to 70"}, {"rpColorSpace", "11"},
+        {"rpExposureCompensation", "0.7"}, {"rpContrast", "-1.5"}, {"rpHighlight", "12.5"},
+        {"rpFillFlash", "2"},     {"rpColorAdjust", "+5Y"}, {"rpQuality", "7"},      {"FIRMVERS", "1.2.0.3"},
+        {"rpChromaNoise", "0.25"},
+    };
+    for (const auto& [key, value] : pairs)
+        tree.AddPair(key, value);
+    const std::vector<uint8_t> block = BuildBlock(tree);
+
+    const std::pair<uint16_t, std::string> expected[] = {
+        {2, "SN0001"},      {3, "S"},          {4, "HI"},          {5, "AF-S"},        {6, "CENTER"},
+        {7, "Daylight"},    {8, "P"},          {9, "A"},           {10, "17 to 70"},   {11, "ROMM RGB"},
+        {12, "Expo:+0.7"},  {13, "Cont:-1.5"}, {14, "Shad:+0.0"},  {15, "High:+12.5"}, {16, "Satu:+0.0"},
+        {17, "Shar:+0.0"},  {18, "Fill:+2.0"}, {20, "CC:+5Y"},     {21, " "},          {22, "Qual: 7"},
+        {23, "1.2.0.3"},    {24, " "},         {25, " "},          {26, "Chro:+0.250"}, {27, "Luma:+0.000"},
+    };
+    ASSERT_EQ(U16LE(&block[kNoteAt + 10]), std::size(expected));
+    size_t cursor = kNoteAt + 316;
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        const auto& [tag, text] = expected[i];
+        const uint8_t* e = &block[kNoteAt + 12 + 12 * i];
+        EXPECT_EQ(U16LE(e), tag) << i;
+        EXPECT_EQ(U16LE(e + 2), 2) << tag;
+        EXPECT_EQ(U32LE(e + 4), text.size() + 1) << tag;
+        const uint8_t* value = e + 8;
+        if (text.size() > 3) {
+            EXPECT_EQ(U32LE(e + 8), cursor) << tag;
+            value = &block[cursor];
+            cursor += text.size() + 1;
+        } else {
+            for (size_t k = text.size(); k < 4; ++k)
+                EXPECT_EQ(e[8 + k], 0) << tag;
+        }
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(value), text.size() + 1), std::string(text.c_str(), text.size() + 1))
+            << tag;
+    }
+    // The unused rest of the value area keeps the caller's fill.
+    EXPECT_EQ(block[cursor], 0xFF);
+    EXPECT_EQ(block[kNoteAt + 827], 0xFF);
+}
+
 TEST(MakerNoteTest, SettingsRoundTripThroughTheExifBlock)
 {
     FPropTree tree(nullptr, "props");
@@ -159,9 +208,15 @@ TEST(MakerNoteTest, ByteOrderProbeAndOffsetCorrection)
          [](ExifBytes& n) {
              const size_t ifd = n.AppendIfd(ThreeTexts(n));
              for (size_t i = 0; i < 3; ++i)
-                 ShiftOffset(n, ifd, i, 40);
+                 ShiftOffset(n, ifd, i, -40);
          },
          "SERIAL-1", "CONTINUOUS", "1.0.0.7"},
+        {"stored offset beyond the data", false,
+         [](ExifBytes& n) {
+             const size_t ifd = n.AppendIfd(ThreeTexts(n));
+             ShiftOffset(n, ifd, 0, 1000);
+         },
+         "<absent>", "<absent>", "<absent>"},
         {"written without the next-IFD field", false,
          [](ExifBytes& n) {
              const size_t ifd = n.AppendIfd(ThreeTexts(n));
@@ -174,20 +229,20 @@ TEST(MakerNoteTest, ByteOrderProbeAndOffsetCorrection)
         {"good offsets turning bad", false,
          [](ExifBytes& n) {
              const size_t ifd = n.AppendIfd(ThreeTexts(n));
-             ShiftOffset(n, ifd, 1, 40);
+             ShiftOffset(n, ifd, 1, -40);
          },
          "SERIAL-1", "<absent>", "<absent>"},
         {"a correction that does not hold", false,
          [](ExifBytes& n) {
              const size_t ifd = n.AppendIfd(ThreeTexts(n));
-             ShiftOffset(n, ifd, 0, 40);
-             ShiftOffset(n, ifd, 1, 80);
+             ShiftOffset(n, ifd, 0, -40);
+             ShiftOffset(n, ifd, 1, -20);
          },
          "SERIAL-1", "<absent>", "<absent>"},
         {"bad offsets turning good", false,
          [](ExifBytes& n) {
              const size_t ifd = n.AppendIfd(ThreeTexts(n));
-             ShiftOffset(n, ifd, 0, 40);
+             ShiftOffset(n, ifd, 0, -40);
          },
          "SERIAL-1", "CONTINUOUS", "1.0.0.7"},
     };
