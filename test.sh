@@ -11,7 +11,7 @@ cd "$(dirname "$0")"
 PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
-  liblcms2-dev libjpeg62-turbo-dev libtiff-dev
+  liblcms2-dev libjpeg62-turbo-dev libtiff-dev libtiff-tools libjpeg-turbo-progs
 )
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}

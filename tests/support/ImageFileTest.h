@@ -1,0 +1,141 @@
+#pragma once
+// Shared by the TIFF and JPEG reader and writer tests: pixmaps of any pixel
+// type over owned bytes, files in a temporary folder named by their "disk"
+// URL, a plain reading of TIFF directories and JPEG markers, JPEG streams made
+// and decoded by libjpeg itself as the reference, and the command-line tools
+// of libtiff and libjpeg as independent checks.
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "foundation/FException.h"
+#include "foundation/FPixmap.h"
+#include "foundation/FString.h"
+#include "support/TestSupport.h"
+
+namespace testsupport {
+
+using Bytes = std::vector<uint8_t>;
+
+// A pixmap header of the type's class over bytes it owns.
+struct OwnedPixmap {
+    Bytes bytes;
+    std::unique_ptr<FPixmap> pixmap;
+
+    FPixmap* get() const { return pixmap.get(); }
+    FPixmap* operator->() const { return pixmap.get(); }
+    // Row y's first columns x bytes-per-pixel bytes.
+    Bytes Row(int32_t y) const;
+};
+// The name the loader tests know it by.
+using TestPixmap = OwnedPixmap;
+// Row bytes 0 means columns x bytes per pixel. The pixels are random bytes of
+// the seed; grey 12-bit samples stay below 4096.
+OwnedPixmap MakePixmap(int32_t pixelType, int32_t columns, int32_t rows, uint32_t seed = 1, int32_t rowBytes = 0);
+std::unique_ptr<FPixmap> NewPixmapHeader(int32_t pixelType, void* data, int32_t columns, int32_t rows,
+                                         int32_t rowBytes);
+
+FString WideFromUtf8(const std::string& text);
+
+class ImageFileTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+
+    std::filesystem::path PathOf(const std::string& name) const { return m_Dir.Path() / name; }
+    FString UrlOf(const std::string& name) const;
+    Bytes FileBytes(const std::string& name) const;
+    void WriteBytes(const std::string& name, const Bytes& bytes) const;
+    bool Exists(const std::string& name) const { return std::filesystem::exists(PathOf(name)); }
+
+    TempDir m_Dir;
+};
+
+// Keeps the files this process writes below a size, so that a writer meets a
+// "full disk" (the write fails with EFBIG instead of raising SIGXFSZ).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(uint64_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    uint64_t m_OldSoftLimit;
+    void (*m_OldHandler)(int);
+};
+
+// ---- TIFF files
+
+struct TiffEntry {
+    uint16_t type = 0;
+    uint32_t count = 0;
+    uint32_t field = 0;  // the value field as a number
+    Bytes data;          // the value's bytes (in the field or at its offset)
+};
+// The first directory of a classic TIFF, by tag; empty when it cannot be read.
+std::map<uint16_t, TiffEntry> ReadTiffDirectory(const Bytes& file);
+uint32_t TiffNumber(const Bytes& file, const TiffEntry& entry, size_t index = 0);
+
+// ---- JPEG streams
+
+struct JpegMarker {
+    uint8_t code = 0;
+    Bytes data;  // without the length word
+};
+// The markers from SOI to the first SOS, in file order.
+std::vector<JpegMarker> ReadJpegMarkers(const Bytes& file);
+
+struct JpegEncodeOptions {
+    int quality = 90;
+    bool progressive = false;
+    int colorSpace = 2;  // a J_COLOR_SPACE: 1 grey, 2 RGB, 4 CMYK
+    bool fullColour = false;  // the first component sampled 1 x 1
+    bool accurate = true;     // the slow integer transform, else the fast one
+};
+// Encodes components-per-pixel rows with libjpeg into memory.
+Bytes EncodeJpeg(const Bytes& pixels, int columns, int rows, int components, const JpegEncodeOptions& options);
+
+struct DecodedJpeg {
+    uint32_t columns = 0;
+    uint32_t rows = 0;
+    int components = 0;
+    Bytes pixels;  // rows x columns x components
+};
+// Decodes with libjpeg at scale 1 / 2^n; the reference for the reader.
+DecodedJpeg DecodeJpeg(const Bytes& file, int n);
+
+// ---- Command-line tools
+
+bool ToolAvailable(const std::string& name);
+// Runs the command (arguments passed to the shell as given); its exit status
+// and its standard output.
+struct ToolResult {
+    int status = -1;
+    std::string output;
+};
+ToolResult RunTool(const std::string& command);
+// A PGM or PPM file as written by djpeg.
+std::optional<DecodedJpeg> ReadPnm(const std::string& bytes);
+
+// The message of the exception of class E that f throws, or a marker text.
+template <class E, class F>
+std::string ExceptionMessage(F&& f)
+{
+    try {
+        f();
+    } catch (const E& e) {
+        return e.GetMessage();
+    } catch (const FException& e) {
+        return std::string("<other FException: ") + e.GetDescription() + ": " + e.GetMessage() + ">";
+    }
+    return "<no exception>";
+}
+
+} // namespace testsupport
