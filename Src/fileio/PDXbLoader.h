@@ -1,0 +1,35 @@
+#pragma once
+// The raw container's loader: counts, images, camfiles, properties, the
+// unique identity, and the in-place update of the header's editable fields.
+
+#include "fileio/FILoader.h"
+#include "fileio/FLoadThread.h"
+
+class FPdxbImageReader;
+class FPdxbImageWriter;
+
+class PDXbLoader : public FIPDXbLoader {
+public:
+    PDXbLoader();
+    ~PDXbLoader() override;
+    PDXbLoader(const PDXbLoader&) = delete;
+    PDXbLoader& operator=(const PDXbLoader&) = delete;
+
+    void Release() override;
+    void Idle() override;
+    void Request(FDataRetrieverRequest* request) override;
+
+    // One request from start to end, in whichever thread runs it.
+    static FLoaderOutcome HandleRequest(FDataRetrieverRequest& request);
+
+private:
+    static FLoaderOutcome LoadImage(FPdxbImageReader& reader, FDataRetrieverRequest& request);
+    static FLoaderOutcome LoadCamfile(FPdxbImageReader& reader, FDataRetrieverRequest& request);
+    static FLoaderOutcome GetProperties(FPdxbImageReader& reader, FDataRetrieverRequest& request);
+    static FLoaderOutcome ModifyProperties(FDataRetrieverRequest& request);
+    static FLoaderOutcome priGetUniqueID(FPdxbImageReader& reader, FDataRetrieverRequest& request);
+    // Stores one extended-data value in the slot of its type, or in a free slot.
+    static bool priSetPDXbExtData(FPdxbImageWriter& writer, int type, double value);
+
+    FLoadThread m_LoadThread;
+};

@@ -1,0 +1,173 @@
+// The JPEG file loader on files written by the JPEG line writer, driven like
+// the data retriever drives it.
+
+#include "fileio/FJPEGImageReader.h"
+#include "fileio/FJPEGLineWriter.h"
+#include "fileio/JPEGLoader.h"
+#include "foundation/FPropTree.h"
+#include "support/ImageFileTest.h"
+#include "support/LoaderDriver.h"
+
+#include <memory>
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int32_t kColumns = 64;
+constexpr int32_t kRows = 48;
+
+std::string Utf8(const FString& text)
+{
+    std::unique_ptr<char[]> narrow = WideToAnsi(text.GetText());
+    return narrow ? narrow.get() : "";
+}
+
+std::string ValueOf(const FPropTree& tree, const char* key)
+{
+    const FString* value = tree.GetValue(FString(key), nullptr);
+    return value ? Utf8(*value) : "<none>";
+}
+
+class JPEGLoaderTest : public ImageFileTest {
+protected:
+    FString WriteJpeg(const std::string& name)
+    {
+        const FString url = UrlOf(name);
+        const TestPixmap picture = MakePixmap(FPixmap::PIXEL_24_RGB, kColumns, kRows, 7);
+        FJPEGLineWriter writer(url, 10, true);
+        writer.SetDimensions(kColumns, kRows, FPixmap::PIXEL_24_RGB);
+        for (int32_t y = 0; y < kRows; ++y)
+            writer.WriteLine(picture->GetRow(y), FPixmap::PIXEL_24_RGB);
+        return url;
+    }
+
+    int Drive(FDataRetrieverRequest& request) { return DriveLoaderRequest(*m_pLoader, request); }
+
+    LoaderPtr m_pLoader{CreateJPEGLoader()};
+};
+
+} // namespace
+
+TEST_F(JPEGLoaderTest, CountsFourImagesWithoutOpeningTheFile)
+{
+    auto count = NewLoaderRequest(UrlOf("absent.jpg"), LOADER_REQUEST_COUNT_IMAGES);
+    m_pLoader->Request(count.get());
+    EXPECT_EQ(count->GetStatus(), LOADER_STATUS_DONE);
+    EXPECT_EQ(count->GetIndexWord(), 4);
+}
+
+// Indexes 1 to 3 are the reductions by 2, 4 and 8; any other is full size.
+TEST_F(JPEGLoaderTest, DescribesAndLoadsEveryReduction)
+{
+    const FString url = WriteJpeg("picture.jpg");
+    const struct {
+        int index;
+        int scale;
+        uint32_t columns, rows;
+    } cases[] = {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 0, 64, 48}, {-1, 0, 64, 48}};
+    for (const auto& c : cases) {
+        auto describe = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        describe->SetIndexWord(c.index);
+        m_pLoader->Request(describe.get());
+        ASSERT_EQ(describe->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*describe);
+        EXPECT_EQ(describe->GetFirstSizeWord(), c.columns) << c.index;
+        EXPECT_EQ(describe->GetSecondSizeWord(), c.rows) << c.index;
+        EXPECT_EQ(describe->GetPixelType(), FPixmap::PIXEL_24_RGB);
+        EXPECT_EQ(describe->GetImageKind(), 4);
+
+        TestPixmap loaded = MakePixmap(FPixmap::PIXEL_32_BGRA, c.columns, c.rows, 1);
+        auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        load->SetIndexWord(c.index);
+        load->SetPixmap(loaded.get());
+        ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
+
+        TestPixmap expected = MakePixmap(FPixmap::PIXEL_32_BGRA, c.columns, c.rows, 1);
+        FJPEGImageReader reader(url);
+        reader.SetScale(c.scale);
+        uint32_t columns = 0, rows = 0;
+        int32_t type = 0;
+        reader.GetDimensions(columns, rows, type);
+        reader.ReadImage(expected.get());
+        EXPECT_EQ(loaded.bytes, expected.bytes) << c.index;
+    }
+}
+
+TEST_F(JPEGLoaderTest, PublishesSizeAndTheSizeBasedIdentity)
+{
+    const FString url = WriteJpeg("picture.jpg");
+    const uint64_t size = FileBytes("picture.jpg").size();
+    char id[32];
+    std::snprintf(id, sizeof id, "%X-0", static_cast<unsigned>(size));
+
+    FPropTree tree(nullptr, "ImageProps");
+    auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
+    properties->SetPropTree(&tree);
+    ASSERT_EQ(Drive(*properties), LOADER_STATUS_DONE) << ErrorTextOf(*properties);
+    EXPECT_EQ(properties->GetFirstSizeWord(), kColumns);
+    EXPECT_EQ(properties->GetSecondSizeWord(), kRows);
+    EXPECT_EQ(ValueOf(tree, "COLS"), "64");
+    EXPECT_EQ(ValueOf(tree, "ROWS"), "48");
+    EXPECT_EQ(ValueOf(tree, "PROCESSABLE"), "0");
+    EXPECT_EQ(ValueOf(tree, "UNIQUEID"), id);
+
+    FPropTree idTree(nullptr, "UniqueIDProp");
+    auto identity = NewLoaderRequest(url, LOADER_REQUEST_GET_UNIQUE_ID);
+    identity->SetPropTree(&idTree);
+    ASSERT_EQ(Drive(*identity), LOADER_STATUS_DONE);
+    EXPECT_EQ(ValueOf(idTree, "UNIQUEID"), id);
+    EXPECT_EQ(idTree.GetFirstPair()->GetNext(), nullptr);
+}
+
+TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
+{
+    const FString goodUrl = WriteJpeg("picture.jpg");
+    const FString missingUrl = UrlOf("missing.jpg");
+    WriteBytes("corrupt.jpg", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
+    const FString corruptUrl = UrlOf("corrupt.jpg");
+    TestPixmap small = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
+    FPropTree tree(nullptr, "ImageProps");
+
+    struct Case {
+        FString url;
+        int kind;
+        FPixmap* pixmap;
+        FPropTree* tree;
+        int error;
+        std::string text; // a prefix when it ends in "("
+    };
+    const Case cases[] = {
+        {goodUrl, LOADER_REQUEST_LOAD_CAMFILE, nullptr, nullptr, LOADER_ERROR_BAD_REQUEST,
+         "JPEGLoader:Request - jpegs don't have camfiles."},
+        {goodUrl, LOADER_REQUEST_LOAD_CAMB_FILE, nullptr, nullptr, LOADER_ERROR_BAD_REQUEST,
+         "JPEGLoader:Request - invalid request."},
+        {goodUrl, 7, nullptr, nullptr, LOADER_ERROR_BAD_REQUEST, "JPEGLoader:Request - invalid request."},
+        {goodUrl, LOADER_REQUEST_MODIFY_PROPERTIES, nullptr, &tree, LOADER_ERROR_BAD_REQUEST,
+         "JPEGLoader:HandleRequest - invalid request."},
+        {goodUrl, LOADER_REQUEST_GET_PROPERTIES, nullptr, nullptr, LOADER_ERROR_BAD_REQUEST,
+         "JPEGLoader: Property list pointer is NULL"},
+        {goodUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_READER_EXCEPTION,
+         "JPEGLoader: Pixmap too small. ("},
+        {missingUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_FILE_NOT_FOUND, Utf8(missingUrl)},
+        {missingUrl, LOADER_REQUEST_GET_UNIQUE_ID, nullptr, &tree, LOADER_ERROR_FILE_NOT_FOUND, Utf8(missingUrl)},
+        {corruptUrl, LOADER_REQUEST_GET_PROPERTIES, nullptr, &tree, LOADER_ERROR_READER_EXCEPTION,
+         "JPEGLoader: General JPEG I/O exception ("},
+    };
+    for (const Case& c : cases) {
+        auto request = NewLoaderRequest(c.url, c.kind);
+        request->SetPixmap(c.pixmap);
+        if (c.tree)
+            request->SetPropTree(c.tree);
+        EXPECT_EQ(Drive(*request), LOADER_STATUS_ERROR) << "kind " << c.kind;
+        EXPECT_EQ(request->GetError(), c.error) << "kind " << c.kind;
+        const std::string text = ErrorTextOf(*request);
+        if (!c.text.empty() && c.text.back() == '(')
+            EXPECT_EQ(text.rfind(c.text, 0), 0u) << text;
+        else
+            EXPECT_EQ(text, c.text);
+    }
+
+    auto after = NewLoaderRequest(goodUrl, LOADER_REQUEST_LOAD_IMAGE);
+    EXPECT_EQ(Drive(*after), LOADER_STATUS_DONE);
+}

@@ -1,0 +1,164 @@
+// The TIFF file loader on files written by the TIFF line writer, driven like
+// the data retriever drives it.
+
+#include "fileio/FTiffImageReader.h"
+#include "fileio/FTiffLineWriter.h"
+#include "fileio/TiffLoader.h"
+#include "foundation/FPropTree.h"
+#include "support/ImageFileTest.h"
+#include "support/LoaderDriver.h"
+
+#include <memory>
+#include <string>
+
+using namespace testsupport;
+
+namespace {
+
+constexpr int32_t kColumns = 64;
+constexpr int32_t kRows = 48;
+
+std::string Utf8(const FString& text)
+{
+    std::unique_ptr<char[]> narrow = WideToAnsi(text.GetText());
+    return narrow ? narrow.get() : "";
+}
+
+std::string ValueOf(const FPropTree& tree, const char* key)
+{
+    const FString* value = tree.GetValue(FString(key), nullptr);
+    return value ? Utf8(*value) : "<none>";
+}
+
+class TiffLoaderTest : public ImageFileTest {
+protected:
+    FString WriteTiff(const std::string& name)
+    {
+        const FString url = UrlOf(name);
+        const TestPixmap picture = MakePixmap(FPixmap::PIXEL_48_RGB, kColumns, kRows, 3);
+        FTiffLineWriter writer(url, false);
+        writer.SetDimensions(kColumns, kRows, FPixmap::PIXEL_48_RGB);
+        for (int32_t y = 0; y < kRows; ++y)
+            writer.WriteLine(picture->GetRow(y), FPixmap::PIXEL_48_RGB);
+        return url;
+    }
+
+    int Drive(FDataRetrieverRequest& request) { return DriveLoaderRequest(*m_pLoader, request); }
+
+    LoaderPtr m_pLoader{CreateTiffLoader()};
+};
+
+} // namespace
+
+TEST_F(TiffLoaderTest, CountsFiveImagesOfAnOpenableFile)
+{
+    auto count = NewLoaderRequest(WriteTiff("picture.tif"), LOADER_REQUEST_COUNT_IMAGES);
+    EXPECT_EQ(Drive(*count), LOADER_STATUS_DONE);
+    EXPECT_EQ(count->GetIndexWord(), 5);
+
+    auto missing = NewLoaderRequest(UrlOf("absent.tif"), LOADER_REQUEST_COUNT_IMAGES);
+    EXPECT_EQ(Drive(*missing), LOADER_STATUS_ERROR);
+    EXPECT_EQ(missing->GetError(), LOADER_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(ErrorTextOf(*missing), Utf8(UrlOf("absent.tif")));
+}
+
+// Indexes 1 to 4 are the reduced levels; any other is full size.
+TEST_F(TiffLoaderTest, DescribesAndLoadsEveryLevel)
+{
+    const FString url = WriteTiff("picture.tif");
+    const struct {
+        int index;
+        int level;
+        uint32_t columns, rows;
+    } cases[] = {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 4, 4, 3}, {5, 0, 64, 48}};
+    for (const auto& c : cases) {
+        auto describe = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        describe->SetIndexWord(c.index);
+        m_pLoader->Request(describe.get());
+        ASSERT_EQ(describe->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*describe);
+        EXPECT_EQ(describe->GetFirstSizeWord(), c.columns) << c.index;
+        EXPECT_EQ(describe->GetSecondSizeWord(), c.rows) << c.index;
+        EXPECT_EQ(describe->GetPixelType(), FPixmap::PIXEL_48_RGB);
+        EXPECT_EQ(describe->GetImageKind(), 4);
+
+        TestPixmap loaded = MakePixmap(FPixmap::PIXEL_48_RGB, c.columns, c.rows, 1);
+        auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        load->SetIndexWord(c.index);
+        load->SetPixmap(loaded.get());
+        ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
+
+        TestPixmap expected = MakePixmap(FPixmap::PIXEL_48_RGB, c.columns, c.rows, 1);
+        FTiffImageReader reader(url);
+        reader.SetScale(c.level);
+        reader.ReadImage(expected.get());
+        EXPECT_EQ(loaded.bytes, expected.bytes) << c.index;
+    }
+    // Level 0 is the file's own pixels.
+    TestPixmap full = MakePixmap(FPixmap::PIXEL_48_RGB, kColumns, kRows, 1);
+    auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+    load->SetPixmap(full.get());
+    ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE);
+    EXPECT_EQ(full.bytes, MakePixmap(FPixmap::PIXEL_48_RGB, kColumns, kRows, 3).bytes);
+}
+
+TEST_F(TiffLoaderTest, PropertiesCarryTheSizeBasedIdentity)
+{
+    const FString url = WriteTiff("picture.tif");
+    const uint64_t size = FileBytes("picture.tif").size();
+    char id[32];
+    std::snprintf(id, sizeof id, "%X-0", static_cast<unsigned>(size));
+
+    FPropTree tree(nullptr, "ImageProps");
+    auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
+    properties->SetPropTree(&tree);
+    ASSERT_EQ(Drive(*properties), LOADER_STATUS_DONE) << ErrorTextOf(*properties);
+    EXPECT_EQ(properties->GetFirstSizeWord(), kColumns);
+    EXPECT_EQ(properties->GetSecondSizeWord(), kRows);
+    EXPECT_EQ(ValueOf(tree, "PROCESSABLE"), "0");
+    EXPECT_EQ(ValueOf(tree, "UNIQUEID"), id);
+
+    FPropTree idTree(nullptr, "UniqueIDProp");
+    auto identity = NewLoaderRequest(url, LOADER_REQUEST_GET_UNIQUE_ID);
+    identity->SetPropTree(&idTree);
+    ASSERT_EQ(Drive(*identity), LOADER_STATUS_DONE);
+    EXPECT_EQ(ValueOf(idTree, "UNIQUEID"), id);
+}
+
+TEST_F(TiffLoaderTest, RequestsTheFormatCannotAnswer)
+{
+    const FString url = WriteTiff("picture.tif");
+    FPropTree tree(nullptr, "ImageProps");
+
+    auto camfile = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
+    EXPECT_EQ(Drive(*camfile), LOADER_STATUS_DONE);
+    EXPECT_EQ(camfile->GetIndexWord(), 0);
+
+    const struct {
+        int kind;
+        FPropTree* tree;
+        const char* text;
+    } cases[] = {
+        {LOADER_REQUEST_LOAD_CAMB_FILE, nullptr, "TiffLoader:Request - invalid request."},
+        {9, nullptr, "TiffLoader:Request - invalid request."},
+        {LOADER_REQUEST_MODIFY_PROPERTIES, &tree, "TiffLoader:HandleRequest - invalid request."},
+        {LOADER_REQUEST_GET_UNIQUE_ID, nullptr, "TiffLoader: Property list pointer is NULL"},
+    };
+    for (const auto& c : cases) {
+        auto request = NewLoaderRequest(url, c.kind);
+        request->SetPropTree(c.tree);
+        EXPECT_EQ(Drive(*request), LOADER_STATUS_ERROR) << c.kind;
+        EXPECT_EQ(request->GetError(), LOADER_ERROR_BAD_REQUEST) << c.kind;
+        EXPECT_EQ(ErrorTextOf(*request), c.text);
+    }
+
+    // A file the TIFF library cannot open is reported as not found, and the
+    // pixmap of a load that fails is the only thing touched.
+    WriteBytes("corrupt.tif", Bytes(64, 0x2A));
+    TestPixmap pixmap = MakePixmap(FPixmap::PIXEL_48_RGB, 4, 4, 5);
+    const Bytes before = pixmap.bytes;
+    auto corrupt = NewLoaderRequest(UrlOf("corrupt.tif"), LOADER_REQUEST_LOAD_IMAGE);
+    corrupt->SetPixmap(pixmap.get());
+    EXPECT_EQ(Drive(*corrupt), LOADER_STATUS_ERROR);
+    EXPECT_EQ(corrupt->GetError(), LOADER_ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(pixmap.bytes, before);
+}
