@@ -1,5 +1,9 @@
 #include "fileio/PdxbImageIO.h"
 
+#include "fileio/HuffmanM4.h"
+#include "fileio/PdxbImageDecoding.h"
+#include "fileio/PdxbJPEGImage.h"
+
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
@@ -145,7 +149,6 @@ public:
     PdxbImageHeader ReadImageHeader(const PdxbSectionRecord& record);
     PdxbCamfileHeader ReadCamfileHeader(const PdxbSectionRecord& record);
     void ReadPropertySection(const PdxbSectionRecord& record, FPropTree* node);
-    static int32_t PixelTypeForFormat(uint32_t format);
     void ReadEnciphCamfileHeader(PdxbCamfileHeader& header);
     void DecodedImageSize(const PdxbImageHeader& header, uint32_t& columns, uint32_t& rows) const;
     const PdxbSectionRecord& ImageRecord(int index);
@@ -575,54 +578,10 @@ void FPdxbImageReaderImpl::ReadEnciphCamfileHeader(PdxbCamfileHeader& header)
     header.m_iStoredSize -= kScrambledHeaderSize;
 }
 
-int32_t FPdxbImageReaderImpl::PixelTypeForFormat(uint32_t format)
-{
-    switch (format) {
-    case 1:
-        return FPixmap::PIXEL_30_RGB;
-    case 3:
-    case 11:
-    case 18:
-        return FPixmap::PIXEL_24_RGB;
-    case 8:
-    case 9:
-    case 17:
-        return FPixmap::PIXEL_16_MONO;
-    case 5:
-    case 6:
-    case 29:
-    case 30:
-        return FPixmap::PIXEL_48S_RGB;
-    case 7:
-    case 10:
-    case 15:
-    case 19:
-    case 23:
-        return 0;
-    default:
-        return format <= 30 ? FPixmap::PIXEL_48_RGB : 0;
-    }
-}
-
 void FPdxbImageReaderImpl::DecodedImageSize(const PdxbImageHeader& header, uint32_t& columns, uint32_t& rows) const
 {
-    uint64_t c = header.m_iColumns;
-    uint64_t r = header.m_iRows;
-    switch (header.m_iPixelFormat) {
-    case 14:
-    case 16:
-    case 17:
-    case 25:
-        c *= 2;
-        r *= 2;
-        break;
-    case 20:
-    case 22:
-        r *= 2;
-        break;
-    default:
-        break;
-    }
+    uint64_t c, r;
+    PdxbDecodedImageSize(header, c, r);
     // Sizes a pixmap cannot have, or rows the data cannot hold, would only make
     // the caller allocate for an image that can never be decoded.
     const uint64_t limit = uint64_t(std::numeric_limits<int32_t>::max());
@@ -640,32 +599,42 @@ void FPdxbImageReaderImpl::DecodedImageSize(const PdxbImageHeader& header, uint3
 // ---------------------------------------------------------------------------
 // Decoders of the image formats and of HuffmanM4 camfiles.
 
-bool FPdxbImageReaderImpl::ReadImageFixedLineLength(const PdxbImageHeader&, FPixmap*, double*,
-                                                    const std::atomic<char>*)
+bool FPdxbImageReaderImpl::ReadImageFixedLineLength(const PdxbImageHeader& header, FPixmap* pixmap,
+                                                    double* progress, const std::atomic<char>* cancel)
 {
-    ThrowReader("Decoding of fixed-length image rows is not available.");
+    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "image data");
+    return ::ReadImageFixedLineLength(header, data.data(), data.size(), pixmap, progress, cancel);
 }
 
-bool FPdxbImageReaderImpl::ReadImageVariableLineLength(const PdxbImageHeader&, FPixmap*, double*,
-                                                       const std::atomic<char>*)
+bool FPdxbImageReaderImpl::ReadImageVariableLineLength(const PdxbImageHeader& header, FPixmap* pixmap,
+                                                       double* progress, const std::atomic<char>* cancel)
 {
-    ThrowReader("Decoding of variable-length image rows is not available.");
+    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "image data");
+    return ::ReadImageVariableLineLength(header, data.data(), data.size(), pixmap, progress, cancel);
 }
 
-bool FPdxbImageReaderImpl::ReadImageHuffmanM4(const PdxbImageHeader&, FPixmap*, double*, const std::atomic<char>*)
+bool FPdxbImageReaderImpl::ReadImageHuffmanM4(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
+                                              const std::atomic<char>* cancel)
 {
-    ThrowReader("Decoding of HuffmanM4 images is not available.");
+    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "image data");
+    return ::ReadImageHuffmanM4(header, data.data(), data.size(), pixmap, progress, cancel);
 }
 
-bool FPdxbImageReaderImpl::ReadImageJPEG(const PdxbImageHeader&, FPixmap*, double*, const std::atomic<char>*)
+bool FPdxbImageReaderImpl::ReadImageJPEG(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
+                                         const std::atomic<char>*)
 {
-    ThrowReader("Decoding of JPEG images is not available.");
+    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "the JPEG image");
+    const bool done = ::ReadImageJPEG(data.data(), data.size(), pixmap);
+    if (done && progress)
+        *progress = 1.0;
+    return done;
 }
 
-bool FPdxbImageReaderImpl::ReadCamfileHuffmanM4(const PdxbCamfileHeader&, uint8_t*, uint32_t, double*,
-                                                const std::atomic<char>*)
+bool FPdxbImageReaderImpl::ReadCamfileHuffmanM4(const PdxbCamfileHeader& header, uint8_t* buffer, uint32_t length,
+                                                double* progress, const std::atomic<char>* cancel)
 {
-    ThrowReader("Decoding of HuffmanM4 cam files is not available.");
+    const Bytes coded = m_File.Read(header.m_iDataOffset, header.m_iStoredSize, "HuffmanM4 cam file data");
+    return ::ReadCamfileHuffmanM4(header, coded.data(), coded.size(), buffer, length, progress, cancel);
 }
 
 // ---------------------------------------------------------------------------
@@ -770,7 +739,7 @@ void FPdxbImageReader::GetImageInfo(int index, uint32_t& columns, uint32_t& rows
 {
     const PdxbImageHeader header = m_pImpl->ReadImageHeader(m_pImpl->ImageRecord(index));
     m_pImpl->DecodedImageSize(header, columns, rows);
-    pixelType = FPdxbImageReaderImpl::PixelTypeForFormat(header.m_iPixelFormat);
+    pixelType = PdxbPixelTypeForFormat(header.m_iPixelFormat);
     imageKind = header.m_iImageKind;
 }
 
@@ -778,12 +747,8 @@ bool FPdxbImageReader::GetImage(int index, FPixmap* pixmap, double* progress, co
 {
     const PdxbImageHeader header = m_pImpl->ReadImageHeader(m_pImpl->ImageRecord(index));
     uint32_t columns, rows;
-    m_pImpl->DecodedImageSize(header, columns, rows);
-    if (!pixmap || pixmap->m_iColumns < 0 || pixmap->m_iRows < 0 || uint32_t(pixmap->m_iColumns) < columns ||
-        uint32_t(pixmap->m_iRows) < rows)
-        ThrowReader("GetImage() : pixmap too small to receive image");
-    if (pixmap->GetPixelType() != FPdxbImageReaderImpl::PixelTypeForFormat(header.m_iPixelFormat))
-        ThrowReader("GetImage() : pixmap has incompatible pixel type");
+    m_pImpl->DecodedImageSize(header, columns, rows); // refuses sizes the section cannot hold
+    CheckPdxbTargetPixmap(header, pixmap);
 
     if (header.m_iPixelFormat == PDXB_PIXEL_JPEG)
         return m_pImpl->ReadImageJPEG(header, pixmap, progress, cancel);

@@ -1,0 +1,143 @@
+// The decoders reached through the raw container reader: images of each
+// decoding path and a HuffmanM4 camfile whose bytes parse as camera data.
+#include "fileio/CambData.h"
+#include "fileio/PdxbImageIO.h"
+#include "foundation/FPixmap.h"
+#include "foundation/FValueTypes.h"
+#include "support/CamdataWriter.h"
+#include "support/HuffmanEncoder.h"
+#include "support/HuffmanM4Encoder.h"
+#include "support/PdxbFileTest.h"
+#include "support/PixelFormatEncoder.h"
+#include "support/TestPixmap.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+using namespace testsupport;
+
+namespace {
+
+class PdxbDecodeThroughReaderTest : public PdxbFileTest {
+protected:
+    // Decodes image 0 of the file; skips the test while the reader has no decoders.
+    template <class PixelClass>
+    bool Decode(const FString& url, TestPixmap<PixelClass>& pixmap, double* progress)
+    {
+        FPdxbImageReader reader(url);
+        try {
+            return reader.GetImage(0, pixmap.Get(), progress, nullptr);
+        } catch (const FExceptionPdxbReader& e) {
+            if (std::string(e.GetMessage()).find("not available") != std::string::npos)
+                throw Unwired();
+            throw;
+        }
+    }
+    uint32_t ReadCamfile(FPdxbImageReader& reader, std::vector<uint8_t>& buffer)
+    {
+        try {
+            return reader.ReadCamfile(0, buffer.data(), uint32_t(buffer.size()), nullptr, nullptr);
+        } catch (const FExceptionPdxbReader& e) {
+            if (std::string(e.GetMessage()).find("not available") != std::string::npos)
+                throw Unwired();
+            throw;
+        }
+    }
+    struct Unwired {};
+};
+
+#define DECODE_OR_SKIP(call)                                                   \
+    try {                                                                      \
+        call;                                                                  \
+    } catch (const Unwired&) {                                                 \
+        GTEST_SKIP() << "the reader does not dispatch to the decoders yet";    \
+    }
+
+} // namespace
+
+TEST_F(PdxbDecodeThroughReaderTest, EachDecodingPathDeliversTheImage)
+{
+    std::mt19937 random(8);
+    const uint32_t columns = 21, rows = 9;
+    std::vector<uint16_t> samples(size_t(columns) * rows * 3);
+    for (uint16_t& s : samples)
+        s = uint16_t(100 + random() % 300);  // every step is on the default curve
+    std::vector<uint8_t> bytes(samples.size() * 2);
+    std::memcpy(bytes.data(), samples.data(), bytes.size());
+
+    struct Case {
+        uint32_t format, rowSize, version;
+        std::vector<uint8_t> data;
+    };
+    const FixedRows fixed = EncodeFixedRows(13, columns, rows, bytes);
+    const std::vector<Case> cases = {
+        {13, fixed.rowSize, PdxbVersion(2, 0), fixed.data},
+        {6, 0, PdxbVersion(3, 0), EncodeHuffmanImage(6, columns, rows, bytes).data},
+        {30, 0, PdxbVersion(2, 0), EncodeHuffmanM4Image(columns, rows, samples, {100, 200, 300})},
+    };
+    for (const Case& c : cases) {
+        PdxbBuilder builder;
+        PdxbImageSpec image;
+        image.version = c.version;
+        image.pixelFormat = c.format;
+        image.columns = columns;
+        image.rows = rows;
+        image.rowSize = c.rowSize;
+        image.data = c.data;
+        builder.AddImage(image);
+        const FString url = Write(builder.Build(), "format" + std::to_string(c.format) + ".kvr");
+
+        double progress = 0;
+        if (c.format == 13) {
+            TestPixmap<FPixelClass48RGB> pixmap{int32_t(columns), int32_t(rows)};
+            bool complete = false;
+            DECODE_OR_SKIP(complete = Decode(url, pixmap, &progress));
+            EXPECT_TRUE(complete);
+            EXPECT_EQ(pixmap.Bytes(int32_t(columns), int32_t(rows)), bytes) << "format " << c.format;
+        } else {
+            TestPixmap<FPixelClass48SRGB> pixmap{int32_t(columns), int32_t(rows)};
+            bool complete = false;
+            DECODE_OR_SKIP(complete = Decode(url, pixmap, &progress));
+            EXPECT_TRUE(complete);
+            EXPECT_EQ(pixmap.Bytes(int32_t(columns), int32_t(rows)), bytes) << "format " << c.format;
+        }
+        EXPECT_EQ(progress, 1.0);
+    }
+}
+
+TEST_F(PdxbDecodeThroughReaderTest, HuffmanM4CamfileBecomesCameraData)
+{
+    CamdataWriter writer;
+    writer.AddFloats("SpatialDQ", {1}, {4.0f});
+    writer.AddInt32s("ActiveImageArea", {4}, {2, 2, 97, 97});
+    writer.AddText("Model", "TALVO KT9");
+    // A bare block run: the zeros after it end the run, as a block of length 0.
+    const std::vector<uint8_t> container = writer.BuildRun(false);
+
+    PdxbBuilder builder;
+    PdxbCamfileSpec camfile;
+    camfile.version = PdxbVersion(2, 0);
+    camfile.type = 4;
+    camfile.dataLength = uint32_t(container.size());
+    camfile.data = EncodeHuffmanM4Camfile(container, 16, 0);
+    builder.AddCamfile(camfile);
+    FPdxbImageReader reader(Write(builder.Build()));
+
+    uint32_t size = 0;
+    int32_t kind = 0;
+    reader.GetCamfileInfo(0, size, kind);
+    EXPECT_EQ(kind, 1);
+    ASSERT_GE(size, container.size());
+    std::vector<uint8_t> buffer(size, 0xEE);
+    uint32_t delivered = 0;
+    DECODE_OR_SKIP(delivered = ReadCamfile(reader, buffer));
+    ASSERT_EQ(delivered, size);
+    // The container's bytes, then zeros up to the decoded size.
+    EXPECT_TRUE(std::equal(container.begin(), container.end(), buffer.begin()));
+    EXPECT_TRUE(std::all_of(buffer.begin() + long(container.size()), buffer.end(), [](uint8_t b) { return b == 0; }));
+
+    const FCamdata camdata(buffer.data(), delivered);
+    EXPECT_EQ(CamdataGetFloat(&camdata, "SpatialDQ"), 4.0f);
+    EXPECT_EQ(CamdataGetRect(&camdata, "ActiveImageArea").right, 98);
+}
