@@ -5,6 +5,7 @@
 #include "foundation/FPropTree.h"
 #include "foundation/FValueTypes.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -48,6 +49,11 @@ void SwapElements(uint8_t* p, uint64_t count, uint32_t size)
         for (uint64_t i = 0; i < count; ++i, p += 2)
             std::swap(p[0], p[1]);
     }
+}
+
+bool IsAllZero(const uint8_t* p, uint64_t count)
+{
+    return std::all_of(p, p + count, [](uint8_t byte) { return byte == 0; });
 }
 
 bool IsBlockMagic(uint32_t word)
@@ -169,9 +175,14 @@ void FCamdataImpl::ParseCamfile(uint8_t* buffer, size_t length)
     uint64_t position = firstSection;
     uint64_t remaining = length - firstSection;
     while (remaining > 0) {
+        uint8_t* section = buffer + position;
+        // A container decoded from a coded camfile comes zero-padded up to the
+        // decoded size; zeros are no section, so they end the walk as a block
+        // length of 0 ends a run. Anything else left over is a cut section.
+        if (IsAllZero(section, remaining))
+            break;
         if (remaining < kSectionHeaderSize)
             Fail("FCamdata: Insufficient data for section header.\n");
-        uint8_t* section = buffer + position;
         if (m_bBigEndian)
             SwapWords(section, 5);
         if (Load32(section) != kSectionMagic)

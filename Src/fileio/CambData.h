@@ -11,7 +11,8 @@
 // Every name, offset, count and size in the buffer is checked against its
 // block before use. Malformed structure fails construction with FException;
 // a block whose payload does not fit is kept as an entry without data, which
-// every getter reports as missing.
+// every getter reports as missing. Zero bytes after the last section or block
+// (the padding of a container decoded from a coded camfile) end the container.
 
 #include "foundation/FByteReader.h"
 

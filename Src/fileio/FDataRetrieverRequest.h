@@ -8,7 +8,7 @@
 //     (release); the caller reads the status (acquire) and touches the other
 //     result fields only after the status has left "pending";
 //   - the cancel flag is the one field the caller may write at any time;
-//   - progress may be read at any time;
+//   - progress may be read at any time (the decoders write it between rows);
 //   - the record must stay alive until its status has left "pending", and
 //     until the loader that runs it is destroyed if that happens first.
 //
@@ -16,6 +16,7 @@
 // retriever uses the same words with its own meanings); the accessors below
 // name the loader's meanings.
 
+#include "fileio/FProgress.h"
 #include "foundation/FString.h"
 
 #include <atomic>
@@ -66,8 +67,11 @@ public:
     void SetStatus(int status) { m_iStatus.store(status, std::memory_order_release); }
     int GetError() const { return m_iError.load(std::memory_order_relaxed); }
     void SetError(int error) { m_iError.store(error, std::memory_order_relaxed); }
-    double GetProgress() const { return m_dProgress.load(std::memory_order_relaxed); }
-    void SetProgress(double progress) { m_dProgress.store(progress, std::memory_order_relaxed); }
+    double GetProgress() const { return LoadProgress(&m_dProgress); }
+    void SetProgress(double progress) { StoreProgress(&m_dProgress, progress); }
+    // Where a decoder running for this request writes its progress (through
+    // StoreProgress), so the caller sees it while the request runs.
+    double* GetProgressStorage() { return &m_dProgress; }
     bool IsCancelled() const { return m_bCancel.load(std::memory_order_relaxed) != 0; }
     void Cancel() { m_bCancel.store(1, std::memory_order_relaxed); }
 
@@ -85,10 +89,23 @@ public:
     void SetFirstSizeWord(int64_t value) { m_Index = static_cast<intptr_t>(value); }
     // Second size word: rows out (kind 1, and kind 4 of JPEG and TIFF files);
     // the caller's camfile buffer in (kinds 2, 3; null asks for the size only).
+    // Writing the word as a number leaves no camfile buffer capacity, so a
+    // stale word is never taken for a buffer with room in it.
     int64_t GetSecondSizeWord() const { return static_cast<int64_t>(m_SlotA); }
-    void SetSecondSizeWord(int64_t value) { m_SlotA = static_cast<intptr_t>(value); }
+    void SetSecondSizeWord(int64_t value)
+    {
+        m_SlotA = static_cast<intptr_t>(value);
+        m_iCamfileBufferSize = 0;
+    }
     uint8_t* GetCamfileBuffer() const { return reinterpret_cast<uint8_t*>(m_SlotA); }
-    void SetCamfileBuffer(uint8_t* buffer) { m_SlotA = reinterpret_cast<intptr_t>(buffer); }
+    // Bytes the camfile buffer holds; the loader never writes beyond them,
+    // even when the file has grown since the caller asked for its size.
+    uint64_t GetCamfileBufferSize() const { return m_iCamfileBufferSize; }
+    void SetCamfileBuffer(uint8_t* buffer, uint64_t size)
+    {
+        m_SlotA = reinterpret_cast<intptr_t>(buffer);
+        m_iCamfileBufferSize = buffer ? size : 0;
+    }
     // Image kind code out (kind 1): 1 raw, 2 dark, 3 dark-subtracted, 4
     // embedded preview, 0 not loadable.
     int GetImageKind() const { return m_iSlotB; }
@@ -102,8 +119,6 @@ public:
 
     FString m_sURL;
     int m_iKind = 0;
-    // Written by the decoders' side; see GetProgress.
-    std::atomic<double> m_dProgress{0.0};
     std::atomic<int> m_iStatus{0};
     std::atomic<int> m_iError{0};
     FString m_sErrorText;
@@ -115,4 +130,10 @@ public:
     int m_iSlotB = 0;
     int m_iSlotC = 0;
     intptr_t m_SlotD = 0;
+
+private:
+    // Written by the decoders while the request runs and read by the caller
+    // at any time: touched only through StoreProgress and LoadProgress.
+    alignas(kProgressAlignment) mutable double m_dProgress = 0.0;
+    uint64_t m_iCamfileBufferSize = 0;
 };

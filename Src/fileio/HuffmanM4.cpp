@@ -1,6 +1,7 @@
 #include "fileio/HuffmanM4.h"
 
 #include "fileio/FBitReader.h"
+#include "fileio/FProgress.h"
 #include "fileio/PdxbImageDecoding.h"
 #include "foundation/FAssert.h"
 #include "foundation/FByteReader.h"
@@ -290,8 +291,7 @@ bool ReadImageHuffmanM4(const PdxbImageHeader& h, const uint8_t* data, uint64_t 
                     finishRow(p, 0);
         }
 
-        if (progress)
-            *progress = double(row + 1) / double(rows);
+        StoreProgress(progress, double(row + 1) / double(rows));
         if (Cancelled(cancel)) {
             for (int p = 0; p < 3; ++p)
                 ZeroComponentFrom(pixmap, columns, rows, p, planes[p].alive ? row + 1 : endRow[p],
@@ -351,8 +351,7 @@ bool ReadCamfileHuffmanM4(const PdxbCamfileHeader& h, const uint8_t* data, uint6
             DebugPrintf("ReadCamfileHuffmanM4: stream ends in row %llu\n", static_cast<unsigned long long>(row));
             complete = false;
         }
-        if (progress)
-            *progress = double(row + 1) / double(rows);
+        StoreProgress(progress, double(row + 1) / double(rows));
         if (Cancelled(cancel))
             return false;
     }

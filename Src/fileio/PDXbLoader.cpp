@@ -228,9 +228,7 @@ FLoaderOutcome PDXbLoader::LoadImage(FPdxbImageReader& reader, FDataRetrieverReq
         FPixmap* pixmap = request.GetPixmap();
         if (!pixmap || kindCode == 0)
             return FLoaderOutcome::Done();
-        double progress = request.GetProgress();
-        const bool complete = reader.GetImage(index, pixmap, &progress, &request.m_bCancel);
-        request.SetProgress(progress);
+        const bool complete = reader.GetImage(index, pixmap, request.GetProgressStorage(), &request.m_bCancel);
         if (complete)
             return FLoaderOutcome::Done();
         if (request.IsCancelled())
@@ -263,9 +261,14 @@ FLoaderOutcome PDXbLoader::LoadCamfile(FPdxbImageReader& reader, FDataRetrieverR
         uint8_t* buffer = request.GetCamfileBuffer();
         if (!buffer)
             return FLoaderOutcome::Done();
-        double progress = request.GetProgress();
-        const uint32_t delivered = reader.ReadCamfile(index, buffer, size, &progress, &request.m_bCancel);
-        request.SetProgress(progress);
+        // The caller sized its buffer by an earlier request; a file that has
+        // grown since then is a failed read, never a write past the buffer.
+        // The index word already tells the caller the size it needs now.
+        if (size > request.GetCamfileBufferSize())
+            return FLoaderOutcome::Error(LOADER_ERROR_READER_EXCEPTION,
+                                         "PDXbLoader:LoadCamfile - error reading camfile.");
+        const uint32_t delivered =
+            reader.ReadCamfile(index, buffer, size, request.GetProgressStorage(), &request.m_bCancel);
         if (delivered >= size)
             return FLoaderOutcome::Done();
         if (request.IsCancelled())

@@ -1,5 +1,6 @@
 #include "fileio/PdxbImageDecoding.h"
 
+#include "fileio/FProgress.h"
 #include "fileio/Huffman.h"
 #include "foundation/FAssert.h"
 #include "foundation/FByteReader.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,8 +30,7 @@ bool Cancelled(const std::atomic<char>* cancel) { return cancel && cancel->load(
 
 void SetProgress(double* progress, uint64_t done, uint64_t total)
 {
-    if (progress)
-        *progress = double(done) / double(total);
+    StoreProgress(progress, double(done) / double(total));
 }
 
 uint16_t LE16(const uint8_t* p) { return uint16_t(p[0] | p[1] << 8); }
@@ -517,8 +518,16 @@ bool ReadImageFixedLineLength(const PdxbImageHeader& h, const uint8_t* data, uin
     if (converted && !PlanesFit(format, R, h.m_iColumns))
         ThrowReader("Image rows too short for their columns.");
 
+    // The scratch planes are sized by the column count; only rows that lie in the
+    // data bound that count, so an image without rows allocates nothing.
+    if (rows == 0) {
+        SetProgress(progress, 1, 1);
+        return true;
+    }
     const std::vector<int16_t> curve = format == 5 ? ReadCurve(data, size) : std::vector<int16_t>();
-    RowConverter converter(h, pixmap, curve.data());
+    std::optional<RowConverter> converter;
+    if (converted)
+        converter.emplace(h, pixmap, curve.data());
     const uint64_t decodedRowBytes = DecodedRowBytes(h);
     const uint64_t outRowsPerRow = format == 14 || format == 16 || format == 17 || format == 20 || format == 22 ||
                                            format == 25
@@ -527,7 +536,7 @@ bool ReadImageFixedLineLength(const PdxbImageHeader& h, const uint8_t* data, uin
     for (uint32_t r = 0; r < rows; ++r) {
         const uint8_t* in = data + start + uint64_t(r) * R;
         if (converted) {
-            converter.Convert(in, r);
+            converter->Convert(in, r);
         } else {
             uint8_t* out = pixmap->GetRow(int32_t(r));
             std::memcpy(out, in, size_t(R));
@@ -566,6 +575,10 @@ bool ReadImageVariableLineLength(const PdxbImageHeader& h, const uint8_t* data, 
     if (huffmanSize > UINT32_MAX)
         ThrowReader("Huffman image data too large.");
     const std::vector<uint32_t> rowTable = ReadRowTable(data, size, rows, huffmanSize);
+    if (rows == 0) { // the symbol buffer is sized by the columns, which nothing bounds without rows
+        SetProgress(progress, 1, 1);
+        return true;
+    }
 
     const std::vector<int16_t> curve = tenBit ? ReadCurve(data, size) : std::vector<int16_t>();
     FByteReader codeTable(data, size_t(size), ThrowOverrun);

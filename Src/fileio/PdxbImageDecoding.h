@@ -10,8 +10,9 @@
 // cannot repair, the rows after a cancel) is left zero, never stale.
 //
 // Progress (a fraction 0 to 1) is written between rows when the pointer is not
-// null; a non-zero cancel flag stops the decode between rows and makes it
-// return false.
+// null, through StoreProgress, so another thread may watch it with
+// LoadProgress; a non-zero cancel flag stops the decode between rows and makes
+// it return false.
 
 #include "fileio/PdxbImageIO.h"
 

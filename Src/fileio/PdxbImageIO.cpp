@@ -1,5 +1,6 @@
 #include "fileio/PdxbImageIO.h"
 
+#include "fileio/FProgress.h"
 #include "fileio/HuffmanM4.h"
 #include "fileio/PdxbImageDecoding.h"
 #include "fileio/PdxbJPEGImage.h"
@@ -466,12 +467,14 @@ PdxbCamfileHeader FPdxbImageReaderImpl::ReadCamfileHeader(const PdxbSectionRecor
     h.m_iDataOffset = record.m_iOffset + h.m_iHeaderSize;
     h.m_iDataSize = record.m_iLength - h.m_iHeaderSize;
     h.m_iStoredSize = h.m_iDataSize;
-    if (major3 || h.m_iCamfileType != PDXB_CAMFILE_CAMB_HUFFMAN_M4)
+    if (h.m_iCamfileType != PDXB_CAMFILE_CAMB_HUFFMAN_M4)
         return h;
 
-    // A version-2 HuffmanM4 camfile reports the size of its decoded bytes. Each
-    // coded value takes at least one bit, so a size beyond that is a lie that
-    // would only make the caller allocate for nothing.
+    // A HuffmanM4 camfile, of either section version, reports the size of its
+    // decoded bytes: a caller that sizes its buffer by the coded length would
+    // get the camera data cut short. Each coded value takes at least one bit,
+    // so a size beyond that is a lie that would only make the caller allocate
+    // for nothing.
     if (h.m_iDataSize < kHuffmanM4CamfileHeaderSize)
         ThrowReader("Cam file section is shorter than its HuffmanM4 header.");
     const Bytes m4Bytes = m_File.Read(h.m_iDataOffset, kHuffmanM4CamfileHeaderSize, "a HuffmanM4 cam file header");
@@ -625,8 +628,8 @@ bool FPdxbImageReaderImpl::ReadImageJPEG(const PdxbImageHeader& header, FPixmap*
 {
     const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "the JPEG image");
     const bool done = ::ReadImageJPEG(data.data(), data.size(), pixmap);
-    if (done && progress)
-        *progress = 1.0;
+    if (done)
+        StoreProgress(progress, 1.0);
     return done;
 }
 
@@ -721,8 +724,7 @@ uint32_t FPdxbImageReader::ReadCamfile(int index, uint8_t* buffer, uint32_t leng
         const uint64_t chunk = std::min(total - done, kCamfileChunk);
         m_pImpl->m_File.ReadInto(header.m_iDataOffset + done, buffer + done, chunk);
         done += chunk;
-        if (progress)
-            *progress = total ? 1.0 - double(total - done) / double(total) : 1.0;
+        StoreProgress(progress, total ? 1.0 - double(total - done) / double(total) : 1.0);
         if (Cancelled(cancel))
             return 0;
     } while (done < total);

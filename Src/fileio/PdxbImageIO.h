@@ -98,7 +98,7 @@ struct PdxbCamfileHeader {
     uint32_t m_iDataLength;
     uint32_t m_iCamfileType;
     uint64_t m_iDataOffset;  // absolute
-    uint64_t m_iDataSize;    // for a version-2 HuffmanM4 camfile: the decoded size
+    uint64_t m_iDataSize;    // for a HuffmanM4 camfile: the decoded size
     uint64_t m_iStoredSize;  // bytes stored from the data offset on (the coded bytes of a HuffmanM4 camfile)
 };
 
@@ -119,6 +119,9 @@ public:
     int GetCamfileCount();
     // kind 1: the data, once decoded, is a camera-data container; otherwise the camfile type.
     void GetCamfileInfo(int index, uint32_t& size, int32_t& kind);
+    // Progress arguments are written through StoreProgress while the work
+    // runs, so another thread may watch them with LoadProgress.
+    //
     // Returns the bytes delivered: min(length, data size), or 0 when cancelled.
     uint32_t ReadCamfile(int index, uint8_t* buffer, uint32_t length, double* progress,
                          const std::atomic<char>* cancel);

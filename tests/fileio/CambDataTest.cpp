@@ -301,6 +301,47 @@ TEST(CambDataTest, BadBuffersFailWithTheirTexts)
     EXPECT_NE(FailureText(noDims.BuildRun(false)).find("iDimCount"), std::string::npos);
 }
 
+// A container decoded from a coded camfile arrives zero-padded to the decoded
+// size. The zeros end it; bytes that are not all zero after the last section
+// are still a cut or corrupt section.
+TEST(CambDataTest, TrailingZerosEndACamfileButOtherLeftoversFail)
+{
+    CamdataWriter w;
+    w.AddFloats("Gain", {1}, {1.5f});
+    w.AddText("Model", "KT9");
+    struct Case {
+        const char* what;
+        bool bigEndian;
+        size_t zeros;
+        std::vector<uint8_t> tail; // after the zeros
+        std::string text;          // empty: parses
+    };
+    const Case cases[] = {
+        {"one zero", false, 1, {}, ""},
+        {"less than a section header", false, 19, {}, ""},
+        {"a section header of zeros", false, 20, {}, ""},
+        {"many zeros, big-endian", true, 333, {}, ""},
+        {"a stray byte after short zeros", false, 10, {1}, "FCamdata: Insufficient data for section header.\n"},
+        {"a stray byte after long zeros", false, 40, {1}, "FCamdata: Expected a data section.\n"},
+        {"a section cut short", false, 0, {'C', 'M', 'b', 'H', 0, 0, 1, 0, 64, 0, 0, 0},
+         "FCamdata: Insufficient data for section header.\n"},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bytes = w.BuildCamfile(c.bigEndian, 2);
+        bytes.resize(bytes.size() + c.zeros, 0);
+        bytes.insert(bytes.end(), c.tail.begin(), c.tail.end());
+        if (!c.text.empty()) {
+            EXPECT_EQ(FailureText(bytes), c.text) << c.what;
+            continue;
+        }
+        const FCamdata camdata(bytes.data(), bytes.size());
+        EXPECT_EQ(CamdataGetFloat(&camdata, "Gain"), 1.5f) << c.what;
+        uint32_t length = 0;
+        EXPECT_NE(CamdataGetText(&camdata, "Model", &length), nullptr) << c.what;
+        EXPECT_EQ(length, 3u) << c.what;
+    }
+}
+
 TEST(CambDataTest, EmptyCamfileIsAnEmptyContainer)
 {
     std::vector<uint8_t> bytes = CamdataWriter().BuildCamfile(false, 0);

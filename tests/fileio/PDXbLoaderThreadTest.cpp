@@ -1,18 +1,26 @@
 // The raw container's loader, driven like the data retriever drives it, on
 // containers written by the test builder.
 
+#include "fileio/CambData.h"
 #include "fileio/PDXbLoader.h"
 #include "fileio/PdxbImageIO.h"
+#include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FValueTypes.h"
+#include "support/CamdataWriter.h"
 #include "support/HuffmanM4Encoder.h"
 #include "support/LoaderDriver.h"
 #include "support/PdxbFileTest.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -106,6 +114,112 @@ std::string ExceptionText(const FException& e, const std::string& message)
 {
     return std::string("PDXbLoader: ") + e.GetDescription() + " (" + message + ")";
 }
+
+// Files of the "gated" scheme are the "disk" files of the same path; the
+// n-th read of 64 KiB or more waits until the test releases it.
+class ReadGate {
+public:
+    static ReadGate& Install(int heldRead)
+    {
+        static ReadGate* gate = [] {
+            auto* created = new ReadGate();
+            RegisterStorageClass(FString("gated"), new Storage(*created));
+            return created;
+        }();
+        std::lock_guard lock(gate->m_Mutex);
+        gate->m_iHeldRead = heldRead;
+        gate->m_iLargeReads = 0;
+        gate->m_bHeld = gate->m_bReleased = false;
+        return *gate;
+    }
+
+    // False when no read came to the gate (the cap only turns a hang into a failure).
+    bool WaitUntilHeld()
+    {
+        std::unique_lock lock(m_Mutex);
+        return m_Changed.wait_for(lock, std::chrono::minutes(1), [this] { return m_bHeld; });
+    }
+
+    void Release()
+    {
+        std::lock_guard lock(m_Mutex);
+        m_bReleased = true;
+        m_Changed.notify_all();
+    }
+
+private:
+    void BeforeRead(int64_t count)
+    {
+        if (count < 65536)
+            return;
+        std::unique_lock lock(m_Mutex);
+        if (++m_iLargeReads != m_iHeldRead)
+            return;
+        m_bHeld = true;
+        m_Changed.notify_all();
+        m_Changed.wait(lock, [this] { return m_bReleased; });
+    }
+
+    class File : public FIFile {
+    public:
+        File(ReadGate& gate, FIFile* inner) : m_Gate(gate), m_pInner(inner) {}
+        void Seek(int64_t position) override { m_pInner->Seek(position); }
+        int64_t Tell() const override { return m_pInner->Tell(); }
+        bool ReadLine(FString& line) override { return m_pInner->ReadLine(line); }
+        int64_t ReadExact(void* buffer, int64_t count) override
+        {
+            m_Gate.BeforeRead(count);
+            return m_pInner->ReadExact(buffer, count);
+        }
+        int64_t Read(void* buffer, int64_t count) override
+        {
+            m_Gate.BeforeRead(count);
+            return m_pInner->Read(buffer, count);
+        }
+        bool Write(const void* buffer, int64_t count) override { return m_pInner->Write(buffer, count); }
+        bool Flush() override { return m_pInner->Flush(); }
+        void SetSize(int64_t size) override { m_pInner->SetSize(size); }
+        int64_t GetSize() const override { return m_pInner->GetSize(); }
+        FString GetURL() const override { return m_pInner->GetURL(); }
+        void GetInfo(FFileInfo& info) const override { m_pInner->GetInfo(info); }
+        bool SetInfo(const FFileInfo& info) override { return m_pInner->SetInfo(info); }
+
+    private:
+        ReadGate& m_Gate;
+        FFilePtr m_pInner;
+    };
+
+    class Storage : public FIStorageClass {
+    public:
+        explicit Storage(ReadGate& gate) : m_Gate(gate) {}
+        FIFile* OpenFile(const FString& path, int flags) override
+        {
+            FString diskUrl("disk://");
+            diskUrl += path;
+            FIFile* inner = OpenFileByURL(diskUrl, flags);
+            return inner ? new File(m_Gate, inner) : nullptr;
+        }
+        FIFolder* OpenFolder(const FString&, FString&, bool) override { return nullptr; }
+        bool GetSpecialFolderURL(int, FString&) override { return false; }
+        bool ToNativePath(const FString&, FString&) override { return false; }
+        bool FromNativePath(const FString&, FString&) override { return false; }
+        FString GetName() override { return FString("gated"); }
+        FString GetDescription() override { return FString("gated"); }
+        void Launch(const FString&, const FString&) override {}
+        bool Exists(const FString&, bool*) override { return false; }
+        void MoveToTrash(const FString&) override {}
+
+    private:
+        ReadGate& m_Gate;
+    };
+
+    std::mutex m_Mutex;
+    std::condition_variable m_Changed;
+    int m_iHeldRead = 0;
+    int m_iLargeReads = 0;
+    bool m_bHeld = false;
+    bool m_bReleased = false;
+};
 
 class PDXbLoaderTest : public PdxbFileTest {
 protected:
@@ -224,7 +338,7 @@ TEST_F(PDXbLoaderTest, ACancelledLoadEndsCancelled)
     auto image = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
     image->SetPixmap(&pixmap);
     auto data = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
-    data->SetCamfileBuffer(camfile.data());
+    data->SetCamfileBuffer(camfile.data(), camfile.size());
     data->Cancel();
     EXPECT_EQ(Drive(*data), LOADER_STATUS_CANCELLED) << ErrorTextOf(*data);
 
@@ -247,34 +361,136 @@ TEST_F(PDXbLoaderTest, LoadsThePlainCamfileWithItsSizeFirst)
 
     std::vector<uint8_t> buffer(kCamfileSize);
     auto data = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
-    data->SetCamfileBuffer(buffer.data());
+    data->SetCamfileBuffer(buffer.data(), buffer.size());
     ASSERT_EQ(Drive(*data), LOADER_STATUS_DONE) << ErrorTextOf(*data);
     EXPECT_EQ(buffer, Counting(kCamfileSize));
     EXPECT_DOUBLE_EQ(data->GetProgress(), 1.0);
 }
 
-TEST_F(PDXbLoaderTest, LoadsTheCameraDataCamfile)
+// Camera data the way the retriever asks for it: stored plain (kind 2) and
+// HuffmanM4-coded (kind 3) in sections of either version, each sized first and
+// then parsed as the container it holds.
+TEST_F(PDXbLoaderTest, CameraDataRoundTripsThroughBothCamfileKinds)
 {
-    const PdxbBytes cameraData = Counting(50 * 96, 3); // whole rows of 64 12-bit values
+    CamdataWriter plainWriter;
+    plainWriter.AddFloats("Gain", {1}, {2.0f});
+    CamdataWriter codedWriter;
+    codedWriter.AddFloats("Gain", {1}, {3.0f});
+    codedWriter.AddInt32s("ActiveImageArea", {4}, {0, 0, 9, 9});
+    const PdxbBytes plain = plainWriter.BuildCamfile(false, 1);
+    const PdxbBytes coded = codedWriter.BuildCamfile(false, 2);
+
+    for (const uint32_t version : {PdxbVersion(2, 0), PdxbVersion(3, 0)}) {
+        SCOPED_TRACE("section version " + std::to_string(version >> 16));
+        PdxbBuilder builder(Header());
+        PdxbCamfileSpec codedSection = Camfile(4, EncodeHuffmanM4Camfile(coded, 64, 1));
+        codedSection.dataLength = uint32_t(coded.size());
+        codedSection.version = version;
+        builder.AddCamfile(codedSection); // first, so kind 2 must pass over it
+        PdxbCamfileSpec plainSection = Camfile(0, plain);
+        plainSection.version = version;
+        builder.AddCamfile(plainSection);
+        const FString url = Write(builder.Build());
+
+        std::vector<uint8_t> bytes;
+        auto plainRequest = LoadCamfileBytes(*m_pLoader, url, LOADER_REQUEST_LOAD_CAMFILE, bytes);
+        ASSERT_EQ(plainRequest->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*plainRequest);
+        EXPECT_EQ(plainRequest->GetFirstSizeWord(), 1);
+        EXPECT_EQ(bytes, plain);
+        const FCamdata plainData(bytes.data(), bytes.size());
+        EXPECT_EQ(CamdataGetFloat(&plainData, "Gain"), 2.0f);
+
+        auto codedRequest = LoadCamfileBytes(*m_pLoader, url, LOADER_REQUEST_LOAD_CAMB_FILE, bytes);
+        ASSERT_EQ(codedRequest->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*codedRequest);
+        EXPECT_EQ(codedRequest->GetFirstSizeWord(), 2);
+        ASSERT_GT(bytes.size(), coded.size()) << "the decoded size covers whole rows";
+        EXPECT_TRUE(std::equal(coded.begin(), coded.end(), bytes.begin()));
+        const FCamdata codedData(bytes.data(), bytes.size());
+        EXPECT_EQ(CamdataGetFloat(&codedData, "Gain"), 3.0f);
+        EXPECT_EQ(CamdataGetRect(&codedData, "ActiveImageArea").bottom, 10);
+    }
+}
+
+// The caller sizes its buffer by an earlier request. When the file changes
+// before the read, the loader writes only into that buffer: a file that grew
+// is a failed read whose size word tells the size needed now.
+TEST_F(PDXbLoaderTest, ACamfileThatGrewAfterTheSizeQueryFailsWithoutOverrun)
+{
+    struct Case {
+        const char* what;
+        int kind;
+        size_t before, after;
+        int status;
+    };
+    const Case cases[] = {
+        {"plain camfile grew", LOADER_REQUEST_LOAD_CAMFILE, 1000, 5000, LOADER_STATUS_ERROR},
+        {"coded camfile grew", LOADER_REQUEST_LOAD_CAMB_FILE, 960, 4800, LOADER_STATUS_ERROR},
+        {"plain camfile shrank", LOADER_REQUEST_LOAD_CAMFILE, 5000, 1000, LOADER_STATUS_DONE},
+    };
+    constexpr size_t kGuard = 4096;
+    const auto write = [&](const Case& c, size_t size) {
+        PdxbBuilder builder(Header());
+        if (c.kind == LOADER_REQUEST_LOAD_CAMFILE) {
+            builder.AddCamfile(Camfile(0, Counting(size)));
+        } else {
+            PdxbCamfileSpec section = Camfile(4, EncodeHuffmanM4Camfile(Counting(size), 64, 1)); // whole rows
+            section.dataLength = uint32_t(size);
+            builder.AddCamfile(section);
+        }
+        return Write(builder.Build());
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const FString url = write(c, c.before);
+        auto size = NewLoaderRequest(url, c.kind);
+        ASSERT_EQ(Drive(*size), LOADER_STATUS_DONE) << ErrorTextOf(*size);
+        const size_t capacity = size_t(size->GetIndexWord());
+        ASSERT_EQ(capacity, c.before);
+
+        write(c, c.after);
+        std::vector<uint8_t> storage(capacity + kGuard, 0xEE);
+        auto read = NewLoaderRequest(url, c.kind);
+        read->SetCamfileBuffer(storage.data(), capacity);
+        EXPECT_EQ(Drive(*read), c.status) << ErrorTextOf(*read);
+        EXPECT_EQ(read->GetIndexWord(), int64_t(c.after));
+        if (c.status == LOADER_STATUS_ERROR) {
+            EXPECT_EQ(read->GetError(), LOADER_ERROR_READER_EXCEPTION);
+            EXPECT_EQ(ErrorTextOf(*read), "PDXbLoader:LoadCamfile - error reading camfile.");
+        } else {
+            EXPECT_TRUE(std::equal(storage.begin(), storage.begin() + long(c.after), Counting(c.after).begin()));
+        }
+        EXPECT_TRUE(std::all_of(storage.begin() + long(capacity), storage.end(), [](uint8_t b) { return b == 0xEE; }))
+            << "nothing is written past the buffer";
+    }
+}
+
+// The caller's thread sees progress move while a queued read runs, not only
+// once it has ended: the read is held in the middle, by a storage class whose
+// files stop before a chosen large read until the test lets them go on.
+TEST_F(PDXbLoaderTest, ProgressIsVisibleWhileAQueuedReadRuns)
+{
+    constexpr size_t kLarge = 1u << 20; // eight read chunks
     PdxbBuilder builder(Header());
-    builder.AddCamfile(Camfile(0, Counting(100)));
-    PdxbCamfileSpec coded = Camfile(4, EncodeHuffmanM4Camfile(cameraData, 64, 1));
-    coded.dataLength = uint32_t(cameraData.size());
-    builder.AddCamfile(coded);
-    const FString url = Write(builder.Build());
+    builder.AddCamfile(Camfile(0, Counting(kLarge)));
+    const FString diskUrl = Write(builder.Build());
+    FString url("gated");
+    url += diskUrl.GetText() + 4; // "disk://..." -> "gated://..."
 
-    auto size = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMB_FILE);
-    ASSERT_EQ(Drive(*size), LOADER_STATUS_DONE) << ErrorTextOf(*size);
-    EXPECT_EQ(size->GetIndexWord(), int64_t(cameraData.size()));
-    EXPECT_EQ(size->GetFirstSizeWord(), 2);
-
-    std::vector<uint8_t> buffer(cameraData.size());
-    auto data = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMB_FILE);
-    data->SetCamfileBuffer(buffer.data());
-    Drive(*data);
-    SKIP_WITHOUT_DECODERS(*data);
-    ASSERT_EQ(data->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*data);
-    EXPECT_EQ(buffer, cameraData);
+    std::vector<uint8_t> buffer(kLarge);
+    auto request = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
+    request->SetCamfileBuffer(buffer.data(), buffer.size());
+    ReadGate& gate = ReadGate::Install(3); // two chunks pass, the third waits
+    m_pLoader->Request(request.get());
+    const bool held = gate.WaitUntilHeld();
+    const bool pending = request->IsPending();
+    const double progress = request->GetProgress();
+    gate.Release();
+    ASSERT_TRUE(held);
+    EXPECT_TRUE(pending);
+    EXPECT_DOUBLE_EQ(progress, 2.0 / 8.0);
+    EXPECT_EQ(DriveLoaderRequest(*m_pLoader, *request), LOADER_STATUS_DONE) << ErrorTextOf(*request);
+    EXPECT_EQ(request->GetProgress(), 1.0);
+    EXPECT_EQ(buffer, Counting(kLarge));
 }
 
 TEST_F(PDXbLoaderTest, CamfileRequestsReportWhatIsMissing)
@@ -303,7 +519,7 @@ TEST_F(PDXbLoaderTest, CamfileRequestsReportWhatIsMissing)
     EXPECT_EQ(size->GetFirstSizeWord(), 2);
     std::vector<uint8_t> buffer(64);
     auto read = NewLoaderRequest(scrambledUrl, LOADER_REQUEST_LOAD_CAMB_FILE);
-    read->SetCamfileBuffer(buffer.data());
+    read->SetCamfileBuffer(buffer.data(), buffer.size());
     EXPECT_EQ(Drive(*read), LOADER_STATUS_ERROR);
     EXPECT_EQ(read->GetError(), LOADER_ERROR_READER_EXCEPTION);
     EXPECT_EQ(ErrorTextOf(*read).rfind("PDXbLoader: General Pdxb Reader I/O exception (", 0), 0u)
@@ -583,7 +799,7 @@ TEST_F(PDXbLoaderTest, ReleasingDuringALoadEndsTheLoadFirst)
     std::vector<uint8_t> buffer(kLarge);
     LoaderPtr loader(CreatePDXbLoader());
     auto request = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
-    request->SetCamfileBuffer(buffer.data());
+    request->SetCamfileBuffer(buffer.data(), buffer.size());
     loader->Request(request.get());
     loader.reset();
     const int status = request->GetStatus();

@@ -106,38 +106,60 @@ TEST_F(PdxbDecodeThroughReaderTest, EachDecodingPathDeliversTheImage)
     }
 }
 
+// Camera data written as a container, HuffmanM4-coded into a camfile of either
+// section version, read back by the size the reader reports and parsed: the
+// decoded bytes end in zeros up to whole rows, which the container must take.
 TEST_F(PdxbDecodeThroughReaderTest, HuffmanM4CamfileBecomesCameraData)
 {
     CamdataWriter writer;
     writer.AddFloats("SpatialDQ", {1}, {4.0f});
     writer.AddInt32s("ActiveImageArea", {4}, {2, 2, 97, 97});
     writer.AddText("Model", "TALVO KT9");
-    // A bare block run: the zeros after it end the run, as a block of length 0.
-    const std::vector<uint8_t> container = writer.BuildRun(false);
+    writer.AddProperties("Modes", {{"Standard", "1"}});
 
-    PdxbBuilder builder;
-    PdxbCamfileSpec camfile;
-    camfile.version = PdxbVersion(2, 0);
-    camfile.type = 4;
-    camfile.dataLength = uint32_t(container.size());
-    camfile.data = EncodeHuffmanM4Camfile(container, 16, 0);
-    builder.AddCamfile(camfile);
-    FPdxbImageReader reader(Write(builder.Build()));
+    struct Case {
+        const char* form;
+        std::vector<uint8_t> container;
+        uint32_t version;
+        uint32_t columns;
+    };
+    const Case cases[] = {
+        {"block run", writer.BuildRun(false), PdxbVersion(2, 0), 16},
+        {"camfile", writer.BuildCamfile(false, 1), PdxbVersion(2, 0), 64},
+        {"camfile", writer.BuildCamfile(false, 2), PdxbVersion(3, 0), 64},
+        {"big-endian camfile", writer.BuildCamfile(true, 2), PdxbVersion(3, 0), 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.form) + ", section version " + std::to_string(c.version >> 16));
+        PdxbBuilder builder;
+        PdxbCamfileSpec camfile;
+        camfile.version = c.version;
+        camfile.type = 4;
+        camfile.dataLength = uint32_t(c.container.size());
+        camfile.data = EncodeHuffmanM4Camfile(c.container, c.columns, 5);
+        builder.AddCamfile(camfile);
+        FPdxbImageReader reader(Write(builder.Build()));
 
-    uint32_t size = 0;
-    int32_t kind = 0;
-    reader.GetCamfileInfo(0, size, kind);
-    EXPECT_EQ(kind, 1);
-    ASSERT_GE(size, container.size());
-    std::vector<uint8_t> buffer(size, 0xEE);
-    uint32_t delivered = 0;
-    DECODE_OR_SKIP(delivered = ReadCamfile(reader, buffer));
-    ASSERT_EQ(delivered, size);
-    // The container's bytes, then zeros up to the decoded size.
-    EXPECT_TRUE(std::equal(container.begin(), container.end(), buffer.begin()));
-    EXPECT_TRUE(std::all_of(buffer.begin() + long(container.size()), buffer.end(), [](uint8_t b) { return b == 0; }));
+        uint32_t size = 0;
+        int32_t kind = 0;
+        reader.GetCamfileInfo(0, size, kind);
+        EXPECT_EQ(kind, 1);
+        const uint32_t rows = uint32_t((c.container.size() * 8 + 12 * c.columns - 1) / (12 * c.columns));
+        ASSERT_EQ(size, rows * c.columns * 12 / 8) << "the decoded size, not the coded one";
+        ASSERT_GT(size, c.container.size()) << "the case must leave padding";
 
-    const FCamdata camdata(buffer.data(), delivered);
-    EXPECT_EQ(CamdataGetFloat(&camdata, "SpatialDQ"), 4.0f);
-    EXPECT_EQ(CamdataGetRect(&camdata, "ActiveImageArea").right, 98);
+        std::vector<uint8_t> buffer(size, 0xEE);
+        ASSERT_EQ(reader.ReadCamfile(0, buffer.data(), size, nullptr, nullptr), size);
+        EXPECT_TRUE(std::equal(c.container.begin(), c.container.end(), buffer.begin()));
+        EXPECT_TRUE(std::all_of(buffer.begin() + long(c.container.size()), buffer.end(),
+                                [](uint8_t b) { return b == 0; }));
+
+        const FCamdata camdata(buffer.data(), buffer.size());
+        EXPECT_EQ(CamdataGetFloat(&camdata, "SpatialDQ"), 4.0f);
+        EXPECT_EQ(CamdataGetRect(&camdata, "ActiveImageArea").right, 98);
+        uint32_t length = 0;
+        const uint8_t* model = CamdataGetText(&camdata, "Model", &length);
+        ASSERT_NE(model, nullptr);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(model), length), "TALVO KT9");
+    }
 }

@@ -6,8 +6,10 @@
 #include "fileio/FILoader.h"
 #include "foundation/FString.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -37,6 +39,23 @@ inline int DriveLoaderRequest(FILoader& loader, FDataRetrieverRequest& request)
     for (int polls = 0; request.IsPending() && polls < 3000; ++polls)
         loader.Idle();
     return request.GetStatus();
+}
+
+// A camfile request (kind 2 or 3) the way the retriever makes one: the size
+// first, then the data into a buffer of that size. Returns the request that
+// ended the exchange; `bytes` holds what was delivered.
+inline std::unique_ptr<FDataRetrieverRequest> LoadCamfileBytes(FILoader& loader, const FString& url, int kind,
+                                                              std::vector<uint8_t>& bytes)
+{
+    bytes.clear();
+    auto size = NewLoaderRequest(url, kind);
+    if (DriveLoaderRequest(loader, *size) != LOADER_STATUS_DONE)
+        return size;
+    bytes.resize(size_t(size->GetIndexWord()));
+    auto data = NewLoaderRequest(url, kind);
+    data->SetCamfileBuffer(bytes.data(), bytes.size());
+    DriveLoaderRequest(loader, *data);
+    return data;
 }
 
 inline std::string ErrorTextOf(const FDataRetrieverRequest& request)
