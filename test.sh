@@ -63,7 +63,7 @@ run_fuzzers() {
   for f in "${fuzzers[@]}"; do
     echo "== fuzz $f for ${FUZZ_SECONDS}s"
     mkdir -p "$dir/corpus/$f"
-    "$dir/fuzz/$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 \
+    "$dir/fuzz/$f" -max_total_time="$FUZZ_SECONDS" -rss_limit_mb=2048 -timeout=10 -artifact_prefix="$dir/" \
       -print_final_stats=1 "$dir/corpus/$f" 2>"$dir/$f.log" || { tail -n 60 "$dir/$f.log"; exit 1; }
     grep -E '^stat::number_of_executed_units' "$dir/$f.log" || true
   done

@@ -54,14 +54,6 @@ std::vector<uint8_t> MakePicture(int bytesPerSample)
     return pixels;
 }
 
-FString UrlOf(const std::string& path)
-{
-    std::unique_ptr<char16_t[]> wide = AnsiToWide(path.c_str());
-    FString url;
-    NativePathToURL(FString(wide.get()), url);
-    return url;
-}
-
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
 void EncodeWithLibjpeg(const std::vector<uint8_t>& pixels, const std::string& path)
@@ -106,7 +98,7 @@ void BM_JpegLineWriter20MP(benchmark::State& state)
     const std::vector<uint8_t> pixels = MakePicture(1);
     const std::string ours = (dir.Path() / "ours.jpg").string();
     const std::string reference = (dir.Path() / "reference.jpg").string();
-    const FString url = UrlOf(ours);
+    const FString url = testsupport::UrlOfPath(ours);
     double oursSeconds = 0;
     double referenceSeconds = 0;
     for (auto _ : state) {
@@ -150,7 +142,7 @@ void BM_TiffLineWriter20MP48Bit(benchmark::State& state)
     const std::vector<uint8_t> pixels = MakePicture(2);
     const std::string ours = (dir.Path() / "ours.tif").string();
     const std::string reference = (dir.Path() / "reference.raw").string();
-    const FString url = UrlOf(ours);
+    const FString url = testsupport::UrlOfPath(ours);
     double oursSeconds = 0;
     double referenceSeconds = 0;
     double syncedSeconds = 0;

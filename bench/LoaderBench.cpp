@@ -31,7 +31,7 @@ struct SmallTiff {
     SmallTiff()
     {
         InitStorageClasses();
-        NativePathToURL(FString((dir.Str() + "/small.tif").c_str()), url);
+        url = testsupport::UrlOfPath(dir.Path() / "small.tif");
         FTiffLineWriter writer(url, false);
         writer.SetDimensions(kColumns, kRows, FPixmap::PIXEL_24_RGB);
         for (int32_t y = 0; y < kRows; ++y)

@@ -2,59 +2,21 @@
 // for its size, its properties and the image at full size and reduced. Any
 // FException is a clean refusal; anything else (a crash, a sanitizer report, a
 // hang, a runaway allocation) is a bug.
+#include "FuzzScratchFile.h"
 #include "fileio/FJPEGImageReader.h"
 #include "fileio/FTiffImageReader.h"
 #include "foundation/FException.h"
-#include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FString.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 // Pictures above this are not worth allocating for one input.
 constexpr uint64_t kMaxPixmapBytes = 16u << 20;
-
-struct Scratch {
-    std::string path;
-    FString url;
-};
-
-const Scratch& ScratchFile()
-{
-    static const Scratch scratch = [] {
-        InitStorageClasses();
-        std::string pattern = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                              "/image-fuzz-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0)
-            std::abort();
-        close(fd);
-        std::unique_ptr<char16_t[]> wide = AnsiToWide(pattern.c_str());
-        Scratch s{pattern, {}};
-        NativePathToURL(FString(wide.get()), s.url);
-        return s;
-    }();
-    return scratch;
-}
-
-void WriteScratch(const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(ScratchFile().path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    std::fclose(file);
-}
 
 // A pixmap of the reader's own type, or none when the picture is too large.
 template <class Reader>
@@ -100,8 +62,8 @@ void Exercise(const FString& url, int32_t scale, int32_t destinationType)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    WriteScratch(data, size);
-    const FString& url = ScratchFile().url;
+    static const FuzzScratchFile scratch("image-fuzz");
+    const FString& url = scratch.Write(data, size);
     // The first byte chooses the reduction and the destination type, so that
     // the converters and the reduction see the decoded rows too.
     const int32_t scale = size > 0 ? data[0] & 3 : 0;

@@ -2,58 +2,20 @@
 // everything: header fields, properties, image information and images,
 // camfile information and data. Any FException is a clean refusal; anything
 // else (a crash, a sanitizer report, a hang, a runaway allocation) is a bug.
+#include "FuzzScratchFile.h"
 #include "fileio/PdxbImageIO.h"
 #include "foundation/FException.h"
-#include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FString.h"
 
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-#include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 // Buffers above this are not worth allocating for one input.
 constexpr uint64_t kMaxBuffer = 16u << 20;
-
-struct Scratch {
-    std::string path;
-    FString url;
-};
-
-const Scratch& ScratchFile()
-{
-    static const Scratch scratch = [] {
-        InitStorageClasses();
-        std::string pattern = std::string(std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "/tmp") +
-                              "/pdxb-fuzz-XXXXXX";
-        const int fd = mkstemp(pattern.data());
-        if (fd < 0)
-            std::abort();
-        close(fd);
-        std::unique_ptr<char16_t[]> wide = AnsiToWide(pattern.c_str());
-        Scratch s{pattern, {}};
-        NativePathToURL(FString(wide.get()), s.url);
-        return s;
-    }();
-    return scratch;
-}
-
-void WriteScratch(const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(ScratchFile().path.c_str(), "wb");
-    if (!file)
-        std::abort();
-    if (size && std::fwrite(data, 1, size, file) != size)
-        std::abort();
-    std::fclose(file);
-}
 
 void TryImage(FPdxbImageReader& reader, int index)
 {
@@ -105,9 +67,10 @@ void Step(F&& step)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    WriteScratch(data, size);
+    static const FuzzScratchFile scratch("pdxb-fuzz");
+    const FString& url = scratch.Write(data, size);
     try {
-        FPdxbImageReader reader(ScratchFile().url);
+        FPdxbImageReader reader(url);
         reader.GetMarkBits();
         reader.GetRotation();
         reader.GetWhiteBalance();

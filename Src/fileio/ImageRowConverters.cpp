@@ -5,28 +5,10 @@
 
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
+#include "foundation/FUnaligned.h"
 #include "foundation/PixelConversion.h"
 
 namespace {
-
-inline uint32_t Load16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline uint32_t Load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void Store16(uint8_t* p, uint32_t v)
-{
-    const uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, sizeof w);
-}
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 
 // One loop per converter: each rule maps one source pixel to one destination pixel.
 template <size_t SourceBytes, size_t DestinationBytes, class Rule>

@@ -1,10 +1,10 @@
 #include "foundation/PixelConversion.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
+#include "foundation/FUnaligned.h"
 #include "foundation/FValueTypes.h"
 
 namespace {
@@ -35,25 +35,6 @@ inline Words16 To(Fields p, Words16) { return {p.r << 5, p.g << 5, p.b << 6}; } 
 inline Bytes8 To(Words16 p, Bytes8) { return {p.r >> 8, p.g >> 8, p.b >> 8}; }  // high8
 inline Fields To(Words16 p, Fields) { return {p.r >> 5, p.g >> 5, p.b >> 6}; }  // pack16
 inline Words16 To(Words16 p, Words16) { return p; }  // copy16, swap16
-
-inline uint32_t Load16(const uint8_t* p)
-{
-    uint16_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline uint32_t Load32(const uint8_t* p)
-{
-    uint32_t v;
-    std::memcpy(&v, p, sizeof v);
-    return v;
-}
-inline void Store16(uint8_t* p, uint32_t v)
-{
-    const uint16_t w = static_cast<uint16_t>(v);
-    std::memcpy(p, &w, sizeof w);
-}
-inline void Store32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, sizeof v); }
 
 // Storage of each pixel type: its size, its natural form, how to read it and
 // (for destinations) how to write it.

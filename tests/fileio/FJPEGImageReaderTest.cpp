@@ -57,7 +57,7 @@ protected:
         uint32_t columns = 0;
         uint32_t rows = 0;
         int32_t type = 0;
-        OwnedPixmap pixmap;
+        TestPixmap<> pixmap;
     };
 
     Result Read(const std::string& name, int32_t scale, int32_t destinationType = 0)
@@ -117,7 +117,7 @@ TEST_F(FJPEGImageReaderTest, ColourFilesConvertIntoOtherTypes)
     for (int32_t type : {FPixmap::PIXEL_32_BGRA, FPixmap::PIXEL_48S_RGB, FPixmap::PIXEL_32_ABGR}) {
         SCOPED_TRACE(type);
         const Result converted = Read("rgb.jpg", 0, type);
-        OwnedPixmap expected = MakePixmap(type, 33, 9);
+        TestPixmap<> expected = MakePixmap(type, 33, 9);
         for (int32_t y = 0; y < 9; ++y)
             ReaderRowConverter(FPixmap::PIXEL_24_RGB, type)(33, rgb.pixmap->GetRow(y), expected->GetRow(y));
         EXPECT_EQ(converted.pixmap.bytes, expected.bytes);
@@ -133,7 +133,7 @@ TEST_F(FJPEGImageReaderTest, ColourFilesConvertIntoOtherTypes)
         {"grey.jpg", FPixmap::PIXEL_24_RGB, "JPEGReader: Unknown source pixel type"},
     };
     for (const Case& c : refused)
-        EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { Read(c.file, 0, c.destination); }), c.message)
+        EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { Read(c.file, 0, c.destination); }), c.message)
             << c.file << " into " << c.destination;
 }
 
@@ -144,22 +144,22 @@ TEST_F(FJPEGImageReaderTest, BadFilesFailWithAClearException)
     WriteBytes("cmyk.jpg", EncodeSmooth(16, 16, 4));
     WriteBytes("ok.jpg", EncodeSmooth(16, 16, 3));
 
-    EXPECT_EQ(ExceptionMessage<FExceptionJPEG>([&] { FJPEGImageReader reader(UrlOf("empty.jpg")); }),
+    EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { FJPEGImageReader reader(UrlOf("empty.jpg")); }),
               "Empty input file");
-    EXPECT_NE(ExceptionMessage<FExceptionJPEG>([&] { FJPEGImageReader reader(UrlOf("text.jpg")); })
+    EXPECT_NE(MessageOf<FExceptionJPEG>([&] { FJPEGImageReader reader(UrlOf("text.jpg")); })
                   .find("Not a JPEG file"),
               std::string::npos);
     const FString missing = UrlOf("missing.jpg");
-    EXPECT_EQ(ExceptionMessage<FExceptionFileNotFound>([&] { FJPEGImageReader reader(missing); }),
+    EXPECT_EQ(MessageOf<FExceptionFileNotFound>([&] { FJPEGImageReader reader(missing); }),
               "JPEGImageReader: Cannot open file '" + std::string(WideToAnsi(missing.GetText()).get()) + "'");
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { Read("cmyk.jpg", 0); }),
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { Read("cmyk.jpg", 0); }),
               "JPEGImageReader: while getting dimensions");
 
     FJPEGImageReader reader(UrlOf("ok.jpg"));
     uint32_t columns = 0, rows = 0;
     int32_t type = 0;
     reader.GetDimensions(columns, rows, type);
-    const OwnedPixmap low = MakePixmap(FPixmap::PIXEL_24_RGB, 16, 15);
+    const TestPixmap<> low = MakePixmap(FPixmap::PIXEL_24_RGB, 16, 15);
     EXPECT_THROW(reader.ReadImage(low.get()), FExceptionJPEGPixmapTooSmall);
 }
 

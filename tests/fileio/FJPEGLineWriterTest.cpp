@@ -45,7 +45,7 @@ class FJPEGLineWriterTest : public ImageFileTest {
 protected:
     // Writes the pixmap with the line writer, the steps between dimensions
     // and rows given by the caller.
-    void WriteFile(const std::string& name, const OwnedPixmap& image, int32_t quality, bool accurate,
+    void WriteFile(const std::string& name, const TestPixmap<>& image, int32_t quality, bool accurate,
                    const std::function<void(FJPEGLineWriter&)>& between = {})
     {
         FJPEGLineWriter writer(UrlOf(name), quality, accurate);
@@ -69,7 +69,7 @@ TEST_F(FJPEGLineWriterTest, QualityIndexSamplingAndTransformMatchTheCodecsOwnEnc
         bool fullColour;
     };
     const Case cases[] = {{0, 10, false}, {6, 79, false}, {7, 78, true}, {9, 90, true}, {12, 99, true}};
-    const OwnedPixmap image = MakePixmap(FPixmap::PIXEL_24_RGB, 37, 21);
+    const TestPixmap<> image = MakePixmap(FPixmap::PIXEL_24_RGB, 37, 21);
     for (const Case& c : cases)
         for (bool accurate : {true, false}) {
             SCOPED_TRACE(testing::Message() << "index " << c.index << (accurate ? " accurate" : " fast"));
@@ -88,7 +88,7 @@ TEST_F(FJPEGLineWriterTest, FilesReadBackAsTheCodecAndDjpegDecodeThem)
     for (int32_t type : {FPixmap::PIXEL_24_RGB, FPixmap::PIXEL_8_MONO}) {
         SCOPED_TRACE(type);
         // A smooth picture, so the decoded pixels stay close to the source.
-        OwnedPixmap image = MakePixmap(type, 64, 48);
+        TestPixmap<> image = MakePixmap(type, 64, 48);
         for (size_t i = 0; i < image.bytes.size(); ++i)
             image.bytes[i] = uint8_t((i % 192) / 3 + (i / 192) * 2);
         WriteFile("round.jpg", image, 12, true);
@@ -98,7 +98,7 @@ TEST_F(FJPEGLineWriterTest, FilesReadBackAsTheCodecAndDjpegDecodeThem)
         int32_t fileType = 0;
         reader.GetDimensions(columns, rows, fileType);
         EXPECT_EQ(fileType, type);
-        OwnedPixmap back = MakePixmap(type, int32_t(columns), int32_t(rows));
+        TestPixmap<> back = MakePixmap(type, int32_t(columns), int32_t(rows));
         reader.ReadImage(back.get());
         EXPECT_EQ(back.bytes, DecodeJpeg(FileBytes("round.jpg"), 0).pixels);
         int worst = 0;
@@ -121,9 +121,9 @@ TEST_F(FJPEGLineWriterTest, SavedFileHasItsMarkersInCallOrder)
     tree.AddPair("CAMMANUF", "TALVO");
     tree.AddPair("CAMMODEL", "HV7");
     tree.AddPair("ISO", "400");
-    const OwnedPixmap thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 160, 120);
+    const TestPixmap<> thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 160, 120);
     const Bytes profile(1000, 0x5A);
-    const OwnedPixmap image = MakePixmap(FPixmap::PIXEL_24_RGB, 20, 10);
+    const TestPixmap<> image = MakePixmap(FPixmap::PIXEL_24_RGB, 20, 10);
     WriteFile("saved.jpg", image, 10, true, [&](FJPEGLineWriter& writer) {
         writer.WriteThumbnail(thumbnail.get());
         writer.WriteTags(tree);
@@ -170,8 +170,9 @@ TEST_F(FJPEGLineWriterTest, SavedFileHasItsMarkersInCallOrder)
     EXPECT_EQ(*back.GetValue(u"CAMMANUF", nullptr), u"TALVO");
     EXPECT_EQ(back.GetInt(u"ISO", 0), 400);
     EXPECT_EQ(back.GetInt(u"COLS", 0), 20);
-    if (ToolAvailable("djpeg"))
+    if (ToolAvailable("djpeg")) {
         EXPECT_EQ(RunTool("djpeg " + PathOf("saved.jpg").string() + " >/dev/null 2>&1").status, 0);
+    }
 }
 
 TEST_F(FJPEGLineWriterTest, FastTransformWritesJfifIdentifierThatTheReaderImports)
@@ -235,43 +236,43 @@ TEST_F(FJPEGLineWriterTest, DescriptionBecomesACommentWhenItFitsOneMarker)
 
 TEST_F(FJPEGLineWriterTest, OperationsOutOfOrderAreRefused)
 {
-    const OwnedPixmap row = MakePixmap(FPixmap::PIXEL_24_RGB, 4, 2);
+    const TestPixmap<> row = MakePixmap(FPixmap::PIXEL_24_RGB, 4, 2);
     const Bytes profile(10, 1);
     FPropTree tree(nullptr, "props");
     const Properties none{};
-    const OwnedPixmap thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
-    const OwnedPixmap wide = MakePixmap(FPixmap::PIXEL_24_RGB, 161, 100);
+    const TestPixmap<> thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
+    const TestPixmap<> wide = MakePixmap(FPixmap::PIXEL_24_RGB, 161, 100);
 
     FJPEGLineWriter writer(UrlOf("order.jpg"), 10, true);
     using Uninitialized = FExceptionJPEGWriteUninitialized;
-    EXPECT_EQ(ExceptionMessage<Uninitialized>([&] { writer.WriteTags(tree); }), "JPEGLineWriter::WriteTags()");
-    EXPECT_EQ(ExceptionMessage<Uninitialized>([&] { writer.WriteTags(none); }), "JPEGLineWriter::WriteTags()");
-    EXPECT_EQ(ExceptionMessage<Uninitialized>([&] { writer.WriteProfile(10, profile.data()); }),
+    EXPECT_EQ(MessageOf<Uninitialized>([&] { writer.WriteTags(tree); }), "JPEGLineWriter::WriteTags()");
+    EXPECT_EQ(MessageOf<Uninitialized>([&] { writer.WriteTags(none); }), "JPEGLineWriter::WriteTags()");
+    EXPECT_EQ(MessageOf<Uninitialized>([&] { writer.WriteProfile(10, profile.data()); }),
               "JPEGLineWriter::WriteProfile()");
-    EXPECT_EQ(ExceptionMessage<Uninitialized>([&] { writer.WriteLine(row->GetRow(0), 7); }),
+    EXPECT_EQ(MessageOf<Uninitialized>([&] { writer.WriteLine(row->GetRow(0), 7); }),
               "JPEGLineWriter::WriteLine()");
-    EXPECT_EQ(ExceptionMessage<FExceptionJPEG>([&] { writer.WriteThumbnail(wide.get()); }),
+    EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { writer.WriteThumbnail(wide.get()); }),
               "Thumbnails can't be larger than 160x160.");
 
     writer.SetDimensions(4, 2, FPixmap::PIXEL_24_RGB);
     writer.WriteThumbnail(thumbnail.get());
     writer.WriteTags(tree);
     using OutOfOrder = FExceptionJPEGOutOfOrderOperation;
-    EXPECT_EQ(ExceptionMessage<OutOfOrder>([&] { writer.WriteThumbnail(thumbnail.get()); }),
+    EXPECT_EQ(MessageOf<OutOfOrder>([&] { writer.WriteThumbnail(thumbnail.get()); }),
               "Thumbnails must be written before properties!");
     writer.WriteLine(row->GetRow(0), FPixmap::PIXEL_24_RGB);
-    EXPECT_EQ(ExceptionMessage<OutOfOrder>([&] { writer.WriteTags(tree); }),
+    EXPECT_EQ(MessageOf<OutOfOrder>([&] { writer.WriteTags(tree); }),
               "Tags must be written before the first WriteLine()");
-    EXPECT_EQ(ExceptionMessage<OutOfOrder>([&] { writer.WriteProfile(10, profile.data()); }),
+    EXPECT_EQ(MessageOf<OutOfOrder>([&] { writer.WriteProfile(10, profile.data()); }),
               "ICC Profiles must be written before the first WriteLine()");
     writer.WriteLine(row->GetRow(1), FPixmap::PIXEL_24_RGB);
-    EXPECT_EQ(ExceptionMessage<FExceptionJPEG>([&] { writer.WriteLine(row->GetRow(1), 7); }),
+    EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { writer.WriteLine(row->GetRow(1), 7); }),
               "More scan lines written than rows specified.");
 }
 
 TEST_F(FJPEGLineWriterTest, RowsOfOtherTypesAreConvertedOrRefused)
 {
-    const OwnedPixmap rgb = MakePixmap(FPixmap::PIXEL_24_RGB, 9, 4);
+    const TestPixmap<> rgb = MakePixmap(FPixmap::PIXEL_24_RGB, 9, 4);
     WriteFile("rgb.jpg", rgb, 10, true);
     const Bytes reference = FileBytes("rgb.jpg");
     struct Case {
@@ -285,7 +286,7 @@ TEST_F(FJPEGLineWriterTest, RowsOfOtherTypesAreConvertedOrRefused)
                           {FPixmap::PIXEL_32_RGBA, ConvertRow24RGBTo32RGBA}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
-        OwnedPixmap other = MakePixmap(c.type, 9, 4);
+        TestPixmap<> other = MakePixmap(c.type, 9, 4);
         for (int32_t y = 0; y < 4; ++y)
             c.fromRgb(9, rgb->GetRow(y), other->GetRow(y));
         WriteFile("other.jpg", other, 10, true);
@@ -294,22 +295,22 @@ TEST_F(FJPEGLineWriterTest, RowsOfOtherTypesAreConvertedOrRefused)
 
     FJPEGLineWriter colour(UrlOf("refuse.jpg"), 10, true);
     colour.SetDimensions(9, 4, FPixmap::PIXEL_24_RGB);
-    const OwnedPixmap deep = MakePixmap(FPixmap::PIXEL_48_RGB, 9, 1);
-    const OwnedPixmap grey = MakePixmap(FPixmap::PIXEL_8_MONO, 9, 1);
+    const TestPixmap<> deep = MakePixmap(FPixmap::PIXEL_48_RGB, 9, 1);
+    const TestPixmap<> grey = MakePixmap(FPixmap::PIXEL_8_MONO, 9, 1);
     EXPECT_THROW(colour.WriteLine(deep->GetRow(0), FPixmap::PIXEL_48_RGB), FExceptionBitDepthMismatch);
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { colour.WriteLine(grey->GetRow(0), 1); }),
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { colour.WriteLine(grey->GetRow(0), 1); }),
               "JPEGLineWriter: Unknown dest pixel type");
     FJPEGLineWriter mono(UrlOf("mono.jpg"), 10, true);
     mono.SetDimensions(9, 4, FPixmap::PIXEL_8_MONO);
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { mono.WriteLine(rgb->GetRow(0), 7); }),
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { mono.WriteLine(rgb->GetRow(0), 7); }),
               "JPEGLineWriter: Unknown source pixel type");
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { mono.SetDimensions(9, 4, 15); }),
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { mono.SetDimensions(9, 4, 15); }),
               "JPEGLineWriter: while setting dimensions");
 }
 
 TEST_F(FJPEGLineWriterTest, UnfinishedOrFailedFilesAreRemoved)
 {
-    const OwnedPixmap image = MakePixmap(FPixmap::PIXEL_24_RGB, 200, 200);
+    const TestPixmap<> image = MakePixmap(FPixmap::PIXEL_24_RGB, 200, 200);
     {
         FJPEGLineWriter writer(UrlOf("partial.jpg"), 12, true);
         writer.SetDimensions(200, 200, FPixmap::PIXEL_24_RGB);
@@ -321,13 +322,13 @@ TEST_F(FJPEGLineWriterTest, UnfinishedOrFailedFilesAreRemoved)
         FJPEGLineWriter writer(UrlOf("full.jpg"), 12, true);
         writer.SetDimensions(200, 200, FPixmap::PIXEL_24_RGB);
         FileSizeLimit limit(20000);
-        EXPECT_EQ(ExceptionMessage<FExceptionJPEG>([&] {
+        EXPECT_EQ(MessageOf<FExceptionJPEG>([&] {
                       for (int32_t y = 0; y < 200; ++y)
                           writer.WriteLine(image->GetRow(y), FPixmap::PIXEL_24_RGB);
                   }),
                   "Output file write error --- out of disk space?");
         // The codec cannot go on from a failure.
-        EXPECT_EQ(ExceptionMessage<FExceptionJPEG>([&] { writer.WriteLine(image->GetRow(0), 7); }),
+        EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { writer.WriteLine(image->GetRow(0), 7); }),
                   "JPEGLineWriter: the file could not be written");
     }
     EXPECT_FALSE(Exists("full.jpg"));
@@ -335,19 +336,19 @@ TEST_F(FJPEGLineWriterTest, UnfinishedOrFailedFilesAreRemoved)
 
 TEST_F(FJPEGLineWriterTest, ImageWriterWritesWholePixmaps)
 {
-    const OwnedPixmap bgr = MakePixmap(FPixmap::PIXEL_24_BGR, 12, 5);
+    const TestPixmap<> bgr = MakePixmap(FPixmap::PIXEL_24_BGR, 12, 5);
     {
         FJPEGImageWriter writer(UrlOf("whole.jpg"), 10, true);
         writer.WriteImage(bgr.get(), Properties{});
     }
-    OwnedPixmap rgb = MakePixmap(FPixmap::PIXEL_24_RGB, 12, 5);
+    TestPixmap<> rgb = MakePixmap(FPixmap::PIXEL_24_RGB, 12, 5);
     for (int32_t y = 0; y < 5; ++y)
         ConvertRow24BGRTo24RGB(12, bgr->GetRow(y), rgb->GetRow(y));
     WriteFile("lines.jpg", rgb, 10, true);
     EXPECT_EQ(FileBytes("whole.jpg"), FileBytes("lines.jpg"));
 
     Bytes memory;
-    const OwnedPixmap deep = MakePixmap(FPixmap::PIXEL_48_RGB, 2, 2);
+    const TestPixmap<> deep = MakePixmap(FPixmap::PIXEL_48_RGB, 2, 2);
     FJPEGImageWriter refused(memory, 10, true);
     EXPECT_THROW(refused.WriteImage(deep.get(), Properties{}), FExceptionUnknownPixelType);
 }

@@ -51,7 +51,7 @@ protected:
     {
         const size_t scanline = size_t{spec.columns} * spec.samplesPerPixel * spec.bitsPerSample / 8;
         if (spec.pixels.empty()) {
-            const OwnedPixmap random = MakePixmap(FPixmap::PIXEL_8_MONO, int32_t(scanline), int32_t(spec.rows), 17);
+            const TestPixmap<> random = MakePixmap(FPixmap::PIXEL_8_MONO, int32_t(scanline), int32_t(spec.rows), 17);
             spec.pixels = random.bytes;
         }
         TIFF* tiff = TiffOpenFile(UrlOf(name), "w");
@@ -75,7 +75,7 @@ protected:
         return spec.pixels;
     }
 
-    void WriteWithWriter(const std::string& name, const OwnedPixmap& source)
+    void WriteWithWriter(const std::string& name, const TestPixmap<>& source)
     {
         FTiffLineWriter writer(UrlOf(name), false);
         writer.SetDimensions(source->m_iColumns, source->m_iRows, source->GetPixelType());
@@ -83,7 +83,7 @@ protected:
             writer.WriteLine(source->GetRow(y), source->GetPixelType());
     }
 
-    OwnedPixmap Read(const std::string& name, int32_t destinationType, int32_t scale = 0, int32_t* fileType = nullptr)
+    TestPixmap<> Read(const std::string& name, int32_t destinationType, int32_t scale = 0, int32_t* fileType = nullptr)
     {
         FTiffImageReader reader(UrlOf(name));
         reader.SetScale(scale);
@@ -94,7 +94,7 @@ protected:
         if (fileType)
             *fileType = type;
         // Exactly the output size, so that a row written too long is caught.
-        OwnedPixmap result = MakePixmap(destinationType, int32_t(columns), int32_t(rows), 5);
+        TestPixmap<> result = MakePixmap(destinationType, int32_t(columns), int32_t(rows), 5);
         reader.ReadImage(result.get());
         return result;
     }
@@ -102,7 +102,7 @@ protected:
 
 TEST_F(FTiffImageReaderTest, GreyFileIntoEveryGreyType)
 {
-    const OwnedPixmap source = MakePixmap(FPixmap::PIXEL_16_MONO, 5, 2, 3);
+    const TestPixmap<> source = MakePixmap(FPixmap::PIXEL_16_MONO, 5, 2, 3);
     WriteWithWriter("grey16.tif", source);
     struct Case {
         int32_t type;
@@ -117,7 +117,7 @@ TEST_F(FTiffImageReaderTest, GreyFileIntoEveryGreyType)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
-        const OwnedPixmap back = Read("grey16.tif", c.type);
+        const TestPixmap<> back = Read("grey16.tif", c.type);
         const int32_t bytes = FPixelTypeBytes(c.type);
         for (int32_t y = 0; y < 2; ++y)
             for (int32_t x = 0; x < 5; ++x) {
@@ -133,9 +133,9 @@ TEST_F(FTiffImageReaderTest, ReductionAveragesOneRowInEveryFactor)
     // 5 x 3 at n = 1 gives 2 x 1 from file row 0; the fifth column is dropped.
     for (int32_t type : {FPixmap::PIXEL_24_RGB, FPixmap::PIXEL_48_RGB, FPixmap::PIXEL_16_MONO, FPixmap::PIXEL_30_RGBL}) {
         SCOPED_TRACE(type);
-        const OwnedPixmap source = MakePixmap(type, 5, 3, 11);
+        const TestPixmap<> source = MakePixmap(type, 5, 3, 11);
         WriteWithWriter("reduce.tif", source);
-        const OwnedPixmap back = Read("reduce.tif", type, 1);
+        const TestPixmap<> back = Read("reduce.tif", type, 1);
         ASSERT_EQ(back->m_iColumns, 2);
         ASSERT_EQ(back->m_iRows, 1);
         const uint8_t* row = source->GetRow(0);
@@ -166,10 +166,10 @@ TEST_F(FTiffImageReaderTest, ColourFilesIntoTheReadersOwn32BitLayouts)
     // 32ABGR is 255, B, G, R and 32RGBA is R, G, B, 255, from the high 8 bits.
     for (int32_t fileType : {FPixmap::PIXEL_24_RGB, FPixmap::PIXEL_30_RGBL, FPixmap::PIXEL_48_RGB}) {
         SCOPED_TRACE(fileType);
-        const OwnedPixmap source = MakePixmap(fileType, 3, 1, 23);
+        const TestPixmap<> source = MakePixmap(fileType, 3, 1, 23);
         WriteWithWriter("colour.tif", source);
-        const OwnedPixmap abgr = Read("colour.tif", FPixmap::PIXEL_32_ABGR);
-        const OwnedPixmap rgba = Read("colour.tif", FPixmap::PIXEL_32_RGBA);
+        const TestPixmap<> abgr = Read("colour.tif", FPixmap::PIXEL_32_ABGR);
+        const TestPixmap<> rgba = Read("colour.tif", FPixmap::PIXEL_32_RGBA);
         for (int32_t x = 0; x < 3; ++x) {
             const uint8_t* in = source->GetRow(0) + x * FPixelTypeBytes(fileType);
             uint8_t rgb[3];
@@ -205,13 +205,13 @@ TEST_F(FTiffImageReaderTest, RefusedReadsNameTheirReason)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.file << " into " << c.destination);
-        EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { Read(c.file, c.destination, c.scale); }),
+        EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { Read(c.file, c.destination, c.scale); }),
                   c.message);
     }
     EXPECT_EQ(Read("grey8.tif", FPixmap::PIXEL_8_MONO).bytes, MakePixmap(FPixmap::PIXEL_8_MONO, 4, 4).bytes);
 
     FTiffImageReader reader(UrlOf("rgb.tif"));
-    const OwnedPixmap small = MakePixmap(FPixmap::PIXEL_24_RGB, 3, 4);
+    const TestPixmap<> small = MakePixmap(FPixmap::PIXEL_24_RGB, 3, 4);
     EXPECT_THROW(reader.ReadImage(small.get()), FExceptionPixmapTooSmall);
 }
 
@@ -227,8 +227,8 @@ TEST_F(FTiffImageReaderTest, SeparatePlanesFailOnTheFirstRowNotAtOpen)
     int32_t type = 0;
     reader.GetDimensions(columns, rows, type);
     EXPECT_EQ(type, FPixmap::PIXEL_24_RGB);
-    const OwnedPixmap out = MakePixmap(FPixmap::PIXEL_24_RGB, 4, 3);
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { reader.ReadImage(out.get()); }),
+    const TestPixmap<> out = MakePixmap(FPixmap::PIXEL_24_RGB, 4, 3);
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { reader.ReadImage(out.get()); }),
               "Tiff planar config is not contiguous");
 }
 
@@ -258,7 +258,7 @@ TEST_F(FTiffImageReaderTest, UndeclaredSamplesAreSkippedThroughTheFileStride)
         spec.extraSamples = c.extra;
         const Bytes pixels = WriteRaw("samples.tif", spec);
         if (c.type == 0) {
-            EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>([&] { Read("samples.tif", 15); }),
+            EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { Read("samples.tif", 15); }),
                       "TiffReader: Unknown destination pixel type");
             continue;
         }
@@ -266,14 +266,14 @@ TEST_F(FTiffImageReaderTest, UndeclaredSamplesAreSkippedThroughTheFileStride)
         const size_t keep = size_t(FPixelTypeBytes(c.type));
         int32_t fileType = 0;
         // Read() makes pixmaps of exactly the output size.
-        const OwnedPixmap full = Read("samples.tif", c.type, 0, &fileType);
+        const TestPixmap<> full = Read("samples.tif", c.type, 0, &fileType);
         EXPECT_EQ(fileType, c.type);
         for (size_t i = 0; i < size_t{spec.columns} * spec.rows; ++i)
             EXPECT_EQ(Bytes(full.bytes.begin() + i * keep, full.bytes.begin() + (i + 1) * keep),
                       Bytes(pixels.begin() + i * stride, pixels.begin() + i * stride + keep));
-        const OwnedPixmap half = Read("samples.tif", c.type, 1);
+        const TestPixmap<> half = Read("samples.tif", c.type, 1);
         EXPECT_EQ(half->m_iColumns, 3);
-        const OwnedPixmap display = Read("samples.tif", FPixmap::PIXEL_32_BGRA);
+        const TestPixmap<> display = Read("samples.tif", FPixmap::PIXEL_32_BGRA);
         EXPECT_EQ(display->m_iColumns, 6);
     }
 }
@@ -335,7 +335,7 @@ TEST_F(FTiffImageReaderTest, FilesThatCannotBeOpened)
     WriteBytes("text.tif", Bytes{'h', 'e', 'l', 'l', 'o'});
     for (const char* name : {"missing.tif", "text.tif"}) {
         const FString url = UrlOf(name);
-        EXPECT_EQ(ExceptionMessage<FExceptionFileNotFound>([&] { FTiffImageReader reader(url); }),
+        EXPECT_EQ(MessageOf<FExceptionFileNotFound>([&] { FTiffImageReader reader(url); }),
                   "TiffImageReader: Cannot open file '" + std::string(WideToAnsi(url.GetText()).get()) + "'");
     }
 }

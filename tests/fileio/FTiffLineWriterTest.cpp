@@ -76,7 +76,7 @@ double RationalValue(const Bytes& file, const TiffEntry& entry)
 class FTiffLineWriterTest : public ImageFileTest {
 protected:
     // Writes all rows of the source pixmap into a file of the given type.
-    void WriteFile(const std::string& name, int32_t fileType, const OwnedPixmap& source)
+    void WriteFile(const std::string& name, int32_t fileType, const TestPixmap<>& source)
     {
         FTiffLineWriter writer(UrlOf(name), false);
         writer.SetDimensions(source->m_iColumns, source->m_iRows, fileType);
@@ -84,7 +84,7 @@ protected:
             writer.WriteLine(source->GetRow(y), source->GetPixelType());
     }
 
-    OwnedPixmap ReadBack(const std::string& name, int32_t pixelType)
+    TestPixmap<> ReadBack(const std::string& name, int32_t pixelType)
     {
         FTiffImageReader reader(UrlOf(name));
         uint32_t columns = 0;
@@ -92,7 +92,7 @@ protected:
         int32_t fileType = 0;
         reader.GetDimensions(columns, rows, fileType);
         EXPECT_EQ(fileType, pixelType);
-        OwnedPixmap result = MakePixmap(pixelType, int32_t(columns), int32_t(rows), 99);
+        TestPixmap<> result = MakePixmap(pixelType, int32_t(columns), int32_t(rows), 99);
         reader.ReadImage(result.get());
         return result;
     }
@@ -115,9 +115,9 @@ TEST_F(FTiffLineWriterTest, EveryFileLayoutReadsBackExactly)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         // Odd sizes, and more bytes than the writer buffers at a time.
-        const OwnedPixmap source = MakePixmap(c.type, 301, 701, uint32_t(c.type));
+        const TestPixmap<> source = MakePixmap(c.type, 301, 701, uint32_t(c.type));
         WriteFile("layout.tif", c.type, source);
-        const OwnedPixmap back = ReadBack("layout.tif", c.type);
+        const TestPixmap<> back = ReadBack("layout.tif", c.type);
         EXPECT_EQ(back.bytes, source.bytes);
         if (haveTiffinfo) {
             ToolResult info = RunTool("tiffinfo " + PathOf("layout.tif").string() + " 2>&1");
@@ -149,11 +149,11 @@ TEST_F(FTiffLineWriterTest, RowsOfOtherTypesAreConverted)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fileType << " from " << c.sourceType);
-        const OwnedPixmap source = MakePixmap(c.sourceType, 6, 3, 7);
+        const TestPixmap<> source = MakePixmap(c.sourceType, 6, 3, 7);
         WriteFile("converted.tif", c.fileType, source);
-        const OwnedPixmap back = ReadBack("converted.tif", c.fileType);
+        const TestPixmap<> back = ReadBack("converted.tif", c.fileType);
         for (int32_t y = 0; y < 3; ++y) {
-            OwnedPixmap expected = MakePixmap(c.fileType, 6, 1);
+            TestPixmap<> expected = MakePixmap(c.fileType, 6, 1);
             c.expected(6, source->GetRow(y), expected->GetRow(0));
             EXPECT_EQ(back.Row(y), expected.Row(0)) << "row " << y;
         }
@@ -175,12 +175,12 @@ TEST_F(FTiffLineWriterTest, RefusedRowsThrowAndDoNotAdvance)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.fileType << " from " << c.sourceType);
-        const OwnedPixmap refused = MakePixmap(c.sourceType, 4, 1);
-        const OwnedPixmap accepted = MakePixmap(c.fileType, 4, 1, 3);
+        const TestPixmap<> refused = MakePixmap(c.sourceType, 4, 1);
+        const TestPixmap<> accepted = MakePixmap(c.fileType, 4, 1, 3);
         {
             FTiffLineWriter writer(UrlOf("refused.tif"), false);
             writer.SetDimensions(4, 1, c.fileType);
-            EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>(
+            EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>(
                           [&] { writer.WriteLine(refused->GetRow(0), c.sourceType); }),
                       c.message);
             writer.WriteLine(accepted->GetRow(0), c.fileType);
@@ -192,15 +192,15 @@ TEST_F(FTiffLineWriterTest, RefusedRowsThrowAndDoNotAdvance)
 TEST_F(FTiffLineWriterTest, DimensionsComeFirstAndNeedAKnownType)
 {
     FTiffLineWriter writer(UrlOf("early.tif"), false);
-    const OwnedPixmap row = MakePixmap(FPixmap::PIXEL_24_RGB, 2, 1);
-    EXPECT_EQ(ExceptionMessage<FExceptionWriteUninitialized>(
+    const TestPixmap<> row = MakePixmap(FPixmap::PIXEL_24_RGB, 2, 1);
+    EXPECT_EQ(MessageOf<FExceptionWriteUninitialized>(
                   [&] { writer.WriteLine(row->GetRow(0), FPixmap::PIXEL_24_RGB); }),
               "TiffLineWriter");
-    EXPECT_EQ(ExceptionMessage<FExceptionUnknownPixelType>(
+    EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>(
                   [&] { writer.SetDimensions(2, 1, FPixmap::PIXEL_32_BGRA); }),
               "TiffLineWriter: while setting dimensions");
     const FString missing = UrlOf("missing/x.tif");
-    EXPECT_EQ(ExceptionMessage<FExceptionFileOpen>([&] { FTiffLineWriter(missing, false); }),
+    EXPECT_EQ(MessageOf<FExceptionFileOpen>([&] { FTiffLineWriter(missing, false); }),
               std::string(WideToAnsi(missing.GetText()).get()));
 }
 
@@ -212,11 +212,11 @@ TEST_F(FTiffLineWriterTest, SavedFileCarriesItsTagsThumbnailExifAndProfile)
                                      {"AP_DESC", "5.6"}, {"SH_DESC", "1/250"}, {"CAMSERIAL", "123"}, {"ISO", "200"},
                                      {"TIME", "1236143167"}, {"COLS", "3"}, {"ROWS", "2"}})
         tree.AddPair(key, value);
-    const OwnedPixmap thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 3, 2, 5, 12);
+    const TestPixmap<> thumbnail = MakePixmap(FPixmap::PIXEL_24_RGB, 3, 2, 5, 12);
     Bytes profile(300);
     for (size_t i = 0; i < profile.size(); ++i)
         profile[i] = uint8_t(i * 7);
-    const OwnedPixmap image = MakePixmap(FPixmap::PIXEL_48_RGB, 3, 2);
+    const TestPixmap<> image = MakePixmap(FPixmap::PIXEL_48_RGB, 3, 2);
     {
         FTiffLineWriter writer(UrlOf("saved.tif"), false);
         writer.SetDimensions(3, 2, FPixmap::PIXEL_48_RGB);
@@ -294,8 +294,9 @@ TEST_F(FTiffLineWriterTest, SavedFileCarriesItsTagsThumbnailExifAndProfile)
         for (const char* tag : {"34377", "34665", "34675", "37717"})
             EXPECT_NE(dump.output.find(tag), std::string::npos) << tag << dump.output;
     }
-    if (ToolAvailable("tiffinfo"))
+    if (ToolAvailable("tiffinfo")) {
         EXPECT_EQ(RunTool("tiffinfo " + PathOf("saved.tif").string() + " >/dev/null 2>&1").status, 0);
+    }
 }
 
 TEST_F(FTiffLineWriterTest, EmptyTreeStillWritesEveryTag)
@@ -325,8 +326,8 @@ TEST_F(FTiffLineWriterTest, EmptyTreeStillWritesEveryTag)
 TEST_F(FTiffLineWriterTest, ThumbnailBlockMustFitOneTag)
 {
     FTiffLineWriter writer(UrlOf("thumb.tif"), false);
-    const OwnedPixmap fits = MakePixmap(FPixmap::PIXEL_24_RGB, 147, 147);
-    const OwnedPixmap tooBig = MakePixmap(FPixmap::PIXEL_24_RGB, 148, 148);
+    const TestPixmap<> fits = MakePixmap(FPixmap::PIXEL_24_RGB, 147, 147);
+    const TestPixmap<> tooBig = MakePixmap(FPixmap::PIXEL_24_RGB, 148, 148);
     EXPECT_NO_THROW(writer.WriteThumbnail(fits.get()));
     EXPECT_THROW(writer.WriteThumbnail(tooBig.get()), FExceptionThumbTooBig);
 }
@@ -384,7 +385,7 @@ TEST_F(FTiffLineWriterTest, PropertyListGoesToTagsAndPayload)
 
 TEST_F(FTiffLineWriterTest, UnfinishedOrFailedFilesAreRemoved)
 {
-    const OwnedPixmap image = MakePixmap(FPixmap::PIXEL_48_RGB, 100, 100);
+    const TestPixmap<> image = MakePixmap(FPixmap::PIXEL_48_RGB, 100, 100);
     {
         FTiffLineWriter writer(UrlOf("partial.tif"), false);
         writer.SetDimensions(100, 100, FPixmap::PIXEL_48_RGB);

@@ -3,7 +3,7 @@
 #include "foundation/FIStorageClass.h"
 #include "foundation/FString.h"
 #include "support/MemoryFile.h"
-#include "support/TestSupport.h"
+#include "support/TempFileTest.h"
 
 #include <gtest/gtest.h>
 
@@ -74,25 +74,9 @@ Decoded ReadJpeg(FIFile* stream)
     return out;
 }
 
-class JPEGIOTest : public ::testing::Test {
+class JPEGIOTest : public testsupport::TempFileTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        static const bool registered = (InitStorageClasses(), true);
-        (void)registered;
-    }
-
-    static FString UrlOf(const std::string& path)
-    {
-        FString url;
-        NativePathToURL(FString(AnsiToWide(path.c_str()).get()), url);
-        return url;
-    }
-
-    FFilePtr Open(const std::string& name, int flags) { return FFilePtr(OpenFileByURL(UrlOf(Path(name)), flags)); }
-    std::string Path(const std::string& name) const { return (m_Dir.Path() / name).string(); }
-
-    testsupport::TempDir m_Dir;
+    FFilePtr Open(const std::string& name, int flags) { return FFilePtr(OpenFileByURL(UrlOf(name), flags)); }
 };
 
 TEST_F(JPEGIOTest, WritesAndReadsThroughFiles)

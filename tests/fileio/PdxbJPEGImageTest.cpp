@@ -34,7 +34,7 @@ class PdxbJPEGImageTest : public ImageFileTest {};
 // The section's header claims 1 x 1: the stream's own 40 x 30 is decoded.
 TEST_F(PdxbJPEGImageTest, SectionDecodesAtItsStreamsSizeAndLeavesNoFile)
 {
-    const OwnedPixmap source = MakePixmap(FPixmap::PIXEL_24_RGB, 40, 30);
+    const TestPixmap<> source = MakePixmap(FPixmap::PIXEL_24_RGB, 40, 30);
     const Bytes jpeg = EncodeJpeg(source.bytes, 40, 30, 3, {});
     PdxbBuilder builder;
     PdxbImageSpec spec;
@@ -46,8 +46,8 @@ TEST_F(PdxbJPEGImageTest, SectionDecodesAtItsStreamsSizeAndLeavesNoFile)
     const Bytes data = SectionData(builder.Build(), section, 28, jpeg.size());
     ASSERT_EQ(data, jpeg);
 
-    OwnedPixmap pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, 48, 32, 3);
-    const OwnedPixmap untouched = MakePixmap(FPixmap::PIXEL_24_RGB, 48, 32, 3);
+    TestPixmap<> pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, 48, 32, 3);
+    const TestPixmap<> untouched = MakePixmap(FPixmap::PIXEL_24_RGB, 48, 32, 3);
     EXPECT_TRUE(ReadImageJPEG(data.data(), data.size(), pixmap.get()));
     const DecodedJpeg expected = DecodeJpeg(jpeg, 0);
     for (int32_t y = 0; y < 32; ++y) {
@@ -67,11 +67,11 @@ TEST_F(PdxbJPEGImageTest, SectionDecodesAtItsStreamsSizeAndLeavesNoFile)
 TEST_F(PdxbJPEGImageTest, RejectedStreamThrowsAndLeavesNoFile)
 {
     const Bytes garbage = {0xFF, 0xD8, 0xFF, 0xC0, 0x00, 0x02, 0x12, 0x34};
-    OwnedPixmap pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
+    TestPixmap<> pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
     EXPECT_THROW(ReadImageJPEG(garbage.data(), garbage.size(), pixmap.get()), FExceptionJPEG);
     EXPECT_THROW(ReadImageJPEG(garbage.data(), 0, pixmap.get()), FExceptionJPEG);
     const Bytes jpeg = EncodeJpeg(MakePixmap(FPixmap::PIXEL_24_RGB, 16, 16).bytes, 16, 16, 3, {});
-    OwnedPixmap small = MakePixmap(FPixmap::PIXEL_24_RGB, 15, 16);
+    TestPixmap<> small = MakePixmap(FPixmap::PIXEL_24_RGB, 15, 16);
     EXPECT_THROW(ReadImageJPEG(jpeg.data(), jpeg.size(), small.get()), FExceptionJPEGPixmapTooSmall);
     EXPECT_TRUE(StagedFiles().empty());
 }

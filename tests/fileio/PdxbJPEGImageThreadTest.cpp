@@ -34,7 +34,7 @@ TEST_F(PdxbJPEGImageThreadTest, ConcurrentDecodesUseTheirOwnFiles)
         threads.emplace_back([&, t] {
             for (int i = 0; i < kDecodes; ++i) {
                 const int size = 24 + 8 * t;
-                OwnedPixmap pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, size, size);
+                TestPixmap<> pixmap = MakePixmap(FPixmap::PIXEL_24_RGB, size, size);
                 try {
                     if (!ReadImageJPEG(streams[size_t(t)].data(), streams[size_t(t)].size(), pixmap.get()) ||
                         pixmap.bytes != expected[size_t(t)].pixels)

@@ -6,7 +6,7 @@
 #include "foundation/FPropTree.h"
 #include "foundation/FString.h"
 #include "support/MemoryFile.h"
-#include "support/TestSupport.h"
+#include "support/TempFileTest.h"
 
 #include <gtest/gtest.h>
 
@@ -66,23 +66,9 @@ bool WriteGreyRows(TIFF* tif, uint32_t width, uint32_t height)
     return true;
 }
 
-class TiffIOTest : public ::testing::Test {
+class TiffIOTest : public testsupport::TempFileTest {
 protected:
-    static void SetUpTestSuite()
-    {
-        static const bool registered = (InitStorageClasses(), true);
-        (void)registered;
-    }
-
-    FString Url(const std::string& name) const
-    {
-        FString url;
-        NativePathToURL(FString(AnsiToWide((m_Dir.Path() / name).string().c_str()).get()), url);
-        return url;
-    }
-    std::string Bytes(const std::string& name) const { return testsupport::ReadFileBytes(m_Dir.Path() / name); }
-
-    testsupport::TempDir m_Dir;
+    std::string Bytes(const std::string& name) const { return testsupport::ReadFileBytes(PathOf(name)); }
 };
 
 TEST_F(TiffIOTest, PrivateTagAndRelocatedExifBlock)
@@ -102,7 +88,7 @@ TEST_F(TiffIOTest, PrivateTagAndRelocatedExifBlock)
     std::vector<uint8_t> exif(65535, 0xFF);
     const uint32_t exifLength = BuildExif(exif.data(), exif.size(), 0, props, 16, 4);
 
-    TIFF* tif = TiffOpenFile(Url("a.tif"), "w");
+    TIFF* tif = TiffOpenFile(UrlOf("a.tif"), "w");
     ASSERT_NE(tif, nullptr);
     SetGreyImage(tif, 16, 4);
     ASSERT_TRUE(TIFFSetField(tif, TIFFTAG_PARDEX, length / 4, words.data()));
@@ -136,7 +122,7 @@ TEST_F(TiffIOTest, PrivateTagAndRelocatedExifBlock)
     EXPECT_EQ(file.compare(note + 316, 7, std::string("SN0001\0", 7)), 0);
 
     // Reading it back: the block's bytes and offsets from the file start.
-    TIFF* in = TiffOpenFile(Url("a.tif"), "r");
+    TIFF* in = TiffOpenFile(UrlOf("a.tif"), "r");
     ASSERT_NE(in, nullptr);
     uint32_t count = 0;
     uint32_t* data = nullptr;
@@ -160,13 +146,13 @@ TEST_F(TiffIOTest, PrivateTagAndRelocatedExifBlock)
 
 TEST_F(TiffIOTest, OpenModes)
 {
-    EXPECT_EQ(TiffOpenFile(Url("x.tif"), "x"), nullptr);
-    EXPECT_EQ(TiffOpenFile(Url("missing.tif"), "r"), nullptr);
+    EXPECT_EQ(TiffOpenFile(UrlOf("x.tif"), "x"), nullptr);
+    EXPECT_EQ(TiffOpenFile(UrlOf("missing.tif"), "r"), nullptr);
     testsupport::WriteFileBytes(m_Dir.Path() / "text.tif", "not a TIFF file at all");
-    EXPECT_EQ(TiffOpenFile(Url("text.tif"), "r"), nullptr);
+    EXPECT_EQ(TiffOpenFile(UrlOf("text.tif"), "r"), nullptr);
 
     // "wa" truncates like "w".
-    TIFF* tif = TiffOpenFile(Url("text.tif"), "wa");
+    TIFF* tif = TiffOpenFile(UrlOf("text.tif"), "wa");
     ASSERT_NE(tif, nullptr);
     EXPECT_EQ(Bytes("text.tif").substr(0, 4), std::string("II\x2A\0", 4));
     SetGreyImage(tif, 2, 2);
@@ -174,12 +160,12 @@ TEST_F(TiffIOTest, OpenModes)
     EXPECT_TRUE(TiffCloseFile(tif));
 
     // "a" adds a second directory.
-    tif = TiffOpenFile(Url("text.tif"), "a");
+    tif = TiffOpenFile(UrlOf("text.tif"), "a");
     ASSERT_NE(tif, nullptr);
     SetGreyImage(tif, 3, 1);
     ASSERT_TRUE(WriteGreyRows(tif, 3, 1));
     EXPECT_TRUE(TiffCloseFile(tif));
-    tif = TiffOpenFile(Url("text.tif"), "r");
+    tif = TiffOpenFile(UrlOf("text.tif"), "r");
     ASSERT_NE(tif, nullptr);
     EXPECT_EQ(TIFFNumberOfDirectories(tif), 2);
     EXPECT_TRUE(TiffCloseFile(tif));
@@ -187,7 +173,7 @@ TEST_F(TiffIOTest, OpenModes)
 
 TEST_F(TiffIOTest, SeekingPastTheEndGrowsOnlyWritableFiles)
 {
-    TIFF* tif = TiffOpenFile(Url("grow.tif"), "w");
+    TIFF* tif = TiffOpenFile(UrlOf("grow.tif"), "w");
     ASSERT_NE(tif, nullptr);
     const TIFFSeekProc seek = TIFFGetSeekProc(tif);
     const TIFFSizeProc size = TIFFGetSizeProc(tif);
@@ -203,7 +189,7 @@ TEST_F(TiffIOTest, SeekingPastTheEndGrowsOnlyWritableFiles)
     EXPECT_TRUE(TiffCloseFile(tif));
 
     const size_t before = Bytes("grow.tif").size();
-    TIFF* in = TiffOpenFile(Url("grow.tif"), "r");
+    TIFF* in = TiffOpenFile(UrlOf("grow.tif"), "r");
     ASSERT_NE(in, nullptr);
     TIFFGetSeekProc(in)(TIFFClientdata(in), before + 1000, SEEK_SET);
     EXPECT_TRUE(TiffCloseFile(in));
@@ -234,7 +220,7 @@ TEST_F(TiffIOTest, FailedWritesAreReported)
     }
 
     // The same on a real file whose disk fills up.
-    TIFF* tif = TiffOpenFile(Url("full.tif"), "w");
+    TIFF* tif = TiffOpenFile(UrlOf("full.tif"), "w");
     ASSERT_NE(tif, nullptr);
     {
         testsupport::ScopedFileSizeLimit fullDisk(3000);

@@ -6,17 +6,12 @@
 #include "foundation/FException.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
+#include "support/StorageFixture.h"
+
+using testsupport::N;
+using testsupport::U;
 
 namespace {
-
-FString U(const std::string& utf8) { return PathFromNative(utf8); }
-
-std::string N(const FString& text)
-{
-    std::string bytes;
-    PathToNative(text, bytes);
-    return bytes;
-}
 
 std::vector<std::string> Strings(const FArray<FString>& parts)
 {
@@ -142,11 +137,7 @@ TEST(StorageURLText, DecodeReadsLeadingHexDigitsAndNothingBeyondThePart)
     }
 }
 
-class StorageRegistry : public ::testing::Test {
-protected:
-    void SetUp() override { InitStorageClasses(); }
-    void TearDown() override { ReleaseStorageClasses(); }
-};
+class StorageRegistry : public testsupport::StorageTest {};
 
 TEST_F(StorageRegistry, FindsSchemesCaseSensitively)
 {

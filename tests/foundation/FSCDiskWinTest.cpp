@@ -11,37 +11,21 @@
 #include "foundation/FMountTable.h"
 #include "foundation/FPath.h"
 #include "foundation/FSCDiskWin.h"
-#include "support/TestSupport.h"
+#include "support/StorageFixture.h"
 
 namespace fs = std::filesystem;
+using testsupport::N;
 using testsupport::ReadFileBytes;
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
+using testsupport::U;
+using testsupport::URLOf;
 using testsupport::WriteFileBytes;
 
 namespace {
 
-FString U(const std::string& utf8) { return PathFromNative(utf8); }
-
-std::string N(const FString& text)
-{
-    std::string bytes;
-    PathToNative(text, bytes);
-    return bytes;
-}
-
-class DiskTest : public ::testing::Test {
+class DiskTest : public testsupport::StorageTest {
 protected:
-    void SetUp() override { InitStorageClasses(); }
-    void TearDown() override { ReleaseStorageClasses(); }
-
-    FString URLOf(const fs::path& path)
-    {
-        FString url;
-        EXPECT_TRUE(NativePathToURL(U(path.string()), url));
-        return url;
-    }
-
     FSCDiskWin m_Disk{FString(u"disk")};
 };
 

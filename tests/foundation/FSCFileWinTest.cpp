@@ -14,44 +14,25 @@
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "foundation/FSCFileWin.h"
-#include "support/TestSupport.h"
+#include "support/StorageFixture.h"
 
 namespace fs = std::filesystem;
+using testsupport::N;
 using testsupport::ReadFileBytes;
-using testsupport::TempDir;
+using testsupport::U;
+using testsupport::URLOf;
 using testsupport::WriteFileBytes;
 
 namespace {
 
-FString U(const std::string& utf8) { return PathFromNative(utf8); }
-
-std::string N(const FString& text)
-{
-    std::string bytes;
-    PathToNative(text, bytes);
-    return bytes;
-}
-
-FString URLOf(const fs::path& path)
-{
-    FString url;
-    EXPECT_TRUE(NativePathToURL(U(path.string()), url));
-    return url;
-}
-
-class FileTest : public ::testing::Test {
+class FileTest : public testsupport::StorageTest {
 protected:
-    void SetUp() override { InitStorageClasses(); }
-    void TearDown() override { ReleaseStorageClasses(); }
-
     fs::path File(const char* name, const std::string& bytes)
     {
         const fs::path path = m_Dir.Path() / name;
         WriteFileBytes(path, bytes);
         return path;
     }
-
-    TempDir m_Dir;
 };
 
 // What each open-flag value does with an existing 5-byte file and with a missing one.

@@ -11,23 +11,17 @@
 #include "foundation/FMountTable.h"
 #include "foundation/FPath.h"
 #include "foundation/FSCFolderWin.h"
-#include "support/TestSupport.h"
+#include "support/StorageFixture.h"
 
 namespace fs = std::filesystem;
+using testsupport::N;
 using testsupport::ReadFileBytes;
 using testsupport::TempDir;
+using testsupport::U;
+using testsupport::URLOf;
 using testsupport::WriteFileBytes;
 
 namespace {
-
-FString U(const std::string& utf8) { return PathFromNative(utf8); }
-
-std::string N(const FString& text)
-{
-    std::string bytes;
-    PathToNative(text, bytes);
-    return bytes;
-}
 
 std::vector<std::string> Sorted(const FArray<FString>& names)
 {
@@ -40,20 +34,12 @@ std::vector<std::string> Sorted(const FArray<FString>& names)
 
 using Names = std::vector<std::string>;
 
-class FolderTest : public ::testing::Test {
+class FolderTest : public testsupport::StorageTest {
 protected:
-    void SetUp() override { InitStorageClasses(); }
     void TearDown() override
     {
         SetMountTableFile("");
-        ReleaseStorageClasses();
-    }
-
-    FString URLOf(const fs::path& path)
-    {
-        FString url;
-        EXPECT_TRUE(NativePathToURL(U(path.string()), url));
-        return url;
+        StorageTest::TearDown();
     }
 
     FFolderPtr Open(const fs::path& path)
@@ -63,8 +49,6 @@ protected:
         EXPECT_EQ(N(name), "");
         return folder;
     }
-
-    TempDir m_Dir;
 };
 
 TEST_F(FolderTest, ListsFilesAndFoldersApart)

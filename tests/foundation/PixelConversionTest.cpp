@@ -11,6 +11,7 @@
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FValueTypes.h"
+#include "support/TestPixmap.h"
 
 namespace {
 
@@ -253,25 +254,18 @@ TEST(PixelConversionTest, PackedRepackingIsLossless)
 
 // A pixmap of its own bytes, each row padded by 4 guard bytes.
 template <class PixelClass>
-struct TestPixmap {
-    TestPixmap(int32_t columns, int32_t rows, uint8_t fill = 0xCD)
-        : rowBytes(columns * static_cast<int32_t>(sizeof(PixelClass)) + 4),
-          bytes(static_cast<size_t>(rowBytes) * rows, fill),
-          pixmap(bytes.data(), columns, rows, rowBytes)
-    {
-    }
-    int32_t rowBytes;
-    Bytes bytes;
-    FPixmapTemplate<PixelClass> pixmap;
-};
+testsupport::TestPixmap<PixelClass> Guarded(int32_t columns, int32_t rows, uint8_t fill = 0xCD)
+{
+    return {columns, rows, 4, fill};
+}
 
 // A 48RGB source whose pixel (x, y) has R = 0x100 * (16 y + x), G = 0x1100, B = 0x2200.
-TestPixmap<FPixelClass48RGB> MakeNumberedSource(int32_t columns, int32_t rows)
+testsupport::TestPixmap<FPixelClass48RGB> MakeNumberedSource(int32_t columns, int32_t rows)
 {
-    TestPixmap<FPixelClass48RGB> source(columns, rows);
+    auto source = Guarded<FPixelClass48RGB>(columns, rows);
     for (int32_t y = 0; y < rows; ++y)
         for (int32_t x = 0; x < columns; ++x)
-            *source.pixmap.GetPixel(x, y) = {static_cast<uint16_t>(0x100 * (16 * y + x)), 0x1100, 0x2200};
+            *source.Get()->GetPixel(x, y) = {static_cast<uint16_t>(0x100 * (16 * y + x)), 0x1100, 0x2200};
     return source;
 }
 
@@ -288,8 +282,8 @@ std::string MessageOf(const std::function<void()>& call)
 TEST(PixelConversionTest, WholePixmapConvertsEveryRowThroughRowBytes)
 {
     auto source = MakeNumberedSource(3, 2);
-    TestPixmap<FPixelClass24RGB> destination(3, 2);
-    ConvertColorPixmap(&source.pixmap, &destination.pixmap);
+    auto destination = Guarded<FPixelClass24RGB>(3, 2);
+    ConvertColorPixmap(source.Get(), destination.Get());
     const Bytes expected = {0x00, 0x11, 0x22, 0x01, 0x11, 0x22, 0x02, 0x11, 0x22, 0xCD, 0xCD, 0xCD, 0xCD,
                             0x10, 0x11, 0x22, 0x11, 0x11, 0x22, 0x12, 0x11, 0x22, 0xCD, 0xCD, 0xCD, 0xCD};
     EXPECT_EQ(destination.bytes, expected);
@@ -298,9 +292,9 @@ TEST(PixelConversionTest, WholePixmapConvertsEveryRowThroughRowBytes)
 TEST(PixelConversionTest, CropTakesItsRowsFromItsLeftColumn)
 {
     auto source = MakeNumberedSource(4, 4);
-    TestPixmap<FPixelClass32BGRA> destination(2, 2);
+    auto destination = Guarded<FPixelClass32BGRA>(2, 2);
     const FIntRect crop(1, 2, 3, 4);
-    ConvertColorPixmap(&source.pixmap, &destination.pixmap, &crop);
+    ConvertColorPixmap(source.Get(), destination.Get(), &crop);
     const Bytes expected = {0x22, 0x11, 0x21, 0xFF, 0x22, 0x11, 0x22, 0xFF, 0xCD, 0xCD, 0xCD, 0xCD,
                             0x22, 0x11, 0x31, 0xFF, 0x22, 0x11, 0x32, 0xFF, 0xCD, 0xCD, 0xCD, 0xCD};
     EXPECT_EQ(destination.bytes, expected);
@@ -309,26 +303,26 @@ TEST(PixelConversionTest, CropTakesItsRowsFromItsLeftColumn)
 TEST(PixelConversionTest, GreySourcesGoThroughTheMonoDispatcher)
 {
     // A signed grey row takes the 16Mono rule for 24-bit output and its own for packed output.
-    TestPixmap<FPixelClass16SMono> source(2, 1);
-    *source.pixmap.GetPixel(0, 0) = {-1};
-    *source.pixmap.GetPixel(1, 0) = {static_cast<int16_t>(0xB3D9)};
-    TestPixmap<FPixelClass24BGR> grey(2, 1);
-    ConvertColorPixmap(&source.pixmap, &grey.pixmap);
+    auto source = Guarded<FPixelClass16SMono>(2, 1);
+    *source.Get()->GetPixel(0, 0) = {-1};
+    *source.Get()->GetPixel(1, 0) = {static_cast<int16_t>(0xB3D9)};
+    auto grey = Guarded<FPixelClass24BGR>(2, 1);
+    ConvertColorPixmap(source.Get(), grey.Get());
     EXPECT_EQ(grey.bytes, (Bytes{0xFF, 0xFF, 0xFF, 0xB3, 0xB3, 0xB3, 0xCD, 0xCD, 0xCD, 0xCD}));
 
-    TestPixmap<FPixelClass30RGB> packed(2, 1);
-    ConvertMonoPixmap(&source.pixmap, &packed.pixmap);
-    EXPECT_EQ(packed.pixmap.GetPixel(1, 0)->word, 0xB3ECF59Eu);
+    auto packed = Guarded<FPixelClass30RGB>(2, 1);
+    ConvertMonoPixmap(source.Get(), packed.Get());
+    EXPECT_EQ(packed.Get()->GetPixel(1, 0)->word, 0xB3ECF59Eu);
 }
 
 TEST(PixelConversionTest, DispatcherFailuresHaveTheirTextsAndWriteNothing)
 {
-    TestPixmap<FPixelClass24RGB> source(640, 480, 0);
-    TestPixmap<FPixelClass24RGB> wider(641, 480);
-    TestPixmap<FPixelClass8Mono> greySource(10, 10, 0);
-    TestPixmap<FPixelClass30BGRL> noConverterInto(4, 4);
-    TestPixmap<FPixelClassFlt32RGB> floatSource(10, 10, 0);
-    TestPixmap<FPixelClass32BGRA> small(9, 10);
+    auto source = Guarded<FPixelClass24RGB>(640, 480, 0);
+    auto wider = Guarded<FPixelClass24RGB>(641, 480);
+    auto greySource = Guarded<FPixelClass8Mono>(10, 10, 0);
+    auto noConverterInto = Guarded<FPixelClass30BGRL>(4, 4);
+    auto floatSource = Guarded<FPixelClassFlt32RGB>(10, 10, 0);
+    auto small = Guarded<FPixelClass32BGRA>(9, 10);
     const Bytes untouched = small.bytes;
     const FIntRect crop10(0, 0, 10, 10);
 
@@ -338,24 +332,24 @@ TEST(PixelConversionTest, DispatcherFailuresHaveTheirTextsAndWriteNothing)
         std::string message;
     };
     const std::vector<Failure> failures = {
-        {"no destination", [&] { ConvertColorPixmap(&source.pixmap, nullptr); },
+        {"no destination", [&] { ConvertColorPixmap(source.Get(), nullptr); },
          "The output pixmap has not been initialized: ConvertColorPixmap"},
-        {"larger destination", [&] { ConvertColorPixmap(&source.pixmap, &wider.pixmap); },
+        {"larger destination", [&] { ConvertColorPixmap(source.Get(), wider.Get()); },
          "The output pixmap is larger than the input pixmap: ConvertColorPixmap."},
-        {"colour crop too large", [&] { ConvertColorPixmap(&source.pixmap, &small.pixmap, &crop10); },
+        {"colour crop too large", [&] { ConvertColorPixmap(source.Get(), small.Get(), &crop10); },
          "The crop region is larger than the output pixmap: ConvertColorPixmap."},
-        {"grey crop too large", [&] { ConvertColorPixmap(&greySource.pixmap, &small.pixmap, &crop10); },
+        {"grey crop too large", [&] { ConvertColorPixmap(greySource.Get(), small.Get(), &crop10); },
          "The crop region is larger than the output pixmap: ConvertMonoPixmap."},
-        {"no converter into the type", [&] { ConvertColorPixmap(&source.pixmap, &noConverterInto.pixmap); },
+        {"no converter into the type", [&] { ConvertColorPixmap(source.Get(), noConverterInto.Get()); },
          "Unknown destination pixel type in ConvertColorPixmap"},
-        {"grey into no converter", [&] { ConvertMonoPixmap(&greySource.pixmap, &noConverterInto.pixmap); },
+        {"grey into no converter", [&] { ConvertMonoPixmap(greySource.Get(), noConverterInto.Get()); },
          "Unknown destination pixel type in ConvertColorPixmap"},
-        {"float source", [&] { ConvertColorPixmap(&floatSource.pixmap, &small.pixmap); },
+        {"float source", [&] { ConvertColorPixmap(floatSource.Get(), small.Get()); },
          "Unknown source pixel type in ConvertColorPixmap"},
-        {"colour source to the grey dispatcher", [&] { ConvertMonoPixmap(&source.pixmap, &small.pixmap); },
+        {"colour source to the grey dispatcher", [&] { ConvertMonoPixmap(source.Get(), small.Get()); },
          "Unknown source pixel type in ConvertColorPixmap"},
         {"grey source to the colour dispatcher",
-         [&] { ConvertColorSourcePixmap(&greySource.pixmap, &small.pixmap); },
+         [&] { ConvertColorSourcePixmap(greySource.Get(), small.Get()); },
          "Unknown source pixel type in ConvertColorPixmap"},
     };
     for (const Failure& f : failures) {
@@ -368,14 +362,14 @@ TEST(PixelConversionTest, DispatcherFailuresHaveTheirTextsAndWriteNothing)
 TEST(PixelConversionTest, CropsOutsideTheSourceAreRefused)
 {
     auto source = MakeNumberedSource(4, 4);
-    TestPixmap<FPixelClass24RGB> destination(4, 4);
+    auto destination = Guarded<FPixelClass24RGB>(4, 4);
     const Bytes untouched = destination.bytes;
     const std::vector<FIntRect> outside = {
         {-1, 0, 3, 4}, {0, -1, 4, 3}, {1, 0, 5, 4}, {0, 1, 4, 5}, {3, 0, 2, 4}, {0, 3, 4, 2},
     };
     for (const FIntRect& crop : outside) {
         SCOPED_TRACE(testing::Message() << crop.left << "," << crop.top << "," << crop.right << "," << crop.bottom);
-        EXPECT_EQ(MessageOf([&] { ConvertColorSourcePixmap(&source.pixmap, &destination.pixmap, &crop); }),
+        EXPECT_EQ(MessageOf([&] { ConvertColorSourcePixmap(source.Get(), destination.Get(), &crop); }),
                   "The crop region lies outside the input pixmap: ConvertColorPixmap.");
     }
     EXPECT_EQ(destination.bytes, untouched);

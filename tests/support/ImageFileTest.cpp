@@ -5,88 +5,14 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <random>
 #include <stdexcept>
 
 #include <jpeglib.h>
 
-#include "foundation/FIStorageClass.h"
 
 namespace testsupport {
 
-// ---- Pixmaps
-
-std::unique_ptr<FPixmap> NewPixmapHeader(int32_t pixelType, void* data, int32_t columns, int32_t rows,
-                                         int32_t rowBytes)
-{
-    switch (pixelType) {
-#define PIXMAP_CASE(Type, Class)                                                                   \
-    case FPixmap::Type:                                                                            \
-        return std::make_unique<FPixmapTemplate<Class>>(data, columns, rows, rowBytes);
-        PIXMAP_CASE(PIXEL_8_MONO, FPixelClass8Mono)
-        PIXMAP_CASE(PIXEL_12_MONO, FPixelClass12Mono)
-        PIXMAP_CASE(PIXEL_16_MONO, FPixelClass16Mono)
-        PIXMAP_CASE(PIXEL_16S_MONO, FPixelClass16SMono)
-        PIXMAP_CASE(PIXEL_32_MONO, FPixelClass32Mono)
-        PIXMAP_CASE(PIXEL_24_BGR, FPixelClass24BGR)
-        PIXMAP_CASE(PIXEL_24_RGB, FPixelClass24RGB)
-        PIXMAP_CASE(PIXEL_30_RGBL, FPixelClass30RGBL)
-        PIXMAP_CASE(PIXEL_30_BGRL, FPixelClass30BGRL)
-        PIXMAP_CASE(PIXEL_30_RGB, FPixelClass30RGB)
-        PIXMAP_CASE(PIXEL_32_ARGB, FPixelClass32ARGB)
-        PIXMAP_CASE(PIXEL_32_ABGR, FPixelClass32ABGR)
-        PIXMAP_CASE(PIXEL_32_BGRA, FPixelClass32BGRA)
-        PIXMAP_CASE(PIXEL_32_RGBA, FPixelClass32RGBA)
-        PIXMAP_CASE(PIXEL_48_RGB, FPixelClass48RGB)
-        PIXMAP_CASE(PIXEL_48S_RGB, FPixelClass48SRGB)
-        PIXMAP_CASE(PIXEL_48_BGR, FPixelClass48BGR)
-#undef PIXMAP_CASE
-    default:
-        throw std::invalid_argument("no pixmap class for this type");
-    }
-}
-
-OwnedPixmap MakePixmap(int32_t pixelType, int32_t columns, int32_t rows, uint32_t seed, int32_t rowBytes)
-{
-    OwnedPixmap result;
-    const int32_t pitch = rowBytes != 0 ? rowBytes : columns * FPixelTypeBytes(pixelType);
-    result.bytes.resize(static_cast<size_t>(pitch) * static_cast<size_t>(rows));
-    std::mt19937 random(seed);
-    for (uint8_t& byte : result.bytes)
-        byte = static_cast<uint8_t>(random());
-    if (pixelType == FPixmap::PIXEL_12_MONO)
-        for (size_t i = 1; i < result.bytes.size(); i += 2)
-            result.bytes[i] &= 0x0F;
-    result.pixmap = NewPixmapHeader(pixelType, result.bytes.data(), columns, rows, pitch);
-    return result;
-}
-
-Bytes OwnedPixmap::Row(int32_t y) const
-{
-    const uint8_t* row = pixmap->GetRow(y);
-    return Bytes(row, row + static_cast<size_t>(pixmap->m_iColumns) * FPixelTypeBytes(pixmap->GetPixelType()));
-}
-
-FString WideFromUtf8(const std::string& text)
-{
-    std::unique_ptr<char16_t[]> wide = AnsiToWide(text.c_str());
-    return FString(wide.get());
-}
-
 // ---- Files
-
-void ImageFileTest::SetUpTestSuite()
-{
-    static const bool registered = (InitStorageClasses(), true);
-    (void)registered;
-}
-
-FString ImageFileTest::UrlOf(const std::string& name) const
-{
-    FString url;
-    NativePathToURL(WideFromUtf8(PathOf(name).string()), url);
-    return url;
-}
 
 Bytes ImageFileTest::FileBytes(const std::string& name) const
 {

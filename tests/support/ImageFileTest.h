@@ -1,9 +1,8 @@
 #pragma once
-// Shared by the TIFF and JPEG reader and writer tests: pixmaps of any pixel
-// type over owned bytes, files in a temporary folder named by their "disk"
-// URL, a plain reading of TIFF directories and JPEG markers, JPEG streams made
-// and decoded by libjpeg itself as the reference, and the command-line tools
-// of libtiff and libjpeg as independent checks.
+// Shared by the TIFF and JPEG reader and writer tests: files in a temporary
+// folder as bytes, a plain reading of TIFF directories and JPEG markers, JPEG
+// streams made and decoded by libjpeg itself as the reference, and the
+// command-line tools of libtiff and libjpeg as independent checks.
 
 #include <cstdint>
 #include <filesystem>
@@ -15,46 +14,20 @@
 
 #include <gtest/gtest.h>
 
-#include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FString.h"
-#include "support/TestSupport.h"
+#include "support/TempFileTest.h"
+#include "support/TestPixmap.h"
 
 namespace testsupport {
 
 using Bytes = std::vector<uint8_t>;
 
-// A pixmap header of the type's class over bytes it owns.
-struct OwnedPixmap {
-    Bytes bytes;
-    std::unique_ptr<FPixmap> pixmap;
-
-    FPixmap* get() const { return pixmap.get(); }
-    FPixmap* operator->() const { return pixmap.get(); }
-    // Row y's first columns x bytes-per-pixel bytes.
-    Bytes Row(int32_t y) const;
-};
-// The name the loader tests know it by.
-using TestPixmap = OwnedPixmap;
-// Row bytes 0 means columns x bytes per pixel. The pixels are random bytes of
-// the seed; grey 12-bit samples stay below 4096.
-OwnedPixmap MakePixmap(int32_t pixelType, int32_t columns, int32_t rows, uint32_t seed = 1, int32_t rowBytes = 0);
-std::unique_ptr<FPixmap> NewPixmapHeader(int32_t pixelType, void* data, int32_t columns, int32_t rows,
-                                         int32_t rowBytes);
-
-FString WideFromUtf8(const std::string& text);
-
-class ImageFileTest : public ::testing::Test {
+class ImageFileTest : public TempFileTest {
 protected:
-    static void SetUpTestSuite();
-
-    std::filesystem::path PathOf(const std::string& name) const { return m_Dir.Path() / name; }
-    FString UrlOf(const std::string& name) const;
     Bytes FileBytes(const std::string& name) const;
     void WriteBytes(const std::string& name, const Bytes& bytes) const;
     bool Exists(const std::string& name) const { return std::filesystem::exists(PathOf(name)); }
-
-    TempDir m_Dir;
 };
 
 // Keeps the files this process writes below a size, so that a writer meets a
@@ -123,19 +96,5 @@ struct ToolResult {
 ToolResult RunTool(const std::string& command);
 // A PGM or PPM file as written by djpeg.
 std::optional<DecodedJpeg> ReadPnm(const std::string& bytes);
-
-// The message of the exception of class E that f throws, or a marker text.
-template <class E, class F>
-std::string ExceptionMessage(F&& f)
-{
-    try {
-        f();
-    } catch (const E& e) {
-        return e.GetMessage();
-    } catch (const FException& e) {
-        return std::string("<other FException: ") + e.GetDescription() + ": " + e.GetMessage() + ">";
-    }
-    return "<no exception>";
-}
 
 } // namespace testsupport

@@ -6,6 +6,8 @@
 #include <stdexcept>
 #include <unistd.h>
 
+#include "foundation/FIStorageClass.h"
+
 namespace testsupport {
 
 TempDir::TempDir()
@@ -58,6 +60,25 @@ void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
+}
+
+FString WideFromUtf8(const std::string& text)
+{
+    std::unique_ptr<char16_t[]> wide = AnsiToWide(text.c_str());
+    return FString(wide.get());
+}
+
+std::string Utf8FromWide(const FString& text)
+{
+    std::unique_ptr<char[]> narrow = WideToAnsi(text.GetText());
+    return narrow ? narrow.get() : "";
+}
+
+FString UrlOfPath(const std::filesystem::path& path)
+{
+    FString url;
+    NativePathToURL(WideFromUtf8(path.string()), url);
+    return url;
 }
 
 } // namespace testsupport
