@@ -43,10 +43,14 @@ build() { # dir, targets...
   cmake --build "$dir" -j "$JOBS" "${targets[@]}"
 }
 
+TESTS_PASSED=0
 run_tests() { # dir, ctest args...
   local dir=$1; shift
   echo "== test $dir"
-  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@")
+  (cd "$dir" && ctest --output-on-failure -j "$JOBS" "$@") | tee "$dir/ctest.log"
+  local total
+  total=$(sed -n 's/.*tests passed, 0 tests failed out of \([0-9]*\).*/\1/p' "$dir/ctest.log")
+  TESTS_PASSED=$((TESTS_PASSED + ${total:-0}))
 }
 
 run_fuzzers() {
@@ -87,4 +91,4 @@ build build/tsan thread_tests
 run_tests build/tsan -L threads --timeout 900
 
 run_fuzzers
-echo "== all tests passed"
+echo "tests: $TESTS_PASSED passed, 0 failed"

@@ -55,13 +55,8 @@ public:
     // The register, left-aligned: the next bit is bit 63. Bits beyond
     // Available() are the stream's next bits or, past the end, zeros.
     uint64_t Window() const { return m_Buf; }
-    // The top n bits (0 to 32).
-    uint32_t Peek(int n) const { return static_cast<uint32_t>((m_Buf >> 1) >> (63 - n)); }
     // Bits held in the register; after Refill, below the minimum only at the end.
     int Held() const { return m_iHave; }
-    // Every bit not yet consumed, in the register and in the span.
-    uint64_t Available() const { return uint64_t(m_iHave) + 8 * uint64_t(m_pEnd - m_pNext); }
-    bool Exhausted() const { return m_pNext == m_pEnd; }
 
     // Drops n bits (n <= Held()).
     void Consume(int n)

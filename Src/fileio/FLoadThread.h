@@ -4,12 +4,14 @@
 // thread (RunNow) or on this thread (QueueRequest); its outcome is published
 // into the request with the status written last.
 
+#include "fileio/FILoader.h"
 #include "fileio/LoaderRequestHandling.h"
 #include "foundation/FSync.h"
 
 #include <atomic>
 #include <functional>
 #include <string>
+#include <utility>
 
 class FIThread;
 class FDataRetrieverRequest;
@@ -62,4 +64,50 @@ private:
     std::atomic<bool> m_bQueuedFinished{true};
     std::atomic<bool> m_bQuit{false};
     std::atomic<bool> m_bExited{false};
+};
+
+// What every loader does alike: it owns a load thread, Release deletes it, Idle
+// waits on its thread, and Request waits first, then routes the request by
+// its kind (Route, the loader's own table).
+template <class Interface>
+class FThreadedLoader : public Interface {
+public:
+    FThreadedLoader(const FThreadedLoader&) = delete;
+    FThreadedLoader& operator=(const FThreadedLoader&) = delete;
+
+    void Release() override { delete this; }
+    void Idle() override { m_LoadThread.Idle(); }
+    void Request(FDataRetrieverRequest* request) override
+    {
+        Idle();
+        if (request)
+            Route(*request);
+    }
+
+protected:
+    FThreadedLoader(const char* loaderName, FLoadThread::Handler handler)
+        : m_LoadThread(loaderName, std::move(handler))
+    {
+    }
+
+    // Answers the request at once, runs it now or queues it, by its kind.
+    virtual void Route(FDataRetrieverRequest& request) = 0;
+
+    // Kind 1: pixels load on the load thread; a description alone is answered
+    // in the caller's thread.
+    void RunOrQueueImage(FDataRetrieverRequest& request)
+    {
+        if (request.GetPixmap())
+            m_LoadThread.QueueRequest(request);
+        else
+            m_LoadThread.RunNow(request);
+    }
+
+    // Status 4, error 2 with the loader's refusal text.
+    static void Refuse(FDataRetrieverRequest& request, const char* text)
+    {
+        PublishOutcome(request, FLoaderOutcome::Error(LOADER_ERROR_BAD_REQUEST, text));
+    }
+
+    FLoadThread m_LoadThread;
 };

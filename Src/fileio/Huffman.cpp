@@ -250,7 +250,14 @@ void FHuffman::Decode(const uint8_t* data, uint32_t length, uint32_t& position, 
     if (m_iState == kTableReady) {
         if (!m_bTableLoaded)
             throw FExceptionHuffman("Can't build decoding tree without a valid table!");
-        BuildTree();
+        try {
+            BuildTree();
+        } catch (...) {
+            // Dropped, so that the rows after it fail at once instead of
+            // building the same oversized table again, row after row.
+            m_bTableLoaded = false;
+            throw;
+        }
         m_iState = kDecoding;
     } else if (m_iState != kDecoding) {
         throw FExceptionHuffman("Decode() invalid state!");

@@ -2,29 +2,26 @@
 // The JPEG file loader: descriptions and properties at once, pixels on the
 // load thread, at full size or reduced by 2, 4 or 8.
 
+#include "fileio/CodecFileLoader.h"
 #include "fileio/FILoader.h"
-#include "fileio/FLoadThread.h"
 
 class FJPEGImageReader;
 
-class JPEGLoader : public FIJPEGLoader {
+struct JPEGLoaderTraits {
+    using Interface = FIJPEGLoader;
+    using Reader = FJPEGImageReader;
+    using ReaderFamily = FExceptionJPEG;
+    using IndexOutOfRange = FExceptionJPEGIndexOutOfRange;
+    static constexpr const char* kName = "JPEGLoader";
+    static constexpr int kLargestScale = 3;
+    static constexpr int kImageKind = 4; // shown like an embedded preview
+    static constexpr bool kPublishesSize = true;
+};
+
+class JPEGLoader : public FCodecFileLoader<JPEGLoaderTraits> {
 public:
-    JPEGLoader();
-    ~JPEGLoader() override;
-    JPEGLoader(const JPEGLoader&) = delete;
-    JPEGLoader& operator=(const JPEGLoader&) = delete;
-
-    void Release() override;
-    void Idle() override;
-    void Request(FDataRetrieverRequest* request) override;
-
-    // One request from start to end, in whichever thread runs it.
-    static FLoaderOutcome HandleRequest(FDataRetrieverRequest& request);
+    JPEGLoader() = default;
 
 private:
-    static FLoaderOutcome LoadImage(FJPEGImageReader& reader, FDataRetrieverRequest& request);
-    static FLoaderOutcome GetProperties(FJPEGImageReader& reader, FDataRetrieverRequest& request);
-    static FLoaderOutcome priGetUniqueID(FDataRetrieverRequest& request);
-
-    FLoadThread m_LoadThread;
+    void Route(FDataRetrieverRequest& request) override;
 };

@@ -138,41 +138,28 @@ int64_t NormalisedRotation(int64_t degrees)
 
 } // namespace
 
-PDXbLoader::PDXbLoader() : m_LoadThread(kLoaderName, &PDXbLoader::HandleRequest) {}
-
-PDXbLoader::~PDXbLoader() = default;
+PDXbLoader::PDXbLoader() : FThreadedLoader(kLoaderName, &PDXbLoader::HandleRequest) {}
 
 FILoader* CreatePDXbLoader() { return new PDXbLoader(); }
 
-void PDXbLoader::Release() { delete this; }
-
-void PDXbLoader::Idle() { m_LoadThread.Idle(); }
-
-void PDXbLoader::Request(FDataRetrieverRequest* request)
+void PDXbLoader::Route(FDataRetrieverRequest& request)
 {
-    Idle();
-    if (!request)
-        return;
-    switch (request->m_iKind) {
+    switch (request.m_iKind) {
     case LOADER_REQUEST_LOAD_IMAGE:
-        if (request->GetPixmap())
-            m_LoadThread.QueueRequest(*request);
-        else
-            m_LoadThread.RunNow(*request);
+        RunOrQueueImage(request);
         break;
     case LOADER_REQUEST_LOAD_CAMFILE:
     case LOADER_REQUEST_LOAD_CAMB_FILE:
-        m_LoadThread.QueueRequest(*request);
+        m_LoadThread.QueueRequest(request);
         break;
     case LOADER_REQUEST_COUNT_IMAGES:
     case LOADER_REQUEST_GET_PROPERTIES:
     case LOADER_REQUEST_MODIFY_PROPERTIES:
     case LOADER_REQUEST_GET_UNIQUE_ID:
-        m_LoadThread.RunNow(*request);
+        m_LoadThread.RunNow(request);
         break;
     default:
-        PublishOutcome(*request,
-                       FLoaderOutcome::Error(LOADER_ERROR_BAD_REQUEST, "PDXbLoader:Request - invalid request."));
+        Refuse(request, "PDXbLoader:Request - invalid request.");
         break;
     }
 }
@@ -236,7 +223,8 @@ FLoaderOutcome PDXbLoader::LoadImage(FPdxbImageReader& reader, FDataRetrieverReq
         return FLoaderOutcome::Error(LOADER_ERROR_READER_EXCEPTION,
                                      "PDXbLoader:LoadImage - error while reading image data");
     } catch (const FExceptionIndexOutOfRange&) {
-        return FLoaderOutcome::Error(LOADER_ERROR_BAD_REQUEST, FNarrowString("PDXbLoader:LoadImage index %d", index).GetText());
+        return FLoaderOutcome::Error(LOADER_ERROR_BAD_REQUEST,
+                                     FNarrowString("PDXbLoader:LoadImage index %d", index).GetText());
     }
 }
 

@@ -8,21 +8,15 @@
 class FPdxbImageReader;
 class FPdxbImageWriter;
 
-class PDXbLoader : public FIPDXbLoader {
+class PDXbLoader : public FThreadedLoader<FIPDXbLoader> {
 public:
     PDXbLoader();
-    ~PDXbLoader() override;
-    PDXbLoader(const PDXbLoader&) = delete;
-    PDXbLoader& operator=(const PDXbLoader&) = delete;
-
-    void Release() override;
-    void Idle() override;
-    void Request(FDataRetrieverRequest* request) override;
 
     // One request from start to end, in whichever thread runs it.
     static FLoaderOutcome HandleRequest(FDataRetrieverRequest& request);
 
 private:
+    void Route(FDataRetrieverRequest& request) override;
     static FLoaderOutcome LoadImage(FPdxbImageReader& reader, FDataRetrieverRequest& request);
     static FLoaderOutcome LoadCamfile(FPdxbImageReader& reader, FDataRetrieverRequest& request);
     static FLoaderOutcome GetProperties(FPdxbImageReader& reader, FDataRetrieverRequest& request);
@@ -30,6 +24,4 @@ private:
     static FLoaderOutcome priGetUniqueID(FPdxbImageReader& reader, FDataRetrieverRequest& request);
     // Stores one extended-data value in the slot of its type, or in a free slot.
     static bool priSetPDXbExtData(FPdxbImageWriter& writer, int type, double value);
-
-    FLoadThread m_LoadThread;
 };

@@ -2,29 +2,26 @@
 // The TIFF file loader: descriptions and properties at once, pixels on the
 // load thread, at full size or reduced by 2 to 16.
 
+#include "fileio/CodecFileLoader.h"
 #include "fileio/FILoader.h"
-#include "fileio/FLoadThread.h"
 
 class FTiffImageReader;
 
-class TiffLoader : public FITiffLoader {
+struct TiffLoaderTraits {
+    using Interface = FITiffLoader;
+    using Reader = FTiffImageReader;
+    using ReaderFamily = FExceptionTIFF;
+    using IndexOutOfRange = FExceptionTIFFIndexOutOfRange;
+    static constexpr const char* kName = "TiffLoader";
+    static constexpr int kLargestScale = 4;
+    static constexpr int kImageKind = 4; // shown like an embedded preview
+    static constexpr bool kPublishesSize = false;
+};
+
+class TiffLoader : public FCodecFileLoader<TiffLoaderTraits> {
 public:
-    TiffLoader();
-    ~TiffLoader() override;
-    TiffLoader(const TiffLoader&) = delete;
-    TiffLoader& operator=(const TiffLoader&) = delete;
-
-    void Release() override;
-    void Idle() override;
-    void Request(FDataRetrieverRequest* request) override;
-
-    // One request from start to end, in whichever thread runs it.
-    static FLoaderOutcome HandleRequest(FDataRetrieverRequest& request);
+    TiffLoader() = default;
 
 private:
-    static FLoaderOutcome LoadImage(FTiffImageReader& reader, FDataRetrieverRequest& request);
-    static FLoaderOutcome GetProperties(FTiffImageReader& reader, FDataRetrieverRequest& request);
-    static FLoaderOutcome priGetUniqueID(FDataRetrieverRequest& request);
-
-    FLoadThread m_LoadThread;
+    void Route(FDataRetrieverRequest& request) override;
 };

@@ -289,4 +289,7 @@ TEST(HuffmanTest, RefusesTablesWhoseLookupWouldNotFitInMemory)
     uint32_t position, decoded;
     EXPECT_EQ(HuffmanMessage([&] { huffman.Decode(data, 4, position, &symbol, 1, decoded); }),
               "Code table too large");
+    // The refused table is gone: the next row does not try to build it again.
+    EXPECT_EQ(HuffmanMessage([&] { huffman.Decode(data, 4, position, &symbol, 1, decoded); }),
+              "Can't build decoding tree without a valid table!");
 }

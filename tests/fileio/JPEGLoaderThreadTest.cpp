@@ -18,19 +18,7 @@ namespace {
 constexpr int32_t kColumns = 64;
 constexpr int32_t kRows = 48;
 
-std::string Utf8(const FString& text)
-{
-    std::unique_ptr<char[]> narrow = WideToAnsi(text.GetText());
-    return narrow ? narrow.get() : "";
-}
-
-std::string ValueOf(const FPropTree& tree, const char* key)
-{
-    const FString* value = tree.GetValue(FString(key), nullptr);
-    return value ? Utf8(*value) : "<none>";
-}
-
-class JPEGLoaderTest : public ImageFileTest {
+class JPEGLoaderTest : public LoaderTest<ImageFileTest, CreateJPEGLoader> {
 protected:
     FString WriteJpeg(const std::string& name)
     {
@@ -42,10 +30,6 @@ protected:
             writer.WriteLine(picture->GetRow(y), FPixmap::PIXEL_24_RGB);
         return url;
     }
-
-    int Drive(FDataRetrieverRequest& request) { return DriveLoaderRequest(*m_pLoader, request); }
-
-    LoaderPtr m_pLoader{CreateJPEGLoader()};
 };
 
 } // namespace
@@ -62,44 +46,16 @@ TEST_F(JPEGLoaderTest, CountsFourImagesWithoutOpeningTheFile)
 TEST_F(JPEGLoaderTest, DescribesAndLoadsEveryReduction)
 {
     const FString url = WriteJpeg("picture.jpg");
-    const struct {
-        int index;
-        int scale;
-        uint32_t columns, rows;
-    } cases[] = {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 0, 64, 48}, {-1, 0, 64, 48}};
-    for (const auto& c : cases) {
-        auto describe = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
-        describe->SetIndexWord(c.index);
-        m_pLoader->Request(describe.get());
-        ASSERT_EQ(describe->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*describe);
-        EXPECT_EQ(describe->GetFirstSizeWord(), c.columns) << c.index;
-        EXPECT_EQ(describe->GetSecondSizeWord(), c.rows) << c.index;
-        EXPECT_EQ(describe->GetPixelType(), FPixmap::PIXEL_24_RGB);
-        EXPECT_EQ(describe->GetImageKind(), 4);
-
-        TestPixmap loaded = MakePixmap(FPixmap::PIXEL_32_BGRA, c.columns, c.rows, 1);
-        auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
-        load->SetIndexWord(c.index);
-        load->SetPixmap(loaded.get());
-        ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
-
-        TestPixmap expected = MakePixmap(FPixmap::PIXEL_32_BGRA, c.columns, c.rows, 1);
-        FJPEGImageReader reader(url);
-        reader.SetScale(c.scale);
-        uint32_t columns = 0, rows = 0;
-        int32_t type = 0;
-        reader.GetDimensions(columns, rows, type);
-        reader.ReadImage(expected.get());
-        EXPECT_EQ(loaded.bytes, expected.bytes) << c.index;
-    }
+    ExpectEveryScaleLoads<FJPEGImageReader>(
+        *m_pLoader, url, FPixmap::PIXEL_24_RGB, FPixmap::PIXEL_32_BGRA,
+        {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 0, 64, 48}, {-1, 0, 64, 48}});
 }
 
 TEST_F(JPEGLoaderTest, PublishesSizeAndTheSizeBasedIdentity)
 {
     const FString url = WriteJpeg("picture.jpg");
     const uint64_t size = FileBytes("picture.jpg").size();
-    char id[32];
-    std::snprintf(id, sizeof id, "%X-0", static_cast<unsigned>(size));
+    const std::string id = FileSizeUniqueID(size);
 
     FPropTree tree(nullptr, "ImageProps");
     auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
@@ -124,6 +80,7 @@ TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
 {
     const FString goodUrl = WriteJpeg("picture.jpg");
     const FString missingUrl = UrlOf("missing.jpg");
+    const std::string missingText = Utf8FromWide(missingUrl);
     WriteBytes("corrupt.jpg", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
     const FString corruptUrl = UrlOf("corrupt.jpg");
     TestPixmap small = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
@@ -149,8 +106,8 @@ TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
          "JPEGLoader: Property list pointer is NULL"},
         {goodUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_READER_EXCEPTION,
          "JPEGLoader: Pixmap too small. ("},
-        {missingUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_FILE_NOT_FOUND, Utf8(missingUrl)},
-        {missingUrl, LOADER_REQUEST_GET_UNIQUE_ID, nullptr, &tree, LOADER_ERROR_FILE_NOT_FOUND, Utf8(missingUrl)},
+        {missingUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_FILE_NOT_FOUND, missingText},
+        {missingUrl, LOADER_REQUEST_GET_UNIQUE_ID, nullptr, &tree, LOADER_ERROR_FILE_NOT_FOUND, missingText},
         {corruptUrl, LOADER_REQUEST_GET_PROPERTIES, nullptr, &tree, LOADER_ERROR_READER_EXCEPTION,
          "JPEGLoader: General JPEG I/O exception ("},
     };

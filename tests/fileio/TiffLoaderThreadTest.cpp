@@ -18,19 +18,7 @@ namespace {
 constexpr int32_t kColumns = 64;
 constexpr int32_t kRows = 48;
 
-std::string Utf8(const FString& text)
-{
-    std::unique_ptr<char[]> narrow = WideToAnsi(text.GetText());
-    return narrow ? narrow.get() : "";
-}
-
-std::string ValueOf(const FPropTree& tree, const char* key)
-{
-    const FString* value = tree.GetValue(FString(key), nullptr);
-    return value ? Utf8(*value) : "<none>";
-}
-
-class TiffLoaderTest : public ImageFileTest {
+class TiffLoaderTest : public LoaderTest<ImageFileTest, CreateTiffLoader> {
 protected:
     FString WriteTiff(const std::string& name)
     {
@@ -42,10 +30,6 @@ protected:
             writer.WriteLine(picture->GetRow(y), FPixmap::PIXEL_48_RGB);
         return url;
     }
-
-    int Drive(FDataRetrieverRequest& request) { return DriveLoaderRequest(*m_pLoader, request); }
-
-    LoaderPtr m_pLoader{CreateTiffLoader()};
 };
 
 } // namespace
@@ -59,40 +43,16 @@ TEST_F(TiffLoaderTest, CountsFiveImagesOfAnOpenableFile)
     auto missing = NewLoaderRequest(UrlOf("absent.tif"), LOADER_REQUEST_COUNT_IMAGES);
     EXPECT_EQ(Drive(*missing), LOADER_STATUS_ERROR);
     EXPECT_EQ(missing->GetError(), LOADER_ERROR_FILE_NOT_FOUND);
-    EXPECT_EQ(ErrorTextOf(*missing), Utf8(UrlOf("absent.tif")));
+    EXPECT_EQ(ErrorTextOf(*missing), Utf8FromWide(UrlOf("absent.tif")));
 }
 
 // Indexes 1 to 4 are the reduced levels; any other is full size.
 TEST_F(TiffLoaderTest, DescribesAndLoadsEveryLevel)
 {
     const FString url = WriteTiff("picture.tif");
-    const struct {
-        int index;
-        int level;
-        uint32_t columns, rows;
-    } cases[] = {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 4, 4, 3}, {5, 0, 64, 48}};
-    for (const auto& c : cases) {
-        auto describe = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
-        describe->SetIndexWord(c.index);
-        m_pLoader->Request(describe.get());
-        ASSERT_EQ(describe->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*describe);
-        EXPECT_EQ(describe->GetFirstSizeWord(), c.columns) << c.index;
-        EXPECT_EQ(describe->GetSecondSizeWord(), c.rows) << c.index;
-        EXPECT_EQ(describe->GetPixelType(), FPixmap::PIXEL_48_RGB);
-        EXPECT_EQ(describe->GetImageKind(), 4);
-
-        TestPixmap loaded = MakePixmap(FPixmap::PIXEL_48_RGB, c.columns, c.rows, 1);
-        auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
-        load->SetIndexWord(c.index);
-        load->SetPixmap(loaded.get());
-        ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
-
-        TestPixmap expected = MakePixmap(FPixmap::PIXEL_48_RGB, c.columns, c.rows, 1);
-        FTiffImageReader reader(url);
-        reader.SetScale(c.level);
-        reader.ReadImage(expected.get());
-        EXPECT_EQ(loaded.bytes, expected.bytes) << c.index;
-    }
+    ExpectEveryScaleLoads<FTiffImageReader>(
+        *m_pLoader, url, FPixmap::PIXEL_48_RGB, FPixmap::PIXEL_48_RGB,
+        {{0, 0, 64, 48}, {1, 1, 32, 24}, {2, 2, 16, 12}, {3, 3, 8, 6}, {4, 4, 4, 3}, {5, 0, 64, 48}});
     // Level 0 is the file's own pixels.
     TestPixmap full = MakePixmap(FPixmap::PIXEL_48_RGB, kColumns, kRows, 1);
     auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
@@ -105,8 +65,7 @@ TEST_F(TiffLoaderTest, PropertiesCarryTheSizeBasedIdentity)
 {
     const FString url = WriteTiff("picture.tif");
     const uint64_t size = FileBytes("picture.tif").size();
-    char id[32];
-    std::snprintf(id, sizeof id, "%X-0", static_cast<unsigned>(size));
+    const std::string id = FileSizeUniqueID(size);
 
     FPropTree tree(nullptr, "ImageProps");
     auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);

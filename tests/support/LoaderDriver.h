@@ -4,9 +4,15 @@
 
 #include "fileio/FDataRetrieverRequest.h"
 #include "fileio/FILoader.h"
+#include "foundation/FPropTree.h"
 #include "foundation/FString.h"
+#include "support/TestPixmap.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -60,8 +66,84 @@ inline std::unique_ptr<FDataRetrieverRequest> LoadCamfileBytes(FILoader& loader,
 
 inline std::string ErrorTextOf(const FDataRetrieverRequest& request)
 {
-    std::unique_ptr<char[]> text = WideToAnsi(request.m_sErrorText.GetText());
-    return text ? text.get() : "";
+    return Utf8FromWide(request.m_sErrorText);
+}
+
+// The first value of the key, or "<none>".
+inline std::string ValueOf(const FPropTree& tree, const char* key)
+{
+    const FString* value = tree.GetValue(FString(key), nullptr);
+    return value ? Utf8FromWide(*value) : "<none>";
+}
+
+inline std::vector<std::string> KeysOf(const FPropTree& tree)
+{
+    std::vector<std::string> keys;
+    for (const FPropPair* pair = tree.GetFirstPair(); pair; pair = pair->GetNext())
+        keys.push_back(Utf8FromWide(pair->m_sKey));
+    return keys;
+}
+
+// The identity of a JPEG or TIFF file of this many bytes.
+inline std::string FileSizeUniqueID(uint64_t size)
+{
+    char id[32];
+    std::snprintf(id, sizeof id, "%X-%X", unsigned(size & 0xFFFFFFFFu), unsigned(size >> 32));
+    return id;
+}
+
+// A fresh loader from the factory for every test, on top of the fixture the
+// test writes its files with.
+template <class FileTest, FILoader* (*CreateLoader)()>
+class LoaderTest : public FileTest {
+protected:
+    int Drive(FDataRetrieverRequest& request) { return DriveLoaderRequest(*m_pLoader, request); }
+
+    LoaderPtr m_pLoader{CreateLoader()};
+};
+
+// A reduction of a JPEG or TIFF picture: the index sent, the reader's scale
+// it stands for, and the size the picture has there.
+struct LoaderScaleCase {
+    int index;
+    int scale;
+    uint32_t columns, rows;
+};
+
+// Each index is described at once without a pixmap, and loaded on the load
+// thread with one: the pixels are the reader's own at that scale, read into a
+// pixmap of loadType, and the load ends with its progress at 1.
+template <class Reader>
+void ExpectEveryScaleLoads(FILoader& loader, const FString& url, int32_t fileType, int32_t loadType,
+                           const std::vector<LoaderScaleCase>& cases)
+{
+    for (const LoaderScaleCase& c : cases) {
+        SCOPED_TRACE("index " + std::to_string(c.index));
+        auto describe = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        describe->SetIndexWord(c.index);
+        loader.Request(describe.get());
+        ASSERT_EQ(describe->GetStatus(), LOADER_STATUS_DONE) << ErrorTextOf(*describe);
+        EXPECT_EQ(describe->GetFirstSizeWord(), c.columns);
+        EXPECT_EQ(describe->GetSecondSizeWord(), c.rows);
+        EXPECT_EQ(describe->GetPixelType(), fileType);
+        EXPECT_EQ(describe->GetImageKind(), 4);
+
+        TestPixmap loaded = MakePixmap(loadType, int32_t(c.columns), int32_t(c.rows), 1);
+        auto load = NewLoaderRequest(url, LOADER_REQUEST_LOAD_IMAGE);
+        load->SetIndexWord(c.index);
+        load->SetPixmap(loaded.get());
+        ASSERT_EQ(DriveLoaderRequest(loader, *load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
+        EXPECT_EQ(load->GetProgress(), 1.0);
+
+        TestPixmap expected = MakePixmap(loadType, int32_t(c.columns), int32_t(c.rows), 1);
+        Reader reader(url);
+        reader.SetScale(c.scale);
+        uint32_t columns = 0, rows = 0;
+        int32_t type = 0;
+        reader.GetDimensions(columns, rows, type); // the JPEG reader reads its header here
+        reader.ReadImage(expected.get());
+        EXPECT_EQ(loaded.bytes, expected.bytes);
+    }
 }
 
 } // namespace testsupport
