@@ -1,5 +1,5 @@
 // The decoders reached through the raw container reader: images of each
-// decoding path and a HuffmanM4 camfile whose bytes parse as camera data.
+// decoding path and camfiles, plain and HuffmanM4-coded, whose bytes parse as camera data.
 #include "fileio/CambData.h"
 #include "fileio/PdxbImageIO.h"
 #include "foundation/FPixmap.h"
@@ -13,7 +13,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <random>
+#include <string>
+#include <vector>
 
 using namespace testsupport;
 
