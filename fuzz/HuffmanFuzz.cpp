@@ -6,6 +6,7 @@
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>

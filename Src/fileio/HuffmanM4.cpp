@@ -25,8 +25,6 @@ constexpr uint64_t kCamfileHeaderSize = 44;
     throw FExceptionPdxbReader((std::string("Malformed HuffmanM4 data: ") + what + ".").c_str());
 }
 
-bool Cancelled(const std::atomic<char>* cancel) { return cancel && cancel->load(std::memory_order_relaxed) != 0; }
-
 // The code table as a lookup by the next 12 bits of the stream. Entry i of the
 // table stands for a difference of i bits; the first entry whose code matches
 // wins, and an entry of length 0 or above 12 ends the table, exactly as a scan
@@ -292,7 +290,7 @@ bool ReadImageHuffmanM4(const PdxbImageHeader& h, const uint8_t* data, uint64_t 
         }
 
         StoreProgress(progress, double(row + 1) / double(rows));
-        if (Cancelled(cancel)) {
+        if (CancelRequested(cancel)) {
             for (int p = 0; p < 3; ++p)
                 ZeroComponentFrom(pixmap, columns, rows, p, planes[p].alive ? row + 1 : endRow[p],
                                   planes[p].alive ? 0 : endColumn[p]);
@@ -352,7 +350,7 @@ bool ReadCamfileHuffmanM4(const PdxbCamfileHeader& h, const uint8_t* data, uint6
             complete = false;
         }
         StoreProgress(progress, double(row + 1) / double(rows));
-        if (Cancelled(cancel))
+        if (CancelRequested(cancel))
             return false;
     }
     if (h.m_iDataLength < limit)

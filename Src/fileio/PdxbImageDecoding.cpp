@@ -26,8 +26,6 @@ constexpr uint64_t kCurveBytes = 2 * kCurveEntries;
     throw FExceptionPdxbReader((std::string("Malformed image data: ") + what + ".").c_str());
 }
 
-bool Cancelled(const std::atomic<char>* cancel) { return cancel && cancel->load(std::memory_order_relaxed) != 0; }
-
 void SetProgress(double* progress, uint64_t done, uint64_t total)
 {
     StoreProgress(progress, double(done) / double(total));
@@ -544,7 +542,7 @@ bool ReadImageFixedLineLength(const PdxbImageHeader& h, const uint8_t* data, uin
                 std::memset(out + R, 0, size_t(decodedRowBytes - R));
         }
         SetProgress(progress, uint64_t(r) + 1, rows);
-        if (Cancelled(cancel)) {
+        if (CancelRequested(cancel)) {
             ZeroRows(pixmap, (uint64_t(r) + 1) * outRowsPerRow, uint64_t(rows) * outRowsPerRow, decodedRowBytes);
             return false;
         }
@@ -639,7 +637,7 @@ bool ReadImageVariableLineLength(const PdxbImageHeader& h, const uint8_t* data, 
             }
         }
         SetProgress(progress, uint64_t(r) + 1, rows);
-        if (Cancelled(cancel)) {
+        if (CancelRequested(cancel)) {
             ZeroRows(pixmap, uint64_t(r) + 1, rows, rowBytes);
             return false;
         }

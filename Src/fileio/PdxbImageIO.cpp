@@ -645,8 +645,6 @@ bool FPdxbImageReaderImpl::ReadCamfileHuffmanM4(const PdxbCamfileHeader& header,
 
 namespace {
 
-bool Cancelled(const std::atomic<char>* cancel) { return cancel && cancel->load() != 0; }
-
 FIFile* OpenForReading(const FString& url)
 {
     FIFile* file = OpenFileByURL(url, FIFile::OPEN_READ);
@@ -725,7 +723,7 @@ uint32_t FPdxbImageReader::ReadCamfile(int index, uint8_t* buffer, uint32_t leng
         m_pImpl->m_File.ReadInto(header.m_iDataOffset + done, buffer + done, chunk);
         done += chunk;
         StoreProgress(progress, total ? 1.0 - double(total - done) / double(total) : 1.0);
-        if (Cancelled(cancel))
+        if (CancelRequested(cancel))
             return 0;
     } while (done < total);
     return static_cast<uint32_t>(total);

@@ -362,22 +362,6 @@ TEST(PdxbImageDecodingTest, FixedRowErrorsHaveTheirTexts)
               "GetImage() : pixmap rows are not aligned for its pixels");
 }
 
-TEST(PdxbImageDecodingTest, CancelStopsBetweenRowsAndLeavesTheRestZero)
-{
-    std::mt19937 random(4);
-    const std::vector<uint8_t> image = RandomImage(13, 13, 5, random);
-    const FixedRows stored = EncodeFixedRows(13, 13, 5, image);
-    AnyPixmap pixmap(FPixmap::PIXEL_48_RGB, 13, 5);
-    std::atomic<char> cancel{1};
-    double progress = 0;
-    EXPECT_FALSE(DecodeFixed(stored, 13, pixmap, &progress, &cancel));
-    EXPECT_DOUBLE_EQ(progress, 0.2);
-    const std::vector<uint8_t> decoded = pixmap.Image();
-    const size_t rowBytes = 13 * 6;
-    EXPECT_TRUE(std::equal(image.begin(), image.begin() + long(rowBytes), decoded.begin()));
-    EXPECT_TRUE(std::all_of(decoded.begin() + long(rowBytes), decoded.end(), [](uint8_t b) { return b == 0; }));
-}
-
 // ---------------------------------------------------------------------------
 // Huffman rows
 
@@ -558,5 +542,28 @@ TEST(PdxbImageDecodingTest, RandomHuffmanDataNeverReachesOutside)
         } catch (const FException&) {
         }
         EXPECT_TRUE(pixmap.SpareBytesUntouched());
+    }
+}
+
+TEST(PdxbImageDecodingTest, CancelStopsBetweenRowsAndLeavesTheRestZero)
+{
+    std::mt19937 random(4);
+    for (const uint32_t format : {13u, 11u}) {
+        const std::vector<uint8_t> image = RandomImage(format, 13, 5, random);
+        AnyPixmap pixmap(PdxbPixelTypeForFormat(format), 13, 5);
+        std::atomic<char> cancel{1};
+        double progress = 0;
+        if (format == 11) {
+            EXPECT_FALSE(DecodeHuffman(format, EncodeHuffmanImage(format, 13, 5, image), 13, 5, pixmap, &progress,
+                                       &cancel));
+        } else {
+            EXPECT_FALSE(DecodeFixed(EncodeFixedRows(format, 13, 5, image), format, pixmap, &progress, &cancel));
+        }
+        EXPECT_DOUBLE_EQ(progress, 0.2) << "format " << format;
+        const std::vector<uint8_t> decoded = pixmap.Image();
+        const long rowBytes = long(decoded.size() / 5);
+        EXPECT_TRUE(std::equal(image.begin(), image.begin() + rowBytes, decoded.begin())) << "format " << format;
+        EXPECT_TRUE(std::all_of(decoded.begin() + rowBytes, decoded.end(), [](uint8_t b) { return b == 0; }))
+            << "format " << format;
     }
 }
