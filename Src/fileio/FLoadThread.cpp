@@ -4,6 +4,8 @@
 #include "foundation/FAssert.h"
 #include "foundation/FThread.h"
 
+#include <thread>
+
 FLoadThread::FLoadThread(const char* loaderName, Handler handler)
     : m_sLoaderName(loaderName), m_Handler(std::move(handler))
 {
@@ -21,13 +23,20 @@ FLoadThread::~FLoadThread()
     m_RequestEvent.Set();
 
     if (m_pThread) {
-        for (int poll = 0; poll < kExitPolls; ++poll) {
-            if (m_bExited.load(std::memory_order_acquire) || m_pThread->IsDone())
+        int polls = 0;
+        while (!m_pThread->IsDone()) {
+            if (m_bExited.load(std::memory_order_acquire)) {
+                // Past its last use of this object: only the thread's own
+                // ending remains, which takes moments.
+                std::this_thread::yield();
+                continue;
+            }
+            if (polls++ == kExitPolls) {
+                DebugPrintf("%s::~%s: load thread failed to exit!\n", m_sLoaderName.c_str(), m_sLoaderName.c_str());
                 break;
+            }
             m_DoneEvent.Wait(kExitPollMilliseconds);
         }
-        if (!m_bExited.load(std::memory_order_acquire) && !m_pThread->IsDone())
-            DebugPrintf("%s::~%s: load thread failed to exit!\n", m_sLoaderName.c_str(), m_sLoaderName.c_str());
         // Waits for the thread: the decoders stop between rows once cancelled,
         // and the events and the handler must outlive it.
         FIThread::Delete(m_pThread);
@@ -37,6 +46,12 @@ FLoadThread::~FLoadThread()
 bool FLoadThread::IsThreadRunning() const
 {
     return m_pThread && !m_bExited.load(std::memory_order_acquire) && !m_pThread->IsDone();
+}
+
+bool FLoadThread::IsRunning(const FDataRetrieverRequest& request) const
+{
+    return m_pQueuedRequest.load(std::memory_order_acquire) == &request &&
+           !m_bQueuedFinished.load(std::memory_order_acquire);
 }
 
 void FLoadThread::Idle()

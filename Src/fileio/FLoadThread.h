@@ -46,6 +46,8 @@ public:
     // on return. Without a running load thread the request runs now instead of
     // waiting for ever.
     void QueueRequest(FDataRetrieverRequest& request);
+    // Whether this very record is queued and its load still runs.
+    bool IsRunning(const FDataRetrieverRequest& request) const;
 
 private:
     static int ThreadProc(void* argument);
@@ -80,7 +82,9 @@ public:
     void Request(FDataRetrieverRequest* request) override
     {
         Idle();
-        if (request)
+        // A record sent again while its load still runs is left to finish:
+        // answering it now would write it from two threads.
+        if (request && !m_LoadThread.IsRunning(*request))
             Route(*request);
     }
 

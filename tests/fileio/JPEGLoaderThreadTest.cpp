@@ -54,26 +54,10 @@ TEST_F(JPEGLoaderTest, DescribesAndLoadsEveryReduction)
 TEST_F(JPEGLoaderTest, PublishesSizeAndTheSizeBasedIdentity)
 {
     const FString url = WriteJpeg("picture.jpg");
-    const uint64_t size = FileBytes("picture.jpg").size();
-    const std::string id = FileSizeUniqueID(size);
-
     FPropTree tree(nullptr, "ImageProps");
-    auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
-    properties->SetPropTree(&tree);
-    ASSERT_EQ(Drive(*properties), LOADER_STATUS_DONE) << ErrorTextOf(*properties);
-    EXPECT_EQ(properties->GetFirstSizeWord(), kColumns);
-    EXPECT_EQ(properties->GetSecondSizeWord(), kRows);
+    ExpectCodecFileProperties(*m_pLoader, url, FileBytes("picture.jpg").size(), kColumns, kRows, tree);
     EXPECT_EQ(ValueOf(tree, "COLS"), "64");
     EXPECT_EQ(ValueOf(tree, "ROWS"), "48");
-    EXPECT_EQ(ValueOf(tree, "PROCESSABLE"), "0");
-    EXPECT_EQ(ValueOf(tree, "UNIQUEID"), id);
-
-    FPropTree idTree(nullptr, "UniqueIDProp");
-    auto identity = NewLoaderRequest(url, LOADER_REQUEST_GET_UNIQUE_ID);
-    identity->SetPropTree(&idTree);
-    ASSERT_EQ(Drive(*identity), LOADER_STATUS_DONE);
-    EXPECT_EQ(ValueOf(idTree, "UNIQUEID"), id);
-    EXPECT_EQ(idTree.GetFirstPair()->GetNext(), nullptr);
 }
 
 TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
@@ -83,6 +67,9 @@ TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
     const std::string missingText = Utf8FromWide(missingUrl);
     WriteBytes("corrupt.jpg", Bytes{'n', 'o', 't', ' ', 'a', ' ', 'j', 'p', 'e', 'g'});
     const FString corruptUrl = UrlOf("corrupt.jpg");
+    WriteBytes("cmyk.jpg", EncodeJpeg(Bytes(8 * 8 * 4, 0x40), 8, 8, 4, JpegEncodeOptions{.colorSpace = 4}));
+    const FString cmykUrl = UrlOf("cmyk.jpg");
+    const std::string unknownType = std::string("JPEGLoader: ") + FExceptionUnknownPixelType().GetDescription() + " (";
     TestPixmap small = MakePixmap(FPixmap::PIXEL_24_RGB, 8, 8);
     FPropTree tree(nullptr, "ImageProps");
 
@@ -108,6 +95,7 @@ TEST_F(JPEGLoaderTest, FailuresBecomeStatusAndErrorCodes)
          "JPEGLoader: Pixmap too small. ("},
         {missingUrl, LOADER_REQUEST_LOAD_IMAGE, small.get(), nullptr, LOADER_ERROR_FILE_NOT_FOUND, missingText},
         {missingUrl, LOADER_REQUEST_GET_UNIQUE_ID, nullptr, &tree, LOADER_ERROR_FILE_NOT_FOUND, missingText},
+        {cmykUrl, LOADER_REQUEST_LOAD_IMAGE, nullptr, nullptr, LOADER_ERROR_EXCEPTION, unknownType},
         {corruptUrl, LOADER_REQUEST_GET_PROPERTIES, nullptr, &tree, LOADER_ERROR_READER_EXCEPTION,
          "JPEGLoader: General JPEG I/O exception ("},
     };

@@ -427,14 +427,17 @@ TEST_F(PDXbLoaderTest, ACamfileThatGrewAfterTheSizeQueryFailsWithoutOverrun)
     }
 }
 
-// The caller's thread sees progress move while a queued read runs, not only
-// once it has ended: the read is held in the middle, by a storage class whose
-// files stop before a chosen large read until the test lets them go on.
-TEST_F(PDXbLoaderTest, ProgressIsVisibleWhileAQueuedReadRuns)
+// While a queued read runs, the caller's thread sees its progress move, and a
+// second queued request is refused as busy (the running record sent again is
+// left alone) without disturbing the read. The read is
+// held in the middle by a storage class whose files stop before a chosen large
+// read until the test lets them go on.
+TEST_F(PDXbLoaderTest, AQueuedReadShowsProgressAndRefusesTheNextAsBusy)
 {
     constexpr size_t kLarge = 1u << 20; // eight read chunks
     PdxbBuilder builder(Header());
     builder.AddCamfile(Camfile(0, Counting(kLarge)));
+    builder.AddImage(RgbImage(1));
     const FString diskUrl = Write(builder.Build());
     FString url("gated");
     url += diskUrl.GetText() + 4; // "disk://..." -> "gated://..."
@@ -442,18 +445,34 @@ TEST_F(PDXbLoaderTest, ProgressIsVisibleWhileAQueuedReadRuns)
     std::vector<uint8_t> buffer(kLarge);
     auto request = NewLoaderRequest(url, LOADER_REQUEST_LOAD_CAMFILE);
     request->SetCamfileBuffer(buffer.data(), buffer.size());
+    std::vector<uint8_t> pixels(kColumns * kRows * 3, 0xEE);
+    FPixmapTemplate<FPixelClass24RGB> pixmap(pixels.data(), kColumns, kRows, 0);
+    auto second = NewLoaderRequest(diskUrl, LOADER_REQUEST_LOAD_IMAGE);
+    second->SetPixmap(&pixmap);
+
     ReadGate& gate = ReadGate::Install(3); // two chunks pass, the third waits
     m_pLoader->Request(request.get());
     const bool held = gate.WaitUntilHeld();
     const bool pending = request->IsPending();
     const double progress = request->GetProgress();
+    m_pLoader->Request(second.get());
+    m_pLoader->Request(request.get()); // the running record itself, sent again
+    const bool stillPending = request->IsPending();
     gate.Release();
     ASSERT_TRUE(held);
     EXPECT_TRUE(pending);
     EXPECT_DOUBLE_EQ(progress, 2.0 / 8.0);
+    EXPECT_TRUE(stillPending);
+    EXPECT_EQ(second->GetStatus(), LOADER_STATUS_ERROR);
+    EXPECT_EQ(second->GetError(), LOADER_ERROR_BUSY);
+    EXPECT_EQ(ErrorTextOf(*second), "PDXbLoader");
+    EXPECT_EQ(pixels, std::vector<uint8_t>(pixels.size(), 0xEE));
+
     EXPECT_EQ(DriveLoaderRequest(*m_pLoader, *request), LOADER_STATUS_DONE) << ErrorTextOf(*request);
     EXPECT_EQ(request->GetProgress(), 1.0);
     EXPECT_EQ(buffer, Counting(kLarge));
+    EXPECT_EQ(Drive(*second), LOADER_STATUS_DONE) << ErrorTextOf(*second);
+    EXPECT_EQ(pixels, RgbImage(1).data);
 }
 
 TEST_F(PDXbLoaderTest, CamfileRequestsReportWhatIsMissing)
@@ -708,6 +727,11 @@ TEST_F(PDXbLoaderTest, FailuresBecomeStatusAndErrorCodes)
     const FString missingUrl = UrlOf("missing.kvr");
     const FString corruptUrl = WriteBytes("JUNKJUNKJUNKJUNK", "corrupt.kvr");
     const FString goodUrl = WriteStandardFile();
+    PdxbBuilder unknownFormat(Header());
+    PdxbImageSpec section = RgbImage(1);
+    section.pixelFormat = 99;
+    unknownFormat.AddImage(section);
+    const FString unknownFormatUrl = Write(unknownFormat.Build(), "format99.kvr");
     std::vector<uint8_t> pixels(kColumns * kRows * 3);
     FPixmapTemplate<FPixelClass24RGB> pixmap(pixels.data(), kColumns, kRows, 0);
     auto tree = NewTree();
@@ -731,6 +755,8 @@ TEST_F(PDXbLoaderTest, FailuresBecomeStatusAndErrorCodes)
         {missingUrl, LOADER_REQUEST_MODIFY_PROPERTIES, false, true, LOADER_ERROR_FILE_NOT_FOUND, missingText},
         {corruptUrl, LOADER_REQUEST_GET_PROPERTIES, false, true, LOADER_ERROR_READER_EXCEPTION, corruptText},
         {corruptUrl, LOADER_REQUEST_LOAD_IMAGE, true, false, LOADER_ERROR_READER_EXCEPTION, corruptText},
+        {unknownFormatUrl, LOADER_REQUEST_LOAD_IMAGE, true, false, LOADER_ERROR_READER_EXCEPTION,
+         ExceptionText(FExceptionPdxbReader(), "GetImage() : pixmap has incompatible pixel type")},
         {goodUrl, LOADER_REQUEST_GET_PROPERTIES, false, false, LOADER_ERROR_BAD_REQUEST, nullTree},
         {goodUrl, LOADER_REQUEST_GET_UNIQUE_ID, false, false, LOADER_ERROR_BAD_REQUEST, nullTree},
         {goodUrl, 7, false, true, LOADER_ERROR_BAD_REQUEST, invalid},

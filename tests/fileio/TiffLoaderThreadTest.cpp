@@ -64,23 +64,8 @@ TEST_F(TiffLoaderTest, DescribesAndLoadsEveryLevel)
 TEST_F(TiffLoaderTest, PropertiesCarryTheSizeBasedIdentity)
 {
     const FString url = WriteTiff("picture.tif");
-    const uint64_t size = FileBytes("picture.tif").size();
-    const std::string id = FileSizeUniqueID(size);
-
     FPropTree tree(nullptr, "ImageProps");
-    auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
-    properties->SetPropTree(&tree);
-    ASSERT_EQ(Drive(*properties), LOADER_STATUS_DONE) << ErrorTextOf(*properties);
-    EXPECT_EQ(properties->GetFirstSizeWord(), kColumns);
-    EXPECT_EQ(properties->GetSecondSizeWord(), kRows);
-    EXPECT_EQ(ValueOf(tree, "PROCESSABLE"), "0");
-    EXPECT_EQ(ValueOf(tree, "UNIQUEID"), id);
-
-    FPropTree idTree(nullptr, "UniqueIDProp");
-    auto identity = NewLoaderRequest(url, LOADER_REQUEST_GET_UNIQUE_ID);
-    identity->SetPropTree(&idTree);
-    ASSERT_EQ(Drive(*identity), LOADER_STATUS_DONE);
-    EXPECT_EQ(ValueOf(idTree, "UNIQUEID"), id);
+    ExpectCodecFileProperties(*m_pLoader, url, FileBytes("picture.tif").size(), kColumns, kRows, tree);
 }
 
 TEST_F(TiffLoaderTest, RequestsTheFormatCannotAnswer)

@@ -102,6 +102,29 @@ protected:
     LoaderPtr m_pLoader{CreateLoader()};
 };
 
+// Kind 4 of a JPEG or TIFF file fills tree and gives the size words,
+// "PROCESSABLE" = "0" and the identity made from the file's size (fileBytes);
+// kind 6 gives that identity as its tree's one pair.
+inline void ExpectCodecFileProperties(FILoader& loader, const FString& url, uint64_t fileBytes, int64_t columns,
+                                      int64_t rows, FPropTree& tree)
+{
+    const std::string id = FileSizeUniqueID(fileBytes);
+    auto properties = NewLoaderRequest(url, LOADER_REQUEST_GET_PROPERTIES);
+    properties->SetPropTree(&tree);
+    ASSERT_EQ(DriveLoaderRequest(loader, *properties), LOADER_STATUS_DONE) << ErrorTextOf(*properties);
+    EXPECT_EQ(properties->GetFirstSizeWord(), columns);
+    EXPECT_EQ(properties->GetSecondSizeWord(), rows);
+    EXPECT_EQ(ValueOf(tree, "PROCESSABLE"), "0");
+    EXPECT_EQ(ValueOf(tree, "UNIQUEID"), id);
+
+    FPropTree idTree(nullptr, "UniqueIDProp");
+    auto identity = NewLoaderRequest(url, LOADER_REQUEST_GET_UNIQUE_ID);
+    identity->SetPropTree(&idTree);
+    ASSERT_EQ(DriveLoaderRequest(loader, *identity), LOADER_STATUS_DONE) << ErrorTextOf(*identity);
+    EXPECT_EQ(KeysOf(idTree), std::vector<std::string>{"UNIQUEID"});
+    EXPECT_EQ(ValueOf(idTree, "UNIQUEID"), id);
+}
+
 // A reduction of a JPEG or TIFF picture: the index sent, the reader's scale
 // it stands for, and the size the picture has there.
 struct LoaderScaleCase {
