@@ -34,6 +34,25 @@ namespace {
 constexpr size_t kApp1TiffHeader = 6;
 constexpr size_t kApp1FirstIfd = kApp1TiffHeader + 8;
 
+// A picture stored in several scans (a progressive one above all) is decoded
+// from a buffer of every coefficient of the full-size picture, whatever the
+// scale read. A few bytes of header can claim billions of pixels, so such a
+// picture is refused when that buffer would pass this size; single-scan
+// pictures need only a few block rows at a time.
+constexpr uint64_t kMaxCoefficientBytes = uint64_t{1} << 30;
+
+uint64_t CoefficientBufferBytes(jpeg_decompress_struct* info)
+{
+    if (!jpeg_has_multiple_scans(info))
+        return 0;
+    uint64_t bytes = 0;
+    for (int c = 0; c < info->num_components; ++c) {
+        const jpeg_component_info& component = info->comp_info[c];
+        bytes += uint64_t{component.width_in_blocks} * component.height_in_blocks * sizeof(JBLOCK);
+    }
+    return bytes;
+}
+
 FNarrowString CannotOpen(const FString& path)
 {
     return FNarrowString("JPEGImageReader: Cannot open file '%s'", UrlMessageText(path).c_str());
@@ -137,6 +156,8 @@ void FJPEGImageReader::ReadImage(FPixmap* pixmap)
     const FRowConverter convert = DecodedRowConverter(fileType, destinationType);
 
     jpeg_decompress_struct* info = s.Info();
+    if (CoefficientBufferBytes(info) > kMaxCoefficientBytes)
+        throw FExceptionJPEG("JPEGImageReader: the picture is too large to decode");
     if (!jpeg_start_decompress(info))
         throw FExceptionFileNotFound(CannotOpen(s.path).GetText());
     if (convert != nullptr && s.rowBuffer.size() < s.rowBytes)

@@ -26,7 +26,9 @@ public:
     // The output size and pixel type (1 grey, 7 RGB). Must come before
     // ReadImage. Throws FExceptionUnknownPixelType for other colour spaces.
     void GetDimensions(uint32_t& columns, uint32_t& rows, int32_t& pixelType);
-    // Decodes every output row into the pixmap, in the pixmap's own type.
+    // Decodes every output row into the pixmap, in the pixmap's own type. A
+    // multi-scan (progressive) picture whose full-size coefficients would need
+    // more than 1 GiB is refused with FExceptionJPEG before anything is decoded.
     void ReadImage(FPixmap* pixmap);
     // Adds the properties of the EXIF block, if the first APP1 holds one.
     void GetProperties(FPropTree* tree);

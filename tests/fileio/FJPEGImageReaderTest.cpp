@@ -191,6 +191,38 @@ TEST_F(FJPEGImageReaderTest, LargeProgressiveFileDecodes)
     EXPECT_EQ(result.pixmap.bytes, DecodeJpeg(file, 0).pixels);
 }
 
+// The file with the size its frame header claims replaced.
+Bytes WithClaimedSize(Bytes jpeg, uint16_t columns, uint16_t rows)
+{
+    for (size_t i = 2; i + 9 <= jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = uint8_t(rows >> 8);
+            jpeg[i + 6] = uint8_t(rows);
+            jpeg[i + 7] = uint8_t(columns >> 8);
+            jpeg[i + 8] = uint8_t(columns);
+            return jpeg;
+        }
+    ADD_FAILURE() << "no frame header";
+    return jpeg;
+}
+
+// A few hundred bytes can claim a picture of any size. Beyond the codec's
+// limit the header is refused; a progressive picture is decoded from a buffer
+// of all its full-size coefficients even when read reduced, so one that would
+// need gigabytes is refused before decoding instead of exhausting memory.
+TEST_F(FJPEGImageReaderTest, OversizedPicturesAreRefused)
+{
+    WriteBytes("huge.jpg", WithClaimedSize(EncodeSmooth(16, 16, 3), 65535, 100));
+    EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { FJPEGImageReader reader(UrlOf("huge.jpg")); }),
+              "Maximum supported image dimension is 65500 pixels");
+
+    JpegEncodeOptions progressive;
+    progressive.progressive = true;
+    WriteBytes("claims.jpg", WithClaimedSize(EncodeSmooth(16, 16, 3, progressive), 24000, 24000));
+    EXPECT_EQ(MessageOf<FExceptionJPEG>([&] { Read("claims.jpg", 3); }),
+              "JPEGImageReader: the picture is too large to decode");
+}
+
 TEST_F(FJPEGImageReaderTest, ExifComesFromTheFirstApp1Only)
 {
     const Bytes jpeg = EncodeSmooth(8, 8, 3);

@@ -337,14 +337,21 @@ TEST_F(FJPEGLineWriterTest, UnfinishedOrFailedFilesAreRemoved)
 TEST_F(FJPEGLineWriterTest, ImageWriterWritesWholePixmaps)
 {
     const TestPixmap<> bgr = MakePixmap(FPixmap::PIXEL_24_BGR, 12, 5);
+    const Bytes profile(70000, 0x3C);
+    const Properties description{{"Description", "whole"}};
     {
         FJPEGImageWriter writer(UrlOf("whole.jpg"), 10, true);
-        writer.WriteImage(bgr.get(), Properties{});
+        writer.SetProfile(uint32_t(profile.size()), profile.data());
+        writer.WriteImage(bgr.get(), description);
     }
     TestPixmap<> rgb = MakePixmap(FPixmap::PIXEL_24_RGB, 12, 5);
     for (int32_t y = 0; y < 5; ++y)
         ConvertRow24BGRTo24RGB(12, bgr->GetRow(y), rgb->GetRow(y));
-    WriteFile("lines.jpg", rgb, 10, true);
+    WriteFile("lines.jpg", rgb, 10, true, [&](FJPEGLineWriter& writer) {
+        writer.WriteTags(description);
+        writer.WriteProfile(uint32_t(profile.size()), profile.data());
+    });
+    EXPECT_EQ(MarkersOf(ReadJpegMarkers(FileBytes("whole.jpg")), 0xE2).size(), 2u);
     EXPECT_EQ(FileBytes("whole.jpg"), FileBytes("lines.jpg"));
 
     Bytes memory;

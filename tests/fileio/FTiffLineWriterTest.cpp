@@ -248,6 +248,7 @@ TEST_F(FTiffLineWriterTest, SavedFileCarriesItsTagsThumbnailExifAndProfile)
     EXPECT_EQ(TiffNumber(file, dir[296]), 2u);
 
     // Photoshop thumbnail resource: big-endian header, then B, G, R at the pixmap's pitch.
+    EXPECT_EQ(dir[34377].type, 1);  // BYTE
     const Bytes& block = dir[34377].data;
     ASSERT_EQ(block.size(), 40u + 2 * 12);
     EXPECT_EQ(std::string(block.begin(), block.begin() + 4), "8BIM");
@@ -260,6 +261,7 @@ TEST_F(FTiffLineWriterTest, SavedFileCarriesItsTagsThumbnailExifAndProfile)
                 EXPECT_EQ(block[40 + size_t(y) * 12 + size_t(x) * 3 + size_t(c)],
                           thumbnail->GetRow(y)[x * 3 + (2 - c)]);
 
+    EXPECT_EQ(dir[34675].type, 7);  // UNDEFINED
     EXPECT_EQ(dir[34675].data, profile);
     EXPECT_EQ(dir[34665].type, 4);  // LONG, as EXIF readers expect
     EXPECT_EQ(dir[34665].count, 1u);
