@@ -46,31 +46,31 @@ void AddCameraProperties(FPropTree& tree)
 
 PdxbPropertySpec Properties(uint32_t version)
 {
-    PdxbPropertySpec spec;
-    spec.version = version;
-    spec.pairs = {{u"CAMMODEL", u"KT6M"}, {u"ISO", u"100"}, {u"ISO", u"200"}};
-    return spec;
+    PdxbPropertySpec desc;
+    desc.version = version;
+    desc.pairs = {{u"CAMMODEL", u"KT6M"}, {u"ISO", u"100"}, {u"ISO", u"200"}};
+    return desc;
 }
 
 PdxbImageSpec Image(uint32_t version)
 {
-    PdxbImageSpec spec;
-    spec.version = version;
-    spec.pixelFormat = 3;
-    spec.columns = 4;
-    spec.rows = 2;
-    spec.rowSize = 4 * 6;
-    spec.data.assign(spec.rowSize * spec.rows, 0x5A);
-    return spec;
+    PdxbImageSpec desc;
+    desc.version = version;
+    desc.pixelFormat = 3;
+    desc.columns = 4;
+    desc.rows = 2;
+    desc.rowSize = 4 * 6;
+    desc.data.assign(desc.rowSize * desc.rows, 0x5A);
+    return desc;
 }
 
 PdxbCamfileSpec Camfile(uint32_t version)
 {
-    PdxbCamfileSpec spec;
-    spec.version = version;
-    spec.data = {'C', 'M', 'b', 'P', 0, 0, 0, 0};
-    spec.dataLength = static_cast<uint32_t>(spec.data.size());
-    return spec;
+    PdxbCamfileSpec desc;
+    desc.version = version;
+    desc.data = {'C', 'M', 'b', 'P', 0, 0, 0, 0};
+    desc.dataLength = static_cast<uint32_t>(desc.data.size());
+    return desc;
 }
 
 void WritePdxbSeeds(const std::filesystem::path& folder)

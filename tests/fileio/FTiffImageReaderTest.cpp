@@ -47,32 +47,32 @@ struct RawTiff {
 
 class FTiffImageReaderTest : public ImageFileTest {
 protected:
-    Bytes WriteRaw(const std::string& name, RawTiff spec)
+    Bytes WriteRaw(const std::string& name, RawTiff desc)
     {
-        const size_t scanline = size_t{spec.columns} * spec.samplesPerPixel * spec.bitsPerSample / 8;
-        if (spec.pixels.empty()) {
-            const TestPixmap<> random = MakePixmap(FPixmap::PIXEL_8_MONO, int32_t(scanline), int32_t(spec.rows), 17);
-            spec.pixels = random.bytes;
+        const size_t scanline = size_t{desc.columns} * desc.samplesPerPixel * desc.bitsPerSample / 8;
+        if (desc.pixels.empty()) {
+            const TestPixmap<> random = MakePixmap(FPixmap::PIXEL_8_MONO, int32_t(scanline), int32_t(desc.rows), 17);
+            desc.pixels = random.bytes;
         }
         TIFF* tiff = TiffOpenFile(UrlOf(name), "w");
         EXPECT_NE(tiff, nullptr);
-        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, spec.columns);
-        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, spec.rows);
-        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
-        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
-        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, spec.photometric);
-        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, spec.planar);
-        TIFFSetField(tiff, TIFFTAG_COMPRESSION, spec.compression);
-        if (!spec.extraSamples.empty())
-            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(spec.extraSamples.size()), spec.extraSamples.data());
-        if (spec.extraTags)
-            spec.extraTags(tiff);
-        const size_t written = spec.planar == PLANARCONFIG_CONTIG ? scanline : scanline / spec.samplesPerPixel;
-        for (uint32_t y = 0; y < spec.rows; ++y)
-            EXPECT_EQ(TIFFWriteScanline(tiff, spec.pixels.data() + y * scanline, y, 0), 1);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, desc.columns);
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, desc.rows);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, desc.bitsPerSample);
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, desc.samplesPerPixel);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, desc.photometric);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, desc.planar);
+        TIFFSetField(tiff, TIFFTAG_COMPRESSION, desc.compression);
+        if (!desc.extraSamples.empty())
+            TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(desc.extraSamples.size()), desc.extraSamples.data());
+        if (desc.extraTags)
+            desc.extraTags(tiff);
+        const size_t written = desc.planar == PLANARCONFIG_CONTIG ? scanline : scanline / desc.samplesPerPixel;
+        for (uint32_t y = 0; y < desc.rows; ++y)
+            EXPECT_EQ(TIFFWriteScanline(tiff, desc.pixels.data() + y * scanline, y, 0), 1);
         (void)written;
         EXPECT_TRUE(TiffCloseFile(tiff));
-        return spec.pixels;
+        return desc.pixels;
     }
 
     void WriteWithWriter(const std::string& name, const TestPixmap<>& source)
@@ -217,11 +217,11 @@ TEST_F(FTiffImageReaderTest, RefusedReadsNameTheirReason)
 
 TEST_F(FTiffImageReaderTest, SeparatePlanesFailOnTheFirstRowNotAtOpen)
 {
-    RawTiff spec;
-    spec.planar = PLANARCONFIG_SEPARATE;
-    spec.samplesPerPixel = 3;
-    spec.pixels.assign(size_t(spec.columns) * 3 * spec.rows, 0);
-    WriteRaw("planar.tif", spec);
+    RawTiff desc;
+    desc.planar = PLANARCONFIG_SEPARATE;
+    desc.samplesPerPixel = 3;
+    desc.pixels.assign(size_t(desc.columns) * 3 * desc.rows, 0);
+    WriteRaw("planar.tif", desc);
     FTiffImageReader reader(UrlOf("planar.tif"));
     uint32_t columns = 0, rows = 0;
     int32_t type = 0;
@@ -251,12 +251,12 @@ TEST_F(FTiffImageReaderTest, UndeclaredSamplesAreSkippedThroughTheFileStride)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.bits << " bits, " << c.samples << " samples");
-        RawTiff spec;
-        spec.columns = 6;
-        spec.bitsPerSample = c.bits;
-        spec.samplesPerPixel = c.samples;
-        spec.extraSamples = c.extra;
-        const Bytes pixels = WriteRaw("samples.tif", spec);
+        RawTiff desc;
+        desc.columns = 6;
+        desc.bitsPerSample = c.bits;
+        desc.samplesPerPixel = c.samples;
+        desc.extraSamples = c.extra;
+        const Bytes pixels = WriteRaw("samples.tif", desc);
         if (c.type == 0) {
             EXPECT_EQ(MessageOf<FExceptionUnknownPixelType>([&] { Read("samples.tif", 15); }),
                       "TiffReader: Unknown destination pixel type");
@@ -268,7 +268,7 @@ TEST_F(FTiffImageReaderTest, UndeclaredSamplesAreSkippedThroughTheFileStride)
         // Read() makes pixmaps of exactly the output size.
         const TestPixmap<> full = Read("samples.tif", c.type, 0, &fileType);
         EXPECT_EQ(fileType, c.type);
-        for (size_t i = 0; i < size_t{spec.columns} * spec.rows; ++i)
+        for (size_t i = 0; i < size_t{desc.columns} * desc.rows; ++i)
             EXPECT_EQ(Bytes(full.bytes.begin() + i * keep, full.bytes.begin() + (i + 1) * keep),
                       Bytes(pixels.begin() + i * stride, pixels.begin() + i * stride + keep));
         const TestPixmap<> half = Read("samples.tif", c.type, 1);
@@ -280,24 +280,24 @@ TEST_F(FTiffImageReaderTest, UndeclaredSamplesAreSkippedThroughTheFileStride)
 
 TEST_F(FTiffImageReaderTest, CompressedFilesReadLikeUncompressedOnes)
 {
-    RawTiff spec;
-    spec.columns = 40;
-    spec.rows = 9;
-    spec.compression = COMPRESSION_LZW;
-    const Bytes pixels = WriteRaw("lzw.tif", spec);
+    RawTiff desc;
+    desc.columns = 40;
+    desc.rows = 9;
+    desc.compression = COMPRESSION_LZW;
+    const Bytes pixels = WriteRaw("lzw.tif", desc);
     EXPECT_EQ(Read("lzw.tif", FPixmap::PIXEL_24_RGB).bytes, pixels);
 }
 
 TEST_F(FTiffImageReaderTest, PropertiesWithoutExif)
 {
-    RawTiff spec;
-    spec.extraTags = [](TIFF* tiff) {
+    RawTiff desc;
+    desc.extraTags = [](TIFF* tiff) {
         TIFFSetField(tiff, TIFFTAG_MAKE, "TALVO");
         TIFFSetField(tiff, TIFFTAG_MODEL, "HV7");
         TIFFSetField(tiff, TIFFTAG_SOFTWARE, "Tool");
         TIFFSetField(tiff, TIFFTAG_DATETIME, "2009:03:04 05:06:07");
     };
-    WriteRaw("plain.tif", spec);
+    WriteRaw("plain.tif", desc);
     FTiffImageReader reader(UrlOf("plain.tif"));
     reader.SetScale(1);  // the properties give the file's own size
     FPropTree tree(nullptr, "props");
@@ -321,9 +321,9 @@ TEST_F(FTiffImageReaderTest, ExifBlockIsReadInTheFilesByteOrder)
         entries.push_back(exif.Short(274, 1));
     exif.AppendIfd(entries);
     const Bytes block = exif.Bytes();
-    RawTiff spec;
-    spec.extraTags = [&](TIFF* tiff) { EXPECT_TRUE(TiffWriteExifBlock(tiff, block.data(), uint32_t(block.size()))); };
-    WriteRaw("exif.tif", spec);
+    RawTiff desc;
+    desc.extraTags = [&](TIFF* tiff) { EXPECT_TRUE(TiffWriteExifBlock(tiff, block.data(), uint32_t(block.size()))); };
+    WriteRaw("exif.tif", desc);
     FTiffImageReader reader(UrlOf("exif.tif"));
     FPropTree tree(nullptr, "props");
     reader.GetProperties(&tree);

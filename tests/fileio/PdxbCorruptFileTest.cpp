@@ -34,33 +34,33 @@ void WalkEverything(const FString& url)
 
 PdxbPropertySpec Props(uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbPropertySpec spec;
-    spec.version = version;
-    spec.pairs = {{u"CAMMODEL", u"KT6M"}, {u"ISO", u"100"}};
-    return spec;
+    PdxbPropertySpec desc;
+    desc.version = version;
+    desc.pairs = {{u"CAMMODEL", u"KT6M"}, {u"ISO", u"100"}};
+    return desc;
 }
 
 PdxbImageSpec SmallImage(uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbImageSpec spec;
-    spec.version = version;
-    spec.pixelFormat = 8;
-    spec.columns = 4;
-    spec.rows = 2;
-    spec.rowSize = 8;
-    spec.data.assign(16, 0x11);
-    return spec;
+    PdxbImageSpec desc;
+    desc.version = version;
+    desc.pixelFormat = 8;
+    desc.columns = 4;
+    desc.rows = 2;
+    desc.rowSize = 8;
+    desc.data.assign(16, 0x11);
+    return desc;
 }
 
 PdxbCamfileSpec SmallCamfile(uint32_t type = 0, PdxbBytes data = PdxbBytes(16, 0x22),
                              uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbCamfileSpec spec;
-    spec.version = version;
-    spec.type = type;
-    spec.dataLength = uint32_t(data.size());
-    spec.data = std::move(data);
-    return spec;
+    PdxbCamfileSpec desc;
+    desc.version = version;
+    desc.type = type;
+    desc.dataLength = uint32_t(data.size());
+    desc.data = std::move(data);
+    return desc;
 }
 
 // Sections 0 PROP, 1 IMAG, 2 PROP (nested), 3 CAMF (nested).

@@ -23,35 +23,35 @@ Pairs PairsOf(const FPropTree& node)
 
 PdxbPropertySpec Props(const Pairs& pairs, uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbPropertySpec spec;
-    spec.version = version;
+    PdxbPropertySpec desc;
+    desc.version = version;
     for (const auto& [name, value] : pairs)
-        spec.pairs.push_back({name, value});
-    return spec;
+        desc.pairs.push_back({name, value});
+    return desc;
 }
 
 PdxbImageSpec Image(uint32_t format, uint32_t columns, uint32_t rows, uint32_t kind = 1,
                     uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbImageSpec spec;
-    spec.version = version;
-    spec.kind = kind;
-    spec.pixelFormat = format;
-    spec.columns = columns;
-    spec.rows = rows;
-    spec.rowSize = 4;
-    spec.data.assign(size_t(rows) * 4, 0);
-    return spec;
+    PdxbImageSpec desc;
+    desc.version = version;
+    desc.kind = kind;
+    desc.pixelFormat = format;
+    desc.columns = columns;
+    desc.rows = rows;
+    desc.rowSize = 4;
+    desc.data.assign(size_t(rows) * 4, 0);
+    return desc;
 }
 
 PdxbCamfileSpec Camfile(uint32_t type, const PdxbBytes& data, uint32_t version = PdxbVersion(2, 0))
 {
-    PdxbCamfileSpec spec;
-    spec.version = version;
-    spec.type = type;
-    spec.dataLength = uint32_t(data.size());
-    spec.data = data;
-    return spec;
+    PdxbCamfileSpec desc;
+    desc.version = version;
+    desc.type = type;
+    desc.dataLength = uint32_t(data.size());
+    desc.data = data;
+    return desc;
 }
 
 PdxbBytes Counting(size_t size)

@@ -37,12 +37,12 @@ TEST_F(PdxbJPEGImageTest, SectionDecodesAtItsStreamsSizeAndLeavesNoFile)
     const TestPixmap<> source = MakePixmap(FPixmap::PIXEL_24_RGB, 40, 30);
     const Bytes jpeg = EncodeJpeg(source.bytes, 40, 30, 3, {});
     PdxbBuilder builder;
-    PdxbImageSpec spec;
-    spec.pixelFormat = 18;
-    spec.columns = 1;
-    spec.rows = 1;
-    spec.data = jpeg;
-    const int section = builder.AddImage(spec);
+    PdxbImageSpec desc;
+    desc.pixelFormat = 18;
+    desc.columns = 1;
+    desc.rows = 1;
+    desc.data = jpeg;
+    const int section = builder.AddImage(desc);
     const Bytes data = SectionData(builder.Build(), section, 28, jpeg.size());
     ASSERT_EQ(data, jpeg);
 

@@ -81,39 +81,39 @@ PdxbHeaderOffsets PdxbHeaderLayout(uint32_t version)
     return {232, 24, 28, 32, 36, 40, 0, 72, 104};
 }
 
-PdxbBytes BuildPdxbHeader(const PdxbHeaderSpec& spec)
+PdxbBytes BuildPdxbHeader(const PdxbHeaderSpec& desc)
 {
-    const PdxbHeaderOffsets layout = PdxbHeaderLayout(spec.version);
+    const PdxbHeaderOffsets layout = PdxbHeaderLayout(desc.version);
     PdxbBytes out;
-    PutCode(out, spec.magic);
-    PutU32(out, spec.version);
-    if (IsMajor3(spec.version)) {
-        PutU32(out, spec.v3HeaderSize);
-        PutU32(out, spec.v3Reserved);
+    PutCode(out, desc.magic);
+    PutU32(out, desc.version);
+    if (IsMajor3(desc.version)) {
+        PutU32(out, desc.v3HeaderSize);
+        PutU32(out, desc.v3Reserved);
     }
-    out.insert(out.end(), spec.uniqueId.begin(), spec.uniqueId.end());
-    PutU32(out, spec.markBits);
-    PutU32(out, spec.columns);
-    PutU32(out, spec.rows);
-    PutU32(out, spec.rotation);
-    PutName(out, spec.whiteBalance);
+    out.insert(out.end(), desc.uniqueId.begin(), desc.uniqueId.end());
+    PutU32(out, desc.markBits);
+    PutU32(out, desc.columns);
+    PutU32(out, desc.rows);
+    PutU32(out, desc.rotation);
+    PutName(out, desc.whiteBalance);
     if (layout.colorMode)
-        PutName(out, spec.colorMode);
-    out.insert(out.end(), spec.extTypes.begin(), spec.extTypes.end());
-    for (float value : spec.extValues)
+        PutName(out, desc.colorMode);
+    out.insert(out.end(), desc.extTypes.begin(), desc.extTypes.end());
+    for (float value : desc.extValues)
         PutF32(out, value);
-    if (IsMajor3(spec.version) && spec.v3HeaderSize > out.size())
-        PutPadding(out, spec.v3HeaderSize - out.size());
+    if (IsMajor3(desc.version) && desc.v3HeaderSize > out.size())
+        PutPadding(out, desc.v3HeaderSize - out.size());
     return out;
 }
 
-PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& spec)
+PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& desc)
 {
-    const bool oldLayout = spec.version == kPdxbVersion1_0;
+    const bool oldLayout = desc.version == kPdxbVersion1_0;
     PdxbBytes entries;
     PdxbBytes area;
     uint32_t units = 0;
-    for (const PdxbProperty& pair : spec.pairs) {
+    for (const PdxbProperty& pair : desc.pairs) {
         if (oldLayout) {
             PutU32(entries, units);
             PutU32(entries, uint32_t(pair.name.size()));
@@ -134,54 +134,54 @@ PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& spec)
     }
     PdxbBytes out;
     PutCode(out, FourCC("SECp"));
-    PutU32(out, spec.version);
-    PutU32(out, uint32_t(spec.pairs.size()));
-    PutU32(out, spec.characterType);
-    PutU32(out, spec.encryption);
+    PutU32(out, desc.version);
+    PutU32(out, uint32_t(desc.pairs.size()));
+    PutU32(out, desc.characterType);
+    PutU32(out, desc.encryption);
     PutU32(out, units);
     PutBytes(out, entries);
     PutBytes(out, area);
     return out;
 }
 
-PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& spec)
+PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& desc)
 {
     PdxbBytes out;
     PutCode(out, FourCC("SECi"));
-    PutU32(out, spec.version);
-    if (IsMajor3(spec.version))
-        PutU32(out, spec.headerSize);
-    PutU32(out, spec.kind);
-    PutU32(out, spec.pixelFormat);
-    PutU32(out, spec.columns);
-    PutU32(out, spec.rows);
-    PutU32(out, spec.rowSize);
-    if (IsMajor3(spec.version)) {
-        PutU32(out, spec.reserved);
-        if (spec.headerSize > out.size())
-            PutPadding(out, spec.headerSize - out.size());
+    PutU32(out, desc.version);
+    if (IsMajor3(desc.version))
+        PutU32(out, desc.headerSize);
+    PutU32(out, desc.kind);
+    PutU32(out, desc.pixelFormat);
+    PutU32(out, desc.columns);
+    PutU32(out, desc.rows);
+    PutU32(out, desc.rowSize);
+    if (IsMajor3(desc.version)) {
+        PutU32(out, desc.reserved);
+        if (desc.headerSize > out.size())
+            PutPadding(out, desc.headerSize - out.size());
     }
-    PutBytes(out, spec.data);
+    PutBytes(out, desc.data);
     return out;
 }
 
-PdxbBytes BuildPdxbCamfileSection(const PdxbCamfileSpec& spec)
+PdxbBytes BuildPdxbCamfileSection(const PdxbCamfileSpec& desc)
 {
     PdxbBytes out;
     PutCode(out, FourCC("SECc"));
-    PutU32(out, spec.version);
-    if (IsMajor3(spec.version)) {
-        PutU32(out, spec.headerSize);
-        PutU32(out, spec.reserved);
-        PutU32(out, spec.dataLength);
-        PutU32(out, spec.type);
-        if (spec.headerSize > out.size())
-            PutPadding(out, spec.headerSize - out.size());
+    PutU32(out, desc.version);
+    if (IsMajor3(desc.version)) {
+        PutU32(out, desc.headerSize);
+        PutU32(out, desc.reserved);
+        PutU32(out, desc.dataLength);
+        PutU32(out, desc.type);
+        if (desc.headerSize > out.size())
+            PutPadding(out, desc.headerSize - out.size());
     } else {
-        PutU32(out, spec.type);
-        PutU32(out, spec.dataLength);
+        PutU32(out, desc.type);
+        PutU32(out, desc.dataLength);
     }
-    PutBytes(out, spec.data);
+    PutBytes(out, desc.data);
     return out;
 }
 
@@ -206,19 +206,19 @@ PdxbBytes PdxbHuffmanM4CamfileData(uint32_t predictor, uint32_t columns, uint32_
     return out;
 }
 
-uint64_t PdxbDirectorySize(const PdxbDirectorySpec& spec, size_t entryCount)
+uint64_t PdxbDirectorySize(const PdxbDirectorySpec& desc, size_t entryCount)
 {
-    if (IsMajor3(spec.version))
-        return std::max<uint32_t>(spec.headerSize, 16) + uint64_t(std::max<uint32_t>(spec.entrySize, 20)) * entryCount;
+    if (IsMajor3(desc.version))
+        return std::max<uint32_t>(desc.headerSize, 16) + uint64_t(std::max<uint32_t>(desc.entrySize, 20)) * entryCount;
     return 12 + 12 * uint64_t(entryCount);
 }
 
-PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& spec, const std::vector<PdxbEntry>& entries)
+PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& desc, const std::vector<PdxbEntry>& entries)
 {
     PdxbBytes out;
     PutCode(out, FourCC("SECd"));
-    PutU32(out, spec.version);
-    if (!IsMajor3(spec.version)) {
+    PutU32(out, desc.version);
+    if (!IsMajor3(desc.version)) {
         PutU32(out, uint32_t(entries.size()));
         for (const PdxbEntry& entry : entries) {
             PutU32(out, uint32_t(entry.offset));
@@ -227,13 +227,13 @@ PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& spec, const std::ve
         }
         return out;
     }
-    const uint32_t headerSize = std::max<uint32_t>(spec.headerSize, 16);
-    const uint32_t entrySize = std::max<uint32_t>(spec.entrySize, 20);
-    PutU32(out, spec.headerSize);
+    const uint32_t headerSize = std::max<uint32_t>(desc.headerSize, 16);
+    const uint32_t entrySize = std::max<uint32_t>(desc.entrySize, 20);
+    PutU32(out, desc.headerSize);
     PutU32(out, uint32_t(entries.size()));
     PutPadding(out, headerSize - 16);
     for (const PdxbEntry& entry : entries) {
-        PutU32(out, spec.entrySize);
+        PutU32(out, desc.entrySize);
         PutU32(out, uint32_t(entry.offset >> 32));
         PutU32(out, uint32_t(entry.offset));
         PutU32(out, entry.length);
@@ -284,11 +284,11 @@ PdxbBuilder::PdxbBuilder(const PdxbHeaderSpec& header, const PdxbDirectorySpec& 
     m_Directories.push_back({top, {}});
 }
 
-int PdxbBuilder::AddDirectory(const PdxbDirectorySpec& spec, int parent)
+int PdxbBuilder::AddDirectory(const PdxbDirectorySpec& desc, int parent)
 {
     const int id = int(m_Directories.size());
     m_Directories.at(parent).items.push_back({Item::Directory, kPdxbDirp, id, 0, 0});
-    m_Directories.push_back({spec, {}});
+    m_Directories.push_back({desc, {}});
     return id;
 }
 
@@ -300,19 +300,19 @@ int PdxbBuilder::AddSection(uint32_t entryType, PdxbBytes section, int directory
     return id;
 }
 
-int PdxbBuilder::AddProperties(const PdxbPropertySpec& spec, int directory)
+int PdxbBuilder::AddProperties(const PdxbPropertySpec& desc, int directory)
 {
-    return AddSection(kPdxbProp, BuildPdxbPropertySection(spec), directory);
+    return AddSection(kPdxbProp, BuildPdxbPropertySection(desc), directory);
 }
 
-int PdxbBuilder::AddImage(const PdxbImageSpec& spec, uint32_t entryType, int directory)
+int PdxbBuilder::AddImage(const PdxbImageSpec& desc, uint32_t entryType, int directory)
 {
-    return AddSection(entryType, BuildPdxbImageSection(spec), directory);
+    return AddSection(entryType, BuildPdxbImageSection(desc), directory);
 }
 
-int PdxbBuilder::AddCamfile(const PdxbCamfileSpec& spec, int directory)
+int PdxbBuilder::AddCamfile(const PdxbCamfileSpec& desc, int directory)
 {
-    return AddSection(kPdxbCamf, BuildPdxbCamfileSection(spec), directory);
+    return AddSection(kPdxbCamf, BuildPdxbCamfileSection(desc), directory);
 }
 
 void PdxbBuilder::AddRawEntry(uint32_t type, uint64_t offset, uint32_t length, int directory)
@@ -338,7 +338,7 @@ PdxbFile PdxbBuilder::Build() const
     for (size_t i = 1; i <= count; ++i) {
         const size_t id = i % count;
         file.directoryOffsets[id] = next;
-        next += PdxbDirectorySize(m_Directories[id].spec, m_Directories[id].items.size());
+        next += PdxbDirectorySize(m_Directories[id].desc, m_Directories[id].items.size());
     }
     for (size_t i = 1; i <= count; ++i) {
         const Dir& dir = m_Directories[i % count];
@@ -351,7 +351,7 @@ PdxbFile PdxbBuilder::Build() const
             case Item::Directory: {
                 const Dir& child = m_Directories[item.id];
                 entries.push_back({item.type, file.directoryOffsets[item.id],
-                                   uint32_t(PdxbDirectorySize(child.spec, child.items.size()))});
+                                   uint32_t(PdxbDirectorySize(child.desc, child.items.size()))});
                 break;
             }
             case Item::Raw:
@@ -359,11 +359,11 @@ PdxbFile PdxbBuilder::Build() const
                 break;
             }
         }
-        const PdxbBytes bytes = BuildPdxbDirectorySection(dir.spec, entries);
+        const PdxbBytes bytes = BuildPdxbDirectorySection(dir.desc, entries);
         const uint64_t start = file.bytes.size();
-        const bool major3 = dir.spec.version >> 16 == 3;
-        const uint64_t first = major3 ? std::max<uint32_t>(dir.spec.headerSize, 16) : 12;
-        const uint64_t step = major3 ? std::max<uint32_t>(dir.spec.entrySize, 20) : 12;
+        const bool major3 = dir.desc.version >> 16 == 3;
+        const uint64_t first = major3 ? std::max<uint32_t>(dir.desc.headerSize, 16) : 12;
+        const uint64_t step = major3 ? std::max<uint32_t>(dir.desc.entrySize, 20) : 12;
         for (size_t e = 0; e < entries.size(); ++e)
             file.entryPositions[i % count].push_back(start + first + step * e);
         PutBytes(file.bytes, bytes);

@@ -58,7 +58,7 @@ struct PdxbHeaderSpec {
     std::array<uint8_t, 32> extTypes{};
     std::array<float, 32> extValues{};
 };
-PdxbBytes BuildPdxbHeader(const PdxbHeaderSpec& spec);
+PdxbBytes BuildPdxbHeader(const PdxbHeaderSpec& desc);
 // Byte offsets of the editable fields in the layout of the given version word.
 struct PdxbHeaderOffsets {
     uint32_t size, markBits, columns, rows, rotation, whiteBalance, colorMode, extTypes, extValues;
@@ -77,7 +77,7 @@ struct PdxbPropertySpec {
     uint32_t encryption = 0;
     std::vector<PdxbProperty> pairs;
 };
-PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& spec);
+PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& desc);
 // Positions inside a property section, for corrupting tests.
 constexpr uint64_t kPdxbPropEntryCountAt = 8;
 constexpr uint64_t kPdxbPropCharCountAt = 20;
@@ -96,7 +96,7 @@ struct PdxbImageSpec {
     uint32_t reserved = 0;
     PdxbBytes data;
 };
-PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& spec);
+PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& desc);
 
 // A camfile section: 16-byte header for major 2 and "1.0", 24 bytes (or
 // headerSize) for major 3.
@@ -108,7 +108,7 @@ struct PdxbCamfileSpec {
     uint32_t reserved = 0;
     PdxbBytes data;
 };
-PdxbBytes BuildPdxbCamfileSection(const PdxbCamfileSpec& spec);
+PdxbBytes BuildPdxbCamfileSection(const PdxbCamfileSpec& desc);
 // The 12-byte inner header of a scrambled (type 2) camfile, followed by payload.
 PdxbBytes PdxbScrambledCamfileData(uint32_t magic, uint32_t version, uint32_t parameter, const PdxbBytes& payload);
 // The 44-byte header of a HuffmanM4 (type 4) camfile, followed by coded bits.
@@ -126,8 +126,8 @@ struct PdxbEntry {
     uint64_t offset;
     uint32_t length;
 };
-PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& spec, const std::vector<PdxbEntry>& entries);
-uint64_t PdxbDirectorySize(const PdxbDirectorySpec& spec, size_t entryCount);
+PdxbBytes BuildPdxbDirectorySection(const PdxbDirectorySpec& desc, const std::vector<PdxbEntry>& entries);
+uint64_t PdxbDirectorySize(const PdxbDirectorySpec& desc, size_t entryCount);
 
 // A laid-out file and where its parts are.
 struct PdxbFile {
@@ -151,15 +151,15 @@ public:
     explicit PdxbBuilder(const PdxbHeaderSpec& header = {}, const PdxbDirectorySpec& top = {});
 
     PdxbHeaderSpec& Header() { return m_Header; }
-    PdxbDirectorySpec& Directory(int directory = kTop) { return m_Directories.at(directory).spec; }
+    PdxbDirectorySpec& Directory(int directory = kTop) { return m_Directories.at(directory).desc; }
 
     // A nested directory reached through a "DIRP" entry in the parent; returns its id.
-    int AddDirectory(const PdxbDirectorySpec& spec = {}, int parent = kTop);
+    int AddDirectory(const PdxbDirectorySpec& desc = {}, int parent = kTop);
     // Any section bytes under any entry type; returns the section id.
     int AddSection(uint32_t entryType, PdxbBytes section, int directory = kTop);
-    int AddProperties(const PdxbPropertySpec& spec, int directory = kTop);
-    int AddImage(const PdxbImageSpec& spec, uint32_t entryType = kPdxbImag, int directory = kTop);
-    int AddCamfile(const PdxbCamfileSpec& spec, int directory = kTop);
+    int AddProperties(const PdxbPropertySpec& desc, int directory = kTop);
+    int AddImage(const PdxbImageSpec& desc, uint32_t entryType = kPdxbImag, int directory = kTop);
+    int AddCamfile(const PdxbCamfileSpec& desc, int directory = kTop);
     // An entry pointing wherever the caller says, with no section behind it.
     void AddRawEntry(uint32_t type, uint64_t offset, uint32_t length, int directory = kTop);
 
@@ -174,7 +174,7 @@ private:
         uint32_t length;
     };
     struct Dir {
-        PdxbDirectorySpec spec;
+        PdxbDirectorySpec desc;
         std::vector<Item> items;
     };
 
