@@ -19,8 +19,8 @@
 
 #include <jpeglib.h>
 
-#include "fileio/FJPEGLineWriter.h"
-#include "fileio/FTiffLineWriter.h"
+#include "fileio/codecs/FJPEGLineWriter.h"
+#include "fileio/codecs/FTiffLineWriter.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FString.h"

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "fileio/FDataRetrieverRequest.h"
-#include "fileio/FILoader.h"
-#include "fileio/FTiffImageReader.h"
-#include "fileio/FTiffLineWriter.h"
+#include "fileio/loaders/FDataRetrieverRequest.h"
+#include "fileio/loaders/FILoader.h"
+#include "fileio/codecs/FTiffImageReader.h"
+#include "fileio/codecs/FTiffLineWriter.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FString.h"

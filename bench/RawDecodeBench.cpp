@@ -1,7 +1,7 @@
 // Decoding speed of the two entropy-coded sensor formats on a 20-megapixel
 // image, each beside a plain copy of the same coded bytes.
-#include "fileio/HuffmanM4.h"
-#include "fileio/PdxbImageDecoding.h"
+#include "fileio/container/HuffmanM4.h"
+#include "fileio/container/PdxbImageDecoding.h"
 #include "foundation/FPixmap.h"
 #include "support/HuffmanEncoder.h"
 #include "support/HuffmanM4Encoder.h"

@@ -1,7 +1,7 @@
 // The camera-data container on hostile input: the whole input is the buffer
 // (a writable copy: big-endian data is converted in place), and every entry is
 // then read through every getter.
-#include "fileio/CambData.h"
+#include "fileio/container/CambData.h"
 #include "foundation/FException.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FValueTypes.h"

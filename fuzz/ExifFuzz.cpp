@@ -1,7 +1,7 @@
 // Hostile EXIF blocks: the parser must stay inside the bytes it is handed,
 // stop on cycles and never throw for malformed data.
-#include "fileio/Exif.h"
-#include "fileio/TiffIO.h"
+#include "fileio/metadata/Exif.h"
+#include "fileio/codecs/TiffIO.h"
 #include "foundation/FException.h"
 #include "foundation/FPropTree.h"
 

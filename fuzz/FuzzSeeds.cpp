@@ -1,8 +1,8 @@
 // Writes the seed corpus of every fuzz target: one folder per target under the
 // folder given on the command line, filled with files our own builders make.
-#include "fileio/Exif.h"
-#include "fileio/FJPEGLineWriter.h"
-#include "fileio/FTiffLineWriter.h"
+#include "fileio/metadata/Exif.h"
+#include "fileio/codecs/FJPEGLineWriter.h"
+#include "fileio/codecs/FTiffLineWriter.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"

@@ -1,8 +1,8 @@
 // Image row decoders of the raw container on hostile input: Huffman rows
 // (formats 6 and 11), the Huffman decoder itself fed in chunks, and the
 // fixed-row formats. The first byte picks the mode; see FuzzSeedData.h.
-#include "fileio/Huffman.h"
-#include "fileio/PdxbImageDecoding.h"
+#include "fileio/container/Huffman.h"
+#include "fileio/container/PdxbImageDecoding.h"
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 

@@ -1,7 +1,7 @@
 // HuffmanM4 decoders on hostile input: images (first byte even) into a pixmap
 // of the header's size, camfiles (first byte odd) into a buffer of a chosen
 // length with a chosen data length. See FuzzSeedData.h for the layout.
-#include "fileio/HuffmanM4.h"
+#include "fileio/container/HuffmanM4.h"
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 

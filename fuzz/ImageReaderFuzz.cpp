@@ -3,8 +3,8 @@
 // FException is a clean refusal; anything else (a crash, a sanitizer report, a
 // hang, a runaway allocation) is a bug.
 #include "FuzzScratchFile.h"
-#include "fileio/FJPEGImageReader.h"
-#include "fileio/FTiffImageReader.h"
+#include "fileio/codecs/FJPEGImageReader.h"
+#include "fileio/codecs/FTiffImageReader.h"
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"

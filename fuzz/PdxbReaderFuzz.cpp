@@ -3,7 +3,7 @@
 // camfile information and data. Any FException is a clean refusal; anything
 // else (a crash, a sanitizer report, a hang, a runaway allocation) is a bug.
 #include "FuzzScratchFile.h"
-#include "fileio/PdxbImageIO.h"
+#include "fileio/container/PdxbImageIO.h"
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"

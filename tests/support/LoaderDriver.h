@@ -2,8 +2,8 @@
 // Drives loaders the way the data retriever does: one request at a time,
 // Request, then Idle until the status leaves "pending", then the results.
 
-#include "fileio/FDataRetrieverRequest.h"
-#include "fileio/FILoader.h"
+#include "fileio/loaders/FDataRetrieverRequest.h"
+#include "fileio/loaders/FILoader.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FString.h"
 #include "support/TestPixmap.h"

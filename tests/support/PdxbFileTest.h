@@ -2,7 +2,7 @@
 // Shared by the raw-container tests: containers written into a temporary
 // folder and opened by their "disk" URL.
 
-#include "fileio/PdxbImageIO.h"
+#include "fileio/container/PdxbImageIO.h"
 #include "foundation/FString.h"
 #include "support/PdxbBuilder.h"
 #include "support/TempFileTest.h"
