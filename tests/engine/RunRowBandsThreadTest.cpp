@@ -1,0 +1,94 @@
+#include "engine/RunRowBands.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <algorithm>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace {
+
+struct BandLog {
+    std::mutex mutex;
+    std::vector<std::pair<uint32_t, uint32_t>> bands;
+    std::atomic<int> calls{0};
+};
+
+int RecordBand(RowBandJob* job)
+{
+    auto* log = static_cast<BandLog*>(job->pContextA);
+    std::lock_guard<std::mutex> lock(log->mutex);
+    log->bands.emplace_back(job->iFirstRow, job->iLastRow);
+    ++log->calls;
+    return 0;
+}
+
+std::vector<std::pair<uint32_t, uint32_t>> SortedBands(uint32_t rows, uint32_t bandCount)
+{
+    BandLog log;
+    RunRowBands(RecordBand, &log, nullptr, rows, nullptr, bandCount);
+    std::sort(log.bands.begin(), log.bands.end());
+    return log.bands;
+}
+
+} // namespace
+
+TEST(RunRowBandsThreadTest, SplitsRowsIntoEqualBandsWithTheRemainderLast)
+{
+    using Bands = std::vector<std::pair<uint32_t, uint32_t>>;
+    struct Case {
+        uint32_t rows;
+        uint32_t bandCount;
+        Bands expected;
+    };
+    const Case cases[] = {
+        {100, 8, {{0, 11}, {12, 23}, {24, 35}, {36, 47}, {48, 59}, {60, 71}, {72, 83}, {84, 99}}},
+        {8, 8, {{0, 0}, {1, 1}, {2, 2}, {3, 3}, {4, 4}, {5, 5}, {6, 6}, {7, 7}}},
+        {5, 8, {{0, 4}}}, // fewer rows than bands: one band
+        {10, 0, {{0, 9}}},
+        {0, 8, {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(SortedBands(c.rows, c.bandCount), c.expected) << c.rows << " rows in " << c.bandCount;
+}
+
+TEST(RunRowBandsThreadTest, PassesTheThreeContextsToEveryBand)
+{
+    int a = 0, b = 0, c = 0;
+    struct Seen {
+        std::atomic<int> good{0};
+        void* a;
+        void* b;
+        void* c;
+    } seen{{0}, &a, &b, &c};
+    RunRowBands(
+        [](RowBandJob* job) {
+            auto* s = static_cast<Seen*>(job->pContextC);
+            if (job->pContextA == s->a && job->pContextB == s->b)
+                ++s->good;
+            return 0;
+        },
+        &a, &b, 64, &seen, 8);
+    EXPECT_EQ(seen.good, 8);
+}
+
+TEST(RunRowBandsThreadTest, EveryBandFinishesBeforeAThrowingBandsExceptionIsRethrown)
+{
+    struct Work {
+        std::atomic<int> finished{0};
+    } work;
+    auto callback = [](RowBandJob* job) -> int {
+        auto* w = static_cast<Work*>(job->pContextA);
+        if (job->iFirstRow == 12)
+            throw std::runtime_error("band failed");
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ++w->finished;
+        return 0;
+    };
+    EXPECT_THROW(RunRowBands(callback, &work, nullptr, 100, nullptr, 8), std::runtime_error);
+    EXPECT_EQ(work.finished, 7);
+}
