@@ -1,0 +1,40 @@
+// Handlers whose stages are not built yet. Each stage's own file defines its
+// handler and removes the stub here.
+#include "engine/FIPEngine2.h"
+
+#include "foundation/FException.h"
+
+void FIPEngine2::priProcessStage1(FIPERequestStage1*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessStage1 not built");
+}
+
+void FIPEngine2::priProcessStage2(FIPERequestStage2*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessStage2 not built");
+}
+
+void FIPEngine2::priProcessStage3(FIPERequestStage3*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessStage3 not built");
+}
+
+void FIPEngine2::priProcessStage4(FIPERequestStage4*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessStage4 not built");
+}
+
+void FIPEngine2::priProcessGenerateToneLUT(FIPERequestGenerateToneLUT*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessGenerateToneLUT not built");
+}
+
+void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
+}
+
+void FIPEngine2::priProcessRotate(FIPERequestRotate*)
+{
+    throw FExceptionPixelProc2("FIPEngine2::priProcessRotate not built");
+}
