@@ -212,7 +212,7 @@ std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& optio
         // white under that light goes to the D65 white.
         Pairs illuminants, corrections, gains, spatial;
         for (const auto& [name, illuminant] : PresetIlluminants()) {
-            illuminants.push_back({name, "CamToXYZ_" + name});
+            illuminants.push_back({name, "WBMatrix_" + name});
             corrections.push_back({name, SearchName(illuminant) + "CCMatrix"});
             gains.push_back({name, SearchName(illuminant) + "WBGain"});
             spatial.push_back({name, "SpatialGain"});
@@ -226,7 +226,7 @@ std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& optio
         Required(table.List("WhiteBalanceIlluminants", illuminants));
         for (const auto& [name, illuminant] : PresetIlluminants()) {
             const ColorTriple neutral = SyntheticCameraNeutral(illuminant);
-            table.Matrix3x3("CamToXYZ_" + name, Multiply(camToXyz, Diagonal(Divide(t.nativeNeutral, neutral))));
+            table.Matrix3x3("WBMatrix_" + name, Multiply(camToXyz, Diagonal(Divide(t.nativeNeutral, neutral))));
         }
         table.List("WhiteBalanceCorrections", {{"Daylight", "WBCorrection_Daylight"}});
         table.Matrix3x3("WBCorrection_Daylight", kIdentity);

@@ -54,7 +54,7 @@ constexpr ChartColour kChartColours[12] = {
     {"green", 70, 148, 73},       {"red", 175, 54, 60},          {"yellow", 231, 199, 31},
 };
 constexpr double kNeutralReflectances[6] = {0.03, 0.09, 0.18, 0.36, 0.59, 0.90};
-constexpr double kHighlightReflectance = 12.0; // clips every channel at ISO 800 too
+constexpr double kHighlightReflectance = 20.0; // clips every channel at ISO 800 too
 
 ColorMatrix9 CamToXyz()
 {
