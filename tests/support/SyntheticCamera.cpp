@@ -462,14 +462,14 @@ PdxbImageSpec JpegSection(const std::vector<uint8_t>& jpeg, uint32_t columns, ui
 PdxbImageSpec FrameSection(uint32_t kind, uint32_t format, uint32_t columns, uint32_t rows,
                            const std::vector<uint8_t>& pixels)
 {
-    const FixedRows stored = EncodeFixedRows(format, columns, rows, pixels);
+    FixedRows stored = EncodeFixedRows(format, columns, rows, pixels);
     PdxbImageSpec section;
     section.kind = kind;
     section.pixelFormat = format;
     section.columns = stored.columns;
     section.rows = stored.rows;
     section.rowSize = stored.rowSize;
-    section.data = stored.data;
+    section.data = std::move(stored.data);
     return section;
 }
 
