@@ -462,14 +462,14 @@ PdxbImageSpec JpegSection(const std::vector<uint8_t>& jpeg, uint32_t columns, ui
 PdxbImageSpec FrameSection(uint32_t kind, uint32_t format, uint32_t columns, uint32_t rows,
                            const std::vector<uint8_t>& pixels)
 {
-    const FixedRows stored = EncodeFixedRows(format, columns, rows, pixels);
+    FixedRows stored = EncodeFixedRows(format, columns, rows, pixels);
     PdxbImageSpec section;
     section.kind = kind;
     section.pixelFormat = format;
     section.columns = stored.columns;
     section.rows = stored.rows;
     section.rowSize = stored.rowSize;
-    section.data = stored.data;
+    section.data = std::move(stored.data);
     return section;
 }
 
@@ -480,9 +480,9 @@ PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
 {
     const Shot shot = ShotOf(t.shot);
     const double seconds = shot.exposureMicroseconds / 1e6;
-    const std::string shutter = seconds >= 0.03 && seconds < 0.034 ? "1/30" : "1/" + std::to_string(int(std::lround(1 / seconds)));
-    char seconds_text[32];
-    std::snprintf(seconds_text, sizeof seconds_text, "%.6g", seconds);
+    const std::string shutter = "1/" + std::to_string(int(std::lround(1 / seconds)));
+    char secondsText[32];
+    std::snprintf(secondsText, sizeof secondsText, "%.6g", seconds);
     const std::vector<std::pair<std::string, std::string>> pairs = {
         {"CAMMANUF", "TALVO"},
         {"CAMMODEL", "TALVO KT9"},
@@ -491,7 +491,7 @@ PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
         {"TIME", "1718000000"},
         {"ISO", std::to_string(int(t.captureIso))},
         {"EXPTIME", std::to_string(int(shot.exposureMicroseconds))},
-        {"SHUTTER", seconds_text},
+        {"SHUTTER", secondsText},
         {"SH_DESC", shutter},
         {"APERTURE", "5.6"},
         {"AP_DESC", "F5.6"},
@@ -510,10 +510,10 @@ PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
         {"COLORSPACE", "sRGB"},
         {"RESOLUTION", std::to_string(t.outputColumns) + "x" + std::to_string(t.outputRows)},
     };
-    PdxbPropertySpec spec;
+    PdxbPropertySpec section;
     for (const auto& [name, value] : pairs)
-        spec.pairs.push_back({Wide(name), Wide(value)});
-    return spec;
+        section.pairs.push_back({Wide(name), Wide(value)});
+    return section;
 }
 
 std::array<uint8_t, 16> UniqueIdOf(const SyntheticOptions& options)

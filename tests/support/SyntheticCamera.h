@@ -32,7 +32,14 @@
 //   for (const ChartPatch& p : shot.truth.patches) ... p.rect, p.lab, p.srgb ...
 //
 // Small files take well under a second to make; the two large sizes are for
-// benchmarks and the sample folder (tools/make_samples).
+// benchmarks and the sample folder (tools/make_samples). The same shot without
+// a file (frames as pixmaps, raw - dark as a working image, the camera data
+// parsed) is in SyntheticWorkingImage.h; CIEDE2000 and the colour conversions
+// in ColorDifference.h.
+//
+// The camera data (SyntheticCalibration.cpp) is one table of every entry a
+// development reads, by name, element type and shape; any entry can be written
+// missing, zero or malformed (SyntheticOptions::defect).
 
 #include "support/ColorDifference.h"
 #include "support/PdxbBuilder.h"
@@ -188,8 +195,9 @@ struct CalibrationEntry {
     std::vector<std::pair<std::string, std::string>> pairs;   // lists: name -> entry name
     std::string text;                                         // texts
     bool required = false; // a development turns black, NaN, red or fails without it
-    // The malformed form: empty means the first dimension one short (a list
-    // naming an entry that does not exist, a text cut to nothing).
+    // The malformed form of a matrix: empty means the first dimension one
+    // short. A malformed list names entries that do not exist; a malformed
+    // text is 300 bytes without the closing word.
     std::vector<uint32_t> malformedDims;
     std::vector<double> malformedValues;
 };

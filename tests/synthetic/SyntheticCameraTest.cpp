@@ -661,4 +661,38 @@ TEST(SyntheticCamera, VignettingIsUndoneBySpatialGainAndHotPixelsAreWhereListed)
         EXPECT_LT(std::abs(image.At(x, y).g - image.At(x + 1, y).g), 40);
 }
 
+TEST(SyntheticCamera, NoiseFollowsTheModelInTheCameraData)
+{
+    const SyntheticRaw shot = MakeSyntheticRaw(Small(SyntheticShot::DaylightIso100));
+    const SyntheticTruth& t = shot.truth;
+    const SyntheticCamdata camdata(shot);
+    const CambMatrix* model = camdata.get()->FindMatrix("ColorNoiseModel", CAMB_MATRIX_FLOAT, 2);
+    ASSERT_NE(model, nullptr);
+    const auto* m = static_cast<const float*>(model->pData);
+    const WorkingImage image = MakeSyntheticWorkingImage(shot);
+    const TestPixmap<FPixelClass48RGB> raw = MakeSyntheticFrame(shot, false);
+    EXPECT_EQ(raw.At(40, 30).g, shot.raw[(30 * t.storedColumns + 40) * 3 + 1]);
+    for (const size_t index : {2u, 4u, 5u}) { // 18, 59 and 90 %
+        const FIntRect& r = t.patches[index].rect;
+        for (size_t k = 0; k < 3; ++k) {
+            // Neighbour differences leave out the vignetting's slope across the patch.
+            const auto value = [&](int32_t x, int32_t y) {
+                const FPixelClass48SRGB p = image.At(x + t.activeArea.left, y + t.activeArea.top);
+                return double(k == 0 ? p.r : k == 1 ? p.g : p.b);
+            };
+            double sum = 0, differences = 0, squares = 0, n = 0;
+            for (int32_t y = r.top; y < r.bottom; ++y)
+                for (int32_t x = r.left; x + 1 < r.right; ++x) {
+                    const double d = value(x + 1, y) - value(x, y);
+                    sum += value(x, y), differences += d, squares += d * d, ++n;
+                }
+            const double mean = sum / n, variance = (squares / n - (differences / n) * (differences / n)) / 2;
+            // The raw and the dark frame each carry the read noise.
+            const double expected = 2 * m[k] + m[3 + k] * mean;
+            EXPECT_NEAR(variance, expected, 0.1 * expected) << t.patches[index].name << " channel " << k;
+        }
+    }
+}
+
 } // namespace
+
