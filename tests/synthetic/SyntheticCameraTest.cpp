@@ -600,8 +600,9 @@ TEST_F(SyntheticRawTest, PlainLinearDevelopmentReproducesTheChart)
             const double de = CIEDE2000(d.lab, patch.lab);
             worst = std::max(worst, de);
             EXPECT_LT(de, 3.0) << patch.name;
-            if (patch.neutral) // neutral patches develop neutral
+            if (patch.neutral) { // neutral patches develop neutral
                 EXPECT_LT(std::hypot(d.lab[1], d.lab[2]), 1.5) << patch.name;
+            }
             if (patch.reflectance == 0.18)
                 neutral18Noise[which] = d.greenDeviation / d.meanCam[1];
         }
