@@ -1,4 +1,6 @@
 #include "engine/LuminanceDiffusion.h"
+#include "engine/NoiseModelDenoise.h"
+#include "support/WorkingImage.h"
 
 #include <gtest/gtest.h>
 
@@ -50,4 +52,37 @@ TEST(NoiseModelDenoiseThreadTest, DiffusionInBandsEqualsOneBand)
             EXPECT_TRUE(SameImage(noiseModelSingle, noiseModelBanded)) << size.first << " " << iterations;
         }
     }
+}
+
+TEST(NoiseModelDenoiseThreadTest, WholeReductionInBandsEqualsOneBand)
+{
+    // A busy noisy picture, each factor, both luminance paths; 8 bands and
+    // one band give the same bytes.
+    for (const int32_t factor : {1, 2, 4})
+        for (const int32_t constantIterations : {0, 3}) {
+            auto paint = [](int32_t x, int32_t y) {
+                const uint32_t h = uint32_t(x * 2654435761u) ^ uint32_t(y * 40503u);
+                const int16_t base = int16_t(x < 50 ? 300 : 2500);
+                return FPixelClass48SRGB{int16_t(base + int16_t(h % 97)), int16_t(base + int16_t((h >> 8) % 89)),
+                                         int16_t(base / 2 + int16_t((h >> 16) % 83))};
+            };
+            auto one = testsupport::MakeWorkingImage(103, 77, paint);
+            auto eight = testsupport::MakeWorkingImage(103, 77, paint);
+            NewDenoiseSettings settings;
+            settings.iDownSampleFactor = factor;
+            const float model[6] = {25, 25, 25, 1, 1, 1};
+            std::copy(model, model + 6, settings.afColorNoiseModel);
+            settings.afIntensityNoiseModel[0] = 2.0f;
+            settings.afIntensityNoiseModel[1] = 0.02f;
+            settings.iResidualAnisoDiffIters = constantIterations;
+            settings.iNoiseModelDiffIters = 2;
+            settings.iLocalMeanIters = 2;
+            const double strengths[3] = {12, 12, 12};
+            const float gains[3] = {1.8f, 1.0f, 1.4f};
+            ColorMatrix3x3 matrixOne = ColorMatrix3x3::Identity(), matrixEight = ColorMatrix3x3::Identity();
+            NoiseModelDenoise(one.get(), &settings, &matrixOne, strengths, 16, 1.5f, gains, false, 0, 0, 0, {}, 1);
+            NoiseModelDenoise(eight.get(), &settings, &matrixEight, strengths, 16, 1.5f, gains, false, 0, 0, 0, {},
+                              kRowBandCount);
+            EXPECT_EQ(one.Bytes(103, 77), eight.Bytes(103, 77)) << factor << " " << constantIterations;
+        }
 }
