@@ -1,36 +1,20 @@
 #include "engine/LuminanceDiffusion.h"
 
+#include "support/FloatWorkImages.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
+#include <tuple>
 
-namespace {
-
-void Paint(FloatMonoImage& image, const std::function<float(int32_t, int32_t)>& value)
-{
-    for (int32_t y = 0; y < image.Rows(); ++y)
-        for (int32_t x = 0; x < image.Columns(); ++x)
-            image.Row(y)[x].v = value(x, y);
-}
-
-bool SameImage(const FloatMonoImage& a, const FloatMonoImage& b)
-{
-    for (int32_t y = 0; y < a.Rows(); ++y)
-        for (int32_t x = 0; x < a.Columns(); ++x)
-            if (a.Row(y)[x].v != b.Row(y)[x].v)
-                return false;
-    return true;
-}
-
-} // namespace
+using testsupport::SameImage;
 
 TEST(LuminanceDiffusionTest, SingleSpikeBarelyDiffusesAndIsThenClipped)
 {
     // A spike of 100 on 0 with K = 2 and lambda 0.25: each neighbour's
     // conductance is 1 / (1 + 2500).
     FloatMonoImage spike(5, 5), diffused(5, 5), clipped(5, 5);
-    Paint(spike, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? 100.0f : 0.0f; });
+    testsupport::PaintMono(spike, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? 100.0f : 0.0f; });
     AnisoDiffusionRows(diffused.Pixmap(), spike.Pixmap(), 1, 2, 0.25f, 0, 4);
     EXPECT_NEAR(diffused.Row(2)[2].v, 100.0 - 0.25 * 4 * 100 / 2501.0, 1e-4);
     const float leaked = diffused.Row(2)[1].v;
@@ -43,7 +27,7 @@ TEST(LuminanceDiffusionTest, SingleSpikeBarelyDiffusesAndIsThenClipped)
 
     // A dark pixel is never clipped.
     FloatMonoImage hole(5, 5), holeOut(5, 5);
-    Paint(hole, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? -100.0f : 0.0f; });
+    testsupport::PaintMono(hole, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? -100.0f : 0.0f; });
     ClipLocalMaxima(holeOut.Pixmap(), hole.Pixmap());
     EXPECT_EQ(holeOut.Row(2)[2].v, -100.0f);
 }
@@ -51,7 +35,7 @@ TEST(LuminanceDiffusionTest, SingleSpikeBarelyDiffusesAndIsThenClipped)
 TEST(LuminanceDiffusionTest, ConstantImagesAndBordersAreKept)
 {
     FloatMonoImage flat(6, 5), out(6, 5);
-    Paint(flat, [](int32_t, int32_t) { return 812.5f; });
+    testsupport::PaintMono(flat, [](int32_t, int32_t) { return 812.5f; });
     AnisoDiffusionRows(out.Pixmap(), flat.Pixmap(), 3, 2, 0.25f, 0, 4);
     EXPECT_TRUE(SameImage(out, flat));
     AnisoDiffusionNMRows(out.Pixmap(), flat.Pixmap(), 2, {1.0f, 0.05f}, 0.25f, 0, 4);
@@ -61,7 +45,7 @@ TEST(LuminanceDiffusionTest, ConstantImagesAndBordersAreKept)
 
     // Borders of a busy image are copied; lambda 0 copies everything.
     FloatMonoImage busy(6, 5);
-    Paint(busy, [](int32_t x, int32_t y) { return float((x * 37 + y * 11) % 17) * 100.0f; });
+    testsupport::PaintMono(busy, [](int32_t x, int32_t y) { return float((x * 37 + y * 11) % 17) * 100.0f; });
     AnisoDiffusionNMRows(out.Pixmap(), busy.Pixmap(), 2, {10.0f, 0.5f}, 0.25f, 0, 4);
     for (int32_t y = 0; y < 5; ++y)
         for (int32_t x = 0; x < 6; ++x)
@@ -76,7 +60,7 @@ TEST(LuminanceDiffusionTest, ConstantImagesAndBordersAreKept)
 TEST(LuminanceDiffusionTest, BadScalesStepsAndCountsStayFinite)
 {
     FloatMonoImage spike(5, 5), out(5, 5), reference(5, 5);
-    Paint(spike, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? 30000.0f : -20.0f; });
+    testsupport::PaintMono(spike, [](int32_t x, int32_t y) { return x == 2 && y == 2 ? 30000.0f : -20.0f; });
     // A constant K that is not positive, no step or no iterations: a copy.
     for (const auto& c : {std::tuple{0, 0.25f, 1}, std::tuple{-4, 0.25f, 1}, std::tuple{2, NAN, 1},
                           std::tuple{2, -1.0f, 1}, std::tuple{2, 0.25f, 0}, std::tuple{2, 0.25f, -3}}) {

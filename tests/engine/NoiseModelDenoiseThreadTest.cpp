@@ -1,10 +1,13 @@
 #include "engine/LuminanceDiffusion.h"
 #include "engine/NoiseModelDenoise.h"
+#include "support/FloatWorkImages.h"
 #include "support/WorkingImage.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
+
+using testsupport::SameImage;
 
 namespace {
 
@@ -16,15 +19,6 @@ void PaintNoisyLuminance(FloatMonoImage& image)
     for (int32_t y = 0; y < rows; ++y)
         for (int32_t x = 0; x < columns; ++x)
             image.Row(y)[x].v = (x < columns / 3 ? 20.0f : 200.0f) + noise(random);
-}
-
-bool SameImage(const FloatMonoImage& a, const FloatMonoImage& b)
-{
-    for (int32_t y = 0; y < a.Rows(); ++y)
-        for (int32_t x = 0; x < a.Columns(); ++x)
-            if (a.Row(y)[x].v != b.Row(y)[x].v)
-                return false;
-    return true;
 }
 
 } // namespace
