@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -43,9 +44,12 @@ int64_t TruncateFloat(float v)
     return static_cast<int64_t>(std::clamp(v, -2147483648.0f, 2147483520.0f));
 }
 
-// A float work image of one or three channels per pixel.
+// A float work image of one or three channels per pixel. Every value is
+// written by a pass before any pass reads it, so the memory is not cleared
+// first: the pages are then touched first by the band threads.
 struct FloatImage {
-    std::vector<float> values;
+    std::unique_ptr<float[]> values;
+    size_t count = 0;
     int32_t columns = 0;
     int32_t rows = 0;
     int32_t channels = 0;
@@ -53,10 +57,15 @@ struct FloatImage {
     void Allocate(int32_t c, int32_t r, int32_t ch)
     {
         columns = c, rows = r, channels = ch;
-        values.assign(static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch), 0.0f);
+        count = static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
+        values.reset(new float[count]);
     }
-    float* Row(int32_t y) { return values.data() + static_cast<size_t>(y) * columns * channels; }
-    const float* Row(int32_t y) const { return values.data() + static_cast<size_t>(y) * columns * channels; }
+    float* Row(int32_t y) { return values.get() + static_cast<size_t>(y) * columns * channels; }
+    const float* Row(int32_t y) const { return values.get() + static_cast<size_t>(y) * columns * channels; }
+    float* begin() { return values.get(); }
+    float* end() { return values.get() + count; }
+    const float* begin() const { return values.get(); }
+    const float* end() const { return values.get() + count; }
 };
 
 // Forward sums, backward sums and normalisation factors of the one-thread
@@ -130,17 +139,27 @@ bool FIRSplitWorkArea(FIRContext& context, void* workArea, size_t workAreaBytes)
     return true;
 }
 
-void FIRClampImage(FPixmap& image, int32_t N)
+// Calls rowFunction(y) for every image row, in the call's bands.
+template <class RowFunction>
+void ForEachRow(const FIRContext& context, RowFunction&& rowFunction)
+{
+    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
+        for (uint32_t y = first; y <= last; ++y)
+            rowFunction(static_cast<int32_t>(y));
+    }, context.bandCount);
+}
+
+void FIRClampImage(const FIRContext& context, FPixmap& image)
 {
     auto& pixels = static_cast<FPixmapTemplate<Pixel>&>(image);
-    for (int32_t y = 0; y < image.GetRows(); ++y) {
+    const int32_t last = context.N - 1;
+    ForEachRow(context, [&](int32_t y) {
         Pixel* row = pixels.GetRow(y);
-        for (int32_t x = 0; x < image.m_iColumns; ++x) {
-            row[x].r = static_cast<int16_t>(std::clamp<int32_t>(row[x].r, 1, N - 1));
-            row[x].g = static_cast<int16_t>(std::clamp<int32_t>(row[x].g, 1, N - 1));
-            row[x].b = static_cast<int16_t>(std::clamp<int32_t>(row[x].b, 1, N - 1));
-        }
-    }
+        for (int32_t x = 0; x < context.W; ++x)
+            row[x] = Pixel{static_cast<int16_t>(std::clamp<int32_t>(row[x].r, 1, last)),
+                           static_cast<int16_t>(std::clamp<int32_t>(row[x].g, 1, last)),
+                           static_cast<int16_t>(std::clamp<int32_t>(row[x].b, 1, last))};
+    });
 }
 
 // Weights that halve every D x p pixels, D = (W + H) / 4.
@@ -340,11 +359,11 @@ void FIRGradientRows(const FloatImage& R, FloatImage& E, uint32_t firstRow, uint
 float FIRImageVariance(const FloatImage& E)
 {
     double sum = 0.0, squares = 0.0;
-    for (const float v : E.values) {
+    for (const float v : E) {
         sum += v;
         squares += double(v) * v;
     }
-    const double n = static_cast<double>(E.values.size());
+    const double n = static_cast<double>(E.count);
     return static_cast<float>((squares - sum * sum / n) / (n - 1.0));
 }
 
@@ -368,8 +387,11 @@ void FIRSmoothnessWeights(FIRContext& context, const FloatImage& Rin, FloatImage
         S[i] = 1.0f / (1.0f + std::exp(argument));
     }
     const float scale = kStepsPerLog * 0.5f;
-    for (float& v : Eout.values)
-        v = S[TableIndex(v * scale, FIRWorkBufferEntries - 1)];
+    ForEachRow(context, [&](int32_t y) {
+        float* row = Eout.Row(y);
+        for (int32_t x = 0; x < Eout.columns; ++x)
+            row[x] = S[TableIndex(row[x] * scale, FIRWorkBufferEntries - 1)];
+    });
 }
 
 const Pixel* ImageRow(const FPixmap& image, int32_t y)
@@ -383,7 +405,7 @@ void FIREdgeMap(FIRContext& context, const FPixmap& B, float exponent, float sfE
     FIRBuffers& b = context.buffers;
     for (int32_t i = 0; i < context.N; ++i)
         b.powerTable[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), exponent);
-    for (int32_t y = 0; y < context.H; ++y) {
+    ForEachRow(context, [&](int32_t y) {
         const Pixel* row = ImageRow(B, y);
         float* R = b.R.Row(y);
         for (int32_t x = 0; x < context.W; ++x) {
@@ -391,12 +413,16 @@ void FIREdgeMap(FIRContext& context, const FPixmap& B, float exponent, float sfE
             R[x * 3 + 1] = b.powerTable[row[x].g];
             R[x * 3 + 2] = b.powerTable[row[x].b];
         }
-    }
+    });
     FIRSmoothnessWeights(context, b.R, b.E2, sfEdge);
     FIRBlurRGB(context, b.R, b.R, proportionRef);
     FIRSmoothnessWeights(context, b.R, b.E1, sfLocalMean);
-    for (size_t i = 0; i < b.E1.values.size(); ++i)
-        b.E1.values[i] = b.E1.values[i] > b.E2.values[i] ? b.E1.values[i] : b.E2.values[i];
+    ForEachRow(context, [&](int32_t y) {
+        float* e1 = b.E1.Row(y);
+        const float* e2 = b.E2.Row(y);
+        for (int32_t x = 0; x < context.W; ++x)
+            e1[x] = e1[x] > e2[x] ? e1[x] : e2[x];
+    });
 }
 
 void FIRSmoothLogRatio(FIRContext& context, const FPixmap& A, const FPixmap& B, float proportion)
@@ -404,7 +430,7 @@ void FIRSmoothLogRatio(FIRContext& context, const FPixmap& A, const FPixmap& B, 
     FIRBuffers& b = context.buffers;
     for (int32_t i = 0; i < context.N; ++i)
         b.logTable[i] = static_cast<float>(std::log(static_cast<double>(i) / context.N + 1e-12));
-    for (int32_t y = 0; y < context.H; ++y) {
+    ForEachRow(context, [&](int32_t y) {
         const Pixel* a = ImageRow(A, y);
         const Pixel* r = ImageRow(B, y);
         float* R = b.R.Row(y);
@@ -413,7 +439,7 @@ void FIRSmoothLogRatio(FIRContext& context, const FPixmap& A, const FPixmap& B, 
             R[x * 3 + 1] = b.logTable[a[x].g] - b.logTable[r[x].g];
             R[x * 3 + 2] = b.logTable[a[x].b] - b.logTable[r[x].b];
         }
-    }
+    });
     const float k = FIRSmoothingCoefficient(context, proportion);
     RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
         FIREdgeAwareRows(b.R, b.E1, b.RT, &b.ET, k, first, last);
@@ -497,8 +523,8 @@ void FIRNoiseReduction(FPixmap* A, FPixmap* B, float ProportionLocalMeanRef, flo
         FIRFreeBuffers(context);
         return;
     }
-    FIRClampImage(*A, context.N);
-    FIRClampImage(*B, context.N);
+    FIRClampImage(context, *A);
+    FIRClampImage(context, *B);
     FIREdgeMap(context, *B, EdgeMapExponent, ScaleFactorEdgeRef, ScaleFactorLocalMeanEdgeRef, ProportionLocalMeanRef);
     FIRSmoothLogRatio(context, *A, *B, ProportionLocalMeanImgWithEdgeRef);
     FIRBlurMono(context, context.buffers.E1, context.buffers.E2, ProportionLocalMeanEdgeRef);
