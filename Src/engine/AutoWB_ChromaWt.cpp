@@ -12,7 +12,6 @@
 #include <array>
 #include <cmath>
 #include <mutex>
-#include <optional>
 #include <vector>
 
 namespace {
@@ -93,19 +92,6 @@ FDoubleTriple Apply(const ColorMatrix3x3& matrix, const FDoubleTriple& v)
 {
     FDoubleTriple out;
     return ColorMatrixApply(out, matrix, v);
-}
-
-// The triple divided by its largest component, when that gives a usable
-// neutral: every component a positive finite number.
-std::optional<FDoubleTriple> NormalisedNeutral(const FDoubleTriple& v)
-{
-    const double largest = std::max({v.r, v.g, v.b});
-    if (!(largest > 0.0) || !std::isfinite(largest))
-        return std::nullopt;
-    const FDoubleTriple n = v / largest;
-    if (!(n.r > 0.0 && n.g > 0.0 && n.b > 0.0) || !std::isfinite(n.r + n.g + n.b))
-        return std::nullopt;
-    return n;
 }
 
 float FiniteSample(float value)
@@ -523,6 +509,17 @@ FNeutralVertex ConstrainNeutral(int polygon, FNeutralVertex point, bool force, b
         consider(vertices[k]);
     DebugPrintf("Mapped vertex: (%d, %d)\r\n", nearest.x, nearest.y);
     return nearest;
+}
+
+std::optional<FDoubleTriple> NormalisedNeutral(const FDoubleTriple& v)
+{
+    const double largest = std::max({v.r, v.g, v.b});
+    if (!(largest > 0.0) || !std::isfinite(largest))
+        return std::nullopt;
+    const FDoubleTriple n = v / largest;
+    if (!(n.r > 0.0 && n.g > 0.0 && n.b > 0.0) || !std::isfinite(n.r + n.g + n.b))
+        return std::nullopt;
+    return n;
 }
 
 FDoubleTriple CameraDaylightNeutral(const ColorMatrix3x3& camToXYZ)

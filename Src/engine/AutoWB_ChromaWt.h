@@ -12,6 +12,7 @@
 #include "foundation/FValueTypes.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 
 // The inputs of one estimate from a working image.
@@ -83,6 +84,10 @@ FNeutralVertex ConstrainNeutralVertexByBrightness(FNeutralVertex v, double bv, b
 // A ROMM neutral held inside loose limits when no polygon applies: green
 // normalised to 1, red at least 0.6 and blue at least 0.5 of the mean level.
 FDoubleTriple LimitUnconstrainedNeutral(const FDoubleTriple& romm);
+
+// The triple divided by its largest component, when that gives a usable
+// neutral (every component a positive finite number).
+std::optional<FDoubleTriple> NormalisedNeutral(const FDoubleTriple& v);
 
 // The camera's neutral under D65 (inverse(camToXYZ) D65, largest component 1),
 // or (1, 1, 1) when the matrix gives none.

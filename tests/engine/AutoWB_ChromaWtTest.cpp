@@ -3,7 +3,7 @@
 #include "engine/ColorSpaces.h"
 #include "engine/RowBandLoop.h"
 #include "foundation/FException.h"
-#include "support/WorkingImage.h"
+#include "support/NeutralScene.h"
 
 #include <gtest/gtest.h>
 
@@ -18,59 +18,23 @@ using testsupport::WorkingImage;
 
 namespace {
 
-// A camera whose channels see D65 as (0.5, 1, 0.7).
+using testsupport::ExpectNeutralWithin;
+using testsupport::kDaylightXYZ;
+using testsupport::kTungstenXYZ;
+
 ColorMatrix3x3 CameraToXYZ()
 {
-    const ColorMatrix3x3 srgb{{0.4124, 0.3576, 0.1805, 0.2126, 0.7152, 0.0722, 0.0193, 0.1192, 0.9505}};
-    ColorMatrix3x3 out;
-    return ColorMatrixMultiply(out, srgb, ColorMatrix3x3::Diagonal(1 / 0.5, 1.0, 1 / 0.7));
+    return testsupport::NeutralSceneCameraToXYZ();
 }
 
-FDoubleTriple Normalised(const FDoubleTriple& v)
-{
-    return v / std::max({v.r, v.g, v.b});
-}
-
-// The camera's response to a white of the given XYZ, largest component 1.
 FDoubleTriple NeutralUnder(const double xyz[3])
 {
-    ColorMatrix3x3 inverse;
-    ColorMatrixInverse(inverse, CameraToXYZ());
-    FDoubleTriple n;
-    return Normalised(ColorMatrixApply(n, inverse, FDoubleTriple(xyz[0], xyz[1], xyz[2])));
+    return testsupport::NeutralSceneNeutralUnder(xyz);
 }
 
-constexpr double kD65[3] = {95.047, 100.0, 108.883};
-constexpr double kTungsten[3] = {106.1, 100.0, 44.5}; // 3200 K
-
-// A scene of patches: greys at several levels and typical surface colours
-// (given as seen under a neutral light), lit by a light whose camera neutral
-// is `neutral`, with a little texture. White reaches Y = 100 on the scale of
-// the estimator's reference whites.
 WorkingImage MakeScene(int32_t width, int32_t height, const FDoubleTriple& neutral, uint32_t seed = 5)
 {
-    static const double surfaces[][3] = {
-        {0.9, 0.9, 0.9},    {0.6, 0.6, 0.6},   {0.35, 0.35, 0.35}, {0.2, 0.2, 0.2},   {0.09, 0.09, 0.09},
-        {0.45, 0.3, 0.22},  {0.2, 0.3, 0.5},   {0.25, 0.35, 0.12}, {0.55, 0.18, 0.15}, {0.6, 0.5, 0.1},
-        {0.15, 0.2, 0.35},  {0.5, 0.45, 0.4},  {0.3, 0.45, 0.45},  {0.7, 0.35, 0.2},  {0.35, 0.2, 0.4},
-        {0.5, 0.5, 0.5},    {0.12, 0.25, 0.1}, {0.8, 0.75, 0.7},   {0.28, 0.28, 0.28}, {0.4, 0.42, 0.44},
-    };
-    const ColorMatrix3x3 m = CameraToXYZ();
-    FDoubleTriple xyz;
-    ColorMatrixApply(xyz, m, neutral);
-    const double scale = 100.0 / (0.0156 * xyz.g);
-    std::mt19937 random(seed);
-    std::uniform_real_distribution<double> texture(0.97, 1.03);
-    const int32_t patch = std::max(8, width / 12);
-    return MakeWorkingImage(width, height, [&](int32_t x, int32_t y) {
-        const size_t index = static_cast<size_t>((x / patch) * 7 + (y / patch) * 3) % std::size(surfaces);
-        const double* s = surfaces[index];
-        const double t = texture(random);
-        auto level = [&](double surface, double channel) {
-            return static_cast<int16_t>(std::min(16000.0, surface * channel * scale * t));
-        };
-        return FPixelClass48SRGB{level(s[0], neutral.r), level(s[1], neutral.g), level(s[2], neutral.b)};
-    });
+    return testsupport::MakeNeutralScene(width, height, neutral, seed);
 }
 
 FChromaWeightedWBParams ParamsFor(const FPixmap* image, double bv)
@@ -88,24 +52,9 @@ FChromaWeightedWBParams ParamsFor(const FPixmap* image, double bv)
 // the full daylight shift in ROMM (red x 0.98, blue x 1.08).
 FDoubleTriple WithDaylightShift(const FDoubleTriple& n)
 {
-    ColorMatrix3x3 toRomm, fromRomm;
-    BuildWorkingSpaceMatrix(toRomm, CameraToXYZ(), FDoubleTriple(-1, -1, -1), 1.0, 0.0);
-    ColorMatrixInverse(fromRomm, toRomm);
-    FDoubleTriple p;
-    ColorMatrixApply(p, toRomm, n);
-    p.r *= 1.0 - double(0.02f);
-    p.b *= 1.0 + double(0.08f);
-    FDoubleTriple out;
-    return Normalised(ColorMatrixApply(out, fromRomm, p));
+    return testsupport::NeutralSceneRommTint(n, 1.0 - double(0.02f), 1.0 + double(0.08f));
 }
 
-void ExpectWithin(const FDoubleTriple& actual, const FDoubleTriple& expected, double tolerance, const char* what)
-{
-    for (int c = 0; c < 3; ++c)
-        EXPECT_NEAR(actual[c] / expected[c], 1.0, tolerance)
-            << what << " channel " << c << ": (" << actual.r << ", " << actual.g << ", " << actual.b << ") vs ("
-            << expected.r << ", " << expected.g << ", " << expected.b << ")";
-}
 
 FNeutralVertex RommVertexOf(const FDoubleTriple& n)
 {
@@ -120,8 +69,8 @@ FNeutralVertex RommVertexOf(const FDoubleTriple& n)
 
 TEST(AutoWB_ChromaWtTest, RecoversTheNeutralOfDaylightAndTungstenScenes)
 {
-    const FDoubleTriple daylight = NeutralUnder(kD65);
-    const FDoubleTriple tungsten = NeutralUnder(kTungsten);
+    const FDoubleTriple daylight = NeutralUnder(kDaylightXYZ);
+    const FDoubleTriple tungsten = NeutralUnder(kTungstenXYZ);
     const struct { const char* name; FDoubleTriple neutral; double bv; FDoubleTriple expected; } scenes[] = {
         {"daylight", daylight, 9.0, WithDaylightShift(daylight)},
         {"tungsten", tungsten, 3.0, tungsten},
@@ -130,14 +79,14 @@ TEST(AutoWB_ChromaWtTest, RecoversTheNeutralOfDaylightAndTungstenScenes)
         for (const auto [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
             const WorkingImage image = MakeScene(width, height, scene.neutral);
             const FDoubleTriple estimate = EstimateNeutralChromaWeighted(ParamsFor(image.get(), scene.bv));
-            ExpectWithin(estimate, scene.expected, 0.02, scene.name);
+            ExpectNeutralWithin(estimate, scene.expected, 0.02, scene.name);
         }
 }
 TEST(AutoWB_ChromaWtTest, FlashHoldsTheNeutralInsideTheFlashPolygon)
 {
     // A tungsten-lit picture with the flash fired is held to the flash's
     // polygon, whatever the brightness says.
-    const WorkingImage image = MakeScene(480, 360, NeutralUnder(kTungsten));
+    const WorkingImage image = MakeScene(480, 360, NeutralUnder(kTungstenXYZ));
     FChromaWeightedWBParams params = ParamsFor(image.get(), 3.0);
     params.bFlash = true;
     const FNeutralVertex v = RommVertexOf(EstimateNeutralChromaWeighted(params));
@@ -260,12 +209,12 @@ TEST(AutoWB_ChromaWtTest, SelectionPutsTheSmallestFirst)
 TEST(AutoWB_ChromaWtTest, PicturesWithNothingToMeasureGiveTheCameraNeutral)
 {
     const FDoubleTriple camera = CameraDaylightNeutral(CameraToXYZ());
-    ExpectWithin(camera, NeutralUnder(kD65), 1e-9, "camera");
+    ExpectNeutralWithin(camera, NeutralUnder(kDaylightXYZ), 1e-9, "camera");
     const WorkingImage black = MakeUniformWorkingImage(480, 360, 0, 0, 0);
     const WorkingImage clipped = MakeUniformWorkingImage(600, 400, 16000, 16000, 16000);
-    const WorkingImage tiny = MakeScene(1, 3, NeutralUnder(kTungsten));
-    const WorkingImage belowGrid = MakeScene(700, 7, NeutralUnder(kTungsten)); // wide, but under one 8-row block
-    const WorkingImage scene = MakeScene(480, 360, NeutralUnder(kTungsten));
+    const WorkingImage tiny = MakeScene(1, 3, NeutralUnder(kTungstenXYZ));
+    const WorkingImage belowGrid = MakeScene(700, 7, NeutralUnder(kTungstenXYZ)); // wide, but under one 8-row block
+    const WorkingImage scene = MakeScene(480, 360, NeutralUnder(kTungstenXYZ));
     const struct { const char* name; const FPixmap* image; double bv; } cases[] = {
         {"black", black.get(), 9.0},
         {"clipped", clipped.get(), 9.0},
@@ -273,7 +222,7 @@ TEST(AutoWB_ChromaWtTest, PicturesWithNothingToMeasureGiveTheCameraNeutral)
         {"below grid", belowGrid.get(), 9.0},
     };
     for (const auto& c : cases)
-        ExpectWithin(EstimateNeutralChromaWeighted(ParamsFor(c.image, c.bv)), camera, 1e-9, c.name);
+        ExpectNeutralWithin(EstimateNeutralChromaWeighted(ParamsFor(c.image, c.bv)), camera, 1e-9, c.name);
     // No brightness: the unconstrained limits in place of a polygon, and no daylight shift.
     for (double bv : {double(NAN), double(INFINITY), -double(INFINITY)}) {
         const FDoubleTriple n = EstimateNeutralChromaWeighted(ParamsFor(scene.get(), bv));
@@ -283,14 +232,14 @@ TEST(AutoWB_ChromaWtTest, PicturesWithNothingToMeasureGiveTheCameraNeutral)
     // A camera matrix without an inverse gives no camera neutral either.
     FChromaWeightedWBParams params = ParamsFor(scene.get(), 5.0);
     params.mCamToXYZ = ColorMatrix3x3{};
-    ExpectWithin(EstimateNeutralChromaWeighted(params), FDoubleTriple(1, 1, 1), 0, "singular");
+    ExpectNeutralWithin(EstimateNeutralChromaWeighted(params), FDoubleTriple(1, 1, 1), 0, "singular");
     params.pSource = nullptr;
     EXPECT_THROW(EstimateNeutralChromaWeighted(params), FExceptionPixelProc2);
 }
 
 TEST(AutoWB_ChromaWtTest, FloatGridGivesTheSameNeutralAsTheWorkingImage)
 {
-    const WorkingImage scene = MakeScene(240, 200, NeutralUnder(kTungsten));
+    const WorkingImage scene = MakeScene(240, 200, NeutralUnder(kTungstenXYZ));
     testsupport::TestPixmap<FPixelClassFlt32RGB> grid(240, 200);
     for (int32_t y = 0; y < 200; ++y)
         for (int32_t x = 0; x < 240; ++x) {
@@ -301,19 +250,19 @@ TEST(AutoWB_ChromaWtTest, FloatGridGivesTheSameNeutralAsTheWorkingImage)
     std::fill(std::begin(params.adLevel), std::end(params.adLevel), 5000.0);
     const FDoubleTriple fromImage = EstimateNeutralChromaWeighted(params);
     const FDoubleTriple fromGrid = EstimateNeutralChromaWeightedFloat(*grid.Get(), 3.0, false, CameraToXYZ(), 1.0, true);
-    ExpectWithin(fromGrid, fromImage, 0, "float");
+    ExpectNeutralWithin(fromGrid, fromImage, 0, "float");
     // Samples that are no number are black; the estimate stays a neutral.
     for (int32_t x = 0; x < 240; x += 3)
         grid.Get()->GetPixel(x, 7)->g = NAN;
     grid.Get()->GetPixel(5, 5)->r = INFINITY;
     const FDoubleTriple damaged = EstimateNeutralChromaWeightedFloat(*grid.Get(), 3.0, false, CameraToXYZ(), 1.0, true);
-    ExpectWithin(damaged, fromImage, 0.02, "damaged");
+    ExpectNeutralWithin(damaged, fromImage, 0.02, "damaged");
 }
 
 TEST(AutoWB_ChromaWtTest, BandedEstimateEqualsOneBand)
 {
     for (const auto [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
-        const WorkingImage image = MakeScene(width, height, NeutralUnder(kTungsten), 9);
+        const WorkingImage image = MakeScene(width, height, NeutralUnder(kTungstenXYZ), 9);
         const FDoubleTriple banded = EstimateNeutralChromaWeighted(ParamsFor(image.get(), 5.2));
         ScopedRowBandCount oneBand(1);
         const FDoubleTriple single = EstimateNeutralChromaWeighted(ParamsFor(image.get(), 5.2));
