@@ -127,14 +127,17 @@ struct Analysis {
     }
 };
 
-// Calls rowFunction(gridRow) for every grid row, in bands.
+// Calls rowFunction(gridRow) for every grid row of the given width, in bands.
 template <class RowFunction>
-void ForEachGridRow(int32_t rows, RowFunction&& rowFunction)
+void ForEachGridRow(int32_t rows, int32_t columns, RowFunction&& rowFunction)
 {
-    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t firstRow, uint32_t lastRow) {
-        for (uint32_t y = firstRow; y <= lastRow; ++y)
-            rowFunction(static_cast<int32_t>(y));
-    });
+    RunInRowBands(
+        static_cast<uint32_t>(rows),
+        [&](uint32_t firstRow, uint32_t lastRow) {
+            for (uint32_t y = firstRow; y <= lastRow; ++y)
+                rowFunction(static_cast<int32_t>(y));
+        },
+        RowBandCountFor(static_cast<uint64_t>(rows) * static_cast<uint64_t>(columns)));
 }
 
 // The picture itself as the grid, every sample through sample().
@@ -144,7 +147,7 @@ void CopyToGrid(Analysis& analysis, const FPixmapTemplate<PixelClass>& image, Sa
     analysis.columns = std::max(0, image.m_iColumns);
     analysis.rows = std::max(0, image.m_iRows);
     analysis.grid.resize(static_cast<size_t>(analysis.columns) * analysis.rows);
-    ForEachGridRow(analysis.rows, [&](int32_t y) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t y) {
         const PixelClass* row = image.GetRow(y);
         FPixelClassFlt32RGB* out = analysis.grid.data() + static_cast<size_t>(y) * analysis.columns;
         for (int32_t x = 0; x < analysis.columns; ++x)
@@ -172,7 +175,7 @@ void ReduceToGrid(Analysis& analysis, const FPixmapTemplate<FPixelClass48SRGB>& 
     if (hasPoly)
         PolyCorrectionFromMatrix(record, poly);
 
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         FPixelClassFlt32RGB* out = analysis.grid.data() + static_cast<size_t>(j) * analysis.columns;
         for (int32_t i = 0; i < analysis.columns; ++i) {
             int32_t sums[3] = {};
@@ -214,7 +217,7 @@ FLUT16RGB WorkImageToneTable(const FLUT16& inverseCubeRoot, double, double, doub
 void BuildWorkImage(Analysis& analysis, const ColorMatrix3x3& balanced, bool lowIso)
 {
     analysis.work.resize(analysis.Points());
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         const size_t start = static_cast<size_t>(j) * analysis.columns;
         for (size_t i = start; i < start + analysis.columns; ++i) {
             const FPixelClassFlt32RGB& c = analysis.grid[i];
@@ -231,7 +234,7 @@ void BuildWorkImage(Analysis& analysis, const ColorMatrix3x3& balanced, bool low
                                 saturation, gains);
     const FLUT16RGB tone =
         WorkImageToneTable(inverseCubeRoot, exposure, shadow, contrast, highlight, gains, lowIso);
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         FPixelClass48SRGB* row = analysis.work.data() + static_cast<size_t>(j) * analysis.columns;
         for (int32_t i = 0; i < analysis.columns; ++i) {
             row[i].r = tone.Red(cubeRoot[row[i].r]);
@@ -262,16 +265,20 @@ std::array<double, kIlluminants> IlluminantScores(Analysis& analysis)
     std::array<double, kIlluminants> scores{};
     const uint32_t points = static_cast<uint32_t>(analysis.Points());
     const uint32_t quarter = points / 4;
-    for (int k = 0; k < kIlluminants; ++k) {
-        ForEachGridRow(analysis.rows, [&](int32_t j) {
-            const size_t start = static_cast<size_t>(j) * analysis.columns;
+    // All six whites in one pass over the grid.
+    std::vector<float> chroma(static_cast<size_t>(kIlluminants) * points);
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
+        const size_t start = static_cast<size_t>(j) * analysis.columns;
+        for (int k = 0; k < kIlluminants; ++k)
             for (size_t i = start; i < start + analysis.columns; ++i)
-                analysis.weights[i] = static_cast<float>(analysis.LightnessAndChroma(i, kIlluminantXYZ[k]).second);
-        });
-        SelectKthSmallest(quarter, points, analysis.weights.data());
+                chroma[k * points + i] = static_cast<float>(analysis.LightnessAndChroma(i, kIlluminantXYZ[k]).second);
+    });
+    for (int k = 0; k < kIlluminants; ++k) {
+        float* values = chroma.data() + static_cast<size_t>(k) * points;
+        SelectKthSmallest(quarter, points, values);
         double sum = 0.0;
         for (uint32_t i = 0; i < quarter; ++i)
-            sum += std::sqrt(analysis.weights[i]);
+            sum += std::sqrt(values[i]);
         scores[k] = sum / quarter;
     }
     return scores;
@@ -287,7 +294,7 @@ std::optional<FDoubleTriple> WeightedNeutral(Analysis& analysis, const double wh
     int32_t low[3] = {10000, 10000, 10000};
     int32_t high[3] = {0, 0, 0};
     std::mutex merge;
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         int32_t rowLow[3] = {10000, 10000, 10000};
         int32_t rowHigh[3] = {0, 0, 0};
         const size_t start = static_cast<size_t>(j) * analysis.columns;
@@ -328,7 +335,7 @@ std::optional<FDoubleTriple> WeightedNeutral(Analysis& analysis, const double wh
     };
 
     std::vector<int32_t> histogram(kColorBins * kColorBins * kColorBins, 0);
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         std::vector<int32_t> rowBins; // counted under the lock, a row at a time
         const size_t start = static_cast<size_t>(j) * analysis.columns;
         for (size_t i = start; i < start + analysis.columns; ++i)
@@ -342,7 +349,7 @@ std::optional<FDoubleTriple> WeightedNeutral(Analysis& analysis, const double wh
     // Sums per grid row, added up in row order: the same total for any bands.
     std::vector<std::array<double, 3>> rowSums(analysis.rows, {0.0, 0.0, 0.0});
     std::vector<int64_t> rowCounts(analysis.rows, 0);
-    ForEachGridRow(analysis.rows, [&](int32_t j) {
+    ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         const size_t start = static_cast<size_t>(j) * analysis.columns;
         for (size_t i = start; i < start + analysis.columns; ++i) {
             if (!isWeighted(i))

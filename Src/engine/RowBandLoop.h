@@ -28,6 +28,13 @@ private:
     uint32_t m_iPrevious;
 };
 
+// The band count for a loop over this many pixels: work too small to pay for
+// starting the band threads runs as one band (the result is the same).
+inline uint32_t RowBandCountFor(uint64_t pixels)
+{
+    return pixels < (uint64_t{1} << 16) ? 1 : kRowBandCount;
+}
+
 // Calls bandFunction(firstRow, lastRow) once per band, on the band threads,
 // and returns when every band has finished (rethrowing the first exception).
 template <class BandFunction>
