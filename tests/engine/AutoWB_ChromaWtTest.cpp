@@ -76,7 +76,7 @@ TEST(AutoWB_ChromaWtTest, RecoversTheNeutralOfDaylightAndTungstenScenes)
         {"tungsten", tungsten, 3.0, tungsten},
     };
     for (const auto& scene : scenes)
-        for (const auto [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
+        for (const auto& [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
             const WorkingImage image = MakeScene(width, height, scene.neutral);
             const FDoubleTriple estimate = EstimateNeutralChromaWeighted(ParamsFor(image.get(), scene.bv));
             ExpectNeutralWithin(estimate, scene.expected, 0.02, scene.name);
@@ -261,7 +261,7 @@ TEST(AutoWB_ChromaWtTest, FloatGridGivesTheSameNeutralAsTheWorkingImage)
 
 TEST(AutoWB_ChromaWtTest, BandedEstimateEqualsOneBand)
 {
-    for (const auto [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
+    for (const auto& [width, height] : {std::pair{480, 360}, std::pair{1200, 900}}) {
         const WorkingImage image = MakeScene(width, height, NeutralUnder(kTungstenXYZ), 9);
         const FDoubleTriple banded = EstimateNeutralChromaWeighted(ParamsFor(image.get(), 5.2));
         ScopedRowBandCount oneBand(1);

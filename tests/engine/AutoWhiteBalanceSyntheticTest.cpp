@@ -52,7 +52,9 @@ struct Shot {
 
 Shot MakeShot(SyntheticShot which)
 {
-    SyntheticRaw raw = MakeSyntheticRaw({which, SyntheticSize::Small});
+    SyntheticOptions options;
+    options.shot = which;
+    SyntheticRaw raw = MakeSyntheticRaw(options);
     WorkingImage image = MakeSyntheticWorkingImage(raw);
     const SyntheticTruth& t = raw.truth;
     const double level = t.saturation - *std::max_element(t.darkLevel.begin(), t.darkLevel.end());

@@ -35,7 +35,7 @@ TEST(NoiseReductionEdgeMapsTest, UniformImageIsFlatInsideAndAFullEdgeOnTheBorder
 
 TEST(NoiseReductionEdgeMapsTest, ImagesWithoutInteriorAreLeftAlone)
 {
-    for (const auto size : {std::pair{2, 5}, std::pair{5, 2}, std::pair{1, 1}}) {
+    for (const auto& size : {std::pair{2, 5}, std::pair{5, 2}, std::pair{1, 1}}) {
         FloatRGBImage in(size.first, size.second);
         Fill(in, 10, 20, 30);
         FloatMonoImage noiseMap(size.first, size.second), lumaMap(size.first, size.second);
