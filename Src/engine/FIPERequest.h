@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <type_traits>
 
 class FCamdata;
 class FPixmap;
@@ -81,6 +82,7 @@ struct FIPEResumeState {
     uint32_t m_aWords[kWordCount] = {};
 };
 static_assert(sizeof(FIPEResumeState) == 40, "the resume block is copied as 40 raw bytes");
+static_assert(std::is_trivially_copyable_v<FIPEResumeState>, "the resume block is copied as 40 raw bytes");
 
 class FIPERequest {
 public:
