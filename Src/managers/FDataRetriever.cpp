@@ -421,6 +421,8 @@ void FDataRetriever::priSendLoad()
 {
     m_bWaitingForOtherLoad = false;
     m_pLoaderRequest->SetStatus(kIPStatusNew);
+    if (m_pCurrentRequest->IsCancelled())
+        m_pLoaderRequest->Cancel();
     m_pRequestLoader->Request(m_pLoaderRequest.get());
 }
 
