@@ -190,7 +190,8 @@ TEST_F(FDataRetrieverTest, BadRequestsAreRefusedAndOneRequestRunsAtATime)
         EXPECT_EQ(second.GetError(), kIPErrorBusy);
         EXPECT_EQ(ErrorText(second), "FDataRetriever");
     }
-    Drive(m_Retriever, load);
+    while (load.IsPending())
+        m_Retriever.Idle();
     ASSERT_EQ(load.GetStatus(), kIPStatusDone) << ErrorText(load);
     GetRetrievedObject(load)->Release();
 }
