@@ -148,6 +148,19 @@ TEST_F(IPManager2Test, FilesThatCannotBeReadFailWithTheLoadersCodes)
             EXPECT_FALSE(m_Worker.IsBusy());
         }
     }
+    // Camera data whose coded header is broken: the list request fails as the
+    // loader reports it, and nothing stays pending or held.
+    PdxbFile file = BuildManagerRawFile({});
+    const uint64_t camfile = file.sectionOffsets[3];
+    for (uint64_t i = camfile + 16; i < camfile + 16 + 44; ++i)
+        file.bytes[i] = 0xFF;
+    IPManagerData lists;
+    lists.SetURL(Write(file, "broken.kvr"));
+    lists.m_eKind = kIPRequestIlluminants;
+    EXPECT_EQ(RunRequest(m_Worker, lists), kIPStatusError);
+    EXPECT_EQ(lists.m_Result.m_eError, kIPErrorJPEG) << ResultText(lists);
+    EXPECT_FALSE(m_Worker.IsBusy());
+
     // The worker goes on with a good file.
     EXPECT_EQ(Value(*PropertiesOf(WriteRaw()), "ISO"), "200");
 }
@@ -327,3 +340,4 @@ TEST_F(IPManager2Test, AWorkerDestroyedDuringALoadEndsItsRequestCancelled)
     }
     EXPECT_NE(request.m_Result.m_eStatus, kIPStatusPending);
 }
+
