@@ -8,6 +8,7 @@
 #include "foundation/FPixmap.h"
 #include "managers/FDataObject.h"
 #include "ManagerTestFiles.h"
+#include "support/SyntheticCamera.h"
 
 #include <cstring>
 #include <memory>
@@ -219,4 +220,45 @@ TEST_F(FDataRetrieverTest, DestroyingTheRetrieverDuringALoadCancelsItAndThrowsNo
     SetRetrieverRequest(again, url, kRetrieverData, kRetrieverDataCambFile, 0);
     ASSERT_EQ(Drive(next, again), kIPStatusDone) << ErrorText(again);
     GetRetrievedObject(again)->Release();
+}
+
+TEST_F(FDataRetrieverTest, TheSyntheticCamerasRawFrameIsLoadedOnceAndThenServedFromTheCache)
+{
+    SyntheticOptions options;
+    options.noise = false;
+    options.previews = false;
+    const SyntheticRaw shot = MakeSyntheticRaw(options);
+    const FString url = Write(shot.file, "synthetic.kvr");
+
+    FDataRetrieverRequest count;
+    SetRetrieverRequest(count, url, kRetrieverInfo, kRetrieverInfoImageCount, 0);
+    ASSERT_EQ(Drive(m_Retriever, count), kIPStatusDone) << ErrorText(count);
+    intptr_t rawIndex = -1;
+    for (intptr_t index = 0; index < count.m_Index; ++index) {
+        FDataRetrieverRequest describe;
+        SetRetrieverRequest(describe, url, kRetrieverInfo, kRetrieverInfoImage, index);
+        ASSERT_EQ(Drive(m_Retriever, describe), kIPStatusDone) << ErrorText(describe);
+        if (describe.m_iSlotC == 1 && rawIndex < 0)
+            rawIndex = index;
+    }
+    ASSERT_GE(rawIndex, 0);
+
+    FIDataObject* objects[2] = {};
+    for (FIDataObject*& object : objects) {
+        FDataRetrieverRequest load;
+        SetRetrieverRequest(load, url, kRetrieverData, kRetrieverDataImage, rawIndex);
+        ASSERT_EQ(Drive(m_Retriever, load), kIPStatusDone) << ErrorText(load);
+        object = GetRetrievedObject(load);
+    }
+    EXPECT_EQ(m_Log.loads, 1);
+    const FPixmap& pixmap = *objects[1]->GetPixmap();
+    ASSERT_EQ(uint32_t(pixmap.m_iColumns), shot.truth.storedColumns);
+    ASSERT_EQ(pixmap.GetPixelType(), FPixmap::PIXEL_48_RGB);
+    for (uint32_t y = 0; y < shot.truth.storedRows; y += 37)
+        ASSERT_EQ(std::memcmp(pixmap.GetRow(int(y)), shot.raw.data() + size_t(y) * shot.truth.storedColumns * 3,
+                              shot.truth.storedColumns * 6),
+                  0)
+            << "row " << y;
+    for (FIDataObject* object : objects)
+        object->Release();
 }

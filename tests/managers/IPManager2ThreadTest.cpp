@@ -9,6 +9,7 @@
 #include "managers/IPMCacheEntry.h"
 #include "managers/IPManagerLabels.h"
 #include "ManagerTestFiles.h"
+#include "support/SyntheticCamera.h"
 
 #include <sys/stat.h>
 
@@ -341,3 +342,45 @@ TEST_F(IPManager2Test, AWorkerDestroyedDuringALoadEndsItsRequestCancelled)
     EXPECT_NE(request.m_Result.m_eStatus, kIPStatusPending);
 }
 
+
+TEST_F(IPManager2Test, TheSyntheticCamerasFileAnswersItsListsPropertiesAndCachedAdjustment)
+{
+    SyntheticOptions options;
+    options.noise = false;
+    const FString url = Write(MakeSyntheticRaw(options).file, "synthetic.kvr");
+
+    IPManagerData illuminants;
+    illuminants.SetURL(url);
+    illuminants.m_eKind = kIPRequestIlluminants;
+    ASSERT_EQ(RunRequest(m_Worker, illuminants), kIPStatusDone) << ResultText(illuminants);
+    EXPECT_EQ(Keys(*illuminants.m_pImageProps),
+              (std::vector<std::string>{"Daylight", "Sunlight", "Shade", "Overcast", "Incandescent", "Fluorescent",
+                                        "Flash", "Auto", "Custom"}));
+    IPManagerData modes;
+    modes.SetURL(url);
+    modes.m_eKind = kIPRequestColorModes;
+    ASSERT_EQ(RunRequest(m_Worker, modes), kIPStatusDone) << ResultText(modes);
+    EXPECT_EQ(Keys(*modes.m_pImageProps), std::vector<std::string>{"Standard"});
+
+    auto props = PropertiesOf(url);
+    EXPECT_EQ(Value(*props, "CAMMODEL"), "TALVO KT9");
+    EXPECT_EQ(Value(*props, "WB_DESC"), "Daylight");
+
+    IPManagerData adjust;
+    adjust.SetURL(url);
+    adjust.m_eKind = kIPRequestAutoAdjust;
+    adjust.m_sWBDesc = FString("Shade"); // part of what stage 2 is labelled by
+    const FIPManagerLabels labels = LabelsOf(url, adjust);
+    PrefillDone(labels.m_sStage2Out, FPixmap::PIXEL_48S_RGB, 24, 16, FillStage2);
+    PrefillDone(labels.m_sStage2OutRtnx, FPixmap::PIXEL_16S_MONO, 24, 16);
+    PrefillDone(labels.m_sStage2OutRefKV, FPixmap::PIXEL_48S_RGB, 24, 16);
+    ASSERT_EQ(RunRequest(m_Worker, adjust), kIPStatusDone) << ResultText(adjust);
+    EXPECT_EQ(adjust.m_dFillLight, 1.5);
+
+    // Without the request's white balance the stage-2 result is another one.
+    IPManagerData asShot;
+    asShot.SetURL(url);
+    asShot.m_eKind = kIPRequestAutoAdjust;
+    RunRequest(m_Worker, asShot);
+    EXPECT_EQ(m_Worker.GetStartState(), IPManager2::kStateFindImages);
+}
