@@ -24,6 +24,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <type_traits>
 
 class FCamdata;
 class FPixmap;
@@ -49,11 +50,20 @@ enum IPRequestStatus : int32_t {
     kIPStatusError = 4,
 };
 
+// The engine uses 1, 2, 4, 13 and 14; the image managers' records share the
+// numbering and add the codes of file work.
 enum IPErrorCode : int32_t {
     kIPErrorNone = 0,
     kIPErrorBusy = 1,
     kIPErrorBadParameter = 2,
+    kIPErrorNotInFile = 3,         // the file lacks a required image or camera data
     kIPErrorUnsupportedRequest = 4,
+    kIPErrorFileIO = 5,
+    kIPErrorFileNotFound = 6,
+    kIPErrorJPEG = 8,              // reader or codec failure reported by a loader
+    kIPErrorModifyFailed = 9,      // writing properties into the file failed
+    kIPErrorProfileMissing = 11,   // no colour profile for a save's colour space
+    kIPErrorNoPreview = 12,        // no embedded preview picture in the file
     kIPErrorOutOfMemory = 13,
     kIPErrorException = 14,
 };
@@ -81,6 +91,7 @@ struct FIPEResumeState {
     uint32_t m_aWords[kWordCount] = {};
 };
 static_assert(sizeof(FIPEResumeState) == 40, "the resume block is copied as 40 raw bytes");
+static_assert(std::is_trivially_copyable_v<FIPEResumeState>, "the resume block is copied as 40 raw bytes");
 
 class FIPERequest {
 public:

@@ -100,8 +100,12 @@ void FIPEngine2::priQueueRequest(FIPERequest* request)
                 request->Fail(kIPErrorBusy, kEngineName);
             return;
         }
-        // Its handler has ended it; the thread is about to release it.
-        m_DoneEvent.Wait(FSYNC_INFINITE);
+        // Its handler has ended it; the thread is about to release it. The
+        // pointer is the test, not the signal: a signal may be left over from
+        // the record before, and taking over the slot before the thread has
+        // cleared it would lose the new record.
+        while (m_pActiveRequest.load(std::memory_order_acquire))
+            m_DoneEvent.Wait(kIdleMilliseconds);
     }
     if (!m_pThread || m_pThread->IsDone()) {
         // A thread the system refused to start: the record would wait for ever.
@@ -120,14 +124,22 @@ void FIPEngine2::priQueueRequest(FIPERequest* request)
 int FIPEngine2::priThreadProc(void* argument)
 {
     FIPEngine2& engine = *static_cast<FIPEngine2*>(argument);
-    while (!engine.m_bQuit.load(std::memory_order_acquire)) {
-        engine.m_RequestEvent.Wait(FSYNC_INFINITE);
+    for (;;) {
+        // The quit flag is read before the record: the owner accepts its last
+        // record before it sets the flag, so a thread that sees the flag also
+        // sees that record and ends it (cancelled) instead of leaving it
+        // pending for ever.
+        const bool quitting = engine.m_bQuit.load(std::memory_order_acquire);
         if (FIPERequest* request = engine.m_pActiveRequest.load(std::memory_order_acquire)) {
             engine.priHandleRequest(request);
             // Cleared before the signal, so a caller woken by it finds the engine free.
             engine.m_pActiveRequest.store(nullptr, std::memory_order_release);
             engine.m_DoneEvent.Set();
+            continue;
         }
+        if (quitting)
+            break;
+        engine.m_RequestEvent.Wait(FSYNC_INFINITE);
     }
     engine.m_bThreadExited.store(true, std::memory_order_release);
     // Wakes a destructor that is polling.

@@ -1,0 +1,563 @@
+#include "managers/IPManager2.h"
+
+#include "engine/FIPEngine2.h"
+#include "fileio/container/CambData.h"
+#include "fileio/loaders/LoaderRequestHandling.h"
+#include "foundation/FAssert.h"
+#include "foundation/FCache.h"
+#include "foundation/FException.h"
+#include "foundation/FIFile.h"
+#include "foundation/FIStorageClass.h"
+#include "foundation/FPropTree.h"
+#include "managers/FDataObject.h"
+#include "managers/FDataRetriever.h"
+#include "managers/IPMCacheEntry.h"
+#include "managers/IPManagerData.h"
+
+#include <new>
+
+namespace {
+
+constexpr double kSliceSeconds = 0.01;
+
+// The share of a whole develop that is done when a state begins.
+constexpr double kStateProgress[IPManager2::kStateCount] = {
+    0, 0, 0, 0, 0, 0.1, 0.1, 0.19, 0.19, 0.2, 0.2, 0.25, 0.25,
+    0.8, 0.8, 0.825, 0.825, 0.838, 0.838, 0.85, 0.85, 0.9, 1, 1, 1, 1,
+};
+
+// Eviction priorities: lower goes first.
+enum : uint32_t {
+    kPriorityStage1 = 5,
+    kPriorityStage2 = 30,
+    kPriorityStage3 = 10,
+    kPriorityStage4 = 20,
+    kPriorityRetiredStage2 = 15,
+    kPriorityRetiredLUT = 2,
+};
+
+void UnlockAndForget(FICacheObject*& entry)
+{
+    if (entry) {
+        entry->Unlock();
+        entry = nullptr;
+    }
+}
+
+bool IsDone(FICacheObject* entry)
+{
+    return IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
+}
+
+FString ExceptionText(const char* format, const FException& e)
+{
+    const FNarrowString text(format, e.GetDescription(), e.GetMessage());
+    return LoaderWideText(text.GetText());
+}
+
+} // namespace
+
+FIPManager* CreateIPManager2()
+{
+    try {
+        return new IPManager2;
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    } catch (const FException&) {
+        return nullptr;
+    }
+}
+
+void ReleaseIPManager(FIPManager*& manager)
+{
+    if (dynamic_cast<IPManager2*>(manager))
+        delete manager;
+    manager = nullptr;
+}
+
+bool FIPManagerPrivate::IsBusy()
+{
+    return m_Owner.m_pCurrentRequest != nullptr;
+}
+
+void FIPManagerPrivate::Idle()
+{
+    m_Owner.Idle();
+}
+
+void FIPManagerPrivate::Request(IPManagerData* request)
+{
+    m_Owner.priDispatchRequest(request);
+}
+
+IPManager2::IPManager2()
+    : m_pRetriever(CreateDataRetriever()), m_pEngine(CreateIPEngine2())
+{
+    if (!m_pRetriever || !m_pEngine) {
+        DeleteDataRetriever(m_pRetriever);
+        SafeDelete(m_pEngine);
+        throw std::bad_alloc();
+    }
+}
+
+IPManager2::~IPManager2()
+{
+    m_pSaveManager.reset();
+    m_pPreviewManager.reset();
+    if (m_pCurrentRequest && m_pCurrentRequest->m_Result.IsPending())
+        m_pCurrentRequest->m_Result.Finish(kIPStatusCancelled);
+    m_pCurrentRequest = nullptr;
+    priCleanup();
+    DeleteDataRetriever(m_pRetriever);
+    SafeDelete(m_pEngine);
+    m_pPrivate.reset();
+}
+
+bool IPManager2::IsBusy()
+{
+    return m_pCurrentRequest || m_pHeldSaveRequest || m_pHeldPreviewRequest;
+}
+
+void IPManager2::Request(IPManagerData* request)
+{
+    if (!request)
+        return;
+    if (m_pHeldSaveRequest || m_pHeldPreviewRequest) {
+        request->m_Result.Fail(kIPErrorBusy, "IPManager2 is busy.");
+        return;
+    }
+    priDispatchRequest(request);
+}
+
+void IPManager2::priDispatchRequest(IPManagerData* request)
+{
+    if (!request)
+        return;
+    if (m_pCurrentRequest) {
+        request->m_Result.Fail(kIPErrorBusy, "IPManager2 is busy.");
+        return;
+    }
+    request->m_Result.m_eError = kIPErrorNone;
+    switch (request->m_eKind) {
+    case kIPRequestNone:
+        request->m_Result.Finish(kIPStatusDone);
+        break;
+    case kIPRequestProperties:
+        priHandlePropertiesRequest(*request);
+        break;
+    case kIPRequestPreview:
+        priHandlePreviewRequest(*request);
+        break;
+    case kIPRequestSave:
+        priHandleSaveRequest(*request);
+        break;
+    case kIPRequestModifyProperties:
+        priHandleModifyRequest(*request);
+        break;
+    case kIPRequestDevelop:
+    case kIPRequestAutoAdjust:
+    case kIPRequestNeutralAtPoint:
+    case kIPRequestIlluminants:
+    case kIPRequestColorModes:
+        priStartPipeline(*request);
+        break;
+    default:
+        request->m_Result.m_eStatus = kIPStatusError;
+        request->m_Result.m_eError = kIPErrorUnsupportedRequest;
+        break;
+    }
+}
+
+bool IPManager2::priEnsurePrivate()
+{
+    if (!m_pPrivate)
+        m_pPrivate.reset(new (std::nothrow) FIPManagerPrivate(*this));
+    return m_pPrivate != nullptr;
+}
+
+void IPManager2::priHandlePreviewRequest(IPManagerData& request)
+{
+    if (!m_pPreviewManager && priEnsurePrivate())
+        m_pPreviewManager.reset(CreatePreviewManager(m_pPrivate.get(), m_pRetriever, m_pEngine));
+    if (!m_pPreviewManager) {
+        request.m_Result.Fail(kIPErrorException,
+                              "IPManager2::priHandlePreviewRequest: Unable to create FIPPreviewManager!");
+        return;
+    }
+    m_pPreviewManager->Request(&request);
+    if (request.m_Result.IsPending())
+        m_pHeldPreviewRequest = &request;
+}
+
+void IPManager2::priHandleSaveRequest(IPManagerData& request)
+{
+    if (!m_pSaveManager && priEnsurePrivate())
+        m_pSaveManager.reset(CreateSaveManager(m_pPrivate.get()));
+    if (!m_pSaveManager) {
+        request.m_Result.Fail(kIPErrorException, "IPManager2::priHandleSaveRequest: Unable to create FIPSaveManager!");
+        return;
+    }
+    m_pSaveManager->Request(&request);
+    if (request.m_Result.IsPending())
+        m_pHeldSaveRequest = &request;
+}
+
+void IPManager2::priStartPipeline(IPManagerData& request)
+{
+    m_iState = kStateBegin;
+    m_pCurrentRequest = &request;
+    request.m_Result.m_eStatus = kIPStatusPending;
+    m_RequestStopwatch.Start();
+    priProcessIdle();
+}
+
+void IPManager2::Idle()
+{
+    if (m_pCurrentRequest) {
+        priProcessIdle();
+    } else {
+        m_pEngine->Idle();
+        m_pRetriever->Idle();
+    }
+    if (m_pSaveManager)
+        m_pSaveManager->Idle();
+    if (m_pPreviewManager)
+        m_pPreviewManager->Idle();
+    if (m_pHeldSaveRequest && !m_pHeldSaveRequest->m_Result.IsPending())
+        m_pHeldSaveRequest = nullptr;
+    if (m_pHeldPreviewRequest && !m_pHeldPreviewRequest->m_Result.IsPending())
+        m_pHeldPreviewRequest = nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// The state machine
+
+void IPManager2::priProcessIdle()
+{
+    if (!m_pCurrentRequest)
+        return;
+    try {
+        if (m_pCurrentRequest->m_Result.m_eStatus == kIPStatusCancelled) {
+            if (m_pIPEngineReq && m_pIPEngineReq->GetStatus() == kIPStatusPending)
+                m_pIPEngineReq->Cancel();
+            if (m_RetrieverRequest.IsPending())
+                m_RetrieverRequest.Cancel();
+        }
+        FStopwatch slice;
+        slice.Start();
+        int lastState = kStateIdle;
+        while (m_pCurrentRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
+            m_pEngine->Idle();
+            m_pRetriever->Idle();
+            lastState = m_iState;
+            priRunState(m_iState);
+            if (m_pCurrentRequest && m_pCurrentRequest->m_Result.m_eStatus != kIPStatusPending)
+                priEndRequest();
+        }
+    } catch (const FExceptionFileIO& e) {
+        priFailCurrent(kIPErrorFileIO, nullptr);
+        if (m_pCurrentRequest)
+            m_pCurrentRequest->m_Result.m_sErrorText =
+                ExceptionText("IPManager2::priProcessIdle: caught FExceptionFileIO(%s, %s)!", e);
+        priEndRequest();
+    } catch (const FException& e) {
+        DebugPrintf("IPManager2::priProcessIdle caught unhandled FException(%s, %s)\n", e.GetDescription(),
+                    e.GetMessage());
+        priFailCurrent(kIPErrorException, nullptr);
+        if (m_pCurrentRequest)
+            m_pCurrentRequest->m_Result.m_sErrorText =
+                ExceptionText("IPManager2::priProcessIdle: caught FException(%s, %s)!", e);
+        priEndRequest();
+    } catch (...) {
+        DebugPrintf("IPManager2::priProcessIdle caught unhandled unknown exception\n");
+        priFailCurrent(kIPErrorException, "IPManager2::priProcessIdle: caught exception!");
+        priEndRequest();
+    }
+}
+
+void IPManager2::priRunState(int state)
+{
+    switch (state) {
+    case kStateIdle:
+        DebugPrintf("IPManager2: Someone left the a request open and the state machine in the Idle state.");
+        priFailCurrent(kIPErrorException, "IPManager2: request left open in the idle state.");
+        break;
+    case kStateBegin:
+        priBeginRequest();
+        break;
+    case kStateLoadCamfile:
+        priLoadCamfile();
+        break;
+    case kStateWaitCamfile:
+        priWaitCamfile();
+        break;
+    case kStateCompleteAutoAdjust:
+        priCompleteAutoAdjust();
+        break;
+    case kStateCompleteNeutralAtPoint:
+        priCompleteNeutralAtPoint();
+        break;
+    case kStateCompleteIlluminants:
+        priCompleteGetIlluminants();
+        break;
+    case kStateCompleteColorModes:
+        priCompleteGetColorModeList();
+        break;
+    default:
+        if (state > kStateBegin && state <= kStateCompleteDevelop) {
+            priRunDevelopState(state);
+            break;
+        }
+        DebugPrintf("IPManager2: IPManager2 in an invalid state.");
+        priFailCurrent(kIPErrorException, "IPManager2: IPManager2 in an invalid state.");
+        break;
+    }
+}
+
+void IPManager2::priEndRequest()
+{
+    m_RequestStopwatch.Stop();
+    m_pCurrentRequest = nullptr;
+    m_iState = kStateIdle;
+    priCleanup();
+}
+
+void IPManager2::priFailCurrent(int32_t error, const char* text)
+{
+    m_iState = kStateIdle;
+    if (!m_pCurrentRequest)
+        return;
+    IPRequestResult& result = m_pCurrentRequest->m_Result;
+    result.m_eStatus = kIPStatusError;
+    result.m_eError = error;
+    result.m_sErrorText = text ? LoaderWideText(text) : FString();
+}
+
+void IPManager2::priWriteProgress(int state, int next, double x)
+{
+    if (!m_pCurrentRequest || state < 0 || next < 0 || state >= kStateCount || next >= kStateCount)
+        return;
+    const double base = kStateProgress[m_iStartState >= 0 && m_iStartState < kStateCount ? m_iStartState : 0];
+    if (base >= 1.0)
+        return;
+    const double done = (1.0 - x) * kStateProgress[state] + x * kStateProgress[next];
+    m_pCurrentRequest->m_Result.m_dProgress = (done - base) / (1.0 - base);
+}
+
+bool IPManager2::priRetrieverFree(const char* busyText)
+{
+    if (!m_RetrieverRequest.IsPending())
+        return true;
+    priFailCurrent(kIPErrorException, busyText);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// State 1: labels, retiring superseded results, where to start
+
+void IPManager2::priBeginRequest()
+{
+    IPManagerData& request = *m_pCurrentRequest;
+    if (!priGetUniqueID(request, m_sUniqueID))
+        return;
+    priCleanup();
+
+    if (request.m_eKind == kIPRequestNeutralAtPoint) {
+        request.m_OutputSize.Set(100, 100);
+        request.m_Crop.Set(0, 0, 100, 100);
+    }
+    if (request.m_eKind == kIPRequestIlluminants || request.m_eKind == kIPRequestColorModes) {
+        m_iState = kStateLoadCamfile;
+        m_iAfterLoadState =
+            request.m_eKind == kIPRequestIlluminants ? kStateCompleteIlluminants : kStateCompleteColorModes;
+        m_iStartState = kStateLoadCamfile;
+        return;
+    }
+    const bool region = request.m_Crop.right - request.m_Crop.left < request.m_OutputSize.width ||
+                        request.m_Crop.bottom - request.m_Crop.top < request.m_OutputSize.height;
+
+    priGetCaptureProps(request);
+    if (request.m_Result.IsFailed())
+        return;
+
+    m_iRawIndex = m_iDarkIndex = m_iDarkSubIndex = kNoImage;
+    m_aStage1Results.fill(0);
+    m_Labels = BuildIPManagerLabels(request, *m_pCaptureProps, m_sUniqueID);
+    m_iAfterLoadState = kStateStage1;
+
+    const bool autoAdjust = request.m_eKind == kIPRequestAutoAdjust;
+    priRetireLabel(m_Labels.m_sStage2Out, m_RememberedLabels.m_sStage2Out, kPriorityRetiredStage2);
+    priRetireLabel(m_Labels.m_sStage2OutRtnx, m_RememberedLabels.m_sStage2OutRtnx, kPriorityRetiredStage2);
+    priRetireLabel(m_Labels.m_sStage2OutRefKV, m_RememberedLabels.m_sStage2OutRefKV, kPriorityRetiredStage2);
+    priRetireLabel(m_Labels.m_sStage1Out, m_RememberedLabels.m_sStage1Out, 0);
+    if (!autoAdjust) {
+        priRetireLabel(m_Labels.m_sStage4Out, m_RememberedLabels.m_sStage4Out, region ? 0 : 4);
+        priRetireLabel(m_Labels.m_sStage3Out, m_RememberedLabels.m_sStage3Out, region ? 0 : 3);
+        priRetireLabel(m_Labels.m_sStage3OutL, m_RememberedLabels.m_sStage3OutL, region ? 0 : 3);
+        priRetireLabel(m_Labels.m_sStage3OutRtnx, m_RememberedLabels.m_sStage3OutRtnx, region ? 0 : 3);
+        priRetireLabel(m_Labels.m_sToneLUT, m_RememberedLabels.m_sToneLUT, kPriorityRetiredLUT);
+        priRetireLabel(m_Labels.m_sGammaLUT, m_RememberedLabels.m_sGammaLUT, kPriorityRetiredLUT);
+        priRetireLabel(m_Labels.m_sRtnxLUT, m_RememberedLabels.m_sRtnxLUT, kPriorityRetiredLUT);
+    }
+    priChooseStartState(region, autoAdjust);
+}
+
+void IPManager2::priRetireLabel(const FString& label, FString& remembered, uint32_t priority)
+{
+    if (label != remembered) {
+        if (remembered.GetLength() > 0) {
+            if (FICacheObject* old = FindCacheEntry(remembered)) {
+                old->SetPriority(priority);
+                old->Unlock();
+            }
+        }
+        remembered = label;
+    }
+}
+
+bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
+{
+    const IPManagerData& request = *m_pCurrentRequest;
+    auto startAt = [this](int state, int afterLoad, int start) {
+        m_iState = state;
+        m_iAfterLoadState = afterLoad;
+        m_iStartState = start;
+    };
+
+    if (!autoAdjust) {
+        if ((m_pStage4OutImageObj = FindCacheEntry(m_Labels.m_sStage4Out))) {
+            m_pStage4OutImageObj->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
+            if (IsDone(m_pStage4OutImageObj)) {
+                startAt(kStateCompleteDevelop, m_iAfterLoadState, kStateCompleteDevelop);
+                return true;
+            }
+        }
+        m_pStage3OutImageObj = FindCacheEntry(m_Labels.m_sStage3Out);
+        m_pStage3OutLImageObj = FindCacheEntry(m_Labels.m_sStage3OutL);
+        m_pStage3OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage3OutRtnx);
+        if (m_pStage3OutImageObj && m_pStage3OutLImageObj && m_pStage3OutRtnxImageObj) {
+            for (FICacheObject* entry : {m_pStage3OutImageObj, m_pStage3OutLImageObj, m_pStage3OutRtnxImageObj})
+                entry->SetPriority(region ? 0u : uint32_t(kPriorityStage3));
+            if (IsDone(m_pStage3OutImageObj)) {
+                startAt(kStateLoadCamfile, kStateToneLUT, kStateLoadCamfile);
+                return true;
+            }
+        }
+    }
+
+    m_pStage2OutImageObj = FindCacheEntry(m_Labels.m_sStage2Out);
+    m_pStage2OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage2OutRtnx);
+    m_pStage2OutRefKVImageObj = FindCacheEntry(m_Labels.m_sStage2OutRefKV);
+    if (m_pStage2OutImageObj && m_pStage2OutRtnxImageObj && m_pStage2OutRefKVImageObj) {
+        for (FICacheObject* entry : {m_pStage2OutImageObj, m_pStage2OutRtnxImageObj, m_pStage2OutRefKVImageObj})
+            entry->SetPriority(kPriorityStage2);
+        int next = kStateStage2;
+        if (IsDone(m_pStage2OutImageObj)) {
+            next = request.m_eKind == kIPRequestAutoAdjust       ? kStateCompleteAutoAdjust
+                   : request.m_eKind == kIPRequestNeutralAtPoint ? kStateCompleteNeutralAtPoint
+                                                                  : kStateStage3;
+        }
+        startAt(kStateLoadCamfile, next, next);
+        return true;
+    }
+    UnlockAndForget(m_pStage2OutImageObj);
+
+    if ((m_pStage1OutImageObj = FindCacheEntry(m_Labels.m_sStage1Out))) {
+        m_pStage1OutImageObj->SetPriority(kPriorityStage1);
+        if (IsDone(m_pStage1OutImageObj)) {
+            startAt(kStateLoadCamfile, kStateStage2, kStateStage2);
+            return true;
+        }
+    }
+    startAt(kStateFindImages, m_iAfterLoadState, kStateFindImages);
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// States 7 and 8: the camera data
+
+void IPManager2::priLoadCamfile()
+{
+    IPManagerData& request = *m_pCurrentRequest;
+    if (request.m_Result.m_bCancel) {
+        request.m_Result.Finish(kIPStatusCancelled);
+        return;
+    }
+    if (request.m_sCamfileURL.GetLength() > 0) {
+        FIFile* file = OpenFileByURL(request.m_sCamfileURL, FIFile::OPEN_READ);
+        if (!file) {
+            priFailCurrent(kIPErrorFileNotFound, "FIPManager::priLoadCamfile: external camfile not found.");
+            return;
+        }
+        try {
+            const int64_t size = file->GetSize();
+            m_ExternalCamfile.assign(size_t(size > 0 ? size : 0), 0);
+            if (size > 0)
+                file->ReadExact(m_ExternalCamfile.data(), size);
+        } catch (...) {
+            file->Close();
+            throw;
+        }
+        file->Close();
+        m_pCambData = std::make_unique<FCamdata>(m_ExternalCamfile.data(), m_ExternalCamfile.size());
+        m_iState = m_iAfterLoadState;
+        return;
+    }
+    if (!priRetrieverFree("FIPManager::priLoadCamfile: data retriever is busy!"))
+        return;
+    SetRetrieverRequest(m_RetrieverRequest, request.m_sURL, kRetrieverData, kRetrieverDataCambFile, 0);
+    m_pRetriever->Request(&m_RetrieverRequest);
+    m_iState = kStateWaitCamfile;
+}
+
+void IPManager2::priWaitCamfile()
+{
+    const int status = m_RetrieverRequest.GetStatus();
+    if (status == kIPStatusPending) {
+        priWriteProgress(kStateWaitCamfile, m_iAfterLoadState, m_RetrieverRequest.GetProgress());
+        return;
+    }
+    if (status != kIPStatusDone) {
+        IPRequestResult& result = m_pCurrentRequest->m_Result;
+        CopyRetrieverResult(m_RetrieverRequest, result);
+        if (result.m_eError == kIPErrorException)
+            result.m_eError = kIPErrorFileIO;
+        return;
+    }
+    m_pCamfileObj = GetRetrievedObject(m_RetrieverRequest);
+    m_RetrieverRequest.m_SlotA = 0;
+    m_pCambData = std::make_unique<FCamdata>(m_pCamfileObj->GetCamfileData(), m_pCamfileObj->GetCamfileSize());
+    priWriteProgress(kStateWaitCamfile, m_iAfterLoadState, 1.0);
+    m_iState = m_iAfterLoadState;
+}
+
+// ---------------------------------------------------------------------------
+// Releasing what a request held
+
+void IPManager2::priCleanup()
+{
+    if (m_RetrieverRequest.IsPending())
+        DebugPrintf("IPManager2::priCleanup: retriever request is not done!\n");
+    if (m_pIPEngineReq && m_pIPEngineReq->GetStatus() == kIPStatusPending) {
+        // The engine writes into entries this worker holds: they stay locked
+        // until it has stopped.
+        DebugPrintf("IPManager2::priCleanup: IP engine request is not done!\n");
+        m_pIPEngineReq->Cancel();
+        while (m_pIPEngineReq->GetStatus() == kIPStatusPending)
+            m_pEngine->Idle();
+    }
+    m_pIPEngineReq.reset();
+
+    ReleaseDataObject(m_pRawImageObj);
+    ReleaseDataObject(m_pDarkImageObj);
+    m_pCambData.reset();
+    m_ExternalCamfile.clear();
+    ReleaseDataObject(m_pCamfileObj);
+    m_pCaptureProps = nullptr;
+
+    for (FICacheObject** entry :
+         {&m_pPropsObj, &m_pStage1OutImageObj, &m_pStage2OutImageObj, &m_pStage2OutRtnxImageObj,
+          &m_pStage2OutRefKVImageObj, &m_pStage3OutImageObj, &m_pStage3OutLImageObj, &m_pStage3OutRtnxImageObj,
+          &m_pStage4OutImageObj, &m_pToneLUTObj, &m_pRtnxLUTObj, &m_pGammaLUTObj})
+        UnlockAndForget(*entry);
+}

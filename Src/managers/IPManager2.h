@@ -1,0 +1,177 @@
+#pragma once
+// The per-image worker behind every image request. It owns a data retriever
+// and a processing engine and turns a request into a chain of results kept in
+// the image cache under labels that hold every input they depend on
+// (IPManagerLabels), so a later request that shares a prefix of the pipeline
+// starts where the cache already has the answer.
+//
+// Properties and modifications complete inside Request. Develop, automatic
+// adjustment, neutral at a point and the illuminant and colour-mode lists are
+// pipeline requests: a state machine that Idle advances for at most 0.01 s at
+// a time in the caller's thread. This file's worker runs state 1 (labels,
+// retiring superseded results, choosing where to start from what is cached),
+// the camera-data load (7, 8) and the completions (22 to 25); the develop
+// states (2 to 6 and 9 to 21) are IPManager2::priRunDevelopState.
+#include "engine/FIPERequest.h"
+#include "fileio/loaders/FDataRetrieverRequest.h"
+#include "foundation/FStopwatch.h"
+#include "foundation/FString.h"
+#include "managers/FIPManager.h"
+#include "managers/IPManagerLabels.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+class FCamdata;
+class FICacheObject;
+class FIDataObject;
+class FIDataRetriever;
+class FIIPEngine2;
+class FPropTree;
+class IPManagerData;
+class IPManager2;
+
+// The back door through which a worker's preview and save managers send
+// their sub-requests to that worker: accepted although the worker's own
+// Request calls itself busy while the sub-manager holds a request.
+class FIPManagerPrivate final : public FIPManager {
+public:
+    explicit FIPManagerPrivate(IPManager2& owner) : m_Owner(owner) {}
+    bool IsBusy() override;
+    void Idle() override;
+    void Request(IPManagerData* request) override;
+
+private:
+    IPManager2& m_Owner;
+};
+
+// The sub-managers' makers; null when they cannot be made.
+FIPManager* CreatePreviewManager(FIPManager* worker, FIDataRetriever* retriever, FIIPEngine2* engine);
+FIPManager* CreateSaveManager(FIPManager* worker);
+
+class IPManager2 final : public FIPManager {
+public:
+    // Pipeline states.
+    enum : int {
+        kStateIdle = 0,
+        kStateBegin = 1,
+        kStateFindImages = 2,
+        kStateLoadCamfile = 7,
+        kStateWaitCamfile = 8,
+        kStateStage1 = 9,
+        kStateStage2 = 11,
+        kStateStage3 = 13,
+        kStateToneLUT = 15,
+        kStateCompleteDevelop = 21,
+        kStateCompleteAutoAdjust = 22,
+        kStateCompleteNeutralAtPoint = 23,
+        kStateCompleteIlluminants = 24,
+        kStateCompleteColorModes = 25,
+        kStateCount = 26,
+    };
+    static constexpr uint32_t kNoImage = 0xFFFFFFFF;
+
+    IPManager2();
+    IPManager2(const IPManager2&) = delete;
+    IPManager2& operator=(const IPManager2&) = delete;
+    // A request still running ends cancelled; the retriever and the engine
+    // stop their threads.
+    ~IPManager2() override;
+
+    bool IsBusy() override;
+    void Idle() override;
+    void Request(IPManagerData* request) override;
+
+    // The state the current (or last) pipeline request started at, its
+    // progress base.
+    int GetStartState() const { return m_iStartState; }
+
+private:
+    friend class FIPManagerPrivate;
+
+    void priDispatchRequest(IPManagerData* request);
+    void priHandlePreviewRequest(IPManagerData& request);
+    void priHandleSaveRequest(IPManagerData& request);
+    bool priEnsurePrivate();
+    void priStartPipeline(IPManagerData& request);
+
+    // The state machine.
+    void priProcessIdle();
+    void priRunState(int state);
+    void priRunDevelopState(int state); // states 2 to 6 and 9 to 21
+    void priEndRequest();
+    void priFailCurrent(int32_t error, const char* text);
+    // A wait state's progress: sub-request progress x towards state next.
+    void priWriteProgress(int state, int next, double x);
+    // False with the request failed when the retriever still runs a request.
+    bool priRetrieverFree(const char* busyText);
+
+    // State 1 and its parts.
+    void priBeginRequest();
+    void priRetireLabel(const FString& label, FString& remembered, uint32_t priority);
+    bool priChooseStartState(bool region, bool autoAdjust);
+
+    // Camera data.
+    void priLoadCamfile();
+    void priWaitCamfile();
+
+    // Properties, modifications, lists and the completions.
+    bool priGetUniqueID(IPManagerData& request, FString& id);
+    void priGetCaptureProps(IPManagerData& request);
+    void priHandlePropertiesRequest(IPManagerData& request);
+    void priHandleModifyRequest(IPManagerData& request);
+    void priCompleteAutoAdjust();
+    void priCompleteNeutralAtPoint();
+    void priCompleteGetIlluminants();
+    void priCompleteGetColorModeList();
+    // Runs a retriever request to its end in this call.
+    void priRunRetrieverRequest();
+
+    void priCleanup();
+
+    std::unique_ptr<FIPManager> m_pSaveManager;
+    std::unique_ptr<FIPManager> m_pPreviewManager;
+    std::unique_ptr<FIPManagerPrivate> m_pPrivate;
+    FStopwatch m_RequestStopwatch;
+    IPManagerData* m_pCurrentRequest = nullptr;
+    IPManagerData* m_pHeldSaveRequest = nullptr;
+    IPManagerData* m_pHeldPreviewRequest = nullptr;
+    FIDataRetriever* m_pRetriever = nullptr;
+    FIIPEngine2* m_pEngine = nullptr;
+    FDataRetrieverRequest m_RetrieverRequest;
+    std::unique_ptr<FIPERequest> m_pIPEngineReq;
+
+    int m_iState = kStateIdle;
+    int m_iAfterLoadState = kStateStage1;
+    int m_iStartState = kStateIdle;
+    uint32_t m_iRawIndex = kNoImage;
+    uint32_t m_iDarkIndex = kNoImage;
+    uint32_t m_iDarkSubIndex = kNoImage;
+
+    FIDataObject* m_pRawImageObj = nullptr;
+    FIDataObject* m_pDarkImageObj = nullptr;
+    FIDataObject* m_pCamfileObj = nullptr;
+    std::vector<uint8_t> m_ExternalCamfile;
+    std::unique_ptr<FCamdata> m_pCambData;
+
+    FICacheObject* m_pStage1OutImageObj = nullptr;
+    FICacheObject* m_pStage2OutImageObj = nullptr;
+    FICacheObject* m_pStage2OutRefKVImageObj = nullptr;
+    FICacheObject* m_pStage2OutRtnxImageObj = nullptr;
+    FICacheObject* m_pStage3OutImageObj = nullptr;
+    FICacheObject* m_pStage3OutLImageObj = nullptr;
+    FICacheObject* m_pStage3OutRtnxImageObj = nullptr;
+    FICacheObject* m_pStage4OutImageObj = nullptr;
+    FICacheObject* m_pToneLUTObj = nullptr;
+    FICacheObject* m_pGammaLUTObj = nullptr;
+    FICacheObject* m_pRtnxLUTObj = nullptr;
+    FICacheObject* m_pPropsObj = nullptr;
+    FPropTree* m_pCaptureProps = nullptr; // owned by the "-Properties" entry
+
+    FString m_sUniqueID;
+    FIPManagerLabels m_Labels;
+    FIPManagerLabels m_RememberedLabels; // of the previous request that built each
+    std::array<int32_t, 6> m_aStage1Results{};
+};
