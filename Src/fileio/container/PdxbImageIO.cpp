@@ -4,6 +4,7 @@
 #include "fileio/container/HuffmanM4.h"
 #include "fileio/container/PdxbImageDecoding.h"
 #include "fileio/container/PdxbJPEGImage.h"
+#include "fileio/container/PdxbSectionBytes.h"
 
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
@@ -17,13 +18,27 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+// Bytes read from the file. They are not cleared first: every byte is
+// overwritten by the read or the read throws.
+class Bytes {
+public:
+    explicit Bytes(size_t size) : m_pData(std::make_unique_for_overwrite<uint8_t[]>(size)), m_iSize(size) {}
+
+    uint8_t* data() { return m_pData.get(); }
+    const uint8_t* data() const { return m_pData.get(); }
+    size_t size() const { return m_iSize; }
+
+private:
+    std::unique_ptr<uint8_t[]> m_pData;
+    size_t m_iSize;
+};
 
 constexpr uint32_t kDirectoryMagic = FourCC("SECd");
 constexpr uint32_t kImageMagic = FourCC("SECi");
@@ -102,6 +117,31 @@ private:
 };
 
 FByteReader View(const Bytes& bytes) { return FByteReader(bytes.data(), bytes.size(), ThrowOverrun); }
+
+// A section's bytes read from the file into the decoder's window as it asks.
+class FileSectionBytes final : public FSectionBytes {
+public:
+    // The caller has checked that the range lies inside the file.
+    FileSectionBytes(PdxbFileBytes& file, uint64_t offset, uint64_t size)
+        : m_File(file), m_iOffset(offset), m_iSize(size)
+    {
+    }
+
+    uint64_t Size() const override { return m_iSize; }
+    bool NeedsWindow() const override { return true; }
+    FByteSpan From(uint64_t offset, size_t want, uint8_t* window) override
+    {
+        const uint64_t at = std::min(offset, m_iSize);
+        const size_t length = size_t(std::min<uint64_t>(want, m_iSize - at));
+        m_File.ReadInto(m_iOffset + at, window, length);
+        return {window, length};
+    }
+
+private:
+    PdxbFileBytes& m_File;
+    uint64_t m_iOffset;
+    uint64_t m_iSize;
+};
 
 // A name field: at most 31 characters, always terminated.
 void CopyName(FByteReader& in, char (&name)[PDXB_NAME_SIZE])
@@ -619,8 +659,9 @@ bool FPdxbImageReaderImpl::ReadImageVariableLineLength(const PdxbImageHeader& he
 bool FPdxbImageReaderImpl::ReadImageHuffmanM4(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
                                               const std::atomic<char>* cancel)
 {
-    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "image data");
-    return ::ReadImageHuffmanM4(header, data.data(), data.size(), pixmap, progress, cancel);
+    // The coded planes stream through windows: the whole section is never held.
+    FileSectionBytes data(m_File, header.m_iDataOffset, header.m_iDataSize);
+    return ::ReadImageHuffmanM4(header, data, pixmap, progress, cancel);
 }
 
 bool FPdxbImageReaderImpl::ReadImageJPEG(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
