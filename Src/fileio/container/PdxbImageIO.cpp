@@ -7,6 +7,7 @@
 #include "fileio/container/PdxbSectionBytes.h"
 
 #include "foundation/FAssert.h"
+#include "foundation/FByteWriter.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
 #include "foundation/FPixmap.h"
@@ -854,7 +855,11 @@ struct WriterLayout {
     uint32_t extTypes;
     uint32_t extValues;
 };
+// Header bytes are sized before they are written: a write outside them is a fault of this code.
+[[noreturn]] void ThrowWriteOutside(const char* what) { throw FExceptionPdxbWriter(what); }
+
 constexpr uint32_t kMarkBitsAt = 24;
+constexpr uint32_t kColumnsAt = 28;
 constexpr uint32_t kRotationAt = 36;
 constexpr uint32_t kWhiteBalanceAt = 40;
 constexpr uint32_t kColorModeAt = 72;
@@ -932,30 +937,21 @@ void FPdxbImageWriterImpl::Create(const FString& path, uint32_t columns, uint32_
     // each 32-bit word; a shorter path contributes all its units, the rest is zero.
     const std::u16string_view text = path.View();
     const size_t units = std::min<size_t>(text.size(), 8);
-    for (size_t i = 0; i < units; ++i) {
-        const char16_t unit = text[text.size() - units + i];
-        h.m_UniqueID[2 * i] = uint8_t(unit);
-        h.m_UniqueID[2 * i + 1] = uint8_t(unit >> 8);
-    }
+    FByteWriter id(h.m_UniqueID, sizeof h.m_UniqueID, ThrowWriteOutside);
+    for (size_t i = 0; i < units; ++i)
+        id.PutU16LE(2 * i, text[text.size() - units + i]);
     const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
-    for (int word = 0; word < 4; ++word) {
-        uint8_t* p = h.m_UniqueID + 4 * word;
-        uint32_t value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        value += now;
-        for (int b = 0; b < 4; ++b)
-            p[b] = uint8_t(value >> (8 * b));
-    }
+    FByteReader idWords(h.m_UniqueID, sizeof h.m_UniqueID, ThrowWriteOutside);
+    for (size_t word = 0; word < 4; ++word)
+        id.PutU32LE(4 * word, idWords.U32LE() + now);
 
     uint8_t bytes[kHeaderSize23] = {};
-    auto put32 = [&bytes](uint32_t at, uint32_t value) {
-        for (int b = 0; b < 4; ++b)
-            bytes[at + b] = uint8_t(value >> (8 * b));
-    };
-    put32(0, h.m_iMagic);
-    put32(4, h.m_iVersion);
-    std::memcpy(bytes + 8, h.m_UniqueID, sizeof h.m_UniqueID);
-    put32(28, columns);
-    put32(32, rows);
+    FByteWriter header(bytes, sizeof bytes, ThrowWriteOutside);
+    header.PutU32LE(0, h.m_iMagic);
+    header.PutU32LE(4, h.m_iVersion);
+    header.PutBytes(8, h.m_UniqueID, sizeof h.m_UniqueID);
+    header.PutU32LE(kColumnsAt, columns);
+    header.PutU32LE(kColumnsAt + 4, rows);
     WriteAt(0, bytes, sizeof bytes);
     m_pFile->Seek(sizeof bytes);
 }
@@ -972,11 +968,11 @@ void FPdxbImageWriterImpl::WriteAt(uint64_t offset, const void* bytes, uint64_t 
 
 namespace {
 
-void LittleEndian(uint32_t value, uint8_t (&bytes)[4])
-{
-    for (int b = 0; b < 4; ++b)
-        bytes[b] = uint8_t(value >> (8 * b));
-}
+// The four bytes of a header field as the file stores it.
+struct FieldBytes {
+    explicit FieldBytes(uint32_t value) { FByteWriter(bytes, sizeof bytes, ThrowWriteOutside).PutU32LE(0, value); }
+    uint8_t bytes[4];
+};
 
 } // namespace
 
@@ -995,17 +991,13 @@ uint32_t FPdxbImageWriter::GetRotation() const { return m_pImpl->m_Header.m_iRot
 
 void FPdxbImageWriter::SetRotation(uint32_t degrees)
 {
-    uint8_t bytes[4];
-    LittleEndian(degrees, bytes);
-    m_pImpl->WriteAt(kRotationAt, bytes, 4);
+    m_pImpl->WriteAt(kRotationAt, FieldBytes(degrees).bytes, 4);
     m_pImpl->m_Header.m_iRotation = degrees;
 }
 
 void FPdxbImageWriter::SetMarkBits(uint32_t bits)
 {
-    uint8_t bytes[4];
-    LittleEndian(bits, bytes);
-    m_pImpl->WriteAt(kMarkBitsAt, bytes, 4);
+    m_pImpl->WriteAt(kMarkBitsAt, FieldBytes(bits).bytes, 4);
     m_pImpl->m_Header.m_iMarkBits = bits;
 }
 
@@ -1069,9 +1061,7 @@ bool FPdxbImageWriter::SetExtDataValue(int slot, float value)
         return false;
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    uint8_t bytes[4];
-    LittleEndian(bits, bytes);
-    m_pImpl->WriteAt(LayoutFor(m_pImpl->m_Header.m_iVersion).extValues + 4 * uint32_t(slot), bytes, 4);
+    m_pImpl->WriteAt(LayoutFor(m_pImpl->m_Header.m_iVersion).extValues + 4 * uint32_t(slot), FieldBytes(bits).bytes, 4);
     m_pImpl->m_Header.m_ExtDataValues[slot] = value;
     return true;
 }
