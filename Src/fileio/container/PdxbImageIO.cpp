@@ -83,12 +83,8 @@ std::string UrlText(const FString& url)
 // size first, so nothing is ever allocated for bytes the file does not hold.
 class PdxbFileBytes {
 public:
-    explicit PdxbFileBytes(FIFile* file) : m_pFile(file), m_iSize(static_cast<uint64_t>(file->GetSize())) {}
-    ~PdxbFileBytes()
-    {
-        if (m_pFile)
-            m_pFile->Close();
-    }
+    // Takes the file over, also when this constructor throws.
+    explicit PdxbFileBytes(FIFile* file) : m_pFile(file), m_iSize(static_cast<uint64_t>(m_pFile->GetSize())) {}
     PdxbFileBytes(const PdxbFileBytes&) = delete;
     PdxbFileBytes& operator=(const PdxbFileBytes&) = delete;
 
@@ -113,7 +109,7 @@ public:
     }
 
 private:
-    FIFile* m_pFile;
+    FFilePtr m_pFile;
     uint64_t m_iSize;
 };
 
@@ -873,18 +869,12 @@ WriterLayout LayoutFor(uint32_t version)
 
 class FPdxbImageWriterImpl {
 public:
-    ~FPdxbImageWriterImpl()
-    {
-        if (m_pFile)
-            m_pFile->Close();
-    }
-
     void OpenForUpdate(const FString& path);
     void Create(const FString& path, uint32_t columns, uint32_t rows);
     // Writes at an absolute offset and returns to where the file was.
     void WriteAt(uint64_t offset, const void* bytes, uint64_t count);
 
-    FIFile* m_pFile = nullptr;
+    FFilePtr m_pFile;
     PdxbNormalHeader m_Header; // 2.3 fields; the header size and reserved word stay unused
 };
 
@@ -909,7 +899,7 @@ void FPdxbImageWriterImpl::OpenForUpdate(const FString& path)
             throw FExceptionPdxbIncompatible(UrlText(path).c_str());
         m_Header = reader.m_Header;
     }
-    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND | FIFile::OPEN_EXISTING);
+    m_pFile.reset(OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND | FIFile::OPEN_EXISTING));
     if (!m_pFile)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
 }
@@ -921,7 +911,7 @@ void FPdxbImageWriterImpl::Create(const FString& path, uint32_t columns, uint32_
     GetFileInfoByURL(path, info);
     if (info.m_iFlags & FILEINFO_READONLY)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
-    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE);
+    m_pFile.reset(OpenFileByURL(path, FIFile::OPEN_WRITE));
     if (!m_pFile)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
 
