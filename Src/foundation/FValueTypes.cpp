@@ -114,7 +114,8 @@ void FIntTriple::ScaleRounded(double factor)
 // ---- FLUT16
 
 FLUT16::FLUT16(int16_t* table, uint32_t size, bool ownsTable)
-    : m_pTable(table), m_iMask(size == 0 ? 0 : size - 1), m_iSize(size), m_bOwnsTable(ownsTable)
+    : m_pTable(table), m_iMask(size == 0 ? 0 : size - 1), m_iSize(size), m_bOwnsTable(ownsTable),
+      m_pOwnedTable(ownsTable ? table : nullptr)
 {
 }
 
@@ -122,15 +123,15 @@ FLUT16::FLUT16(uint32_t size) : FLUT16(size == 0 ? nullptr : new int16_t[size]()
 
 FLUT16::FLUT16(FLUT16&& other) noexcept
     : m_pTable(std::exchange(other.m_pTable, nullptr)), m_iMask(std::exchange(other.m_iMask, 0)),
-      m_iSize(std::exchange(other.m_iSize, 0)), m_bOwnsTable(std::exchange(other.m_bOwnsTable, false))
+      m_iSize(std::exchange(other.m_iSize, 0)), m_bOwnsTable(std::exchange(other.m_bOwnsTable, false)),
+      m_pOwnedTable(std::move(other.m_pOwnedTable))
 {
 }
 
 FLUT16& FLUT16::operator=(FLUT16&& other) noexcept
 {
     if (this != &other) {
-        if (m_bOwnsTable)
-            delete[] m_pTable;
+        m_pOwnedTable = std::move(other.m_pOwnedTable);
         m_pTable = std::exchange(other.m_pTable, nullptr);
         m_iMask = std::exchange(other.m_iMask, 0);
         m_iSize = std::exchange(other.m_iSize, 0);
@@ -139,11 +140,7 @@ FLUT16& FLUT16::operator=(FLUT16&& other) noexcept
     return *this;
 }
 
-FLUT16::~FLUT16()
-{
-    if (m_bOwnsTable)
-        delete[] m_pTable;
-}
+FLUT16::~FLUT16() = default;
 
 // ---- FLUT16RGB
 

@@ -3,6 +3,7 @@
 // copied by value and own nothing, except the lookup tables when told to.
 
 #include <cstdint>
+#include <memory>
 
 // Real-to-int conversion truncating toward zero, saturating at the int range
 // (NaN gives 0), so that no out-of-range value is ever converted.
@@ -159,6 +160,10 @@ public:
     uint32_t m_iMask = 0;
     uint32_t m_iSize = 0;
     bool m_bOwnsTable = false;
+
+private:
+    // Holds m_pTable when the table is owned; it frees it on destruction and on move assignment.
+    std::unique_ptr<int16_t[]> m_pOwnedTable;
 };
 
 // Three tables of equal size sharing one mask.

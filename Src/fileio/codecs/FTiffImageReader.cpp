@@ -34,6 +34,11 @@ struct FTiffImageReader::State {
     uint32_t outColumns = 0;
     uint32_t outRows = 0;
     int32_t fileType = 0;
+    // The extra sample of an RGB-plus-one file is alpha, not colour.
+    bool extraIsAlpha = false;
+    uint32_t rowsPerStrip = 0;
+    // The row the library decodes next without restarting its strip.
+    uint32_t nextRow = 0;
     std::vector<uint8_t> rowBuffer;
 
     // Bytes of one pixel as the file stores it, and as its pixel type holds it.
@@ -145,6 +150,20 @@ void DropSurplusSamples(uint8_t* row, uint32_t columns, size_t stride, size_t ke
         std::memmove(row + j * keep, row + j * stride, keep);
 }
 
+// A 30RGBL word keeps the low colour bits in its fourth byte, where an RGBA
+// file has its alpha: cleared, the word holds the colour alone, as a 24-bit
+// pixel widened to 30RGBL does.
+void ClearAlpha(uint8_t* row, uint32_t columns)
+{
+    for (size_t j = 0; j < columns; ++j)
+        row[4 * j + 3] = 0;
+}
+
+[[noreturn]] void ThrowRowReadFailed(uint32_t fileRow)
+{
+    throw FExceptionTIFF(FNarrowString("TIFFReadScanline failed at row %d", fileRow).GetText());
+}
+
 FString WideText(const char* text)
 {
     std::unique_ptr<char16_t[]> wide = AnsiToWide(text);
@@ -167,8 +186,13 @@ FTiffImageReader::FTiffImageReader(const FString& path) : m_pState(std::make_uni
     s.samplesPerPixel = U16Field(s.tiff, TIFFTAG_SAMPLESPERPIXEL);
     uint16_t extraCount = 0;
     uint16_t* extraValues = nullptr;
-    if (TIFFGetField(s.tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraValues))
+    if (TIFFGetField(s.tiff, TIFFTAG_EXTRASAMPLES, &extraCount, &extraValues)) {
         s.extraSamples = extraCount;
+        s.extraIsAlpha = extraCount == 1 && extraValues != nullptr &&
+                         (extraValues[0] == EXTRASAMPLE_ASSOCALPHA || extraValues[0] == EXTRASAMPLE_UNASSALPHA);
+    }
+    TIFFGetFieldDefaulted(s.tiff, TIFFTAG_ROWSPERSTRIP, &s.rowsPerStrip);
+    s.rowsPerStrip = std::clamp<uint32_t>(s.rowsPerStrip, 1, std::max<uint32_t>(s.rows, 1));
     s.compression = U16Field(s.tiff, TIFFTAG_COMPRESSION);
     s.hasPhotometric = TIFFGetField(s.tiff, TIFFTAG_PHOTOMETRIC, &s.photometric) != 0;
     s.planarConfig = U16Field(s.tiff, TIFFTAG_PLANARCONFIG);
@@ -217,8 +241,9 @@ void FTiffImageReader::ReadRow(uint32_t outputRow, uint8_t* destination, int32_t
                             s.scanlineSize == static_cast<int64_t>(size_t{s.columns} * typeBytes);
 
     if (destinationType == s.fileType && s.factor == 1 && sameLayout) {
-        if (TIFFReadScanline(s.tiff, destination, fileRow, 0) != 1)
-            throw FExceptionFileRead(FNarrowString("TIFFReadScanline failed at row %d", fileRow).GetText());
+        ReadFileRow(fileRow, destination);
+        if (s.extraIsAlpha)
+            ClearAlpha(destination, s.columns);
         return;
     }
 
@@ -234,26 +259,47 @@ void FTiffImageReader::ReadRow(uint32_t outputRow, uint8_t* destination, int32_t
             throw FExceptionUnknownPixelType("TiffReader: Unknown destination pixel type");
     }
     if (s.scanlineSize <= 0)
-        throw FExceptionFileRead(FNarrowString("TIFFReadScanline failed at row %d", fileRow).GetText());
+        ThrowRowReadFailed(fileRow);
     if (s.rowBuffer.empty()) {
         try {
             const size_t needed = size_t{s.columns} * s.FileStride();
             s.rowBuffer.resize(std::max(static_cast<size_t>(s.scanlineSize), needed));
         } catch (const std::bad_alloc&) {
-            throw FExceptionFileRead(FNarrowString("TIFFReadScanline failed at row %d", fileRow).GetText());
+            ThrowRowReadFailed(fileRow);
         }
     }
     uint8_t* row = s.rowBuffer.data();
-    if (TIFFReadScanline(s.tiff, row, fileRow, 0) != 1)
-        throw FExceptionFileRead(FNarrowString("TIFFReadScanline failed at row %d", fileRow).GetText());
+    ReadFileRow(fileRow, row);
     if (s.FileStride() != typeBytes)
         DropSurplusSamples(row, s.columns, s.FileStride(), typeBytes);
+    if (s.extraIsAlpha)
+        ClearAlpha(row, s.columns);
     if (s.factor > 1)
         ReduceRow(s.fileType, row, s.outColumns, s.factor);
     if (convert != nullptr)
         convert(static_cast<int32_t>(s.outColumns), row, destination);
     else
         std::memcpy(destination, row, size_t{s.outColumns} * typeBytes);
+}
+
+// Compressed strips decode only from their start onwards, so a row the
+// library cannot reach by seeking is reached by decoding the rows before it
+// into the same buffer: from the strip's start, or from the last row read
+// when that lies in the same strip. Uncompressed strips seek directly, which
+// keeps a reduced read of them cheap.
+void FTiffImageReader::ReadFileRow(uint32_t fileRow, uint8_t* buffer)
+{
+    State& s = *m_pState;
+    if (s.compression != COMPRESSION_NONE) {
+        const uint32_t stripStart = fileRow - fileRow % s.rowsPerStrip;
+        const uint32_t from = s.nextRow > stripStart && s.nextRow <= fileRow ? s.nextRow : stripStart;
+        for (uint32_t row = from; row < fileRow; ++row)
+            if (TIFFReadScanline(s.tiff, buffer, row, 0) != 1)
+                ThrowRowReadFailed(row);
+    }
+    if (TIFFReadScanline(s.tiff, buffer, fileRow, 0) != 1)
+        ThrowRowReadFailed(fileRow);
+    s.nextRow = fileRow + 1;
 }
 
 void FTiffImageReader::GetProperties(FPropTree* tree)

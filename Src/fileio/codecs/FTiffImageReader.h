@@ -7,7 +7,9 @@
 // bits, RGB 8 and 16 bits, RGB plus one extra sample at 8 bits), in any
 // compression the TIFF library decodes. A file with more samples per pixel
 // than its type holds is read through its own pixel stride and the surplus
-// samples are dropped; other layouts have pixel type 0 and are refused.
+// samples are dropped; other layouts have pixel type 0 and are refused. An
+// extra sample declared as alpha never reaches the colour: its byte of the
+// 30RGBL word (the low colour bits) reads as 0.
 
 #include <cstdint>
 #include <memory>
@@ -39,6 +41,8 @@ public:
 
 private:
     void ReadRow(uint32_t outputRow, uint8_t* destination, int32_t destinationType);
+    // Throws FExceptionTIFF when the library cannot deliver the row.
+    void ReadFileRow(uint32_t fileRow, uint8_t* buffer);
 
     struct State;
     std::unique_ptr<State> m_pState;

@@ -11,6 +11,7 @@
 #include "fileio/codecs/TiffIO.h"
 #include "fileio/codecs/UnfinishedFile.h"
 #include "foundation/FAssert.h"
+#include "foundation/FByteWriter.h"
 #include "foundation/FException.h"
 #include "foundation/FHasProperties.h"
 #include "foundation/FPixmap.h"
@@ -63,16 +64,10 @@ void Require(bool ok, const char* failure)
         throw FExceptionFileWrite(failure);
 }
 
-void PutBE16(std::vector<uint8_t>& out, size_t at, uint32_t value)
+// Blocks are sized before they are written: a write outside one is a fault of this code.
+[[noreturn]] void ThrowWriteOutside(const char* what)
 {
-    out[at] = static_cast<uint8_t>(value >> 8);
-    out[at + 1] = static_cast<uint8_t>(value);
-}
-
-void PutBE32(std::vector<uint8_t>& out, size_t at, uint32_t value)
-{
-    PutBE16(out, at, value >> 16);
-    PutBE16(out, at + 2, value & 0xFFFF);
+    throw FExceptionTIFF((std::string("TiffLineWriter: ") + what).c_str());
 }
 
 // A text right-aligned in the 19 characters of a TIFF date; longer texts are cut.
@@ -398,16 +393,17 @@ void FTiffLineWriter::WriteThumbnail(const FPixmap* thumbnail)
     const size_t n = static_cast<size_t>(pixelBytes);
     std::vector<uint8_t> block(kThumbnailBlockHeader + n, 0);
     std::memcpy(block.data(), "8BIM", 4);
-    PutBE16(block, 4, 0x0409);
-    PutBE32(block, 8, static_cast<uint32_t>(n + 28));
-    PutBE32(block, 12, 0);
-    PutBE32(block, 16, static_cast<uint32_t>(columns));
-    PutBE32(block, 20, static_cast<uint32_t>(rows));
-    PutBE32(block, 24, static_cast<uint32_t>(pitch));
-    PutBE32(block, 28, static_cast<uint32_t>(n));
-    PutBE32(block, 32, static_cast<uint32_t>(n));
-    PutBE16(block, 36, 24);
-    PutBE16(block, 38, 1);
+    FByteWriter header(block.data(), block.size(), ThrowWriteOutside);
+    header.PutU16BE(4, 0x0409);
+    header.PutU32BE(8, static_cast<uint32_t>(n + 28));
+    header.PutU32BE(12, 0);
+    header.PutU32BE(16, static_cast<uint32_t>(columns));
+    header.PutU32BE(20, static_cast<uint32_t>(rows));
+    header.PutU32BE(24, static_cast<uint32_t>(pitch));
+    header.PutU32BE(28, static_cast<uint32_t>(n));
+    header.PutU32BE(32, static_cast<uint32_t>(n));
+    header.PutU16BE(36, 24);
+    header.PutU16BE(38, 1);
     for (int64_t y = 0; y < rows; ++y) {
         const uint8_t* from = thumbnail->GetRow(static_cast<int32_t>(y));
         uint8_t* to = block.data() + kThumbnailBlockHeader + y * pitch;

@@ -3,6 +3,7 @@
 #include "fileio/metadata/Exif.h"
 #include "foundation/FAssert.h"
 #include "foundation/FByteReader.h"
+#include "foundation/FByteWriter.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
 #include "foundation/FIStorageClass.h"
@@ -116,13 +117,9 @@ int MapProc(thandle_t, void**, toff_t*) { return 0; }
 
 void UnmapProc(thandle_t, void*, toff_t) {}
 
-uint16_t GetU16(const uint8_t* p, bool bBig) { return bBig ? uint16_t(p[0] << 8 | p[1]) : uint16_t(p[0] | p[1] << 8); }
-
-uint32_t GetU32(const uint8_t* p, bool bBig)
-{
-    return bBig ? uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3]
-                : uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
+// The bytes are read into buffers of exactly the size parsed: an overrun is a
+// fault of this code, and the close reports it as a failed write.
+[[noreturn]] void ThrowOverrun(const char* what) { throw FExceptionTIFF((std::string("TIFF directory: ") + what).c_str()); }
 
 // libtiff types tag 34665 as an IFD (13); the entry is written as a LONG, as
 // readers of the EXIF block expect. Walks the file's directories (any byte
@@ -137,29 +134,36 @@ void PatchExifEntryType(FTiffStream& stream, uint64_t position)
     const bool bBig = header[0] == 'M' && header[1] == 'M';
     if (!bBig && !(header[0] == 'I' && header[1] == 'I'))
         return;
-    if (GetU16(header + 2, bBig) != 42)
+    FByteReader head(header, sizeof header, ThrowOverrun);
+    head.Skip(2);
+    if (head.U16(bBig) != 42)
         return; // a BigTIFF entry stays as libtiff wrote it
     std::set<uint64_t> visited;
-    for (uint64_t ifd = GetU32(header + 4, bBig); ifd != 0 && visited.insert(ifd).second;) {
+    for (uint64_t ifd = head.U32(bBig); ifd != 0 && visited.insert(ifd).second;) {
         uint8_t countBytes[2];
         file->Seek(static_cast<int64_t>(ifd));
         if (file->Read(countBytes, 2) != 2)
             return;
-        const uint16_t count = GetU16(countBytes, bBig);
+        const uint16_t count = FByteReader(countBytes, 2, ThrowOverrun).U16(bBig);
         std::vector<uint8_t> entries(size_t(count) * 12 + 4);
         if (file->Read(entries.data(), static_cast<int64_t>(entries.size())) != int64_t(entries.size()))
             return;
+        FByteReader in(entries.data(), entries.size(), ThrowOverrun);
         for (uint16_t i = 0; i < count; ++i) {
-            const uint8_t* e = &entries[12 * size_t(i)];
-            if (GetU16(e, bBig) != TIFFTAG_EXIFIFD || GetU32(e + 8, bBig) != position)
+            FByteReader entry = in.Sub(12 * size_t(i), 12);
+            const uint16_t tag = entry.U16(bBig);
+            entry.Skip(6);
+            if (tag != TIFFTAG_EXIFIFD || entry.U32(bBig) != position)
                 continue;
-            const uint8_t longType[2] = {uint8_t(bBig ? 0 : TIFF_LONG), uint8_t(bBig ? TIFF_LONG : 0)};
+            uint8_t longType[2];
+            FByteWriter(longType, sizeof longType, ThrowOverrun).PutU16(0, TIFF_LONG, bBig);
             file->Seek(static_cast<int64_t>(ifd + 2 + 12 * uint64_t(i) + 2));
             if (!file->Write(longType, 2))
                 stream.bFailed = true;
             return;
         }
-        ifd = GetU32(&entries[12 * size_t(count)], bBig);
+        in.Seek(12 * size_t(count));
+        ifd = in.U32(bBig);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "fileio/container/FBitReader.h"
 #include "fileio/FProgress.h"
 #include "fileio/container/PdxbImageDecoding.h"
+#include "fileio/container/PdxbSectionBytes.h"
 #include "foundation/FAssert.h"
 #include "foundation/FByteReader.h"
 #include "foundation/FException.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -61,10 +63,7 @@ private:
 
 // One plane's bit stream and predictor state.
 struct M4Plane {
-    M4Plane(const uint8_t* data, uint64_t size, uint64_t start, uint32_t initial)
-        : bits(start < size ? data + start : data, start < size ? size_t(size - start) : 0), initial(initial)
-    {
-    }
+    M4Plane(FByteSpan stream, uint32_t initial) : bits(stream.data, stream.size), initial(initial) {}
 
     uint32_t Predict(uint32_t row, uint32_t column) const
     {
@@ -113,6 +112,53 @@ struct M4Plane {
     uint32_t last[2] = {0, 0};
     uint32_t rowStart[2][2] = {{0, 0}, {0, 0}};
     bool alive = true;
+};
+
+// Where one plane's stream comes from: a window of the section that is moved
+// on between rows. A value takes at most 24 bits, so a window holding a row's
+// worth of bytes past the read position (and the register's preload) never
+// runs dry inside a row, and the plane sees the same bits as from memory.
+class M4Window {
+public:
+    M4Window(FSectionBytes& source, uint64_t start, uint32_t columns)
+        : m_Source(source), m_iNeed(3 * uint64_t(columns) + 16)
+    {
+        m_iStart = std::min(start, source.Size());
+        if (source.NeedsWindow()) {
+            m_iWant = size_t(std::min(std::max<uint64_t>(kMinimumWindow, 4 * m_iNeed), source.Size() - m_iStart));
+            m_pBuffer = std::make_unique_for_overwrite<uint8_t[]>(m_iWant);
+        }
+        m_Span = m_Source.From(m_iStart, m_iWant, m_pBuffer.get());
+    }
+
+    FByteSpan Span() const { return m_Span; }
+
+    // Moves the window up to the plane's read position when less than a row's
+    // bytes remain in it, and points the plane's reader at it.
+    void Prepare(M4Plane& plane)
+    {
+        const uint64_t end = m_iStart + m_Span.size;
+        if (end >= m_Source.Size())
+            return;
+        const uint64_t consumed = plane.bits.Consumed(m_Span.data);
+        const uint64_t position = m_iStart + consumed / 8;
+        if (end - position >= m_iNeed)
+            return;
+        m_Span = m_Source.From(position, m_iWant, m_pBuffer.get());
+        m_iStart = position;
+        plane.bits = FBitReader(m_Span.data, m_Span.size);
+        plane.bits.Consume(int(consumed % 8));
+    }
+
+private:
+    static constexpr uint64_t kMinimumWindow = uint64_t(1) << 20;
+
+    FSectionBytes& m_Source;
+    uint64_t m_iNeed;
+    uint64_t m_iStart = 0;
+    size_t m_iWant = 0;
+    std::unique_ptr<uint8_t[]> m_pBuffer;
+    FByteSpan m_Span;
 };
 
 // Decodes one plane's values of a row from `column` on; `store(column, value)`
@@ -232,11 +278,20 @@ void ZeroComponentFrom(FPixmap* pixmap, uint32_t columns, uint32_t rows, int com
 bool ReadImageHuffmanM4(const PdxbImageHeader& h, const uint8_t* data, uint64_t size, FPixmap* pixmap,
                         double* progress, const std::atomic<char>* cancel)
 {
+    FMemorySectionBytes bytes(data, size);
+    return ReadImageHuffmanM4(h, bytes, pixmap, progress, cancel);
+}
+
+bool ReadImageHuffmanM4(const PdxbImageHeader& h, FSectionBytes& data, FPixmap* pixmap, double* progress,
+                        const std::atomic<char>* cancel)
+{
     if (h.m_iPixelFormat != PDXB_PIXEL_HUFFMAN_M4)
         AssertionFailed(FASSERT_SOURCE, __LINE__, "h.m_iPixelFormat == PDXB_PIXEL_HUFFMAN_M4", 0, 0);
     CheckPdxbTargetPixmap(h, pixmap);
 
-    FByteReader in(data, size_t(size), ThrowOverrun);
+    uint8_t headerBytes[kImageHeaderSize];
+    const FByteSpan header = data.From(0, kImageHeaderSize, headerBytes);
+    FByteReader in(header.data, std::min<size_t>(header.size, kImageHeaderSize), ThrowOverrun);
     uint32_t predictors[3];
     for (uint32_t& predictor : predictors)
         predictor = in.U16LE() & 0x3FF;
@@ -252,8 +307,10 @@ bool ReadImageHuffmanM4(const PdxbImageHeader& h, const uint8_t* data, uint64_t 
     const uint64_t start0 = kImageHeaderSize;
     const uint64_t start1 = start0 + PadTo16(planeSizes[0]);
     const uint64_t start2 = start1 + PadTo16(planeSizes[1]);
-    M4Plane planes[3] = {M4Plane(data, size, start0, predictors[0]), M4Plane(data, size, start1, predictors[1]),
-                         M4Plane(data, size, start2, predictors[2])};
+    M4Window windows[3] = {M4Window(data, start0, h.m_iColumns), M4Window(data, start1, h.m_iColumns),
+                           M4Window(data, start2, h.m_iColumns)};
+    M4Plane planes[3] = {M4Plane(windows[0].Span(), predictors[0]), M4Plane(windows[1].Span(), predictors[1]),
+                         M4Plane(windows[2].Span(), predictors[2])};
     uint32_t endRow[3] = {0, 0, 0};
     uint32_t endColumn[3] = {0, 0, 0};
 
@@ -261,6 +318,9 @@ bool ReadImageHuffmanM4(const PdxbImageHeader& h, const uint8_t* data, uint64_t 
     const uint32_t rows = h.m_iRows;
     for (uint32_t row = 0; row < rows; ++row) {
         int16_t* out = reinterpret_cast<int16_t*>(pixmap->GetRow(int32_t(row)));
+        for (int p = 0; p < 3; ++p)
+            if (planes[p].alive)
+                windows[p].Prepare(planes[p]);
         const auto endPlane = [&](int p, uint64_t column) {
             planes[p].alive = false;
             endRow[p] = row;
@@ -325,7 +385,7 @@ bool ReadCamfileHuffmanM4(const PdxbCamfileHeader& h, const uint8_t* data, uint6
     if (limit > 0)
         std::memset(buffer, 0, size_t(limit));
 
-    M4Plane plane(data, size, kCamfileHeaderSize, predictor);
+    M4Plane plane(FByteSpan{data + kCamfileHeaderSize, size_t(size - kCamfileHeaderSize)}, predictor);
     bool complete = true;
     for (uint64_t row = 0; row < rows && complete; ++row) {
         const uint64_t first = row * columns;  // index of the row's first value

@@ -5,7 +5,9 @@
 // at a row start from the sample two rows up, and the difference is sent as a
 // Huffman-coded bit count followed by that many bits.
 //
-// Both decoders work on the section's data, already in memory. A code that
+// The image decoder reads each plane's stream through a window of the
+// section, from memory or from the file; the camfile decoder works on data
+// already in memory. A code that
 // matches no table entry, a value outside 0..4095 or a stream that runs past
 // the data ends the plane; what it did not decode is left zero.
 
@@ -15,9 +17,12 @@
 #include <cstdint>
 
 class FPixmap;
+class FSectionBytes;
 
 // Decodes the three planes of an image into components 0, 1 and 2 (red,
 // green, blue) of a signed 48-bit pixmap. True unless cancelled.
+bool ReadImageHuffmanM4(const PdxbImageHeader& header, FSectionBytes& data, FPixmap* pixmap, double* progress,
+                        const std::atomic<char>* cancel);
 bool ReadImageHuffmanM4(const PdxbImageHeader& header, const uint8_t* data, uint64_t size, FPixmap* pixmap,
                         double* progress, const std::atomic<char>* cancel);
 

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,59 @@ std::vector<int16_t> ReadCurve(const uint8_t* data, uint64_t size)
     for (int16_t& value : curve)
         value = in.I16LE();
     return curve;
+}
+
+// ---------------------------------------------------------------------------
+// What each pixel format decodes to: its pixel type (0 when it has none), how
+// many decoded columns and rows each stored column and row becomes, and
+// whether its fixed rows go through a row converter rather than being copied.
+
+struct FormatRule {
+    int32_t pixelType;
+    uint8_t columnsPerStoredColumn;
+    uint8_t rowsPerStoredRow;
+    bool converted;
+};
+
+constexpr FormatRule kNoPixels = {0, 1, 1, false};
+constexpr FormatRule kFormatRules[] = {
+    /*  0 */ {FPixmap::PIXEL_48_RGB, 1, 1, false},
+    /*  1 */ {FPixmap::PIXEL_30_RGB, 1, 1, false},
+    /*  2 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /*  3 */ {FPixmap::PIXEL_24_RGB, 1, 1, false},
+    /*  4 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /*  5 */ {FPixmap::PIXEL_48S_RGB, 1, 1, true},
+    /*  6 */ {FPixmap::PIXEL_48S_RGB, 1, 1, false},
+    /*  7 */ kNoPixels,
+    /*  8 */ {FPixmap::PIXEL_16_MONO, 1, 1, false},
+    /*  9 */ {FPixmap::PIXEL_16_MONO, 1, 1, true},
+    /* 10 */ kNoPixels,
+    /* 11 */ {FPixmap::PIXEL_24_RGB, 1, 1, false},
+    /* 12 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 13 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 14 */ {FPixmap::PIXEL_48_RGB, 2, 2, true},
+    /* 15 */ kNoPixels,
+    /* 16 */ {FPixmap::PIXEL_48_RGB, 2, 2, true},
+    /* 17 */ {FPixmap::PIXEL_16_MONO, 2, 2, true},
+    /* 18 */ {FPixmap::PIXEL_24_RGB, 1, 1, false},
+    /* 19 */ kNoPixels,
+    /* 20 */ {FPixmap::PIXEL_48_RGB, 1, 2, true},
+    /* 21 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 22 */ {FPixmap::PIXEL_48_RGB, 1, 2, true},
+    /* 23 */ kNoPixels,
+    /* 24 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 25 */ {FPixmap::PIXEL_48_RGB, 2, 2, true},
+    /* 26 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 27 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 28 */ {FPixmap::PIXEL_48_RGB, 1, 1, true},
+    /* 29 */ {FPixmap::PIXEL_48S_RGB, 1, 1, false},
+    /* 30 */ {FPixmap::PIXEL_48S_RGB, 1, 1, false},
+};
+static_assert(std::size(kFormatRules) == PDXB_PIXEL_HUFFMAN_M4 + 1);
+
+const FormatRule& RuleOf(uint32_t format)
+{
+    return format < std::size(kFormatRules) ? kFormatRules[format] : kNoPixels;
 }
 
 // ---------------------------------------------------------------------------
@@ -108,52 +162,41 @@ void YCbCr8ToRGB(uint32_t y, uint32_t cb, uint32_t cr, uint16_t* rgb)
 // ---------------------------------------------------------------------------
 // Fixed-row formats.
 
-bool IsConvertedFormat(uint32_t format)
-{
-    switch (format) {
-    case 2: case 4: case 5: case 9: case 12: case 13: case 14: case 16: case 17:
-    case 20: case 21: case 22: case 24: case 25: case 26: case 27: case 28:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Whether a stored row of R bytes holds every sample its C columns need, with
 // each plane inside its own span of the row.
 bool PlanesFit(uint32_t format, uint64_t R, uint64_t C)
 {
     const uint64_t half = (C + 1) / 2;  // samples of the half-width planes
     switch (format) {
-    case 4: case 28:
+    case PDXB_PIXEL_PACKED12_RGB: case PDXB_PIXEL_YCBCR12_444:
         return Packed12Bytes(3 * C) <= R;
-    case 9:
+    case PDXB_PIXEL_PACKED12_GREY:
         return Packed12Bytes(C) <= R;
-    case 5:
+    case PDXB_PIXEL_CURVE10_RGB:
         return 4 * C <= R;
-    case 12:
+    case PDXB_PIXEL_PLANES16_RGB:
         return 2 * C <= 2 * (R / 6);
-    case 13: case 24:
+    case PDXB_PIXEL_PLANES12_RGB: case PDXB_PIXEL_PLANES12_GBR:
         return Packed12Bytes(C) <= 4 * (R / 12);
-    case 14:
+    case PDXB_PIXEL_PLANES16_2X2:
         return 2 * C <= R / 6;
-    case 16:
+    case PDXB_PIXEL_PLANES12_2X2:
         return Packed12Bytes(C) <= R / 6;
-    case 17:
+    case PDXB_PIXEL_GREY12_2X2:
         return Packed12Bytes(C) <= 4 * (R / 16);
-    case 20:
+    case PDXB_PIXEL_TWO_GREEN_HALF_BR:
         return Packed12Bytes(C) <= R / 3 && Packed12Bytes(half) <= R / 6 &&
                Packed12Bytes(half) <= R - 2 * (R / 3) - R / 6;
-    case 21:
+    case PDXB_PIXEL_HALF_BR:
         return Packed12Bytes(C) <= R / 2 && Packed12Bytes(half) <= R / 4 &&
                Packed12Bytes(half) <= R - R / 2 - R / 4;
-    case 22:
+    case PDXB_PIXEL_TWO_GREEN_FULL_BR:
         return Packed12Bytes(C) <= R / 4;
-    case 25:
+    case PDXB_PIXEL_YCBCR12_2X2:
         return Packed12Bytes(6 * C) <= R;
-    case 26:
+    case PDXB_PIXEL_YCBCR8_422:
         return 4 * half <= R;
-    case 27:
+    case PDXB_PIXEL_YCBCR12_422:
         return Packed12Bytes(4 * half) <= R;
     default:
         return true;
@@ -173,22 +216,22 @@ public:
     void Convert(const uint8_t* in, uint32_t r)
     {
         switch (m_iFormat) {
-        case 4: Format4(in, r); break;
-        case 5: Format5(in, r); break;
-        case 9: Format9(in, r); break;
-        case 12: Format12(in, r); break;
-        case 13: Planes3(in, r, 0, 1, 2); break;
-        case 24: Planes3(in, r, 2, 0, 1); break;
-        case 14: Format14(in, r, false); break;
-        case 16: Format14(in, r, true); break;
-        case 17: Format17(in, r); break;
-        case 20: Format20(in, r); break;
-        case 21: Format21(in, r); break;
-        case 22: Format22(in, r); break;
-        case 25: Format25(in, r); break;
-        case 26: Format26(in, r); break;
-        case 27: Format27(in, r); break;
-        case 28: Format28(in, r); break;
+        case PDXB_PIXEL_PACKED12_RGB: Format4(in, r); break;
+        case PDXB_PIXEL_CURVE10_RGB: Format5(in, r); break;
+        case PDXB_PIXEL_PACKED12_GREY: Format9(in, r); break;
+        case PDXB_PIXEL_PLANES16_RGB: Format12(in, r); break;
+        case PDXB_PIXEL_PLANES12_RGB: Planes3(in, r, 0, 1, 2); break;
+        case PDXB_PIXEL_PLANES12_GBR: Planes3(in, r, 2, 0, 1); break;
+        case PDXB_PIXEL_PLANES16_2X2: Format14(in, r, false); break;
+        case PDXB_PIXEL_PLANES12_2X2: Format14(in, r, true); break;
+        case PDXB_PIXEL_GREY12_2X2: Format17(in, r); break;
+        case PDXB_PIXEL_TWO_GREEN_HALF_BR: Format20(in, r); break;
+        case PDXB_PIXEL_HALF_BR: Format21(in, r); break;
+        case PDXB_PIXEL_TWO_GREEN_FULL_BR: Format22(in, r); break;
+        case PDXB_PIXEL_YCBCR12_2X2: Format25(in, r); break;
+        case PDXB_PIXEL_YCBCR8_422: Format26(in, r); break;
+        case PDXB_PIXEL_YCBCR12_422: Format27(in, r); break;
+        case PDXB_PIXEL_YCBCR12_444: Format28(in, r); break;
         default: break;
         }
     }
@@ -443,39 +486,13 @@ bool DecodeHuffmanRow(FHuffman& huffman, const uint8_t* bytes, uint32_t length, 
 
 } // namespace
 
-int32_t PdxbPixelTypeForFormat(uint32_t format)
-{
-    switch (format) {
-    case 1:
-        return FPixmap::PIXEL_30_RGB;
-    case 3: case 11: case 18:
-        return FPixmap::PIXEL_24_RGB;
-    case 8: case 9: case 17:
-        return FPixmap::PIXEL_16_MONO;
-    case 5: case 6: case 29: case 30:
-        return FPixmap::PIXEL_48S_RGB;
-    case 7: case 10: case 15: case 19: case 23:
-        return 0;
-    default:
-        return format <= 30 ? FPixmap::PIXEL_48_RGB : 0;
-    }
-}
+int32_t PdxbPixelTypeForFormat(uint32_t format) { return RuleOf(format).pixelType; }
 
 void PdxbDecodedImageSize(const PdxbImageHeader& h, uint64_t& columns, uint64_t& rows)
 {
-    columns = h.m_iColumns;
-    rows = h.m_iRows;
-    switch (h.m_iPixelFormat) {
-    case 14: case 16: case 17: case 25:
-        columns *= 2;
-        rows *= 2;
-        break;
-    case 20: case 22:
-        rows *= 2;
-        break;
-    default:
-        break;
-    }
+    const FormatRule& rule = RuleOf(h.m_iPixelFormat);
+    columns = uint64_t(h.m_iColumns) * rule.columnsPerStoredColumn;
+    rows = uint64_t(h.m_iRows) * rule.rowsPerStoredRow;
 }
 
 void CheckPdxbTargetPixmap(const PdxbImageHeader& h, const FPixmap* pixmap)
@@ -504,13 +521,13 @@ bool ReadImageFixedLineLength(const PdxbImageHeader& h, const uint8_t* data, uin
     const uint32_t format = h.m_iPixelFormat;
     const uint64_t R = h.m_iRowSize;
     const uint32_t rows = h.m_iRows;
-    const bool converted = IsConvertedFormat(format);
+    const bool converted = RuleOf(format).converted;
     if (!converted && uint64_t(pixmap->m_iRowBytes) < R)
         ThrowReader("ReadImageFixedLineLength() : pixmap's rows are too small for pdxb rows");
-    if (format == 2)
+    if (format == PDXB_PIXEL_RESAMPLED)
         ThrowReader("ReadImageFixedLineLength() : unsupported resampling pixel type.");
 
-    const uint64_t start = format == 5 ? kCurveBytes : 0;
+    const uint64_t start = format == PDXB_PIXEL_CURVE10_RGB ? kCurveBytes : 0;
     if (R == 0 || start + uint64_t(rows) * R > size)
         ThrowReader("Image section too small for its rows.");
     if (converted && !PlanesFit(format, R, h.m_iColumns))
@@ -522,15 +539,12 @@ bool ReadImageFixedLineLength(const PdxbImageHeader& h, const uint8_t* data, uin
         SetProgress(progress, 1, 1);
         return true;
     }
-    const std::vector<int16_t> curve = format == 5 ? ReadCurve(data, size) : std::vector<int16_t>();
+    const std::vector<int16_t> curve = format == PDXB_PIXEL_CURVE10_RGB ? ReadCurve(data, size) : std::vector<int16_t>();
     std::optional<RowConverter> converter;
     if (converted)
         converter.emplace(h, pixmap, curve.data());
     const uint64_t decodedRowBytes = DecodedRowBytes(h);
-    const uint64_t outRowsPerRow = format == 14 || format == 16 || format == 17 || format == 20 || format == 22 ||
-                                           format == 25
-                                       ? 2
-                                       : 1;
+    const uint64_t outRowsPerRow = RuleOf(format).rowsPerStoredRow;
     for (uint32_t r = 0; r < rows; ++r) {
         const uint8_t* in = data + start + uint64_t(r) * R;
         if (converted) {

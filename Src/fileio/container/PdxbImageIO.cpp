@@ -4,8 +4,10 @@
 #include "fileio/container/HuffmanM4.h"
 #include "fileio/container/PdxbImageDecoding.h"
 #include "fileio/container/PdxbJPEGImage.h"
+#include "fileio/container/PdxbSectionBytes.h"
 
 #include "foundation/FAssert.h"
+#include "foundation/FByteWriter.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
 #include "foundation/FPixmap.h"
@@ -17,13 +19,27 @@
 #include <cstring>
 #include <ctime>
 #include <limits>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+// Bytes read from the file. They are not cleared first: every byte is
+// overwritten by the read or the read throws.
+class Bytes {
+public:
+    explicit Bytes(size_t size) : m_pData(std::make_unique_for_overwrite<uint8_t[]>(size)), m_iSize(size) {}
+
+    uint8_t* data() { return m_pData.get(); }
+    const uint8_t* data() const { return m_pData.get(); }
+    size_t size() const { return m_iSize; }
+
+private:
+    std::unique_ptr<uint8_t[]> m_pData;
+    size_t m_iSize;
+};
 
 constexpr uint32_t kDirectoryMagic = FourCC("SECd");
 constexpr uint32_t kImageMagic = FourCC("SECi");
@@ -67,12 +83,8 @@ std::string UrlText(const FString& url)
 // size first, so nothing is ever allocated for bytes the file does not hold.
 class PdxbFileBytes {
 public:
-    explicit PdxbFileBytes(FIFile* file) : m_pFile(file), m_iSize(static_cast<uint64_t>(file->GetSize())) {}
-    ~PdxbFileBytes()
-    {
-        if (m_pFile)
-            m_pFile->Close();
-    }
+    // Takes the file over, also when this constructor throws.
+    explicit PdxbFileBytes(FIFile* file) : m_pFile(file), m_iSize(static_cast<uint64_t>(m_pFile->GetSize())) {}
     PdxbFileBytes(const PdxbFileBytes&) = delete;
     PdxbFileBytes& operator=(const PdxbFileBytes&) = delete;
 
@@ -97,11 +109,36 @@ public:
     }
 
 private:
-    FIFile* m_pFile;
+    FFilePtr m_pFile;
     uint64_t m_iSize;
 };
 
 FByteReader View(const Bytes& bytes) { return FByteReader(bytes.data(), bytes.size(), ThrowOverrun); }
+
+// A section's bytes read from the file into the decoder's window as it asks.
+class FileSectionBytes final : public FSectionBytes {
+public:
+    // The caller has checked that the range lies inside the file.
+    FileSectionBytes(PdxbFileBytes& file, uint64_t offset, uint64_t size)
+        : m_File(file), m_iOffset(offset), m_iSize(size)
+    {
+    }
+
+    uint64_t Size() const override { return m_iSize; }
+    bool NeedsWindow() const override { return true; }
+    FByteSpan From(uint64_t offset, size_t want, uint8_t* window) override
+    {
+        const uint64_t at = std::min(offset, m_iSize);
+        const size_t length = size_t(std::min<uint64_t>(want, m_iSize - at));
+        m_File.ReadInto(m_iOffset + at, window, length);
+        return {window, length};
+    }
+
+private:
+    PdxbFileBytes& m_File;
+    uint64_t m_iOffset;
+    uint64_t m_iSize;
+};
 
 // A name field: at most 31 characters, always terminated.
 void CopyName(FByteReader& in, char (&name)[PDXB_NAME_SIZE])
@@ -619,8 +656,9 @@ bool FPdxbImageReaderImpl::ReadImageVariableLineLength(const PdxbImageHeader& he
 bool FPdxbImageReaderImpl::ReadImageHuffmanM4(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
                                               const std::atomic<char>* cancel)
 {
-    const Bytes data = m_File.Read(header.m_iDataOffset, header.m_iDataSize, "image data");
-    return ::ReadImageHuffmanM4(header, data.data(), data.size(), pixmap, progress, cancel);
+    // The coded planes stream through windows: the whole section is never held.
+    FileSectionBytes data(m_File, header.m_iDataOffset, header.m_iDataSize);
+    return ::ReadImageHuffmanM4(header, data, pixmap, progress, cancel);
 }
 
 bool FPdxbImageReaderImpl::ReadImageJPEG(const PdxbImageHeader& header, FPixmap* pixmap, double* progress,
@@ -813,7 +851,11 @@ struct WriterLayout {
     uint32_t extTypes;
     uint32_t extValues;
 };
+// Header bytes are sized before they are written: a write outside them is a fault of this code.
+[[noreturn]] void ThrowWriteOutside(const char* what) { throw FExceptionPdxbWriter(what); }
+
 constexpr uint32_t kMarkBitsAt = 24;
+constexpr uint32_t kColumnsAt = 28;
 constexpr uint32_t kRotationAt = 36;
 constexpr uint32_t kWhiteBalanceAt = 40;
 constexpr uint32_t kColorModeAt = 72;
@@ -827,18 +869,12 @@ WriterLayout LayoutFor(uint32_t version)
 
 class FPdxbImageWriterImpl {
 public:
-    ~FPdxbImageWriterImpl()
-    {
-        if (m_pFile)
-            m_pFile->Close();
-    }
-
     void OpenForUpdate(const FString& path);
     void Create(const FString& path, uint32_t columns, uint32_t rows);
     // Writes at an absolute offset and returns to where the file was.
     void WriteAt(uint64_t offset, const void* bytes, uint64_t count);
 
-    FIFile* m_pFile = nullptr;
+    FFilePtr m_pFile;
     PdxbNormalHeader m_Header; // 2.3 fields; the header size and reserved word stay unused
 };
 
@@ -863,7 +899,7 @@ void FPdxbImageWriterImpl::OpenForUpdate(const FString& path)
             throw FExceptionPdxbIncompatible(UrlText(path).c_str());
         m_Header = reader.m_Header;
     }
-    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND | FIFile::OPEN_EXISTING);
+    m_pFile.reset(OpenFileByURL(path, FIFile::OPEN_WRITE | FIFile::OPEN_APPEND | FIFile::OPEN_EXISTING));
     if (!m_pFile)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
 }
@@ -875,7 +911,7 @@ void FPdxbImageWriterImpl::Create(const FString& path, uint32_t columns, uint32_
     GetFileInfoByURL(path, info);
     if (info.m_iFlags & FILEINFO_READONLY)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
-    m_pFile = OpenFileByURL(path, FIFile::OPEN_WRITE);
+    m_pFile.reset(OpenFileByURL(path, FIFile::OPEN_WRITE));
     if (!m_pFile)
         throw FExceptionPdxbWriter(kOpenForWriteFailed);
 
@@ -891,30 +927,21 @@ void FPdxbImageWriterImpl::Create(const FString& path, uint32_t columns, uint32_
     // each 32-bit word; a shorter path contributes all its units, the rest is zero.
     const std::u16string_view text = path.View();
     const size_t units = std::min<size_t>(text.size(), 8);
-    for (size_t i = 0; i < units; ++i) {
-        const char16_t unit = text[text.size() - units + i];
-        h.m_UniqueID[2 * i] = uint8_t(unit);
-        h.m_UniqueID[2 * i + 1] = uint8_t(unit >> 8);
-    }
+    FByteWriter id(h.m_UniqueID, sizeof h.m_UniqueID, ThrowWriteOutside);
+    for (size_t i = 0; i < units; ++i)
+        id.PutU16LE(2 * i, text[text.size() - units + i]);
     const uint32_t now = static_cast<uint32_t>(std::time(nullptr));
-    for (int word = 0; word < 4; ++word) {
-        uint8_t* p = h.m_UniqueID + 4 * word;
-        uint32_t value = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-        value += now;
-        for (int b = 0; b < 4; ++b)
-            p[b] = uint8_t(value >> (8 * b));
-    }
+    FByteReader idWords(h.m_UniqueID, sizeof h.m_UniqueID, ThrowWriteOutside);
+    for (size_t word = 0; word < 4; ++word)
+        id.PutU32LE(4 * word, idWords.U32LE() + now);
 
     uint8_t bytes[kHeaderSize23] = {};
-    auto put32 = [&bytes](uint32_t at, uint32_t value) {
-        for (int b = 0; b < 4; ++b)
-            bytes[at + b] = uint8_t(value >> (8 * b));
-    };
-    put32(0, h.m_iMagic);
-    put32(4, h.m_iVersion);
-    std::memcpy(bytes + 8, h.m_UniqueID, sizeof h.m_UniqueID);
-    put32(28, columns);
-    put32(32, rows);
+    FByteWriter header(bytes, sizeof bytes, ThrowWriteOutside);
+    header.PutU32LE(0, h.m_iMagic);
+    header.PutU32LE(4, h.m_iVersion);
+    header.PutBytes(8, h.m_UniqueID, sizeof h.m_UniqueID);
+    header.PutU32LE(kColumnsAt, columns);
+    header.PutU32LE(kColumnsAt + 4, rows);
     WriteAt(0, bytes, sizeof bytes);
     m_pFile->Seek(sizeof bytes);
 }
@@ -931,11 +958,11 @@ void FPdxbImageWriterImpl::WriteAt(uint64_t offset, const void* bytes, uint64_t 
 
 namespace {
 
-void LittleEndian(uint32_t value, uint8_t (&bytes)[4])
-{
-    for (int b = 0; b < 4; ++b)
-        bytes[b] = uint8_t(value >> (8 * b));
-}
+// The four bytes of a header field as the file stores it.
+struct FieldBytes {
+    explicit FieldBytes(uint32_t value) { FByteWriter(bytes, sizeof bytes, ThrowWriteOutside).PutU32LE(0, value); }
+    uint8_t bytes[4];
+};
 
 } // namespace
 
@@ -954,17 +981,13 @@ uint32_t FPdxbImageWriter::GetRotation() const { return m_pImpl->m_Header.m_iRot
 
 void FPdxbImageWriter::SetRotation(uint32_t degrees)
 {
-    uint8_t bytes[4];
-    LittleEndian(degrees, bytes);
-    m_pImpl->WriteAt(kRotationAt, bytes, 4);
+    m_pImpl->WriteAt(kRotationAt, FieldBytes(degrees).bytes, 4);
     m_pImpl->m_Header.m_iRotation = degrees;
 }
 
 void FPdxbImageWriter::SetMarkBits(uint32_t bits)
 {
-    uint8_t bytes[4];
-    LittleEndian(bits, bytes);
-    m_pImpl->WriteAt(kMarkBitsAt, bytes, 4);
+    m_pImpl->WriteAt(kMarkBitsAt, FieldBytes(bits).bytes, 4);
     m_pImpl->m_Header.m_iMarkBits = bits;
 }
 
@@ -1028,9 +1051,7 @@ bool FPdxbImageWriter::SetExtDataValue(int slot, float value)
         return false;
     uint32_t bits;
     std::memcpy(&bits, &value, sizeof bits);
-    uint8_t bytes[4];
-    LittleEndian(bits, bytes);
-    m_pImpl->WriteAt(LayoutFor(m_pImpl->m_Header.m_iVersion).extValues + 4 * uint32_t(slot), bytes, 4);
+    m_pImpl->WriteAt(LayoutFor(m_pImpl->m_Header.m_iVersion).extValues + 4 * uint32_t(slot), FieldBytes(bits).bytes, 4);
     m_pImpl->m_Header.m_ExtDataValues[slot] = value;
     return true;
 }

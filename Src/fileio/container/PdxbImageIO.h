@@ -37,11 +37,36 @@ enum PdxbEntryType : uint32_t {
     PDXB_ENTRY_DIRP = FourCC("DIRP"),
 };
 
+// Image sections' pixel formats. Codes 7, 10, 15, 19, 23 and those above 30
+// have no pixel type and never decode; what each code decodes to is the
+// format table of PdxbImageDecoding.
 enum PdxbPixelFormat : uint32_t {
-    PDXB_PIXEL_HUFFMAN_10BIT = 6,
-    PDXB_PIXEL_HUFFMAN_8BIT = 11,
-    PDXB_PIXEL_JPEG = 18,
-    PDXB_PIXEL_HUFFMAN_M4 = 30,
+    PDXB_PIXEL_48RGB_ROWS = 0,         // fixed rows copied as stored
+    PDXB_PIXEL_30RGB_ROWS = 1,
+    PDXB_PIXEL_RESAMPLED = 2,          // fixed rows without a decoder (refused)
+    PDXB_PIXEL_24RGB_ROWS = 3,
+    PDXB_PIXEL_PACKED12_RGB = 4,       // packed 12-bit R, G, B interleaved
+    PDXB_PIXEL_CURVE10_RGB = 5,        // a curve, then three 10-bit curve indices per pixel
+    PDXB_PIXEL_HUFFMAN_10BIT = 6,      // variable rows
+    PDXB_PIXEL_16MONO_ROWS = 8,
+    PDXB_PIXEL_PACKED12_GREY = 9,
+    PDXB_PIXEL_HUFFMAN_8BIT = 11,      // variable rows
+    PDXB_PIXEL_PLANES16_RGB = 12,      // three planes of 16-bit samples
+    PDXB_PIXEL_PLANES12_RGB = 13,      // three packed 12-bit planes R, G, B
+    PDXB_PIXEL_PLANES16_2X2 = 14,      // six 16-bit planes (four green, blue, red), doubled
+    PDXB_PIXEL_PLANES12_2X2 = 16,      // as 14 with packed 12-bit planes
+    PDXB_PIXEL_GREY12_2X2 = 17,        // four packed 12-bit grey planes, doubled
+    PDXB_PIXEL_JPEG = 18,              // a JPEG stream
+    PDXB_PIXEL_TWO_GREEN_HALF_BR = 20, // two green rows, half-width blue and red; rows doubled
+    PDXB_PIXEL_HALF_BR = 21,           // green, half-width blue and red
+    PDXB_PIXEL_TWO_GREEN_FULL_BR = 22, // two green rows, full-width blue and red; rows doubled
+    PDXB_PIXEL_PLANES12_GBR = 24,      // three packed 12-bit planes G, B, R
+    PDXB_PIXEL_YCBCR12_2X2 = 25,       // packed 12-bit YCbCr, a chroma pair per 2 x 2 block; doubled
+    PDXB_PIXEL_YCBCR8_422 = 26,
+    PDXB_PIXEL_YCBCR12_422 = 27,
+    PDXB_PIXEL_YCBCR12_444 = 28,
+    PDXB_PIXEL_48SRGB_ROWS = 29,
+    PDXB_PIXEL_HUFFMAN_M4 = 30,        // HuffmanM4 planes
 };
 
 enum PdxbCamfileType : uint32_t {

@@ -441,38 +441,13 @@ uint32_t ExifTypeSize(uint32_t type)
     return type < 13 ? kSizes[type] : 0;
 }
 
-void FExifBlockWriter::Require(size_t position, size_t count) const
-{
-    if (!FByteReader::Fits(m_Size, position, count))
-        throw FException("FExifBlockWriter: write outside the buffer");
-}
+namespace {
 
-void FExifBlockWriter::PutU8(size_t position, uint8_t value)
-{
-    Require(position, 1);
-    m_pBuffer[position] = value;
-}
+[[noreturn]] void ThrowWriteOutside(const char*) { throw FException("FExifBlockWriter: write outside the buffer"); }
 
-void FExifBlockWriter::PutU16(size_t position, uint16_t value)
-{
-    Require(position, 2);
-    m_pBuffer[position] = static_cast<uint8_t>(value);
-    m_pBuffer[position + 1] = static_cast<uint8_t>(value >> 8);
-}
+} // namespace
 
-void FExifBlockWriter::PutU32(size_t position, uint32_t value)
-{
-    Require(position, 4);
-    for (int i = 0; i < 4; ++i)
-        m_pBuffer[position + i] = static_cast<uint8_t>(value >> (8 * i));
-}
-
-void FExifBlockWriter::PutBytes(size_t position, const void* bytes, size_t count)
-{
-    Require(position, count);
-    if (count)
-        std::memcpy(m_pBuffer + position, bytes, count);
-}
+FExifBlockWriter::FExifBlockWriter(uint8_t* pBuffer, size_t size) : m_Bytes(pBuffer, size, ThrowWriteOutside) {}
 
 void FExifBlockWriter::PutEntryHeader(size_t position, uint16_t tag, uint16_t type, uint32_t count)
 {

@@ -13,6 +13,7 @@
 // any time zone.
 
 #include "foundation/FByteReader.h"
+#include "foundation/FByteWriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -91,21 +92,18 @@ std::vector<uint8_t> BuildExifApp1Block(const FPropTree& tree, int32_t columns, 
 // (a write outside is a programming error and throws FException).
 class FExifBlockWriter {
 public:
-    FExifBlockWriter(uint8_t* pBuffer, size_t size) : m_pBuffer(pBuffer), m_Size(size) {}
+    FExifBlockWriter(uint8_t* pBuffer, size_t size);
 
-    size_t Size() const { return m_Size; }
-    void PutU8(size_t position, uint8_t value);
-    void PutU16(size_t position, uint16_t value);
-    void PutU32(size_t position, uint32_t value);
-    void PutBytes(size_t position, const void* bytes, size_t count);
+    size_t Size() const { return m_Bytes.Size(); }
+    void PutU8(size_t position, uint8_t value) { m_Bytes.PutU8(position, value); }
+    void PutU16(size_t position, uint16_t value) { m_Bytes.PutU16LE(position, value); }
+    void PutU32(size_t position, uint32_t value) { m_Bytes.PutU32LE(position, value); }
+    void PutBytes(size_t position, const void* bytes, size_t count) { m_Bytes.PutBytes(position, bytes, count); }
     // Entry header {tag, type, count} at position; the value field is left to the caller.
     void PutEntryHeader(size_t position, uint16_t tag, uint16_t type, uint32_t count);
 
 private:
-    void Require(size_t position, size_t count) const;
-
-    uint8_t* m_pBuffer;
-    size_t m_Size;
+    FByteWriter m_Bytes;
 };
 
 // Writes one IFD: its entries in call order, longer values one after the other

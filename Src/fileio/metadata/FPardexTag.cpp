@@ -1,11 +1,13 @@
 #include "fileio/metadata/FPardexTag.h"
 
+#include "foundation/FByteWriter.h"
 #include "foundation/FException.h"
 
 #include <algorithm>
 #include <cstring>
 #include <limits>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -85,12 +87,10 @@ const std::vector<KeyEntry>& KeyTable()
     return table;
 }
 
-void PutU32(uint8_t* p, uint32_t v)
+// The payload is sized before it is written: a write outside it is a fault of this code.
+[[noreturn]] void ThrowWriteOutside(const char* what)
 {
-    p[0] = static_cast<uint8_t>(v);
-    p[1] = static_cast<uint8_t>(v >> 8);
-    p[2] = static_cast<uint8_t>(v >> 16);
-    p[3] = static_cast<uint8_t>(v >> 24);
+    throw FExceptionPardexTag((std::string("FPardexTag: ") + what).c_str());
 }
 
 // How many of the item's bytes its key's type serialises. An item set through a
@@ -151,7 +151,7 @@ bool FPardexTag::StoreItem(uint32_t key, const void* bytes, size_t count, size_t
 bool FPardexTag::SetInt(uint32_t key, int32_t value)
 {
     uint8_t bytes[4];
-    PutU32(bytes, static_cast<uint32_t>(value));
+    FByteWriter(bytes, sizeof bytes, ThrowWriteOutside).PutU32LE(0, static_cast<uint32_t>(value));
     return StoreItem(key, bytes, 4, 4);
 }
 
@@ -160,8 +160,9 @@ bool FPardexTag::SetDouble(uint32_t key, double value)
     uint64_t bits = 0;
     std::memcpy(&bits, &value, sizeof bits);
     uint8_t bytes[8];
-    PutU32(bytes, static_cast<uint32_t>(bits));
-    PutU32(bytes + 4, static_cast<uint32_t>(bits >> 32));
+    FByteWriter out(bytes, sizeof bytes, ThrowWriteOutside);
+    out.PutU32LE(0, static_cast<uint32_t>(bits));
+    out.PutU32LE(4, static_cast<uint32_t>(bits >> 32));
     return StoreItem(key, bytes, 8, 8);
 }
 
@@ -197,17 +198,18 @@ bool FPardexTag::GetBuffer(std::vector<uint8_t>& buffer, uint32_t& length, bool 
     } catch (const std::bad_alloc&) {
         return false;
     }
+    FByteWriter out(buffer.data(), buffer.size(), ThrowWriteOutside);
     for (size_t i = 0; i < 16; ++i)
-        PutU32(&buffer[4 * i], m_Header[i]);
-    PutU32(&buffer[kHeaderBytes], static_cast<uint32_t>(m_Items.size()));
+        out.PutU32LE(4 * i, m_Header[i]);
+    out.PutU32LE(kHeaderBytes, static_cast<uint32_t>(m_Items.size()));
 
     uint32_t offset = kEmptyPayloadBytes + kIndexEntryBytes * static_cast<uint32_t>(m_Items.size());
-    uint8_t* index = &buffer[kEmptyPayloadBytes];
+    size_t index = kEmptyPayloadBytes;
     for (Item& item : m_Items) {
         const uint32_t itemLength = static_cast<uint32_t>(item.data.size());
-        PutU32(index, item.key);
-        PutU32(index + 4, offset);
-        PutU32(index + 8, itemLength);
+        out.PutU32LE(index, item.key);
+        out.PutU32LE(index + 4, offset);
+        out.PutU32LE(index + 8, itemLength);
         index += kIndexEntryBytes;
         item.offset = offset;
         offset += itemLength;

@@ -40,6 +40,7 @@ struct RawTiff {
     uint16_t photometric = PHOTOMETRIC_RGB;
     uint16_t planar = PLANARCONFIG_CONTIG;
     uint16_t compression = COMPRESSION_NONE;
+    uint32_t rowsPerStrip = 0;  // the library's default when 0
     std::vector<uint16_t> extraSamples;
     std::function<void(TIFF*)> extraTags;
     Bytes pixels;  // rows x scanline, random when empty
@@ -63,6 +64,8 @@ protected:
         TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, desc.photometric);
         TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, desc.planar);
         TIFFSetField(tiff, TIFFTAG_COMPRESSION, desc.compression);
+        if (desc.rowsPerStrip != 0)
+            TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, desc.rowsPerStrip);
         if (!desc.extraSamples.empty())
             TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, uint16_t(desc.extraSamples.size()), desc.extraSamples.data());
         if (desc.extraTags)
@@ -286,6 +289,141 @@ TEST_F(FTiffImageReaderTest, CompressedFilesReadLikeUncompressedOnes)
     desc.compression = COMPRESSION_LZW;
     const Bytes pixels = WriteRaw("lzw.tif", desc);
     EXPECT_EQ(Read("lzw.tif", FPixmap::PIXEL_24_RGB).bytes, pixels);
+}
+
+// Row j*f of a full read, each output pixel the truncated mean of f pixels,
+// computed the plain way: per sample, or through the integer triple for 30RGBL.
+Bytes ReduceInTest(const TestPixmap<>& full, int32_t type, uint32_t factor)
+{
+    const size_t pixelBytes = size_t(FPixelTypeBytes(type));
+    const uint32_t columns = uint32_t(full->m_iColumns) / factor;
+    const uint32_t rows = uint32_t(full->m_iRows) / factor;
+    Bytes out;
+    for (uint32_t i = 0; i < rows; ++i) {
+        const uint8_t* row = full->GetRow(int32_t(i * factor));
+        for (uint32_t j = 0; j < columns; ++j) {
+            const uint8_t* first = row + size_t(j) * factor * pixelBytes;
+            uint8_t pixel[6] = {};
+            if (type == FPixmap::PIXEL_30_RGBL) {
+                int sums[3] = {};
+                for (uint32_t k = 0; k < factor; ++k) {
+                    FPixelClass30RGBL in;
+                    std::memcpy(&in, first + k * 4, 4);
+                    const FIntTriple t = in;
+                    sums[0] += t.r, sums[1] += t.g, sums[2] += t.b;
+                }
+                FPixelClass30RGBL mean;
+                mean = FIntTriple(sums[0] / int(factor), sums[1] / int(factor), sums[2] / int(factor));
+                std::memcpy(pixel, &mean, 4);
+            } else {
+                const bool wide = type != FPixmap::PIXEL_24_RGB;
+                for (size_t c = 0; c < pixelBytes / (wide ? 2 : 1); ++c) {
+                    uint32_t sum = 0;
+                    for (uint32_t k = 0; k < factor; ++k)
+                        sum += wide ? Word(first + k * pixelBytes + 2 * c) : first[k * pixelBytes + c];
+                    const uint16_t mean = uint16_t(sum / factor);
+                    if (wide)
+                        std::memcpy(pixel + 2 * c, &mean, 2);
+                    else
+                        pixel[c] = uint8_t(mean);
+                }
+            }
+            out.insert(out.end(), pixel, pixel + pixelBytes);
+        }
+    }
+    return out;
+}
+
+// Compressed strips decode only from their start: every reduction of every
+// layout, with strips that do not line up with the reduction, reads as the
+// full image reduced here.
+TEST_F(FTiffImageReaderTest, ReducedReadsOfCompressedFilesMatchTheFullReadReduced)
+{
+    struct Layout {
+        const char* name;
+        uint16_t bits;
+        uint16_t samples;
+        uint16_t photometric;
+        std::vector<uint16_t> extra;
+        int32_t type;
+    };
+    const Layout layouts[] = {
+        {"rgb8", 8, 3, PHOTOMETRIC_RGB, {}, FPixmap::PIXEL_24_RGB},
+        {"rgba8", 8, 4, PHOTOMETRIC_RGB, {EXTRASAMPLE_UNASSALPHA}, FPixmap::PIXEL_30_RGBL},
+        {"rgb16", 16, 3, PHOTOMETRIC_RGB, {}, FPixmap::PIXEL_48_RGB},
+        {"grey16", 16, 1, PHOTOMETRIC_MINISBLACK, {}, FPixmap::PIXEL_16_MONO},
+    };
+    for (const uint16_t compression : {COMPRESSION_LZW, COMPRESSION_ADOBE_DEFLATE, COMPRESSION_PACKBITS})
+        for (const Layout& layout : layouts) {
+            SCOPED_TRACE(testing::Message() << layout.name << ", compression " << compression);
+            RawTiff desc;
+            desc.columns = 37;
+            desc.rows = 29;
+            desc.rowsPerStrip = 5;
+            desc.bitsPerSample = layout.bits;
+            desc.samplesPerPixel = layout.samples;
+            desc.photometric = layout.photometric;
+            desc.extraSamples = layout.extra;
+            desc.compression = compression;
+            WriteRaw("packed.tif", desc);
+            const TestPixmap<> full = Read("packed.tif", layout.type);
+            for (int32_t n = 1; n <= 3; ++n) {
+                SCOPED_TRACE(n);
+                EXPECT_EQ(Read("packed.tif", layout.type, n).bytes, ReduceInTest(full, layout.type, 1u << n));
+            }
+        }
+}
+
+// The alpha of an RGBA file shares its byte with the low colour bits of a
+// 30RGBL word: it must reach neither a full nor a reduced read.
+TEST_F(FTiffImageReaderTest, AlphaNeverReachesTheColour)
+{
+    RawTiff desc;
+    desc.columns = 16;
+    desc.rows = 4;
+    desc.samplesPerPixel = 4;
+    desc.extraSamples = {EXTRASAMPLE_ASSOCALPHA};
+    desc.compression = COMPRESSION_LZW;
+    const Bytes pixels = WriteRaw("alpha.tif", desc);
+    Bytes colour;  // the RGB samples as 30RGBL words without low bits
+    for (size_t i = 0; i < pixels.size(); i += 4)
+        colour.insert(colour.end(), {pixels[i], pixels[i + 1], pixels[i + 2], 0});
+    EXPECT_EQ(Read("alpha.tif", FPixmap::PIXEL_30_RGBL).bytes, colour);
+    for (int32_t n = 1; n <= 2; ++n) {
+        const uint32_t f = 1u << n;
+        Bytes means;
+        for (uint32_t i = 0; i < desc.rows / f; ++i)
+            for (uint32_t j = 0; j < desc.columns / f; ++j)
+                for (size_t c = 0; c < 3; ++c) {
+                    uint32_t sum = 0;
+                    for (uint32_t k = 0; k < f; ++k)
+                        sum += pixels[(size_t(i) * f * desc.columns + j * f + k) * 4 + c];
+                    means.push_back(uint8_t(sum / f));
+                }
+        EXPECT_EQ(Read("alpha.tif", FPixmap::PIXEL_24_RGB, n).bytes, means) << n;
+    }
+}
+
+// A strip that does not decode fails in the TIFF family, naming its row.
+TEST_F(FTiffImageReaderTest, DamagedStripFailsAsATiffError)
+{
+    RawTiff desc;
+    desc.columns = 40;
+    desc.rows = 12;
+    desc.rowsPerStrip = 4;
+    desc.compression = COMPRESSION_LZW;
+    WriteRaw("damaged.tif", desc);
+    Bytes file = FileBytes("damaged.tif");
+    const auto directory = ReadTiffDirectory(file);
+    const uint32_t secondStrip = TiffNumber(file, directory.at(TIFFTAG_STRIPOFFSETS), 1);
+    const uint32_t length = TiffNumber(file, directory.at(TIFFTAG_STRIPBYTECOUNTS), 1);
+    std::fill_n(file.begin() + secondStrip, length, uint8_t(0xFF));
+    WriteBytes("damaged.tif", file);
+    for (int32_t n : {0, 1}) {
+        SCOPED_TRACE(n);
+        const std::string message = MessageOf<FExceptionTIFF>([&] { Read("damaged.tif", FPixmap::PIXEL_24_RGB, n); });
+        EXPECT_EQ(message.rfind("TIFFReadScanline failed at row ", 0), 0u) << message;
+    }
 }
 
 TEST_F(FTiffImageReaderTest, PropertiesWithoutExif)

@@ -1,6 +1,7 @@
 // The decoders reached through the raw container reader: images of each
 // decoding path and camfiles, plain and HuffmanM4-coded, whose bytes parse as camera data.
 #include "fileio/container/CambData.h"
+#include "fileio/container/HuffmanM4.h"
 #include "fileio/container/PdxbImageIO.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FValueTypes.h"
@@ -79,6 +80,46 @@ TEST_F(PdxbDecodeThroughReaderTest, EachDecodingPathDeliversTheImage)
             EXPECT_EQ(pixmap.Bytes(int32_t(columns), int32_t(rows)), bytes) << "format " << c.format;
         }
         EXPECT_EQ(progress, 1.0);
+    }
+}
+
+// The reader streams HuffmanM4 planes from the file through windows of about
+// a megabyte: planes of several megabytes, intact or with a damaged stretch
+// well past the first window (where a plane ends early), decode from the file
+// exactly as from the section's bytes in memory.
+TEST_F(PdxbDecodeThroughReaderTest, HuffmanM4PlanesLargerThanTheReadWindow)
+{
+    std::mt19937 random(31);
+    const uint32_t columns = 1500, rows = 1000;
+    std::vector<uint16_t> samples(size_t(columns) * rows * 3);
+    for (uint16_t& s : samples)
+        s = uint16_t(random() % 4096);
+    const std::vector<uint8_t> intact = EncodeHuffmanM4Image(columns, rows, samples, {7, 8, 9});
+    ASSERT_GT(intact.size(), size_t(6) << 20);
+    std::vector<uint8_t> damaged = intact;
+    std::fill_n(damaged.begin() + long(damaged.size() / 2), 64, uint8_t(0xFF));
+
+    for (const std::vector<uint8_t>* data : {&intact, static_cast<const std::vector<uint8_t>*>(&damaged)}) {
+        SCOPED_TRACE(data == &intact ? "intact" : "damaged");
+        PdxbBuilder builder;
+        PdxbImageSpec image;
+        image.pixelFormat = PDXB_PIXEL_HUFFMAN_M4;
+        image.columns = columns;
+        image.rows = rows;
+        image.data = *data;
+        builder.AddImage(image);
+        const FString url = Write(builder.Build());
+
+        TestPixmap<FPixelClass48SRGB> fromFile{int32_t(columns), int32_t(rows)};
+        EXPECT_TRUE(Decode(url, fromFile, nullptr));
+        TestPixmap<FPixelClass48SRGB> fromMemory{int32_t(columns), int32_t(rows)};
+        PdxbImageHeader header{};
+        header.m_iPixelFormat = PDXB_PIXEL_HUFFMAN_M4;
+        header.m_iColumns = columns;
+        header.m_iRows = rows;
+        EXPECT_TRUE(ReadImageHuffmanM4(header, data->data(), data->size(), fromMemory.get(), nullptr, nullptr));
+        EXPECT_TRUE(fromFile.bytes == fromMemory.bytes);
+        EXPECT_EQ(std::memcmp(fromFile.bytes.data(), samples.data(), fromFile.bytes.size()) == 0, data == &intact);
     }
 }
 

@@ -61,6 +61,50 @@ TEST_F(TiffLoaderTest, DescribesAndLoadsEveryLevel)
     EXPECT_EQ(full.bytes, MakePixmap(FPixmap::PIXEL_48_RGB, kColumns, kRows, 3).bytes);
 }
 
+// A compressed copy (made by tiffcp, strips of 5 rows) loads at every level
+// as the uncompressed original does; a strip that does not decode is the
+// reader's error, not a generic one.
+TEST_F(TiffLoaderTest, CompressedCopiesLoadLikeTheOriginal)
+{
+    if (!ToolAvailable("tiffcp"))
+        GTEST_SKIP() << "tiffcp is not installed";
+    const FString url = WriteTiff("picture.tif");
+    for (const char* codec : {"packbits", "zip", "lzw"}) {
+        SCOPED_TRACE(codec);
+        ASSERT_EQ(RunTool(std::string("tiffcp -c ") + codec + " -r 5 " + PathOf("picture.tif").string() + " " +
+                          PathOf("packed.tif").string())
+                      .status,
+                  0);
+        for (uint32_t index = 1; index <= 4; ++index) {
+            const uint32_t columns = kColumns >> index, rows = kRows >> index;
+            TestPixmap loaded = MakePixmap(FPixmap::PIXEL_48_RGB, int32_t(columns), int32_t(rows), 1);
+            auto load = NewLoaderRequest(UrlOf("packed.tif"), LOADER_REQUEST_LOAD_IMAGE);
+            load->SetIndexWord(index);
+            load->SetPixmap(loaded.get());
+            ASSERT_EQ(Drive(*load), LOADER_STATUS_DONE) << ErrorTextOf(*load);
+            TestPixmap expected = MakePixmap(FPixmap::PIXEL_48_RGB, int32_t(columns), int32_t(rows), 1);
+            FTiffImageReader original(url);
+            original.SetScale(int32_t(index));
+            original.ReadImage(expected.get());
+            EXPECT_EQ(loaded.bytes, expected.bytes) << index;
+        }
+    }
+
+    // The LZW copy, last made: its code stream cannot take a run of 0xFF bytes.
+    Bytes file = FileBytes("packed.tif");
+    const auto directory = ReadTiffDirectory(file);
+    const uint32_t secondStrip = TiffNumber(file, directory.at(273), 1);
+    std::fill_n(file.begin() + secondStrip, TiffNumber(file, directory.at(279), 1), uint8_t(0xFF));
+    WriteBytes("damaged.tif", file);
+    TestPixmap pixmap = MakePixmap(FPixmap::PIXEL_48_RGB, kColumns / 2, kRows / 2, 1);
+    auto damaged = NewLoaderRequest(UrlOf("damaged.tif"), LOADER_REQUEST_LOAD_IMAGE);
+    damaged->SetIndexWord(1);
+    damaged->SetPixmap(pixmap.get());
+    EXPECT_EQ(Drive(*damaged), LOADER_STATUS_ERROR);
+    EXPECT_EQ(damaged->GetError(), LOADER_ERROR_READER_EXCEPTION);
+    EXPECT_EQ(ErrorTextOf(*damaged).rfind("TiffLoader: ", 0), 0u) << ErrorTextOf(*damaged);
+}
+
 TEST_F(TiffLoaderTest, PropertiesCarryTheSizeBasedIdentity)
 {
     const FString url = WriteTiff("picture.tif");
