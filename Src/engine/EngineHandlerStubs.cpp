@@ -33,8 +33,3 @@ void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
 }
-
-void FIPEngine2::priProcessRotate(FIPERequestRotate*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessRotate not built");
-}
