@@ -28,8 +28,3 @@ void FIPEngine2::priProcessGenerateToneLUT(FIPERequestGenerateToneLUT*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessGenerateToneLUT not built");
 }
-
-void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
-}

@@ -1,8 +1,8 @@
 #include "engine/Rotate.h"
 
 #include "engine/FIPEngine2.h"
+#include "engine/GeometryRequestChecks.h"
 #include "engine/RowBandLoop.h"
-#include "foundation/FAssert.h"
 #include "foundation/FException.h"
 #include "foundation/FValueTypes.h"
 
@@ -118,12 +118,7 @@ void Rotate(const FPixmap* input, FPixmap* output, double angleDegrees)
 
 void FIPEngine2::priProcessRotate(FIPERequestRotate* pReq)
 {
-    if (pReq == nullptr)
-        AssertionFailed("FIPEngine2", __LINE__, "pReq != NULL", 0, 0);
-    if (pReq->m_pInImage == nullptr)
-        AssertionFailed("FIPEngine2", __LINE__, "pReq->m_pInImage != NULL", 0, 0);
-    if (pReq->m_pOutImage == nullptr)
-        AssertionFailed("FIPEngine2", __LINE__, "pReq->m_pOutImage != NULL", 0, 0);
+    AssertGeometryRequest(pReq);
     Rotate(pReq->m_pInImage, pReq->m_pOutImage, static_cast<double>(pReq->m_iAngle));
     pReq->Finish(kIPStatusDone);
 }
