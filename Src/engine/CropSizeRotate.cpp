@@ -171,7 +171,7 @@ struct SampledRGB {
     int32_t r, g, b;
 };
 
-SampledRGB SamplePixel48(const FPixmap& source, const AxisTap& x, const AxisTap& y, const FResampleKernel& kernel)
+inline SampledRGB SamplePixel48(const FPixmap& source, const AxisTap& x, const AxisTap& y, const FResampleKernel& kernel)
 {
     const int32_t* weights = kernel.Phase(x.phase, y.phase);
     int64_t r = 0, g = 0, b = 0;
@@ -188,7 +188,7 @@ SampledRGB SamplePixel48(const FPixmap& source, const AxisTap& x, const AxisTap&
     return {static_cast<int32_t>(r >> 16), static_cast<int32_t>(g >> 16), static_cast<int32_t>(b >> 16)};
 }
 
-int32_t SamplePixelMono(const FPixmap& source, const AxisTap& x, const AxisTap& y, const FResampleKernel& kernel)
+inline int32_t SamplePixelMono(const FPixmap& source, const AxisTap& x, const AxisTap& y, const FResampleKernel& kernel)
 {
     const int32_t* weights = kernel.Phase(x.phase, y.phase);
     int64_t sum = 0;
@@ -202,7 +202,7 @@ int32_t SamplePixelMono(const FPixmap& source, const AxisTap& x, const AxisTap& 
 
 uint8_t ClampToByte(int32_t sum) { return static_cast<uint8_t>(std::clamp(sum >> 16, 0, 255)); }
 
-FPixelClass32BGRA SamplePixelDisplay(const FPixmap& source, const AxisTap& x, const AxisTap& y,
+inline FPixelClass32BGRA SamplePixelDisplay(const FPixmap& source, const AxisTap& x, const AxisTap& y,
                                      const FResampleKernel& kernel)
 {
     const int32_t* weights = kernel.Phase(x.phase, y.phase);
@@ -326,6 +326,13 @@ private:
     std::array<float, kGreenTableSize> m_aWeights{};
 };
 
+// The product of two table weights (never negative) truncated, held to the
+// int range as the 32-bit conversion would need.
+inline int64_t TruncateWeightProduct(float product)
+{
+    return product < 2147483647.0f ? static_cast<int64_t>(product) : INT32_MAX;
+}
+
 struct ColorPixelContext {
     const FLUT16& tone;
     const GreenWeightTable& green;
@@ -338,9 +345,10 @@ void WriteColorPixel(const ColorPixelContext& ctx, const SampledRGB& v, FPixelCl
     const int32_t g = ctx.tone[v.g];
     const int32_t b = ctx.tone[v.b];
     int64_t green = g;
-    if (ctx.greenWeightQ14 != 0) {
+    // Green at or above both red and blue is the only case with a term.
+    if (ctx.greenWeightQ14 != 0 && g >= r && g >= b) {
         const float product = ctx.green(g - r) * ctx.green(g - b);
-        green += (int64_t(TruncateToInt(product)) * ctx.greenWeightQ14) >> 14;
+        green += (TruncateWeightProduct(product) * ctx.greenWeightQ14) >> 14;
     }
     color.r = static_cast<int16_t>(r);
     color.g = SaturateToInt16(green);

@@ -152,15 +152,17 @@ void ShrinkBilinear(const RectView& destination, const RectView& source)
 // so the first and last destination pixels are the first and last source
 // pixels and the picture keeps its place.
 
-// Four taps of one byte; a sum of 256 or more is 255, a negative one 0.
-uint8_t FilteredByte(const std::array<int32_t, 4>& weights, const std::array<const uint8_t*, 4>& taps, size_t at)
+// A Q15 sum of four taps as a byte: 256 or more is 255, negative is 0.
+inline uint8_t LimitedByte(int32_t v)
 {
-    int32_t v = 0;
-    for (int t = 0; t < 4; ++t)
-        v += weights[t] * taps[t][at];
-    if (v >= 0x800000)
-        return 255;
-    return static_cast<uint8_t>(std::max(v >> 15, 0));
+    return v >= 0x800000 ? uint8_t(255) : static_cast<uint8_t>(std::max(v >> 15, 0));
+}
+
+inline uint8_t FilteredByte(const std::array<int32_t, 4>& weights, const std::array<const uint8_t*, 4>& taps,
+                            size_t at)
+{
+    return LimitedByte(weights[0] * taps[0][at] + weights[1] * taps[1][at] + weights[2] * taps[2][at] +
+                       weights[3] * taps[3][at]);
 }
 
 struct EnlargePosition {
@@ -192,11 +194,12 @@ void EnlargeRowsCubic(const RectView& destination, const RectView& source, bool 
         std::array<const uint8_t*, 4> taps;
         for (int t = 0; t < 4; ++t)
             taps[t] = source.Row(std::clamp(at.cursor - 2 + t, 0, sourceRows - 1));
-        const std::array<int32_t, 4>& weights = table[at.phase >> 8];
+        const std::array<int32_t, 4>& w = table[at.phase >> 8];
         // Byte by byte, each read before it is written: in place, a tap row
         // may be the destination row itself.
+        const uint8_t *t0 = taps[0], *t1 = taps[1], *t2 = taps[2], *t3 = taps[3];
         for (size_t b = 0; b < bytes; ++b)
-            to[b] = FilteredByte(weights, taps, b);
+            to[b] = LimitedByte(w[0] * t0[b] + w[1] * t1[b] + w[2] * t2[b] + w[3] * t3[b]);
     });
 }
 
