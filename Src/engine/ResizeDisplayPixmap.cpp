@@ -108,10 +108,12 @@ void ShrinkRowsNearest(const RectView& destination, const RectView& source)
 void ShrinkColumnsNearest(const RectView& destination, const RectView& source)
 {
     const uint32_t step = SpanStep(source.Columns(), destination.Columns());
-    ForEachRow(source.Rows(), false, [&](int32_t y) {
+    const int32_t width = destination.Columns();
+    // Scalars by value: the byte stores could otherwise alias them.
+    ForEachRow(source.Rows(), false, [&, step, width](int32_t y) {
         const uint8_t* from = source.Row(y);
         uint8_t* to = destination.Row(y);
-        for (int32_t x = 0; x < destination.Columns(); ++x) {
+        for (int32_t x = 0; x < width; ++x) {
             const int64_t sourceX = static_cast<int64_t>((uint64_t(x) * step) >> 15);
             std::memcpy(to + x * kBytesPerPixel, from + sourceX * kBytesPerPixel, kBytesPerPixel);
         }
@@ -125,14 +127,15 @@ void ShrinkBilinear(const RectView& destination, const RectView& source)
 {
     const uint32_t columnStep = SpanStep(source.Columns(), destination.Columns());
     const uint32_t rowStep = SpanStep(source.Rows(), destination.Rows());
-    ForEachRow(destination.Rows(), false, [&](int32_t y) {
+    const int32_t width = destination.Columns();
+    ForEachRow(destination.Rows(), false, [&, columnStep, rowStep, width](int32_t y) {
         const uint64_t rowPosition = uint64_t(y) * rowStep;
         const int32_t sourceRow = static_cast<int32_t>(rowPosition >> 15);
         const int32_t fy = static_cast<int32_t>(rowPosition & kPhaseMask);
         const uint8_t* upper = source.Row(sourceRow);
         const uint8_t* lower = source.Row(sourceRow + 1);
         uint8_t* to = destination.Row(y);
-        for (int32_t x = 0; x < destination.Columns(); ++x) {
+        for (int32_t x = 0; x < width; ++x) {
             const uint64_t columnPosition = uint64_t(x) * columnStep;
             const int64_t at = static_cast<int64_t>(columnPosition >> 15) * kBytesPerPixel;
             const int32_t fx = static_cast<int32_t>(columnPosition & kPhaseMask);
@@ -198,7 +201,9 @@ void EnlargeRowsCubic(const RectView& destination, const RectView& source, bool 
         // Byte by byte, each read before it is written: in place, a tap row
         // may be the destination row itself.
         const uint8_t *t0 = taps[0], *t1 = taps[1], *t2 = taps[2], *t3 = taps[3];
-        for (size_t b = 0; b < bytes; ++b)
+        // A local count: the loop's stores could otherwise alias the captured one.
+        const size_t count = bytes;
+        for (size_t b = 0; b < count; ++b)
             to[b] = LimitedByte(w[0] * t0[b] + w[1] * t1[b] + w[2] * t2[b] + w[3] * t3[b]);
     });
 }
@@ -210,7 +215,7 @@ void EnlargeColumnsCubic(const RectView& destination, const RectView& source)
     const uint32_t step = SpanStep(sourceColumns, columns - 1);
     const FDisplayResizeWeights& table = DisplayResizeWeights();
     // Each row on its own: in place, a row is walked from its right end.
-    ForEachRow(destination.Rows(), false, [&](int32_t y) {
+    ForEachRow(destination.Rows(), false, [&, sourceColumns, columns, step](int32_t y) {
         const uint8_t* from = source.Row(y);
         uint8_t* to = destination.Row(y);
         for (int32_t x = columns - 1; x >= 0; --x) {
