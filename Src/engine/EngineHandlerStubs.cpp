@@ -14,11 +14,6 @@ void FIPEngine2::priProcessStage2(FIPERequestStage2*)
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage2 not built");
 }
 
-void FIPEngine2::priProcessStage3(FIPERequestStage3*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessStage3 not built");
-}
-
 void FIPEngine2::priProcessStage4(FIPERequestStage4*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage4 not built");
@@ -27,14 +22,4 @@ void FIPEngine2::priProcessStage4(FIPERequestStage4*)
 void FIPEngine2::priProcessGenerateToneLUT(FIPERequestGenerateToneLUT*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessGenerateToneLUT not built");
-}
-
-void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
-}
-
-void FIPEngine2::priProcessRotate(FIPERequestRotate*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessRotate not built");
 }
