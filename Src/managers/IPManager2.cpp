@@ -109,6 +109,7 @@ IPManager2::~IPManager2()
     m_pCurrentRequest = nullptr;
     priCleanup();
     DeleteDataRetriever(m_pRetriever);
+    priReleaseUncollectedData();
     SafeDelete(m_pEngine);
     m_pPrivate.reset();
 }
@@ -505,7 +506,7 @@ void IPManager2::priLoadCamfile()
     }
     if (!priRetrieverFree("FIPManager::priLoadCamfile: data retriever is busy!"))
         return;
-    SetRetrieverRequest(m_RetrieverRequest, request.m_sURL, kRetrieverData, kRetrieverDataCambFile, 0);
+    priPrepareRetrieverRequest(request.m_sURL, kRetrieverData, kRetrieverDataCambFile, 0);
     m_pRetriever->Request(&m_RetrieverRequest);
     m_iState = kStateWaitCamfile;
 }

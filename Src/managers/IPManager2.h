@@ -128,6 +128,10 @@ private:
     void priCompleteGetColorModeList();
     // Runs a retriever request to its end in this call.
     void priRunRetrieverRequest();
+    // Makes m_RetrieverRequest a new request, first releasing the data object
+    // of a data request that ended after its own request had gone.
+    void priPrepareRetrieverRequest(const FString& url, int kind, intptr_t what, intptr_t index);
+    void priReleaseUncollectedData();
 
     void priCleanup();
 

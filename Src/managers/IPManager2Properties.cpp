@@ -7,6 +7,7 @@
 #include "foundation/FCache.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
+#include "managers/FDataObject.h"
 #include "managers/FDataRetriever.h"
 #include "managers/FRotation16.h"
 #include "managers/IPMCacheEntry.h"
@@ -53,6 +54,21 @@ bool HasNeutral(const FCamdata& camdata, const char* name)
 
 } // namespace
 
+void IPManager2::priReleaseUncollectedData()
+{
+    if (m_RetrieverRequest.m_iKind != kRetrieverData || m_RetrieverRequest.IsPending())
+        return;
+    if (FIDataObject* object = GetRetrievedObject(m_RetrieverRequest))
+        object->Release();
+    m_RetrieverRequest.m_SlotA = 0;
+}
+
+void IPManager2::priPrepareRetrieverRequest(const FString& url, int kind, intptr_t what, intptr_t index)
+{
+    priReleaseUncollectedData();
+    SetRetrieverRequest(m_RetrieverRequest, url, kind, what, index);
+}
+
 void IPManager2::priRunRetrieverRequest()
 {
     m_pRetriever->Request(&m_RetrieverRequest);
@@ -64,11 +80,14 @@ bool IPManager2::priGetUniqueID(IPManagerData& request, FString& id)
 {
     id.Empty();
     if (m_RetrieverRequest.IsPending()) {
-        request.m_Result.Fail(kIPErrorException, "IPManager2::priGetUniqueID: data retriever is busy!");
-        return false;
+        // Left running by a request its caller ended: it is stopped and
+        // collected, so the new request finds the retriever free.
+        m_RetrieverRequest.Cancel();
+        while (m_RetrieverRequest.IsPending())
+            m_pRetriever->Idle();
     }
     FPropTree tree(nullptr, "UniqueIDProp");
-    SetRetrieverRequest(m_RetrieverRequest, request.m_sURL, kRetrieverInfo, kRetrieverInfoUniqueID,
+    priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoUniqueID,
                         reinterpret_cast<intptr_t>(&tree));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
@@ -96,7 +115,7 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
     // Read first and published whole, so a worker of another thread never
     // finds a tree that is still being filled.
     auto tree = std::make_unique<FPropTree>(nullptr, request.m_sURL.GetAscii());
-    SetRetrieverRequest(m_RetrieverRequest, request.m_sURL, kRetrieverInfo, kRetrieverInfoProperties,
+    priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoProperties,
                         reinterpret_cast<intptr_t>(tree.get()));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
@@ -150,7 +169,7 @@ void IPManager2::priHandleModifyRequest(IPManagerData& request)
         request.m_Result.Fail(kIPErrorBadParameter, "IPManager2::priHandleModifyRequest: Property list ptr is NULL.");
         return;
     }
-    SetRetrieverRequest(m_RetrieverRequest, request.m_sURL, kRetrieverModify,
+    priPrepareRetrieverRequest(request.m_sURL, kRetrieverModify,
                         reinterpret_cast<intptr_t>(request.m_pImageProps), 0);
     priRunRetrieverRequest();
     CopyRetrieverResult(m_RetrieverRequest, request.m_Result);

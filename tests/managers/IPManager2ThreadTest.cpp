@@ -384,3 +384,25 @@ TEST_F(IPManager2Test, TheSyntheticCamerasFileAnswersItsListsPropertiesAndCached
     RunRequest(m_Worker, asShot);
     EXPECT_EQ(m_Worker.GetStartState(), IPManager2::kStateFindImages);
 }
+
+TEST_F(IPManager2Test, ARequestItsCallerEndsDuringALoadLeavesTheWorkerReadyForTheNext)
+{
+    RawFileSpec spec;
+    spec.camfilePadding = 3 << 20;
+    const FString url = WriteRaw(spec);
+    IPManagerData modes;
+    modes.SetURL(url);
+    modes.m_eKind = kIPRequestColorModes;
+    m_Worker.Request(&modes);
+    if (modes.m_Result.IsPending()) {
+        modes.m_Result.m_eStatus = kIPStatusCancelled; // the caller gives up
+        m_Worker.Idle();
+        EXPECT_FALSE(m_Worker.IsBusy());
+    }
+    EXPECT_EQ(Value(*PropertiesOf(url), "ISO"), "200");
+    // The cancelled load is loaded again for the next list.
+    IPManagerData again;
+    again.SetURL(url);
+    again.m_eKind = kIPRequestColorModes;
+    EXPECT_EQ(RunRequest(m_Worker, again), kIPStatusDone) << ResultText(again);
+}
