@@ -4,11 +4,6 @@
 
 #include "foundation/FException.h"
 
-void FIPEngine2::priProcessStage1(FIPERequestStage1*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessStage1 not built");
-}
-
 void FIPEngine2::priProcessStage2(FIPERequestStage2*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage2 not built");
