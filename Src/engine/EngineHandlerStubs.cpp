@@ -19,11 +19,6 @@ void FIPEngine2::priProcessStage4(FIPERequestStage4*)
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage4 not built");
 }
 
-void FIPEngine2::priProcessGenerateToneLUT(FIPERequestGenerateToneLUT*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessGenerateToneLUT not built");
-}
-
 void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
