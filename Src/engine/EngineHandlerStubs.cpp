@@ -14,11 +14,6 @@ void FIPEngine2::priProcessStage3(FIPERequestStage3*)
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage3 not built");
 }
 
-void FIPEngine2::priProcessStage4(FIPERequestStage4*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessStage4 not built");
-}
-
 void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessCropSizeRotate not built");
