@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -68,8 +69,97 @@ std::vector<char> ReadProfileFile(const FString& path)
     return bytes;
 }
 
-// A value as a table index: its low 32 bits, which the table's mask cuts down.
-int32_t Index(int64_t value) { return static_cast<int32_t>(static_cast<uint32_t>(value)); }
+// A table read with a value's low 32 bits cut down by the table's mask. The
+// tables of a development all have 65536 entries; for them the mask is the
+// low 16 bits themselves, which spares the inner loop a register per table.
+template <bool kFull64K>
+class TableView {
+public:
+    TableView(const int16_t* table, uint32_t mask) : m_pTable(table), m_iMask(mask) {}
+    explicit TableView(const FLUT16& table) : TableView(table.m_pTable, table.m_iMask) {}
+    int32_t operator[](int64_t value) const
+    {
+        if constexpr (kFull64K)
+            return m_pTable[static_cast<uint16_t>(value)];
+        else
+            return m_pTable[static_cast<uint32_t>(value) & m_iMask];
+    }
+
+private:
+    const int16_t* const m_pTable;
+    const uint32_t m_iMask;
+};
+
+// ColorMatrix3x3Fixed::Apply, one row at a time, for the inner loop.
+class FixedMatrix {
+public:
+    explicit FixedMatrix(const ColorMatrix3x3Fixed& matrix)
+        : m_iShift(matrix.iFractionBits), m_iHalf(m_iShift > 0 ? int64_t{1} << (m_iShift - 1) : 0)
+    {
+        std::copy(matrix.m, matrix.m + 9, m_aElements);
+    }
+    // The row's result, cut to an int as Apply does.
+    int32_t Row(int row, const int64_t in[3]) const
+    {
+        const int64_t* e = m_aElements + 3 * row;
+        return static_cast<int32_t>((e[0] * in[0] + e[1] * in[1] + e[2] * in[2] + m_iHalf) >> m_iShift);
+    }
+
+private:
+    int64_t m_aElements[9];
+    const int m_iShift;
+    const int64_t m_iHalf;
+};
+
+struct RowChainTables {
+    const FLUT16RGB& tone;
+    const FLUT16& retinex;
+    const FLUT16& gamma;
+    const FLUT16& cube;
+    const FLUT16& inverseCube;
+
+    bool AllFull64K() const
+    {
+        for (uint32_t mask : {tone.m_iMask, retinex.m_iMask, gamma.m_iMask, cube.m_iMask, inverseCube.m_iMask})
+            if (mask != 0xFFFF)
+                return false;
+        return true;
+    }
+};
+
+template <bool kFull64K, bool kWithRetinex>
+void RunRowChain(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness,
+                 const FPixelClass16SMono* retinex, int32_t pixelCount, int64_t k, const RowChainTables& tables,
+                 const ColorMatrix3x3Fixed& saturation, uint16_t* out)
+{
+    using View = TableView<kFull64K>;
+    // Local copies: the output's stores may alias the tables' 16-bit entries,
+    // which would otherwise make every look-up reload its table.
+    const uint32_t toneMask = tables.tone.m_iMask;
+    const View toneR(tables.tone.m_pRed, toneMask), toneG(tables.tone.m_pGreen, toneMask),
+        toneB(tables.tone.m_pBlue, toneMask);
+    const View gains(tables.retinex), gamma(tables.gamma), cube(tables.cube), inverseCube(tables.inverseCube);
+    const FixedMatrix matrix(saturation);
+    const auto applyGain = [&](int64_t value, int64_t gain) -> int64_t {
+        const int64_t linear = inverseCube[value] * gain;
+        return linear < kRetinexLimit ? cube[linear >> 8] : cube[0x7FFF];
+    };
+    for (int32_t x = 0; x < pixelCount; ++x) {
+        const int64_t detail = (k * lightness[x].v) >> kDetailShift;
+        int64_t r = color[x].r + detail;
+        int64_t g = color[x].g + detail;
+        int64_t b = color[x].b + detail;
+        if constexpr (kWithRetinex) {
+            const int64_t gain = gains[retinex[x].v];
+            r = applyGain(r, gain);
+            g = applyGain(g, gain);
+            b = applyGain(b, gain);
+        }
+        const int64_t toned[3] = {toneR[r], toneG[g], toneB[b]};
+        for (int c = 0; c < 3; ++c)
+            out[3 * x + c] = static_cast<uint16_t>(gamma[matrix.Row(c, toned)]);
+    }
+}
 
 uint32_t LittleCMSFormat(int32_t pixelType)
 {
@@ -237,28 +327,20 @@ void ProcessOutputRow(const FPixelClass48SRGB* color, const FPixelClass16SMono* 
                       const FLUT16RGB& toneLUT, const FLUT16& retinexLUT, const ColorMatrix3x3Fixed& saturation,
                       const FLUT16& gammaLUT, const FLUT16& cubeRoot, const FLUT16& inverseCubeRoot, uint16_t* out)
 {
-    const int64_t k = detailStrengthQ14;
-    const auto applyGain = [&](int64_t value, int64_t gain) -> int64_t {
-        const int64_t linear = inverseCubeRoot[Index(value)] * gain;
-        return linear < kRetinexLimit ? cubeRoot[Index(linear >> 8)] : cubeRoot[0x7FFF];
+    const RowChainTables tables{toneLUT, retinexLUT, gammaLUT, cubeRoot, inverseCubeRoot};
+    const auto run = [&](auto full64K, auto withRetinex) {
+        RunRowChain<decltype(full64K)::value, decltype(withRetinex)::value>(
+            color, lightness, retinex, pixelCount, detailStrengthQ14, tables, saturation, out);
     };
-    for (int32_t x = 0; x < pixelCount; ++x) {
-        const int64_t detail = (k * lightness[x].v) >> kDetailShift;
-        int64_t r = color[x].r + detail;
-        int64_t g = color[x].g + detail;
-        int64_t b = color[x].b + detail;
-        if (retinex) {
-            const int64_t gain = retinexLUT[retinex[x].v];
-            r = applyGain(r, gain);
-            g = applyGain(g, gain);
-            b = applyGain(b, gain);
-        }
-        FIntTriple toned(toneLUT.Red(Index(r)), toneLUT.Green(Index(g)), toneLUT.Blue(Index(b)));
-        ColorMatrix3x3Fixed::Apply(toned, saturation, toned);
-        out[3 * x] = static_cast<uint16_t>(gammaLUT[toned.r]);
-        out[3 * x + 1] = static_cast<uint16_t>(gammaLUT[toned.g]);
-        out[3 * x + 2] = static_cast<uint16_t>(gammaLUT[toned.b]);
-    }
+    const bool full64K = tables.AllFull64K();
+    if (full64K && retinex)
+        run(std::true_type{}, std::true_type{});
+    else if (full64K)
+        run(std::true_type{}, std::false_type{});
+    else if (retinex)
+        run(std::false_type{}, std::true_type{});
+    else
+        run(std::false_type{}, std::false_type{});
 }
 
 void FPixelProc2::ProcessToOutput(const FPixmap* colorImage, const FPixmap* lightnessImage,

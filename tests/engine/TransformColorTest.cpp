@@ -232,6 +232,26 @@ TEST_F(TransformColorTest, RowChainDetailRetinexAndSaturation)
     }
 }
 
+TEST_F(TransformColorTest, RowChainIndexesSmallerTablesThroughTheirMasks)
+{
+    std::vector<int16_t> small(4096);
+    for (int i = 0; i < 4096; ++i)
+        small[size_t(i)] = int16_t(i);
+    const FLUT16RGB tone(small.data(), small.data(), small.data(), 4096);
+    const FLUT16 gamma(small.data(), 4096);
+    ColorMatrix3x3Fixed identity;
+    identity.iFractionBits = 12;
+    identity.Set(ColorMatrix3x3::Identity());
+    const FPixelClass48SRGB color{5000, -1, 4095};
+    const FPixelClass16SMono lightness{0};
+    uint16_t out[3];
+    ProcessOutputRow(&color, &lightness, nullptr, 1, 16384, tone, gamma, identity, gamma, GetCubeRootLUT(),
+                     GetInverseCubeRootLUT(), out);
+    EXPECT_EQ(out[0], 5000 & 4095);
+    EXPECT_EQ(out[1], 4095);
+    EXPECT_EQ(out[2], 4095);
+}
+
 TEST_F(TransformColorTest, OutputTypesAndTheCachedTransform)
 {
     OutputFixture fixture;
