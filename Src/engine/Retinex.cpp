@@ -42,14 +42,18 @@ bool IsCancelled(const std::atomic<char>* cancel)
     return cancel != nullptr && cancel->load(std::memory_order_relaxed) != 0;
 }
 
-// Calls rowFunction(y) for every row in bands; rows after a cancel are skipped.
+// Calls rowFunction(y) for every row of a rows x columns image in bands; rows
+// after a cancel are skipped.
 template <class RowFunction>
-void ForEachRow(int32_t rows, const std::atomic<char>* cancel, RowFunction&& rowFunction)
+void ForEachRow(int32_t rows, int32_t columns, const std::atomic<char>* cancel, RowFunction&& rowFunction)
 {
-    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t firstRow, uint32_t lastRow) {
-        for (uint32_t y = firstRow; y <= lastRow && !IsCancelled(cancel); ++y)
-            rowFunction(static_cast<int32_t>(y));
-    });
+    RunInRowBands(
+        static_cast<uint32_t>(rows),
+        [&](uint32_t firstRow, uint32_t lastRow) {
+            for (uint32_t y = firstRow; y <= lastRow && !IsCancelled(cancel); ++y)
+                rowFunction(static_cast<int32_t>(y));
+        },
+        RowBandCountFor(static_cast<uint64_t>(rows) * static_cast<uint64_t>(std::max(columns, 0))));
 }
 
 // The mean of a level relative to the input's, as a factor that brings the
@@ -145,7 +149,7 @@ int32_t MonoImageStats(const FPixmap& image, int32_t& minimum, int32_t& maximum)
         int32_t maximum;
     };
     std::vector<RowStats> rowStats(rows);
-    ForEachRow(rows, nullptr, [&](int32_t y) {
+    ForEachRow(rows, columns, nullptr, [&](int32_t y) {
         const int16_t* row = MonoRow(image, y);
         int64_t sum = 0;
         int32_t low = 2000000000;
@@ -186,7 +190,7 @@ double RetinexDownsample(const FPixmap& in, FPixmap& out)
     const int32_t lastColumn = in.m_iColumns - 1;
     const int32_t lastRow = in.m_iRows - 1;
     std::vector<int64_t> rowSums(out.m_iRows);
-    ForEachRow(out.m_iRows, nullptr, [&](int32_t y) {
+    ForEachRow(out.m_iRows, pairColumns + 1, nullptr, [&](int32_t y) {
         const int16_t* upper = MonoRow(in, std::min(2 * y, lastRow));
         const int16_t* lower = MonoRow(in, std::min(2 * y + 1, lastRow));
         int16_t* target = MonoRow(out, y);
@@ -239,6 +243,8 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
     const size_t slotWords = static_cast<size_t>(n) + 2 * kEdgeWords;
     std::atomic<size_t> nextBandBuffers{0};
 
+    const uint32_t bands =
+        RowBandCountFor(static_cast<uint64_t>(out.m_iRows) * static_cast<uint64_t>(out.m_iColumns));
     RunInRowBands(static_cast<uint32_t>(out.m_iRows), [&](uint32_t firstRow, uint32_t lastRow) {
         int16_t* buffers = rowBuffers + nextBandBuffers.fetch_add(1) * kUpsampleBuffersPerBand * slotWords;
         int32_t slotRow[kSmoothedRowSlots];
@@ -292,7 +298,7 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
             for (int32_t x = blendedColumns; x < out.m_iColumns; ++x)
                 outRow[x] = outRow[x - 1];
         }
-    });
+    }, bands);
 }
 
 size_t RetinexPyramidWorkWords(int32_t columns, int32_t rows)
@@ -397,7 +403,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     FPixmap& V = *spread->GetPixmap();
 
     const std::array<int16_t, 32768>& logTable = LogLumaTable();
-    ForEachRow(rows, cancel, [&](int32_t y) {
+    ForEachRow(rows, columns, cancel, [&](int32_t y) {
         const auto* pixels = reinterpret_cast<const FPixelClass48SRGB*>(input->GetRow(y));
         int16_t* target = MonoRow(L, y);
         for (int32_t x = 0; x < columns; ++x) {
@@ -413,7 +419,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     int32_t maximum;
     const int32_t mean = MonoImageStats(L, minimum, maximum);
     const int32_t offset = mean + TruncateToInt((1024.0 * std::log(737.28) - mean) * 0.5 + 512.0);
-    ForEachRow(rows, cancel, [&](int32_t y) {
+    ForEachRow(rows, columns, cancel, [&](int32_t y) {
         int16_t* row = MonoRow(L, y);
         for (int32_t x = 0; x < columns; ++x)
             row[x] = static_cast<int16_t>(row[x] - offset);
@@ -421,14 +427,16 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     if (IsCancelled(cancel))
         return 0.0;
 
-    std::vector<int16_t> workArea(
-        std::max({size_t{1024}, LevelWords(columns, rows) / 2, RetinexPyramidWorkWords(columns, rows)}));
+    // Every level is written before it is read: the area needs no clearing.
+    const size_t workWords =
+        std::max({size_t{1024}, LevelWords(columns, rows) / 2, RetinexPyramidWorkWords(columns, rows)});
+    const std::unique_ptr<int16_t[]> workArea = std::make_unique_for_overwrite<int16_t[]>(workWords);
     FRetinexStats stats;
-    RetinexPyramid(stats, L, *illumination->GetPixmap(), workArea.data(), workArea.size());
+    RetinexPyramid(stats, L, *illumination->GetPixmap(), workArea.get(), workWords);
     if (IsCancelled(cancel))
         return 0.0;
 
-    ForEachRow(rows, cancel, [&](int32_t y) {
+    ForEachRow(rows, columns, cancel, [&](int32_t y) {
         const int16_t* luma = MonoRow(L, y);
         const int16_t* light = MonoRow(P, y);
         int16_t* target = MonoRow(V, y);
@@ -440,10 +448,10 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     if (IsCancelled(cancel))
         return 0.0;
     FRetinexStats spreadStats;
-    RetinexPyramid(spreadStats, V, V, workArea.data(), workArea.size());
+    RetinexPyramid(spreadStats, V, V, workArea.get(), workWords);
     if (IsCancelled(cancel))
         return 0.0;
-    ForEachRow(rows, cancel, [&](int32_t y) {
+    ForEachRow(rows, columns, cancel, [&](int32_t y) {
         int16_t* row = MonoRow(V, y);
         for (int32_t x = 0; x < columns; ++x)
             row[x] = row[x] > 0 ? static_cast<int16_t>(std::sqrt((row[x] + 64.0) * 1024.0)) : int16_t{256};
@@ -453,7 +461,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
 
     const int32_t meanSpread = MonoImageStats(V, minimum, maximum);
     const int32_t normaliser = static_cast<int32_t>(std::sqrt(meanSpread / 1024.0) * 1024.0);
-    ForEachRow(rows, cancel, [&](int32_t y) {
+    ForEachRow(rows, columns, cancel, [&](int32_t y) {
         const int16_t* luma = MonoRow(L, y);
         const int16_t* light = MonoRow(P, y);
         const int16_t* localSpread = MonoRow(V, y);

@@ -1,6 +1,7 @@
 #include "engine/CalculateAutoAdjustSettings.h"
 
 #include "engine/GlobalLUTs.h"
+#include "engine/RowBandLoop.h"
 #include "foundation/FException.h"
 #include "support/WorkingImage.h"
 
@@ -165,4 +166,24 @@ TEST(CalculateAutoAdjustSettingsTest, RefusesAnythingButTheWorkingFormat)
     const auto grey = testsupport::MakePixmap(FPixmap::PIXEL_48_RGB, 64, 64);
     EXPECT_THROW(AutoAdjust(grey.get()), FExceptionPixelProc2);
     EXPECT_THROW(AutoAdjust(nullptr), FExceptionPixelProc2);
+}
+
+TEST(CalculateAutoAdjustSettingsTest, BandedResultEqualsOneBand)
+{
+    const auto noise = testsupport::MakePixmap(FPixmap::PIXEL_48S_RGB, 301, 203, 4);
+    const auto ramp = MakeWorkingImage(260, 190, [](int32_t x, int32_t y) {
+        return FPixelClass48SRGB{int16_t(x * 30), int16_t(y * 40 + x), int16_t((x * y) % 5000)};
+    });
+    for (const FPixmap* image : {noise.get(), ramp.get()}) {
+        const AutoAdjustOutputs banded = AutoAdjust(image, 0.4);
+        ScopedRowBandCount oneBand(1);
+        const AutoAdjustOutputs single = AutoAdjust(image, 0.4);
+        EXPECT_EQ(banded.exposure, single.exposure);
+        EXPECT_EQ(banded.contrast, single.contrast);
+        EXPECT_EQ(banded.shadow, single.shadow);
+        EXPECT_EQ(banded.highlight, single.highlight);
+        EXPECT_EQ(banded.saturation, single.saturation);
+        for (int c = 0; c < 3; ++c)
+            EXPECT_EQ(banded.gains[c], single.gains[c]);
+    }
 }

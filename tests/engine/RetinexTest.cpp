@@ -1,5 +1,6 @@
 #include "engine/Retinex.h"
 
+#include "engine/RowBandLoop.h"
 #include "foundation/FException.h"
 #include "support/WorkingImage.h"
 
@@ -222,4 +223,32 @@ TEST(RetinexTest, GainTableIsCompleteMonotoneAndSaturates)
     }
     FLUT16 small(1024);
     EXPECT_THROW(MakeRetinexGainLUT(small, 0.5, 256), FException);
+}
+
+TEST(RetinexTest, BandedResultEqualsOneBand)
+{
+    const auto noise = testsupport::MakePixmap(FPixmap::PIXEL_48S_RGB, 203, 67, 11);
+    const auto scene = MakeWorkingImage(301, 157, [](int32_t x, int32_t y) {
+        const int16_t v = static_cast<int16_t>(100 + 7 * x + 50 * (y % 9) + (x > 150 ? 4000 : 0));
+        return FPixelClass48SRGB{v, static_cast<int16_t>(v / 2), 300};
+    });
+    for (const FPixmap* input : {noise.get(), scene.get()}) {
+        MonoImage banded(input->m_iColumns, input->m_iRows);
+        MonoImage single(input->m_iColumns, input->m_iRows);
+        const double bandedStrength = ApplyRetinex(input, banded.get(), 0.002, 5.6, 200, nullptr);
+        ScopedRowBandCount oneBand(1);
+        const double singleStrength = ApplyRetinex(input, single.get(), 0.002, 5.6, 200, nullptr);
+        EXPECT_EQ(bandedStrength, singleStrength);
+        EXPECT_EQ(banded.Bytes(input->m_iColumns, input->m_iRows), single.Bytes(input->m_iColumns, input->m_iRows));
+    }
+}
+
+TEST(RetinexTest, CancelledPassWritesNoOutputRow)
+{
+    const auto input = testsupport::MakePixmap(FPixmap::PIXEL_48S_RGB, 64, 48, 3);
+    MonoImage output(64, 48);
+    const std::vector<uint8_t> before = output.Bytes(64, 48);
+    std::atomic<char> cancel{1};
+    EXPECT_EQ(ApplyRetinex(input.get(), output.get(), 1 / 250.0, 8.0, 100, &cancel), 0.0);
+    EXPECT_EQ(output.Bytes(64, 48), before);
 }

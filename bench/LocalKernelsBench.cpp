@@ -1,0 +1,152 @@
+// The stage-2 local kernels on a full-size working image: the FIR noise
+// reduction and the three chroma blurs, each run in one band and in eight
+// bands in the same iteration (counter "speedup" = one band's time over eight
+// bands'), beside a plain pass that reads and writes every pixel once
+// ("x_plain" = eight bands' time over the plain pass's). The first iteration
+// checks that both band counts give the same pixels.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "engine/ChromaBlur.h"
+#include "engine/FIRNoiseReduction.h"
+#include "engine/GlobalLUTs.h"
+#include "foundation/FPixmap.h"
+
+namespace {
+
+// The working image of the camera's full-size pictures.
+constexpr int32_t kColumns = 2304;
+constexpr int32_t kRows = 1536;
+
+using Pixel = FPixelClass48SRGB;
+
+struct WorkingBuffer {
+    explicit WorkingBuffer(uint32_t seed, int32_t spread)
+        : pixels(static_cast<size_t>(kColumns) * kRows), pixmap(pixels.data(), kColumns, kRows, 0)
+    {
+        // A smooth scene with noise, so every kernel has edges and flat areas to work on.
+        uint32_t state = seed;
+        for (int32_t y = 0; y < kRows; ++y)
+            for (int32_t x = 0; x < kColumns; ++x) {
+                state = state * 1664525u + 1013904223u;
+                const int32_t base = 1500 + ((x / 256 + y / 192) % 4) * 1500;
+                auto noisy = [&](int shift) {
+                    return static_cast<int16_t>(base + static_cast<int32_t>((state >> shift) & 0xFF) * spread / 128 - spread);
+                };
+                pixels[static_cast<size_t>(y) * kColumns + x] = Pixel{noisy(0), noisy(8), noisy(16)};
+            }
+    }
+    std::vector<Pixel> pixels;
+    FPixmapTemplate<Pixel> pixmap;
+};
+
+struct Images {
+    Images() : source(7, 200), reference(9, 50), work(1, 0), workReference(1, 0), area(FIRWorkAreaBytes(kColumns, kRows)) {}
+    void Restore()
+    {
+        work.pixels = source.pixels;
+        workReference.pixels = reference.pixels;
+    }
+    WorkingBuffer source, reference, work, workReference;
+    std::vector<uint8_t> area;
+};
+
+Images& SharedImages()
+{
+    static Images images;
+    return images;
+}
+
+using Kernel = std::function<void(Images&, uint32_t bands)>;
+
+double SecondsOf(const std::function<void()>& work)
+{
+    const auto start = std::chrono::steady_clock::now();
+    work();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Reads and writes every pixel of the working image once.
+void PlainPass(Images& images)
+{
+    for (Pixel& p : images.work.pixels)
+        p = Pixel{static_cast<int16_t>(p.r ^ 1), static_cast<int16_t>(p.g ^ 1), static_cast<int16_t>(p.b ^ 1)};
+}
+
+void RunKernelBenchmark(benchmark::State& state, const Kernel& kernel)
+{
+    Images& images = SharedImages();
+    double one = 0.0, eight = 0.0, plain = 0.0;
+    bool checked = false;
+    for (auto _ : state) {
+        images.Restore();
+        one += SecondsOf([&] { kernel(images, 1); });
+        std::vector<Pixel> singleBand;
+        if (!checked)
+            singleBand = images.work.pixels;
+        images.Restore();
+        const double seconds = SecondsOf([&] { kernel(images, kRowBandCount); });
+        eight += seconds;
+        state.SetIterationTime(seconds);
+        if (!checked) {
+            checked = true;
+            if (std::memcmp(singleBand.data(), images.work.pixels.data(), singleBand.size() * sizeof(Pixel)) != 0) {
+                state.SkipWithError("eight bands differ from one band");
+                return;
+            }
+        }
+        plain += SecondsOf([&] { PlainPass(images); });
+        benchmark::DoNotOptimize(images.work.pixels.data());
+        benchmark::ClobberMemory();
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["one_band_ms"] = benchmark::Counter(1000.0 * one / n);
+    state.counters["plain_ms"] = benchmark::Counter(1000.0 * plain / n);
+    state.counters["speedup"] = benchmark::Counter(eight > 0.0 ? one / eight : 0.0);
+    state.counters["x_plain"] = benchmark::Counter(plain > 0.0 ? eight / plain : 0.0);
+}
+
+const FLUT16RGB& StageTable()
+{
+    return GetChromaWeightLUT(FDoubleTriple(1200.0, 1200.0, 1200.0), FDoubleTriple(0.8, 0.8, 0.8));
+}
+
+void BM_FIRNoiseReduction(benchmark::State& state)
+{
+    RunKernelBenchmark(state, [](Images& images, uint32_t bands) {
+        FIRNoiseReduction(&images.work.pixmap, &images.workReference.pixmap, 0.0011f, 0.0019f, 0.019f, 1.0f, 0.55f,
+                          5.0f, 7.0f, 0.7f, 1, 1.0f, 1.0f, images.area.data(), images.area.size(), bands);
+    });
+}
+BENCHMARK(BM_FIRNoiseReduction)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void BM_ChromaBlur3(benchmark::State& state)
+{
+    RunKernelBenchmark(state, [](Images& images, uint32_t bands) {
+        ChromaBlurImage3(&images.work.pixmap, FDoubleTriple(), 0, StageTable(), 3, nullptr, bands);
+    });
+}
+BENCHMARK(BM_ChromaBlur3)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_ChromaBlur5(benchmark::State& state)
+{
+    RunKernelBenchmark(state, [](Images& images, uint32_t bands) {
+        ChromaBlurImage5(&images.work.pixmap, FDoubleTriple(), 120, StageTable(), 3, nullptr, bands);
+    });
+}
+BENCHMARK(BM_ChromaBlur5)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_ChromaBlurLarge(benchmark::State& state)
+{
+    RunKernelBenchmark(state, [](Images& images, uint32_t bands) {
+        ChromaBlurLargeImage(&images.work.pixmap, 5.0, 5.0, 5.0, FDoubleTriple(), 120, StageTable(), 3, nullptr, bands);
+    });
+}
+BENCHMARK(BM_ChromaBlurLarge)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
+
+}  // namespace
