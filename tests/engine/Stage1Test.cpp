@@ -2,6 +2,7 @@
 
 #include "engine/FIPEngine2.h"
 #include "support/EngineDriver.h"
+#include "support/SyntheticCamera.h"
 #include "support/TestPixmap.h"
 #include "support/TestSupport.h"
 #include "support/ThrownMessage.h"
@@ -315,4 +316,48 @@ TEST(Stage1Test, BadImagesAndMissingInputsFailWithTheirTexts)
     ASSERT_EQ(RunEngineRequest(noCamdata), kIPStatusError);
     EXPECT_EQ(noCamdata.m_iErrorCode, kIPErrorException);
     EXPECT_NE(ErrorText(noCamdata).find("pReq->m_pCambData != NULL"), std::string::npos) << ErrorText(noCamdata);
+}
+
+TEST(Stage1Test, SyntheticShotGivesRawMinusDarkAndItsLevels)
+{
+    using testsupport::CalibrationDefect;
+    struct Case {
+        const char* entry;
+        CalibrationDefect defect;
+        bool levels;
+    };
+    for (const Case& c : {Case{"", CalibrationDefect::None, true},
+                          Case{"RawOffsetSourceRows", CalibrationDefect::Malformed, true}, // last row = H
+                          Case{"DarkShieldTop", CalibrationDefect::Malformed, false},      // below the frame
+                          Case{"LinLUTs", CalibrationDefect::Missing, true}}) {
+        SCOPED_TRACE(c.entry);
+        testsupport::SyntheticOptions options;
+        options.previews = false;
+        options.defectEntry = c.entry;
+        options.defect = c.defect;
+        testsupport::SyntheticRaw shot = testsupport::MakeSyntheticRaw(options);
+        const int32_t W = int32_t(shot.truth.storedColumns), H = int32_t(shot.truth.storedRows);
+        FPixmapTemplate<FPixelClass48RGB> raw(shot.raw.data(), W, H, 0), dark(shot.dark.data(), W, H, 0);
+        OutImage out(W, H);
+        const FCamdata camdata(shot.camdata.data(), shot.camdata.size());
+        FIPERequestStage1 request;
+        request.m_pRawImage = &raw;
+        request.m_pDarkImage = &dark;
+        request.m_pOutImage = out.get();
+        request.m_pCambData = &camdata;
+        ASSERT_EQ(RunEngineRequest(request), kIPStatusDone);
+
+        // The camera's table is the identity, so the column offsets cancel.
+        for (size_t i = 0; i < shot.raw.size(); ++i)
+            ASSERT_EQ(int32_t(reinterpret_cast<const int16_t*>(out.bytes.data())[i]),
+                      int32_t(shot.raw[i]) - int32_t(shot.dark[i]))
+                << i;
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(request.m_aiSaturationLevel[k], c.levels ? 4000 : 0) << k;
+            if (c.levels)
+                EXPECT_NEAR(request.m_aiDarkLevel[k], shot.truth.darkLevel[k], 1.0) << k;
+            else
+                EXPECT_EQ(request.m_aiDarkLevel[k], 0) << k;
+        }
+    }
 }
