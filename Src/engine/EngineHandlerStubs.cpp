@@ -4,22 +4,7 @@
 
 #include "foundation/FException.h"
 
-void FIPEngine2::priProcessStage1(FIPERequestStage1*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessStage1 not built");
-}
-
 void FIPEngine2::priProcessStage2(FIPERequestStage2*)
 {
     throw FExceptionPixelProc2("FIPEngine2::priProcessStage2 not built");
-}
-
-void FIPEngine2::priProcessStage4(FIPERequestStage4*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessStage4 not built");
-}
-
-void FIPEngine2::priProcessGenerateToneLUT(FIPERequestGenerateToneLUT*)
-{
-    throw FExceptionPixelProc2("FIPEngine2::priProcessGenerateToneLUT not built");
 }

@@ -1,7 +1,7 @@
 #include "engine/Rotate.h"
 
 #include "engine/FIPERequest.h"
-#include "support/EngineRequestDriver.h"
+#include "support/EngineDriver.h"
 #include "support/TestPixmap.h"
 #include "support/TestSupport.h"
 #include "support/ThrownMessage.h"

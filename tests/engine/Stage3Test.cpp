@@ -4,7 +4,7 @@
 #include "engine/GlobalLUTs.h"
 #include "fileio/container/CambData.h"
 #include "support/CamdataWriter.h"
-#include "support/EngineRequestDriver.h"
+#include "support/EngineDriver.h"
 #include "support/TestPixmap.h"
 #include "support/TestSupport.h"
 #include "support/WorkingImage.h"

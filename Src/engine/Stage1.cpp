@@ -1,0 +1,259 @@
+#include "engine/Stage1.h"
+
+#include "engine/EngineAssert.h"
+#include "engine/FIPEngine2.h"
+#include "fileio/container/CambData.h"
+#include "foundation/FException.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+
+namespace {
+
+constexpr const char* kOffsetRowsEntry = "RawOffsetSourceRows";
+constexpr uint32_t kProgressRowInterval = 50;
+// Shifts of 64 or more have no meaning for the 64-bit filter state.
+constexpr uint32_t kMaxFilterShift = 63;
+
+const FPixelClass48RGB* RawRow(const FPixmap& image, int32_t y)
+{
+    return reinterpret_cast<const FPixelClass48RGB*>(image.GetRow(y));
+}
+
+bool SameSize(const FPixmap& a, const FPixmap& b)
+{
+    return a.m_iColumns == b.m_iColumns && a.m_iRows == b.m_iRows;
+}
+
+int32_t Linearize(const FLUT16RGB& table, int channel, int32_t value)
+{
+    switch (channel) {
+    case 0:
+        return table.Red(value);
+    case 1:
+        return table.Green(value);
+    default:
+        return table.Blue(value);
+    }
+}
+
+// The identity when there is no table.
+int32_t LinearizeOrKeep(const FLUT16RGB* table, int channel, int32_t value)
+{
+    return table ? Linearize(*table, channel, value) : value;
+}
+
+int16_t SaturateToInt16(int64_t v)
+{
+    return static_cast<int16_t>(std::clamp<int64_t>(v, INT16_MIN, INT16_MAX));
+}
+
+int16_t& OffsetChannel(ColumnOffset& offset, int channel)
+{
+    return channel == 0 ? offset.r : (channel == 1 ? offset.g : offset.b);
+}
+
+// The camera data's rows for the column offsets, estimated from the dark
+// frame; empty (with a diagnostic) when the entry is there but unusable.
+std::vector<ColumnOffset> ReadColumnOffsets(const FCamdata* camdata, const FPixmap& darkImage)
+{
+    uint32_t count = 0;
+    const uint32_t* rows = CamdataGetUInt32Array(camdata, kOffsetRowsEntry, &count);
+    if (!rows)
+        return {};
+    std::vector<ColumnOffset> offsets;
+    if (count == 3)
+        offsets = EstimateColumnOffsets(darkImage, rows[0], rows[1], rows[2],
+                                        CamdataGetUInt32(camdata, "RawOffsetFilterShift"));
+    if (offsets.empty())
+        DebugPrintf("Camdata raw offset row parameters '%s' invalid.\n", kOffsetRowsEntry);
+    return offsets;
+}
+
+} // namespace
+
+void LinearizeAndDarkSubtractImage(const FPixmap* darkImage, const FPixmap* rawImage, const FLUT16RGB*,
+                                   FPixmap* outImage)
+{
+    if (!darkImage)
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: dark image pointer is NULL.\n");
+    if (!rawImage)
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: raw image pointer is NULL.\n");
+    if (!outImage)
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: out image pointer is NULL.\n");
+    if (!SameSize(*darkImage, *rawImage))
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: dark and raw are different sizes.\n");
+    if (!SameSize(*rawImage, *outImage))
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: raw and output are different sizes.\n");
+    // The row kernels read and write whole rows of these layouts.
+    if (darkImage->GetPixelType() != FPixmap::PIXEL_48_RGB || rawImage->GetPixelType() != FPixmap::PIXEL_48_RGB ||
+        outImage->GetPixelType() != FPixmap::PIXEL_48S_RGB)
+        throw FExceptionPixelProc2("LinearizeAndDarkSubtractImage: unsupported pixel type.\n");
+}
+
+void LinearizeRow(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
+                  const FLUT16RGB* table, FPixelClass48SRGB* out)
+{
+    if (!table) {
+        for (int32_t x = 0; x < pixelCount; ++x)
+            out[x] = FIntTriple(raw[x].r - dark[x].r, raw[x].g - dark[x].g, raw[x].b - dark[x].b);
+        return;
+    }
+    const FLUT16RGB& t = *table;
+    for (int32_t x = 0; x < pixelCount; ++x)
+        out[x] = FIntTriple(t.Red(raw[x].r) - t.Red(dark[x].r), t.Green(raw[x].g) - t.Green(dark[x].g),
+                            t.Blue(raw[x].b) - t.Blue(dark[x].b));
+}
+
+void LinearizeRowWithOffsets(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
+                             const FLUT16RGB* table, FPixelClass48SRGB* out, const ColumnOffset* offsets)
+{
+    if (!table) {
+        LinearizeRow(dark, raw, pixelCount, nullptr, out);
+        return;
+    }
+    const FLUT16RGB& t = *table;
+    for (int32_t x = 0; x < pixelCount; ++x) {
+        const ColumnOffset& o = offsets[x];
+        out[x] = FIntTriple(t.Red(raw[x].r + o.r) - t.Red(dark[x].r + o.r),
+                            t.Green(raw[x].g + o.g) - t.Green(dark[x].g + o.g),
+                            t.Blue(raw[x].b + o.b) - t.Blue(dark[x].b + o.b));
+    }
+}
+
+std::vector<ColumnOffset> EstimateColumnOffsets(const FPixmap& darkImage, uint32_t firstRow, uint32_t lastRow,
+                                                uint32_t rowStep, uint32_t shift)
+{
+    const int32_t W = darkImage.m_iColumns;
+    const uint32_t H = static_cast<uint32_t>(std::max(darkImage.m_iRows, 0));
+    if (W <= 0 || rowStep == 0 || firstRow > lastRow || lastRow >= H)
+        return {};
+    const int64_t rowCount = (lastRow - firstRow) / rowStep + 1;
+    // The brightest and darkest sample of each column are dropped.
+    if (rowCount < 3)
+        return {};
+    const size_t samples = size_t(W) * 3;
+
+    // Sums in 64 bits and a minimum that starts above any sample, so that
+    // 16-bit dark data is measured as faithfully as 12-bit data.
+    std::vector<int64_t> trimmed(samples, 0);
+    std::vector<int32_t> maxima(samples, 0);
+    std::vector<int32_t> minima(samples, INT32_MAX);
+    for (uint64_t y = firstRow; y <= lastRow; y += rowStep) {
+        const uint16_t* row = &RawRow(darkImage, static_cast<int32_t>(y))->r;
+        for (size_t i = 0; i < samples; ++i) {
+            const int32_t v = row[i];
+            trimmed[i] += v;
+            maxima[i] = std::max(maxima[i], v);
+            minima[i] = std::min(minima[i], v);
+        }
+    }
+    for (size_t i = 0; i < samples; ++i)
+        trimmed[i] -= int64_t(maxima[i]) + minima[i];
+
+    const uint32_t s = std::min(shift, kMaxFilterShift);
+    std::vector<int64_t> smoothed(static_cast<size_t>(W));
+    std::vector<ColumnOffset> offsets(static_cast<size_t>(W));
+    for (int c = 0; c < 3; ++c) {
+        const auto t = [&](int32_t x) { return trimmed[size_t(x) * 3 + size_t(c)]; };
+        int64_t state = t(0);
+        for (int32_t x = 0; x < W; ++x)
+            smoothed[size_t(x)] = state += (t(x) - state) >> s;
+        for (int32_t x = W - 1; x >= 0; --x)
+            smoothed[size_t(x)] = state += (smoothed[size_t(x)] - state) >> s;
+        for (int32_t x = 0; x < W; ++x) {
+            OffsetChannel(offsets[size_t(x)], c) = SaturateToInt16((smoothed[size_t(x)] - t(x)) / (rowCount - 2));
+        }
+    }
+    return offsets;
+}
+
+void ComputeStage1Levels(const FCamdata* camdata, const FPixmap& darkImage, const FLUT16RGB* table,
+                         FIntTriple& saturationLevel, FIntTriple& darkLevel)
+{
+    saturationLevel = FIntTriple(0);
+    darkLevel = FIntTriple(0);
+    int32_t saturation[3];
+    CamdataGetInt16Triple(camdata, "RawSaturationLevel", saturation);
+    if (saturation[0] == 0 && saturation[1] == 0 && saturation[2] == 0)
+        return;
+
+    // The shield area in image coordinates, clipped to the frame (in 64 bits:
+    // the rectangles come from camera data).
+    const FIntRect keep = CamdataGetRect(camdata, "KeepImageArea");
+    const FIntRect shield = CamdataGetRect(camdata, "DarkShieldTop");
+    const int64_t left = std::max<int64_t>(0, int64_t(shield.left) - keep.left);
+    const int64_t top = std::max<int64_t>(0, int64_t(shield.top) - keep.top);
+    const int64_t right = std::min<int64_t>(darkImage.m_iColumns, int64_t(shield.right) - keep.left);
+    const int64_t bottom = std::min<int64_t>(darkImage.m_iRows, int64_t(shield.bottom) - keep.top);
+    if (left >= right || top >= bottom)
+        return;
+
+    double sums[3] = {0.0, 0.0, 0.0};
+    for (int64_t y = top; y < bottom; ++y) {
+        const FPixelClass48RGB* row = RawRow(darkImage, static_cast<int32_t>(y));
+        for (int64_t x = left; x < right; ++x) {
+            sums[0] += row[x].r;
+            sums[1] += row[x].g;
+            sums[2] += row[x].b;
+        }
+    }
+    const double sampleCount = double(right - left) * double(bottom - top);
+    int32_t mean[3];
+    for (int c = 0; c < 3; ++c)
+        mean[c] = TruncateToInt(sums[c] / sampleCount + 0.5);
+    if (mean[0] == 0 && mean[1] == 0 && mean[2] == 0)
+        return;
+
+    for (int c = 0; c < 3; ++c) {
+        darkLevel[c] = LinearizeOrKeep(table, c, mean[c]);
+        saturationLevel[c] = LinearizeOrKeep(table, c, saturation[c]);
+    }
+}
+
+void FIPEngine2::priProcessStage1(FIPERequestStage1* pReq)
+{
+    FIPE_REQUIRE(pReq, "pReq != NULL");
+    FIPE_REQUIRE(pReq->m_pCambData, "pReq->m_pCambData != NULL");
+    FIPE_REQUIRE(pReq->m_pDarkImage, "pReq->m_pDarkImage != NULL");
+    FIPE_REQUIRE(pReq->m_pOutImage, "pReq->m_pOutImage != NULL");
+    FIPE_REQUIRE(pReq->m_pRawImage, "pReq->m_pRawImage != NULL");
+
+    pReq->SetProgress(0.0);
+    FIPEResumeState& resume = pReq->m_ResumeState;
+    resume.ResumeOrRestart(FIPEResumeState::kTagStage1, FIPEResumeState::kWordPosition);
+
+    const FCamdata* camdata = pReq->m_pCambData;
+    const std::unique_ptr<FLUT16RGB> table = CamdataGetLUT16RGB(camdata, "LinLUTs");
+    LinearizeAndDarkSubtractImage(pReq->m_pDarkImage, pReq->m_pRawImage, table.get(), pReq->m_pOutImage);
+
+    const FPixmap& dark = *pReq->m_pDarkImage;
+    const FPixmap& raw = *pReq->m_pRawImage;
+    const FPixmap& out = *pReq->m_pOutImage;
+    const std::vector<ColumnOffset> offsets = ReadColumnOffsets(camdata, dark);
+
+    // Cancelling does not stop the rows (they are quick); it only decides the
+    // final status.
+    const int32_t W = raw.m_iColumns;
+    const uint32_t H = static_cast<uint32_t>(std::max(raw.m_iRows, 0));
+    for (uint32_t y = resume.m_aWords[FIPEResumeState::kWordPosition]; y < H; ++y) {
+        const int32_t row = static_cast<int32_t>(y);
+        auto* outRow = reinterpret_cast<FPixelClass48SRGB*>(out.GetRow(row));
+        if (offsets.empty())
+            LinearizeRow(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow);
+        else
+            LinearizeRowWithOffsets(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow, offsets.data());
+        if (y % kProgressRowInterval == 0)
+            pReq->SetProgress(double(y) / H);
+    }
+
+    ComputeStage1Levels(camdata, dark, table.get(), pReq->m_aiSaturationLevel, pReq->m_aiDarkLevel);
+    resume.m_aWords[FIPEResumeState::kWordPosition] = H;
+    if (pReq->IsCancelled()) {
+        pReq->Finish(kIPStatusCancelled);
+        return;
+    }
+    pReq->SetProgress(1.0);
+    pReq->Finish(kIPStatusDone);
+}
