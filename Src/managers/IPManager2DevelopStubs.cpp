@@ -9,11 +9,6 @@ void IPManager2::priRunDevelopState(int)
     priFailCurrent(kIPErrorUnsupportedRequest, "IPManager2: developing is not built yet.");
 }
 
-FIPManager* CreatePreviewManager(FIPManager*, FIDataRetriever*, FIIPEngine2*)
-{
-    return nullptr;
-}
-
 FIPManager* CreateSaveManager(FIPManager*)
 {
     return nullptr;

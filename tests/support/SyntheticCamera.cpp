@@ -542,6 +542,7 @@ SyntheticRaw MakeSyntheticRaw(const SyntheticOptions& options)
     header.uniqueId = UniqueIdOf(options);
     header.columns = t.outputColumns;
     header.rows = t.outputRows;
+    header.rotation = options.rotation;
     PdxbBuilder builder(header);
     builder.AddProperties(CaptureProperties(t));
 

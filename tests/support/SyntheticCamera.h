@@ -86,6 +86,7 @@ struct SyntheticOptions {
     bool darkSubtracted = false;    // one dark-subtracted frame (kind 3, signed) in place of raw + dark frame
     bool plainCamfile = false;      // camera data stored plain (camfile type 1), not HuffmanM4-coded (type 4)
     bool perIlluminantTables = false; // CCMatrix_Flag 1: the per-illuminant colour corrections are used
+    uint32_t rotation = 0;          // the header's ROTATION (0, 90, 180 or 270); the frames stay as stored
     // At most one calibration entry (by name, as in SyntheticCalibration) made defective.
     std::string defectEntry;
     CalibrationDefect defect = CalibrationDefect::None;
