@@ -1,5 +1,6 @@
 #include "engine/GlobalLUTs.h"
 
+#include "engine/CacheLock.h"
 #include "foundation/FException.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@ namespace {
 
 constexpr uint32_t kTableSize = 65536;
 constexpr uint32_t kFirstNegativeIndex = 61440; // input -4096
-constexpr uint32_t kLockTimeoutMs = 100;
 
 // 0.2^3 in double precision: one unit in the last place above the double
 // nearest 0.008, so that the curve's offset is exactly the cube of its knee.
@@ -86,19 +86,9 @@ void FillChromaWeightChannel(int16_t* table, uint32_t size, double step, double 
 
 } // namespace
 
-class FGlobalLUTsClass::Lock {
+class FGlobalLUTsClass::Lock : public FCacheLock {
 public:
-    explicit Lock(FMutex& mutex) : m_Mutex(mutex)
-    {
-        if (!m_Mutex.Lock(kLockTimeoutMs))
-            throw FExceptionPixelProc2("FGlobalLUTsClass: error acquiring MUTEX");
-    }
-    ~Lock() { m_Mutex.Unlock(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    FMutex& m_Mutex;
+    explicit Lock(FMutex& mutex) : FCacheLock(mutex, "FGlobalLUTsClass: error acquiring MUTEX") {}
 };
 
 FGlobalLUTsClass& FGlobalLUTsClass::Instance()
