@@ -446,7 +446,9 @@ void EstimateRowOffsets(FDoubleTriple* rowOffsets, const FPixmap* image, int32_t
     std::fill(rowOffsets, rowOffsets + H, FDoubleTriple());
     const ShieldRange left{c0, c1}, right{c2, c3};
     const int32_t top = activeArea.top, bottom = activeArea.bottom;
-    if (c1 - c0 < 3 || c3 - c2 < 3 || bottom - top < 10 || !(g > 0) || !(s > 0))
+    // 64-bit differences: the columns and rows are camera data.
+    if (int64_t{c1} - c0 < 3 || int64_t{c3} - c2 < 3 || activeArea.Height() < 10 || !(g > 0) || !std::isfinite(g) ||
+        !(s > 0))
         return;
     if (image == nullptr || image->GetPixelType() != FPixmap::PIXEL_48S_RGB || H > image->m_iRows || top < 0 ||
         bottom > H || !RangeInsideRow(left, image->m_iColumns) || !RangeInsideRow(right, image->m_iColumns))
