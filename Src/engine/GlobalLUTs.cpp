@@ -57,6 +57,14 @@ bool UsableChannel(double strength, double normaliser)
     return std::isfinite(strength) && std::isfinite(normaliser) && strength > 0 && normaliser > 0;
 }
 
+// Exactly equal, NaN matching NaN: a NaN that equalled nothing would add a
+// table to the cache on every call.
+bool SameParameters(const FDoubleTriple& a, const FDoubleTriple& b)
+{
+    const auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+    return same(a.r, b.r) && same(a.g, b.g) && same(a.b, b.b);
+}
+
 uint32_t ChromaWeightTableSize(double step)
 {
     const double f = std::trunc(6.2853 / step);
@@ -117,9 +125,7 @@ const FLUT16RGB& FGlobalLUTsClass::GetChromaWeightLUT(const FDoubleTriple& stren
 {
     Lock lock(m_Mutex);
     for (const auto& entry : m_ChromaWeightLUTs)
-        if (entry->strengths.r == strengths.r && entry->strengths.g == strengths.g &&
-            entry->strengths.b == strengths.b && entry->normalisers.r == normalisers.r &&
-            entry->normalisers.g == normalisers.g && entry->normalisers.b == normalisers.b)
+        if (SameParameters(entry->strengths, strengths) && SameParameters(entry->normalisers, normalisers))
             return entry->table;
 
     double ratio = 0.0;
