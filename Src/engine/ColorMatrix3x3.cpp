@@ -1,5 +1,6 @@
 #include "engine/ColorMatrix3x3.h"
 
+#include <algorithm>
 #include <cmath>
 
 void ColorMatrix3x3Fixed::Set(const ColorMatrix3x3& matrix)
@@ -11,17 +12,19 @@ void ColorMatrix3x3Fixed::Set(const ColorMatrix3x3& matrix)
 
 FIntTriple& ColorMatrix3x3Fixed::Apply(FIntTriple& out, const ColorMatrix3x3Fixed& matrix, const FIntTriple& in)
 {
-    const int shift = matrix.iFractionBits;
-    const int64_t half = shift > 0 ? int64_t{1} << (shift - 1) : 0;
-    const int64_t c[3] = {in.r, in.g, in.b};
-    int64_t result[3];
+    // 128-bit sums: three products of two ints each reach 2^62, their sum more
+    // than 64 bits hold. A result beyond the int range saturates, so that a
+    // matrix far outside its range cannot turn a bright pixel dark.
+    const int shift = std::clamp(matrix.iFractionBits, 0, 62);
+    const __int128 half = shift > 0 ? __int128{1} << (shift - 1) : 0;
+    const __int128 c[3] = {in.r, in.g, in.b};
+    int results[3];
     for (int row = 0; row < 3; ++row) {
         const int32_t* e = matrix.m + 3 * row;
-        result[row] = (e[0] * c[0] + e[1] * c[1] + e[2] * c[2] + half) >> shift;
+        const __int128 sum = (e[0] * c[0] + e[1] * c[1] + e[2] * c[2] + half) >> shift;
+        results[row] = static_cast<int>(std::clamp<__int128>(sum, INT32_MIN, INT32_MAX));
     }
-    out.r = static_cast<int>(result[0]);
-    out.g = static_cast<int>(result[1]);
-    out.b = static_cast<int>(result[2]);
+    out = FIntTriple(results[0], results[1], results[2]);
     return out;
 }
 

@@ -24,8 +24,8 @@ struct ColorMatrix3x3Fixed {
     // element = trunc(M[r][c] * 2^F + 0.5), truncated toward zero also for
     // negative elements; values beyond the int range saturate.
     void Set(const ColorMatrix3x3& matrix);
-    // out[r] = (row r . in + 2^(F-1)) >> F with an arithmetic shift, summed in
-    // 64 bits so that no product overflows.
+    // out[r] = (row r . in + 2^(F-1)) >> F with an arithmetic shift, summed
+    // without overflow and saturated to the int range (F limited to 0..62).
     static FIntTriple& Apply(FIntTriple& out, const ColorMatrix3x3Fixed& matrix, const FIntTriple& in);
 };
 

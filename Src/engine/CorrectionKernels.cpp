@@ -149,6 +149,34 @@ private:
 
 int16_t StoreCorrected(int64_t value) { return static_cast<int16_t>(std::clamp(value, kOutputMin, kOutputMax)); }
 
+// The Q14 factors of the row kernel, every one set (zero-initialised first) so
+// that no path through the pixel loop can read an unset factor.
+struct RowTerms {
+    int64_t d1[3] = {};
+    int64_t d2[3] = {};
+    int64_t ps[3] = {};
+    int64_t po[3] = {};
+    int64_t offset[3] = {};
+    int64_t slope[3] = {};
+    int64_t rampStart[3] = {}; // the ramp at column 0: centred on the row's middle
+};
+
+RowTerms MakeRowTerms(int32_t W, const FDoubleTriple& D1, const FDoubleTriple& D2, const FDoubleTriple& PS,
+                      const FDoubleTriple& PO, const double* ramp6, const FDoubleTriple& offsets)
+{
+    RowTerms terms;
+    for (int k = 0; k < 3; ++k) {
+        terms.d1[k] = ToQ14(D1[k]);
+        terms.d2[k] = ToQ14(D2[k]);
+        terms.ps[k] = ToQ14(PS[k]);
+        terms.po[k] = ToQ14(PO[k]);
+        terms.offset[k] = ToQ14(offsets[k]);
+        terms.slope[k] = ToQ14(ramp6[k] / W);
+        terms.rampStart[k] = ToQ14(ramp6[3 + k]) - int64_t{W >> 1} * terms.slope[k];
+    }
+    return terms;
+}
+
 // ---- Row offsets
 
 int64_t Component(const FPixelClass48SRGB& pixel, int k) { return k == 0 ? pixel.r : (k == 1 ? pixel.g : pixel.b); }
@@ -368,18 +396,9 @@ void CorrectionProcessRow(FPixelClass48SRGB* row, int32_t W, const FDoubleTriple
         v = 2;
     }
 
-    int64_t d1[3], d2[3], ps[3], po[3], off[3], slope[3], ramp[3];
-    bool squareDifferences = false;
-    for (int k = 0; k < 3; ++k) {
-        d1[k] = ToQ14(D1[k]);
-        d2[k] = ToQ14(D2[k]);
-        ps[k] = ToQ14(PS[k]);
-        po[k] = ToQ14(PO[k]);
-        off[k] = ToQ14(offsets[k]);
-        slope[k] = ToQ14(ramp6[k] / W);
-        ramp[k] = ToQ14(ramp6[3 + k]) - int64_t{W >> 1} * slope[k];
-        squareDifferences |= d2[k] != 0;
-    }
+    const RowTerms terms = MakeRowTerms(W, D1, D2, PS, PO, ramp6, offsets);
+    int64_t ramp[3] = {terms.rampStart[0], terms.rampStart[1], terms.rampStart[2]};
+    const bool squareDifferences = terms.d2[0] != 0 || terms.d2[1] != 0 || terms.d2[2] != 0;
 
     PolyCorrection poly;
     PolyCorrectionFromMatrix(poly, polyMatrix27);
@@ -396,13 +415,13 @@ void CorrectionProcessRow(FPixelClass48SRGB* row, int32_t W, const FDoubleTriple
         int64_t corrected[3];
         for (int k = 0; k < 3; ++k) {
             const int64_t difference = input[k] - previous[k];
-            int64_t a = input[k] * kQ14One + difference * d1[k];
+            int64_t a = input[k] * kQ14One + difference * terms.d1[k];
             if (squareDifferences)
-                a += ((difference * difference) >> kQ14Bits) * d2[k];
+                a += ((difference * difference) >> kQ14Bits) * terms.d2[k];
             if (patternColumn)
-                a += ps[k] * previous[k] + po[k];
-            corrected[k] = (a - ramp[k] - off[k]) >> kQ14Bits;
-            ramp[k] += slope[k];
+                a += terms.ps[k] * previous[k] + terms.po[k];
+            corrected[k] = (a - ramp[k] - terms.offset[k]) >> kQ14Bits;
+            ramp[k] += terms.slope[k];
         }
         int64_t polished[3];
         ApplyForm(form, poly, LimitedInput(corrected[0], corrected[1], corrected[2]), polished);
@@ -427,7 +446,9 @@ void EstimateRowOffsets(FDoubleTriple* rowOffsets, const FPixmap* image, int32_t
     std::fill(rowOffsets, rowOffsets + H, FDoubleTriple());
     const ShieldRange left{c0, c1}, right{c2, c3};
     const int32_t top = activeArea.top, bottom = activeArea.bottom;
-    if (c1 - c0 < 3 || c3 - c2 < 3 || bottom - top < 10 || !(g > 0) || !(s > 0))
+    // 64-bit differences: the columns and rows are camera data.
+    if (int64_t{c1} - c0 < 3 || int64_t{c3} - c2 < 3 || activeArea.Height() < 10 || !(g > 0) || !std::isfinite(g) ||
+        !(s > 0))
         return;
     if (image == nullptr || image->GetPixelType() != FPixmap::PIXEL_48S_RGB || H > image->m_iRows || top < 0 ||
         bottom > H || !RangeInsideRow(left, image->m_iColumns) || !RangeInsideRow(right, image->m_iColumns))

@@ -95,7 +95,7 @@ void CorrectionProcessRow(FPixelClass48SRGB* row, int32_t W, const FDoubleTriple
 // scaled per component.
 //
 // Every offset is 0 when a range has fewer than four columns, the active area
-// fewer than ten rows, g or s is not positive, or the ranges or the active area
+// fewer than ten rows, g is not a positive finite number, s is not positive, or the ranges or the active area
 // do not lie inside the image (column 0 excluded: each column reads its left
 // neighbour).
 void EstimateRowOffsets(FDoubleTriple* rowOffsets, const FPixmap* image, int32_t H, int32_t c0, int32_t c1, int32_t c2,

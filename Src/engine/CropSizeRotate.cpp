@@ -127,8 +127,9 @@ WindowTaps MakeWindowTaps(const Walk& walk, int32_t sourceColumns, int32_t sourc
     const bool xAlongColumns = walk.quarterTurns % 2 == 0;
     const int64_t xFirst = xAlongColumns ? walk.window.left : walk.window.top;
     const int64_t yFirst = xAlongColumns ? walk.window.top : walk.window.left;
-    const int32_t windowWidth = walk.window.right - walk.window.left;
-    const int32_t windowHeight = walk.window.bottom - walk.window.top;
+    // Checked to lie inside the output size: both fit an int.
+    const auto windowWidth = static_cast<int32_t>(walk.window.Width());
+    const auto windowHeight = static_cast<int32_t>(walk.window.Height());
     std::vector<AxisTap> xTaps = MakeAxisTaps(xStart + walk.rounding + xFirst * xStep, xStep,
                                               xAlongColumns ? windowWidth : windowHeight, sourceColumns);
     std::vector<AxisTap> yTaps = MakeAxisTaps(yStart + walk.rounding + yFirst * yStep, yStep,
@@ -244,9 +245,6 @@ void CheckType(const FPixmap* image, int32_t pixelType, const char* function)
         Refuse(function, "image missing or not of the expected pixel type.");
 }
 
-int32_t Width(const FIntRect& r) { return r.right - r.left; }
-int32_t Height(const FIntRect& r) { return r.bottom - r.top; }
-
 void CheckCrop(const FIntRect& crop, const FPixmap& source, const char* function)
 {
     if (crop.left < 0 || crop.top < 0 || crop.left >= crop.right || crop.top >= crop.bottom ||
@@ -264,7 +262,7 @@ void CheckWindow(int32_t outputWidth, int32_t outputHeight, const FIntRect& wind
 
 void CheckHoldsWindow(const FPixmap& output, const FIntRect& window, const char* function)
 {
-    if (output.m_iColumns < Width(window) || output.m_iRows < Height(window))
+    if (output.m_iColumns < window.Width() || output.m_iRows < window.Height())
         Refuse(function, "output image is smaller than the output window.");
 }
 
@@ -289,12 +287,12 @@ CropScaling ScaleCrop(const FIntRect& crop, int32_t outputWidth, int32_t outputH
     const int32_t extentX = quarterTurns % 2 == 0 ? outputWidth : outputHeight;
     const int32_t extentY = quarterTurns % 2 == 0 ? outputHeight : outputWidth;
     s.extentX = extentX;
-    s.extentsMatch = extentX == Width(crop) && extentY == Height(crop);
+    s.extentsMatch = extentX == crop.Width() && extentY == crop.Height();
     if (!s.extentsMatch) {
-        if (Width(crop) < 2 || Height(crop) < 2)
+        if (crop.Width() < 2 || crop.Height() < 2)
             Refuse(function, "crop rectangle is too small to scale.");
-        s.xScale = extentX / double(Width(crop) - 1);
-        s.yScale = extentY / double(Height(crop) - 1);
+        s.xScale = extentX / double(crop.Width() - 1);
+        s.yScale = extentY / double(crop.Height() - 1);
         s.walk.half = kHalf16;
     }
     s.walk.stepX = TruncateToInt(65536.0 / s.xScale);

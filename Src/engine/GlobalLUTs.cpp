@@ -1,5 +1,6 @@
 #include "engine/GlobalLUTs.h"
 
+#include "engine/CacheLock.h"
 #include "foundation/FException.h"
 
 #include <algorithm>
@@ -9,7 +10,6 @@ namespace {
 
 constexpr uint32_t kTableSize = 65536;
 constexpr uint32_t kFirstNegativeIndex = 61440; // input -4096
-constexpr uint32_t kLockTimeoutMs = 100;
 
 // 0.2^3 in double precision: one unit in the last place above the double
 // nearest 0.008, so that the curve's offset is exactly the cube of its knee.
@@ -57,6 +57,14 @@ bool UsableChannel(double strength, double normaliser)
     return std::isfinite(strength) && std::isfinite(normaliser) && strength > 0 && normaliser > 0;
 }
 
+// Exactly equal, NaN matching NaN: a NaN that equalled nothing would add a
+// table to the cache on every call.
+bool SameParameters(const FDoubleTriple& a, const FDoubleTriple& b)
+{
+    const auto same = [](double x, double y) { return x == y || (std::isnan(x) && std::isnan(y)); };
+    return same(a.r, b.r) && same(a.g, b.g) && same(a.b, b.b);
+}
+
 uint32_t ChromaWeightTableSize(double step)
 {
     const double f = std::trunc(6.2853 / step);
@@ -86,19 +94,9 @@ void FillChromaWeightChannel(int16_t* table, uint32_t size, double step, double 
 
 } // namespace
 
-class FGlobalLUTsClass::Lock {
+class FGlobalLUTsClass::Lock : public FCacheLock {
 public:
-    explicit Lock(FMutex& mutex) : m_Mutex(mutex)
-    {
-        if (!m_Mutex.Lock(kLockTimeoutMs))
-            throw FExceptionPixelProc2("FGlobalLUTsClass: error acquiring MUTEX");
-    }
-    ~Lock() { m_Mutex.Unlock(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    FMutex& m_Mutex;
+    explicit Lock(FMutex& mutex) : FCacheLock(mutex, "FGlobalLUTsClass: error acquiring MUTEX") {}
 };
 
 FGlobalLUTsClass& FGlobalLUTsClass::Instance()
@@ -127,9 +125,7 @@ const FLUT16RGB& FGlobalLUTsClass::GetChromaWeightLUT(const FDoubleTriple& stren
 {
     Lock lock(m_Mutex);
     for (const auto& entry : m_ChromaWeightLUTs)
-        if (entry->strengths.r == strengths.r && entry->strengths.g == strengths.g &&
-            entry->strengths.b == strengths.b && entry->normalisers.r == normalisers.r &&
-            entry->normalisers.g == normalisers.g && entry->normalisers.b == normalisers.b)
+        if (SameParameters(entry->strengths, strengths) && SameParameters(entry->normalisers, normalisers))
             return entry->table;
 
     double ratio = 0.0;

@@ -26,7 +26,7 @@ public:
     const FLUT16& GetCubeRootLUT();
     const FLUT16& GetInverseCubeRootLUT();
     // The soft limiter of strengths S and normalisers N (x, y, z in the red,
-    // green and blue slots), cached by the exact six values. A channel whose
+    // green and blue slots), cached by the exact six values (NaN matching NaN). A channel whose
     // strength or normaliser is not a positive finite number is all zeros.
     const FLUT16RGB& GetChromaWeightLUT(const FDoubleTriple& strengths, const FDoubleTriple& normalisers);
 

@@ -14,6 +14,10 @@ int32_t Nearest(double v) { return TruncateToInt(v + 0.5); }
 int32_t Get(const Pixel& p, int k) { return k == 0 ? p.r : (k == 1 ? p.g : p.b); }
 void Set(Pixel& p, int k, int32_t v) { (k == 0 ? p.r : (k == 1 ? p.g : p.b)) = static_cast<int16_t>(v); }
 
+// A pulled component: a neutral target of red-heavy proportions can lie beyond
+// the 16-bit range, and must stop at the cap instead of wrapping to a dark value.
+void SetPulled(Pixel& p, int k, int64_t v) { Set(p, k, static_cast<int32_t>(std::clamp<int64_t>(v, INT16_MIN, kCap))); }
+
 template <class T, size_t Count>
 void RotateTowardsOlder(T* (&slots)[Count])
 {
@@ -22,7 +26,7 @@ void RotateTowardsOlder(T* (&slots)[Count])
 }
 
 // Raises the deltas so that no component is lowered, keeping their sum.
-void Lift(int32_t (&delta)[3])
+void Lift(int64_t (&delta)[3])
 {
     for (int k = 0; k < 3; ++k) {
         if (delta[k] < 0) {
@@ -55,13 +59,14 @@ void PullTowardsNeutral(Pixel* row, HighlightRowBuffers& buffers, int32_t W, con
         if (h <= 0)
             continue;
         const int32_t S = v[0] + v[1] + v[2];
-        int32_t delta[3];
+        // 64 bits: proportions from absurd gains may take any int value.
+        int64_t delta[3];
         for (int k = 0; k < 3; ++k)
-            delta[k] = static_cast<int32_t>((int64_t(N[k]) * S) >> 12) - v[k];
+            delta[k] = ((int64_t(N[k]) * S) >> 12) - v[k];
         Lift(delta);
         if (h >= D) {
             for (int k = 0; k < 3; ++k)
-                Set(p, k, v[k] + delta[k]);
+                SetPulled(p, k, v[k] + delta[k]);
             Mark(buffers, i);
         } else {
             // The ramp (1 - (1 - t)^2)^2 of t = h / D in Q14.
@@ -70,7 +75,7 @@ void PullTowardsNeutral(Pixel* row, HighlightRowBuffers& buffers, int32_t W, con
             w = 16384 - ((w * w) >> 14);
             w = (w * w) >> 14;
             for (int k = 0; k < 3; ++k)
-                Set(p, k, v[k] + static_cast<int32_t>((delta[k] * w) >> 14));
+                SetPulled(p, k, v[k] + ((delta[k] * w) >> 14));
         }
     }
 }

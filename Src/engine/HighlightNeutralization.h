@@ -4,6 +4,7 @@
 // level towards the neutral colour of their brightness, makes pixels beyond
 // the clip level neutral, and then greys and smooths their neighbourhood.
 // Integer arithmetic on signed 16-bit working rows; Q12 is 4096 = 1.0.
+// Pulled and greyed components stop at the working cap 32000.
 #include "foundation/FPixmap.h"
 #include "foundation/FValueTypes.h"
 

@@ -17,42 +17,36 @@ constexpr uint8_t kOpaque = 255;
 // ---------------------------------------------------------------------------
 // Rectangles
 
-int32_t Width(const FIntRect& r) { return r.right - r.left; }
-int32_t Height(const FIntRect& r) { return r.bottom - r.top; }
-bool IsEmpty(const FIntRect& r) { return r.right <= r.left || r.bottom <= r.top; }
-
-bool Intersects(const FIntRect& a, const FIntRect& b)
-{
-    return !IsEmpty(a) && !IsEmpty(b) && a.left < b.right && b.left < a.right && a.top < b.bottom &&
-           b.top < a.bottom;
-}
-
 FIntRect Bounds(const FPixmap& pixmap) { return FIntRect(0, 0, pixmap.m_iColumns, pixmap.m_iRows); }
 
-// other's side moves by moved x other's extent / own extent, truncated.
-int32_t Proportional(int64_t moved, int32_t otherExtent, int32_t ownExtent)
-{
-    return static_cast<int32_t>(moved * otherExtent / ownExtent);
-}
+// other's side moves by moved x other's extent / own extent, truncated. The
+// rectangles overlap the pixmap, so |moved| < own extent and the move stays
+// inside other's extent; 64 bits hold every product of two int ranges.
+int64_t Proportional(int64_t moved, int64_t otherExtent, int64_t ownExtent) { return moved * otherExtent / ownExtent; }
+
+// side - by, where by lies between 0 and the side's distance to the opposite one.
+int32_t MovedSide(int32_t side, int64_t by) { return static_cast<int32_t>(side - by); }
 
 // Brings own inside [0, columns) x [0, rows) side by side (left, top, right,
 // bottom), moving the same sides of other in proportion.
 void ClipSides(FIntRect& own, const FPixmap& pixmap, FIntRect& other)
 {
     if (own.left < 0) {
-        other.left -= Proportional(own.left, Width(other), Width(own));
+        other.left = MovedSide(other.left, Proportional(own.left, other.Width(), own.Width()));
         own.left = 0;
     }
     if (own.top < 0) {
-        other.top -= Proportional(own.top, Height(other), Height(own));
+        other.top = MovedSide(other.top, Proportional(own.top, other.Height(), own.Height()));
         own.top = 0;
     }
     if (own.right > pixmap.m_iColumns) {
-        other.right -= Proportional(int64_t(own.right) - pixmap.m_iColumns, Width(other), Width(own));
+        other.right =
+            MovedSide(other.right, Proportional(int64_t{own.right} - pixmap.m_iColumns, other.Width(), own.Width()));
         own.right = pixmap.m_iColumns;
     }
     if (own.bottom > pixmap.m_iRows) {
-        other.bottom -= Proportional(int64_t(own.bottom) - pixmap.m_iRows, Height(other), Height(own));
+        other.bottom =
+            MovedSide(other.bottom, Proportional(int64_t{own.bottom} - pixmap.m_iRows, other.Height(), own.Height()));
         own.bottom = pixmap.m_iRows;
     }
 }
@@ -65,8 +59,9 @@ struct RectView {
     FIntRect rect;
 
     uint8_t* Row(int32_t y) const { return pixmap->GetRow(rect.top + y) + rect.left * kBytesPerPixel; }
-    int32_t Columns() const { return Width(rect); }
-    int32_t Rows() const { return Height(rect); }
+    // Clipped to the pixmap: the sizes fit an int.
+    int32_t Columns() const { return static_cast<int32_t>(rect.Width()); }
+    int32_t Rows() const { return static_cast<int32_t>(rect.Height()); }
 };
 
 // Q15 step that spans first to last source pixel over count destination steps.
@@ -319,13 +314,13 @@ const FDisplayResizeWeights& DisplayResizeWeights()
 bool ClipResizeRects(FIntRect& destinationRect, const FPixmap& destination, FIntRect& sourceRect,
                      const FPixmap& source)
 {
-    if (IsEmpty(destinationRect) || IsEmpty(sourceRect) || !Intersects(destinationRect, Bounds(destination)))
+    if (destinationRect.IsEmpty() || sourceRect.IsEmpty() || !destinationRect.Intersects(Bounds(destination)))
         return false;
     ClipSides(destinationRect, destination, sourceRect);
-    if (!Intersects(sourceRect, Bounds(source)))
+    if (!sourceRect.Intersects(Bounds(source)))
         return false;
     ClipSides(sourceRect, source, destinationRect);
-    return Intersects(destinationRect, Bounds(destination)) && !IsEmpty(sourceRect);
+    return destinationRect.Intersects(Bounds(destination)) && !sourceRect.IsEmpty();
 }
 
 void ResizeDisplayPixmap(FPixmap* destination, const FIntRect* destinationRect, const FPixmap* source,

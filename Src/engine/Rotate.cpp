@@ -42,13 +42,14 @@ FixedTurn MakeFixedTurn(double angleDegrees, int32_t columns, int32_t rows)
     return turn;
 }
 
-// A turn whose factors are exactly 0 or +-1 sends no two pixels to one place,
-// so rows may be turned in any order. Any other angle can land two pixels on
-// one output pixel, and the later one in row order must win.
+// A quarter turn (one factor exactly 0, the other +-1) sends no two pixels to
+// one place, so rows may be turned in any order. Any other turn can land two
+// pixels on one output pixel, and the later one in row order must win; so can
+// an angle without a sine or cosine (NaN, infinite), whose factors are all 0.
 bool IsPermutation(const FixedTurn& turn)
 {
-    const auto exact = [](int32_t f) { return f == 0 || f == kOne16 || f == -kOne16; };
-    return exact(turn.cosine) && exact(turn.sine);
+    const auto unit = [](int32_t f) { return f == kOne16 || f == -kOne16; };
+    return (turn.cosine == 0 && unit(turn.sine)) || (turn.sine == 0 && unit(turn.cosine));
 }
 
 // 64-bit products: the 32-bit forms agree wherever they do not overflow, and

@@ -1,10 +1,10 @@
 #include "engine/Stage3.h"
 
 #include "engine/CropSizeRotate.h"
+#include "engine/EngineAssert.h"
 #include "engine/FIPEngine2.h"
 #include "engine/GlobalLUTs.h"
 #include "fileio/container/CambData.h"
-#include "foundation/FAssert.h"
 #include "foundation/FPixmap.h"
 
 #include <algorithm>
@@ -16,12 +16,6 @@ constexpr int32_t kDefaultGreenHighLimit = 200;
 constexpr uint32_t kSkipGreenDetail = 2;
 // From this speed on the green term would mostly sharpen noise.
 constexpr double kNoGreenDetailISO = 3200.0;
-
-void Check(bool holds, int line, const char* test)
-{
-    if (!holds)
-        AssertionFailed("FIPEngine2", line, test, 0, 0);
-}
 
 } // namespace
 
@@ -71,14 +65,14 @@ void DevelopStage3(const FIPERequestStage3& r)
 
 void FIPEngine2::priProcessStage3(FIPERequestStage3* pReq)
 {
-    Check(pReq != nullptr, __LINE__, "pReq != NULL");
-    Check(pReq->m_pCambData != nullptr, __LINE__, "pReq->m_pCambData != NULL");
-    Check(pReq->m_pOutImage != nullptr, __LINE__, "pReq->m_pOutImage != NULL");
-    Check(pReq->m_pOutImageL != nullptr, __LINE__, "pReq->m_pOutImageL != NULL");
-    Check(pReq->m_pOutImageRtnx != nullptr, __LINE__, "pReq->m_pOutImageRtnx != NULL");
-    Check(pReq->m_pStage2ImageRtnx != nullptr, __LINE__, "pReq->m_pStage2ImageRtnx != NULL");
-    Check(pReq->m_pStage2Image != nullptr, __LINE__, "pReq->m_pStage2Image != NULL");
-    Check(pReq->m_pTempData != nullptr, __LINE__, "pReq->m_pTempData != NULL");
+    FIPE_REQUIRE(pReq, "pReq != NULL");
+    FIPE_REQUIRE(pReq->m_pCambData, "pReq->m_pCambData != NULL");
+    FIPE_REQUIRE(pReq->m_pOutImage, "pReq->m_pOutImage != NULL");
+    FIPE_REQUIRE(pReq->m_pOutImageL, "pReq->m_pOutImageL != NULL");
+    FIPE_REQUIRE(pReq->m_pOutImageRtnx, "pReq->m_pOutImageRtnx != NULL");
+    FIPE_REQUIRE(pReq->m_pStage2ImageRtnx, "pReq->m_pStage2ImageRtnx != NULL");
+    FIPE_REQUIRE(pReq->m_pStage2Image, "pReq->m_pStage2Image != NULL");
+    FIPE_REQUIRE(pReq->m_pTempData, "pReq->m_pTempData != NULL");
     DevelopStage3(*pReq);
     pReq->Finish(kIPStatusDone);
 }

@@ -8,10 +8,12 @@ struct ChannelValues {
     double r, g, b;
 };
 
-ChannelValues Read(const FPixelClass24RGB& p) { return {double(p.r), double(p.g), double(p.b)}; }
-ChannelValues Read(const FPixelClass48RGB& p) { return {double(p.r), double(p.g), double(p.b)}; }
-ChannelValues Read(const FPixelClass48SRGB& p) { return {double(p.r), double(p.g), double(p.b)}; }
-ChannelValues Read(const FPixelClass48BGR& p) { return {double(p.r), double(p.g), double(p.b)}; }
+// Pixels with r, g and b members; the packed ones have their own forms below.
+template <class PixelClass>
+ChannelValues Read(const PixelClass& p)
+{
+    return {double(p.r), double(p.g), double(p.b)};
+}
 
 ChannelValues Read(const FPixelClass30RGBL& p)
 {

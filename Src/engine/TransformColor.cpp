@@ -1,5 +1,6 @@
 #include "engine/TransformColor.h"
 
+#include "engine/CacheLock.h"
 #include "engine/GlobalLUTs.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
@@ -15,7 +16,6 @@
 
 namespace {
 
-constexpr uint32_t kLockTimeoutMs = 100;
 // Far above any RGB profile; a larger file is not one of ours.
 constexpr std::streamoff kMaxProfileBytes = 16 << 20;
 constexpr int32_t kDetailShift = 14;
@@ -238,19 +238,9 @@ cmsHPROFILE OpenColorSpaceProfile(int32_t colorSpace)
 
 // ---- The cache
 
-class FGlobalTransformClass::Lock {
+class FGlobalTransformClass::Lock : public FCacheLock {
 public:
-    explicit Lock(FMutex& mutex) : m_Mutex(mutex)
-    {
-        if (!m_Mutex.Lock(kLockTimeoutMs))
-            throw FExceptionPixelProc2("FGlobalTransformClass: error acquiring MUTEX");
-    }
-    ~Lock() { m_Mutex.Unlock(); }
-    Lock(const Lock&) = delete;
-    Lock& operator=(const Lock&) = delete;
-
-private:
-    FMutex& m_Mutex;
+    explicit Lock(FMutex& mutex) : FCacheLock(mutex, "FGlobalTransformClass: error acquiring MUTEX") {}
 };
 
 FGlobalTransformClass& FGlobalTransformClass::Instance()

@@ -46,6 +46,17 @@ public:
     FIntRect(int l, int t, int r, int b) : left(l), top(t), right(r), bottom(b) {}
     void Set(int l, int t, int r, int b) { left = l; top = t; right = r; bottom = b; }
     void SetEmpty() { Set(0, 0, 0, 0); }
+    // 64-bit: rectangles from camera data may span more than the int range.
+    int64_t Width() const { return int64_t{right} - left; }
+    int64_t Height() const { return int64_t{bottom} - top; }
+    // No width or no height (also when the sides are the wrong way round).
+    bool IsEmpty() const { return right <= left || bottom <= top; }
+    // True when both are non-empty and share at least one pixel.
+    bool Intersects(const FIntRect& other) const
+    {
+        return !IsEmpty() && !other.IsEmpty() && left < other.right && other.left < right && top < other.bottom &&
+               other.top < bottom;
+    }
 
     int left = 0;
     int top = 0;

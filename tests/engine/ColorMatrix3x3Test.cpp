@@ -25,6 +25,22 @@ TEST(ColorMatrix3x3Test, FixedApplyRoundsWithAnArithmeticShift)
     EXPECT_EQ(out.b, (1024 * 4096 + 1024 * -3 + 2048 * 32767 + 2048) >> 12);
 }
 
+// A camera matrix far outside its range saturates its elements; the products
+// then leave the int range and must saturate too, not wrap to the other sign.
+TEST(ColorMatrix3x3Test, FixedApplySaturatesResultsBeyondTheIntRange)
+{
+    ColorMatrix3x3Fixed fixed;
+    fixed.iFractionBits = 12;
+    fixed.Set({{1e6, 0, 0, 0, 1e6, 0, 1e30, 1e30, 1e30}});
+    FIntTriple out(0, 0, 0);
+    ColorMatrix3x3Fixed::Apply(out, fixed, FIntTriple(20000, -20000, 0));
+    EXPECT_EQ(out.r, INT32_MAX);
+    EXPECT_EQ(out.g, INT32_MIN);
+    // Three products near 2^62 each: their sum is beyond 64 bits as well.
+    ColorMatrix3x3Fixed::Apply(out, fixed, FIntTriple(INT32_MAX, INT32_MAX, INT32_MAX));
+    EXPECT_EQ(out.b, INT32_MAX);
+}
+
 TEST(ColorMatrix3x3Test, ArithmeticOnAGeneralMatrix)
 {
     const ColorMatrix3x3 a{{1, 2, 3, 4, 5, 6, 7, 8, 10}};

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -313,6 +314,10 @@ TEST(CorrectionKernelsTest, RowOffsetsAreZeroWhenTheyCannotBeMeasured)
         {"active rows past the image", dark.Offsets(1, 4, false, FIntRect(0, 0, 40, 13))},
         {"range at column 0", dark.Offsets(1, 4, false, FIntRect(0, 0, 40, 0), 0, 8)},
         {"range past the row", dark.Offsets(1, 4, false, FIntRect(0, 0, 40, 0), 36, 40)},
+        // Camera data may hold any value: sides as far apart as the int range allows.
+        {"range across the int range", dark.Offsets(1, 4, false, FIntRect(0, 0, 40, 0), INT_MIN, INT_MAX)},
+        {"active rows across the int range", dark.Offsets(1, 4, false, FIntRect(0, INT_MIN, 40, INT_MAX))},
+        {"infinite gain", dark.Offsets(INFINITY, 4)},
     };
     for (const auto& c : cases)
         for (const FDoubleTriple& row : c.offsets)

@@ -67,6 +67,9 @@ TEST(GlobalLUTsTest, ChromaWeightTablesAreCachedByTheirExactParameters)
     const FLUT16RGB& first = GetChromaWeightLUT({100, 200, 300}, {0.8, 0.8, 0.8});
     EXPECT_EQ(&GetChromaWeightLUT({100, 200, 300}, {0.8, 0.8, 0.8}), &first);
     EXPECT_NE(&GetChromaWeightLUT({100, 200, std::nextafter(300.0, 400.0)}, {0.8, 0.8, 0.8}), &first);
+    // A NaN parameter equals nothing: without care every call would add a table.
+    const FLUT16RGB& unusable = GetChromaWeightLUT({100, NAN, 300}, {0.8, 0.8, NAN});
+    EXPECT_EQ(&GetChromaWeightLUT({100, NAN, 300}, {0.8, 0.8, NAN}), &unusable);
 }
 
 TEST(GlobalLUTsTest, UnusableStrengthsGiveZeroChannelsNeverNaN)

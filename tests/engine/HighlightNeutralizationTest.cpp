@@ -95,6 +95,29 @@ TEST(HighlightNeutralizationTest, PullLiftsTheLowComponentsInsteadOfLoweringAny)
     EXPECT_EQ(half.r, 2000);
 }
 
+// Red-heavy proportions lift red of a bright pixel beyond the 16-bit range:
+// it stops at the working cap instead of wrapping to a dark value. Absurd
+// proportions (from absurd gains) must not overflow either.
+TEST(HighlightNeutralizationTest, PullStopsAtTheCapInsteadOfWrapping)
+{
+    const FIntTriple Lo(0), U(20000);
+    const struct {
+        FIntTriple N;
+        Pixel pixel;
+    } cases[] = {
+        {FIntTriple(1820, 910, 1365), Pixel{22500, 22500, 22500}},
+        {FIntTriple(INT32_MAX, INT32_MIN, INT32_MAX), Pixel{30000, 30000, 30000}},
+    };
+    for (const auto& c : cases) {
+        auto image = MakeWorkingImage(5, 1, [&](int32_t x, int32_t) { return x == 2 ? c.pixel : Pixel{0, 0, 0}; });
+        Neutralize(image, false, Lo, U, c.N);
+        const Pixel pulled = image.At(2, 0);
+        EXPECT_EQ(pulled.r, 32000) << c.N.r;
+        EXPECT_GE(pulled.g, c.pixel.g) << c.N.r;
+        EXPECT_GE(pulled.b, c.pixel.b) << c.N.r;
+    }
+}
+
 TEST(HighlightNeutralizationTest, NarrowRowsAndSmallLevelRangesAreLeftUnchanged)
 {
     const struct { int32_t W; FIntTriple Lo, U; } cases[] = {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -198,6 +199,28 @@ TEST(ResizeDisplayPixmap, ClippingMovesTheOtherRectangleInProportion)
     EXPECT_EQ(wholeSource.left, 4);
     EXPECT_FALSE(ClipResizeRects(left = FIntRect(8, 0, 12, 4), *target.pixmap, wholeSource, *source.pixmap));
     EXPECT_FALSE(ClipResizeRects(left = FIntRect(0, 0, 0, 4), *target.pixmap, wholeSource, *source.pixmap));
+}
+
+// Rectangles whose sides lie as far apart as the int range allows: their size
+// does not fit an int, and the clipping must not wrap it.
+TEST(ResizeDisplayPixmap, ClippingRectanglesWiderThanTheIntRange)
+{
+    DisplayImage source = MakeDisplay(8, 4, Noise);
+    DisplayImage target(8, 4);
+    FIntRect to(INT_MIN, 0, INT_MAX, 4), from(0, 0, 8, 4);
+    ASSERT_TRUE(ClipResizeRects(to, *target.pixmap, from, *source.pixmap));
+    EXPECT_EQ(to.left, 0);
+    EXPECT_EQ(to.right, 8);
+    EXPECT_EQ(from.left, 4); // 2^31 of 2^32 - 1 columns cut: half the source
+    EXPECT_EQ(from.right, 5);
+
+    FIntRect wholeTarget(0, 0, 8, 4), huge(INT_MIN, 0, INT_MAX, 4);
+    ASSERT_TRUE(ClipResizeRects(wholeTarget, *target.pixmap, huge, *source.pixmap));
+    EXPECT_EQ(huge.left, 0);
+    EXPECT_EQ(huge.right, 8);
+    EXPECT_EQ(wholeTarget.left, 4);
+    EXPECT_EQ(wholeTarget.right, 5);
+    ResizeDisplayPixmap(target.get(), &wholeTarget, source.get(), &huge);
 }
 
 TEST(ResizeDisplayPixmap, WrongTypesAndMissingArgumentsChangeNothing)

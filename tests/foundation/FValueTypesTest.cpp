@@ -44,6 +44,36 @@ TEST(FDoubleRect, IntersectContainsTruncateAndZeroSize)
     EXPECT_EQ(scaled.bottom, 7.0);
 }
 
+TEST(FIntRect, SizeEmptinessAndIntersection)
+{
+    const FIntRect r(0, 0, 10, 10);
+    EXPECT_EQ(r.Width(), 10);
+    EXPECT_EQ(r.Height(), 10);
+    // Sides as far apart as the int range allows: the size is not wrapped.
+    EXPECT_EQ(FIntRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX).Width(), int64_t{UINT32_MAX});
+    EXPECT_EQ(FIntRect(5, 5, 2, 9).Width(), -3);
+
+    struct Case {
+        FIntRect other;
+        bool intersects;
+    };
+    const Case cases[] = {
+        {FIntRect(9, 9, 20, 20), true},     // shares the corner pixel
+        {FIntRect(10, 0, 20, 10), false},   // right is exclusive: touching is not overlapping
+        {FIntRect(0, 10, 10, 20), false},   // bottom likewise
+        {FIntRect(2, 2, 2, 8), false},      // empty, though inside
+        {FIntRect(8, 8, 3, 3), false},      // sides the wrong way round
+        {FIntRect(-5, -5, 1, 1), true},
+        {FIntRect(INT_MIN, INT_MIN, INT_MAX, INT_MAX), true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(r.Intersects(c.other), c.intersects) << c.other.left << "," << c.other.top;
+        EXPECT_EQ(c.other.Intersects(r), c.intersects) << c.other.left << "," << c.other.top;
+    }
+    EXPECT_TRUE(FIntRect().IsEmpty());
+    EXPECT_FALSE(FIntRect().Intersects(FIntRect()));
+}
+
 TEST(FIntTriple, ShiftDivideTruncateAndRound)
 {
     FIntTriple shifted(-7, 7, 8);
