@@ -1,12 +1,12 @@
 #include "engine/FIRNoiseReduction.h"
 
+#include "engine/LargeWorkMemory.h"
 #include "engine/RowBandLoop.h"
 #include "foundation/FValueTypes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -44,28 +44,35 @@ int64_t TruncateFloat(float v)
     return static_cast<int64_t>(std::clamp(v, -2147483648.0f, 2147483520.0f));
 }
 
-// A float work image of one or three channels per pixel. Every value is
-// written by a pass before any pass reads it, so the memory is not cleared
-// first: the pages are then touched first by the band threads.
+// A float work image of one or three channels per pixel, placed in the call's
+// work memory. Every value is written by a pass before any pass reads it, so
+// the memory is not cleared first: the pages are then touched first by the
+// band threads.
 struct FloatImage {
-    std::unique_ptr<float[]> values;
+    float* values = nullptr;
     size_t count = 0;
     int32_t columns = 0;
     int32_t rows = 0;
     int32_t channels = 0;
 
-    void Allocate(int32_t c, int32_t r, int32_t ch)
+    static size_t CountOf(int32_t c, int32_t r, int32_t ch)
+    {
+        return static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
+    }
+    // Places the image at `at` and returns the first float after it.
+    float* Place(float* at, int32_t c, int32_t r, int32_t ch)
     {
         columns = c, rows = r, channels = ch;
-        count = static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
-        values.reset(new float[count]);
+        count = CountOf(c, r, ch);
+        values = at;
+        return at + count;
     }
-    float* Row(int32_t y) { return values.get() + static_cast<size_t>(y) * columns * channels; }
-    const float* Row(int32_t y) const { return values.get() + static_cast<size_t>(y) * columns * channels; }
-    float* begin() { return values.get(); }
-    float* end() { return values.get() + count; }
-    const float* begin() const { return values.get(); }
-    const float* end() const { return values.get() + count; }
+    float* Row(int32_t y) { return values + static_cast<size_t>(y) * columns * channels; }
+    const float* Row(int32_t y) const { return values + static_cast<size_t>(y) * columns * channels; }
+    float* begin() { return values; }
+    float* end() { return values + count; }
+    const float* begin() const { return values; }
+    const float* end() const { return values + count; }
 };
 
 // Forward sums, backward sums and normalisation factors of the one-thread
@@ -77,6 +84,7 @@ struct LineBuffers {
 };
 
 struct FIRBuffers {
+    LargeWorkMemory imageMemory;
     FloatImage R, RT, E1, E2, ET;
     std::vector<float> logTable;
     std::vector<float> powerTable;
@@ -100,11 +108,15 @@ bool FIRAllocateBuffers(FIRContext& context)
 {
     FIRBuffers& b = context.buffers;
     try {
-        b.R.Allocate(context.W, context.H, 3);
-        b.RT.Allocate(context.H, context.W, 3);
-        b.E1.Allocate(context.W, context.H, 1);
-        b.E2.Allocate(context.W, context.H, 1);
-        b.ET.Allocate(context.H, context.W, 1);
+        const size_t rgb = FloatImage::CountOf(context.W, context.H, 3);
+        const size_t mono = FloatImage::CountOf(context.W, context.H, 1);
+        b.imageMemory = LargeWorkMemory((2 * rgb + 3 * mono) * sizeof(float));
+        float* at = static_cast<float*>(b.imageMemory.Data());
+        at = b.R.Place(at, context.W, context.H, 3);
+        at = b.RT.Place(at, context.H, context.W, 3);
+        at = b.E1.Place(at, context.W, context.H, 1);
+        at = b.E2.Place(at, context.W, context.H, 1);
+        b.ET.Place(at, context.H, context.W, 1);
         b.logTable.assign(static_cast<size_t>(context.N), 0.0f);
         b.powerTable.assign(kPowerTableEntries, 0.0f);
         b.sigmoidTable.assign(FIRWorkBufferEntries, 0.0f);
