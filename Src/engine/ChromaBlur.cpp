@@ -169,9 +169,14 @@ void AdvanceLargeState(int32_t y, double x1, double x2, const ChromaBlurBlocks& 
             previous[0] = u.r, previous[1] = u.g, previous[2] = u.b;
         }
     }
+    // One run of components, so the loop vectorises: f and l are at most 256,
+    // so f u + l v of two 16-bit values stays well inside 32 bits.
+    static_assert(sizeof(Pixel) == 3 * sizeof(int16_t));
     const DecayWeights v = Decay(x2, 1.0, false);
-    for (int32_t p = 0; p < W; ++p)
-        V[p] = Pixel{Smooth(v, U[p].r, V[p].r), Smooth(v, U[p].g, V[p].g), Smooth(v, U[p].b, V[p].b)};
+    int16_t* vertical = &V->r;
+    const int16_t* current = &U->r;
+    for (int32_t i = 0; i < 3 * W; ++i)
+        vertical[i] = static_cast<int16_t>(std::clamp<int32_t>((v.f * current[i] + v.l * vertical[i]) >> 8, INT16_MIN, INT16_MAX));
 }
 
 bool IsCancelled(const std::atomic<char>* cancel)

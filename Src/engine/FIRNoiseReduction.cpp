@@ -1,12 +1,12 @@
 #include "engine/FIRNoiseReduction.h"
 
+#include "engine/LargeWorkMemory.h"
 #include "engine/RowBandLoop.h"
 #include "foundation/FValueTypes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -44,28 +44,35 @@ int64_t TruncateFloat(float v)
     return static_cast<int64_t>(std::clamp(v, -2147483648.0f, 2147483520.0f));
 }
 
-// A float work image of one or three channels per pixel. Every value is
-// written by a pass before any pass reads it, so the memory is not cleared
-// first: the pages are then touched first by the band threads.
+// A float work image of one or three channels per pixel, placed in the call's
+// work memory. Every value is written by a pass before any pass reads it, so
+// the memory is not cleared first: the pages are then touched first by the
+// band threads.
 struct FloatImage {
-    std::unique_ptr<float[]> values;
+    float* values = nullptr;
     size_t count = 0;
     int32_t columns = 0;
     int32_t rows = 0;
     int32_t channels = 0;
 
-    void Allocate(int32_t c, int32_t r, int32_t ch)
+    static size_t CountOf(int32_t c, int32_t r, int32_t ch)
+    {
+        return static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
+    }
+    // Places the image at `at` and returns the first float after it.
+    float* Place(float* at, int32_t c, int32_t r, int32_t ch)
     {
         columns = c, rows = r, channels = ch;
-        count = static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
-        values.reset(new float[count]);
+        count = CountOf(c, r, ch);
+        values = at;
+        return at + count;
     }
-    float* Row(int32_t y) { return values.get() + static_cast<size_t>(y) * columns * channels; }
-    const float* Row(int32_t y) const { return values.get() + static_cast<size_t>(y) * columns * channels; }
-    float* begin() { return values.get(); }
-    float* end() { return values.get() + count; }
-    const float* begin() const { return values.get(); }
-    const float* end() const { return values.get() + count; }
+    float* Row(int32_t y) { return values + static_cast<size_t>(y) * columns * channels; }
+    const float* Row(int32_t y) const { return values + static_cast<size_t>(y) * columns * channels; }
+    float* begin() { return values; }
+    float* end() { return values + count; }
+    const float* begin() const { return values; }
+    const float* end() const { return values + count; }
 };
 
 // Forward sums, backward sums and normalisation factors of the one-thread
@@ -77,6 +84,7 @@ struct LineBuffers {
 };
 
 struct FIRBuffers {
+    LargeWorkMemory imageMemory;
     FloatImage R, RT, E1, E2, ET;
     std::vector<float> logTable;
     std::vector<float> powerTable;
@@ -100,11 +108,15 @@ bool FIRAllocateBuffers(FIRContext& context)
 {
     FIRBuffers& b = context.buffers;
     try {
-        b.R.Allocate(context.W, context.H, 3);
-        b.RT.Allocate(context.H, context.W, 3);
-        b.E1.Allocate(context.W, context.H, 1);
-        b.E2.Allocate(context.W, context.H, 1);
-        b.ET.Allocate(context.H, context.W, 1);
+        const size_t rgb = FloatImage::CountOf(context.W, context.H, 3);
+        const size_t mono = FloatImage::CountOf(context.W, context.H, 1);
+        b.imageMemory = LargeWorkMemory((2 * rgb + 3 * mono) * sizeof(float));
+        float* at = static_cast<float*>(b.imageMemory.Data());
+        at = b.R.Place(at, context.W, context.H, 3);
+        at = b.RT.Place(at, context.H, context.W, 3);
+        at = b.E1.Place(at, context.W, context.H, 1);
+        at = b.E2.Place(at, context.W, context.H, 1);
+        b.ET.Place(at, context.H, context.W, 1);
         b.logTable.assign(static_cast<size_t>(context.N), 0.0f);
         b.powerTable.assign(kPowerTableEntries, 0.0f);
         b.sigmoidTable.assign(FIRWorkBufferEntries, 0.0f);
@@ -151,14 +163,15 @@ void ForEachRow(const FIRContext& context, RowFunction&& rowFunction)
 
 void FIRClampImage(const FIRContext& context, FPixmap& image)
 {
+    static_assert(sizeof(Pixel) == 3 * sizeof(int16_t));
     auto& pixels = static_cast<FPixmapTemplate<Pixel>&>(image);
-    const int32_t last = context.N - 1;
+    const int16_t last = static_cast<int16_t>(context.N - 1);
+    const int32_t components = 3 * context.W;
+    // One run of components per row, so the loop vectorises.
     ForEachRow(context, [&](int32_t y) {
-        Pixel* row = pixels.GetRow(y);
-        for (int32_t x = 0; x < context.W; ++x)
-            row[x] = Pixel{static_cast<int16_t>(std::clamp<int32_t>(row[x].r, 1, last)),
-                           static_cast<int16_t>(std::clamp<int32_t>(row[x].g, 1, last)),
-                           static_cast<int16_t>(std::clamp<int32_t>(row[x].b, 1, last))};
+        int16_t* row = &pixels.GetRow(y)->r;
+        for (int32_t i = 0; i < components; ++i)
+            row[i] = std::clamp<int16_t>(row[i], 1, last);
     });
 }
 
@@ -194,15 +207,40 @@ void FIRNormalisationFactors(const LineBuffers& lines, int32_t n, float k)
     }
 }
 
-// The weighted mean of one line of C-channel pixels with weights k^|i-j|,
-// written into column `column` of the transposed output.
+// Line passes write transposed. Written one value per output row at a time,
+// every write lands in another cache line, and at these row lengths the lines
+// fall into a handful of cache sets. The rows of a band are therefore
+// filtered a tile of kTileRows lines at a time into a buffer and then written
+// out together: each output row receives kTileRows x C consecutive floats.
+constexpr int32_t kTileRows = 16;
+
+// Calls filterLine(y, Y) for every row y of the band, Y receiving the row's n
+// C-channel results, and writes result i of row y into row i, column y of out.
+template <int C, class LineFilter>
+void WriteRowsTransposed(int32_t n, FloatImage& out, uint32_t firstRow, uint32_t lastRow, LineFilter&& filterLine)
+{
+    const size_t lineFloats = static_cast<size_t>(n) * C;
+    std::vector<float> tile(lineFloats * kTileRows);
+    for (int64_t y0 = firstRow; y0 <= int64_t(lastRow); y0 += kTileRows) {
+        const int32_t rows = static_cast<int32_t>(std::min<int64_t>(kTileRows, int64_t(lastRow) - y0 + 1));
+        for (int32_t r = 0; r < rows; ++r)
+            filterLine(static_cast<int32_t>(y0 + r), tile.data() + r * lineFloats);
+        for (int32_t i = 0; i < n; ++i) {
+            float* to = out.Row(i) + static_cast<size_t>(y0) * C;
+            const float* from = tile.data() + static_cast<size_t>(i) * C;
+            for (int32_t r = 0; r < rows; ++r)
+                for (int c = 0; c < C; ++c)
+                    to[r * C + c] = from[r * lineFloats + c];
+        }
+    }
+}
+
+// The weighted mean of one line of C-channel pixels with weights k^|i-j|.
 template <int C>
-void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, float* Bk, FloatImage& out,
-                int32_t column)
+void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, float* Bk, float* Y)
 {
     if (!Smooths(k)) {
-        for (int32_t i = 0; i < n; ++i)
-            std::memcpy(out.Row(i) + static_cast<size_t>(column) * C, X + static_cast<size_t>(i) * C, sizeof(float) * C);
+        std::memcpy(Y, X, sizeof(float) * C * static_cast<size_t>(n));
         return;
     }
     const float invK = 1.0f / k;
@@ -217,29 +255,38 @@ void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, fl
         for (int c = 0; c < C; ++c)
             Bk[i * C + c] = X[i * C + c] + k * Bk[(i + 1) * C + c];
     for (int32_t i = 0; i < n; ++i) {
-        float* y = out.Row(i) + static_cast<size_t>(column) * C;
         for (int c = 0; c < C; ++c) {
             const float before = i > 0 ? F[(i - 1) * C + c] : 0.0f;
             const float after = i < n - 1 ? Bk[(i + 1) * C + c] : 0.0f;
-            y[c] = (before + after + X[i * C + c] * invK) * Z[i];
+            Y[i * C + c] = (before + after + X[i * C + c] * invK) * Z[i];
         }
     }
 }
 
-void FIRBlurRowsMono(const FloatImage& in, FloatImage& out, float k, const LineBuffers& lines)
+// The constant-coefficient filter over the rows first .. last of in, written
+// transposed into out.
+template <int C>
+void FIRBlurRows(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
+                 uint32_t lastRow)
 {
-    for (int32_t y = 0; y < in.rows; ++y)
-        FilterLine<1>(in.Row(y), in.columns, k, lines.factors, lines.forward, lines.backward, out, y);
+    const int32_t n = in.columns;
+    std::vector<float> forward(static_cast<size_t>(n) * C);
+    std::vector<float> backward(forward.size());
+    WriteRowsTransposed<C>(n, out, firstRow, lastRow, [&](int32_t y, float* Y) {
+        FilterLine<C>(in.Row(y), n, k, factors, forward.data(), backward.data(), Y);
+    });
+}
+
+void FIRBlurRowsMono(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
+                     uint32_t lastRow)
+{
+    FIRBlurRows<1>(in, out, k, factors, firstRow, lastRow);
 }
 
 void FIRBlurRowsRGB(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
                     uint32_t lastRow)
 {
-    std::vector<float> forward(static_cast<size_t>(in.columns) * 3);
-    std::vector<float> backward(forward.size());
-    for (uint32_t y = firstRow; y <= lastRow; ++y)
-        FilterLine<3>(in.Row(static_cast<int32_t>(y)), in.columns, k, factors, forward.data(), backward.data(), out,
-                      static_cast<int32_t>(y));
+    FIRBlurRows<3>(in, out, k, factors, firstRow, lastRow);
 }
 
 // Filter of an RGB line whose link into position m is k w[m], in both
@@ -251,17 +298,16 @@ void FIREdgeAwareRows(const FloatImage& in, const FloatImage& weights, FloatImag
     std::vector<float> F(static_cast<size_t>(n) * 3), Bk(F.size()), e(static_cast<size_t>(n)), f(e.size());
     const bool smooths = Smooths(k);
     const float invK = smooths ? 1.0f / k : 0.0f;
-    for (uint32_t row = firstRow; row <= lastRow; ++row) {
-        const int32_t y = static_cast<int32_t>(row);
+    if (weightsOut != nullptr)
+        WriteRowsTransposed<1>(n, *weightsOut, firstRow, lastRow, [&](int32_t y, float* Y) {
+            std::memcpy(Y, weights.Row(y), sizeof(float) * static_cast<size_t>(n));
+        });
+    WriteRowsTransposed<3>(n, out, firstRow, lastRow, [&](int32_t y, float* Y) {
         const float* X = in.Row(y);
         const float* w = weights.Row(y);
-        if (weightsOut != nullptr)
-            for (int32_t x = 0; x < n; ++x)
-                weightsOut->Row(x)[y] = w[x];
         if (!smooths) {
-            for (int32_t x = 0; x < n; ++x)
-                std::memcpy(out.Row(x) + static_cast<size_t>(y) * 3, X + static_cast<size_t>(x) * 3, sizeof(float) * 3);
-            continue;
+            std::memcpy(Y, X, sizeof(float) * 3 * static_cast<size_t>(n));
+            return;
         }
         for (int c = 0; c < 3; ++c)
             F[c] = X[c];
@@ -283,26 +329,32 @@ void FIREdgeAwareRows(const FloatImage& in, const FloatImage& weights, FloatImag
         }
         for (int32_t m = 0; m < n; ++m) {
             const float norm = (m > 0 ? e[m - 1] : 0.0f) + (m < n - 1 ? f[m + 1] : 0.0f) + invK;
-            float* Y = out.Row(m) + static_cast<size_t>(y) * 3;
             for (int c = 0; c < 3; ++c) {
                 const float before = m > 0 ? F[(m - 1) * 3 + c] : 0.0f;
                 const float after = m < n - 1 ? Bk[(m + 1) * 3 + c] : 0.0f;
-                Y[c] = (before + after + X[m * 3 + c] * invK) / norm;
+                Y[m * 3 + c] = (before + after + X[m * 3 + c] * invK) / norm;
             }
         }
-    }
+    });
 }
 
+// Rows are independent, so both passes run in bands too; every value is the
+// one a single thread computes.
 void FIRBlurMono(FIRContext& context, const FloatImage& in, FloatImage& out, float p)
 {
     const float k = FIRSmoothingCoefficient(context, p);
     const LineBuffers& lines = context.buffers.lines;
+    FloatImage& ET = context.buffers.ET;
     if (Smooths(k))
         FIRNormalisationFactors(lines, context.W, k);
-    FIRBlurRowsMono(in, context.buffers.ET, k, lines);
+    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
+        FIRBlurRowsMono(in, ET, k, lines.factors, first, last);
+    }, context.bandCount);
     if (Smooths(k))
         FIRNormalisationFactors(lines, context.H, k);
-    FIRBlurRowsMono(context.buffers.ET, out, k, lines);
+    RunInRowBands(static_cast<uint32_t>(context.W), [&](uint32_t first, uint32_t last) {
+        FIRBlurRowsMono(ET, out, k, lines.factors, first, last);
+    }, context.bandCount);
 }
 
 void FIRBlurRGB(FIRContext& context, const FloatImage& in, FloatImage& out, float p)
