@@ -5,6 +5,7 @@
 #include "engine/CorrectionKernels.h"
 #include "engine/GlobalLUTs.h"
 #include "engine/RowBandLoop.h"
+#include "engine/ToneLUT.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 
@@ -200,18 +201,6 @@ void ReduceToGrid(Analysis& analysis, const FPixmapTemplate<FPixelClass48SRGB>& 
     });
 }
 
-// The tone table of the work image from the automatic settings. The work image
-// only decides which grid colours share a colour bin, so the cube-root code
-// itself serves as its tone until the stage-4 tone curve is available here.
-FLUT16RGB WorkImageToneTable(const FLUT16& inverseCubeRoot, double, double, double, double, const double[3], bool)
-{
-    (void)inverseCubeRoot;
-    FLUT16RGB table(0x10000);
-    for (int32_t code = 0; code < 0x8000; ++code)
-        table.m_pRed[code] = table.m_pGreen[code] = table.m_pBlue[code] = static_cast<int16_t>(code);
-    return table;
-}
-
 // The work image: the grid balanced into the working space, then through the
 // automatic tone that the picture itself asks for.
 void BuildWorkImage(Analysis& analysis, const ColorMatrix3x3& balanced, bool lowIso)
@@ -232,8 +221,9 @@ void BuildWorkImage(Analysis& analysis, const ColorMatrix3x3& balanced, bool low
     double exposure, contrast, shadow, highlight, saturation, gains[3];
     CalculateAutoAdjustSettings(&workImage, cubeRoot, inverseCubeRoot, 0.0, exposure, contrast, shadow, highlight,
                                 saturation, gains);
-    const FLUT16RGB tone =
-        WorkImageToneTable(inverseCubeRoot, exposure, shadow, contrast, highlight, gains, lowIso);
+    FLUT16RGB tone(0x10000);
+    GenerateFinalToneCurve(exposure, shadow, contrast, highlight, gains[0], gains[1], gains[2], inverseCubeRoot, &tone,
+                           lowIso, false);
     ForEachGridRow(analysis.rows, analysis.columns, [&](int32_t j) {
         FPixelClass48SRGB* row = analysis.work.data() + static_cast<size_t>(j) * analysis.columns;
         for (int32_t i = 0; i < analysis.columns; ++i) {

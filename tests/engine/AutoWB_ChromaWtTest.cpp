@@ -137,6 +137,23 @@ TEST(AutoWB_ChromaWtTest, BrightnessChoosesThePolygonOrTheBlendOfTwo)
         EXPECT_EQ(ConstrainNeutralVertexByBrightness(c.in, c.bv, c.flash), c.expected) << c.bv << " " << c.flash;
 }
 
+TEST(AutoWB_ChromaWtTest, DaylightShiftRampsInBetweenBrightness3_2And5_7)
+{
+    // A daylight neutral lies inside every polygon these brightnesses choose,
+    // so the brightness moves the estimate only by the shift towards warm:
+    // none up to 3.2, then red x (1 - 0.02 t) and blue x (1 + 0.08 t) in
+    // ROMM with t rising linearly to 1 at 5.7.
+    const WorkingImage image = MakeScene(480, 360, NeutralUnder(kDaylightXYZ));
+    const FDoubleTriple unshifted = EstimateNeutralChromaWeighted(ParamsFor(image.get(), 3.0));
+    const struct { double bv, t; } cases[] = {{3.2, 0.0}, {3.7, 0.2}, {4.45, 0.5}, {5.2, 0.8}, {5.7, 1.0}, {6.5, 1.0}};
+    for (const auto& c : cases) {
+        const FDoubleTriple expected = testsupport::NeutralSceneRommTint(
+            unshifted, 1.0 - double(0.02f) * c.t, 1.0 + double(0.08f) * c.t);
+        ExpectNeutralWithin(EstimateNeutralChromaWeighted(ParamsFor(image.get(), c.bv)), expected, 1e-9,
+                            std::to_string(c.bv).c_str());
+    }
+}
+
 TEST(AutoWB_ChromaWtTest, ConstrainKeepsInsidePointsAndMovesOutsideOnesToTheBoundary)
 {
     bool inside = false;

@@ -55,6 +55,17 @@ constexpr ChartColour kChartColours[12] = {
 };
 constexpr double kNeutralReflectances[6] = {0.03, 0.09, 0.18, 0.36, 0.59, 0.90};
 constexpr double kHighlightReflectance = 20.0; // clips every channel at ISO 800 too
+// The background: its brightness varies by +-50 % with a period of 0.12 of
+// the picture's width; its hue turns once every 0.2 widths across and 0.32
+// down, with a chroma of 0.4 of its level along two axes of the sRGB plane of
+// colours that leave grey unchanged.
+constexpr double kBackgroundTexture = 0.5;
+constexpr double kBackgroundPeriod = 0.12;
+constexpr double kHuePeriodX = 0.2, kHuePeriodY = 0.32;
+constexpr double kBackgroundChroma = 0.4;
+constexpr ColorTriple kHueAxisU{0.816496580927726, -0.408248290463863, -0.408248290463863}; // (2, -1, -1) / sqrt 6
+constexpr ColorTriple kHueAxisV{0.0, 0.707106781186548, -0.707106781186548};               // (0, 1, -1) / sqrt 2
+constexpr double kPi = 3.14159265358979323846;
 
 ColorMatrix9 CamToXyz()
 {
@@ -63,6 +74,9 @@ ColorMatrix9 CamToXyz()
 }
 
 ColorTriple XyzOfChromaticity(double x, double y) { return {x / y, 1.0, (1.0 - x - y) / y}; }
+
+// Studio tungsten lamps burn at 3200 K.
+constexpr double kTungstenKelvin = 3200.0;
 
 ColorTriple Normalised(ColorTriple v, int channel = 1)
 {
@@ -83,7 +97,9 @@ Shot ShotOf(SyntheticShot shot)
 {
     switch (shot) {
     case SyntheticShot::DaylightIso800Auto: return {"Auto", "Daylight", 800, 1000};
-    case SyntheticShot::TungstenIso100: return {"Incandescent", "Incandescent", 100, 33333};
+    // Indoor tungsten light is dim: 1/8 s at f/5.6 and ISO 100 (a brightness
+    // value near 3), short enough for the neutral polygons to apply.
+    case SyntheticShot::TungstenIso100: return {"Incandescent", "Incandescent", 100, 125000};
     default: return {"Daylight", "Daylight", 100, 8000};
     }
 }
@@ -111,7 +127,7 @@ ColorTriple IlluminantXyz(const std::string& name)
     if (name == "Overcast")
         return XyzOfChromaticity(0.3064, 0.3166);
     if (name == "Incandescent")
-        return XyzOfChromaticity(0.44757, 0.40745);
+        return BlackBodyXyz(kTungstenKelvin);
     if (name == "Fluorescent")
         return XyzOfChromaticity(0.3721, 0.3751);
     if (name == "Flash")
@@ -120,6 +136,19 @@ ColorTriple IlluminantXyz(const std::string& name)
 }
 
 } // namespace
+
+ColorTriple BlackBodyXyz(double kelvin)
+{
+    // Krystek's rational fit of the Planckian locus in CIE 1960 (u, v),
+    // within 1e-4 of Planck's law from 1000 K to 15000 K.
+    const double T = kelvin;
+    const double u = (0.860117757 + 1.54118254e-4 * T + 1.28641212e-7 * T * T) /
+                     (1.0 + 8.42420235e-4 * T + 7.08145163e-7 * T * T);
+    const double v = (0.317398726 + 4.22806245e-5 * T + 4.20481691e-8 * T * T) /
+                     (1.0 - 2.89741816e-5 * T + 1.61456053e-7 * T * T);
+    const double d = 2.0 * u - 8.0 * v + 4.0;
+    return XyzOfChromaticity(3.0 * u / d, 2.0 * v / d);
+}
 
 ColorTriple SyntheticCameraNeutral(const std::string& illuminant)
 {
@@ -181,9 +210,10 @@ ColorTriple SyntheticTruth::SceneAt(int32_t x, int32_t y) const
         if ((x - cx) * (x - cx) + (y - cy) * (y - cy) <= r * r)
             return Grey(kHighlightReflectance);
     }
-    for (const ChartPatch& patch : patches)
-        if (Inside(patch.rect, x, y))
-            return patch.linearSrgb;
+    for (const std::vector<ChartPatch>* set : {&patches, &counterparts})
+        for (const ChartPatch& patch : *set)
+            if (Inside(patch.rect, x, y))
+                return patch.linearSrgb;
     if (Inside(gradient, x, y))
         return Grey((x - gradient.left + 0.5) / (gradient.right - gradient.left));
     if (Inside(edge, x, y))
@@ -194,7 +224,24 @@ ColorTriple SyntheticTruth::SceneAt(int32_t x, int32_t y) const
         const int32_t period = kPeriods[band];
         return Grey((x - detail.left) % period < period / 2 ? 0.60 : 0.10);
     }
-    return Grey(backgroundReflectance);
+    return BackgroundAt(x, y);
+}
+
+ColorTriple SyntheticTruth::BackgroundAt(int32_t x, int32_t y) const
+{
+    // Real surroundings are never one flat grey: the background's brightness
+    // and hue drift softly around a grey of backgroundReflectance, and every
+    // hue is met as often as its opposite, so the surround stays grey on
+    // average while a histogram of the picture sees a spread of colours.
+    const double W = outputColumns;
+    const double period = kBackgroundPeriod * W;
+    const double level = backgroundReflectance *
+                         (1.0 + kBackgroundTexture * std::sin(2.0 * kPi * x / period) * std::sin(2.0 * kPi * y / period));
+    const double hue = 2.0 * kPi * (x / (kHuePeriodX * W) + y / (kHuePeriodY * W));
+    ColorTriple c;
+    for (size_t k = 0; k < 3; ++k)
+        c[k] = level * (1.0 + kBackgroundChroma * (std::cos(hue) * kHueAxisU[k] + std::sin(hue) * kHueAxisV[k]));
+    return c;
 }
 
 SyntheticTruth MakeSyntheticTruth(const SyntheticOptions& options)
@@ -216,9 +263,10 @@ SyntheticTruth MakeSyntheticTruth(const SyntheticOptions& options)
     const auto X = [Wo](double f) { return int32_t(std::lround(f * Wo)); };
     const auto Y = [Ho](double f) { return int32_t(std::lround(f * Ho)); };
 
-    // The chart: neutrals in the first row, colours in the next two.
-    const int32_t chartLeft = X(0.04), chartTop = Y(0.05);
-    const int32_t cellW = (X(0.64) - chartLeft) / 6, cellH = (Y(0.62) - chartTop) / 3;
+    // The chart: neutrals in the first row, colours in the next two; inside
+    // the picture's outer tenth, where analyses of the whole frame look.
+    const int32_t chartLeft = X(0.08), chartTop = Y(0.05);
+    const int32_t cellW = (X(0.64) - X(0.04)) / 6, cellH = (Y(0.62) - chartTop) / 3;
     const int32_t insetX = std::max(2, cellW / 8), insetY = std::max(2, cellH / 8);
     for (int i = 0; i < 18; ++i) {
         ChartPatch p;
@@ -240,7 +288,32 @@ SyntheticTruth MakeSyntheticTruth(const SyntheticOptions& options)
         p.lab = XyzToLab(p.xyz);
         t.patches.push_back(p);
     }
-    t.gradient = {X(0.04), Y(0.68), X(0.64), Y(0.78)};
+    // Below the chart, a counterpart of each colour: together they make a
+    // grey of the colour's brightest channel, with the same area, so that the
+    // scene, like the scenes automatic white balances are made for, averages
+    // to grey by area and by colours alike.
+    const ChartPatch& first = t.patches.front();
+    const int32_t patchArea = (first.rect.right - first.rect.left) * (first.rect.bottom - first.rect.top);
+    const int32_t counterW = cellW - insetX;
+    const int32_t counterH = (patchArea + counterW / 2) / counterW;
+    const int32_t counterTop = Y(0.63);
+    for (int i = 0; i < 12; ++i) {
+        const ChartPatch& colour = t.patches[size_t(6 + i)];
+        ChartPatch p;
+        p.name = "counter " + colour.name;
+        const int32_t left = chartLeft + (i % 6) * cellW + insetX / 2;
+        const int32_t top = counterTop + (i / 6) * (counterH + insetY / 2);
+        p.rect = {left, top, left + counterW, top + counterH};
+        const double grey = *std::max_element(colour.linearSrgb.begin(), colour.linearSrgb.end());
+        for (size_t k = 0; k < 3; ++k) {
+            p.linearSrgb[k] = grey - colour.linearSrgb[k];
+            p.srgb[k] = SrgbEncode(p.linearSrgb[k]);
+        }
+        p.xyz = LinearSrgbToXyz(p.linearSrgb);
+        p.lab = XyzToLab(p.xyz);
+        t.counterparts.push_back(p);
+    }
+    t.gradient = {X(0.04), Y(0.90), X(0.64), Y(0.99)};
     t.edge = {X(0.70), Y(0.05), X(0.96), Y(0.35)};
     t.edgeColumn = (t.edge.left + t.edge.right) / 2;
     t.detail = {X(0.70), Y(0.40), X(0.96), Y(0.70)};
@@ -253,8 +326,8 @@ SyntheticTruth MakeSyntheticTruth(const SyntheticOptions& options)
     const auto Stored = [&](double fx, double fy) {
         return std::pair<int32_t, int32_t>{t.activeArea.left + X(fx), t.activeArea.top + Y(fy)};
     };
-    t.hotPixelsBoth = {Stored(0.66, 0.10), Stored(0.66, 0.40), Stored(0.66, 0.75), Stored(0.30, 0.90)};
-    t.hotPixelsRawOnly = {Stored(0.67, 0.20), Stored(0.67, 0.50), Stored(0.50, 0.95), Stored(0.60, 0.90)};
+    t.hotPixelsBoth = {Stored(0.685, 0.10), Stored(0.685, 0.40), Stored(0.685, 0.75), Stored(0.03, 0.30)};
+    t.hotPixelsRawOnly = {Stored(0.69, 0.20), Stored(0.69, 0.50), Stored(0.03, 0.70), Stored(0.92, 0.92)};
 
     t.whiteBalance = shot.whiteBalance;
     t.illuminant = shot.illuminant;
@@ -611,10 +684,11 @@ std::string DescribeTruth(const SyntheticTruth& t)
     add("CamToXYZ %.6f %.6f %.6f / %.6f %.6f %.6f / %.6f %.6f %.6f\n", m[0], m[1], m[2], m[3], m[4], m[5], m[6], m[7],
         m[8]);
     add("patch: left top right bottom (output, right and bottom exclusive); sRGB 0..255; L a b\n");
-    for (const ChartPatch& p : t.patches)
-        add("%-14s %5d %5d %5d %5d  %6.2f %6.2f %6.2f  %7.3f %7.3f %7.3f\n", p.name.c_str(), p.rect.left, p.rect.top,
-            p.rect.right, p.rect.bottom, 255 * p.srgb[0], 255 * p.srgb[1], 255 * p.srgb[2], p.lab[0], p.lab[1],
-            p.lab[2]);
+    for (const std::vector<ChartPatch>* set : {&t.patches, &t.counterparts})
+        for (const ChartPatch& p : *set)
+            add("%-14s %5d %5d %5d %5d  %6.2f %6.2f %6.2f  %7.3f %7.3f %7.3f\n", p.name.c_str(), p.rect.left,
+                p.rect.top, p.rect.right, p.rect.bottom, 255 * p.srgb[0], 255 * p.srgb[1], 255 * p.srgb[2], p.lab[0],
+                p.lab[1], p.lab[2]);
     const auto rect = [&](const char* name, const FIntRect& r) {
         add("%-14s %5d %5d %5d %5d\n", name, r.left, r.top, r.right, r.bottom);
     };

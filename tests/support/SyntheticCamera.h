@@ -3,9 +3,12 @@
 // of a known scene, with the ground truth a test needs to judge a development.
 //
 // The scene is a colour chart (six neutral patches of 3, 9, 18, 36, 59 and 90 %
-// reflectance and twelve coloured patches), a smooth neutral gradient, a sharp
-// black/white edge, a field of fine stripes and a small over-exposed highlight,
-// lit by daylight (D65) or by tungsten light (illuminant A).
+// reflectance and twelve coloured patches), below it a counterpart of each
+// colour, a smooth neutral gradient, a sharp black/white edge, a field of fine
+// stripes and a small over-exposed highlight, on a softly textured background
+// of many hues; the whole averages to grey, as a fair scene for an automatic
+// white balance does. It is lit by daylight (D65) or by studio tungsten light
+// (a black body at 3200 K, indoors: a brightness value near 3).
 //
 // The camera is a three-layer sensor whose response is a linear function of
 // XYZ, so a development with the true neutral and CamToXYZ recovers the chart
@@ -59,7 +62,7 @@ namespace testsupport {
 enum class SyntheticShot {
     DaylightIso100,     // D65, ISO 100, white balance "Daylight"
     DaylightIso800Auto, // D65, ISO 800 (an eighth of the light), white balance "Auto"
-    TungstenIso100,     // illuminant A, ISO 100, white balance "Incandescent"
+    TungstenIso100,     // tungsten (3200 K), ISO 100, indoor exposure, white balance "Incandescent"
 };
 
 // Stored frame sizes.
@@ -115,13 +118,16 @@ struct SyntheticTruth {
     std::array<int32_t, 4> shieldColumns{}; // first..last, first..last (inclusive) dark-shield columns
 
     std::vector<ChartPatch> patches; // the six neutral patches (3 % to 90 %), then the twelve colours
+    // Below the chart, one for each colour (in the same order), of the same
+    // area: colour + counterpart = a grey of the colour's brightest channel.
+    std::vector<ChartPatch> counterparts;
     // Output coordinates, right and bottom exclusive.
     FIntRect gradient;  // reflectance 0 at its left edge rising linearly to 1 at its right edge
     FIntRect edge;      // 3 % left of edgeColumn, 90 % from it on
     int32_t edgeColumn = 0;
     FIntRect detail;    // stripes of 10 % and 60 %, periods 2, 3, 4 and 6 pixels in four bands
     FIntRect highlight; // bounding box of the over-exposed disc (clipped in every channel)
-    double backgroundReflectance = 0.12;
+    double backgroundReflectance = 0.18; // the background's mean grey; see BackgroundAt
 
     std::string whiteBalance;   // WB_DESC as the camera wrote it
     std::string illuminant;     // the light's name in the white-balance lists ("Daylight", "Incandescent")
@@ -146,6 +152,9 @@ struct SyntheticTruth {
     ColorTriple SpatialGainAt(int32_t x, int32_t y) const;
     // The scene's linear sRGB (D65-adapted) at an output pixel.
     ColorTriple SceneAt(int32_t x, int32_t y) const;
+    // The background at an output pixel, linear sRGB: a soft texture of
+    // brightness and hue around a grey of backgroundReflectance.
+    ColorTriple BackgroundAt(int32_t x, int32_t y) const;
 
     std::vector<float> spatialGainTable; // rows x columns x 3
     uint32_t spatialGainRows = 0, spatialGainColumns = 0;
@@ -182,6 +191,9 @@ std::string SizeName(SyntheticSize size);
 // ("Daylight", "Sunlight", "Shade", "Overcast", "Incandescent", "Fluorescent",
 // "Flash"), green 1.
 ColorTriple SyntheticCameraNeutral(const std::string& illuminant);
+
+// XYZ (Y = 1) of a black body (a Planckian radiator) at the temperature.
+ColorTriple BlackBodyXyz(double kelvin);
 
 // ---- Camera data
 

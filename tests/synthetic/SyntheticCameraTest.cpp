@@ -636,6 +636,49 @@ TEST_F(SyntheticRawTest, PlainLinearDevelopmentReproducesTheChart)
     EXPECT_GT(neutral18Noise[SyntheticShot::DaylightIso100], 0.005);
 }
 
+TEST(SyntheticCamera, SceneAveragesToGreyUnderABlackBodyOrDaylight)
+{
+    // Planck's law at 2856 K is the standard tungsten illuminant A.
+    const ColorTriple a = BlackBodyXyz(2856.0);
+    EXPECT_NEAR(a[0] / (a[0] + a[1] + a[2]), 0.44757, 5e-4);
+    EXPECT_NEAR(a[1] / (a[0] + a[1] + a[2]), 0.40745, 5e-4);
+    // The tungsten shot is lit by a 3200 K lamp.
+    const SyntheticTruth tungsten = MakeSyntheticTruth(Small(SyntheticShot::TungstenIso100));
+    const ColorTriple lamp = Multiply(Inverse(tungsten.camToXYZ), BlackBodyXyz(3200.0));
+    for (size_t k = 0; k < 3; ++k)
+        EXPECT_NEAR(tungsten.sceneNeutral[k], lamp[k] / lamp[1], 1e-12);
+
+    for (const SyntheticSize size : {SyntheticSize::Small, SyntheticSize::Medium}) {
+        SyntheticOptions options;
+        options.size = size;
+        const SyntheticTruth t = MakeSyntheticTruth(options);
+        // Each colour and its counterpart: the same area, together a grey.
+        ASSERT_EQ(t.counterparts.size(), 12u);
+        const auto area = [](const FIntRect& r) { return double(r.right - r.left) * double(r.bottom - r.top); };
+        for (size_t i = 0; i < 12; ++i) {
+            const ChartPatch& colour = t.patches[6 + i];
+            const ChartPatch& counterpart = t.counterparts[i];
+            EXPECT_NEAR(area(counterpart.rect) / area(colour.rect), 1.0, 0.01) << colour.name;
+            for (size_t k = 0; k < 3; ++k) {
+                EXPECT_GE(counterpart.linearSrgb[k], 0.0) << colour.name;
+                EXPECT_NEAR(colour.linearSrgb[k] + counterpart.linearSrgb[k],
+                            colour.linearSrgb[0] + counterpart.linearSrgb[0], 1e-12)
+                    << colour.name;
+            }
+        }
+        // The whole picture (the highlight counted as white) averages to grey.
+        ColorTriple sum{};
+        for (int32_t y = 0; y < int32_t(t.outputRows); ++y)
+            for (int32_t x = 0; x < int32_t(t.outputColumns); ++x) {
+                const ColorTriple c = t.SceneAt(x, y);
+                for (size_t k = 0; k < 3; ++k)
+                    sum[k] += std::min(c[k], 1.0);
+            }
+        EXPECT_NEAR(sum[0] / sum[1], 1.0, 0.01) << SizeName(size);
+        EXPECT_NEAR(sum[2] / sum[1], 1.0, 0.01) << SizeName(size);
+    }
+}
+
 TEST(SyntheticCamera, VignettingIsUndoneBySpatialGainAndHotPixelsAreWhereListed)
 {
     SyntheticOptions options = Small(SyntheticShot::DaylightIso100);
@@ -643,18 +686,27 @@ TEST(SyntheticCamera, VignettingIsUndoneBySpatialGainAndHotPixelsAreWhereListed)
     const SyntheticRaw shot = MakeSyntheticRaw(options);
     const SyntheticTruth& t = shot.truth;
     const WorkingImage image = MakeSyntheticWorkingImage(shot);
-    // Noise-free background near a corner and in the centre agree once the gain is applied.
+    // Noise-free background near a corner and in the centre: once the gain
+    // is applied, each is what the camera model makes of its scene colour.
     const auto corrected = [&](int32_t x, int32_t y) {
         const FPixelClass48SRGB p = image.At(x, y);
         return double(p.b) * t.SpatialGainAt(x, y)[2];
     };
+    const ColorMatrix9 xyzToCam = Inverse(t.camToXYZ);
+    const auto modelled = [&](int32_t x, int32_t y) {
+        const ColorTriple scene = t.SceneAt(x - t.activeArea.left, y - t.activeArea.top);
+        const ColorTriple cam = Multiply(xyzToCam, LinearSrgbToXyz(scene));
+        return t.whiteCounts * t.sceneNeutral[2] / t.nativeNeutral[2] * cam[2];
+    };
     const int32_t cornerX = t.activeArea.left + 2, cornerY = t.activeArea.bottom - 3;
     const int32_t centreX = t.activeArea.left + int32_t(t.outputColumns * 0.66);
     const int32_t centreY = t.activeArea.top + int32_t(t.outputRows * 0.30);
-    ASSERT_EQ(t.SceneAt(cornerX - t.activeArea.left, cornerY - t.activeArea.top)[2], t.backgroundReflectance);
-    ASSERT_EQ(t.SceneAt(centreX - t.activeArea.left, centreY - t.activeArea.top)[2], t.backgroundReflectance);
-    EXPECT_LT(image.At(cornerX, cornerY).b, image.At(centreX, centreY).b - 10); // vignetted
-    EXPECT_NEAR(corrected(cornerX, cornerY), corrected(centreX, centreY), 4.0);
+    for (const auto& [x, y] : {std::pair{cornerX, cornerY}, std::pair{centreX, centreY}})
+        ASSERT_EQ(t.SceneAt(x - t.activeArea.left, y - t.activeArea.top),
+                  t.BackgroundAt(x - t.activeArea.left, y - t.activeArea.top));
+    EXPECT_LT(image.At(cornerX, cornerY).b, modelled(cornerX, cornerY) - 10); // vignetted
+    EXPECT_NEAR(corrected(cornerX, cornerY), modelled(cornerX, cornerY), 4.0);
+    EXPECT_NEAR(corrected(centreX, centreY), modelled(centreX, centreY), 4.0);
 
     for (const auto& [x, y] : t.hotPixelsRawOnly)
         EXPECT_GT(image.At(x, y).g, 3000);
