@@ -1,13 +1,7 @@
-// The develop states of the per-image worker (finding and loading the frames,
-// stages 1 to 4, the tables and the develop completion) and the preview and
-// save managers are not built yet. Their own files replace these stubs.
+// The preview and save managers are not built yet. Their own files replace
+// these stubs.
 #include "managers/IPManager2.h"
 #include "managers/IPManagerData.h"
-
-void IPManager2::priRunDevelopState(int)
-{
-    priFailCurrent(kIPErrorUnsupportedRequest, "IPManager2: developing is not built yet.");
-}
 
 FIPManager* CreatePreviewManager(FIPManager*, FIDataRetriever*, FIIPEngine2*)
 {
