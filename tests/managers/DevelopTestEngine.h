@@ -197,13 +197,24 @@ inline int32_t BytesPerPixel(int32_t outputFormat)
 
 // The whole development of the shot with the request's settings, stage after
 // stage on one engine, as the managers should do it. Empty when a stage fails.
-inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const SyntheticRaw& shot, const FPropTree& props,
+// What a direct development starts from: the shot's frames as loaded and its
+// camera data, made once.
+struct DirectInputs {
+    explicit DirectInputs(const SyntheticRaw& shot)
+        : camdata(shot), raw(MakeSyntheticFrame(shot, false)), dark(MakeSyntheticFrame(shot, true))
+    {
+    }
+    SyntheticCamdata camdata;
+    TestPixmap<FPixelClass48RGB> raw, dark;
+};
+
+inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const DirectInputs& inputs, const FPropTree& props,
                                             const IPManagerData& settings)
 {
-    const SyntheticCamdata camdata(shot);
-    const auto raw = MakeSyntheticFrame(shot, false);
-    const auto dark = MakeSyntheticFrame(shot, true);
-    const int32_t W = int32_t(shot.truth.storedColumns), H = int32_t(shot.truth.storedRows);
+    const SyntheticCamdata& camdata = inputs.camdata;
+    const auto& raw = inputs.raw;
+    const auto& dark = inputs.dark;
+    const int32_t W = raw->m_iColumns, H = raw->m_iRows;
 
     OwnedImage stage1Out(W, H, FPixmap::PIXEL_48S_RGB);
     FIPERequestStage1 stage1;
@@ -298,6 +309,12 @@ inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const Synthetic
     if (RunEngineRequest(engine, stage4) != kIPStatusDone)
         return {};
     return PixelBytes(*out4.get(), BytesPerPixel(settings.m_eOutputFormat));
+}
+
+inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const SyntheticRaw& shot, const FPropTree& props,
+                                            const IPManagerData& settings)
+{
+    return DevelopDirectly(engine, DirectInputs(shot), props, settings);
 }
 
 } // namespace testsupport
