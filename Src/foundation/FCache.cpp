@@ -109,6 +109,12 @@ void FCacheObject::Unlock()
     owner->Shrink();
 }
 
+int32_t FCacheObject::GetLockCount()
+{
+    FCriticalSectionLock list(*m_pListLock);
+    return m_iLockCount;
+}
+
 void* FCacheObject::GetData()
 {
     FCriticalSectionLock list(*m_pListLock);

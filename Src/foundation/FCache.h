@@ -44,6 +44,9 @@ public:
     // Gives one lock back (never below 0). The entry must not be used after its
     // last lock is given back: it may be evicted at once.
     virtual void Unlock() = 0;
+    // The locks held now: a holder that finds 1 knows no one else holds the
+    // entry (another may still find it by its label and lock it afterwards).
+    virtual int32_t GetLockCount() = 0;
     virtual void* GetData() = 0;
     virtual uint32_t GetSize() = 0;
     // Lower values are evicted first; 0xFFFFFFFF is never evicted.
@@ -80,6 +83,7 @@ class FCacheObject final : public FICacheObject {
 public:
     void Lock() override;
     void Unlock() override;
+    int32_t GetLockCount() override;
     void* GetData() override;
     uint32_t GetSize() override;
     void SetPriority(uint32_t priority) override;

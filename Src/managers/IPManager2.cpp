@@ -90,8 +90,9 @@ void FIPManagerPrivate::Request(IPManagerData* request)
     m_Owner.priDispatchRequest(request);
 }
 
-IPManager2::IPManager2()
-    : m_pRetriever(CreateDataRetriever()), m_pEngine(CreateIPEngine2())
+IPManager2::IPManager2() : IPManager2(CreateIPEngine2()) {}
+
+IPManager2::IPManager2(FIIPEngine2* engine) : m_pRetriever(CreateDataRetriever()), m_pEngine(engine)
 {
     if (!m_pRetriever || !m_pEngine) {
         DeleteDataRetriever(m_pRetriever);
@@ -205,6 +206,8 @@ void IPManager2::priHandleSaveRequest(IPManagerData& request)
 
 void IPManager2::priStartPipeline(IPManagerData& request)
 {
+    if (request.m_eKind == kIPRequestDevelop && !priCheckDevelopRequest(request))
+        return;
     m_iState = kStateBegin;
     m_pCurrentRequest = &request;
     request.m_Result.m_eStatus = kIPStatusPending;
@@ -539,15 +542,7 @@ void IPManager2::priCleanup()
 {
     if (m_RetrieverRequest.IsPending())
         DebugPrintf("IPManager2::priCleanup: retriever request is not done!\n");
-    if (m_pIPEngineReq && m_pIPEngineReq->GetStatus() == kIPStatusPending) {
-        // The engine writes into entries this worker holds: they stay locked
-        // until it has stopped.
-        DebugPrintf("IPManager2::priCleanup: IP engine request is not done!\n");
-        m_pIPEngineReq->Cancel();
-        while (m_pIPEngineReq->GetStatus() == kIPStatusPending)
-            m_pEngine->Idle();
-    }
-    m_pIPEngineReq.reset();
+    priCollectEngineRequest();
 
     ReleaseDataObject(m_pRawImageObj);
     ReleaseDataObject(m_pDarkImageObj);

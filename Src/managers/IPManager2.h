@@ -21,6 +21,7 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -58,12 +59,24 @@ public:
         kStateIdle = 0,
         kStateBegin = 1,
         kStateFindImages = 2,
+        kStateLoadRaw = 3,
+        kStateWaitRaw = 4,
+        kStateLoadDark = 5,
+        kStateWaitDark = 6,
         kStateLoadCamfile = 7,
         kStateWaitCamfile = 8,
         kStateStage1 = 9,
+        kStateWaitStage1 = 10,
         kStateStage2 = 11,
+        kStateWaitStage2 = 12,
         kStateStage3 = 13,
+        kStateWaitStage3 = 14,
         kStateToneLUT = 15,
+        kStateWaitToneLUT = 16,
+        kStateRetinexLUT = 17,
+        kStateGammaLUT = 18,
+        kStateStage4 = 19,
+        kStateWaitStage4 = 20,
         kStateCompleteDevelop = 21,
         kStateCompleteAutoAdjust = 22,
         kStateCompleteNeutralAtPoint = 23,
@@ -74,6 +87,9 @@ public:
     static constexpr uint32_t kNoImage = 0xFFFFFFFF;
 
     IPManager2();
+    // A worker whose engine is the one given (taken over; deleted with the
+    // worker): tests observe or replace the engine's work through it.
+    explicit IPManager2(FIIPEngine2* engine);
     IPManager2(const IPManager2&) = delete;
     IPManager2& operator=(const IPManager2&) = delete;
     // A request still running ends cancelled; the retriever and the engine
@@ -101,6 +117,40 @@ private:
     void priProcessIdle();
     void priRunState(int state);
     void priRunDevelopState(int state); // states 2 to 6 and 9 to 21
+
+    // The develop states (IPManager2Develop.cpp).
+    bool priCheckDevelopRequest(IPManagerData& request);
+    void priFindImages();
+    void priLoadFrame(uint32_t index, int waitState, const char* busyText);
+    void priWaitFrame(FIDataObject*& frame, int next);
+    void priStage1Process();
+    void priStage2Process();
+    bool priTakeStage1AsStage2Output();
+    void priCopyStage1IntoStage2Output();
+    int priStateAfterStage2() const;
+    // States 13 to 21 (IPManager2OutputStages.cpp).
+    void priStage3Process();
+    void priMakeToneLUT();
+    void priMakeLUTInPlace(bool retinex);
+    void priStage4Process();
+    void priCompleteDevelop();
+    // The guarded computation shared by the stages: the entry whose mutex
+    // decides who computes, the engine request and its end.
+    bool priFindOrAllocate(FICacheObject*& held, const FString& label, int32_t pixelType, int32_t width,
+                           int32_t height, const char* allocationText);
+    bool priFindOrAllocateLUT(FICacheObject*& held, const FString& label, bool colorLUT,
+                              const char* allocationText);
+    bool priTryGuard(FICacheObject* guard, bool lut, const char* waitText);
+    void priReleaseGuard();
+    void priSendEngineRequest(std::unique_ptr<FIPERequest> request, std::initializer_list<FICacheObject*> outputs,
+                              int waitState);
+    void priWaitEngineRequest(int state, int next);
+    // Ends the engine request that has left "pending": the stage's own
+    // results, the outputs marked done or its resume block saved, the guard
+    // released. The outcome goes into the current request when report is set.
+    bool priFinishEngineRequest(bool report);
+    // Stops and ends an engine request whose request the caller has dropped.
+    void priCollectEngineRequest();
     void priEndRequest();
     void priFailCurrent(int32_t error, const char* text);
     // A wait state's progress: sub-request progress x towards state next.
@@ -178,4 +228,11 @@ private:
     FIPManagerLabels m_Labels;
     FIPManagerLabels m_RememberedLabels; // of the previous request that built each
     std::array<int32_t, 6> m_aStage1Results{};
+
+    // The guarded computation in progress: the entry whose mutex this worker
+    // holds and the outputs its engine request writes (the guard first).
+    FICacheObject* m_pGuardEntry = nullptr;
+    bool m_bGuardIsLUT = false;
+    std::array<FICacheObject*, 3> m_aEngineOutputs{};
+    bool m_bEngineOutputsAreLUT = false;
 };

@@ -1,0 +1,189 @@
+// Developing the synthetic camera's 2304 x 1536 file through the manager pool.
+//
+// PoolFullSize: the whole picture at full size, every stage run again each
+// time (new noise and tone settings; the decoded frames stay cached), timed
+// alternately beside the same stages run directly on one engine over frames
+// in memory. "x_direct" is the pool's time over the direct run's (goal: at
+// most 1.1).
+//
+// RedevelopAfterToneChange: a 1000 x 666 picture asked for again with another
+// exposure, stages 1 to 3 cached: the tone table and stage 4 run (goal: at
+// most 50 ms on 8 cores).
+//
+// Stage 2 is the tests' stand-in (DevelopTestEngine.h) while the engine has
+// none of its own. Each result is checked once against the direct run.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "engine/TransformColor.h"
+#include "foundation/FCache.h"
+#include "foundation/FIStorageClass.h"
+#include "managers/FIPMImage.h"
+#include "managers/FIPManagerPool.h"
+#include "managers/IPManager2.h"
+#include "managers/DevelopTestEngine.h"
+#include "support/BuildTree.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kCacheLimit = 0x20800000;
+
+[[noreturn]] void Fail(const char* what)
+{
+    std::fprintf(stderr, "ManagerDevelopBench: %s\n", what);
+    std::abort();
+}
+
+struct Setup {
+    Setup()
+    {
+        InitStorageClasses();
+        SetColorProfileProgramPath(BuildTreeProgramPath());
+        GetGlobalCache()->SetSizeLimit(kCacheLimit);
+        SyntheticOptions options;
+        options.size = SyntheticSize::Medium;
+        options.previews = false;
+        shot = MakeSyntheticRaw(options);
+        const auto path = dir.Path() / "medium.kvr";
+        shot.file.WriteTo(path);
+        url = UrlOfPath(path);
+        pool = std::make_unique<FIPManagerPool>([this] { return new IPManager2(new CountingEngine(counts, nullptr)); });
+        IPManagerData request;
+        request.SetURL(url);
+        request.m_eKind = kIPRequestProperties;
+        if (Run(request) != kIPStatusDone)
+            Fail("the file's properties cannot be read");
+        props = std::make_unique<FPropTree>(nullptr, "props");
+        props->CopyPairs(request.m_pImageProps);
+        // The direct run starts from frames in memory, made once.
+        inputs = std::make_unique<DirectInputs>(shot);
+    }
+
+    int32_t Run(IPManagerData& request)
+    {
+        pool->Request(&request);
+        while (request.m_Result.IsPending())
+            pool->Idle();
+        return request.m_Result.m_eStatus;
+    }
+
+    std::unique_ptr<IPManagerData> Request(int32_t width, int32_t height) const
+    {
+        auto request = std::make_unique<IPManagerData>();
+        request->SetURL(url);
+        request->m_eKind = kIPRequestDevelop;
+        request->m_OutputSize.Set(width, height);
+        request->m_Crop.Set(0, 0, width, height);
+        request->m_eOutputFormat = kRGB24;
+        request->m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
+        return request;
+    }
+
+    std::vector<uint8_t> Direct(const IPManagerData& settings)
+    {
+        EngineCounts directCounts;
+        CountingEngine engine(directCounts, nullptr);
+        return DevelopDirectly(engine, *inputs, *props, settings);
+    }
+
+    TempDir dir;
+    SyntheticRaw shot;
+    FString url;
+    EngineCounts counts;
+    std::unique_ptr<FIPManagerPool> pool;
+    std::unique_ptr<FPropTree> props;
+    std::unique_ptr<DirectInputs> inputs;
+};
+
+Setup& TheSetup()
+{
+    static Setup setup;
+    return setup;
+}
+
+std::vector<uint8_t> ResultOf(const IPManagerData& request)
+{
+    return PixelBytes(*request.m_pResultImage->GetPixmap(), BytesPerPixel(request.m_eOutputFormat));
+}
+
+double Milliseconds(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void PoolFullSize(benchmark::State& state)
+{
+    Setup& setup = TheSetup();
+    const int32_t w = int32_t(setup.shot.truth.outputColumns), h = int32_t(setup.shot.truth.outputRows);
+    int iteration = 0;
+    double poolMs = 0, directMs = 0;
+    bool checked = false;
+    for (auto _ : state) {
+        // New settings for every stage from stage 2 on; stage 1's picture
+        // went into the last stage 2, so it runs again too.
+        auto request = setup.Request(w, h);
+        request->m_dChromaNoise = 0.4 + 0.0001 * (iteration % 1000);
+        request->m_dExposure = 0.001 * (iteration % 1000);
+        ++iteration;
+        const auto start = Clock::now();
+        if (setup.Run(*request) != kIPStatusDone)
+            Fail("the pool's develop failed");
+        const auto middle = Clock::now();
+        const std::vector<uint8_t> direct = setup.Direct(*request);
+        const auto end = Clock::now();
+
+        poolMs += Milliseconds(middle - start);
+        directMs += Milliseconds(end - middle);
+        state.SetIterationTime(std::chrono::duration<double>(middle - start).count());
+        if (!checked) {
+            if (ResultOf(*request) != direct)
+                Fail("the pool's picture differs from the direct run's");
+            checked = true;
+        }
+    }
+    state.counters["pool_ms"] = poolMs / iteration;
+    state.counters["direct_ms"] = directMs / iteration;
+    state.counters["x_direct"] = poolMs / directMs;
+}
+BENCHMARK(PoolFullSize)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+void RedevelopAfterToneChange(benchmark::State& state)
+{
+    Setup& setup = TheSetup();
+    auto first = setup.Request(1000, 666);
+    if (setup.Run(*first) != kIPStatusDone)
+        Fail("the first develop failed");
+    int iteration = 0;
+    bool checked = false;
+    for (auto _ : state) {
+        auto request = setup.Request(1000, 666);
+        request->m_dExposure = 0.05 + 0.001 * (iteration++ % 1000);
+        IPManagerData asked;
+        asked.CopyRequestFrom(*request);
+        setup.counts.Reset();
+        const auto start = Clock::now();
+        if (setup.Run(*request) != kIPStatusDone)
+            Fail("the second develop failed");
+        state.SetIterationTime(std::chrono::duration<double>(Clock::now() - start).count());
+        if (setup.counts.Of(kIPERequestStage3) != 0 || setup.counts.Of(kIPERequestStage4) != 1)
+            Fail("stages 1 to 3 were not taken from the cache");
+        if (!checked) {
+            if (ResultOf(*request) != setup.Direct(asked))
+                Fail("the re-developed picture differs from the direct run's");
+            checked = true;
+        }
+    }
+}
+BENCHMARK(RedevelopAfterToneChange)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+} // namespace
