@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -66,8 +67,12 @@ void ForEachRow(int32_t rows, int32_t columns, const std::atomic<char>* cancel, 
         RowBandCountFor(static_cast<uint64_t>(rows) * static_cast<uint64_t>(std::max(columns, 0))));
 }
 
+// Called with every row of a result as soon as it is final, on the thread
+// that wrote it, so that the pass which consumes the row needs no pass of its own.
+using RowHook = std::function<void(int32_t)>;
+
 void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, const FPixmap& input, FPixmap& output,
-                      int16_t* workArea, size_t workWords);
+                      int16_t* workArea, size_t workWords, const RowHook& finalRow);
 
 // The statistics of MonoImageStats gathered row by row, by whichever pass
 // writes the rows, so that no pass of its own reads the image again.
@@ -258,8 +263,10 @@ size_t RetinexUpsampleBufferWords(int32_t coarseColumns)
     return kRowBandCount * kUpsampleBuffersPerBand * (static_cast<size_t>(coarseColumns) + 2 * kEdgeWords);
 }
 
-void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b,
-                          int16_t* rowBuffers, size_t bufferWords)
+namespace {
+
+void UpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b, int16_t* rowBuffers,
+                   size_t bufferWords, const RowHook& afterRow)
 {
     if (coarse.GetPixelType() != FPixmap::PIXEL_16S_MONO)
         AssertionFailed(FASSERT_SOURCE, __LINE__, "pInImageHalf != NULL", 0, 0);
@@ -346,8 +353,18 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
             }
             for (int32_t x = blendedColumns; x < out.m_iColumns; ++x)
                 outRow[x] = outRow[x - 1];
+            if (afterRow)
+                afterRow(y);
         }
     }, bands);
+}
+
+} // namespace
+
+void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b,
+                          int16_t* rowBuffers, size_t bufferWords)
+{
+    UpsampleBlend(coarse, fine, out, a, b, rowBuffers, bufferWords, {});
 }
 
 size_t RetinexPyramidWorkWords(int32_t columns, int32_t rows)
@@ -373,14 +390,15 @@ void RetinexPyramid(FRetinexStats& stats, const FPixmap& input, FPixmap& output,
 {
     FRetinexStats inputStats;
     inputStats.iMean = MonoImageStats(input, inputStats.iMinimum, inputStats.iMaximum);
-    RetinexPyramidOf(stats, inputStats, input, output, workArea, workWords);
+    RetinexPyramidOf(stats, inputStats, input, output, workArea, workWords, {});
 }
 
 namespace {
 
-// The pyramid of an input whose statistics are known.
+// The pyramid of an input whose statistics are known; finalRow (when set)
+// gets every output row once it is final.
 void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, const FPixmap& input, FPixmap& output,
-                      int16_t* workArea, size_t workWords)
+                      int16_t* workArea, size_t workWords, const RowHook& finalRow)
 {
     stats = inputStats;
     const int32_t inputMean = inputStats.iMean;
@@ -406,9 +424,12 @@ void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, con
     }
     if (levels.empty()) {
         // Nothing coarser to smooth with: the image is its own illumination.
-        if (&output != &input)
-            for (int32_t y = 0; y < input.m_iRows; ++y)
+        for (int32_t y = 0; y < input.m_iRows; ++y) {
+            if (&output != &input)
                 std::copy_n(MonoRow(input, y), input.m_iColumns, MonoRow(output, y));
+            if (finalRow)
+                finalRow(y);
+        }
         return;
     }
     if (!statsTaken)
@@ -431,10 +452,10 @@ void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, con
         const size_t bufferWords = workWords - used;
         if (levels.size() >= 2) {
             PyramidLevel& finer = levels[levels.size() - 2];
-            RetinexUpsampleBlend(*coarse.image, *finer.image, *finer.image, 1.0 - share,
-                                 share * MeanRatio(inputMean, finer.dMean), buffers, bufferWords);
+            UpsampleBlend(*coarse.image, *finer.image, *finer.image, 1.0 - share,
+                          share * MeanRatio(inputMean, finer.dMean), buffers, bufferWords, {});
         } else {
-            RetinexUpsampleBlend(*coarse.image, input, output, 1.0 - share, share, buffers, bufferWords);
+            UpsampleBlend(*coarse.image, input, output, 1.0 - share, share, buffers, bufferWords, finalRow);
         }
         used -= coarse.words;
         levels.pop_back();
@@ -498,13 +519,10 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     const size_t workWords =
         std::max({size_t{1024}, LevelWords(columns, rows) / 2, RetinexPyramidWorkWords(columns, rows)});
     const std::unique_ptr<int16_t[]> workArea = std::make_unique_for_overwrite<int16_t[]>(workWords);
-    FRetinexStats stats;
-    RetinexPyramidOf(stats, centredStatistics.Stats(), L, *illumination->GetPixmap(), workArea.get(), workWords);
-    if (IsCancelled(cancel))
-        return 0.0;
-
+    // The spread of each row is taken as soon as its illumination is final,
+    // and its root as soon as its smoothed spread is.
     RowStatistics spreadStatistics(rows);
-    ForEachRow(rows, columns, cancel, [&](int32_t y) {
+    const RowHook spreadRow = [&](int32_t y) {
         const int16_t* luma = MonoRow(L, y);
         const int16_t* light = MonoRow(P, y);
         int16_t* target = MonoRow(V, y);
@@ -515,20 +533,22 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
             target[x] = static_cast<int16_t>(std::min(32767, (detail * detail) >> 10));
         }
         spreadStatistics.Record(y, target, columns);
-    });
+    };
+    FRetinexStats stats;
+    RetinexPyramidOf(stats, centredStatistics.Stats(), L, *illumination->GetPixmap(), workArea.get(), workWords,
+                     spreadRow);
     if (IsCancelled(cancel))
         return 0.0;
-    FRetinexStats spreadStats;
-    RetinexPyramidOf(spreadStats, spreadStatistics.Stats(), V, V, workArea.get(), workWords);
-    if (IsCancelled(cancel))
-        return 0.0;
+
     RowStatistics rootStatistics(rows);
-    ForEachRow(rows, columns, cancel, [&](int32_t y) {
+    const RowHook rootRow = [&](int32_t y) {
         int16_t* row = MonoRow(V, y);
         for (int32_t x = 0; x < columns; ++x)
             row[x] = row[x] > 0 ? static_cast<int16_t>(std::sqrt((row[x] + 64.0) * 1024.0)) : int16_t{256};
         rootStatistics.Record(y, row, columns);
-    });
+    };
+    FRetinexStats spreadStats;
+    RetinexPyramidOf(spreadStats, spreadStatistics.Stats(), V, V, workArea.get(), workWords, rootRow);
     if (IsCancelled(cancel))
         return 0.0;
 
