@@ -1,6 +1,9 @@
 #include "engine/EdgeAwareSmoothing.h"
 
+#include "engine/RowBandLoop.h"
+
 #include <algorithm>
+#include <type_traits>
 #include <vector>
 
 namespace {
@@ -67,42 +70,45 @@ void SmoothLine(FloatPixel* out, const FloatPixel* x, size_t n, LineBuffers& buf
 
 } // namespace
 
-void DarkNeutralize(FloatRGBPixmap& destination, const FloatRGBPixmap& source, int32_t high, int32_t low)
+void DarkNeutralize(FloatRGBPixmap& destination, const FloatRGBPixmap& source, int32_t high, int32_t low,
+                    uint32_t bandCount)
 {
     const int32_t columns = std::min(source.m_iColumns, destination.m_iColumns);
     const int32_t rows = std::min(source.m_iRows, destination.m_iRows);
+    if (columns <= 0 || rows <= 0)
+        return;
     const bool usableLimits = high > low;
     const float lowLimit = static_cast<float>(low);
     const float range = static_cast<float>(static_cast<int64_t>(high) - low);
-    for (int32_t y = 0; y < rows; ++y) {
-        const FloatPixel* in = source.GetRow(y);
-        FloatPixel* out = destination.GetRow(y);
-        for (int32_t x = 0; x < columns; ++x) {
-            const FloatPixel p = in[x];
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
+        for (int32_t y = int32_t(first); y <= int32_t(last); ++y) {
+            const FloatPixel* in = source.GetRow(y);
+            FloatPixel* out = destination.GetRow(y);
             if (!usableLimits) {
-                out[x] = p;
+                std::copy(in, in + columns, out);
                 continue;
             }
-            const float m = std::max(std::max(p.r, p.g), p.b);
-            const float t = std::clamp((m - lowLimit) / range, 0.0f, 1.0f);
-            const float grey = (1.0f - t) * m;
-            out[x] = {grey + t * p.r, grey + t * p.g, grey + t * p.b};
+            for (int32_t x = 0; x < columns; ++x) {
+                const FloatPixel p = in[x];
+                const float m = std::max(std::max(p.r, p.g), p.b);
+                const float t = std::clamp((m - lowLimit) / range, 0.0f, 1.0f);
+                const float grey = (1.0f - t) * m;
+                out[x] = {grey + t * p.r, grey + t * p.g, grey + t * p.b};
+            }
         }
-    }
+    }, bandCount);
 }
 
-void EdgeAwareSmoothRows(FloatRGBPixmap& destination, const FloatRGBPixmap& source, FloatMonoPixmap* weightsOut,
-                         const FloatMonoPixmap& weights, float k)
+namespace {
+
+// Rows firstRow .. lastRow of the row pass below.
+void EdgeAwareSmoothRowRange(FloatRGBPixmap& destination, const FloatRGBPixmap& source,
+                             FloatMonoPixmap* weightsOut, const FloatMonoPixmap& weights, float feedback,
+                             int32_t length, int32_t firstRow, int32_t lastRow)
 {
-    // Only what both the source and its transposed destination hold is filtered.
-    const int32_t rows = std::min({source.m_iRows, weights.m_iRows, destination.m_iColumns});
-    const int32_t length = std::min({source.m_iColumns, weights.m_iColumns, destination.m_iRows});
-    if (rows <= 0 || length <= 0)
-        return;
-    const float feedback = UsableFeedback(k);
     LineBuffers buffers(static_cast<size_t>(length));
     std::vector<FloatPixel> line(static_cast<size_t>(length));
-    for (int32_t y = 0; y < rows; ++y) {
+    for (int32_t y = firstRow; y <= lastRow; ++y) {
         const FPixelClassFlt32Mono* w = weights.GetRow(y);
         for (int32_t m = 0; m < length; ++m)
             buffers.link[static_cast<size_t>(m)] = feedback * w[m].v;
@@ -115,15 +121,58 @@ void EdgeAwareSmoothRows(FloatRGBPixmap& destination, const FloatRGBPixmap& sour
     }
 }
 
+} // namespace
+
+void EdgeAwareSmoothRows(FloatRGBPixmap& destination, const FloatRGBPixmap& source, FloatMonoPixmap* weightsOut,
+                         const FloatMonoPixmap& weights, float k, uint32_t bandCount)
+{
+    // Only what both the source and its transposed destination hold is filtered.
+    const int32_t rows = std::min({source.m_iRows, weights.m_iRows, destination.m_iColumns});
+    const int32_t length = std::min({source.m_iColumns, weights.m_iColumns, destination.m_iRows});
+    if (rows <= 0 || length <= 0)
+        return;
+    const float feedback = UsableFeedback(k);
+    // Every row is filtered on its own and written to its own column.
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
+        EdgeAwareSmoothRowRange(destination, source, weightsOut, weights, feedback, length, int32_t(first),
+                                int32_t(last));
+    }, bandCount);
+}
+
 void EdgeAwareSmooth(FloatRGBPixmap& destination, const FloatRGBPixmap& source, const FloatMonoPixmap& weights,
-                     float k, int32_t iterations)
+                     float k, int32_t iterations, uint32_t bandCount)
 {
     if (iterations <= 0)
         return;
-    FloatRGBImage transposed(source.m_iRows, source.m_iColumns);
-    FloatMonoImage transposedWeights(source.m_iRows, source.m_iColumns);
+    // With weights for every source pixel the row pass writes all of both
+    // transposed images; otherwise what it leaves unwritten reads as 0.
+    const bool writtenInFull = weights.m_iColumns >= source.m_iColumns && weights.m_iRows >= source.m_iRows;
+    auto transposedImage = [&](auto* tag) {
+        using Image = std::remove_pointer_t<decltype(tag)>;
+        return writtenInFull ? Image(source.m_iRows, source.m_iColumns, UnfilledPixels{})
+                             : Image(source.m_iRows, source.m_iColumns);
+    };
+    FloatRGBImage transposed = transposedImage(static_cast<FloatRGBImage*>(nullptr));
+    FloatMonoImage transposedWeights = transposedImage(static_cast<FloatMonoImage*>(nullptr));
     for (int32_t i = 0; i < iterations; ++i) {
-        EdgeAwareSmoothRows(transposed.Pixmap(), source, &transposedWeights.Pixmap(), weights, k);
-        EdgeAwareSmoothRows(destination, transposed.Pixmap(), nullptr, transposedWeights.Pixmap(), k);
+        EdgeAwareSmoothRows(transposed.Pixmap(), source, &transposedWeights.Pixmap(), weights, k, bandCount);
+        EdgeAwareSmoothRows(destination, transposed.Pixmap(), nullptr, transposedWeights.Pixmap(), k, bandCount);
     }
+}
+
+void DarkNeutralize(FloatRGBPixmap& destination, const FloatRGBPixmap& source, int32_t high, int32_t low)
+{
+    DarkNeutralize(destination, source, high, low, kRowBandCount);
+}
+
+void EdgeAwareSmoothRows(FloatRGBPixmap& destination, const FloatRGBPixmap& source, FloatMonoPixmap* weightsOut,
+                         const FloatMonoPixmap& weights, float k)
+{
+    EdgeAwareSmoothRows(destination, source, weightsOut, weights, k, kRowBandCount);
+}
+
+void EdgeAwareSmooth(FloatRGBPixmap& destination, const FloatRGBPixmap& source, const FloatMonoPixmap& weights,
+                     float k, int32_t iterations)
+{
+    EdgeAwareSmooth(destination, source, weights, k, iterations, kRowBandCount);
 }

@@ -137,9 +137,36 @@ void DiffuseRows(FloatMonoPixmap& destination, const FloatMonoPixmap& source, in
                            [&](int32_t y) -> const Row* { return destination.GetRow(y); });
 }
 
-// Each iteration is its own band pass. An in-place iteration first keeps the
-// first and last row of every band, so a band reads its neighbours' rows as
-// they were before the iteration, whatever order the bands run in.
+// Iterations on image in place, each its own band pass. An iteration first
+// keeps the first and last row of every band, so a band reads its
+// neighbours' rows as they were before the iteration, whatever order the
+// bands run in. An in-place iteration gives what one from a copy of the image
+// would give.
+template <class Scale>
+void DiffuseInPlaceBanded(FloatMonoPixmap& image, int32_t iterations, const Scale& scale, float lambda,
+                          uint32_t bandCount)
+{
+    if (iterations <= 0 || lambda == 0.0f || image.m_iColumns <= 0 || image.m_iRows <= 0)
+        return;
+    const uint32_t rows = static_cast<uint32_t>(image.m_iRows);
+    std::vector<std::vector<Row>> kept(rows);
+    auto keep = [&](int32_t y) {
+        const Row* row = image.GetRow(y);
+        kept[static_cast<size_t>(y)].assign(row, row + image.m_iColumns);
+    };
+    for (int32_t i = 0; i < iterations; ++i) {
+        RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
+            keep(int32_t(first));
+            keep(int32_t(last));
+        }, bandCount);
+        RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
+            DiffuseInPlaceRows(image, scale, lambda, int32_t(first), int32_t(last),
+                               [&](int32_t y) -> const Row* { return kept[static_cast<size_t>(y)].data(); });
+        }, bandCount);
+    }
+}
+
+// The first iteration from source into destination, every further one in place.
 template <class Scale>
 void DiffuseBanded(FloatMonoPixmap& destination, const FloatMonoPixmap& source, int32_t iterations,
                    const Scale& scale, float lambda, uint32_t bandCount)
@@ -152,23 +179,7 @@ void DiffuseBanded(FloatMonoPixmap& destination, const FloatMonoPixmap& source, 
     RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
         DiffuseIntoRows(destination, source, scale, step, int32_t(first), int32_t(last));
     }, bandCount);
-    if (iterations <= 1 || lambda == 0.0f)
-        return;
-    std::vector<std::vector<Row>> kept(rows);
-    auto keep = [&](int32_t y) {
-        const Row* row = destination.GetRow(y);
-        kept[static_cast<size_t>(y)].assign(row, row + e.columns);
-    };
-    for (int32_t i = 1; i < iterations; ++i) {
-        RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
-            keep(int32_t(first));
-            keep(int32_t(last));
-        }, bandCount);
-        RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
-            DiffuseInPlaceRows(destination, scale, lambda, int32_t(first), int32_t(last),
-                               [&](int32_t y) -> const Row* { return kept[static_cast<size_t>(y)].data(); });
-        }, bandCount);
-    }
+    DiffuseInPlaceBanded(destination, iterations - 1, scale, lambda, bandCount);
 }
 
 } // namespace
@@ -200,23 +211,43 @@ void AnisoDiffusion(FloatMonoPixmap& destination, const FloatMonoPixmap& source,
     DiffuseBanded(destination, source, k > 0 ? iterations : 0, ConstantScaleOf(std::max(k, 1)), step, bandCount);
 }
 
+void AnisoDiffusionNMInPlace(FloatMonoPixmap& image, int32_t iterations, const IntensityNoiseModel& noiseModel,
+                             float lambda, uint32_t bandCount)
+{
+    DiffuseInPlaceBanded(image, iterations, NoiseModelScale{noiseModel}, UsableStep(lambda), bandCount);
+}
+
+void AnisoDiffusionInPlace(FloatMonoPixmap& image, int32_t iterations, int32_t k, float lambda, uint32_t bandCount)
+{
+    if (k > 0)
+        DiffuseInPlaceBanded(image, iterations, ConstantScaleOf(k), UsableStep(lambda), bandCount);
+}
+
+void ClipLocalMaximaRow(FPixelClassFlt32Mono* out, const FloatMonoPixmap& source, int32_t y)
+{
+    const int32_t columns = source.m_iColumns, rows = source.m_iRows;
+    const Row* row = source.GetRow(y);
+    std::copy(row, row + columns, out);
+    if (y == 0 || y == rows - 1)
+        return;
+    const Row* up = source.GetRow(y - 1);
+    const Row* down = source.GetRow(y + 1);
+    auto columnMax = [&](int32_t x) { return std::max(std::max(up[x].v, row[x].v), down[x].v); };
+    for (int32_t x = 1; x + 1 < columns; ++x) {
+        const float v = row[x].v;
+        const float left = columnMax(x - 1), right = columnMax(x + 1);
+        if (v > left && v > right && v == columnMax(x))
+            out[x].v = std::max({left, right, up[x].v, down[x].v});
+    }
+}
+
 void ClipLocalMaxima(FloatMonoPixmap& destination, const FloatMonoPixmap& source)
 {
     const Extent e = CommonExtent(destination, source);
-    for (int32_t y = 0; y < e.rows; ++y) {
-        const Row* row = source.GetRow(y);
-        Row* out = destination.GetRow(y);
-        std::copy(row, row + e.columns, out);
-        if (y == 0 || y == e.rows - 1)
-            continue;
-        const Row* up = source.GetRow(y - 1);
-        const Row* down = source.GetRow(y + 1);
-        auto columnMax = [&](int32_t x) { return std::max(std::max(up[x].v, row[x].v), down[x].v); };
-        for (int32_t x = 1; x + 1 < e.columns; ++x) {
-            const float v = row[x].v;
-            const float left = columnMax(x - 1), right = columnMax(x + 1);
-            if (v > left && v > right && v == columnMax(x))
-                out[x].v = std::max({left, right, up[x].v, down[x].v});
-        }
-    }
+    if (e.columns <= 0)
+        return;
+    // Rows of the common extent only: a view of the source of that size.
+    const FloatMonoPixmap view(source.GetRow(0), e.columns, e.rows, source.m_iRowBytes);
+    for (int32_t y = 0; y < e.rows; ++y)
+        ClipLocalMaximaRow(destination.GetRow(y), view, y);
 }

@@ -34,7 +34,18 @@ void AnisoDiffusionNM(FloatMonoPixmap& destination, const FloatMonoPixmap& sourc
 void AnisoDiffusion(FloatMonoPixmap& destination, const FloatMonoPixmap& source, int32_t iterations, int32_t k,
                     float lambda, uint32_t bandCount = kRowBandCount);
 
+// The same diffusions on one image in place, every iteration like a further
+// one above: image := AnisoDiffusion(image) with no second image. No
+// iterations (or lambda 0, or K not positive) leave the image as it is.
+void AnisoDiffusionNMInPlace(FloatMonoPixmap& image, int32_t iterations, const IntensityNoiseModel& noiseModel,
+                             float lambda, uint32_t bandCount = kRowBandCount);
+void AnisoDiffusionInPlace(FloatMonoPixmap& image, int32_t iterations, int32_t k, float lambda,
+                           uint32_t bandCount = kRowBandCount);
+
 // A pixel above its left and right column neighbourhoods and not below the
 // pixels above and below it becomes the largest of its eight neighbours.
 // destination and source must be different images.
 void ClipLocalMaxima(FloatMonoPixmap& destination, const FloatMonoPixmap& source);
+// Row y of that into out (source columns wide), for callers that consume the
+// clipped image row by row.
+void ClipLocalMaximaRow(FPixelClassFlt32Mono* out, const FloatMonoPixmap& source, int32_t y);

@@ -9,7 +9,10 @@
 #include "engine/RowBandLoop.h"
 #include "foundation/FException.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -79,24 +82,14 @@ void BalanceSmallImage(FloatRGBImage& denoised, int32_t factor, ColorMatrix3x3& 
     ScaleChannels(denoised, Reciprocal(neutral.r), Reciprocal(neutral.g), Reciprocal(neutral.b));
 }
 
-void Downsample(FloatRGBImage& low, const WorkingPixmap& image, int32_t factor)
+void Downsample(FloatRGBImage& low, const WorkingPixmap& image, int32_t factor, uint32_t bandCount)
 {
     if (factor == 1)
-        ConvertFrom48S(low.Pixmap(), image);
+        ConvertFrom48S(low.Pixmap(), image, bandCount);
     else if (factor == 2)
-        DownSample2From48S(low.Pixmap(), image);
+        DownSample2From48S(low.Pixmap(), image, bandCount);
     else
-        DownSample4From48S(low.Pixmap(), image);
-}
-
-void Upsample(FloatRGBImage& full, const FloatRGBImage& low, int32_t factor)
-{
-    if (factor == 1)
-        CopyRGBFloat(full.Pixmap(), low.Pixmap());
-    else if (factor == 2)
-        UpSample2(full.Pixmap(), low.Pixmap());
-    else
-        UpSample4(full.Pixmap(), low.Pixmap());
+        DownSample4From48S(low.Pixmap(), image, bandCount);
 }
 
 // The cast of the darkest pixels, chroma only: its (1, 2, 1)-weighted mean removed.
@@ -107,9 +100,10 @@ FDoubleTriple DarkChromaCast(const FloatRGBImage& low, const double strengths[3]
     return {cast.r - mean, cast.g - mean, cast.b - mean};
 }
 
-void Luminance(FloatMonoImage& luma, const WorkingPixmap& image, const LuminanceWeights& w)
+void LuminanceRows(FloatMonoImage& luma, const WorkingPixmap& image, const LuminanceWeights& w, int32_t first,
+                   int32_t last)
 {
-    for (int32_t y = 0; y < luma.Rows(); ++y) {
+    for (int32_t y = first; y <= last; ++y) {
         const FPixelClass48SRGB* in = image.GetRow(y);
         FPixelClassFlt32Mono* out = luma.Row(y);
         for (int32_t x = 0; x < luma.Columns(); ++x) {
@@ -118,6 +112,26 @@ void Luminance(FloatMonoImage& luma, const WorkingPixmap& image, const Luminance
             out[x].v = sum + b;
         }
     }
+}
+
+// The per-band buffers of the last step: the upsampled colour, the clipped
+// luminance and the gain of one row at a time. Made before the image is
+// written, so that no allocation can fail once it is.
+struct RecombinationScratch {
+    RecombinationScratch(const FloatRGBPixmap& low, int32_t factor, int32_t columns, int32_t rows)
+        : colour(low, factor, columns, rows), filtered(static_cast<size_t>(columns)), gain(filtered.size())
+    {
+    }
+    UpsampledRows colour;
+    std::vector<FPixelClassFlt32Mono> filtered, gain;
+};
+
+// The bands RunInRowBands will run for bandCount (a test may impose a count
+// on its thread); at least one.
+uint32_t BandsToPrepare(uint32_t bandCount)
+{
+    const uint32_t imposed = ScopedRowBandCount::Override();
+    return std::max(imposed != 0 ? imposed : bandCount, 1u);
 }
 
 } // namespace
@@ -144,72 +158,88 @@ void NoiseModelDenoise(FPixmap* pImage, const NewDenoiseSettings* pSettings, Col
     if (columns <= 0 || rows <= 0)
         return;
 
-    // 1. Work images and luminance weights.
+    // 1. Luminance weights. The work images are made where they are first
+    // needed and given back when they are done with, and only the edge map,
+    // whose border is never written, is zero-filled.
     const int32_t factor = NoiseReductionFactor(settings.iDownSampleFactor, columns, rows);
     const int32_t lowColumns = columns / factor, lowRows = rows / factor;
-    FloatRGBImage fullRGB(columns, rows);
-    FloatMonoImage lumaA(columns, rows), lumaB(columns, rows);
-    FloatRGBImage lowSource(lowColumns, lowRows), lowDenoised(lowColumns, lowRows);
-    FloatMonoImage edgeMap(lowColumns, lowRows), lumaEdgeMap(lowColumns, lowRows);
     const float gains[3] = {UsableGain(afWBGain[0]), UsableGain(afWBGain[1]), UsableGain(afWBGain[2])};
     const LuminanceWeights weights{NoiseReductionLuminanceWeight(fSignalGain, gains[0]),
                                    NoiseReductionLuminanceWeight(fSignalGain, gains[1]),
                                    NoiseReductionLuminanceWeight(fSignalGain, gains[2])};
     const ColorNoiseModel colourModel = ColourModelOf(settings);
-
-    // 2-4. The small image, its dark cast, the range weights.
-    Downsample(lowSource, image, factor);
-    const FDoubleTriple darkCast = DarkChromaCast(lowSource, adChromaStrength);
-    RangeWeightTable rangeWeights;
-    FillRangeWeightTable(rangeWeights, settings.fNoiseScaling);
-
-    // 5-8. Colour denoising of the small image.
     const uint32_t lowBandRows = static_cast<uint32_t>(lowRows);
-    RunInRowBands(lowBandRows, [&](uint32_t first, uint32_t last) {
-        BilateralFilterRows(lowDenoised.Pixmap(), lowSource.Pixmap(), settings.iWindowSize, colourModel,
-                            settings.bSubSampleKernel, rangeWeights, int32_t(first), int32_t(last));
-    }, bandCount);
+    FloatRGBImage lowDenoised(lowColumns, lowRows, UnfilledPixels{});
+    FloatMonoImage edgeMap(lowColumns, lowRows);
+    FDoubleTriple darkCast;
+    {
+        // 2-5. The small image, its dark cast, the range weights, the bilateral filter.
+        FloatRGBImage lowSource(lowColumns, lowRows, UnfilledPixels{});
+        Downsample(lowSource, image, factor, bandCount);
+        darkCast = DarkChromaCast(lowSource, adChromaStrength);
+        RangeWeightTable rangeWeights;
+        FillRangeWeightTable(rangeWeights, settings.fNoiseScaling);
+        RunInRowBands(lowBandRows, [&](uint32_t first, uint32_t last) {
+            BilateralFilterRows(lowDenoised.Pixmap(), lowSource.Pixmap(), settings.iWindowSize, colourModel,
+                                settings.bSubSampleKernel, rangeWeights, int32_t(first), int32_t(last));
+        }, bandCount);
+    }
+
+    // 6-8. The edge maps, dark neutralisation and edge-aware smoothing.
     RunInRowBands(lowBandRows, [&](uint32_t first, uint32_t last) {
         NoiseModelEdgeMapRows(edgeMap.Pixmap(), lowDenoised.Pixmap(), settings.fEdgeMapScale, colourModel,
                               int32_t(first), int32_t(last));
     }, bandCount);
-    LuminanceEdgeMap(lumaEdgeMap.Pixmap(), lowDenoised.Pixmap(), weights.r, weights.g, weights.b);
-    CombineEdgeMaps(edgeMap.Pixmap(), lumaEdgeMap.Pixmap());
+    RunInRowBands(lowBandRows, [&](uint32_t first, uint32_t last) {
+        CombineLuminanceEdgeMapRows(edgeMap.Pixmap(), lowDenoised.Pixmap(), weights.r, weights.g, weights.b,
+                                    int32_t(first), int32_t(last));
+    }, bandCount);
     DarkNeutralize(lowDenoised.Pixmap(), lowDenoised.Pixmap(), settings.iDarkNeutralizeHigh,
-                   settings.iDarkNeutralizeLow);
+                   settings.iDarkNeutralizeLow, bandCount);
     EdgeAwareSmooth(lowDenoised.Pixmap(), lowDenoised.Pixmap(), edgeMap.Pixmap(), settings.fLocalMeanDecay,
-                    settings.iLocalMeanIters);
+                    settings.iLocalMeanIters, bandCount);
 
     // 9. The automatic white balance on the denoised small image.
     if (bAutoWhiteBalance && estimateNeutral)
         BalanceSmallImage(lowDenoised, factor, *pMatrix, gains, dBv, bFlash != 0, fOutputGain, bConstrain != 0,
                           estimateNeutral);
 
-    // 10. Back to full size.
-    Upsample(fullRGB, lowDenoised, factor);
-
     // 11-14. The luminance: noise-model diffusion, optionally the constant-K
-    // one, then spike clipping; the filtered luminance ends in lumaA.
-    const bool constantDiffusion = settings.iResidualAnisoDiffIters != 0;
-    FloatMonoImage& input = constantDiffusion ? lumaB : lumaA;
-    FloatMonoImage& diffused = constantDiffusion ? lumaA : lumaB;
-    Luminance(input, image, weights);
-    AnisoDiffusionNM(diffused.Pixmap(), input.Pixmap(), settings.iNoiseModelDiffIters,
-                     {settings.afIntensityNoiseModel[0], settings.afIntensityNoiseModel[1]}, settings.fAnisoLambda,
-                     bandCount);
-    if (constantDiffusion)
-        AnisoDiffusion(lumaB.Pixmap(), lumaA.Pixmap(), settings.iResidualAnisoDiffIters, settings.iResidualAnisoDiffK,
-                       settings.fAnisoLambda, bandCount);
-    ClipLocalMaxima(lumaA.Pixmap(), lumaB.Pixmap());
+    // one, both on one image in place (as from one image into another), the
+    // spike clipping row by row in the last step.
+    FloatMonoImage luma(columns, rows, UnfilledPixels{});
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
+        LuminanceRows(luma, image, weights, int32_t(first), int32_t(last));
+    }, bandCount);
+    AnisoDiffusionNMInPlace(luma.Pixmap(), settings.iNoiseModelDiffIters,
+                            {settings.afIntensityNoiseModel[0], settings.afIntensityNoiseModel[1]},
+                            settings.fAnisoLambda, bandCount);
+    if (settings.iResidualAnisoDiffIters != 0)
+        AnisoDiffusionInPlace(luma.Pixmap(), settings.iResidualAnisoDiffIters, settings.iResidualAnisoDiffK,
+                              settings.fAnisoLambda, bandCount);
 
-    // 15. Recombination into the image.
+    // 10, 15. Recombination into the image, row by row: the small image
+    // brought back to full size, the clipped luminance, its gain, the output.
     RecombinationSettings recombination;
     recombination.fResidualEpsilon = settings.fResidualEpsilon;
     recombination.fResidualScaling = settings.fResidualScaling;
     recombination.wR = weights.r;
     recombination.wG = weights.g;
     recombination.wB = weights.b;
-    NoiseReductionLuminanceGain(lumaB.Pixmap(), fullRGB.Pixmap(), lumaA.Pixmap(), recombination);
-    RecombineNoiseReduction(image, fullRGB.Pixmap(), lumaB.Pixmap(), darkCast, *pMatrix, adChromaStrength,
-                            fOutputGain, recombination);
+    const NoiseReductionOutput output(darkCast, *pMatrix, adChromaStrength, fOutputGain, recombination);
+    std::vector<RecombinationScratch> scratch;
+    const uint32_t bands = BandsToPrepare(bandCount);
+    scratch.reserve(bands);
+    for (uint32_t i = 0; i < bands; ++i)
+        scratch.emplace_back(lowDenoised.Pixmap(), factor, columns, rows);
+    std::atomic<uint32_t> nextScratch{0};
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
+        RecombinationScratch& own = scratch[nextScratch.fetch_add(1)];
+        for (int32_t y = int32_t(first); y <= int32_t(last); ++y) {
+            const FPixelClassFlt32RGB* colour = own.colour.Row(y);
+            ClipLocalMaximaRow(own.filtered.data(), luma.Pixmap(), y);
+            NoiseReductionLuminanceGainRow(own.gain.data(), colour, own.filtered.data(), columns, recombination);
+            output.Row(image.GetRow(y), colour, own.gain.data(), columns);
+        }
+    }, bands);
 }

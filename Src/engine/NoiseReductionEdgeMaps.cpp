@@ -28,6 +28,45 @@ void LuminanceRow(std::vector<float>& out, const FPixelClassFlt32RGB* row, float
         out[x] = Luminance(row[x], wR, wG, wB);
 }
 
+// The luminance edge values of rows first .. last (within 1 .. H - 2),
+// columns 1 .. columns - 2 of each, handed to visit(y, edges) with edges
+// indexed by column. Each luminance row is computed once (a rolling window).
+template <class Visit>
+void ForEachLuminanceEdgeRow(const FloatRGBPixmap& source, int32_t columns, float wR, float wG, float wB,
+                             int32_t first, int32_t last, Visit&& visit)
+{
+    std::vector<float> above(static_cast<size_t>(columns)), current(above.size()), below(above.size()),
+        edges(above.size());
+    LuminanceRow(above, source.GetRow(first - 1), wR, wG, wB);
+    LuminanceRow(current, source.GetRow(first), wR, wG, wB);
+    for (int32_t y = first; y <= last; ++y) {
+        LuminanceRow(below, source.GetRow(y + 1), wR, wG, wB);
+        for (int32_t x = 1; x + 1 < columns; ++x) {
+            const float c = current[x];
+            const float dr = current[x + 1] - c, dl = current[x - 1] - c;
+            const float du = above[x] - c, dd = below[x] - c;
+            const float horizontal = dr * dr + dl * dl;
+            const float vertical = du * du + dd * dd;
+            const float m = vertical > horizontal ? vertical : horizontal;
+            const float e = std::exp(-m);
+            const float edge = 2.0f * (1.0f - 1.0f / (e + 1.0f));
+            edges[x] = edge > 1.0f ? 1.0f : edge;
+        }
+        visit(y, edges.data());
+        std::swap(above, current);
+        std::swap(current, below);
+    }
+}
+
+void CombineRow(FPixelClassFlt32Mono* out, const FPixelClassFlt32Mono* luminance, int32_t columns)
+{
+    for (int32_t x = 0; x < columns; ++x) {
+        const float e2 = luminance[x].v;
+        const float sum = out[x].v + 1.0f;
+        out[x].v = e2 * (sum - e2);
+    }
+}
+
 } // namespace
 
 void NoiseModelEdgeMapRows(FloatMonoPixmap& destination, const FloatRGBPixmap& source, float edgeScale,
@@ -62,40 +101,45 @@ void LuminanceEdgeMap(FloatMonoPixmap& destination, const FloatRGBPixmap& source
     const int32_t rows = std::min(source.m_iRows, destination.m_iRows);
     if (columns < 3 || rows < 3)
         return;
-    // Rolling luminance rows: each row's luminance is computed once.
-    std::vector<float> above(static_cast<size_t>(columns)), current(above.size()), below(above.size());
-    LuminanceRow(above, source.GetRow(0), wR, wG, wB);
-    LuminanceRow(current, source.GetRow(1), wR, wG, wB);
-    for (int32_t y = 1; y + 1 < rows; ++y) {
-        LuminanceRow(below, source.GetRow(y + 1), wR, wG, wB);
+    ForEachLuminanceEdgeRow(source, columns, wR, wG, wB, 1, rows - 2, [&](int32_t y, const float* edges) {
         FPixelClassFlt32Mono* out = destination.GetRow(y);
-        for (int32_t x = 1; x + 1 < columns; ++x) {
-            const float c = current[x];
-            const float dr = current[x + 1] - c, dl = current[x - 1] - c;
-            const float du = above[x] - c, dd = below[x] - c;
-            const float horizontal = dr * dr + dl * dl;
-            const float vertical = du * du + dd * dd;
-            const float m = vertical > horizontal ? vertical : horizontal;
-            const float e = std::exp(-m);
-            const float edge = 2.0f * (1.0f - 1.0f / (e + 1.0f));
-            out[x].v = edge > 1.0f ? 1.0f : edge;
-        }
-        std::swap(above, current);
-        std::swap(current, below);
-    }
+        for (int32_t x = 1; x + 1 < columns; ++x)
+            out[x].v = edges[x];
+    });
 }
 
 void CombineEdgeMaps(FloatMonoPixmap& edgeMap, const FloatMonoPixmap& luminanceEdgeMap)
 {
     const int32_t columns = std::min(edgeMap.m_iColumns, luminanceEdgeMap.m_iColumns);
     const int32_t rows = std::min(edgeMap.m_iRows, luminanceEdgeMap.m_iRows);
-    for (int32_t y = 0; y < rows; ++y) {
-        FPixelClassFlt32Mono* out = edgeMap.GetRow(y);
-        const FPixelClassFlt32Mono* luma = luminanceEdgeMap.GetRow(y);
-        for (int32_t x = 0; x < columns; ++x) {
-            const float e2 = luma[x].v;
-            const float sum = out[x].v + 1.0f;
-            out[x].v = e2 * (sum - e2);
-        }
-    }
+    for (int32_t y = 0; y < rows; ++y)
+        CombineRow(edgeMap.GetRow(y), luminanceEdgeMap.GetRow(y), columns);
+}
+
+void CombineLuminanceEdgeMapRows(FloatMonoPixmap& edgeMap, const FloatRGBPixmap& source, float wR, float wG,
+                                 float wB, int32_t firstRow, int32_t lastRow)
+{
+    const int32_t columns = std::min(source.m_iColumns, edgeMap.m_iColumns);
+    const int32_t rows = std::min(source.m_iRows, edgeMap.m_iRows);
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, rows - 1);
+    if (columns <= 0 || firstRow > lastRow)
+        return;
+    // Where the luminance map has no value (its border, or all of an image
+    // under 3 x 3) it counts as 0, as in a zero-filled map.
+    std::vector<FPixelClassFlt32Mono> zero(static_cast<size_t>(columns), FPixelClassFlt32Mono{0.0f});
+    std::vector<FPixelClassFlt32Mono> luminance(zero);
+    const bool hasInterior = columns >= 3 && rows >= 3;
+    const int32_t interiorFirst = std::max(firstRow, 1);
+    const int32_t interiorLast = hasInterior ? std::min(lastRow, rows - 2) : 0;
+    for (int32_t y = firstRow; y <= lastRow; ++y)
+        if (y < interiorFirst || y > interiorLast)
+            CombineRow(edgeMap.GetRow(y), zero.data(), columns);
+    if (interiorFirst <= interiorLast)
+        ForEachLuminanceEdgeRow(source, columns, wR, wG, wB, interiorFirst, interiorLast,
+                                [&](int32_t y, const float* edges) {
+                                    for (int32_t x = 1; x + 1 < columns; ++x)
+                                        luminance[static_cast<size_t>(x)].v = edges[x];
+                                    CombineRow(edgeMap.GetRow(y), luminance.data(), columns);
+                                });
 }

@@ -22,3 +22,9 @@ void LuminanceEdgeMap(FloatMonoPixmap& destination, const FloatRGBPixmap& source
 // edgeMap := E2 (edgeMap + 1 - E2) per pixel, E2 the luminance edge map: 0
 // where either is 0 on the border, the colour map where the luminance is flat.
 void CombineEdgeMaps(FloatMonoPixmap& edgeMap, const FloatMonoPixmap& luminanceEdgeMap);
+
+// Both in one, rows firstRow to lastRow of edgeMap, with no luminance edge
+// map held: edgeMap := CombineEdgeMaps(edgeMap, LuminanceEdgeMap(source))
+// with a zero-filled luminance map. Bands may run it on their own rows.
+void CombineLuminanceEdgeMapRows(FloatMonoPixmap& edgeMap, const FloatRGBPixmap& source, float wR, float wG,
+                                 float wB, int32_t firstRow, int32_t lastRow);

@@ -1,20 +1,31 @@
 #pragma once
 // The float work images of the noise reduction: a pixmap header over pixels of
-// its own, zero-filled when made, rows packed. They live for one call. Also
-// the guard that every noise-model divisor passes through.
+// its own, zero-filled when made unless the maker writes every pixel itself,
+// rows packed. They live for one call. Also the guard that every noise-model
+// divisor passes through.
 #include "foundation/FPixmap.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <memory>
+
+// Asks for a work image whose pixels are left as the allocator gives them:
+// for images that are written in full before they are read, so that making
+// them costs no pass over the memory.
+struct UnfilledPixels {};
 
 template <class PixelClass>
 class NoiseReductionImage {
 public:
     // A negative size counts as 0: an empty image, never a bad allocation size.
     NoiseReductionImage(int32_t columns, int32_t rows)
-        : m_Pixels(PixelCount(columns, rows)),
-          m_Pixmap(m_Pixels.data(), Positive(columns), Positive(rows), 0)
+        : m_Pixels(std::make_unique<PixelClass[]>(PixelCount(columns, rows))),
+          m_Pixmap(m_Pixels.get(), Positive(columns), Positive(rows), 0)
+    {
+    }
+    NoiseReductionImage(int32_t columns, int32_t rows, UnfilledPixels)
+        : m_Pixels(std::make_unique_for_overwrite<PixelClass[]>(PixelCount(columns, rows))),
+          m_Pixmap(m_Pixels.get(), Positive(columns), Positive(rows), 0)
     {
     }
     NoiseReductionImage(const NoiseReductionImage&) = delete;
@@ -33,7 +44,7 @@ private:
         return static_cast<size_t>(Positive(columns)) * static_cast<size_t>(Positive(rows));
     }
 
-    std::vector<PixelClass> m_Pixels;
+    std::unique_ptr<PixelClass[]> m_Pixels;
     FPixmapTemplate<PixelClass> m_Pixmap;
 };
 

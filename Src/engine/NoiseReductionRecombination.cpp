@@ -136,22 +136,61 @@ float NoiseReductionLuminanceWeight(float signalGain, float channelGain)
     return std::isfinite(divisor) && divisor > 0.0f && std::isfinite(1.0f / divisor) ? 1.0f / divisor : 1.0f / 3;
 }
 
+void NoiseReductionLuminanceGainRow(FPixelClassFlt32Mono* gain, const FPixelClassFlt32RGB* colour,
+                                    const FPixelClassFlt32Mono* filtered, int32_t columns,
+                                    const RecombinationSettings& settings)
+{
+    const float epsilon = settings.fResidualEpsilon > 0.0f ? settings.fResidualEpsilon : kDefaultEpsilon;
+    const float wR = settings.wR, wG = settings.wG, wB = settings.wB;
+    for (int32_t x = 0; x < columns; ++x) {
+        const float r = wR * colour[x].r, g = wG * colour[x].g, b = wB * colour[x].b;
+        const float sum = r + g;
+        const float denoised = std::max(sum + b, 0.0f);
+        gain[x].v = (filtered[x].v + epsilon) / (denoised + epsilon);
+    }
+}
+
 void NoiseReductionLuminanceGain(FloatMonoPixmap& gain, const FloatRGBPixmap& colour, const FloatMonoPixmap& filtered,
                                  const RecombinationSettings& settings)
 {
-    const float epsilon = settings.fResidualEpsilon > 0.0f ? settings.fResidualEpsilon : kDefaultEpsilon;
     const int32_t columns = std::min({gain.m_iColumns, colour.m_iColumns, filtered.m_iColumns});
     const int32_t rows = std::min({gain.m_iRows, colour.m_iRows, filtered.m_iRows});
-    for (int32_t y = 0; y < rows; ++y) {
-        const FPixelClassFlt32RGB* in = colour.GetRow(y);
-        const FPixelClassFlt32Mono* luma = filtered.GetRow(y);
-        FPixelClassFlt32Mono* out = gain.GetRow(y);
-        for (int32_t x = 0; x < columns; ++x) {
-            const float r = settings.wR * in[x].r, g = settings.wG * in[x].g, b = settings.wB * in[x].b;
-            const float sum = r + g;
-            const float denoised = std::max(sum + b, 0.0f);
-            out[x].v = (luma[x].v + epsilon) / (denoised + epsilon);
-        }
+    for (int32_t y = 0; y < rows; ++y)
+        NoiseReductionLuminanceGainRow(gain.GetRow(y), colour.GetRow(y), filtered.GetRow(y), columns, settings);
+}
+
+NoiseReductionOutput::NoiseReductionOutput(const FDoubleTriple& darkCast, const ColorMatrix3x3& matrix,
+                                           const double chromaStrength[3], float outputGain,
+                                           const RecombinationSettings& settings)
+    : m_Cast{float(darkCast.r), float(darkCast.g), float(darkCast.b)}
+{
+    BuildWorkingSpaceMatrix(m_Output, matrix, FDoubleTriple(1.0, 1.0, 1.0), outputGain, 0.0);
+    const float chromaGain = static_cast<float>(
+        std::isnan(outputGain) ? kChromaGainLimit : std::min(static_cast<double>(outputGain), kChromaGainLimit));
+    m_pTable = &GetChromaWeightLUT(
+        FDoubleTriple(UsableStrength(chromaStrength[0] * chromaGain), UsableStrength(chromaStrength[1] * chromaGain),
+                      UsableStrength(chromaStrength[2] * chromaGain)),
+        FDoubleTriple(kChromaNormaliser, kChromaNormaliser, kChromaNormaliser));
+    m_fScaling = std::isnan(settings.fResidualScaling) ? 1.0f : settings.fResidualScaling;
+}
+
+void NoiseReductionOutput::Row(FPixelClass48SRGB* out, const FPixelClassFlt32RGB* colour,
+                               const FPixelClassFlt32Mono* gain, int32_t columns) const
+{
+    const Coring coring{*m_pTable, std::max<int64_t>(static_cast<int64_t>(m_pTable->m_iSize >> 1) - 1, 0)};
+    const ColorMatrix3x3& output = m_Output;
+    const float* cast = m_Cast;
+    for (int32_t x = 0; x < columns; ++x) {
+        const float d[3] = {colour[x].r - cast[0], colour[x].g - cast[1], colour[x].b - cast[2]};
+        double v[3];
+        for (int c = 0; c < 3; ++c)
+            v[c] = output(c, 0) * d[0] + output(c, 1) * d[1] + output(c, 2) * d[2];
+        double cored[3];
+        coring.Apply(v, cored);
+        const float luminanceGain = 1.0f + m_fScaling * (gain[x].v - 1.0f);
+        out[x].r = StoreSample(std::min(cored[0] * luminanceGain, kSampleHigh));
+        out[x].g = StoreSample(std::min(cored[1] * luminanceGain, kSampleHigh));
+        out[x].b = StoreSample(std::min(cored[2] * luminanceGain, kSampleHigh));
     }
 }
 
@@ -159,35 +198,9 @@ void RecombineNoiseReduction(WorkingPixmap& image, const FloatRGBPixmap& colour,
                              const FDoubleTriple& darkCast, const ColorMatrix3x3& matrix,
                              const double chromaStrength[3], float outputGain, const RecombinationSettings& settings)
 {
-    ColorMatrix3x3 output;
-    BuildWorkingSpaceMatrix(output, matrix, FDoubleTriple(1.0, 1.0, 1.0), outputGain, 0.0);
-    const float chromaGain = static_cast<float>(
-        std::isnan(outputGain) ? kChromaGainLimit : std::min(static_cast<double>(outputGain), kChromaGainLimit));
-    const FLUT16RGB& table = GetChromaWeightLUT(
-        FDoubleTriple(UsableStrength(chromaStrength[0] * chromaGain), UsableStrength(chromaStrength[1] * chromaGain),
-                      UsableStrength(chromaStrength[2] * chromaGain)),
-        FDoubleTriple(kChromaNormaliser, kChromaNormaliser, kChromaNormaliser));
-    const Coring coring{table, std::max<int64_t>(static_cast<int64_t>(table.m_iSize >> 1) - 1, 0)};
-    const float scaling = std::isnan(settings.fResidualScaling) ? 1.0f : settings.fResidualScaling;
-    const float cast[3] = {float(darkCast.r), float(darkCast.g), float(darkCast.b)};
-
+    const NoiseReductionOutput output(darkCast, matrix, chromaStrength, outputGain, settings);
     const int32_t columns = std::min({image.m_iColumns, colour.m_iColumns, gain.m_iColumns});
     const int32_t rows = std::min({image.m_iRows, colour.m_iRows, gain.m_iRows});
-    for (int32_t y = 0; y < rows; ++y) {
-        const FPixelClassFlt32RGB* in = colour.GetRow(y);
-        const FPixelClassFlt32Mono* g = gain.GetRow(y);
-        FPixelClass48SRGB* out = image.GetRow(y);
-        for (int32_t x = 0; x < columns; ++x) {
-            const float d[3] = {in[x].r - cast[0], in[x].g - cast[1], in[x].b - cast[2]};
-            double v[3];
-            for (int c = 0; c < 3; ++c)
-                v[c] = output(c, 0) * d[0] + output(c, 1) * d[1] + output(c, 2) * d[2];
-            double cored[3];
-            coring.Apply(v, cored);
-            const float luminanceGain = 1.0f + scaling * (g[x].v - 1.0f);
-            out[x].r = StoreSample(std::min(cored[0] * luminanceGain, kSampleHigh));
-            out[x].g = StoreSample(std::min(cored[1] * luminanceGain, kSampleHigh));
-            out[x].b = StoreSample(std::min(cored[2] * luminanceGain, kSampleHigh));
-        }
-    }
+    for (int32_t y = 0; y < rows; ++y)
+        output.Row(image.GetRow(y), colour.GetRow(y), gain.GetRow(y), columns);
 }

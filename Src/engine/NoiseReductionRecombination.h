@@ -36,6 +36,10 @@ struct RecombinationSettings {
 // the denoised colour image.
 void NoiseReductionLuminanceGain(FloatMonoPixmap& gain, const FloatRGBPixmap& colour, const FloatMonoPixmap& filtered,
                                  const RecombinationSettings& settings);
+// One row of that, columns pixels.
+void NoiseReductionLuminanceGainRow(FPixelClassFlt32Mono* gain, const FPixelClassFlt32RGB* colour,
+                                    const FPixelClassFlt32Mono* filtered, int32_t columns,
+                                    const RecombinationSettings& settings);
 
 // The output pixels: matrix the camera-to-working matrix (output matrix with
 // white (1, 1, 1) and gain outputGain), chroma strengths scaled by the output
@@ -44,3 +48,19 @@ void NoiseReductionLuminanceGain(FloatMonoPixmap& gain, const FloatRGBPixmap& co
 void RecombineNoiseReduction(WorkingPixmap& image, const FloatRGBPixmap& colour, const FloatMonoPixmap& gain,
                              const FDoubleTriple& darkCast, const ColorMatrix3x3& matrix,
                              const double chromaStrength[3], float outputGain, const RecombinationSettings& settings);
+
+// The same output pixels row by row: the matrix and the coring tables are set
+// up once, then any thread may make any row.
+class NoiseReductionOutput {
+public:
+    NoiseReductionOutput(const FDoubleTriple& darkCast, const ColorMatrix3x3& matrix, const double chromaStrength[3],
+                         float outputGain, const RecombinationSettings& settings);
+    void Row(FPixelClass48SRGB* out, const FPixelClassFlt32RGB* colour, const FPixelClassFlt32Mono* gain,
+             int32_t columns) const;
+
+private:
+    ColorMatrix3x3 m_Output;
+    const FLUT16RGB* m_pTable = nullptr;
+    float m_Cast[3];
+    float m_fScaling = 1.0f;
+};

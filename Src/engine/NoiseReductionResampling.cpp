@@ -1,5 +1,7 @@
 #include "engine/NoiseReductionResampling.h"
 
+#include "engine/RowBandLoop.h"
+
 #include <algorithm>
 #include <array>
 #include <vector>
@@ -61,28 +63,31 @@ FloatPixel Decimate(Sample&& sampleAt, int32_t first)
     return sum;
 }
 
-// Decimation by Factor. Only the first Factor x (W / Factor) columns and rows
-// are read; indices outside them are clamped to them. Horizontally filtered
-// rows go into a ring of 2 x Factor rows, so each source row is filtered once:
-// the rows one output needs are 2 x Factor consecutive (clamped) indices.
+// Decimation by Factor of output rows firstRow .. lastRow. Only the first
+// Factor x (W / Factor) columns and rows are read; indices outside them are
+// clamped to them. Horizontally filtered rows go into a ring of 2 x Factor
+// rows, so each source row a band needs is filtered once: the rows one output
+// needs are 2 x Factor consecutive (clamped) indices. Bands recompute the few
+// source rows they share, with the same arithmetic.
 template <int Factor, class SourcePixmap>
-void DecimateImage(FloatRGBPixmap& destination, const SourcePixmap& source)
+void DecimateRows(FloatRGBPixmap& destination, const SourcePixmap& source, int32_t firstRow, int32_t lastRow)
 {
     constexpr int32_t kRingRows = 2 * Factor;
     const int32_t outColumns = std::min(source.m_iColumns / Factor, destination.m_iColumns);
     const int32_t outRows = std::min(source.m_iRows / Factor, destination.m_iRows);
-    if (outColumns <= 0 || outRows <= 0)
+    firstRow = std::max(firstRow, 0);
+    lastRow = std::min(lastRow, outRows - 1);
+    if (outColumns <= 0 || firstRow > lastRow)
         return;
     const int32_t lastColumn = Factor * (source.m_iColumns / Factor) - 1;
-    const int32_t lastRow = Factor * (source.m_iRows / Factor) - 1;
+    const int32_t lastSourceRow = Factor * (source.m_iRows / Factor) - 1;
 
-    std::vector<FloatPixel> ring(static_cast<size_t>(kRingRows) * static_cast<size_t>(outColumns),
-                                 FloatPixel{0.0f, 0.0f, 0.0f});
+    std::vector<FloatPixel> ring(static_cast<size_t>(kRingRows) * static_cast<size_t>(outColumns));
     std::array<int32_t, kRingRows> rowInSlot;
     rowInSlot.fill(-1);
 
     auto filteredRow = [&](int32_t row) -> const FloatPixel* {
-        row = std::clamp(row, 0, lastRow);
+        row = std::clamp(row, 0, lastSourceRow);
         const int32_t slot = row % kRingRows;
         FloatPixel* out = ring.data() + static_cast<size_t>(slot) * static_cast<size_t>(outColumns);
         if (rowInSlot[slot] != row) {
@@ -96,16 +101,27 @@ void DecimateImage(FloatRGBPixmap& destination, const SourcePixmap& source)
     };
 
     std::array<const FloatPixel*, kRingRows> rows{};
-    for (int32_t j = 0; j < outRows; ++j) {
-        const int32_t firstRow = Factor * j - (Factor / 2);
+    for (int32_t j = firstRow; j <= lastRow; ++j) {
+        const int32_t firstSourceRow = Factor * j - (Factor / 2);
         for (int32_t t = 0; t < kRingRows; ++t)
-            rows[t] = filteredRow(firstRow + t);
+            rows[t] = filteredRow(firstSourceRow + t);
         FloatPixel* out = destination.GetRow(j);
         for (int32_t i = 0; i < outColumns; ++i) {
-            auto sampleAt = [&](int32_t r) { return rows[r - firstRow][i]; };
+            auto sampleAt = [&](int32_t r) { return rows[r - firstSourceRow][i]; };
             out[i] = Decimate<Factor>(sampleAt, Factor * j);
         }
     }
+}
+
+template <int Factor, class SourcePixmap>
+void DecimateImage(FloatRGBPixmap& destination, const SourcePixmap& source, uint32_t bandCount)
+{
+    const int32_t outRows = std::min(source.m_iRows / Factor, destination.m_iRows);
+    if (outRows <= 0)
+        return;
+    RunInRowBands(static_cast<uint32_t>(outRows), [&](uint32_t first, uint32_t last) {
+        DecimateRows<Factor>(destination, source, int32_t(first), int32_t(last));
+    }, bandCount);
 }
 
 // Linear interpolation by Factor: output position Factor x i + Lead + t takes
@@ -153,112 +169,138 @@ void InterpolateLine(FloatPixel* out, int32_t limit, int32_t n, Sample&& sampleA
         put(p, sampleAt(n - 1));
 }
 
-// Repeats the last written column and row of the destination to its edges.
-void ReplicateBeyond(FloatRGBPixmap& destination, int32_t writtenColumns, int32_t writtenRows)
+template <int Factor>
+const FloatPixel* InterpolatedRow(UpsampledRows::Lines& lines, const FloatRGBPixmap& source, int32_t outColumns,
+                                  int32_t row)
 {
-    if (writtenColumns <= 0 || writtenRows <= 0)
-        return;
-    for (int32_t y = 0; y < writtenRows; ++y) {
-        FloatPixel* row = destination.GetRow(y);
-        std::fill(row + writtenColumns, row + destination.m_iColumns, row[writtenColumns - 1]);
+    const int32_t slot = row & 1;
+    FloatPixel* line = lines.pixels.data() + static_cast<size_t>(slot) * static_cast<size_t>(lines.columns);
+    if (lines.rowInLine[slot] != row) {
+        const FloatPixel* in = source.GetRow(row);
+        if constexpr (Factor == 1)
+            std::copy(in, in + outColumns, line);
+        else
+            InterpolateLine<Factor>(line, outColumns, source.m_iColumns, [&](int32_t x) { return in[x]; });
+        // Columns beyond the interpolated ones repeat the last of them.
+        if (outColumns > 0)
+            std::fill(line + outColumns, line + lines.columns, line[outColumns - 1]);
+        lines.rowInLine[slot] = row;
     }
-    const FloatPixel* last = destination.GetRow(writtenRows - 1);
-    for (int32_t y = writtenRows; y < destination.m_iRows; ++y)
-        std::copy(last, last + destination.m_iColumns, destination.GetRow(y));
+    return line;
+}
+
+// Output row y is a blend of two horizontally interpolated source rows, or
+// one of them at the edges; rows beyond the interpolated ones repeat the last.
+template <int Factor>
+const FloatPixel* UpsampledRow(UpsampledRows::Lines& lines, FloatPixel* blended, const FloatRGBPixmap& source,
+                               int32_t outColumns, int32_t outRows, int32_t y)
+{
+    y = std::min(y, outRows - 1);
+    if constexpr (Factor == 1) {
+        if (outColumns == lines.columns)
+            return source.GetRow(y);
+        return InterpolatedRow<1>(lines, source, outColumns, y);
+    } else {
+        using W = InterpolationWeights<Factor>;
+        const int32_t sourceRows = source.m_iRows;
+        if (y < W::kLead)
+            return InterpolatedRow<Factor>(lines, source, outColumns, 0);
+        if (y >= Factor * sourceRows - (Factor - W::kLead))
+            return InterpolatedRow<Factor>(lines, source, outColumns, sourceRows - 1);
+        const int32_t i = (y - W::kLead) / Factor, t = (y - W::kLead) % Factor;
+        const FloatPixel* a = InterpolatedRow<Factor>(lines, source, outColumns, i);
+        const FloatPixel* b = InterpolatedRow<Factor>(lines, source, outColumns, i + 1);
+        const float wa = W::kNear[static_cast<size_t>(t)], wb = W::kFar[static_cast<size_t>(t)];
+        for (int32_t x = 0; x < lines.columns; ++x)
+            blended[x] = Blend(a[x], wa, b[x], wb);
+        return blended;
+    }
 }
 
 template <int Factor>
 void InterpolateImage(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 {
-    const int32_t columns = source.m_iColumns, rows = source.m_iRows;
-    if (columns <= 0 || rows <= 0)
+    if (source.m_iColumns <= 0 || source.m_iRows <= 0 || destination.m_iColumns <= 0)
         return;
-    const int32_t outColumns = std::min(Factor * columns, destination.m_iColumns);
-    const int32_t outRows = std::min(Factor * rows, destination.m_iRows);
-
-    // Two horizontally interpolated rows, reused alternately.
-    std::vector<FloatPixel> lines(2 * static_cast<size_t>(outColumns), FloatPixel{0.0f, 0.0f, 0.0f});
-    std::array<int32_t, 2> rowInLine = {-1, -1};
-    auto interpolatedRow = [&](int32_t row) -> const FloatPixel* {
-        const int32_t slot = row & 1;
-        FloatPixel* line = lines.data() + static_cast<size_t>(slot) * static_cast<size_t>(outColumns);
-        if (rowInLine[slot] != row) {
-            const FloatPixel* in = source.GetRow(row);
-            InterpolateLine<Factor>(line, outColumns, columns, [&](int32_t x) { return in[x]; });
-            rowInLine[slot] = row;
-        }
-        return line;
-    };
-
-    // Output rows in order: each is a blend of two interpolated source rows.
-    using W = InterpolationWeights<Factor>;
-    auto writeRow = [&](int32_t y, const FloatPixel* a, float wa, const FloatPixel* b, float wb) {
-        if (y >= outRows)
-            return;
-        FloatPixel* out = destination.GetRow(y);
-        for (int32_t x = 0; x < outColumns; ++x)
-            out[x] = Blend(a[x], wa, b[x], wb);
-    };
-    auto copyRow = [&](int32_t y, const FloatPixel* a) {
-        if (y < outRows)
-            std::copy(a, a + outColumns, destination.GetRow(y));
-    };
-    for (int32_t p = 0; p < W::kLead; ++p)
-        copyRow(p, interpolatedRow(0));
-    for (int32_t i = 0; i + 1 < rows; ++i) {
-        const FloatPixel* a = interpolatedRow(i);
-        const FloatPixel* b = interpolatedRow(i + 1);
-        for (int32_t t = 0; t < Factor; ++t)
-            writeRow(Factor * i + W::kLead + t, a, W::kNear[t], b, W::kFar[t]);
+    UpsampledRows rows(source, Factor, destination.m_iColumns, destination.m_iRows);
+    for (int32_t y = 0; y < destination.m_iRows; ++y) {
+        const FloatPixel* row = rows.Row(y);
+        std::copy(row, row + destination.m_iColumns, destination.GetRow(y));
     }
-    for (int32_t p = Factor * rows - (Factor - W::kLead); p < Factor * rows; ++p)
-        copyRow(p, interpolatedRow(rows - 1));
-    ReplicateBeyond(destination, outColumns, outRows);
 }
 
 template <class SourcePixmap>
-void ConvertImage(FloatRGBPixmap& destination, const SourcePixmap& source)
+void ConvertImage(FloatRGBPixmap& destination, const SourcePixmap& source, uint32_t bandCount)
 {
     const int32_t columns = std::min(source.m_iColumns, destination.m_iColumns);
     const int32_t rows = std::min(source.m_iRows, destination.m_iRows);
-    for (int32_t y = 0; y < rows; ++y) {
-        const auto* in = source.GetRow(y);
-        FloatPixel* out = destination.GetRow(y);
-        for (int32_t x = 0; x < columns; ++x)
-            out[x] = ToFloat(in[x]);
-    }
+    if (columns <= 0 || rows <= 0)
+        return;
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
+        for (int32_t y = int32_t(first); y <= int32_t(last); ++y) {
+            const auto* in = source.GetRow(y);
+            FloatPixel* out = destination.GetRow(y);
+            for (int32_t x = 0; x < columns; ++x)
+                out[x] = ToFloat(in[x]);
+        }
+    }, bandCount);
 }
 
 } // namespace
 
 void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
 {
-    ConvertImage(destination, source);
+    ConvertImage(destination, source, kRowBandCount);
+}
+
+void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
+{
+    ConvertImage(destination, source, bandCount);
 }
 
 void CopyRGBFloat(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 {
-    ConvertImage(destination, source);
+    ConvertImage(destination, source, 1);
 }
 
 void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
 {
-    DecimateImage<2>(destination, source);
+    DecimateImage<2>(destination, source, kRowBandCount);
+}
+
+void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
+{
+    DecimateImage<2>(destination, source, bandCount);
 }
 
 void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 {
-    DecimateImage<2>(destination, source);
+    DecimateImage<2>(destination, source, kRowBandCount);
+}
+
+void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount)
+{
+    DecimateImage<2>(destination, source, bandCount);
 }
 
 void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
 {
-    DecimateImage<4>(destination, source);
+    DecimateImage<4>(destination, source, kRowBandCount);
+}
+
+void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
+{
+    DecimateImage<4>(destination, source, bandCount);
 }
 
 void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 {
-    DecimateImage<4>(destination, source);
+    DecimateImage<4>(destination, source, kRowBandCount);
+}
+
+void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount)
+{
+    DecimateImage<4>(destination, source, bandCount);
 }
 
 void UpSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
@@ -269,4 +311,23 @@ void UpSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 void UpSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
 {
     InterpolateImage<4>(destination, source);
+}
+
+UpsampledRows::UpsampledRows(const FloatRGBPixmap& source, int32_t factor, int32_t columns, int32_t rows)
+    : m_Source(source),
+      m_iFactor(factor == 1 || factor == 2 ? factor : 4),
+      m_iOutColumns(std::min(m_iFactor * source.m_iColumns, columns)),
+      m_iOutRows(std::min(m_iFactor * source.m_iRows, rows)),
+      m_Lines{std::vector<FloatPixel>(2 * static_cast<size_t>(std::max(columns, 0))), {-1, -1}, std::max(columns, 0)},
+      m_Blended(static_cast<size_t>(std::max(columns, 0)))
+{
+}
+
+const FPixelClassFlt32RGB* UpsampledRows::Row(int32_t y)
+{
+    if (m_iFactor == 1)
+        return UpsampledRow<1>(m_Lines, m_Blended.data(), m_Source, m_iOutColumns, m_iOutRows, y);
+    if (m_iFactor == 2)
+        return UpsampledRow<2>(m_Lines, m_Blended.data(), m_Source, m_iOutColumns, m_iOutRows, y);
+    return UpsampledRow<4>(m_Lines, m_Blended.data(), m_Source, m_iOutColumns, m_iOutRows, y);
 }

@@ -12,21 +12,61 @@
 // the factor), repeats its last column and row to the destination's edges, so
 // no strip is left unwritten. Nothing is written beyond the destination.
 #include "engine/NoiseReductionImage.h"
+#include "engine/RunRowBands.h"
+
+#include <array>
+#include <cstdint>
+#include <vector>
 
 // 1:1, each sample converted to float.
 void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
+void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
 // 1:1 copy.
 void CopyRGBFloat(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
 
+// The decimations run in bands of output rows (kRowBandCount, or bandCount
+// where given); the result does not depend on it.
 // 2:1 with the kernel (1, 3, 3, 1) / 8 in both directions.
 void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
+void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
 void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
+void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount);
 
 // 4:1 with an eight-tap triangle whose taps are rounded to four decimals (their
 // sum is 1.0004, so a flat image gains 1.0004^2).
 void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
+void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
 void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
+void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount);
 
 // Separable linear interpolation 1:2 and 1:4.
 void UpSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
 void UpSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
+
+// The rows of the interpolation by factor (1, 2 or 4; 1 copies, any other
+// value counts as 4) of a non-empty source into a columns x rows destination,
+// each made when asked for, in any order: a row equals that row of UpSample2
+// or UpSample4 (or, for 1, of the copy with its last column and row
+// repeated), so a caller can consume the upsampled image row by row without
+// holding it. One object per thread.
+class UpsampledRows {
+public:
+    UpsampledRows(const FloatRGBPixmap& source, int32_t factor, int32_t columns, int32_t rows);
+    // Row y of 0 .. rows - 1: columns pixels, valid until the next call.
+    const FPixelClassFlt32RGB* Row(int32_t y);
+
+    // Two horizontally interpolated source rows, reused alternately.
+    struct Lines {
+        std::vector<FPixelClassFlt32RGB> pixels;
+        std::array<int32_t, 2> rowInLine;
+        int32_t columns;
+    };
+
+private:
+    const FloatRGBPixmap& m_Source;
+    int32_t m_iFactor;
+    int32_t m_iOutColumns;
+    int32_t m_iOutRows;
+    Lines m_Lines;
+    std::vector<FPixelClassFlt32RGB> m_Blended;
+};

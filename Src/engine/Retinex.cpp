@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <functional>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -27,9 +28,19 @@ constexpr int kEdgeWords = 2;
 // enough to tell the scene's light range without its detail.
 constexpr int32_t kStatsLevelWidth = 200;
 
+// The smallest detail whose square over 1024 exceeds the spread's cap of 32767.
+constexpr int32_t kLargestSquaredDetail = 5793;
+static_assert((kLargestSquaredDetail * kLargestSquaredDetail >> 10) > 32767 &&
+              ((kLargestSquaredDetail - 1) * (kLargestSquaredDetail - 1) >> 10) <= 32767);
+
 int16_t SaturateToInt16(int64_t value)
 {
     return static_cast<int16_t>(std::clamp<int64_t>(value, INT16_MIN, INT16_MAX));
+}
+
+int16_t Saturate32To16(int32_t value)
+{
+    return static_cast<int16_t>(std::clamp<int32_t>(value, INT16_MIN, INT16_MAX));
 }
 
 int16_t* MonoRow(const FPixmap& image, int32_t y)
@@ -55,6 +66,62 @@ void ForEachRow(int32_t rows, int32_t columns, const std::atomic<char>* cancel, 
         },
         RowBandCountFor(static_cast<uint64_t>(rows) * static_cast<uint64_t>(std::max(columns, 0))));
 }
+
+// Called with every row of a result as soon as it is final, on the thread
+// that wrote it, so that the pass which consumes the row needs no pass of its own.
+using RowHook = std::function<void(int32_t)>;
+
+void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, const FPixmap& input, FPixmap& output,
+                      int16_t* workArea, size_t workWords, const RowHook& finalRow);
+
+// The statistics of MonoImageStats gathered row by row, by whichever pass
+// writes the rows, so that no pass of its own reads the image again.
+class RowStatistics {
+public:
+    explicit RowStatistics(int32_t rows) : m_Rows(static_cast<size_t>(std::max(rows, 0))) {}
+
+    void Record(int32_t y, const int16_t* row, int32_t columns)
+    {
+        int64_t sum = 0;
+        int32_t low = 2000000000;
+        int32_t high = -2000000000;
+        for (int32_t x = 0; x < columns; ++x) {
+            sum += row[x];
+            low = std::min<int32_t>(low, row[x]);
+            high = std::max<int32_t>(high, row[x]);
+        }
+        m_Rows[static_cast<size_t>(y)] = {sum / columns, low, high};
+    }
+
+    // The mean of the row means; every row must have been recorded.
+    int32_t Mean(int32_t& minimum, int32_t& maximum) const
+    {
+        int64_t sumOfMeans = 0;
+        minimum = 2000000000;
+        maximum = -2000000000;
+        for (const Row& row : m_Rows) {
+            sumOfMeans += row.mean;
+            minimum = std::min(minimum, row.minimum);
+            maximum = std::max(maximum, row.maximum);
+        }
+        return static_cast<int32_t>(sumOfMeans / static_cast<int64_t>(m_Rows.size()));
+    }
+
+    FRetinexStats Stats() const
+    {
+        FRetinexStats stats;
+        stats.iMean = Mean(stats.iMinimum, stats.iMaximum);
+        return stats;
+    }
+
+private:
+    struct Row {
+        int64_t mean;
+        int32_t minimum;
+        int32_t maximum;
+    };
+    std::vector<Row> m_Rows;
+};
 
 // The mean of a level relative to the input's, as a factor that brings the
 // level to the input's mean; a level of mean 0 (a flat zero spread) is kept.
@@ -143,33 +210,9 @@ int32_t MonoImageStats(const FPixmap& image, int32_t& minimum, int32_t& maximum)
         minimum = maximum = 0;
         return 0;
     }
-    struct RowStats {
-        int64_t mean;
-        int32_t minimum;
-        int32_t maximum;
-    };
-    std::vector<RowStats> rowStats(rows);
-    ForEachRow(rows, columns, nullptr, [&](int32_t y) {
-        const int16_t* row = MonoRow(image, y);
-        int64_t sum = 0;
-        int32_t low = 2000000000;
-        int32_t high = -2000000000;
-        for (int32_t x = 0; x < columns; ++x) {
-            sum += row[x];
-            low = std::min<int32_t>(low, row[x]);
-            high = std::max<int32_t>(high, row[x]);
-        }
-        rowStats[y] = {sum / columns, low, high};
-    });
-    int64_t sumOfMeans = 0;
-    minimum = 2000000000;
-    maximum = -2000000000;
-    for (const RowStats& row : rowStats) {
-        sumOfMeans += row.mean;
-        minimum = std::min(minimum, row.minimum);
-        maximum = std::max(maximum, row.maximum);
-    }
-    return static_cast<int32_t>(sumOfMeans / rows);
+    RowStatistics statistics(rows);
+    ForEachRow(rows, columns, nullptr, [&](int32_t y) { statistics.Record(y, MonoRow(image, y), columns); });
+    return statistics.Mean(minimum, maximum);
 }
 
 double RetinexDownsample(const FPixmap& in, FPixmap& out)
@@ -220,8 +263,10 @@ size_t RetinexUpsampleBufferWords(int32_t coarseColumns)
     return kRowBandCount * kUpsampleBuffersPerBand * (static_cast<size_t>(coarseColumns) + 2 * kEdgeWords);
 }
 
-void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b,
-                          int16_t* rowBuffers, size_t bufferWords)
+namespace {
+
+void UpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b, int16_t* rowBuffers,
+                   size_t bufferWords, const RowHook& afterRow)
 {
     if (coarse.GetPixelType() != FPixmap::PIXEL_16S_MONO)
         AssertionFailed(FASSERT_SOURCE, __LINE__, "pInImageHalf != NULL", 0, 0);
@@ -239,6 +284,10 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
 
     const int64_t coarseWeight = Q8(a);
     const int64_t fineWeight = Q8(b);
+    // An interpolated value stays within 36/32 of the 16-bit range, a fine
+    // one within it: with weights up to 2^14 the blend fits 32 bits.
+    const bool weightsFit32 =
+        std::abs(coarseWeight) <= (int64_t{1} << 14) && std::abs(fineWeight) <= (int64_t{1} << 14);
     const int32_t blendedColumns = std::min(2 * n, out.m_iColumns);
     const size_t slotWords = static_cast<size_t>(n) + 2 * kEdgeWords;
     std::atomic<size_t> nextBandBuffers{0};
@@ -250,6 +299,7 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
         int32_t slotRow[kSmoothedRowSlots];
         std::fill(std::begin(slotRow), std::end(slotRow), -1);
         int16_t* vertical = buffers + kSmoothedRowSlots * slotWords + kEdgeWords;
+        std::vector<int32_t> horizontal(2 * static_cast<size_t>(n));
 
         // Coarse row k smoothed vertically with [1 2 1] / 4, edges replicated.
         auto smoothedRow = [&](int32_t k) -> const int16_t* {
@@ -282,23 +332,39 @@ void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& o
             const int16_t* t2 = smoothedRow(firstTap + 2);
             const int16_t* t3 = smoothedRow(firstTap + 3);
             for (int32_t x = -kEdgeWords; x < n + kEdgeWords; ++x)
-                vertical[x] = SaturateToInt16((-t0[x] + w1 * t1[x] + w2 * t2[x] - t3[x]) >> 5);
+                vertical[x] = Saturate32To16((-t0[x] + w1 * t1[x] + w2 * t2[x] - t3[x]) >> 5);
 
+            // Output 2j sits at coarse j - 1/4, output 2j + 1 at j + 1/4.
+            int32_t* h = horizontal.data();
+            const int16_t* v = vertical;
+            for (int32_t j = 0, columns = n; j < columns; ++j) {
+                h[2 * j] = (-v[j - 2] + 9 * v[j - 1] + 25 * v[j] - v[j + 1]) >> 5;
+                h[2 * j + 1] = (-v[j - 1] + 25 * v[j] + 9 * v[j + 1] - v[j + 2]) >> 5;
+            }
             const int16_t* fineRow = MonoRow(fine, y);
             int16_t* outRow = MonoRow(out, y);
-            for (int32_t x = 0; x < blendedColumns; ++x) {
-                const int32_t j = x >> 1;
-                int32_t interpolated;
-                if (x & 1)
-                    interpolated = (-vertical[j - 1] + 25 * vertical[j] + 9 * vertical[j + 1] - vertical[j + 2]) >> 5;
-                else
-                    interpolated = (-vertical[j - 2] + 9 * vertical[j - 1] + 25 * vertical[j] - vertical[j + 1]) >> 5;
-                outRow[x] = SaturateToInt16((interpolated * coarseWeight + fineRow[x] * fineWeight) >> 8);
+            if (weightsFit32) {
+                const int32_t a = static_cast<int32_t>(coarseWeight), b = static_cast<int32_t>(fineWeight);
+                for (int32_t x = 0, end = blendedColumns; x < end; ++x)
+                    outRow[x] = Saturate32To16((h[x] * a + fineRow[x] * b) >> 8);
+            } else {
+                for (int32_t x = 0; x < blendedColumns; ++x)
+                    outRow[x] = SaturateToInt16((h[x] * coarseWeight + fineRow[x] * fineWeight) >> 8);
             }
             for (int32_t x = blendedColumns; x < out.m_iColumns; ++x)
                 outRow[x] = outRow[x - 1];
+            if (afterRow)
+                afterRow(y);
         }
     }, bands);
+}
+
+} // namespace
+
+void RetinexUpsampleBlend(const FPixmap& coarse, const FPixmap& fine, FPixmap& out, double a, double b,
+                          int16_t* rowBuffers, size_t bufferWords)
+{
+    UpsampleBlend(coarse, fine, out, a, b, rowBuffers, bufferWords, {});
 }
 
 size_t RetinexPyramidWorkWords(int32_t columns, int32_t rows)
@@ -322,8 +388,20 @@ size_t RetinexPyramidWorkWords(int32_t columns, int32_t rows)
 void RetinexPyramid(FRetinexStats& stats, const FPixmap& input, FPixmap& output, int16_t* workArea,
                     size_t workWords)
 {
-    const int32_t inputMean = MonoImageStats(input, stats.iMinimum, stats.iMaximum);
-    stats.iMean = inputMean;
+    FRetinexStats inputStats;
+    inputStats.iMean = MonoImageStats(input, inputStats.iMinimum, inputStats.iMaximum);
+    RetinexPyramidOf(stats, inputStats, input, output, workArea, workWords, {});
+}
+
+namespace {
+
+// The pyramid of an input whose statistics are known; finalRow (when set)
+// gets every output row once it is final.
+void RetinexPyramidOf(FRetinexStats& stats, const FRetinexStats& inputStats, const FPixmap& input, FPixmap& output,
+                      int16_t* workArea, size_t workWords, const RowHook& finalRow)
+{
+    stats = inputStats;
+    const int32_t inputMean = inputStats.iMean;
 
     std::vector<PyramidLevel> levels; // finest first; the back is the coarsest
     size_t used = 0;
@@ -346,9 +424,12 @@ void RetinexPyramid(FRetinexStats& stats, const FPixmap& input, FPixmap& output,
     }
     if (levels.empty()) {
         // Nothing coarser to smooth with: the image is its own illumination.
-        if (&output != &input)
-            for (int32_t y = 0; y < input.m_iRows; ++y)
+        for (int32_t y = 0; y < input.m_iRows; ++y) {
+            if (&output != &input)
                 std::copy_n(MonoRow(input, y), input.m_iColumns, MonoRow(output, y));
+            if (finalRow)
+                finalRow(y);
+        }
         return;
     }
     if (!statsTaken)
@@ -371,16 +452,18 @@ void RetinexPyramid(FRetinexStats& stats, const FPixmap& input, FPixmap& output,
         const size_t bufferWords = workWords - used;
         if (levels.size() >= 2) {
             PyramidLevel& finer = levels[levels.size() - 2];
-            RetinexUpsampleBlend(*coarse.image, *finer.image, *finer.image, 1.0 - share,
-                                 share * MeanRatio(inputMean, finer.dMean), buffers, bufferWords);
+            UpsampleBlend(*coarse.image, *finer.image, *finer.image, 1.0 - share,
+                          share * MeanRatio(inputMean, finer.dMean), buffers, bufferWords, {});
         } else {
-            RetinexUpsampleBlend(*coarse.image, input, output, 1.0 - share, share, buffers, bufferWords);
+            UpsampleBlend(*coarse.image, input, output, 1.0 - share, share, buffers, bufferWords, finalRow);
         }
         used -= coarse.words;
         levels.pop_back();
         share *= 0.65;
     }
 }
+
+} // namespace
 
 double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, double aperture, int iso,
                     const std::atomic<char>* cancel)
@@ -402,7 +485,9 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     const FPixmap& P = *illumination->GetPixmap();
     FPixmap& V = *spread->GetPixmap();
 
+    // Each pass gathers the statistics of the rows it writes.
     const std::array<int16_t, 32768>& logTable = LogLumaTable();
+    RowStatistics logStatistics(rows);
     ForEachRow(rows, columns, cancel, [&](int32_t y) {
         const auto* pixels = reinterpret_cast<const FPixelClass48SRGB*>(input->GetRow(y));
         int16_t* target = MonoRow(L, y);
@@ -410,6 +495,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
             const int32_t luma = (32 * pixels[x].r + 83 * pixels[x].g + 13 * pixels[x].b) >> 7;
             target[x] = logTable[std::max(luma, 0)];
         }
+        logStatistics.Record(y, target, columns);
     });
     if (IsCancelled(cancel))
         return 0.0;
@@ -417,12 +503,14 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     // Centre the log luma half way towards an 18 % grey (737.28 = 0.18 x 4096).
     int32_t minimum;
     int32_t maximum;
-    const int32_t mean = MonoImageStats(L, minimum, maximum);
+    const int32_t mean = logStatistics.Mean(minimum, maximum);
     const int32_t offset = mean + TruncateToInt((1024.0 * std::log(737.28) - mean) * 0.5 + 512.0);
+    RowStatistics centredStatistics(rows);
     ForEachRow(rows, columns, cancel, [&](int32_t y) {
         int16_t* row = MonoRow(L, y);
         for (int32_t x = 0; x < columns; ++x)
             row[x] = static_cast<int16_t>(row[x] - offset);
+        centredStatistics.Record(y, row, columns);
     });
     if (IsCancelled(cancel))
         return 0.0;
@@ -431,35 +519,40 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     const size_t workWords =
         std::max({size_t{1024}, LevelWords(columns, rows) / 2, RetinexPyramidWorkWords(columns, rows)});
     const std::unique_ptr<int16_t[]> workArea = std::make_unique_for_overwrite<int16_t[]>(workWords);
-    FRetinexStats stats;
-    RetinexPyramid(stats, L, *illumination->GetPixmap(), workArea.get(), workWords);
-    if (IsCancelled(cancel))
-        return 0.0;
-
-    ForEachRow(rows, columns, cancel, [&](int32_t y) {
+    // The spread of each row is taken as soon as its illumination is final,
+    // and its root as soon as its smoothed spread is.
+    RowStatistics spreadStatistics(rows);
+    const RowHook spreadRow = [&](int32_t y) {
         const int16_t* luma = MonoRow(L, y);
         const int16_t* light = MonoRow(P, y);
         int16_t* target = MonoRow(V, y);
-        for (int32_t x = 0; x < columns; ++x) {
-            const int64_t detail = luma[x] - light[x];
-            target[x] = static_cast<int16_t>(std::min<int64_t>(32767, (detail * detail) >> 10));
+        // From a detail of 5793 on the square exceeds the cap: the detail is
+        // capped there first, so the square fits 32 bits.
+        for (int32_t x = 0, end = columns; x < end; ++x) {
+            const int32_t detail = std::min(std::abs(luma[x] - light[x]), kLargestSquaredDetail);
+            target[x] = static_cast<int16_t>(std::min(32767, (detail * detail) >> 10));
         }
-    });
-    if (IsCancelled(cancel))
-        return 0.0;
-    FRetinexStats spreadStats;
-    RetinexPyramid(spreadStats, V, V, workArea.get(), workWords);
-    if (IsCancelled(cancel))
-        return 0.0;
-    ForEachRow(rows, columns, cancel, [&](int32_t y) {
-        int16_t* row = MonoRow(V, y);
-        for (int32_t x = 0; x < columns; ++x)
-            row[x] = row[x] > 0 ? static_cast<int16_t>(std::sqrt((row[x] + 64.0) * 1024.0)) : int16_t{256};
-    });
+        spreadStatistics.Record(y, target, columns);
+    };
+    FRetinexStats stats;
+    RetinexPyramidOf(stats, centredStatistics.Stats(), L, *illumination->GetPixmap(), workArea.get(), workWords,
+                     spreadRow);
     if (IsCancelled(cancel))
         return 0.0;
 
-    const int32_t meanSpread = MonoImageStats(V, minimum, maximum);
+    RowStatistics rootStatistics(rows);
+    const RowHook rootRow = [&](int32_t y) {
+        int16_t* row = MonoRow(V, y);
+        for (int32_t x = 0; x < columns; ++x)
+            row[x] = row[x] > 0 ? static_cast<int16_t>(std::sqrt((row[x] + 64.0) * 1024.0)) : int16_t{256};
+        rootStatistics.Record(y, row, columns);
+    };
+    FRetinexStats spreadStats;
+    RetinexPyramidOf(spreadStats, spreadStatistics.Stats(), V, V, workArea.get(), workWords, rootRow);
+    if (IsCancelled(cancel))
+        return 0.0;
+
+    const int32_t meanSpread = rootStatistics.Mean(minimum, maximum);
     const int32_t normaliser = static_cast<int32_t>(std::sqrt(meanSpread / 1024.0) * 1024.0);
     ForEachRow(rows, columns, cancel, [&](int32_t y) {
         const int16_t* luma = MonoRow(L, y);
