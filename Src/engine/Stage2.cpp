@@ -167,8 +167,12 @@ void Stage2Machine::Run()
     const uint32_t firstStep = words[kWordStep];
     p = PrepareStage2(r, fresh, firstStep == 0, r.m_ResumeState);
     r.m_bRommWorkingSpace = true;
-    if (!fresh && firstStep == 16)
-        RetinexStep(); // the fill light of step 15 is not kept between calls: measured again
+    // What steps 15 and 16 give besides pixels is not kept between calls: a
+    // call resuming after them measures it again (neither changes the image).
+    if (!fresh && firstStep >= 16)
+        RetinexStep();
+    if (!fresh && firstStep == 17)
+        AutoAdjustStep();
     // A fresh call that rescaled the image has left the state a resumed step 0
     // could measure again: it goes on into step 0 before it honours a cancel.
     bool honourCancel = !p.bRescaled;
@@ -295,6 +299,15 @@ GainTable Stage2Machine::SpatialGainTable() const
     }
     if (!gain.table)
         return gain; // no table: a gain of 1 everywhere
+    // A gain that is no positive number would blacken or invert the picture:
+    // such a table is taken as none.
+    const size_t entries = size_t(gain.table->m_iColumns) * gain.table->m_iRows * 3;
+    if (!std::all_of(gain.table->m_pTable, gain.table->m_pTable + entries,
+                     [](float v) { return v > 0.0f && std::isfinite(v); })) {
+        DebugPrintf("Table %s holds gains that are not positive; not used\n", name.c_str());
+        gain.table.reset();
+        return gain;
+    }
     const std::unique_ptr<CamdataRGBTable> shading = CamdataGetRGBTable(camdata, "Shading");
     if (shading) {
         Check(gain.table->m_iColumns == shading->m_iColumns, __LINE__, "uiSpatialGainCols == uiShadingCols");
