@@ -212,6 +212,20 @@ void ComputeStage1Levels(const FCamdata* camdata, const FPixmap& darkImage, cons
     }
 }
 
+namespace {
+
+bool UsableLinearisationTable(const FLUT16RGB& table)
+{
+    if ((table.m_iSize & (table.m_iSize - 1)) != 0)
+        return false;
+    for (const int16_t* channel : {table.m_pRed, table.m_pGreen, table.m_pBlue})
+        if (std::all_of(channel, channel + table.m_iSize, [&](int16_t v) { return v == channel[0]; }))
+            return false;
+    return true;
+}
+
+} // namespace
+
 void FIPEngine2::priProcessStage1(FIPERequestStage1* pReq)
 {
     FIPE_REQUIRE(pReq, "pReq != NULL");
@@ -225,7 +239,15 @@ void FIPEngine2::priProcessStage1(FIPERequestStage1* pReq)
     resume.ResumeOrRestart(FIPEResumeState::kTagStage1, FIPEResumeState::kWordPosition);
 
     const FCamdata* camdata = pReq->m_pCambData;
-    const std::unique_ptr<FLUT16RGB> table = CamdataGetLUT16RGB(camdata, "LinLUTs");
+    std::unique_ptr<FLUT16RGB> table = CamdataGetLUT16RGB(camdata, "LinLUTs");
+    // Values index the table through its mask: a size that is not a power of
+    // two would fold whole ranges of values onto others, and a channel whose
+    // entries are all equal maps every picture to one value. Such a table is
+    // no linearisation at all.
+    if (table && !UsableLinearisationTable(*table)) {
+        DebugPrintf("LinLUTs of %u entries ignored\n", table->m_iSize);
+        table.reset();
+    }
     LinearizeAndDarkSubtractImage(pReq->m_pDarkImage, pReq->m_pRawImage, table.get(), pReq->m_pOutImage);
 
     const FPixmap& dark = *pReq->m_pDarkImage;

@@ -337,7 +337,10 @@ std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& optio
     table.Scalar("ResidualScaling", T::Float, 1.0);
     table.Scalar("WBMixing", T::Float, 0.5);
     table.Scalar("MatrixMixing", T::Float, 0.5);
-    Required(table.Floats3("ColorDQCamRGB", {30, 20, 30}));
+    // The colour noise of the colour transform and the noise-model recombination, in working units at ISO
+    // 100: both core every channel by up to about this much (scaled by the gains), so it is the stage's
+    // own default (4 at ISO 100); larger values visibly crush and tint the dark patches.
+    Required(table.Floats3("ColorDQCamRGB", {4, 4, 4}));
 
     // ---- Chroma blur
     Malformed(Required(table.Scalar("ChromaBlur", T::Float, 60)), {1}, {-60});

@@ -549,7 +549,7 @@ PdxbImageSpec FrameSection(uint32_t kind, uint32_t format, uint32_t columns, uin
 std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
 
 // The capture properties the camera writes.
-PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
+std::vector<std::pair<std::string, std::string>> CapturePropertyPairs(const SyntheticTruth& t)
 {
     const Shot shot = ShotOf(t.shot);
     const double seconds = shot.exposureMicroseconds / 1e6;
@@ -583,8 +583,13 @@ PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
         {"COLORSPACE", "sRGB"},
         {"RESOLUTION", std::to_string(t.outputColumns) + "x" + std::to_string(t.outputRows)},
     };
+    return pairs;
+}
+
+PdxbPropertySpec CaptureProperties(const SyntheticTruth& t)
+{
     PdxbPropertySpec section;
-    for (const auto& [name, value] : pairs)
+    for (const auto& [name, value] : CapturePropertyPairs(t))
         section.pairs.push_back({Wide(name), Wide(value)});
     return section;
 }
@@ -602,6 +607,11 @@ std::array<uint8_t, 16> UniqueIdOf(const SyntheticOptions& options)
 constexpr uint32_t kCamfileColumns = 1024;
 
 } // namespace
+
+std::vector<std::pair<std::string, std::string>> SyntheticCaptureProperties(const SyntheticTruth& truth)
+{
+    return CapturePropertyPairs(truth);
+}
 
 SyntheticRaw MakeSyntheticRaw(const SyntheticOptions& options)
 {

@@ -179,6 +179,9 @@ SyntheticTruth WriteSyntheticRaw(const std::filesystem::path& path, const Synthe
 // The truth alone (no frames are made).
 SyntheticTruth MakeSyntheticTruth(const SyntheticOptions& options = {});
 
+// The capture properties the camera writes into the file (name, value).
+std::vector<std::pair<std::string, std::string>> SyntheticCaptureProperties(const SyntheticTruth& truth);
+
 // The truth as text: sizes, areas, neutrals, CamToXYZ and one line per patch
 // (rectangle, sRGB 0..255, CIELAB).
 std::string DescribeTruth(const SyntheticTruth& truth);
