@@ -371,7 +371,8 @@ struct ChainImages {
                 const bool wild = NextRandom(state) % 4 == 0;
                 FPixelClass48SRGB& c = *color.Get()->GetPixel(x, y);
                 if (wild)
-                    c = FPixelClass48SRGB{int16_t(NextRandom(state)), int16_t(NextRandom(state)), int16_t(NextRandom(state))};
+                    c = FPixelClass48SRGB{int16_t(NextRandom(state)), int16_t(NextRandom(state)),
+                                          int16_t(NextRandom(state))};
                 else
                     c = FPixelClass48SRGB{int16_t(800 + 7000 * x / w + grain()), int16_t(800 + 7000 * y / h + grain()),
                          int16_t(6000 - 40 * ((x + y) % 100) + grain())};
