@@ -96,10 +96,15 @@ struct Stage1Images {
         return testsupport::RunEngineRequest(engine, request);
     }
 
+    // Stores each sample's 16 bits directly, so the pass runs at the speed of
+    // memory (through FIntTriple it would cost a call per pixel).
     void PlainPass()
     {
-        for (size_t i = 0; i < kPixels; ++i)
-            out[i] = FIntTriple(raw[i].r - dark[i].r, raw[i].g - dark[i].g, raw[i].b - dark[i].b);
+        for (size_t i = 0; i < kPixels; ++i) {
+            out[i].r = int16_t(raw[i].r - dark[i].r);
+            out[i].g = int16_t(raw[i].g - dark[i].g);
+            out[i].b = int16_t(raw[i].b - dark[i].b);
+        }
     }
 };
 
