@@ -395,6 +395,7 @@ TEST(Stage1Test, WidePictureMatchesTheDefinitionAndItsChecksum)
         {0, false, 0xc2ecf7932cb2afeeull},     {0, true, 0xc2ecf7932cb2afeeull},
         {4096, false, 0x977bbeb8190c5220ull},  {4096, true, 0xcdb74b58d71c964cull},
         {65536, false, 0x588be5b658a8c7efull}, {65536, true, 0x5aca6d022aa6fb7bull},
+        {131072, false, 0x9666528c9b726f83ull}, {131072, true, 0x0ebdd48d73259993ull}, // indexes beyond 16 bits
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "table " << c.tableSize << ", offsets " << c.withOffsets);
