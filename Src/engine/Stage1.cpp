@@ -71,6 +71,84 @@ std::vector<ColumnOffset> ReadColumnOffsets(const FCamdata* camdata, const FPixm
     return offsets;
 }
 
+// The kernels walk the samples of a row as one array: pixels, column offsets
+// and output all hold R, G, B as three 16-bit values, and every store is a
+// sample's own 16 bits, so the loops need no calls and the table pointers
+// stay in registers.
+static_assert(sizeof(FPixelClass48RGB) == 6 && sizeof(FPixelClass48SRGB) == 6 && sizeof(ColumnOffset) == 6);
+
+const uint16_t* Samples(const FPixelClass48RGB* pixels) { return &pixels->r; }
+int16_t* Samples(FPixelClass48SRGB* pixels) { return &pixels->r; }
+
+// out = raw - dark, the low 16 bits of each difference.
+void SubtractSamples(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
+                     FPixelClass48SRGB* out)
+{
+    const uint16_t* const d = Samples(dark);
+    const uint16_t* const r = Samples(raw);
+    int16_t* const o = Samples(out);
+    const int32_t count = 3 * std::max(pixelCount, 0);
+    for (int32_t i = 0; i < count; ++i)
+        o[i] = static_cast<int16_t>(r[i] - d[i]);
+}
+
+// out = T[raw + offset] - T[dark + offset] per channel, indexes through the
+// table's mask.
+template <bool kWithOffsets>
+void LinearizeSamplesWide(const uint16_t* d, const uint16_t* r, const int16_t* shift, size_t count,
+                          const int16_t* const tables[3], uint32_t mask, int16_t* o)
+{
+    for (size_t i = 0; i < count; ++i) {
+        const int32_t offset = kWithOffsets ? shift[i] : 0;
+        const int16_t* const t = tables[i % 3];
+        o[i] = static_cast<int16_t>(t[static_cast<uint32_t>(r[i] + offset) & mask] -
+                                    t[static_cast<uint32_t>(d[i] + offset) & mask]);
+    }
+}
+
+// The same for tables of at most 65536 entries, whose indexes are sums
+// taken modulo 2^16: they are made for a piece of samples at a time in
+// vector registers, and only the look-ups remain one by one.
+template <bool kWithOffsets>
+void LinearizeSamplesNarrow(const uint16_t* d, const uint16_t* r, const int16_t* shift, size_t count,
+                            const int16_t* const tables[3], uint16_t mask, int16_t* o)
+{
+    constexpr size_t kPiece = 3 * 256;
+    uint16_t rawIndex[kPiece], darkIndex[kPiece];
+    const int16_t* const t0 = tables[0];
+    const int16_t* const t1 = tables[1];
+    const int16_t* const t2 = tables[2];
+    for (size_t start = 0; start < count; start += kPiece) {
+        const size_t n = std::min(kPiece, count - start);
+        for (size_t i = 0; i < n; ++i) {
+            const uint16_t offset = kWithOffsets ? static_cast<uint16_t>(shift[start + i]) : 0;
+            rawIndex[i] = static_cast<uint16_t>(r[start + i] + offset) & mask;
+            darkIndex[i] = static_cast<uint16_t>(d[start + i] + offset) & mask;
+        }
+        int16_t* const out = o + start;
+        for (size_t i = 0; i < n; i += 3) {
+            out[i] = static_cast<int16_t>(t0[rawIndex[i]] - t0[darkIndex[i]]);
+            out[i + 1] = static_cast<int16_t>(t1[rawIndex[i + 1]] - t1[darkIndex[i + 1]]);
+            out[i + 2] = static_cast<int16_t>(t2[rawIndex[i + 2]] - t2[darkIndex[i + 2]]);
+        }
+    }
+}
+
+template <bool kWithOffsets>
+void LinearizeSamples(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
+                      const FLUT16RGB& table, FPixelClass48SRGB* out, const ColumnOffset* offsets)
+{
+    const int16_t* const tables[3] = {table.m_pRed, table.m_pGreen, table.m_pBlue};
+    const int16_t* const shift = kWithOffsets ? &offsets->r : nullptr;
+    const size_t count = 3 * size_t(std::max(pixelCount, 0));
+    if (table.m_iMask <= 0xFFFF)
+        LinearizeSamplesNarrow<kWithOffsets>(Samples(dark), Samples(raw), shift, count, tables,
+                                             static_cast<uint16_t>(table.m_iMask), Samples(out));
+    else
+        LinearizeSamplesWide<kWithOffsets>(Samples(dark), Samples(raw), shift, count, tables, table.m_iMask,
+                                           Samples(out));
+}
+
 } // namespace
 
 void LinearizeAndDarkSubtractImage(const FPixmap* darkImage, const FPixmap* rawImage, const FLUT16RGB*,
@@ -95,31 +173,19 @@ void LinearizeAndDarkSubtractImage(const FPixmap* darkImage, const FPixmap* rawI
 void LinearizeRow(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
                   const FLUT16RGB* table, FPixelClass48SRGB* out)
 {
-    if (!table) {
-        for (int32_t x = 0; x < pixelCount; ++x)
-            out[x] = FIntTriple(raw[x].r - dark[x].r, raw[x].g - dark[x].g, raw[x].b - dark[x].b);
-        return;
-    }
-    const FLUT16RGB& t = *table;
-    for (int32_t x = 0; x < pixelCount; ++x)
-        out[x] = FIntTriple(t.Red(raw[x].r) - t.Red(dark[x].r), t.Green(raw[x].g) - t.Green(dark[x].g),
-                            t.Blue(raw[x].b) - t.Blue(dark[x].b));
+    if (table)
+        LinearizeSamples<false>(dark, raw, pixelCount, *table, out, nullptr);
+    else
+        SubtractSamples(dark, raw, pixelCount, out);
 }
 
 void LinearizeRowWithOffsets(const FPixelClass48RGB* dark, const FPixelClass48RGB* raw, int32_t pixelCount,
                              const FLUT16RGB* table, FPixelClass48SRGB* out, const ColumnOffset* offsets)
 {
-    if (!table) {
-        LinearizeRow(dark, raw, pixelCount, nullptr, out);
-        return;
-    }
-    const FLUT16RGB& t = *table;
-    for (int32_t x = 0; x < pixelCount; ++x) {
-        const ColumnOffset& o = offsets[x];
-        out[x] = FIntTriple(t.Red(raw[x].r + o.r) - t.Red(dark[x].r + o.r),
-                            t.Green(raw[x].g + o.g) - t.Green(dark[x].g + o.g),
-                            t.Blue(raw[x].b + o.b) - t.Blue(dark[x].b + o.b));
-    }
+    if (table)
+        LinearizeSamples<true>(dark, raw, pixelCount, *table, out, offsets);
+    else
+        SubtractSamples(dark, raw, pixelCount, out);
 }
 
 std::vector<ColumnOffset> EstimateColumnOffsets(const FPixmap& darkImage, uint32_t firstRow, uint32_t lastRow,

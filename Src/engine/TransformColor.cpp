@@ -11,8 +11,13 @@
 #include <fstream>
 #include <iterator>
 #include <mutex>
+#include <optional>
 #include <type_traits>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -21,6 +26,7 @@ constexpr std::streamoff kMaxProfileBytes = 16 << 20;
 constexpr int32_t kDetailShift = 14;
 // The Retinex gain is Q8: linear values times the gain stay below 2^23.
 constexpr int64_t kRetinexLimit = 0x800000;
+constexpr int64_t kComposeMinimumPixels = 4 * 65536;
 
 std::mutex& ProgramPathLock()
 {
@@ -69,21 +75,12 @@ std::vector<char> ReadProfileFile(const FString& path)
     return bytes;
 }
 
-// A table read with a value's low 32 bits cut down by the table's mask. The
-// tables of a development all have 65536 entries; for them the mask is the
-// low 16 bits themselves, which spares the inner loop a register per table.
-template <bool kFull64K>
+// A table read with a value's low 32 bits cut down by the table's mask.
 class TableView {
 public:
     TableView(const int16_t* table, uint32_t mask) : m_pTable(table), m_iMask(mask) {}
     explicit TableView(const FLUT16& table) : TableView(table.m_pTable, table.m_iMask) {}
-    int32_t operator[](int64_t value) const
-    {
-        if constexpr (kFull64K)
-            return m_pTable[static_cast<uint16_t>(value)];
-        else
-            return m_pTable[static_cast<uint32_t>(value) & m_iMask];
-    }
+    int32_t operator[](int64_t value) const { return m_pTable[static_cast<uint32_t>(value) & m_iMask]; }
 
 private:
     const int16_t* const m_pTable;
@@ -127,18 +124,18 @@ struct RowChainTables {
     }
 };
 
-template <bool kFull64K, bool kWithRetinex>
+// The chain for tables of any size, one pixel at a time.
+template <bool kWithRetinex>
 void RunRowChain(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness,
                  const FPixelClass16SMono* retinex, int32_t pixelCount, int64_t k, const RowChainTables& tables,
                  const ColorMatrix3x3Fixed& saturation, uint16_t* out)
 {
-    using View = TableView<kFull64K>;
     // Local copies: the output's stores may alias the tables' 16-bit entries,
     // which would otherwise make every look-up reload its table.
     const uint32_t toneMask = tables.tone.m_iMask;
-    const View toneR(tables.tone.m_pRed, toneMask), toneG(tables.tone.m_pGreen, toneMask),
+    const TableView toneR(tables.tone.m_pRed, toneMask), toneG(tables.tone.m_pGreen, toneMask),
         toneB(tables.tone.m_pBlue, toneMask);
-    const View gains(tables.retinex), gamma(tables.gamma), cube(tables.cube), inverseCube(tables.inverseCube);
+    const TableView gains(tables.retinex), gamma(tables.gamma), cube(tables.cube), inverseCube(tables.inverseCube);
     const FixedMatrix matrix(saturation);
     const auto applyGain = [&](int64_t value, int64_t gain) -> int64_t {
         const int64_t linear = inverseCube[value] * gain;
@@ -160,6 +157,212 @@ void RunRowChain(const FPixelClass48SRGB* color, const FPixelClass16SMono* light
             out[3 * x + c] = static_cast<uint16_t>(gamma[matrix.Row(c, toned)]);
     }
 }
+
+// The chain for tables of 65536 entries, which a development always has:
+// every index is a value's low 16 bits. A row is run in short pieces, each in
+// three passes: the look-ups up to the tone table into three planes, the
+// saturation matrix over the planes in vector registers, and the gamma
+// look-ups into the output. When a whole picture is converted, the tone
+// tables are composed once with the cube-root table that the Retinex step
+// ends with, which spares one look-up per channel: tone[cube[i]] is a table
+// of i like any other.
+class FullTableRowChain {
+public:
+    FullTableRowChain(const RowChainTables& tables, const ColorMatrix3x3Fixed& saturation, int64_t detailStrength,
+                      bool composeToneWithCubeRoot)
+        : m_Tables(tables), m_iDetailStrength(detailStrength), m_Saturation(saturation),
+          m_bNarrowMatrix(FitsNarrowMatrix(saturation))
+    {
+        for (int c = 0; c < 3; ++c)
+            m_pTone[c] = c == 0 ? tables.tone.m_pRed : (c == 1 ? tables.tone.m_pGreen : tables.tone.m_pBlue);
+        if (composeToneWithCubeRoot) {
+            m_ToneOfCube.resize(3 * kEntries);
+            for (int c = 0; c < 3; ++c)
+                for (uint32_t i = 0; i < kEntries; ++i)
+                    m_ToneOfCube[c * kEntries + i] = m_pTone[c][static_cast<uint16_t>(tables.cube.m_pTable[i])];
+        }
+        if (m_bNarrowMatrix) {
+            for (int i = 0; i < 9; ++i)
+                m_aNarrowElements[i] = static_cast<int16_t>(saturation.m[i]);
+        }
+    }
+
+    void Run(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness, const FPixelClass16SMono* retinex,
+             int32_t pixelCount, uint16_t* out)
+    {
+        for (int32_t start = 0; start < pixelCount; start += kPiece) {
+            const int32_t count = std::min(kPiece, pixelCount - start);
+            if (retinex && !m_ToneOfCube.empty())
+                ToneWithRetinex<true>(color + start, lightness + start, retinex + start, count);
+            else if (retinex)
+                ToneWithRetinex<false>(color + start, lightness + start, retinex + start, count);
+            else
+                Tone(color + start, lightness + start, count);
+            if (m_bNarrowMatrix)
+                SaturateNarrow(count);
+            else
+                SaturateWide(count);
+            Gamma(count, out + 3 * size_t(start));
+        }
+    }
+
+private:
+    static constexpr uint32_t kEntries = 65536;
+    // Short enough that the planes stay in the first-level cache beside the tables' hot entries.
+    static constexpr int32_t kPiece = 256;
+
+    // The matrix in 16-bit elements whose sums of products with any 16-bit
+    // values stay inside 32 bits, as the vector pass computes them.
+    static bool FitsNarrowMatrix(const ColorMatrix3x3Fixed& m)
+    {
+        if (m.iFractionBits < 1 || m.iFractionBits > 15)
+            return false;
+        for (int row = 0; row < 3; ++row) {
+            int64_t bound = int64_t{1} << (m.iFractionBits - 1);
+            for (int c = 0; c < 3; ++c) {
+                const int32_t e = m.m[3 * row + c];
+                if (e < INT16_MIN || e > INT16_MAX)
+                    return false;
+                bound += int64_t{32768} * std::abs(e);
+            }
+            if (bound > INT32_MAX)
+                return false;
+        }
+        return true;
+    }
+
+    // Only the low 16 bits of a sum reach a table, so the sums wrap freely
+    // in unsigned arithmetic.
+    uint32_t Detail(const FPixelClass16SMono& lightness) const
+    {
+        return static_cast<uint32_t>((m_iDetailStrength * lightness.v) >> kDetailShift);
+    }
+    static uint16_t Index(int16_t value, uint32_t detail) { return static_cast<uint16_t>(value + detail); }
+
+    void Tone(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness, int32_t count)
+    {
+        const int16_t* const toneR = m_pTone[0];
+        const int16_t* const toneG = m_pTone[1];
+        const int16_t* const toneB = m_pTone[2];
+        for (int32_t x = 0; x < count; ++x) {
+            const uint32_t detail = Detail(lightness[x]);
+            m_aToned[0][x] = toneR[Index(color[x].r, detail)];
+            m_aToned[1][x] = toneG[Index(color[x].g, detail)];
+            m_aToned[2][x] = toneB[Index(color[x].b, detail)];
+        }
+    }
+
+    // The gain applied in the linear domain: the product of two 16-bit
+    // values fits 32 bits.
+    template <bool kComposed>
+    void ToneWithRetinex(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness,
+                         const FPixelClass16SMono* retinex, int32_t count)
+    {
+        const int16_t* const gains = m_Tables.retinex.m_pTable;
+        const int16_t* const inverseCube = m_Tables.inverseCube.m_pTable;
+        const int16_t* const cube = m_Tables.cube.m_pTable;
+        const int16_t* tones[3];
+        for (int c = 0; c < 3; ++c)
+            tones[c] = kComposed ? m_ToneOfCube.data() + c * kEntries : m_pTone[c];
+        const auto tone = [&](int c, uint16_t value, int32_t gain) -> int16_t {
+            // Every linear value from the limit up reads entry 0x7FFF, as the
+            // limit less one does.
+            const int32_t linear = std::min<int32_t>(inverseCube[value] * gain, kRetinexLimit - 1);
+            const uint16_t index = static_cast<uint16_t>(linear >> 8);
+            return kComposed ? tones[c][index] : tones[c][static_cast<uint16_t>(cube[index])];
+        };
+        for (int32_t x = 0; x < count; ++x) {
+            const uint32_t detail = Detail(lightness[x]);
+            const int32_t gain = gains[static_cast<uint16_t>(retinex[x].v)];
+            m_aToned[0][x] = tone(0, Index(color[x].r, detail), gain);
+            m_aToned[1][x] = tone(1, Index(color[x].g, detail), gain);
+            m_aToned[2][x] = tone(2, Index(color[x].b, detail), gain);
+        }
+    }
+
+    void SaturateNarrow(int32_t count)
+    {
+        const int16_t* const e = m_aNarrowElements;
+        const int32_t shift = m_Saturation.iFractionBits;
+        const int32_t half = 1 << (shift - 1);
+        int32_t x = 0;
+#if defined(__SSE2__)
+        x = SaturateNarrowSSE2(count);
+#endif
+        for (int row = 0; row < 3; ++row) {
+            const int16_t e0 = e[3 * row], e1 = e[3 * row + 1], e2 = e[3 * row + 2];
+            uint16_t* const result = m_aSaturated[row];
+            for (int32_t i = x; i < count; ++i)
+                result[i] = static_cast<uint16_t>((e0 * m_aToned[0][i] + e1 * m_aToned[1][i] +
+                                                   e2 * m_aToned[2][i] + half) >> shift);
+        }
+    }
+
+#if defined(__SSE2__)
+    // Eight pixels at a time: each row's sum is two multiply-adds of 16-bit
+    // pairs, (t0, t1) . (e0, e1) and (t2, 1) . (e2, half), exact in 32 bits by
+    // FitsNarrowMatrix; the result's low 16 bits are bits shift .. shift + 15
+    // of the sum. Returns the pixels done.
+    int32_t SaturateNarrowSSE2(int32_t count)
+    {
+        const int32_t shift = m_Saturation.iFractionBits;
+        const int16_t half = static_cast<int16_t>(1 << (shift - 1));
+        const __m128i up = _mm_cvtsi32_si128(16 - shift);
+        const __m128i ones = _mm_set1_epi16(1);
+        __m128i pairs01[3], pairs2h[3];
+        for (int row = 0; row < 3; ++row) {
+            const int16_t* e = m_aNarrowElements + 3 * row;
+            pairs01[row] = _mm_set_epi16(e[1], e[0], e[1], e[0], e[1], e[0], e[1], e[0]);
+            pairs2h[row] = _mm_set_epi16(half, e[2], half, e[2], half, e[2], half, e[2]);
+        }
+        int32_t x = 0;
+        for (; x + 8 <= count; x += 8) {
+            const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[0][x]));
+            const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[1][x]));
+            const __m128i t2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[2][x]));
+            const __m128i low01 = _mm_unpacklo_epi16(t0, t1), high01 = _mm_unpackhi_epi16(t0, t1);
+            const __m128i low2h = _mm_unpacklo_epi16(t2, ones), high2h = _mm_unpackhi_epi16(t2, ones);
+            for (int row = 0; row < 3; ++row) {
+                const __m128i low =
+                    _mm_add_epi32(_mm_madd_epi16(low01, pairs01[row]), _mm_madd_epi16(low2h, pairs2h[row]));
+                const __m128i high =
+                    _mm_add_epi32(_mm_madd_epi16(high01, pairs01[row]), _mm_madd_epi16(high2h, pairs2h[row]));
+                const __m128i packed = _mm_packs_epi32(_mm_srai_epi32(_mm_sll_epi32(low, up), 16),
+                                                       _mm_srai_epi32(_mm_sll_epi32(high, up), 16));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(&m_aSaturated[row][x]), packed);
+            }
+        }
+        return x;
+    }
+#endif
+    void SaturateWide(int32_t count)
+    {
+        const FixedMatrix matrix(m_Saturation);
+        for (int32_t x = 0; x < count; ++x) {
+            const int64_t toned[3] = {m_aToned[0][x], m_aToned[1][x], m_aToned[2][x]};
+            for (int c = 0; c < 3; ++c)
+                m_aSaturated[c][x] = static_cast<uint16_t>(matrix.Row(c, toned));
+        }
+    }
+
+    void Gamma(int32_t count, uint16_t* out) const
+    {
+        const int16_t* const gamma = m_Tables.gamma.m_pTable;
+        for (int32_t x = 0; x < count; ++x)
+            for (int c = 0; c < 3; ++c)
+                out[3 * x + c] = static_cast<uint16_t>(gamma[m_aSaturated[c][x]]);
+    }
+
+    const RowChainTables m_Tables;
+    const int64_t m_iDetailStrength;
+    const ColorMatrix3x3Fixed m_Saturation;
+    const bool m_bNarrowMatrix;
+    int16_t m_aNarrowElements[9] = {};
+    const int16_t* m_pTone[3] = {};
+    std::vector<int16_t> m_ToneOfCube;
+    int16_t m_aToned[3][kPiece];
+    uint16_t m_aSaturated[3][kPiece];
+};
 
 uint32_t LittleCMSFormat(int32_t pixelType)
 {
@@ -267,7 +470,11 @@ cmsHTRANSFORM FGlobalTransformClass::GetColorTransform(int32_t inSpace, uint32_t
         return found;
     cmsHPROFILE in = FindOrOpenProfile(inSpace);
     cmsHPROFILE out = FindOrOpenProfile(outSpace);
-    cmsHTRANSFORM transform = in && out ? cmsCreateTransform(in, inFormat, out, outFormat, 0, 0) : nullptr;
+    // Without the one-pixel cache: it gives the same values but costs a
+    // compare and two copies per pixel, and developed pictures hardly ever
+    // repeat a pixel.
+    cmsHTRANSFORM transform =
+        in && out ? cmsCreateTransform(in, inFormat, out, outFormat, 0, cmsFLAGS_NOCACHE) : nullptr;
     AddTransform(transform, inSpace, inFormat, outSpace, outFormat);
     return transform;
 }
@@ -318,19 +525,12 @@ void ProcessOutputRow(const FPixelClass48SRGB* color, const FPixelClass16SMono* 
                       const FLUT16& gammaLUT, const FLUT16& cubeRoot, const FLUT16& inverseCubeRoot, uint16_t* out)
 {
     const RowChainTables tables{toneLUT, retinexLUT, gammaLUT, cubeRoot, inverseCubeRoot};
-    const auto run = [&](auto full64K, auto withRetinex) {
-        RunRowChain<decltype(full64K)::value, decltype(withRetinex)::value>(
-            color, lightness, retinex, pixelCount, detailStrengthQ14, tables, saturation, out);
-    };
-    const bool full64K = tables.AllFull64K();
-    if (full64K && retinex)
-        run(std::true_type{}, std::true_type{});
-    else if (full64K)
-        run(std::true_type{}, std::false_type{});
+    if (tables.AllFull64K())
+        FullTableRowChain(tables, saturation, detailStrengthQ14, false).Run(color, lightness, retinex, pixelCount, out);
     else if (retinex)
-        run(std::false_type{}, std::true_type{});
+        RunRowChain<true>(color, lightness, retinex, pixelCount, detailStrengthQ14, tables, saturation, out);
     else
-        run(std::false_type{}, std::false_type{});
+        RunRowChain<false>(color, lightness, retinex, pixelCount, detailStrengthQ14, tables, saturation, out);
 }
 
 void FPixelProc2::ProcessToOutput(const FPixmap* colorImage, const FPixmap* lightnessImage,
@@ -348,18 +548,26 @@ void FPixelProc2::ProcessToOutput(const FPixmap* colorImage, const FPixmap* ligh
     if (!hTransform)
         AssertionFailed("TransformColor", __LINE__, "hTransform != NULL", 0, 0);
 
-    const FLUT16& cubeRoot = GetCubeRootLUT();
-    const FLUT16& inverseCubeRoot = GetInverseCubeRootLUT();
+    const RowChainTables tables{toneLUT, retinexLUT, gammaLUT, GetCubeRootLUT(), GetInverseCubeRootLUT()};
     const int32_t columns = colorImage->m_iColumns;
     const int32_t detailStrength = TruncateToInt((sharpness + 1) * 16384);
+    // Composing the tone tables costs about as much as converting this many
+    // pixels, which a development's pictures far exceed.
+    const bool compose = retinexImage && int64_t{columns} * outImage->m_iRows >= kComposeMinimumPixels;
+    std::optional<FullTableRowChain> fullTableChain;
+    if (tables.AllFull64K())
+        fullTableChain.emplace(tables, fixedSaturation, detailStrength, compose);
     std::vector<uint16_t> buffer(static_cast<size_t>(std::max(columns, 0)) * 3);
     for (int32_t y = 0; y < outImage->m_iRows && columns > 0; ++y) {
+        const auto* colorRow = reinterpret_cast<const FPixelClass48SRGB*>(colorImage->GetRow(y));
+        const auto* lightnessRow = reinterpret_cast<const FPixelClass16SMono*>(lightnessImage->GetRow(y));
         const auto* retinexRow =
             retinexImage ? reinterpret_cast<const FPixelClass16SMono*>(retinexImage->GetRow(y)) : nullptr;
-        ProcessOutputRow(reinterpret_cast<const FPixelClass48SRGB*>(colorImage->GetRow(y)),
-                         reinterpret_cast<const FPixelClass16SMono*>(lightnessImage->GetRow(y)), retinexRow, columns,
-                         detailStrength, toneLUT, retinexLUT, fixedSaturation, gammaLUT, cubeRoot, inverseCubeRoot,
-                         buffer.data());
+        if (fullTableChain)
+            fullTableChain->Run(colorRow, lightnessRow, retinexRow, columns, buffer.data());
+        else
+            ProcessOutputRow(colorRow, lightnessRow, retinexRow, columns, detailStrength, toneLUT, retinexLUT,
+                             fixedSaturation, gammaLUT, tables.cube, tables.inverseCube, buffer.data());
         cmsDoTransform(hTransform, buffer.data(), outImage->GetRow(y), static_cast<cmsUInt32Number>(columns));
         // Little CMS leaves the fourth byte alone; the display shows it as alpha.
         if (outType == FPixmap::PIXEL_32_BGRA)

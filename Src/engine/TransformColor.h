@@ -54,7 +54,7 @@ public:
     ~FGlobalTransformClass();
 
     // The cached transform for the four keys, created on first use (intent 0,
-    // no flags); null when Little CMS cannot build it (a later call tries
+    // without Little CMS's one-pixel cache, which changes no value); null when Little CMS cannot build it (a later call tries
     // again). Throws FExceptionPixelProc2 "FGlobalTransformClass: error
     // acquiring MUTEX" when the cache stays locked for 100 ms.
     cmsHTRANSFORM GetColorTransform(int32_t inSpace, uint32_t inFormat, int32_t outSpace, uint32_t outFormat);

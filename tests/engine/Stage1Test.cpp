@@ -361,3 +361,78 @@ TEST(Stage1Test, SyntheticShotGivesRawMinusDarkAndItsLevels)
         }
     }
 }
+
+// A wide picture with an odd width, mostly 12-bit samples and some anywhere in
+// 16 bits, through tables of two sizes: every sample is its definition, and the
+// whole output is pinned by a checksum so that any faster kernel must give the
+// same bytes.
+TEST(Stage1Test, WidePictureMatchesTheDefinitionAndItsChecksum)
+{
+    constexpr int32_t kWide = 1001, kTall = 30;
+    uint32_t state = 31337;
+    const auto next = [&] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    RawImage raw(kWide, kTall), dark(kWide, kTall);
+    for (int32_t y = 0; y < kTall; ++y)
+        for (int32_t x = 0; x < kWide; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const bool wild = next() % 16 == 0;
+                const uint16_t d = uint16_t(wild ? next() : 50 + x % 9 + next() % 6);
+                Channel(*dark.Get()->GetPixel(x, y), c) = d;
+                Channel(*raw.Get()->GetPixel(x, y), c) = uint16_t(wild ? next() : d + next() % 4000);
+            }
+    const std::vector<ColumnOffset> offsets = EstimateColumnOffsets(*dark.get(), 1, 28, 3, 2);
+    ASSERT_EQ(offsets.size(), size_t(kWide));
+
+    struct Case {
+        uint32_t tableSize; // 0: none
+        bool withOffsets;
+        uint64_t expected;
+    };
+    const Case cases[] = {
+        {0, false, 0xc2ecf7932cb2afeeull},     {0, true, 0xc2ecf7932cb2afeeull},
+        {4096, false, 0x977bbeb8190c5220ull},  {4096, true, 0xcdb74b58d71c964cull},
+        {65536, false, 0x588be5b658a8c7efull}, {65536, true, 0x5aca6d022aa6fb7bull},
+        {131072, false, 0x9666528c9b726f83ull}, {131072, true, 0x0ebdd48d73259993ull}, // indexes beyond 16 bits
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "table " << c.tableSize << ", offsets " << c.withOffsets);
+        std::vector<int16_t> table(3 * size_t(c.tableSize));
+        for (int16_t& v : table)
+            v = int16_t(next());
+        CamdataWriter writer;
+        if (c.tableSize)
+            writer.AddInt16s("LinLUTs", {3, c.tableSize}, table);
+        writer.AddUInt32s("RawOffsetFilterShift", {1}, {2});
+        if (c.withOffsets)
+            writer.AddUInt32s("RawOffsetSourceRows", {3}, {1, 28, 3});
+        OutImage out(kWide, kTall);
+        FIPERequestStage1 request;
+        request.m_pRawImage = raw.get();
+        request.m_pDarkImage = dark.get();
+        request.m_pOutImage = out.get();
+        const ParsedCamdata camdata(writer);
+        request.m_pCambData = camdata.get();
+        ASSERT_EQ(RunEngineRequest(request), kIPStatusDone);
+
+        const auto linear = [&](int ch, int32_t v) {
+            return c.tableSize ? int32_t(table[size_t(ch) * c.tableSize + (uint32_t(v) & (c.tableSize - 1))]) : v;
+        };
+        for (int32_t y = 0; y < kTall; ++y)
+            for (int32_t x = 0; x < kWide; ++x)
+                for (int ch = 0; ch < 3; ++ch) {
+                    const ColumnOffset& o = offsets[size_t(x)];
+                    const int32_t off = c.withOffsets ? (ch == 0 ? o.r : (ch == 1 ? o.g : o.b)) : 0;
+                    const int32_t r = Channel(*raw.Get()->GetPixel(x, y), ch);
+                    const int32_t d = Channel(*dark.Get()->GetPixel(x, y), ch);
+                    ASSERT_EQ(Channel(out.At(x, y), ch), int16_t(linear(ch, r + off) - linear(ch, d + off)))
+                        << x << "," << y << "," << ch;
+                }
+        uint64_t hash = 14695981039346656037ull;
+        for (uint8_t byte : out.bytes)
+            hash = (hash ^ byte) * 1099511628211ull;
+        EXPECT_EQ(hash, c.expected);
+    }
+}

@@ -2,6 +2,8 @@
 
 #include "engine/ColorSpaces.h"
 #include "engine/GlobalLUTs.h"
+#include "engine/Stage4.h"
+#include "engine/ToneLUT.h"
 #include "foundation/FPath.h"
 #include "support/BuildTree.h"
 #include "support/TestPixmap.h"
@@ -303,4 +305,185 @@ TEST_F(TransformColorTest, BadOutputAndInputsWriteNothing)
                                                fixture.tables.gamma, 11, 2, rgb.get());
               }),
               "FPixelProc2::ProcessToOutput: image pointer is NULL.");
+}
+
+namespace {
+
+uint64_t Fnv1a(const void* data, size_t bytes, uint64_t hash = 14695981039346656037ull)
+{
+    const auto* p = static_cast<const uint8_t*>(data);
+    for (size_t i = 0; i < bytes; ++i)
+        hash = (hash ^ p[i]) * 1099511628211ull;
+    return hash;
+}
+
+uint32_t NextRandom(uint32_t& state)
+{
+    state = state * 1664525u + 1013904223u;
+    return state >> 8;
+}
+
+// The tables of a development (a shaped tone curve, the ROMM gamma, Retinex
+// gains around 1.0 with a few that overflow the linear range or are
+// negative), or tables of arbitrary values; optionally seen through 4096-entry
+// masks.
+struct ChainTables {
+    std::vector<int16_t> tone = std::vector<int16_t>(3 * kSize);
+    std::vector<int16_t> gamma = std::vector<int16_t>(kSize);
+    std::vector<int16_t> gain = std::vector<int16_t>(kSize);
+    FLUT16RGB toneLUT;
+    FLUT16 gammaLUT;
+    FLUT16 gainLUT;
+
+    ChainTables(bool arbitrary, uint32_t size)
+        : toneLUT(tone.data(), tone.data() + kSize, tone.data() + 2 * kSize, size), gammaLUT(gamma.data(), size),
+          gainLUT(gain.data(), size)
+    {
+        uint32_t state = 99;
+        if (arbitrary) {
+            for (auto* table : {&tone, &gamma, &gain})
+                for (int16_t& v : *table)
+                    v = int16_t(NextRandom(state));
+            return;
+        }
+        FLUT16RGB full(tone.data(), tone.data() + kSize, tone.data() + 2 * kSize, kSize);
+        GenerateFinalToneCurve(0.3, 0.1, 0.2, 0, 1.1, 1, 0.9, GetInverseCubeRootLUT(), &full, false, false);
+        FLUT16 fullGamma(gamma.data(), kSize);
+        MakeGammaLUT(fullGamma, kColorSpaceProPhoto, 16);
+        for (uint32_t i = 0; i < kSize; ++i)
+            gain[i] = int16_t(i % 97 == 0 ? 4000 : (i % 101 == 0 ? -300 : 200 + int32_t(i % 120)));
+    }
+};
+
+// Stage-3 style images: mostly smooth cube-root codes with grain, every
+// fourth pixel arbitrary 16-bit values, detail mostly small.
+struct ChainImages {
+    TestPixmap<FPixelClass48SRGB> color;
+    TestPixmap<FPixelClass16SMono> lightness;
+    TestPixmap<FPixelClass16SMono> retinex;
+
+    ChainImages(int32_t w, int32_t h) : color(w, h), lightness(w, h), retinex(w, h)
+    {
+        uint32_t state = 4242;
+        for (int32_t y = 0; y < h; ++y)
+            for (int32_t x = 0; x < w; ++x) {
+                const auto grain = [&] { return int32_t(NextRandom(state) % 129) - 64; };
+                const bool wild = NextRandom(state) % 4 == 0;
+                FPixelClass48SRGB& c = *color.Get()->GetPixel(x, y);
+                if (wild)
+                    c = FPixelClass48SRGB{int16_t(NextRandom(state)), int16_t(NextRandom(state)),
+                                          int16_t(NextRandom(state))};
+                else
+                    c = FPixelClass48SRGB{int16_t(800 + 7000 * x / w + grain()), int16_t(800 + 7000 * y / h + grain()),
+                         int16_t(6000 - 40 * ((x + y) % 100) + grain())};
+                lightness.Get()->GetPixel(x, y)->v = int16_t(wild ? NextRandom(state) : grain());
+                retinex.Get()->GetPixel(x, y)->v = int16_t(NextRandom(state));
+            }
+    }
+};
+
+} // namespace
+
+// The 16-bit row chain on a fixed input, pinned by a checksum of its output:
+// every later change to the chain must give the same values.
+TEST_F(TransformColorTest, RowChainOutputOnAFixedInputIsPinned)
+{
+    struct Case {
+        bool arbitrary;
+        uint32_t size;
+        bool withRetinex;
+        double sharpness, saturation;
+        uint64_t expected;
+    };
+    const Case cases[] = {
+        {false, kSize, true, 0.3, 0.4, 0xb6b9f01bc3e2a160ull},
+        {false, kSize, false, 0.3, 0.4, 0x4bf54e38ce42dd5full},
+        {false, kSize, true, -1, 0, 0xb4d031ba2323a545ull},
+        {false, kSize, true, 3.5, 12, 0x6625a3446ff058b4ull}, // detail and matrix beyond 32 bits
+        {true, kSize, true, 0.3, 0.4, 0x6913692ad13e5688ull},
+        {true, kSize, false, 1.2, -2, 0xca100fc5b1444a32ull},
+        {false, 4096, true, 0.3, 0.4, 0x9494660499f83d39ull},
+        {true, 4096, false, 0.3, 0.4, 0xaab323046a4bb31full},
+        {true, kSize, true, -40000.5, 900, 0x42aa9281f074c8a0ull},
+    };
+    const ChainImages images(1031, 40);
+    for (const Case& c : cases) {
+        const ChainTables t(c.arbitrary, c.size);
+        ColorMatrix3x3Fixed saturation;
+        saturation.iFractionBits = 12;
+        saturation.Set(MakeSaturationMatrix(c.saturation));
+        std::vector<uint16_t> out(3 * 1031);
+        uint64_t hash = Fnv1a(nullptr, 0);
+        for (int32_t y = 0; y < 40; ++y) {
+            const auto* retinexRow = reinterpret_cast<const FPixelClass16SMono*>(images.retinex->GetRow(y));
+            ProcessOutputRow(reinterpret_cast<const FPixelClass48SRGB*>(images.color->GetRow(y)),
+                             reinterpret_cast<const FPixelClass16SMono*>(images.lightness->GetRow(y)),
+                             c.withRetinex ? retinexRow : nullptr, 1031, TruncateToInt((c.sharpness + 1) * 16384),
+                             t.toneLUT, t.gainLUT, saturation, t.gammaLUT, GetCubeRootLUT(), GetInverseCubeRootLUT(),
+                             out.data());
+            hash = Fnv1a(out.data(), out.size() * sizeof(uint16_t), hash);
+        }
+        EXPECT_EQ(hash, c.expected) << c.arbitrary << " " << c.size << " " << c.withRetinex << " " << c.sharpness;
+    }
+}
+
+// A whole conversion equals the row chain followed by Little CMS's own
+// transform for the same spaces (intent 0, no flags), for every output type,
+// on a picture large enough for every way the conversion may take.
+TEST_F(TransformColorTest, WholeConversionEqualsTheRowChainThenTheTransform)
+{
+    constexpr int32_t kW = 613, kH = 450;
+    const ChainImages images(kW, kH);
+    const ChainTables t(false, kSize);
+    const ColorMatrix3x3 saturation = MakeSaturationMatrix(0.4);
+    ColorMatrix3x3Fixed fixed;
+    fixed.iFractionBits = 12;
+    fixed.Set(saturation);
+    cmsHPROFILE romm = OpenColorSpaceProfile(kColorSpaceProPhoto);
+    cmsHPROFILE srgb = OpenColorSpaceProfile(kColorSpaceSRGB);
+    ASSERT_TRUE(romm && srgb);
+
+    struct Case {
+        int32_t type;
+        uint32_t format;
+        int32_t pixelBytes;
+    };
+    for (const Case& c : {Case{FPixmap::PIXEL_24_RGB, TYPE_RGB_8, 3}, Case{FPixmap::PIXEL_32_BGRA, TYPE_BGRA_8, 4},
+                          Case{FPixmap::PIXEL_48_RGB, TYPE_RGB_16, 6}}) {
+        for (bool withRetinex : {true, false}) {
+            std::vector<uint8_t> bytes(size_t(kW) * kH * c.pixelBytes), expected(bytes.size(), 0);
+            std::unique_ptr<FPixmap> out;
+            if (c.type == FPixmap::PIXEL_24_RGB)
+                out = std::make_unique<FPixmapTemplate<FPixelClass24RGB>>(bytes.data(), kW, kH, 0);
+            else if (c.type == FPixmap::PIXEL_32_BGRA)
+                out = std::make_unique<FPixmapTemplate<FPixelClass32BGRA>>(bytes.data(), kW, kH, 0);
+            else
+                out = std::make_unique<FPixmapTemplate<FPixelClass48RGB>>(bytes.data(), kW, kH, 0);
+            const FPixmap* retinex = withRetinex ? images.retinex.get() : nullptr;
+            FPixelProc2::ProcessToOutput(images.color.get(), images.lightness.get(), retinex, 0.3, t.toneLUT,
+                                         t.gainLUT, saturation, t.gammaLUT, kColorSpaceProPhoto, kColorSpaceSRGB,
+                                         out.get());
+
+            cmsHTRANSFORM direct = cmsCreateTransform(romm, TYPE_RGB_16, srgb, c.format, 0, 0);
+            ASSERT_NE(direct, nullptr);
+            std::vector<uint16_t> chained(3 * kW);
+            for (int32_t y = 0; y < kH; ++y) {
+                ProcessOutputRow(reinterpret_cast<const FPixelClass48SRGB*>(images.color->GetRow(y)),
+                                 reinterpret_cast<const FPixelClass16SMono*>(images.lightness->GetRow(y)),
+                                 withRetinex ? reinterpret_cast<const FPixelClass16SMono*>(retinex->GetRow(y))
+                                             : nullptr,
+                                 kW, TruncateToInt(1.3 * 16384), t.toneLUT, t.gainLUT, fixed, t.gammaLUT,
+                                 GetCubeRootLUT(), GetInverseCubeRootLUT(), chained.data());
+                uint8_t* row = &expected[size_t(y) * kW * c.pixelBytes];
+                cmsDoTransform(direct, chained.data(), row, kW);
+                if (c.type == FPixmap::PIXEL_32_BGRA)
+                    for (int32_t x = 0; x < kW; ++x)
+                        row[4 * x + 3] = 255;
+            }
+            cmsDeleteTransform(direct);
+            EXPECT_TRUE(bytes == expected) << c.type << " " << withRetinex;
+        }
+    }
+    cmsCloseProfile(romm);
+    cmsCloseProfile(srgb);
 }
