@@ -94,9 +94,11 @@ TEST_F(WholeDevelopmentTest, DaylightNeutralsStayNeutralAndRiseWithReflectance)
 TEST_F(WholeDevelopmentTest, DaylightColoursKeepTheirHue)
 {
     const Developed& d = Develop(SyntheticShot::DaylightIso100);
-    for (const ChartPatch& p : d.shot->truth.patches)
-        if (!p.neutral)
+    for (const ChartPatch& p : d.shot->truth.patches) {
+        if (!p.neutral) {
             EXPECT_LE(HueDifference(d.development->MeanLab(p.rect), p.lab), 10.0) << p.name;
+        }
+    }
 }
 
 TEST_F(WholeDevelopmentTest, TungstenAndAutomaticWhiteBalanceKeepNeutrals)
