@@ -59,6 +59,8 @@ protected:
         request.m_OutputSize = m_Size;
         request.m_Crop.Set(0, 0, m_Size.width, m_Size.height);
         request.m_dSharpness = 0.5;
+        // Neutral gains, as every caller sets them: the tone curve refuses 0.
+        request.m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
         request.m_sSoftwareName = FString("Lumitra4");
         request.m_iSettingMode = kIPSettingModeRawFile;
     }
