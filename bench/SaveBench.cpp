@@ -54,6 +54,7 @@ void Describe(IPManagerData& request, const Setup& setup, int32_t kind, int32_t 
     request.m_eKind = kind;
     request.m_eOutputFormat = format;
     request.m_iColorSpace = 2;
+    request.m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0); // neutral, as every caller sets it
     request.m_OutputSize = setup.size;
     request.m_Crop.Set(0, 0, setup.size.width, setup.size.height);
     request.m_iQuality = 10;
