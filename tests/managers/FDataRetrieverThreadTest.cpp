@@ -169,7 +169,7 @@ TEST_F(FDataRetrieverTest, ALoadThatDidNotEndDoneIsAskedForAgain)
 
 TEST_F(FDataRetrieverTest, BadRequestsAreRefusedAndOneRequestRunsAtATime)
 {
-    RawFileSpec big;
+    RawFileLayout big;
     big.camfilePadding = 2 << 20;
     const FString url = Write(BuildManagerRawFile(big));
     FDataRetrieverRequest unknown;
@@ -199,7 +199,7 @@ TEST_F(FDataRetrieverTest, BadRequestsAreRefusedAndOneRequestRunsAtATime)
 
 TEST_F(FDataRetrieverTest, DestroyingTheRetrieverDuringALoadCancelsItAndThrowsNothing)
 {
-    RawFileSpec big;
+    RawFileLayout big;
     big.camfilePadding = 4 << 20;
     const FString url = Write(BuildManagerRawFile(big));
     FDataRetrieverRequest load;

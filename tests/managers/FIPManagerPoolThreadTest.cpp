@@ -148,8 +148,8 @@ TEST_F(PoolWithRealWorkersTest, RequestsOnRealFilesAllEndAndAPoolDestroyedMidLoa
     std::vector<FString> urls;
     for (int i = 0; i < 5; ++i)
         urls.push_back(Write(synthetic, std::string("file").append(std::to_string(i)).append(".kvr")));
-    RawFileSpec spec;
-    spec.camfilePadding = 1 << 20;
+    RawFileLayout layout;
+    layout.camfilePadding = 1 << 20;
 
     {
         FIPManagerPool pool;
@@ -179,9 +179,9 @@ TEST_F(PoolWithRealWorkersTest, RequestsOnRealFilesAllEndAndAPoolDestroyedMidLoa
     {
         FIPManagerPool pool;
         for (int i = 0; i < 5; ++i) {
-            spec.idSeed = uint8_t(0x48 + 16 * i);
+            layout.idSeed = uint8_t(0x48 + 16 * i);
             records[size_t(i)]->SetURL(
-                Write(BuildManagerRawFile(spec), std::string("late").append(std::to_string(i)).append(".kvr")));
+                Write(BuildManagerRawFile(layout), std::string("late").append(std::to_string(i)).append(".kvr")));
             records[size_t(i)]->m_eKind = kIPRequestColorModes;
             pool.Request(records[size_t(i)].get());
         }

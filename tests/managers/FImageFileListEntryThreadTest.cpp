@@ -20,11 +20,11 @@ class FImageFileListEntryThreadTest : public PdxbFileTest {
 protected:
     FString WriteRaw(const std::string& name)
     {
-        RawFileSpec spec;
-        spec.idSeed = uint8_t(0x60 + m_iFiles++);
-        spec.properties.push_back({u"SH_DESC", u"s"});
-        spec.properties.push_back({u"SHUTTER", u"0.004"});
-        return Write(BuildManagerRawFile(spec), name);
+        RawFileLayout layout;
+        layout.idSeed = uint8_t(0x60 + m_iFiles++);
+        layout.properties.push_back({u"SH_DESC", u"s"});
+        layout.properties.push_back({u"SHUTTER", u"0.004"});
+        return Write(BuildManagerRawFile(layout), name);
     }
 
     Bytes BytesOf(const std::string& name) const

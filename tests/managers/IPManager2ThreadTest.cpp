@@ -21,9 +21,9 @@ namespace {
 
 class IPManager2Test : public PdxbFileTest {
 protected:
-    FString WriteRaw(const RawFileSpec& spec = {}, const std::string& name = "image.kvr")
+    FString WriteRaw(const RawFileLayout& layout = {}, const std::string& name = "image.kvr")
     {
-        return Write(BuildManagerRawFile(spec), name);
+        return Write(BuildManagerRawFile(layout), name);
     }
 
     // The capture properties and identity the worker sees for the file.
@@ -100,7 +100,7 @@ TEST_F(IPManager2Test, PropertiesAreReadOnceThenServedFromTheCacheUntilAModify)
 
     // The file changes behind the worker's back, keeping its identity: the
     // cached properties are still served.
-    RawFileSpec changed;
+    RawFileLayout changed;
     changed.properties = {{u"CAMMODEL", u"KT5R"}, {u"ISO", u"400"}};
     WriteRaw(changed);
     EXPECT_EQ(Value(*PropertiesOf(url), "ISO"), "200");
@@ -186,11 +186,11 @@ TEST_F(IPManager2Test, IlluminantAndColourModeListsComeFromTheCameraData)
         {"colour modes", true, true, kIPRequestColorModes, {"Standard", "Vivid"}},
     };
     for (const Case& c : cases) {
-        RawFileSpec spec;
-        spec.illuminantList = c.illuminantList;
-        spec.autoNeutral = c.autoNeutral;
+        RawFileLayout layout;
+        layout.illuminantList = c.illuminantList;
+        layout.autoNeutral = c.autoNeutral;
         IPManagerData request;
-        request.SetURL(WriteRaw(spec, std::string(c.name) + ".kvr"));
+        request.SetURL(WriteRaw(layout, std::string(c.name) + ".kvr"));
         request.m_eKind = c.kind;
         ASSERT_EQ(RunRequest(m_Worker, request), kIPStatusDone) << c.name << ": " << ResultText(request);
         EXPECT_EQ(Keys(*request.m_pImageProps), c.expected) << c.name;
@@ -334,10 +334,10 @@ TEST_F(IPManager2Test, KindsWithoutAHandlerAndBusyWorkersAreRefused)
 
 TEST_F(IPManager2Test, AWorkerDestroyedDuringALoadEndsItsRequestCancelled)
 {
-    RawFileSpec spec;
-    spec.camfilePadding = 3 << 20;
+    RawFileLayout layout;
+    layout.camfilePadding = 3 << 20;
     IPManagerData request;
-    request.SetURL(WriteRaw(spec));
+    request.SetURL(WriteRaw(layout));
     request.m_eKind = kIPRequestColorModes;
     {
         IPManager2 worker;
@@ -391,9 +391,9 @@ TEST_F(IPManager2Test, TheSyntheticCamerasFileAnswersItsListsPropertiesAndCached
 
 TEST_F(IPManager2Test, ARequestItsCallerEndsDuringALoadLeavesTheWorkerReadyForTheNext)
 {
-    RawFileSpec spec;
-    spec.camfilePadding = 3 << 20;
-    const FString url = WriteRaw(spec);
+    RawFileLayout layout;
+    layout.camfilePadding = 3 << 20;
+    const FString url = WriteRaw(layout);
     IPManagerData modes;
     modes.SetURL(url);
     modes.m_eKind = kIPRequestColorModes;

@@ -97,21 +97,21 @@ protected:
     FString WriteRawWithPreviews(const std::vector<EmbeddedPicture>& pictures, const std::string& name,
                                  uint32_t rotation = 0)
     {
-        RawFileSpec spec;
-        spec.rotation = rotation;
-        spec.idSeed = uint8_t(0x40 + m_iFiles++);
+        RawFileLayout layout;
+        layout.rotation = rotation;
+        layout.idSeed = uint8_t(0x40 + m_iFiles++);
         PdxbHeaderSpec header;
         for (int i = 0; i < 16; ++i)
-            header.uniqueId[size_t(i)] = uint8_t(spec.idSeed + i);
-        header.columns = spec.columns;
-        header.rows = spec.rows;
+            header.uniqueId[size_t(i)] = uint8_t(layout.idSeed + i);
+        header.columns = layout.columns;
+        header.rows = layout.rows;
         header.rotation = rotation;
         PdxbBuilder builder(header);
         PdxbPropertySpec properties;
-        properties.pairs = spec.properties;
+        properties.pairs = layout.properties;
         builder.AddProperties(properties);
-        builder.AddImage(ManagerRgbImage(1, spec.columns, spec.rows, 11));
-        builder.AddImage(ManagerRgbImage(0, spec.columns, spec.rows, 5));
+        builder.AddImage(ManagerRgbImage(1, layout.columns, layout.rows, 11));
+        builder.AddImage(ManagerRgbImage(0, layout.columns, layout.rows, 5));
         for (const EmbeddedPicture& picture : pictures)
             builder.AddImage(EmbeddedJpeg(EncodeJpeg(picture.pixels, picture.columns, picture.rows, 3, {}),
                                           picture.columns, picture.rows),

@@ -17,7 +17,7 @@
 
 namespace testsupport {
 
-struct RawFileSpec {
+struct RawFileLayout {
     uint32_t columns = 24;
     uint32_t rows = 16;
     uint32_t rotation = 0;
@@ -33,21 +33,21 @@ struct RawFileSpec {
 
 // The camera data the managers read: illuminant lists, colour modes, neutral
 // matrices and the image areas.
-inline std::vector<uint8_t> ManagerCameraData(const RawFileSpec& spec)
+inline std::vector<uint8_t> ManagerCameraData(const RawFileLayout& layout)
 {
     CamdataWriter writer;
-    if (spec.illuminantList)
+    if (layout.illuminantList)
         writer.AddProperties("WhiteBalanceIlluminants",
                              {{"Daylight", "1"}, {"Tungsten", "2"}, {"Auto", "3"}, {"Custom", "4"}});
     writer.AddProperties("WhiteBalanceColorCorrections", {{"Flash", "1"}, {"Auto", "2"}});
     writer.AddProperties("ColorModeCompensations", {{"Standard", "0.1"}, {"Vivid", "0.2"}});
-    if (spec.autoNeutral)
+    if (layout.autoNeutral)
         writer.AddFloats("AutoRGBNeutral", {3}, {1.5f, 1.0f, 2.0f});
     // Inclusive rectangles, as the camera stores them.
-    writer.AddInt32s("KeepImageArea", {4}, {0, 0, int32_t(spec.columns) - 1, int32_t(spec.rows) - 1});
-    writer.AddInt32s("ActiveImageArea", {4}, {0, 0, int32_t(spec.columns) - 1, int32_t(spec.rows) - 1});
-    if (spec.camfilePadding)
-        writer.AddBytes("Padding", {spec.camfilePadding}, std::vector<uint8_t>(spec.camfilePadding, 7));
+    writer.AddInt32s("KeepImageArea", {4}, {0, 0, int32_t(layout.columns) - 1, int32_t(layout.rows) - 1});
+    writer.AddInt32s("ActiveImageArea", {4}, {0, 0, int32_t(layout.columns) - 1, int32_t(layout.rows) - 1});
+    if (layout.camfilePadding)
+        writer.AddBytes("Padding", {layout.camfilePadding}, std::vector<uint8_t>(layout.camfilePadding, 7));
     return writer.BuildCamfile(false, 1);
 }
 
@@ -65,24 +65,24 @@ inline PdxbImageSpec ManagerRgbImage(uint32_t sectionKind, uint32_t columns, uin
     return section;
 }
 
-inline PdxbFile BuildManagerRawFile(const RawFileSpec& spec)
+inline PdxbFile BuildManagerRawFile(const RawFileLayout& layout)
 {
     PdxbHeaderSpec header;
     for (int i = 0; i < 16; ++i)
-        header.uniqueId[size_t(i)] = uint8_t(spec.idSeed + i);
-    header.columns = spec.columns;
-    header.rows = spec.rows;
-    header.rotation = spec.rotation;
-    header.whiteBalance = spec.whiteBalance;
-    header.colorMode = spec.colorMode;
+        header.uniqueId[size_t(i)] = uint8_t(layout.idSeed + i);
+    header.columns = layout.columns;
+    header.rows = layout.rows;
+    header.rotation = layout.rotation;
+    header.whiteBalance = layout.whiteBalance;
+    header.colorMode = layout.colorMode;
     PdxbBuilder builder(header);
     PdxbPropertySpec properties;
-    properties.pairs = spec.properties;
+    properties.pairs = layout.properties;
     builder.AddProperties(properties);
-    builder.AddImage(ManagerRgbImage(1, spec.columns, spec.rows, 11)); // raw
-    builder.AddImage(ManagerRgbImage(0, spec.columns, spec.rows, 5));  // dark
-    if (spec.withCameraData) {
-        const std::vector<uint8_t> camdata = ManagerCameraData(spec);
+    builder.AddImage(ManagerRgbImage(1, layout.columns, layout.rows, 11)); // raw
+    builder.AddImage(ManagerRgbImage(0, layout.columns, layout.rows, 5));  // dark
+    if (layout.withCameraData) {
+        const std::vector<uint8_t> camdata = ManagerCameraData(layout);
         PdxbCamfileSpec section;
         section.type = 4; // HuffmanM4-coded camera data
         section.data = EncodeHuffmanM4Camfile(camdata, 64, 1);
