@@ -9,65 +9,21 @@
 // bytes, timed alternately) and "peak_bytes_per_pixel": the most memory held
 // at once during the first development per sensor pixel, the frames, the
 // stage images and the output included. Every allocation of the program goes
-// through the counting operators below.
+// through the counting operators of CountedAllocations.h.
 #include "support/SyntheticDevelopment.h"
+
+#include "CountedAllocations.h"
 
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
-#include <new>
 #include <vector>
-
-namespace {
-
-std::atomic<int64_t> g_LiveBytes{0};
-std::atomic<int64_t> g_PeakBytes{0};
-
-void* CountedAllocation(size_t size)
-{
-    void* block = std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    const int64_t live = g_LiveBytes += int64_t(malloc_usable_size(block));
-    int64_t peak = g_PeakBytes.load();
-    while (live > peak && !g_PeakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return block;
-}
-
-void CountedRelease(void* block)
-{
-    if (!block)
-        return;
-    g_LiveBytes -= int64_t(malloc_usable_size(block));
-    std::free(block);
-}
-
-} // namespace
-
-void* operator new(size_t size) { return CountedAllocation(size); }
-void* operator new[](size_t size) { return CountedAllocation(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    try {
-        return CountedAllocation(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* block) noexcept { CountedRelease(block); }
-void operator delete[](void* block) noexcept { CountedRelease(block); }
-void operator delete(void* block, size_t) noexcept { CountedRelease(block); }
-void operator delete[](void* block, size_t) noexcept { CountedRelease(block); }
 
 namespace {
 
@@ -102,14 +58,13 @@ void Develop(benchmark::State& state, SyntheticShot which, SyntheticSize size, d
     const SyntheticRaw& shot = Shot(which, size);
     const double sensorPixels = double(shot.truth.storedColumns) * shot.truth.storedRows;
 
-    g_PeakBytes = g_LiveBytes.load();
-    const int64_t before = g_LiveBytes;
+    const PeakAllocation peak;
     auto development = std::make_unique<SyntheticDevelopment>(shot);
     if (development->DevelopAll() != kIPStatusDone || !GreyIsNeutral(*development, shot.truth)) {
         state.SkipWithError(("the development failed or is not neutral: " + development->lastError).c_str());
         return;
     }
-    const int64_t peakBytes = g_PeakBytes - before;
+    const int64_t peakBytes = peak.Bytes();
 
     SyntheticDevelopment& d = *development;
     std::vector<FPixelClass48SRGB> copy(d.working.pixels.size());

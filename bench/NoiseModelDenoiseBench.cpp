@@ -6,62 +6,21 @@
 // counted through the allocator, per full-resolution pixel. The results of
 // both runs are checked once to be equal and to have less chroma noise.
 
+#include "CountedAllocations.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <random>
 #include <vector>
 
 #include "engine/NoiseModelDenoise.h"
 #include "foundation/FPixmap.h"
-
-namespace {
-
-// Allocation accounting: the bytes held now and the most held since reset.
-std::atomic<int64_t> g_HeldBytes{0};
-std::atomic<int64_t> g_PeakBytes{0};
-
-void CountAllocation(int64_t bytes)
-{
-    const int64_t held = g_HeldBytes.fetch_add(bytes) + bytes;
-    int64_t peak = g_PeakBytes.load();
-    while (held > peak && !g_PeakBytes.compare_exchange_weak(peak, held)) {
-    }
-}
-
-} // namespace
-
-// Each block carries its size in front, so a free can be counted.
-void* operator new(size_t size)
-{
-    void* block = std::malloc(size + 16);
-    if (block == nullptr)
-        throw std::bad_alloc();
-    *static_cast<size_t*>(block) = size;
-    CountAllocation(static_cast<int64_t>(size));
-    return static_cast<char*>(block) + 16;
-}
-
-void operator delete(void* p) noexcept
-{
-    if (p == nullptr)
-        return;
-    void* block = static_cast<char*>(p) - 16;
-    g_HeldBytes.fetch_sub(static_cast<int64_t>(*static_cast<size_t*>(block)));
-    std::free(block);
-}
-
-void operator delete(void* p, size_t) noexcept
-{
-    operator delete(p);
-}
 
 namespace {
 
@@ -115,12 +74,11 @@ void Reduce(Run& run, const std::vector<FPixelClass48SRGB>& picture, uint32_t ba
     ColorMatrix3x3 matrix = ColorMatrix3x3::Identity();
     const double strengths[3] = {12, 12, 12};
     const float gains[3] = {1.0f, 1.0f, 1.0f};
-    const int64_t before = g_HeldBytes.load();
-    g_PeakBytes.store(before);
+    const PeakAllocation peak;
     const auto start = std::chrono::steady_clock::now();
     NoiseModelDenoise(&image, &settings, &matrix, strengths, kSignalGain, 1.0f, gains, false, 0, 0, 0, {}, bands);
     run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    run.peakBytes = g_PeakBytes.load() - before;
+    run.peakBytes = peak.Bytes();
 }
 
 // The spread of R - G inside the first patch.

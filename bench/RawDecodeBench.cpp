@@ -20,63 +20,18 @@
 #include "support/PdxbBuilder.h"
 #include "support/TestSupport.h"
 
+#include "CountedAllocations.h"
+
 #include <benchmark/benchmark.h>
 
-#include <malloc.h>
 
 #include <algorithm>
-#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <new>
 #include <random>
 #include <vector>
-
-namespace {
-
-// Bytes allocated and not yet freed, and the most of them since the last reset.
-std::atomic<int64_t> g_LiveBytes{0};
-std::atomic<int64_t> g_PeakBytes{0};
-
-void* CountedAllocation(size_t size)
-{
-    void* block = std::malloc(size ? size : 1);
-    if (!block)
-        throw std::bad_alloc();
-    const int64_t live = g_LiveBytes += int64_t(malloc_usable_size(block));
-    int64_t peak = g_PeakBytes.load();
-    while (live > peak && !g_PeakBytes.compare_exchange_weak(peak, live)) {
-    }
-    return block;
-}
-
-void CountedRelease(void* block)
-{
-    if (!block)
-        return;
-    g_LiveBytes -= int64_t(malloc_usable_size(block));
-    std::free(block);
-}
-
-}  // namespace
-
-void* operator new(size_t size) { return CountedAllocation(size); }
-void* operator new[](size_t size) { return CountedAllocation(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept
-{
-    try {
-        return CountedAllocation(size);
-    } catch (const std::bad_alloc&) {
-        return nullptr;
-    }
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* block) noexcept { CountedRelease(block); }
-void operator delete[](void* block) noexcept { CountedRelease(block); }
-void operator delete(void* block, size_t) noexcept { CountedRelease(block); }
-void operator delete[](void* block, size_t) noexcept { CountedRelease(block); }
 
 namespace {
 
@@ -289,14 +244,13 @@ void LoadHuffmanM4ThroughLoader(benchmark::State& state)
 
     // The first load is checked and measured: the output pixmap is allocated
     // inside the measured span, as a caller of the loader allocates it.
-    g_PeakBytes = g_LiveBytes.load();
-    const int64_t before = g_LiveBytes;
+    const PeakAllocation peak;
     int64_t peakBytes = 0;
     {
         std::vector<int16_t> pixels(size_t(kColumns) * kRows * 3);
         FPixmapTemplate<FPixelClass48SRGB> pixmap(pixels.data(), int32_t(kColumns), int32_t(kRows), 0);
         const bool loaded = LoadThroughLoader(*loader, file.url, &pixmap);
-        peakBytes = g_PeakBytes - before;
+        peakBytes = peak.Bytes();
         if (!loaded || !SamplesMatch(pixels, Scene())) {
             loader->Release();
             state.SkipWithError("the loaded pixels differ from the scene");
