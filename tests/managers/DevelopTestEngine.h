@@ -12,6 +12,7 @@
 #include "engine/FIPEngine2.h"
 #include "engine/GlobalLUTs.h"
 #include "engine/Retinex.h"
+#include "engine/Stage2.h"
 #include "engine/ToneLUT.h"
 #include "engine/TransformColor.h"
 #include "foundation/FImage.h"
@@ -144,15 +145,19 @@ inline bool EngineHasStage2()
 }
 
 // The engine's stages, counted; stage 2 is the tests' own when a hold is
-// given or the engine has none.
+// given or the engine has none. An observer given with the engine's own stage 2
+// sees the head of each of its steps (and may wait there).
 class CountingEngine final : public FIIPEngine2 {
 public:
-    CountingEngine(EngineCounts& counts, Stage2Hold* hold) : m_Counts(counts)
+    CountingEngine(EngineCounts& counts, Stage2Hold* hold, Stage2StepObserver observer = {}) : m_Counts(counts)
     {
         const bool testStage2 = hold || !EngineHasStage2();
-        FIPEngine2TestAccess::SetHandler(m_Engine, [this, hold, testStage2](FIPERequest& request) {
-            if (testStage2 && request.GetType() == kIPERequestStage2)
+        FIPEngine2TestAccess::SetHandler(m_Engine, [this, hold, testStage2,
+                                                    observer = std::move(observer)](FIPERequest& request) {
+            if (request.GetType() == kIPERequestStage2 && testStage2)
                 TestStage2(static_cast<FIPERequestStage2&>(request), hold);
+            else if (request.GetType() == kIPERequestStage2 && observer)
+                DevelopStage2(static_cast<FIPERequestStage2&>(request), observer);
             else
                 FIPEngine2TestAccess::Dispatch(m_Engine, request);
         });

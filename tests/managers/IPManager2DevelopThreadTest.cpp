@@ -61,7 +61,7 @@ protected:
     {
         if (!m_pPool)
             m_pPool = std::make_unique<FIPManagerPool>(
-                [this] { return new IPManager2(new CountingEngine(m_Counts, m_pHold)); });
+                [this] { return new IPManager2(new CountingEngine(m_Counts, m_pHold, m_Stage2Observer)); });
         return *m_pPool;
     }
 
@@ -124,6 +124,7 @@ protected:
     SyntheticRaw m_Shot;
     EngineCounts m_Counts;
     Stage2Hold* m_pHold = nullptr;
+    Stage2StepObserver m_Stage2Observer; // set before the pool is made
     std::unique_ptr<FIPManagerPool> m_pPool;
 };
 
@@ -286,6 +287,73 @@ TEST_F(DevelopTest, ARequestCancelledDuringStage2ResumesWhereItStoppedAndGivesTh
     EXPECT_EQ(hold.rowsDone.load(), rows);
     EXPECT_EQ(m_Counts.Of(kIPERequestStage1), 0);
     EXPECT_EQ(m_Counts.Of(kIPERequestStage2), 1);
+    EXPECT_EQ(ResultOf(*again), Expected(url, *again));
+}
+
+TEST_F(DevelopTest, TheEnginesStage2CancelledByTheCallerResumesAtItsStepAndGivesTheUncancelledPicture)
+{
+    if (!EngineHasStage2())
+        GTEST_SKIP() << "the engine has no stage 2 of its own";
+    // The engine's stage 2 waits at the head of a step in its second half until
+    // the caller has given up, so the cancel lands mid-stage on any machine.
+    struct Watch {
+        std::atomic<int> heldStep{-1};
+        std::atomic<bool> progressed{false};
+        std::atomic<bool> secondRun{false};
+        std::atomic<int> resumedAt{-1};
+    };
+    auto watch = std::make_shared<Watch>();
+    m_Stage2Observer = [watch](int step, FIPERequestStage2& request) {
+        if (watch->secondRun) {
+            int none = -1;
+            watch->resumedAt.compare_exchange_strong(none, step);
+            return;
+        }
+        if (step < 8 || watch->heldStep != -1)
+            return;
+        watch->progressed = request.GetProgress() > 0.0;
+        watch->heldStep = step;
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!request.IsCancelled() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    };
+    const FString url = WriteDaylightShot();
+
+    auto request = DevelopRequest(url);
+    Pool().Request(request.get());
+    for (int polls = 0; watch->heldStep == -1 && request->m_Result.IsPending() && polls < 100000; ++polls)
+        Pool().Idle();
+    ASSERT_NE(watch->heldStep.load(), -1) << ResultText(*request);
+    EXPECT_TRUE(watch->progressed.load());
+    EXPECT_EQ(m_Counts.Of(kIPERequestStage2), 1);
+    request->m_Result.m_eStatus = kIPStatusCancelled; // the caller gives up at once
+    Pool().Idle();
+    EXPECT_EQ(request->m_Result.m_eStatus, kIPStatusCancelled);
+    EXPECT_EQ(request->m_pResultImage, nullptr);
+
+    // The stage-2 entry keeps the step the stage stopped at.
+    IPManagerData labelsOf;
+    labelsOf.CopyRequestFrom(*request);
+    const auto props = PropertiesOf(url);
+    const FIPManagerLabels labels = BuildIPManagerLabels(labelsOf, *props, FString(Value(*props, "UNIQUEID").c_str()));
+    FICacheObject* stage2 = FindCacheEntry(labels.m_sStage2Out);
+    ASSERT_NE(stage2, nullptr);
+    const FPixmapEntryHeader& header = *PixmapEntryHeader(stage2);
+    EXPECT_FALSE(IsEntryDone(header.m_bDone));
+    EXPECT_EQ(header.m_ResumeState.m_aWords[FIPEResumeState::kWordTag], FIPEResumeState::kTagStage2);
+    EXPECT_EQ(header.m_ResumeState.m_aWords[FIPEResumeState::kWordStep], uint32_t(watch->heldStep.load()));
+    stage2->Unlock();
+    ExpectNothingHeld();
+
+    // Asked again, stage 2 goes on from that step on the stage-1 picture it
+    // had half developed, and ends where an uncancelled develop ends.
+    watch->secondRun = true;
+    m_Counts.Reset();
+    auto again = DevelopRequest(url);
+    ASSERT_EQ(RunRequest(Pool(), *again), kIPStatusDone) << ResultText(*again);
+    EXPECT_EQ(m_Counts.Of(kIPERequestStage1), 0);
+    EXPECT_EQ(m_Counts.Of(kIPERequestStage2), 1);
+    EXPECT_EQ(watch->resumedAt.load(), watch->heldStep.load());
     EXPECT_EQ(ResultOf(*again), Expected(url, *again));
 }
 
