@@ -514,20 +514,27 @@ void IPManager2::priLoadCamfile()
     m_iState = kStateWaitCamfile;
 }
 
-void IPManager2::priWaitCamfile()
+bool IPManager2::priRetrieverDelivered(int state, int next)
 {
     const int status = m_RetrieverRequest.GetStatus();
     if (status == kIPStatusPending) {
-        priWriteProgress(kStateWaitCamfile, m_iAfterLoadState, m_RetrieverRequest.GetProgress());
-        return;
+        priWriteProgress(state, next, m_RetrieverRequest.GetProgress());
+        return false;
     }
     if (status != kIPStatusDone) {
         IPRequestResult& result = m_pCurrentRequest->m_Result;
         CopyRetrieverResult(m_RetrieverRequest, result);
         if (result.m_eError == kIPErrorException)
             result.m_eError = kIPErrorFileIO;
-        return;
+        return false;
     }
+    return true;
+}
+
+void IPManager2::priWaitCamfile()
+{
+    if (!priRetrieverDelivered(kStateWaitCamfile, m_iAfterLoadState))
+        return;
     m_pCamfileObj = GetRetrievedObject(m_RetrieverRequest);
     m_RetrieverRequest.m_SlotA = 0;
     m_pCambData = std::make_unique<FCamdata>(m_pCamfileObj->GetCamfileData(), m_pCamfileObj->GetCamfileSize());

@@ -165,6 +165,9 @@ private:
 
     // Camera data.
     void priLoadCamfile();
+    // Polls the data retriever: writes progress while it runs and copies its
+    // failure into the request; true only once it has delivered.
+    bool priRetrieverDelivered(int state, int next);
     void priWaitCamfile();
 
     // Properties, modifications, lists and the completions.

@@ -254,18 +254,8 @@ void IPManager2::priLoadFrame(uint32_t index, int waitState, const char* busyTex
 
 void IPManager2::priWaitFrame(FIDataObject*& frame, int next)
 {
-    const int status = m_RetrieverRequest.GetStatus();
-    if (status == kIPStatusPending) {
-        priWriteProgress(m_iState, next, m_RetrieverRequest.GetProgress());
+    if (!priRetrieverDelivered(m_iState, next))
         return;
-    }
-    if (status != kIPStatusDone) {
-        IPRequestResult& result = m_pCurrentRequest->m_Result;
-        CopyRetrieverResult(m_RetrieverRequest, result);
-        if (result.m_eError == kIPErrorException)
-            result.m_eError = kIPErrorFileIO;
-        return;
-    }
     ReleaseDataObject(frame);
     frame = GetRetrievedObject(m_RetrieverRequest);
     m_RetrieverRequest.m_SlotA = 0;
