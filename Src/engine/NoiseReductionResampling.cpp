@@ -248,11 +248,6 @@ void ConvertImage(FloatRGBPixmap& destination, const SourcePixmap& source, uint3
 
 } // namespace
 
-void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
-{
-    ConvertImage(destination, source, kRowBandCount);
-}
-
 void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
 {
     ConvertImage(destination, source, bandCount);
@@ -263,19 +258,9 @@ void CopyRGBFloat(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
     ConvertImage(destination, source, 1);
 }
 
-void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
-{
-    DecimateImage<2>(destination, source, kRowBandCount);
-}
-
 void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
 {
     DecimateImage<2>(destination, source, bandCount);
-}
-
-void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
-{
-    DecimateImage<2>(destination, source, kRowBandCount);
 }
 
 void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount)
@@ -283,19 +268,9 @@ void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint
     DecimateImage<2>(destination, source, bandCount);
 }
 
-void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source)
-{
-    DecimateImage<4>(destination, source, kRowBandCount);
-}
-
 void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount)
 {
     DecimateImage<4>(destination, source, bandCount);
-}
-
-void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source)
-{
-    DecimateImage<4>(destination, source, kRowBandCount);
 }
 
 void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount)

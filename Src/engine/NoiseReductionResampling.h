@@ -19,25 +19,20 @@
 #include <vector>
 
 // 1:1, each sample converted to float.
-void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
-void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
+void ConvertFrom48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount = kRowBandCount);
 // 1:1 copy.
 void CopyRGBFloat(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
 
 // The decimations run in bands of output rows (kRowBandCount, or bandCount
 // where given); the result does not depend on it.
 // 2:1 with the kernel (1, 3, 3, 1) / 8 in both directions.
-void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
-void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
-void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
-void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount);
+void DownSample2From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount = kRowBandCount);
+void DownSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount = kRowBandCount);
 
 // 4:1 with an eight-tap triangle whose taps are rounded to four decimals (their
 // sum is 1.0004, so a flat image gains 1.0004^2).
-void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source);
-void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount);
-void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source);
-void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount);
+void DownSample4From48S(FloatRGBPixmap& destination, const WorkingPixmap& source, uint32_t bandCount = kRowBandCount);
+void DownSample4(FloatRGBPixmap& destination, const FloatRGBPixmap& source, uint32_t bandCount = kRowBandCount);
 
 // Separable linear interpolation 1:2 and 1:4.
 void UpSample2(FloatRGBPixmap& destination, const FloatRGBPixmap& source);

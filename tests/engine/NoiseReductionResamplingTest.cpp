@@ -49,14 +49,14 @@ TEST(NoiseReductionResamplingTest, ConstantImageKeepsItsValueAndFourToOneGainsIt
         PaintImage(flat, [](int32_t, int32_t) { return FPixelClassFlt32RGB{1000.0f, -250.0f, 3.0f}; });
         const auto working = MakeWorkingImage(size.columns, size.rows,
                                               [](int32_t, int32_t) { return FPixelClass48SRGB{1000, -250, 3}; });
-        const struct { int factor; FloatResampler fromFloat; void (*from48)(FloatRGBPixmap&, const WorkingPixmap&);
-                       float gain; } decimators[] = {
+        const struct { int factor; void (*fromFloat)(FloatRGBPixmap&, const FloatRGBPixmap&, uint32_t);
+                       void (*from48)(FloatRGBPixmap&, const WorkingPixmap&, uint32_t); float gain; } decimators[] = {
             {2, DownSample2, DownSample2From48S, 1.0f}, {4, DownSample4, DownSample4From48S, kTapSum * kTapSum}};
         for (const auto& d : decimators) {
             FloatRGBImage fromFloat(size.columns / d.factor, size.rows / d.factor);
             FloatRGBImage from48(size.columns / d.factor, size.rows / d.factor);
-            d.fromFloat(fromFloat.Pixmap(), flat.Pixmap());
-            d.from48(from48.Pixmap(), *working.Get());
+            d.fromFloat(fromFloat.Pixmap(), flat.Pixmap(), kRowBandCount);
+            d.from48(from48.Pixmap(), *working.Get(), kRowBandCount);
             const Paint expected = [&](int32_t, int32_t) {
                 return FPixelClassFlt32RGB{1000.0f * d.gain, -250.0f * d.gain, 3.0f * d.gain};
             };

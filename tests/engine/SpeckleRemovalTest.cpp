@@ -1,4 +1,4 @@
-#include "engine/Despeckle.h"
+#include "engine/SpeckleRemoval.h"
 
 #include "support/ThrownMessage.h"
 #include "support/WorkingImage.h"
