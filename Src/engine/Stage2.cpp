@@ -5,7 +5,7 @@
 #include "engine/ChromaBlur.h"
 #include "engine/ColorSpaces.h"
 #include "engine/CorrectionKernels.h"
-#include "engine/SpeckleRemoval.h"
+#include "engine/SpotRemoval.h"
 #include "engine/EngineAssert.h"
 #include "engine/FIPEngine2.h"
 #include "engine/FIRNoiseReduction.h"

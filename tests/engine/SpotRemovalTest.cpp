@@ -1,4 +1,4 @@
-#include "engine/SpeckleRemoval.h"
+#include "engine/SpotRemoval.h"
 
 #include "support/ThrownMessage.h"
 #include "support/WorkingImage.h"
