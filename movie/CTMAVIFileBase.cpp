@@ -42,7 +42,7 @@ CTMAVIFileBase::~CTMAVIFileBase() = default;
 LONG CTMAVIFileBase::GetAVIMediaData(const WCHAR* path, CTMAVIMediaInformation* info)
 {
     std::vector<BYTE> head;
-    if (!info || !tkrmovie::ReadFileStart(path, kStreamHeaderOffset + kStreamHeaderSize, head))
+    if (!info || !tkrmovie::ReadFileStart(tkrmovie::PathText(path), kStreamHeaderOffset + kStreamHeaderSize, head))
         return 1;
     try {
         FByteReader file(head.data(), head.size(), OnOverrun);
@@ -74,7 +74,7 @@ LONG CTMAVIFileBase::GetTimeThumbnailImage(CTMThumbnailData* data)
         return 1;
     const auto start = std::chrono::steady_clock::now();
     TMMovieFile movie;
-    const int rc = movie.Open(data->szFileName, "avi");
+    const int rc = movie.Open(tkrmovie::RecordPath(*data), "avi");
     if (rc < 0)
         return rc;
     const int stream = movie.FindVideoStream(TMMovieFile::StreamChoice::FirstVideo);
@@ -95,7 +95,7 @@ int CTMAVIFileBase::SaveAVIBitmap(const char* outputPath, CTMThumbnailData* data
     if (!data)
         return 1;
     TMMovieFile movie;
-    const int rc = movie.Open(data->szFileName, "avi");
+    const int rc = movie.Open(tkrmovie::RecordPath(*data), "avi");
     if (rc < 0)
         return rc;
     if (movie.StreamCount() == 0)

@@ -40,7 +40,7 @@ struct GrabEnd {
 GrabEnd Break(LONG code) { return {code, WM_TM_THUMBNAILBREAK, code}; }
 GrabEnd Silent(LONG code) { return {code, 0, 0}; }
 
-bool IsExistingFile(const WCHAR* path)
+bool IsExistingFile(std::u16string_view path)
 {
     std::string native;
     struct stat info {};
@@ -56,13 +56,13 @@ GrabEnd RunGrab(CTMThumbnailData& record, bool browser, const TMMovieFile::Cance
     const auto start = std::chrono::steady_clock::now();
     // A cancel ends the grab at the next of these checkpoints with (0, 0).
     const auto failed = [&cancelled](int code) { return cancelled() ? Break(0) : Break(code); };
-    if (browser && !IsExistingFile(record.szFileName))
+    if (browser && !IsExistingFile(tkrmovie::RecordPath(record)))
         return Silent(-1);
     if (cancelled())
         return Break(0);
 
     TMMovieFile movie;
-    const int opened = movie.Open(record.szFileName, nullptr, cancelled);
+    const int opened = movie.Open(tkrmovie::RecordPath(record), nullptr, cancelled);
     if (opened < 0)
         return browser && !cancelled() ? Silent(opened) : failed(opened);
     const int stream = movie.FindVideoStream();

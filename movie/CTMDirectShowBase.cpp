@@ -93,7 +93,7 @@ CTMDirectShowBase::~CTMDirectShowBase() = default;
 emTMMEDIAFILETYPE CTMDirectShowBase::GetMediaFileType(const WCHAR* path)
 {
     std::vector<BYTE> head;
-    if (!tkrmovie::ReadFileStart(path, 4, head) || head.size() < 4)
+    if (!tkrmovie::ReadFileStart(tkrmovie::PathText(path), 4, head) || head.size() < 4)
         return TMMEDIAFILE_UNKNOWN;
     const auto is = [&head](BYTE a, BYTE b, BYTE c, BYTE d) {
         return head[0] == a && head[1] == b && head[2] == c && head[3] == d;
@@ -116,7 +116,7 @@ LONG CTMDirectShowBase::GetPlayTotalSec(const WCHAR* path, int64_t* seconds)
     if (!seconds)
         return 1;
     tkrmovie::TMMovieFile movie;
-    const int rc = movie.Open(path);
+    const int rc = movie.Open(tkrmovie::PathText(path));
     if (rc < 0)
         return rc;
     const int64_t stop = movie.StopPosition();

@@ -15,6 +15,7 @@ extern "C" {
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <mutex>
 #include <string>
 
@@ -86,12 +87,20 @@ LPARAM ElapsedMilliseconds(std::chrono::steady_clock::time_point start)
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count());
 }
 
-bool NativePath(const WCHAR* path, std::string& native)
+std::u16string_view PathText(const WCHAR* path) { return path ? std::u16string_view(path) : std::u16string_view(); }
+
+std::u16string_view RecordPath(const CTMThumbnailData& record)
 {
-    return path && PathToNative(FString(path), native) && !native.empty();
+    const WCHAR* end = std::find(std::begin(record.szFileName), std::end(record.szFileName), u'\0');
+    return std::u16string_view(record.szFileName, size_t(end - record.szFileName));
 }
 
-bool ReadFileStart(const WCHAR* path, std::size_t count, std::vector<BYTE>& bytes)
+bool NativePath(std::u16string_view path, std::string& native)
+{
+    return !path.empty() && PathToNative(FString(path), native) && !native.empty();
+}
+
+bool ReadFileStart(std::u16string_view path, std::size_t count, std::vector<BYTE>& bytes)
 {
     std::string native;
     FILE* file = NativePath(path, native) ? std::fopen(native.c_str(), "rb") : nullptr;
@@ -115,7 +124,7 @@ TMMovieFile::~TMMovieFile()
 
 int TMMovieFile::Interrupt(void* self) { return static_cast<TMMovieFile*>(self)->Cancelled() ? 1 : 0; }
 
-int TMMovieFile::Open(const WCHAR* path, const char* format, CancelCheck cancel)
+int TMMovieFile::Open(std::u16string_view path, const char* format, CancelCheck cancel)
 {
     SilenceFFmpeg();
     m_Cancel = std::move(cancel);

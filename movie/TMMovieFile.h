@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct AVCodecContext;
@@ -49,7 +50,7 @@ public:
     // Opens a regular file and reads its stream information; format names the
     // demuxer to use ("avi"), or null to let FFmpeg recognise the file. Only
     // the file itself is read: no other protocol is allowed.
-    int Open(const WCHAR* path, const char* format = nullptr, CancelCheck cancel = {});
+    int Open(std::u16string_view path, const char* format = nullptr, CancelCheck cancel = {});
 
     // The movie's end in 100-nanosecond units, -1 when the file does not say.
     int64_t StopPosition() const;
@@ -104,11 +105,16 @@ void StoreFrame(CTMThumbnailData& record, TMFrame& frame);
 // Milliseconds since a grab began, as its finish message reports them.
 LPARAM ElapsedMilliseconds(std::chrono::steady_clock::time_point start);
 
-// The file-system name of a wide path; false for null, empty or a text that
+// A caller's NUL-terminated path (null: empty).
+std::u16string_view PathText(const WCHAR* path);
+// The path in a record, which ends at its first NUL or at the record's length.
+std::u16string_view RecordPath(const CTMThumbnailData& record);
+
+// The file-system name of a wide path; false for an empty path or a text that
 // names no file.
-bool NativePath(const WCHAR* path, std::string& native);
+bool NativePath(std::u16string_view path, std::string& native);
 
 // Up to count bytes from the start of the file; false when it cannot be opened.
-bool ReadFileStart(const WCHAR* path, std::size_t count, std::vector<BYTE>& bytes);
+bool ReadFileStart(std::u16string_view path, std::size_t count, std::vector<BYTE>& bytes);
 
 } // namespace tkrmovie

@@ -113,6 +113,16 @@ TEST_F(MovieGrabTest, BrowserGrabFailures)
     }
 }
 
+TEST_F(MovieGrabTest, APathFillingTheWholeRecordIsReadNoFurther)
+{
+    CTMThumbnailData record;
+    std::fill(std::begin(record.szFileName), std::end(record.szFileName), u'a');
+    record.llTime = 0x0062006200620062; // more letters, were the path read on
+    CTMDirectImageBase grab;
+    EXPECT_EQ(grab.GetTimeThumbnailImage2(&record, 0), -1);
+    EXPECT_EQ(grab.GetTimeThumbnailImage(&record, 0), AVERROR(ENAMETOOLONG));
+}
+
 TEST_F(MovieGrabTest, PrintingGrabsTheFrameAtOneSecondOfAnyMovie)
 {
     const struct {

@@ -1,8 +1,7 @@
 // The movie library as the program meets it: a shared library that exports
 // its classes and nothing else, and whose records, filled and freed by library
 // code, cross into the program. This test links libTKRMovie.so itself.
-#include "movie/CTMAVIFileBase.h"
-#include "movie/CTMDirectImageBase.h"
+#include "movie/TKRMovie.h"
 #include "support/MovieWriter.h"
 #include "support/TestSupport.h"
 
