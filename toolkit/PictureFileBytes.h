@@ -3,7 +3,9 @@
 // through the storage classes: readers see only regular files, writes of an
 // existing file are refused when it is locked (read-only), also for root, and
 // new files are written under a temporary name beside the final one and put in
-// place only when complete, so no failed save leaves a partial file.
+// place only when complete, so no failed save leaves a partial file. The
+// storage classes must be registered (InitStorageClasses), as the program does
+// at start.
 
 #include "foundation/FIFile.h"
 #include "foundation/FString.h"
