@@ -28,14 +28,21 @@ PictureFileReader::PictureFileReader(const FString& path, bool update) {
   }
 }
 
-bool PictureFileReader::Read(std::uint64_t offset, std::uint64_t count, std::vector<std::uint8_t>& bytes) {
+bool PictureFileReader::Read(std::uint64_t offset, std::uint64_t count, std::uint8_t* bytes) {
   if (!m_File || offset > m_Size || count > m_Size - offset ||
       count > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max())) {
     return false;
   }
-  bytes.resize(count);
   m_File->Seek(static_cast<std::int64_t>(offset));
-  return m_File->Read(bytes.data(), static_cast<std::int64_t>(count)) == static_cast<std::int64_t>(count);
+  return m_File->Read(bytes, static_cast<std::int64_t>(count)) == static_cast<std::int64_t>(count);
+}
+
+bool PictureFileReader::Read(std::uint64_t offset, std::uint64_t count, std::vector<std::uint8_t>& bytes) {
+  if (!m_File || offset > m_Size || count > m_Size - offset) {
+    return false;
+  }
+  bytes.resize(count);
+  return Read(offset, count, bytes.data());
 }
 
 bool PictureFileReader::WriteAt(std::uint64_t offset, const void* bytes, std::uint64_t count) {

@@ -29,6 +29,7 @@ public:
   std::uint64_t Size() const { return m_Size; }
   // Exactly count bytes from offset into bytes; false when they are not there.
   bool Read(std::uint64_t offset, std::uint64_t count, std::vector<std::uint8_t>& bytes);
+  bool Read(std::uint64_t offset, std::uint64_t count, std::uint8_t* bytes);
   // Writes the bytes at offset and flushes them; only files opened for update.
   bool WriteAt(std::uint64_t offset, const void* bytes, std::uint64_t count);
 

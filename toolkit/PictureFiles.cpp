@@ -14,6 +14,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <new>
 
 namespace {
 
@@ -26,9 +27,7 @@ constexpr double kThumbnailLongSide = 160;
 
 enum class Content { Unknown, Jpeg, Tiff, Png, Gif, Bmp };
 
-Content Sniff(const std::vector<std::uint8_t>& bytes) {
-  const std::size_t n = bytes.size();
-  const std::uint8_t* d = bytes.data();
+Content Sniff(const std::uint8_t* d, std::size_t n) {
   if (n >= 3 && d[0] == 0xFF && d[1] == 0xD8 && d[2] == 0xFF) {
     return Content::Jpeg;
   }
@@ -47,22 +46,40 @@ Content Sniff(const std::vector<std::uint8_t>& bytes) {
   return Content::Unknown;
 }
 
-// The bytes of an open file, read as far as they are needed.
+// The bytes of an open file, read as far as they are needed (into a block
+// that is not cleared first: a picture file is read once and whole).
 class FileBytes {
 public:
   explicit FileBytes(PictureFileReader& reader) : m_Reader(reader) {}
-  bool Head(std::uint64_t count) {
-    return m_Reader.Read(0, std::min(count, m_Reader.Size()), m_Bytes);
-  }
-  bool All() { return IsWhole() || m_Reader.Read(0, m_Reader.Size(), m_Bytes); }
-  bool IsWhole() const { return m_Bytes.size() == m_Reader.Size(); }
-  const std::uint8_t* Data() const { return m_Bytes.data(); }
-  std::size_t Size() const { return m_Bytes.size(); }
-  const std::vector<std::uint8_t>& Bytes() const { return m_Bytes; }
+  bool Head(std::uint64_t count) { return ReadFirst(std::min(count, m_Reader.Size())); }
+  bool All() { return IsWhole() || ReadFirst(m_Reader.Size()); }
+  bool IsWhole() const { return m_Size == m_Reader.Size(); }
+  const std::uint8_t* Data() const { return m_Bytes.get(); }
+  std::size_t Size() const { return m_Size; }
 
 private:
+  bool ReadFirst(std::uint64_t count) {
+    if (count > std::numeric_limits<std::size_t>::max()) {
+      return false;
+    }
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[std::max<std::uint64_t>(count, 1)]);
+    // What was read already is not read again.
+    const std::uint64_t held = std::min<std::uint64_t>(m_Size, count);
+    if (!bytes) {
+      return false;
+    }
+    std::copy_n(m_Bytes.get(), held, bytes.get());
+    if (!m_Reader.Read(held, count - held, bytes.get() + held)) {
+      return false;
+    }
+    m_Bytes = std::move(bytes);
+    m_Size = static_cast<std::size_t>(count);
+    return true;
+  }
+
   PictureFileReader& m_Reader;
-  std::vector<std::uint8_t> m_Bytes;
+  std::unique_ptr<std::uint8_t[]> m_Bytes;
+  std::size_t m_Size = 0;
 };
 
 int OrientationOf(const CET_ExifData& items) {
@@ -282,7 +299,7 @@ BYTE* LoadPictBits(const CET_PictLoadRequest& request) {
   if (!bytes.Head(kSniffBytes)) {
     return nullptr;
   }
-  const Content content = Sniff(bytes.Bytes());
+  const Content content = Sniff(bytes.Data(), bytes.Size());
   return content == Content::Unknown ? nullptr : LoadThroughCodecs(request, bytes, content);
 }
 
@@ -430,7 +447,7 @@ int RotateImageFile(const FString& sourcePath, const FString& destinationPath, i
   if (!reader.IsOpen() || !bytes.All()) {
     return 0;
   }
-  const Content content = Sniff(bytes.Bytes());
+  const Content content = Sniff(bytes.Data(), bytes.Size());
   EncoderExtras extras;
   DecodedPicture picture;
   switch (content) {

@@ -2,6 +2,8 @@
 
 #include "support/ImageFileTest.h"
 
+#include <algorithm>
+
 namespace testsupport {
 
 namespace {
@@ -96,17 +98,21 @@ PictureBytes BuildExifStructure(const ExifSpec& spec) {
 }
 
 PictureBytes ExifApp1Data(const PictureBytes& structure) {
-  PictureBytes data = {'E', 'x', 'i', 'f', 0, 0};
-  data.insert(data.end(), structure.begin(), structure.end());
+  static const uint8_t kIdentifier[6] = {'E', 'x', 'i', 'f', 0, 0};
+  PictureBytes data(sizeof kIdentifier + structure.size());
+  std::copy(std::begin(kIdentifier), std::end(kIdentifier), data.begin());
+  std::copy(structure.begin(), structure.end(), data.begin() + sizeof kIdentifier);
   return data;
 }
 
 PictureBytes InsertSegment(const PictureBytes& jpeg, uint8_t marker, const PictureBytes& data) {
-  PictureBytes out(jpeg.begin(), jpeg.begin() + 2);
   const size_t length = data.size() + 2;
-  out.insert(out.end(), {0xFF, marker, uint8_t(length >> 8), uint8_t(length)});
-  out.insert(out.end(), data.begin(), data.end());
-  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  PictureBytes out(jpeg.size() + 2 + length);
+  const uint8_t head[4] = {0xFF, marker, uint8_t(length >> 8), uint8_t(length)};
+  auto at = std::copy(jpeg.begin(), jpeg.begin() + 2, out.begin());
+  at = std::copy(std::begin(head), std::end(head), at);
+  at = std::copy(data.begin(), data.end(), at);
+  std::copy(jpeg.begin() + 2, jpeg.end(), at);
   return out;
 }
 
@@ -115,6 +121,46 @@ PictureBytes QuarterJpeg(int width, int height, const ExifSpec* spec, int qualit
   options.quality = quality;
   const PictureBytes jpeg = EncodeJpeg(QuarterPicture(width, height), width, height, 3, options);
   return spec ? InsertSegment(jpeg, 0xE1, ExifApp1Data(BuildExifStructure(*spec))) : jpeg;
+}
+
+PictureBytes MakeBmp(const BmpSpec& s) {
+  PictureBytes f(14 + s.headerSize, 0);
+  auto put = [&f](size_t at, uint32_t v, int n) {
+    for (int i = 0; i < n; ++i) {
+      f[at + i] = uint8_t(v >> (8 * i));
+    }
+  };
+  f[0] = 'B';
+  f[1] = 'M';
+  put(14, s.headerSize, 4);
+  put(18, uint32_t(s.width), 4);
+  put(22, uint32_t(s.height), 4);
+  put(26, 1, 2);
+  put(28, uint32_t(s.bitCount), 2);
+  put(30, s.compression, 4);
+  put(46, s.colours, 4);
+  for (size_t i = 0; i < s.masks.size(); ++i) {
+    f.resize(std::max(f.size(), 14 + 40 + 4 * (i + 1)));
+    put(14 + 40 + 4 * i, s.masks[i], 4);
+  }
+  if (s.bitCount == 8) {
+    const uint32_t entries = s.colours ? s.colours : 256;
+    for (uint32_t i = 0; i < entries; ++i) {
+      f.insert(f.end(), {uint8_t(i * 10), uint8_t(i * 10), uint8_t(i * 10), 0});
+    }
+  }
+  put(10, uint32_t(f.size()), 4);
+  const int rows = s.height < 0 ? -s.height : s.height;
+  const int bytesPerPixel = s.bitCount >= 8 ? s.bitCount / 8 : 1;
+  const int stride = ((s.width * s.bitCount + 31) / 32) * 4;
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < stride; ++x) {
+      const int pixel = x / bytesPerPixel;
+      f.push_back(pixel >= s.width ? 0xAB : s.bitCount == 8 ? uint8_t(pixel + y) : uint8_t(pixel * 10 + y));
+    }
+  }
+  put(2, uint32_t(f.size()), 4);
+  return f;
 }
 
 } // namespace testsupport

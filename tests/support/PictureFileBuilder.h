@@ -43,4 +43,13 @@ PictureBytes InsertSegment(const PictureBytes& jpeg, uint8_t marker, const Pictu
 // A baseline JPEG of the quarter picture, with the EXIF block when given.
 PictureBytes QuarterJpeg(int width, int height, const ExifSpec* spec = nullptr, int quality = 90);
 
+struct BmpSpec {
+  int width = 3, height = 2, bitCount = 8;
+  uint32_t headerSize = 40, compression = 0, colours = 0;
+  std::vector<uint32_t> masks; // written right behind the 40-byte header
+};
+// A BMP file: 8-bit pixels (x + y) index a table of grey levels i * 10, other
+// depths hold the bytes x * 10 + y; row padding 0xAB.
+PictureBytes MakeBmp(const BmpSpec& spec);
+
 } // namespace testsupport
