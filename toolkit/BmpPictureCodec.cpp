@@ -107,14 +107,11 @@ bool DecodeBmp(const std::uint8_t* data, std::size_t size, BITMAPINFO& header, D
     if (!picture) {
       return false;
     }
+    // White, and the fourth byte 0xFF: pictures of other depths stay so.
+    std::memset(picture.bits.get(), 0xFF, picture.ByteSize());
     const bool known = info.biBitCount == 8 || info.biBitCount == 24 || info.biBitCount == 32;
-    if (!known) {
-      std::memset(picture.bits.get(), 0xFF, picture.ByteSize()); // other depths stay white
-    } else {
-      std::memset(picture.bits.get(), 0xFF, picture.ByteSize());
-      if (!AcceptedCompression(data, size, layout) || !ConvertRows(data, size, layout, picture.bits.get())) {
-        return false;
-      }
+    if (known && (!AcceptedCompression(data, size, layout) || !ConvertRows(data, size, layout, picture.bits.get()))) {
+      return false;
     }
     header = BITMAPINFO{};
     const std::size_t headerBytes = std::min<std::size_t>(sizeof header, size - kFileHeaderBytes);

@@ -291,8 +291,11 @@ int CET_ExifData::ReadFile(const FString& path) {
   if (!file.Read(0, std::min<std::uint64_t>(file.Size(), kFirstReadBytes), bytes)) {
     return 0;
   }
-  if (ParseBuffer(bytes.data(), bytes.size()) || bytes.size() == file.Size()) {
-    return m_nCount > 0 ? 1 : 0;
+  if (ParseBuffer(bytes.data(), bytes.size())) {
+    return 1;
+  }
+  if (bytes.size() == file.Size()) {
+    return 0;
   }
   if (!file.Read(0, file.Size(), bytes)) {
     return 0;

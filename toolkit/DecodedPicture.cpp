@@ -94,16 +94,21 @@ DecodedPicture ResamplePicture(const DecodedPicture& source, int width, int heig
   }
   const std::vector<Taps> across = MakeTaps(source.width, width);
   const std::vector<Taps> down = MakeTaps(source.height, height);
-  // Horizontal pass for each source row that a target row needs, then the
-  // vertical pass; source rows are resampled once each.
-  std::vector<int> rows(static_cast<size_t>(source.height) * static_cast<size_t>(width) * 3);
-  std::vector<bool> done(static_cast<size_t>(source.height), false);
-  auto horizontal = [&](int y) {
-    if (done[static_cast<size_t>(y)]) {
-      return;
+  // Source rows resampled across, kept in a ring as long as the vertical taps
+  // need them: each is resampled once, and memory stays at one tap window.
+  std::size_t window = 1;
+  for (const Taps& taps : down) {
+    window = std::max(window, taps.weights.size());
+  }
+  const std::size_t rowInts = static_cast<std::size_t>(width) * 3;
+  std::vector<int> ring(window * rowInts);
+  std::vector<int> held(window, -1);
+  auto ResampledRow = [&](int y) -> const int* {
+    int* out = &ring[static_cast<std::size_t>(y) % window * rowInts];
+    if (held[static_cast<std::size_t>(y) % window] == y) {
+      return out;
     }
     const BYTE* in = source.Row(y);
-    int* out = &rows[static_cast<size_t>(y) * static_cast<size_t>(width) * 3];
     for (int x = 0; x < width; ++x) {
       const Taps& taps = across[static_cast<size_t>(x)];
       int sum[3] = {0, 0, 0};
@@ -118,18 +123,20 @@ DecodedPicture ResamplePicture(const DecodedPicture& source, int width, int heig
       out[3 * x + 1] = Normalise(sum[1]);
       out[3 * x + 2] = Normalise(sum[2]);
     }
-    done[static_cast<size_t>(y)] = true;
+    held[static_cast<std::size_t>(y) % window] = y;
+    return out;
   };
+  std::vector<const int*> rows(window);
   for (int y = 0; y < height; ++y) {
     const Taps& taps = down[static_cast<size_t>(y)];
     for (size_t k = 0; k < taps.weights.size(); ++k) {
-      horizontal(taps.first + static_cast<int>(k));
+      rows[k] = ResampledRow(taps.first + static_cast<int>(k));
     }
     BYTE* out = target.Row(y);
     for (int x = 0; x < width; ++x) {
       int sum[3] = {0, 0, 0};
       for (size_t k = 0; k < taps.weights.size(); ++k) {
-        const int* p = &rows[(static_cast<size_t>(taps.first) + k) * static_cast<size_t>(width) * 3 + 3 * x];
+        const int* p = rows[k] + 3 * x;
         sum[0] += p[0] * taps.weights[k];
         sum[1] += p[1] * taps.weights[k];
         sum[2] += p[2] * taps.weights[k];
