@@ -196,5 +196,6 @@ int main(int argc, char** argv)
     WriteSeeds(root / "HuffmanFuzz", HuffmanFuzzSeeds());
     WriteSeeds(root / "HuffmanM4Fuzz", HuffmanM4FuzzSeeds());
     WriteSeeds(root / "CamdataFuzz", CamdataFuzzSeeds());
+    WriteSeeds(root / "CamdataDevelopFuzz", CamdataDevelopFuzzSeeds());
     return 0;
 }

@@ -22,8 +22,8 @@ struct CamdataRange {
 // The ranges, by quantity.
 inline constexpr CamdataRange kCamdataIso{1.0, 1048576.0};           // CaptureISO, SensorISO
 inline constexpr CamdataRange kCamdataFrameCount{0.0, 65535.0};      // BulbFrameCount
-inline constexpr CamdataRange kCamdataCoefficient{-65536.0, 65536.0}; // matrices, vectors, counts, offsets
-inline constexpr CamdataRange kCamdataStrength{-65536.0, 65536.0};   // RedSharpen, SpatialDQ, ChromaBlur, weights
+// Matrix and vector elements, coefficients, counts and offsets, strengths and weights.
+inline constexpr CamdataRange kCamdataCoefficient{-65536.0, 65536.0};
 inline constexpr CamdataRange kCamdataGainFactor{1.0 / 1024.0, 1024.0}; // gains that multiply the picture
 inline constexpr CamdataRange kCamdataShift{0.0, 31.0};              // shifts of 32-bit sums
 inline constexpr CamdataRange kCamdataIterations{0.0, 64.0};         // passes of a filter

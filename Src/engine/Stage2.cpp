@@ -142,11 +142,13 @@ private:
     void AutoAdjustStep();
 
     GainTable SpatialGainTable() const;
-    // trunc of a strength of the camera data; 0 when missing or defective.
-    int32_t Strength(const char* name) const
+    // A float of the camera data; 0 when missing or defective.
+    double Coefficient(const char* name) const
     {
-        return CheckedCamdataValue<int32_t>(CamdataGetFloat(camdata, name), kCamdataStrength, 0);
+        return CheckedCamdataValue(CamdataGetFloat(camdata, name), kCamdataCoefficient, 0.0);
     }
+    // A strength, truncated.
+    int32_t Strength(const char* name) const { return int32_t(Coefficient(name)); }
     int32_t ChromaBlurValue() const { return Strength("ChromaBlur"); }
     uint32_t ChromaShift() const;
     FDoubleTriple ColorNoiseStrengths() const;
@@ -344,8 +346,7 @@ void Stage2Machine::CorrectionProcess()
     if ((flags & kSkipFlare) == 0)
         ScaledColorAverage(flare, image, ReadStage2Vector(camdata, "FlareFactor"));
 
-    const double columnFilter =
-        CheckedCamdataValue(double(CamdataGetFloat(camdata, "ColumnFilter")), kCamdataCoefficient, 0.0);
+    const double columnFilter = Coefficient("ColumnFilter");
     FDoubleTriple D1 = ReadStage2VectorOr(camdata, "ColumnFilterRGB", kCamdataCoefficient, FDoubleTriple(columnFilter));
     if (p.sCameraModel == "TALVO HV20" && D1.r == D1.g)
         D1.g *= 0.94;
@@ -354,9 +355,8 @@ void Stage2Machine::CorrectionProcess()
 
     const GainTable gain = SpatialGainTable();
 
-    double rowGain = CheckedCamdataValue(double(CamdataGetFloat(camdata, "RowCorrectionGain")), kCamdataCoefficient, 0.0);
-    double rowScale =
-        CheckedCamdataValue(double(CamdataGetFloat(camdata, "RowCorrectionScale")), kCamdataCoefficient, 0.0);
+    double rowGain = Coefficient("RowCorrectionGain");
+    double rowScale = Coefficient("RowCorrectionScale");
     if (rowScale == 0.0 || (rowScale == 12.0 && std::fabs(rowGain - 0.8) < 0.01)) {
         rowGain = p.bUseColorAverageRowOffset ? 0.75 : 0.9;
         rowScale = p.bUseColorAverageRowOffset ? 13.0 : 22.0;
@@ -380,10 +380,8 @@ void Stage2Machine::CorrectionProcess()
     if (p.bBulb)
         flare = FDoubleTriple(0.0);
 
-    const double capacitance =
-        CheckedCamdataValue(double(CamdataGetFloat(camdata, "SegmentCapacitance")), kCamdataCoefficient, 0.0);
-    const double feedThrough =
-        CheckedCamdataValue(double(CamdataGetFloat(camdata, "SegmentChargeFeedThrough")), kCamdataCoefficient, 0.0);
+    const double capacitance = Coefficient("SegmentCapacitance");
+    const double feedThrough = Coefficient("SegmentChargeFeedThrough");
     const int32_t interval = CamdataGetInt32(camdata, "SegmentBoundaryInterval");
     const FDoubleTriple PS(capacitance), PO(feedThrough);
     const FDoubleTriple gainFactors = p.multipliers * p.dClampedGainRatio;
@@ -444,8 +442,8 @@ void Stage2Machine::ReplaceBadPixelsStep()
 void Stage2Machine::SharpenRedStep()
 {
     const int32_t strength = 2 * Strength("RedSharpen");
-    int32_t left = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedLeftWeight"), kCamdataStrength, 0);
-    int32_t right = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedRightWeight"), kCamdataStrength, 0);
+    int32_t left = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedLeftWeight"), kCamdataCoefficient, 0);
+    int32_t right = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedRightWeight"), kCamdataCoefficient, 0);
     if (left == 0 && right == 0)
         left = 2048;
     const size_t rowBytes = size_t(W) * sizeof(int32_t);

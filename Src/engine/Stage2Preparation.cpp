@@ -228,8 +228,8 @@ void Preparation::MakerAndSwitches()
 
 void Preparation::IsoAndGains()
 {
-    p.dCaptureISO = CheckedCamdataValue(double(CamdataGetFloat(camdata, "CaptureISO")), kCamdataIso, r.m_dISO);
-    p.dSensorISO = CheckedCamdataValue(double(CamdataGetFloat(camdata, "SensorISO")), kCamdataIso, 100.0);
+    p.dCaptureISO = CheckedCamdataValue(CamdataGetFloat(camdata, "CaptureISO"), kCamdataIso, r.m_dISO);
+    p.dSensorISO = CheckedCamdataValue(CamdataGetFloat(camdata, "SensorISO"), kCamdataIso, 100.0);
     p.dGainRatio = p.dCaptureISO / p.dSensorISO;
     if (!std::isfinite(p.dGainRatio) || p.dGainRatio <= 0.0)
         p.dGainRatio = 1.0; // a hostile ISO pair would make every later gain meaningless
@@ -711,7 +711,8 @@ void Preparation::GainsAndMultipliers()
         p.gains = p.bMonochrome ? FDoubleTriple(1.0) : ReferenceNeutral(p.mColor);
     const double largest = std::max({p.gains.r, p.gains.g, p.gains.b});
     p.gains = p.gains / largest;
-    const FDoubleTriple fnumber = ReadStage2VectorOr(camdata, "FnumberGainFact", kCamdataGainFactor, FDoubleTriple(1.0));
+    const FDoubleTriple fnumber =
+        ReadStage2VectorOr(camdata, "FnumberGainFact", kCamdataGainFactor, FDoubleTriple(1.0));
     const FDoubleTriple temperature =
         ReadStage2VectorOr(camdata, "TempGainFact", kCamdataGainFactor, FDoubleTriple(1.0));
     for (int i = 0; i < 3; ++i) {

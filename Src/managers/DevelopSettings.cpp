@@ -91,5 +91,5 @@ double ColorModeContrastCompensation(const FCamdata* camdata, const FPropTree& c
     const FString* entry = list.GetValue(*captureProps.GetValue(FString("CM_DESC"), &empty), nullptr);
     if (!entry || entry->GetLength() == 0)
         return 0.0;
-    return CheckedCamdataValue(double(CamdataGetFloatDefault(camdata, entry->GetAscii(), 0.0f)), kCamdataContrast, 0.0);
+    return CheckedCamdataValue(CamdataGetFloatDefault(camdata, entry->GetAscii(), 0.0f), kCamdataContrast, 0.0);
 }
