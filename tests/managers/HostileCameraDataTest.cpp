@@ -121,21 +121,13 @@ protected:
                 EXPECT_GT(result.m_sErrorText.GetLength(), 0) << what;
             }
             ++m_iDeveloped;
-            m_iFailed += result.m_eStatus != kIPStatusDone;
         }
         batch.clear();
-    }
-
-    void TearDown() override
-    {
-        RecordProperty("developments", m_iDeveloped);
-        RecordProperty("failed", m_iFailed);
     }
 
     FIPManagerPool m_Pool;
     int m_iFiles = 0;
     int m_iDeveloped = 0;
-    int m_iFailed = 0;
 };
 
 } // namespace
