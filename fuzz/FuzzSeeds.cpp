@@ -309,5 +309,6 @@ int main(int argc, char** argv)
     WriteExifItemsSeeds(root / "ExifItemsFuzz");
     WriteBmpReaderSeeds(root / "BmpReaderFuzz");
     WritePictureLoaderSeeds(root / "PictureLoaderFuzz");
+    WriteSeeds(root / "CamdataDevelopFuzz", CamdataDevelopFuzzSeeds());
     return 0;
 }
