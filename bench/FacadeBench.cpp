@@ -1,0 +1,225 @@
+// The development facade beside the manager pool it drives, on the synthetic
+// camera's 2304 x 1536 file (with its embedded previews), in the same run.
+//
+// FullSize: KVR_DevelopFileToDIB of the whole picture at 24 bits (open a
+// handle, read the properties, develop, turn the rows into a bottom-up
+// bitmap, close) beside one develop request of the same settings sent to the
+// pool directly. Preview360: the display preview asked at 360 x 360 (mode 1)
+// beside the same preview request. Both sides start every iteration from an
+// empty image cache, so each decodes and develops the file in full;
+// "x_pool" is the facade's time over the pool's (goal: at most 1.05).
+//
+// Thumbnail: thumbnails (mode 4, 94 x 94 from the embedded preview) of
+// different files in a row, each from an empty cache, in files per second.
+//
+// Every side's picture is checked once against the other's.
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/TransformColor.h"
+#include "foundation/FCache.h"
+#include "foundation/FIStorageClass.h"
+#include "foundation/FPath.h"
+#include "foundation/FPixmap.h"
+#include "managers/FIPMImage.h"
+#include "managers/FIPManagerPool.h"
+#include "shell/facade/KVR_DevelopToDIB.h"
+#include "shell/facade/KVR_EngineLock.h"
+#include "support/BuildTree.h"
+#include "support/SyntheticCamera.h"
+#include "support/TestSupport.h"
+#include "toolkit/CET_Dib.h"
+
+namespace {
+
+using namespace testsupport;
+using Clock = std::chrono::steady_clock;
+
+constexpr uint32_t kCacheLimit = 0x20800000;
+constexpr int kThumbnailFiles = 8;
+
+[[noreturn]] void Fail(const char* what)
+{
+    std::fprintf(stderr, "FacadeBench: %s\n", what);
+    std::abort();
+}
+
+double Seconds(Clock::time_point start)
+{
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void EmptyTheCache()
+{
+    GetGlobalCache()->SetSizeLimit(0);
+    GetGlobalCache()->SetSizeLimit(kCacheLimit);
+}
+
+struct Setup {
+    Setup()
+    {
+        InitStorageClasses();
+        SetColorProfileProgramPath(BuildTreeProgramPath());
+        GetGlobalCache()->SetSizeLimit(kCacheLimit);
+        SyntheticOptions options;
+        options.size = SyntheticSize::Medium;
+        shot = MakeSyntheticRaw(options);
+        for (int i = 0; i < kThumbnailFiles; ++i) {
+            const auto file = dir.Path() / ("shot" + std::to_string(i) + ".kvr");
+            shot.file.WriteTo(file);
+            paths.push_back(PathFromNative(file.string()));
+        }
+        NativePathToURL(paths[0], url);
+    }
+
+    std::unique_ptr<IPManagerData> Request(int32_t kind, int32_t width, int32_t height, int32_t format) const
+    {
+        auto request = std::make_unique<IPManagerData>();
+        request->SetURL(url);
+        request->m_eKind = kind;
+        request->m_OutputSize.Set(width, height);
+        request->m_Crop.Set(0, 0, width, height);
+        request->m_eOutputFormat = format;
+        request->m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
+        return request;
+    }
+
+    TempDir dir;
+    SyntheticRaw shot;
+    std::vector<FString> paths;
+    FString url;
+};
+
+Setup& TheSetup()
+{
+    static Setup setup;
+    return setup;
+}
+
+void RunOnPool(IPManagerData& request)
+{
+    FIPManager& pool = *GetIPManagerPool();
+    pool.Request(&request);
+    while (request.m_Result.IsPending())
+        pool.Idle();
+    if (request.m_Result.m_eStatus != kIPStatusDone || !request.m_pResultImage)
+        Fail("the pool's request failed");
+}
+
+// The bitmap's pixels against the pixmap's, bottom-up and (at 24 bits) B, G, R.
+bool SamePicture(const BYTE* bits, const BITMAPINFOHEADER& header, const FPixmap& pixmap)
+{
+    if (header.biWidth != pixmap.m_iColumns || header.biHeight != pixmap.m_iRows)
+        return false;
+    const int bytesPerPixel = header.biBitCount / 8;
+    const int64_t stored = DibRowBytes(header.biWidth, header.biBitCount);
+    for (int y = 0; y < pixmap.m_iRows; ++y) {
+        const uint8_t* expected = pixmap.GetRow(y);
+        const BYTE* row = bits + (pixmap.m_iRows - 1 - y) * stored;
+        for (int x = 0; x < pixmap.m_iColumns; ++x) {
+            for (int c = 0; c < bytesPerPixel; ++c) {
+                const int source = bytesPerPixel == 3 ? 2 - c : c;
+                if (row[x * bytesPerPixel + c] != expected[x * bytesPerPixel + source])
+                    return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The facade's develop of mode beside the pool's request, alternately.
+void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t width, int32_t height, int32_t format)
+{
+    Setup& setup = TheSetup();
+    double facadeSeconds = 0, poolSeconds = 0;
+    int iterations = 0;
+    bool checked = false;
+    for (auto _ : state) {
+        EmptyTheCache();
+        BITMAPINFOHEADER header;
+        const auto facadeStart = Clock::now();
+        BYTE* bits = nullptr;
+        {
+            KVREngineLockScope lock;
+            bits = KVR_DevelopFileToDIB(setup.paths[0].GetText(), &header, mode, 1, nullptr, nullptr, nullptr, nullptr);
+        }
+        const double facade = Seconds(facadeStart);
+        if (!bits)
+            Fail("the facade's develop failed");
+
+        EmptyTheCache();
+        auto request = setup.Request(kind, width, height, format);
+        const auto poolStart = Clock::now();
+        {
+            KVREngineLockScope lock;
+            RunOnPool(*request);
+        }
+        const double pool = Seconds(poolStart);
+        if (!checked) {
+            if (!SamePicture(bits, header, *request->m_pResultImage->GetPixmap()))
+                Fail("the facade's picture differs from the pool's");
+            checked = true;
+        }
+        DeleteDibBits(bits);
+        facadeSeconds += facade;
+        poolSeconds += pool;
+        ++iterations;
+        state.SetIterationTime(facade);
+    }
+    state.counters["facade_ms"] = 1000 * facadeSeconds / iterations;
+    state.counters["pool_ms"] = 1000 * poolSeconds / iterations;
+    state.counters["x_pool"] = facadeSeconds / poolSeconds;
+}
+
+void FullSize(benchmark::State& state)
+{
+    const SyntheticTruth& truth = TheSetup().shot.truth;
+    FacadeBesidePool(state, kDevelopFull24, kIPRequestDevelop, int32_t(truth.outputColumns),
+                     int32_t(truth.outputRows), kRGB24);
+}
+BENCHMARK(FullSize)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(6);
+
+void Preview360(benchmark::State& state)
+{
+    FacadeBesidePool(state, kDevelopPreview360, kIPRequestPreview, 360, 360, kDisplay);
+}
+BENCHMARK(Preview360)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+void Thumbnail(benchmark::State& state)
+{
+    Setup& setup = TheSetup();
+    int next = 0;
+    bool checked = false;
+    for (auto _ : state) {
+        if (next == 0)
+            EmptyTheCache();
+        const auto start = Clock::now();
+        std::unique_ptr<CET_Dib> thumbnail;
+        {
+            KVREngineLockScope lock;
+            thumbnail.reset(KVR_DevelopFileToBitmap(setup.paths[size_t(next)].GetText(), kDevelopPreview94, 1,
+                                                    nullptr, nullptr, nullptr, nullptr));
+        }
+        state.SetIterationTime(Seconds(start));
+        if (!thumbnail)
+            Fail("no thumbnail");
+        if (!checked) {
+            if (thumbnail->GetBitCount() != 32 || thumbnail->GetWidth() != 94)
+                Fail("the thumbnail is not a 94-pixel display picture");
+            checked = true;
+        }
+        next = (next + 1) % kThumbnailFiles;
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(Thumbnail)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(4 * kThumbnailFiles);
+
+} // namespace
