@@ -38,13 +38,13 @@
 #include "support/SyntheticCamera.h"
 #include "support/TestSupport.h"
 #include "toolkit/CET_Dib.h"
+#include "shell/facade/FacadeTestSupport.h"
 
 namespace {
 
 using namespace testsupport;
 using Clock = std::chrono::steady_clock;
 
-constexpr uint32_t kCacheLimit = 0x20800000;
 constexpr int kThumbnailFiles = 8;
 
 [[noreturn]] void Fail(const char* what)
@@ -58,18 +58,12 @@ double Seconds(Clock::time_point start)
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-void EmptyTheCache()
-{
-    GetGlobalCache()->SetSizeLimit(0);
-    GetGlobalCache()->SetSizeLimit(kCacheLimit);
-}
-
 struct Setup {
     Setup()
     {
         InitStorageClasses();
         SetColorProfileProgramPath(BuildTreeProgramPath());
-        GetGlobalCache()->SetSizeLimit(kCacheLimit);
+        GetGlobalCache()->SetSizeLimit(kFacadeCacheLimit);
         SyntheticOptions options;
         options.size = SyntheticSize::Medium;
         shot = MakeSyntheticRaw(options);
@@ -78,41 +72,17 @@ struct Setup {
             shot.file.WriteTo(file);
             paths.push_back(PathFromNative(file.string()));
         }
-        NativePathToURL(paths[0], url);
-    }
-
-    std::unique_ptr<IPManagerData> Request(int32_t kind, int32_t width, int32_t height, int32_t format) const
-    {
-        auto request = std::make_unique<IPManagerData>();
-        request->SetURL(url);
-        request->m_eKind = kind;
-        request->m_OutputSize.Set(width, height);
-        request->m_Crop.Set(0, 0, width, height);
-        request->m_eOutputFormat = format;
-        request->m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
-        return request;
     }
 
     TempDir dir;
     SyntheticRaw shot;
     std::vector<FString> paths;
-    FString url;
 };
 
 Setup& TheSetup()
 {
     static Setup setup;
     return setup;
-}
-
-void RunOnPool(IPManagerData& request)
-{
-    FIPManager& pool = *GetIPManagerPool();
-    pool.Request(&request);
-    while (request.m_Result.IsPending())
-        pool.Idle();
-    if (request.m_Result.m_eStatus != kIPStatusDone || !request.m_pResultImage)
-        Fail("the pool's request failed");
 }
 
 // The bitmap's pixels against the pixmap's, bottom-up and (at 24 bits) B, G, R.
@@ -158,12 +128,13 @@ void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t w
                                         nullptr);
             facade = Seconds(start);
         };
-        auto request = setup.Request(kind, width, height, format);
+        auto request = PoolRequest(setup.paths[0], kind, width, height, format);
         const auto runPool = [&] {
             EmptyTheCache();
             const auto start = Clock::now();
             KVREngineLockScope lock;
-            RunOnPool(*request);
+            if (RunOnPool(*request) != kIPStatusDone || !request->m_pResultImage)
+                Fail("the pool's request failed");
             pool = Seconds(start);
         };
         if (iterations % 2 == 0) {

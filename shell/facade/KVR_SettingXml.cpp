@@ -54,6 +54,14 @@ std::optional<std::u16string_view> AttributeValue(std::u16string_view body, std:
     return body.substr(start, end - start);
 }
 
+// The value of the element's attribute in the line.
+std::optional<std::u16string_view> ElementAttribute(std::u16string_view line, std::u16string_view element,
+                                                    std::u16string_view name)
+{
+    const auto body = ElementBody(line, element);
+    return body ? AttributeValue(*body, name) : std::nullopt;
+}
+
 // Numbers are read as the C library reads them: leading blanks, a sign, the
 // digits up to the first other character; no number gives 0.
 std::string AsciiOf(std::u16string_view text)
@@ -94,8 +102,7 @@ FString NameWithoutLineBreaks(const FString& name)
 
 bool ReadName(CKVR_FilterData& settings, std::u16string_view line)
 {
-    const auto body = ElementBody(line, u"<Setting");
-    const auto name = body ? AttributeValue(*body, u"Name") : std::nullopt;
+    const auto name = ElementAttribute(line, u"<Setting", u"Name");
     if (!name)
         return false;
     settings.m_strName = FString(*name);
@@ -138,8 +145,7 @@ bool ReadColor(CKVR_FilterData& settings, std::u16string_view line)
 
 bool ReadWhiteBalance(CKVR_FilterData& settings, std::u16string_view line)
 {
-    const auto body = ElementBody(line, u"<WhiteBalance");
-    const auto value = body ? AttributeValue(*body, u"WhiteBalance") : std::nullopt;
+    const auto value = ElementAttribute(line, u"<WhiteBalance", u"WhiteBalance");
     if (!value)
         return false;
     settings.m_nWhiteBalance = IntegerOf(*value);

@@ -326,10 +326,7 @@ TEST_F(HandleTest, TheDevelopmentAsksWithTheValuesSetAndTheFilesNoiseStrengths)
          [](const SeenRequest& r) {
              EXPECT_EQ(r.outputSize.width, 100);
              EXPECT_EQ(r.outputSize.height, 75);
-             EXPECT_EQ(r.crop.left, 10);
-             EXPECT_EQ(r.crop.top, 20);
-             EXPECT_EQ(r.crop.right, 40);
-             EXPECT_EQ(r.crop.bottom, 60);
+             EXPECT_EQ(Sides(r.crop), Sides(FIntRect(10, 20, 40, 60)));
          }},
     };
     for (const Case& c : cases) {

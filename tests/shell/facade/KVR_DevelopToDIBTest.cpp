@@ -11,6 +11,7 @@
 #include "support/TempFileTest.h"
 #include "support/TestSupport.h"
 #include "toolkit/CET_Dib.h"
+#include "FacadeTestSupport.h"
 #include "ScriptedManager.h"
 
 #include <gtest/gtest.h>
@@ -24,15 +25,6 @@ using namespace testsupport;
 
 namespace {
 
-// Rows as the caller gets them, freed with the toolkit's routine.
-struct DibBits {
-    explicit DibBits(BYTE* p = nullptr) : bits(p) {}
-    ~DibBits() { DeleteDibBits(bits); }
-    DibBits(const DibBits&) = delete;
-    DibBits& operator=(const DibBits&) = delete;
-    BYTE* bits;
-};
-
 class DevelopToDIBTest : public ::testing::Test {
 protected:
     std::unique_ptr<CKVR_ImageHandle> ReadHandle()
@@ -40,6 +32,16 @@ protected:
         auto handle = std::make_unique<CKVR_ImageHandle>(FString("/photos/a.kvr"), &m_Manager);
         EXPECT_EQ(KVR_ReadProperties(handle.get()), 1);
         return handle;
+    }
+
+    // A new handle's full 24-bit picture with the record (or the file's
+    // settings); true when a picture came.
+    bool DevelopWith(CKVR_FilterData* settings)
+    {
+        auto handle = ReadHandle();
+        BITMAPINFOHEADER header;
+        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, settings, nullptr, nullptr, nullptr));
+        return dib.bits != nullptr;
     }
 
     ScriptedManager m_Manager;
@@ -147,40 +149,29 @@ TEST_F(DevelopToDIBTest, ARecordsKnownValuesReachTheDevelopmentAndAFilesSettings
     settings.m_nFillLight = 40;
     settings.m_nCyan = 30;
     settings.m_nWhiteBalance = 2;
-    {
-        auto handle = ReadHandle();
-        BITMAPINFOHEADER header;
-        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, &settings, nullptr, nullptr, nullptr));
-        ASSERT_NE(dib.bits, nullptr);
-        const SeenRequest& asked = m_Manager.Last();
-        EXPECT_EQ(asked.exposure, 1.5);
-        EXPECT_EQ(asked.contrast, -0.25);
-        EXPECT_EQ(asked.highlight, 0.0) << "an unknown value is not applied";
-        EXPECT_EQ(asked.fillLight, 0.4);
-        EXPECT_NEAR(asked.colorAdjust.r, 0.501187, 1e-6);
-        EXPECT_EQ(asked.colorAdjust.g, 1.0);
-        EXPECT_EQ(asked.whiteBalance, "") << "the record's white balance is the file's business";
-    }
-    {
-        settings.m_nMagenta = kKVRUnsetValue;
-        auto handle = ReadHandle();
-        BITMAPINFOHEADER header;
-        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, &settings, nullptr, nullptr, nullptr));
-        EXPECT_EQ(m_Manager.Last().colorAdjust.r, 1.0) << "an unknown density leaves the compensation alone";
-    }
-    {
-        auto handle = ReadHandle();
-        BITMAPINFOHEADER header;
-        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, nullptr, nullptr, nullptr, nullptr));
-        EXPECT_EQ(m_Manager.Last().exposure, 0.5) << "the file's stored exposure";
-    }
-    {
-        // A region takes its settings from the record alone.
-        auto handle = ReadHandle();
-        BITMAPINFOHEADER header;
-        const DibBits dib(KVR_DevelopRegionToDIB(handle.get(), &header, 0, 0, RECT{}, nullptr, nullptr, nullptr));
-        EXPECT_EQ(m_Manager.Last().exposure, 0.0);
-    }
+    ASSERT_TRUE(DevelopWith(&settings));
+    const SeenRequest& asked = m_Manager.Last();
+    EXPECT_EQ(asked.exposure, 1.5);
+    EXPECT_EQ(asked.contrast, -0.25);
+    EXPECT_EQ(asked.highlight, 0.0) << "an unknown value is not applied";
+    EXPECT_EQ(asked.fillLight, 0.4);
+    EXPECT_NEAR(asked.colorAdjust.r, 0.501187, 1e-6);
+    EXPECT_EQ(asked.colorAdjust.g, 1.0);
+    EXPECT_EQ(asked.whiteBalance, "") << "the record's white balance is the file's business";
+
+    settings.m_nMagenta = kKVRUnsetValue;
+    ASSERT_TRUE(DevelopWith(&settings));
+    EXPECT_EQ(m_Manager.Last().colorAdjust.r, 1.0) << "an unknown density leaves the compensation alone";
+
+    ASSERT_TRUE(DevelopWith(nullptr));
+    EXPECT_EQ(m_Manager.Last().exposure, 0.5) << "the file's stored exposure";
+
+    // A region takes its settings from the record alone.
+    auto handle = ReadHandle();
+    BITMAPINFOHEADER header;
+    const DibBits dib(KVR_DevelopRegionToDIB(handle.get(), &header, 0, 0, RECT{}, nullptr, nullptr, nullptr));
+    ASSERT_NE(dib.bits, nullptr);
+    EXPECT_EQ(m_Manager.Last().exposure, 0.0);
 }
 
 TEST_F(DevelopToDIBTest, AnAutomaticRecordReceivesTheComputedValues)
@@ -191,10 +182,7 @@ TEST_F(DevelopToDIBTest, AnAutomaticRecordReceivesTheComputedValues)
     settings.m_nWhiteBalance = 2;
     settings.m_nColorMode = 1;
     settings.m_nChromaNoise = 3;
-    auto handle = ReadHandle();
-    BITMAPINFOHEADER header;
-    const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, &settings, nullptr, nullptr, nullptr));
-    ASSERT_NE(dib.bits, nullptr);
+    ASSERT_TRUE(DevelopWith(&settings));
     EXPECT_EQ(m_Manager.Count(kIPRequestAutoAdjust), 1);
     EXPECT_EQ(settings.m_nExposure, 25);
     EXPECT_EQ(settings.m_nShadow, -50);
@@ -224,10 +212,7 @@ TEST_F(DevelopToDIBTest, ARegionIsA24BitDevelopmentOfTheCropAtTheOutputSize)
     EXPECT_EQ(asked.outputFormat, kRGB24);
     EXPECT_EQ(asked.outputSize.width, 800);
     EXPECT_EQ(asked.outputSize.height, 600);
-    EXPECT_EQ(asked.crop.left, 100);
-    EXPECT_EQ(asked.crop.top, 50);
-    EXPECT_EQ(asked.crop.right, 300);
-    EXPECT_EQ(asked.crop.bottom, 200);
+    EXPECT_EQ(Sides(asked.crop), Sides(FIntRect(100, 50, 300, 200)));
     EXPECT_EQ(header.biWidth, 200);
     EXPECT_EQ(header.biHeight, 150);
     EXPECT_EQ(header.biBitCount, 24);

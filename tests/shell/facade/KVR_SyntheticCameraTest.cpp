@@ -22,6 +22,7 @@
 #include "support/TempFileTest.h"
 #include "support/TestSupport.h"
 #include "toolkit/CET_Dib.h"
+#include "FacadeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -35,22 +36,6 @@
 using namespace testsupport;
 
 namespace {
-
-constexpr uint32_t kCacheLimit = 0x20800000;
-
-void EmptyTheCache()
-{
-    GetGlobalCache()->SetSizeLimit(0);
-    GetGlobalCache()->SetSizeLimit(kCacheLimit);
-}
-
-struct DibBits {
-    explicit DibBits(BYTE* p = nullptr) : bits(p) {}
-    ~DibBits() { DeleteDibBits(bits); }
-    DibBits(const DibBits&) = delete;
-    DibBits& operator=(const DibBits&) = delete;
-    BYTE* bits;
-};
 
 class SyntheticCameraTest : public TempFileTest {
 protected:
@@ -91,28 +76,9 @@ protected:
         return KVR_GetProperty(handle, name, value, sizeof value) ? value : "<none>";
     }
 
-    // The managers' own request for what the facade asks.
     std::unique_ptr<IPManagerData> DirectRequest(int32_t kind, int32_t width, int32_t height, int32_t format) const
     {
-        auto request = std::make_unique<IPManagerData>();
-        FString url;
-        NativePathToURL(m_Path, url);
-        request->SetURL(url);
-        request->m_eKind = kind;
-        request->m_OutputSize.Set(width, height);
-        request->m_Crop.Set(0, 0, width, height);
-        request->m_eOutputFormat = format;
-        request->m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
-        return request;
-    }
-
-    static int32_t Run(IPManagerData& request)
-    {
-        FIPManager& pool = *GetIPManagerPool();
-        pool.Request(&request);
-        while (request.m_Result.IsPending())
-            pool.Idle();
-        return request.m_Result.m_eStatus;
+        return PoolRequest(m_Path, kind, width, height, format);
     }
 
     static SyntheticRaw* s_Shot;
@@ -268,7 +234,7 @@ TEST_F(SyntheticCameraTest, EachPictureModeHasItsSizeAndPixelFormat)
         if (c.previewSide) {
             // The size the preview manager gives for the request.
             auto direct = DirectRequest(kIPRequestPreview, c.previewSide, c.previewSide, kDisplay);
-            ASSERT_EQ(Run(*direct), kIPStatusDone);
+            ASSERT_EQ(RunOnPool(*direct), kIPStatusDone);
             width = direct->m_pResultImage->GetPixmap()->m_iColumns;
             height = direct->m_pResultImage->GetPixmap()->m_iRows;
         }
@@ -301,7 +267,7 @@ TEST_F(SyntheticCameraTest, AFullSizePictureEqualsTheManagersOwnDevelopment)
     const int columns = int(Truth().outputColumns), rows = int(Truth().outputRows);
     auto direct = DirectRequest(kIPRequestDevelop, columns, rows, kRGB24);
     KVR_ApplyFilterDataToRequest(direct.get(), &settings);
-    ASSERT_EQ(Run(*direct), kIPStatusDone);
+    ASSERT_EQ(RunOnPool(*direct), kIPStatusDone);
     const FPixmap& pixmap = *direct->m_pResultImage->GetPixmap();
     ASSERT_EQ(header.biWidth, pixmap.m_iColumns);
     ASSERT_EQ(header.biHeight, pixmap.m_iRows);

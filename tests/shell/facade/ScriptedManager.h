@@ -13,6 +13,7 @@
 #include "shell/facade/KVR_Text.h"
 #include "support/TestPixmap.h"
 
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -42,6 +43,12 @@ private:
     TestPixmap<> m_Pixels;
     int m_iRefs = 1;
 };
+
+// A rectangle's sides (left, top, right, bottom), to compare in one line.
+inline std::array<int, 4> Sides(const FIntRect& r)
+{
+    return {r.left, r.top, r.right, r.bottom};
+}
 
 // What a handle asked for, copied when the request arrived.
 struct SeenRequest {
