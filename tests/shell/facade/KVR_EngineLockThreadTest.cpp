@@ -6,7 +6,6 @@
 #include "shell/facade/KVR_EngineLock.h"
 
 #include "engine/TransformColor.h"
-#include "foundation/FCache.h"
 #include "foundation/FPath.h"
 #include "managers/FIPManagerPool.h"
 #include "shell/facade/CKVR_FilterData.h"
@@ -16,6 +15,7 @@
 #include "support/SyntheticCamera.h"
 #include "support/TempFileTest.h"
 #include "toolkit/CET_Dib.h"
+#include "FacadeTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -181,7 +181,7 @@ protected:
     {
         TempFileTest::SetUpTestSuite();
         SetColorProfileProgramPath(BuildTreeProgramPath());
-        GetGlobalCache()->SetSizeLimit(0x20800000);
+        GetGlobalCache()->SetSizeLimit(kFacadeCacheLimit);
     }
     static void TearDownTestSuite()
     {
@@ -215,8 +215,7 @@ TEST_F(FacadeThreadsTest, EveryWayOutOfADevelopmentLeavesTheLockFree)
     EXPECT_TRUE(FreeForAnotherThread());
     EXPECT_FALSE(develop(missing, nullptr));
     EXPECT_TRUE(FreeForAnotherThread());
-    GetGlobalCache()->SetSizeLimit(0); // a cancel needs a development that takes its time
-    GetGlobalCache()->SetSizeLimit(0x20800000);
+    EmptyTheCache(); // a cancel needs a development that takes its time
     develop(path, stop);
     EXPECT_TRUE(FreeForAnotherThread());
 }
