@@ -328,34 +328,36 @@ int CKVR_ImageHandle::ApplyFileSettings()
 {
     if (m_eState != kHandlePropertiesRead || !priHasProperties())
         return priInvalidState();
-    const FPropTree& props = *m_Request.m_pImageProps;
-    static const SettingKey kSettings[] = {
-        {"rpExposureCompensation", &CKVR_ImageHandle::m_Exposure},
-        {"rpContrast", &CKVR_ImageHandle::m_Contrast},
-        {"rpShadow", &CKVR_ImageHandle::m_Shadow},
-        {"rpHighlight", &CKVR_ImageHandle::m_Highlight},
-        {"rpSaturation", &CKVR_ImageHandle::m_Saturation},
-        {"rpSharpness", &CKVR_ImageHandle::m_Sharpness},
-        {"rpFillFlash", &CKVR_ImageHandle::m_FillLight},
-        {"rpChromaNoise", &CKVR_ImageHandle::m_ChromaNoise},
-        {"rpLumaNoise", &CKVR_ImageHandle::m_LumaNoise},
-    };
-    for (const SettingKey& setting : kSettings) {
-        bool found = false;
-        const double value = props.GetDouble(FString(setting.key), 0.0, &found);
-        if (found)
-            (this->*setting.value).Set(value);
-    }
-    if (const FString* text = props.GetValue(FString("rpColorAdjust"), nullptr)) {
-        FDoubleTriple gains;
-        ParseColorAdjust(gains, text->GetText());
-        m_ColorAdjust.Set(gains);
-    }
-    if (const FString* text = props.GetValue(FString("WB_DESC"), nullptr))
-        m_WhiteBalance.Set(KVR_NarrowText(*text));
-    if (const FString* text = props.GetValue(FString("CM_DESC"), nullptr))
-        m_ColorMode.Set(KVR_NarrowText(*text));
-    return 1;
+    return Guarded(m_sLastError, m_eState, "Unable to apply the file's settings: ", [this] {
+        const FPropTree& props = *m_Request.m_pImageProps;
+        static const SettingKey kSettings[] = {
+            {"rpExposureCompensation", &CKVR_ImageHandle::m_Exposure},
+            {"rpContrast", &CKVR_ImageHandle::m_Contrast},
+            {"rpShadow", &CKVR_ImageHandle::m_Shadow},
+            {"rpHighlight", &CKVR_ImageHandle::m_Highlight},
+            {"rpSaturation", &CKVR_ImageHandle::m_Saturation},
+            {"rpSharpness", &CKVR_ImageHandle::m_Sharpness},
+            {"rpFillFlash", &CKVR_ImageHandle::m_FillLight},
+            {"rpChromaNoise", &CKVR_ImageHandle::m_ChromaNoise},
+            {"rpLumaNoise", &CKVR_ImageHandle::m_LumaNoise},
+        };
+        for (const SettingKey& setting : kSettings) {
+            bool found = false;
+            const double value = props.GetDouble(FString(setting.key), 0.0, &found);
+            if (found)
+                (this->*setting.value).Set(value);
+        }
+        if (const FString* text = props.GetValue(FString("rpColorAdjust"), nullptr)) {
+            FDoubleTriple gains;
+            ParseColorAdjust(gains, text->GetText());
+            m_ColorAdjust.Set(gains);
+        }
+        if (const FString* text = props.GetValue(FString("WB_DESC"), nullptr))
+            m_WhiteBalance.Set(KVR_NarrowText(*text));
+        if (const FString* text = props.GetValue(FString("CM_DESC"), nullptr))
+            m_ColorMode.Set(KVR_NarrowText(*text));
+        return 1;
+    });
 }
 
 // ---------------------------------------------------------------------------
