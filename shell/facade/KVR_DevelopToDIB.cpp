@@ -3,6 +3,7 @@
 #include "foundation/FAssert.h"
 #include "foundation/FColorAdjust.h"
 #include "foundation/FPixmap.h"
+#include "foundation/PixelConversion.h"
 #include "managers/FIPMImage.h"
 #include "managers/FIPManager.h"
 #include "managers/IPManagerData.h"
@@ -101,15 +102,10 @@ int BitCountOfPixelType(int32_t pixelType)
 // formats are already in the bitmap's order.
 void ConvertRow(const uint8_t* source, uint8_t* target, size_t pixelBytes, bool swapRedBlue)
 {
-    if (!swapRedBlue) {
+    if (swapRedBlue)
+        ConvertRow24RGBTo24BGR(static_cast<int32_t>(pixelBytes / 3), source, target);
+    else
         std::memcpy(target, source, pixelBytes);
-        return;
-    }
-    for (size_t i = 0; i + 2 < pixelBytes; i += 3) {
-        target[i] = source[i + 2];
-        target[i + 1] = source[i + 1];
-        target[i + 2] = source[i];
-    }
 }
 
 // A new record over a copy of the header and the rows, which it takes over
