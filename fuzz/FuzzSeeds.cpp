@@ -6,6 +6,9 @@
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FUnicode.h"
+#include "shell/facade/CKVR_FilterData.h"
+#include "shell/facade/KVR_SettingXml.h"
 #include "support/FuzzSeedData.h"
 #include "support/ImageFileTest.h"
 #include "support/MovieWriter.h"
@@ -289,6 +292,27 @@ void WritePictureLoaderSeeds(const std::filesystem::path& folder)
     }
 }
 
+// Preset lines of a few records, one line a text line, UTF-8.
+void WriteSettingXmlSeeds(const std::filesystem::path& folder)
+{
+    CKVR_FilterData records[3];
+    records[1].m_strName = u"Warm \u00E9vening";
+    records[1].m_nExposure = 29;
+    records[1].m_nCyan = 30;
+    records[1].m_nWhiteBalance = 2;
+    records[2].m_nShadow = -116;
+    records[2].m_nFillLight = 57;
+    records[2].m_nYellow = 150;
+    for (int i = 0; i < 3; ++i) {
+        std::vector<FString> lines;
+        KVR_WriteSettingXml(&lines, &records[i]);
+        std::string text;
+        for (const FString& line : lines)
+            text += *Utf16ToUtf8(line.View()) + "\n";
+        WriteSeed(folder, "preset" + std::to_string(i) + ".txt", PdxbBytes(text.begin(), text.end()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -310,5 +334,6 @@ int main(int argc, char** argv)
     WriteBmpReaderSeeds(root / "BmpReaderFuzz");
     WritePictureLoaderSeeds(root / "PictureLoaderFuzz");
     WriteSeeds(root / "CamdataDevelopFuzz", CamdataDevelopFuzzSeeds());
+    WriteSettingXmlSeeds(root / "SettingXmlFuzz");
     return 0;
 }
