@@ -412,6 +412,18 @@ BOOL PostOwnedMessage(HWND hwnd, UINT message, WPARAM wParam, std::unique_ptr<T>
   return PostMessageWithDeleter(hwnd, message, wParam, lp, [](LPARAM p) { delete reinterpret_cast<T*>(p); });
 }
 
+// Starts the window system and runs the application object: its
+// InitInstance, then its Run until PostQuitMessage; returns the exit code.
+int AfxWinMain(int argc, char** argv);
+
+namespace platform {
+// The program's data folder, where resource pictures are found by id
+// (icons/<id>.png, bitmaps/<id>.png, cursors/<id>.png). By default the folder
+// "resources" beside the executable.
+void SetResourceFolder(const std::string& folder);
+std::string ResourceFolder();
+} // namespace platform
+
 // Waits for a thread while serving the messages other threads send to this
 // one (and, on the GUI thread, nothing else): a worker blocked in a
 // synchronous send to a window completes. WAIT_OBJECT_0 or WAIT_TIMEOUT.

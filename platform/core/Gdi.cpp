@@ -40,16 +40,16 @@ struct DcRecord {
 
 std::recursive_mutex g_mutex; // objects and DCs: memory DCs may live on any thread
 HandleTable<GdiObject>& Objects() {
-  static HandleTable<GdiObject> table;
-  return table;
+  static auto* table = new HandleTable<GdiObject>;
+  return *table;
 }
 HandleTable<DcRecord>& Dcs() {
-  static HandleTable<DcRecord> table;
-  return table;
+  static auto* table = new HandleTable<DcRecord>;
+  return *table;
 }
 HandleTable<PixelImage>& Icons() {
-  static HandleTable<PixelImage> table;
-  return table;
+  static auto* table = new HandleTable<PixelImage>;
+  return *table;
 }
 
 std::uintptr_t Key(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
@@ -877,8 +877,13 @@ HCURSOR SetCursor(HCURSOR cursor) {
   const HCURSOR old = g_cursor;
   g_cursor = cursor;
   if (!IsGuiThread()) return old;
+  // The shape shows where the pointer is (or over the capture window).
   HWND hwnd = GetCapture();
-  if (!hwnd) hwnd = CWnd::GetCurrentMessage()->hwnd;
+  if (!hwnd) {
+    POINT p;
+    GetCursorPos(&p);
+    hwnd = WindowFromPoint(p);
+  }
   if (WindowRecord* r = Record(hwnd)) {
     if (r->host) r->host->SetCursorShape(cursor);
   }

@@ -356,9 +356,9 @@ BOOL PeekMessageW(LPMSG msg, HWND hwnd, UINT filterMin, UINT filterMax, UINT rem
   if (!msg || !IsGuiThread()) return FALSE;
   ServeSentMessages();
   const bool unfiltered = hwnd == nullptr && filterMin == 0 && filterMax == 0;
-  if (unfiltered) {
+  if (unfiltered && PaintDepth() == 0) {
     // Input, paints and the back end's timers run here; posted messages stay
-    // for this call to take.
+    // for this call to take. (Never inside painting: no paint nests.)
     DrainHold hold;
     if (IHost* host = Host()) host->ProcessEvents();
     ServeSentMessages();
@@ -402,20 +402,20 @@ namespace platform::core {
 
 UINT RegisterMessageName(std::u16string_view name) {
   // One table per process (the library is shared), compared without case.
-  static std::mutex mutex;
-  static std::map<std::u16string, UINT> table;
+  static auto* mutex = new std::mutex;
+  static auto* table = new std::map<std::u16string, UINT>;
   std::u16string key(name);
   for (char16_t& c : key) {
     if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
   }
-  std::lock_guard lock(mutex);
-  auto [it, inserted] = table.emplace(key, 0);
+  std::lock_guard lock(*mutex);
+  auto [it, inserted] = table->emplace(key, 0);
   if (inserted) {
-    if (table.size() > 0x3FFF) {
-      table.erase(it);
+    if (table->size() > 0x3FFF) {
+      table->erase(it);
       return 0;
     }
-    it->second = WM_REGISTERED_FIRST + static_cast<UINT>(table.size() - 1);
+    it->second = WM_REGISTERED_FIRST + static_cast<UINT>(table->size() - 1);
   }
   return it->second;
 }

@@ -26,8 +26,8 @@ namespace {
 
 std::mutex g_handlesMutex;
 HandleTable<std::shared_ptr<ThreadState>>& Handles() {
-  static HandleTable<std::shared_ptr<ThreadState>> table;
-  return table;
+  static auto* table = new HandleTable<std::shared_ptr<ThreadState>>;
+  return *table;
 }
 
 std::shared_ptr<ThreadState> StateOf(HANDLE handle) {

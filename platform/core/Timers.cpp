@@ -27,8 +27,8 @@ struct Timer {
 };
 
 std::vector<Timer>& Timers() {
-  static std::vector<Timer> timers;
-  return timers;
+  static auto* timers = new std::vector<Timer>;
+  return *timers;
 }
 std::uint64_t g_serial = 0;
 std::atomic<bool> g_virtual{false};

@@ -15,9 +15,11 @@ namespace platform::core {
 namespace {
 
 std::mutex g_tableMutex;
+// Heap singletons here and below: they outlive every static destructor, so
+// windows can be destroyed from exit handlers.
 HandleTable<WindowRecord>& Table() {
-  static HandleTable<WindowRecord> table;
-  return table;
+  static auto* table = new HandleTable<WindowRecord>;
+  return *table;
 }
 std::vector<HWND> g_topLevels; // stacking order, top first
 HWND g_capture = nullptr;
