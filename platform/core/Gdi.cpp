@@ -640,6 +640,18 @@ BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
              : FALSE;
 }
 
+namespace {
+// A blit's destination; a negative extent mirrors, and then the rectangle
+// ends at x (y) inclusive, as in the original system: (x, -w) covers
+// x - w + 1 .. x. Mirrored rectangles keep right < left (bottom < top).
+RECT DestinationOf(int x, int y, int width, int height) {
+  RECT r{x, y, x + width, y + height};
+  if (width < 0) r = {x + 1, r.top, x + width + 1, r.bottom};
+  if (height < 0) r = {r.left, y + 1, r.right, y + height + 1};
+  return r;
+}
+} // namespace
+
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, int sw, int sh,
                 DWORD rop) {
   if (rop != SRCCOPY || sw == 0 || sh == 0 || width == 0 || height == 0) return FALSE;
@@ -656,11 +668,9 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
     if (!target->ReadPixels(area, pixels)) return FALSE;
   }
   // A negative source extent mirrors like a negative destination one.
-  RECT destRect{x, y, x + width, y + height};
-  if ((sw < 0) != (width < 0)) std::swap(destRect.left, destRect.right);
-  if ((sh < 0) != (height < 0)) std::swap(destRect.top, destRect.bottom);
-  if (width < 0) std::swap(destRect.left, destRect.right);
-  if (height < 0) std::swap(destRect.top, destRect.bottom);
+  RECT destRect = DestinationOf(x, y, width, height);
+  if (sw < 0) std::swap(destRect.left, destRect.right);
+  if (sh < 0) std::swap(destRect.top, destRect.bottom);
   return Draw(dest, [&](DcRecord& dc, IDrawTarget& t) {
            RECT d = ToDevice(dc.state, destRect);
            t.DrawPixels(d, pixels.View(), RECT{0, 0, pixels.width, pixels.height}, false, dc.state.clip);
@@ -699,7 +709,7 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int sx, int sy, 
   if (view.bottomUp) src = {sx, rows - (sy + sh), sx + sw, rows - sy};
   if (sw < 0) std::swap(src.left, src.right);
   if (src.top > src.bottom) std::swap(src.top, src.bottom);
-  RECT destRect{x, y, x + width, y + height};
+  RECT destRect = DestinationOf(x, y, width, height);
   if (sw < 0) std::swap(destRect.left, destRect.right);
   if (sh < 0) std::swap(destRect.top, destRect.bottom);
   const bool drawn = Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
