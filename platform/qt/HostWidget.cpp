@@ -75,7 +75,8 @@ public:
     if (m_widget) m_widget->setEnabled(enabled);
   }
   void Restack(IWindowHost* above) override {
-    if (!m_widget) return;
+    // Top-level stacking lives in the layer; the offscreen platform has none.
+    if (!m_widget || (m_widget->isWindow() && QGuiApplication::platformName() == QLatin1String("offscreen"))) return;
     auto* other = static_cast<WindowHost*>(above);
     if (other && other->m_widget) {
       m_widget->stackUnder(other->m_widget);

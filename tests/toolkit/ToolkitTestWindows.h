@@ -10,6 +10,10 @@
 
 #include <vector>
 
+inline void PrintTo(const RECT& r, std::ostream* os) {
+  *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
+}
+
 struct Notification {
   UINT message;
   int id;
