@@ -52,13 +52,18 @@ Queue& Q() {
 }
 
 std::atomic<bool> g_wakePending{false};
+// Asked on every window call: no lock. The GUI thread marks itself.
+std::atomic<bool> g_guiRunning{false};
+std::atomic<std::thread::id> g_guiId{};
+// Sends waiting, so the GUI thread looks under the lock only when there are some.
+std::atomic<int> g_sentWaiting{0};
 int g_drainHold = 0;        // GUI thread only
 bool g_wakeDeferred = false; // GUI thread only
 int g_paintDepth = 0;        // GUI thread only
-thread_local int t_drainDepth = 0;
 
 void WakeGui() {
-  NotifyWork();
+  // The GUI thread never waits for its own posts.
+  if (!IsGuiThread()) NotifyWork();
   if (!g_wakePending.exchange(true)) {
     if (IHost* host = Q().host) host->Wake();
   }
@@ -87,7 +92,13 @@ bool TakePosted(MSG& out, HWND hwnd, UINT lo, UINT hi, bool remove, void (**dele
       if (Matches(it->msg, hwnd, lo, hi)) {
         out = it->msg;
         if (deleter) *deleter = it->deleter;
-        if (remove) posted.erase(it);
+        if (remove) {
+          if (it == posted.begin()) {
+            posted.pop_front();
+          } else {
+            posted.erase(it);
+          }
+        }
         found = true;
         break;
       }
@@ -126,6 +137,8 @@ void StartGuiThread(IHost* host) {
   q.running = true;
   q.quit = false;
   g_wakePending = false;
+  g_guiId = std::this_thread::get_id();
+  g_guiRunning = true;
 }
 
 void StopGuiThread() {
@@ -134,6 +147,7 @@ void StopGuiThread() {
   {
     std::lock_guard lock(q.mutex);
     q.running = false;
+    g_guiRunning = false;
     q.host = nullptr;
     posted.swap(q.posted);
     for (auto& s : q.sent) {
@@ -141,6 +155,7 @@ void StopGuiThread() {
       s->done = true;
     }
     q.sent.clear();
+    g_sentWaiting = 0;
   }
   q.sentDone.notify_all();
   for (const Posted& p : posted) {
@@ -150,9 +165,8 @@ void StopGuiThread() {
 }
 
 bool IsGuiThread() {
-  Queue& q = Q();
-  std::lock_guard lock(q.mutex);
-  return q.running && q.gui == std::this_thread::get_id();
+  return g_guiRunning.load(std::memory_order_acquire) &&
+         g_guiId.load(std::memory_order_relaxed) == std::this_thread::get_id();
 }
 
 bool GuiThreadRunning() {
@@ -193,13 +207,14 @@ LRESULT CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 void ServeSentMessages() {
   Queue& q = Q();
-  for (;;) {
+  while (g_sentWaiting.load(std::memory_order_acquire) > 0) {
     std::shared_ptr<Sent> s;
     {
       std::lock_guard lock(q.mutex);
       if (q.sent.empty() || q.gui != std::this_thread::get_id()) return;
       s = q.sent.front();
       q.sent.pop_front();
+      --g_sentWaiting;
     }
     const LRESULT result = s->call();
     {
@@ -223,6 +238,7 @@ LRESULT CallOnGuiThread(const std::function<LRESULT()>& fn) {
       s.reset();
     } else {
       q.sent.push_back(s);
+      ++g_sentWaiting;
     }
   }
   if (!s) return fn();
@@ -270,7 +286,6 @@ void DrainQueues() {
     g_wakeDeferred = true;
     return;
   }
-  ++t_drainDepth;
   // Pump what is queued now, one message at a time; what handlers post
   // meanwhile waits for the next wake, so the back end's own events (paints)
   // interleave.
@@ -283,7 +298,6 @@ void DrainQueues() {
   }
   MSG tick;
   if (TakeDueTimer(tick)) PumpMessage(tick);
-  --t_drainDepth;
   if (HasPendingWork()) WakeGui();
 }
 

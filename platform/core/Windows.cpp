@@ -17,10 +17,8 @@ namespace {
 std::mutex g_tableMutex;
 // Heap singletons here and below: they outlive every static destructor, so
 // windows can be destroyed from exit handlers.
-HandleTable<WindowRecord>& Table() {
-  static auto* table = new HandleTable<WindowRecord>;
-  return *table;
-}
+HandleTable<WindowRecord>* const g_table = new HandleTable<WindowRecord>;
+HandleTable<WindowRecord>& Table() { return *g_table; }
 std::vector<HWND> g_topLevels; // stacking order, top first
 HWND g_capture = nullptr;
 HWND g_focus = nullptr;
@@ -146,6 +144,8 @@ void DestroyTree(HWND hwnd) {
 
 WindowRecord* Record(HWND hwnd) {
   if (!hwnd) return nullptr;
+  // Only the GUI thread changes the table (under the lock): it reads without.
+  if (IsGuiThread()) return Table().Get(Key(hwnd));
   std::lock_guard lock(g_tableMutex);
   return Table().Get(Key(hwnd));
 }

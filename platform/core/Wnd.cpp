@@ -9,7 +9,8 @@ using namespace platform::core;
 namespace {
 
 // The message each thread is handling, for default handlers.
-thread_local MSG t_current;
+// (Initial-exec: the library is linked at start-up, never loaded later.)
+thread_local MSG t_current __attribute__((tls_model("initial-exec")));
 
 bool EntryMatches(const AFX_MSGMAP_ENTRY& e, UINT message, UINT code, UINT id) {
   if (e.message != message) return false;
@@ -156,10 +157,14 @@ LRESULT CWnd::Default() { return DefWindowProc(t_current.message, t_current.wPar
 BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
 
 BOOL CWnd::WalkPreTranslateTree(HWND top, MSG* msg) {
-  for (HWND hwnd = msg->hwnd; hwnd; hwnd = ::GetParent(hwnd)) {
-    CWnd* wnd = FromHandle(hwnd);
-    if (wnd && wnd->PreTranslateMessage(msg)) return TRUE;
+  if (!IsGuiThread()) return FALSE;
+  for (HWND hwnd = msg->hwnd; hwnd;) {
+    WindowRecord* record = Record(hwnd);
+    if (!record) break;
+    const HWND parent = record->parent; // read first: the handler may destroy the window
+    if (record->object && record->object->PreTranslateMessage(msg)) return TRUE;
     if (hwnd == top) break;
+    hwnd = parent;
   }
   return FALSE;
 }
