@@ -4,7 +4,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontInfo>
 #include <QPainter>
+#include <QScreen>
 #include <QWheelEvent>
 #include <QtTest/QTest>
 
@@ -200,6 +202,19 @@ std::string SavePng(const PixelImage& image, const std::string& name) {
   view.save(QString::fromStdString(path), "PNG");
   return path;
 }
+
+ScreenSetting Screen() {
+  ScreenSetting s;
+  if (QScreen* screen = QGuiApplication::primaryScreen()) {
+    s.width = screen->geometry().width();
+    s.height = screen->geometry().height();
+    s.logicalDpi = screen->logicalDotsPerInchY();
+    s.devicePixelRatio = screen->devicePixelRatio();
+  }
+  return s;
+}
+
+std::string ResolvedFamily(const LOGFONTW& font) { return QFontInfo(qt::FontFor(font)).family().toStdString(); }
 
 bool CursorVisible(HWND hwnd) {
   qt::HostWidget* widget = qt::WidgetOf(hwnd);

@@ -64,4 +64,15 @@ std::string OutputFolder();
 // Whether the window's host shows a cursor (SetCursor(NULL) hides it).
 bool CursorVisible(HWND hwnd);
 
+// What the headless setting resolved to, for guard tests: the screen and the
+// font family a LOGFONTW lands on.
+struct ScreenSetting {
+  int width = 0;
+  int height = 0;
+  double logicalDpi = 0;
+  double devicePixelRatio = 0;
+};
+ScreenSetting Screen();
+std::string ResolvedFamily(const LOGFONTW& font);
+
 } // namespace platform::testing

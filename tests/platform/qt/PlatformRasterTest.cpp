@@ -81,6 +81,34 @@ protected:
   void SetUp() override { pt::Init(); }
 };
 
+// A guard: every pixel and metric below assumes this setting.
+TEST_F(PlatformRaster, TheHeadlessScreenAndFontsArePinned) {
+  const pt::ScreenSetting screen = pt::Screen();
+  EXPECT_EQ(screen.width, 1920);
+  EXPECT_EQ(screen.height, 1080);
+  EXPECT_EQ(screen.logicalDpi, 96.0);
+  EXPECT_EQ(screen.devicePixelRatio, 1.0);
+  for (const char16_t* face : {u"Tahoma", u"MS Shell Dlg", u"Segoe UI", u""}) {
+    LOGFONTW lf{};
+    lf.lfHeight = -13;
+    std::copy(face, face + std::char_traits<char16_t>::length(face), lf.lfFaceName);
+    EXPECT_EQ(pt::ResolvedFamily(lf), "DejaVu Sans");
+  }
+  // DejaVu Sans 2.37 unhinted at 13 pixels: ascent 12, descent 3.
+  Canvas c(4, 4);
+  LOGFONTW lf{};
+  lf.lfHeight = -13;
+  CFont font;
+  font.CreateFontIndirect(&lf);
+  c.dc.SelectObject(&font);
+  TEXTMETRICW tm{};
+  ASSERT_TRUE(c.dc.GetTextMetrics(&tm));
+  EXPECT_EQ(tm.tmAscent, 12);
+  EXPECT_EQ(tm.tmDescent, 3);
+  EXPECT_EQ(tm.tmHeight, 15);
+  c.dc.SelectStockObject(DEFAULT_GUI_FONT);
+}
+
 TEST_F(PlatformRaster, FillsFramesAndLinesKeepGdiEdges) {
   Canvas c(12, 8);
   CBrush red(RGB(255, 0, 0));
