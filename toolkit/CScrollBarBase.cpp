@@ -1,13 +1,13 @@
 #include "toolkit/CScrollBarBase.h"
 
+#include "toolkit/ControlParts.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
 constexpr UINT_PTR kRepeatTimer = 1;
-
-bool LeftButtonDown() { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }
 
 int Truncate(double v) { return static_cast<int>(std::clamp(std::trunc(v), -2.0e9, 2.0e9)); }
 
@@ -165,9 +165,7 @@ void CScrollBarBase::OnTimer(UINT_PTR id) {
     EndTracking();
     return;
   }
-  CPoint cursor;
-  GetCursorPos(&cursor);
-  ScreenToClient(&cursor);
+  const CPoint cursor = CursorIn(*this);
   // Off the pressed part the timer runs on without a request, so the repeat
   // resumes when the cursor comes back.
   if (HitTest(cursor) == m_pressedPart && m_pressedPart != 2) {
@@ -209,9 +207,7 @@ void CScrollBarBase::OnPaint() {
   CBrush black(RGB(0, 0, 0));
   dc.FrameRect(client, &black);
   if (!IsBar()) return;
-  CPoint cursor;
-  GetCursorPos(&cursor);
-  ScreenToClient(&cursor);
+  const CPoint cursor = CursorIn(*this);
   const bool down = LeftButtonDown();
   const int hit = HitTest(cursor);
   CDC memory;

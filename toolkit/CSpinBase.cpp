@@ -7,16 +7,7 @@
 #include <algorithm>
 
 namespace {
-
 constexpr UINT_PTR kRepeatTimer = 1;
-
-bool LeftButtonDown() { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }
-
-HICON LoadIcon(int id, const CRect& rect) {
-  return static_cast<HICON>(static_cast<void*>(
-      LoadImageW(nullptr, MAKEINTRESOURCEW(id), IMAGE_ICON, rect.Width(), rect.Height(), LR_DEFAULTCOLOR)));
-}
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CSpinBase, CWnd)
@@ -28,13 +19,6 @@ BEGIN_MESSAGE_MAP(CSpinBase, CWnd)
 END_MESSAGE_MAP()
 
 CSpinBase::CSpinBase() = default;
-
-CSpinBase::~CSpinBase() {
-  for (Button* b : {&m_decrement, &m_increment}) {
-    if (b->icon) DestroyIcon(b->icon);
-    if (b->pressed) DestroyIcon(b->pressed);
-  }
-}
 
 void CSpinBase::SetRange(int minimum, int maximum, BOOL redraw) {
   m_minimum = minimum;
@@ -63,13 +47,9 @@ void CSpinBase::PreSubclassWindow() {
 }
 
 void CSpinBase::LoadImages() {
-  m_decrement.rect = CRect(0, 0, 14, 17);
+  m_decrement.Load(CRect(0, 0, 14, 17), 143, 144);
   m_textRect = CRect(14, 0, 46, 17);
-  m_increment.rect = CRect(46, 0, 60, 17);
-  m_decrement.icon = LoadIcon(143, m_decrement.rect);
-  m_decrement.pressed = LoadIcon(144, m_decrement.rect);
-  m_increment.icon = LoadIcon(145, m_increment.rect);
-  m_increment.pressed = LoadIcon(146, m_increment.rect);
+  m_increment.Load(CRect(46, 0, 60, 17), 145, 146);
 }
 
 int CSpinBase::HitTest(CPoint point) const {
@@ -126,10 +106,7 @@ void CSpinBase::OnTimer(UINT_PTR id) {
     EndRepeat();
     return;
   }
-  CPoint cursor;
-  GetCursorPos(&cursor);
-  ScreenToClient(&cursor);
-  const int hit = HitTest(cursor);
+  const int hit = HitTest(CursorIn(*this));
   int next = m_value;
   if (m_pressedPart == 0 && hit == 0) {
     ++m_repeatCount;
@@ -154,19 +131,14 @@ void CSpinBase::OnPaint() {
 }
 
 void CSpinBase::Draw(CDC* dc) {
-  CPoint cursor;
-  GetCursorPos(&cursor);
-  ScreenToClient(&cursor);
   const bool down = LeftButtonDown();
-  const int hit = HitTest(cursor);
+  const int hit = HitTest(CursorIn(*this));
   CRect client;
   GetClientRect(client);
   client.InflateRect(1, 1);
   dc->FillSolidRect(client, m_background);
-  for (const auto& [button, part] : {std::pair{&m_decrement, 0}, std::pair{&m_increment, 1}}) {
-    const HICON icon = down && hit == part && button->pressed ? button->pressed : button->icon;
-    if (icon) dc->DrawIcon(button->rect.left, button->rect.top, icon, button->rect.Width(), button->rect.Height());
-  }
+  m_decrement.Draw(dc, down && hit == 0);
+  m_increment.Draw(dc, down && hit == 1);
   CRect text = m_textRect;
   text.bottom -= 2;
   dc->FillSolidRect(text, RGB(74, 74, 74));

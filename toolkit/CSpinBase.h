@@ -8,11 +8,11 @@
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
 #include "toolkit/ControlNotifyData.h"
+#include "toolkit/ControlParts.h"
 
 class CSpinBase : public CWnd {
 public:
   CSpinBase();
-  ~CSpinBase() override;
 
   void SetRange(int minimum, int maximum, BOOL redraw);
   void SetPos(int value);
@@ -39,19 +39,13 @@ protected:
   DECLARE_MESSAGE_MAP()
 
 private:
-  struct Button {
-    CRect rect;
-    HICON icon = nullptr;
-    HICON pressed = nullptr;
-  };
-
   int m_value = 0;
   int m_minimum = 0;
   int m_maximum = 100;
   int m_pressedPart = -1;
   int m_repeatCount = 0;
   COLORREF m_background = RGB(89, 89, 89);
-  Button m_decrement, m_increment;
+  IconPart m_decrement, m_increment;
   CRect m_textRect;
   // Before SetTextStyleById the value is drawn in white in the DC's font.
   COLORREF m_textColour = RGB(255, 255, 255);

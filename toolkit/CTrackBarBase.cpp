@@ -14,19 +14,6 @@ constexpr UINT_PTR kRepeatTimer = 1;
 constexpr int kValueFontTextId = 101;
 constexpr int kSnapBackDistance = 33; // |dy| from the press at which the thumb returns
 
-bool LeftButtonDown() { return (GetAsyncKeyState(VK_LBUTTON) & 0x8000) != 0; }
-
-CPoint CursorIn(const CWnd& wnd) {
-  CPoint p;
-  GetCursorPos(&p);
-  wnd.ScreenToClient(&p);
-  return p;
-}
-
-void DrawIcon(CDC* dc, HICON icon, const CRect& rect) {
-  if (icon) dc->DrawIcon(rect.left, rect.top, icon, rect.Width(), rect.Height());
-}
-
 } // namespace
 
 BEGIN_MESSAGE_MAP(CTrackBarBase, CWnd)
@@ -38,13 +25,6 @@ BEGIN_MESSAGE_MAP(CTrackBarBase, CWnd)
 END_MESSAGE_MAP()
 
 CTrackBarBase::CTrackBarBase() = default;
-
-CTrackBarBase::~CTrackBarBase() {
-  for (Element* e : {&m_left, &m_right, &m_bar, &m_thumb}) {
-    if (e->icon) DestroyIcon(e->icon);
-    if (e->pressed) DestroyIcon(e->pressed);
-  }
-}
 
 void CTrackBarBase::SetStepButtons(BOOL withButtons) { m_stepButtons = withButtons; }
 
@@ -78,29 +58,18 @@ void CTrackBarBase::PreSubclassWindow() {
   CalcThumbRect();
 }
 
-void CTrackBarBase::LoadElement(Element& element, const CRect& rect, int iconId, int pressedId) {
-  element.rect = rect;
-  const auto load = [&](int id) {
-    return id ? static_cast<HICON>(static_cast<void*>(LoadImageW(nullptr, MAKEINTRESOURCEW(id), IMAGE_ICON,
-                                                                 rect.Width(), rect.Height(), LR_DEFAULTCOLOR)))
-              : nullptr;
-  };
-  element.icon = load(iconId);
-  element.pressed = load(pressedId);
-}
-
 void CTrackBarBase::LoadImages() {
   std::u16string unused;
   COLORREF colour = 0;
   GetTextTableString(kValueFontTextId, unused, m_valueFont, colour);
   if (m_stepButtons) {
-    LoadElement(m_left, CRect(0, 0, 16, 20), 133, 134);
-    LoadElement(m_bar, CRect(16, 0, 155, 20), 138, 0);
-    LoadElement(m_right, CRect(155, 0, 171, 20), 135, 136);
+    m_left.Load(CRect(0, 0, 16, 20), 133, 134);
+    m_bar.Load(CRect(16, 0, 155, 20), 138, 0);
+    m_right.Load(CRect(155, 0, 171, 20), 135, 136);
   } else {
-    LoadElement(m_bar, CRect(0, 0, 139, 20), 138, 0);
+    m_bar.Load(CRect(0, 0, 139, 20), 138, 0);
   }
-  LoadElement(m_thumb, CRect(0, 0, 27, 20), 137, 0);
+  m_thumb.Load(CRect(0, 0, 27, 20), 137, 0);
 }
 
 void CTrackBarBase::CalcThumbRect() {
@@ -270,11 +239,11 @@ void CTrackBarBase::Draw(CDC* dc) {
   GetClientRect(client);
   client.InflateRect(1, 1);
   dc->FillSolidRect(client, m_background);
-  DrawIcon(dc, m_bar.icon, m_bar.rect);
+  m_bar.Draw(dc, false);
   const int hit = HitTest(cursor);
-  DrawIcon(dc, down && hit == 0 && m_left.pressed ? m_left.pressed : m_left.icon, m_left.rect);
-  DrawIcon(dc, down && hit == 1 && m_right.pressed ? m_right.pressed : m_right.icon, m_right.rect);
-  DrawIcon(dc, m_thumb.icon, m_thumb.rect);
+  m_left.Draw(dc, down && hit == 0);
+  m_right.Draw(dc, down && hit == 1);
+  m_thumb.Draw(dc, false);
   const std::u16string text = FormatValue();
   if (text.empty()) return;
   CRect area = m_thumb.rect;

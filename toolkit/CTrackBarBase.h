@@ -8,13 +8,13 @@
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
 #include "toolkit/ControlNotifyData.h"
+#include "toolkit/ControlParts.h"
 
 #include <string>
 
 class CTrackBarBase : public CWnd {
 public:
   CTrackBarBase();
-  ~CTrackBarBase() override;
 
   // Chooses the layout; call before the control is attached to its window.
   void SetStepButtons(BOOL withButtons);
@@ -50,13 +50,6 @@ protected:
   DECLARE_MESSAGE_MAP()
 
 private:
-  struct Element {
-    CRect rect;
-    HICON icon = nullptr;
-    HICON pressed = nullptr;
-  };
-  void LoadElement(Element& element, const CRect& rect, int iconId, int pressedId);
-
   int m_position = 0;
   int m_minimum = -20;
   int m_maximum = 20;
@@ -64,7 +57,7 @@ private:
   int m_repeatCount = 0;
   BOOL m_stepButtons = TRUE;
   COLORREF m_background = RGB(89, 89, 89);
-  Element m_left, m_right, m_bar, m_thumb;
+  IconPart m_left, m_right, m_bar, m_thumb;
   CFont* m_valueFont = nullptr;
   std::u16string m_valueFormat = u"%-3.1f";
   BOOL m_formatAsReal = TRUE;
