@@ -123,7 +123,7 @@ protected:                                                                      
 #define AFX_SCROLL_ENTRY(msg, fn)                                                                                     \
   AFX_MSG_ENTRY(msg, 0, 0, 0,                                                                                         \
                 self->fn(LOWORD(wParam), HIWORD(wParam),                                                              \
-                         reinterpret_cast<CScrollBar*>(CWnd::FromHandle(reinterpret_cast<HWND>(lParam))));            \
+                         dynamic_cast<CScrollBar*>(CWnd::FromHandle(reinterpret_cast<HWND>(lParam))));                \
                 return true;)
 #define ON_WM_VSCROLL() AFX_SCROLL_ENTRY(WM_VSCROLL, OnVScroll)
 #define ON_WM_HSCROLL() AFX_SCROLL_ENTRY(WM_HSCROLL, OnHScroll)

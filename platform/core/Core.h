@@ -168,10 +168,6 @@ bool WindowCallAllowed(const char* function);
 // Dispatches WM_PAINT to a window whose update region is not empty (the
 // back end calls this before presenting).
 void PaintIfNeeded(HWND hwnd);
-// The composed surface of a window and its descendants, as shown.
-struct ComposeOptions {
-  bool includeAncestors = true;
-};
 
 // ---- Registered messages --------------------------------------------------------
 

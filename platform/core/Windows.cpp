@@ -665,8 +665,6 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show) {
   return TRUE;
 }
 
-HCURSOR SetCursor(HCURSOR cursor);
-
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowRecord* r = IsGuiThread() ? Record(hwnd) : nullptr;
   if (!r) return 0;

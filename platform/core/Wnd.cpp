@@ -291,7 +291,9 @@ BOOL CWnd::GetScrollInfo(int bar, LPSCROLLINFO info, UINT mask) const {
   return ::GetScrollInfo(m_hWnd, bar, info);
 }
 BOOL CWnd::SetScrollInfo(int bar, LPSCROLLINFO info, BOOL redraw) {
-  return ::SetScrollInfo(m_hWnd, bar, info, redraw) != 0 || info != nullptr;
+  if (!info || !IsLiveWindow(m_hWnd)) return FALSE;
+  ::SetScrollInfo(m_hWnd, bar, info, redraw);
+  return TRUE;
 }
 int CWnd::GetScrollPos(int bar) const { return ::GetScrollPos(m_hWnd, bar); }
 void CWnd::ShowScrollBar(UINT bar, BOOL show) { ::ShowScrollBar(m_hWnd, static_cast<int>(bar), show); }
