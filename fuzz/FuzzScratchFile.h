@@ -39,6 +39,8 @@ public:
         return m_URL;
     }
 
+    const std::string& Path() const { return m_Path; }
+
 private:
     std::string m_Path;
     FString m_URL;

@@ -8,6 +8,7 @@
 #include "foundation/FPropTree.h"
 #include "support/FuzzSeedData.h"
 #include "support/ImageFileTest.h"
+#include "support/MovieWriter.h"
 #include "support/PdxbBuilder.h"
 #include "support/TestPixmap.h"
 #include "support/TestSupport.h"
@@ -180,6 +181,22 @@ void WriteImageReaderSeeds(const std::filesystem::path& folder)
     WriteSeed(folder, "cmyk.jpg", EncodeJpeg(samples, kColumns, kRows, 4, cmyk));
 }
 
+// Small AVI files of the movie writer: with and without sound, whole and cut
+// inside its frames.
+void WriteAviSeeds(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    MovieSpec spec;
+    spec.width = 48;
+    spec.height = 32;
+    spec.frames = 3;
+    WriteMovie(folder / "mjpeg.avi", spec);
+    spec.audio = true;
+    WriteMovie(folder / "sound.avi", spec);
+    std::filesystem::copy_file(folder / "mjpeg.avi", folder / "cut.avi");
+    std::filesystem::resize_file(folder / "cut.avi", std::filesystem::file_size(folder / "mjpeg.avi") / 2);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -196,5 +213,6 @@ int main(int argc, char** argv)
     WriteSeeds(root / "HuffmanFuzz", HuffmanFuzzSeeds());
     WriteSeeds(root / "HuffmanM4Fuzz", HuffmanM4FuzzSeeds());
     WriteSeeds(root / "CamdataFuzz", CamdataFuzzSeeds());
+    WriteAviSeeds(root / "AviHeaderFuzz");
     return 0;
 }
