@@ -4,6 +4,7 @@
 #include "foundation/FPath.h"
 #include "toolkit/FileOperations.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -21,7 +22,13 @@ struct BlockOverrun : std::runtime_error {
 
 std::vector<BYTE> MakeClipboardFileList(const FArray<FString>& paths)
 {
-    return MakeDropFilesBlock(&paths);
+    std::vector<BYTE> block = MakeDropFilesBlock(&paths);
+    // The list ends with its one extra 0 character; anything after it is spare.
+    size_t characters = 1;
+    for (const FString& path : paths)
+        characters += static_cast<size_t>(path.GetLength()) + 1;
+    block.resize(std::min(block.size(), kDropFilesHeaderSize + 2 * characters));
+    return block;
 }
 
 bool ReadClipboardFileList(const BYTE* block, size_t size, FArray<FString>& paths)

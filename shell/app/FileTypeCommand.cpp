@@ -201,7 +201,6 @@ FString GetFileTypeOpenCommand(const FString& extension)
         dotted = FString(u".");
         dotted += extension;
     }
-    dotted.MakeUpper();
     std::string native;
     if (dotted.GetLength() < 2 || !PathToNative(dotted, native))
         return FString();

@@ -9,8 +9,8 @@
 
 #include "foundation/FString.h"
 
-// The open command of the extension's file type (with or without its dot,
-// any case): the Exec line of the default application's desktop entry, as it
+// The open command of the extension's file type (with or without its dot;
+// its case matters only to the globs that say so): the Exec line of the default application's desktop entry, as it
 // stands (with its field codes such as %U). Empty when any step finds nothing.
 FString GetFileTypeOpenCommand(const FString& extension);
 
