@@ -9,6 +9,11 @@
 #include "foundation/FUnicode.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "shell/facade/KVR_SettingXml.h"
+#include "shell/app/AppFiles.h"
+#include "shell/app/CAppSettings.h"
+#include "shell/app/ClipboardData.h"
+#include "shell/app/PresetFile.h"
+#include "shell/app/PrivateProfile.h"
 #include "support/FuzzSeedData.h"
 #include "support/ImageFileTest.h"
 #include "support/MovieWriter.h"
@@ -313,6 +318,65 @@ void WriteSettingXmlSeeds(const std::filesystem::path& folder)
     }
 }
 
+void WriteSeed(const std::filesystem::path& folder, const std::string& name, const std::string& bytes)
+{
+    WriteSeed(folder, name, PdxbBytes(bytes.begin(), bytes.end()));
+}
+
+// Settings files: the defaults, and values of every kind away from them.
+void WritePrivateProfileSeeds(const std::filesystem::path& folder)
+{
+    CAppSettings settings;
+    const LOGFONTW guiFont{};
+    CPrivateProfile profile;
+    settings.ReadFrom(profile, FString(u"Custom"), guiFont);
+    settings.WriteTo(profile);
+    WriteSeed(folder, "defaults.ini", profile.Serialize());
+    settings.m_strThumbDir = FString(u" /photos/\u00FC \"quoted\" ");
+    settings.m_dwPaletteState = 0x1F;
+    settings.m_byHighLight = 200;
+    settings.m_nKVRFilterMode = 4;
+    settings.m_KVRFilterData.m_nMagenta = 30;
+    settings.m_InfoPrint.m_Font.lfHeight = 80;
+    settings.WriteTo(profile);
+    WriteSeed(folder, "changed.ini", "; notes\r\n[Extra]\r\nKey = value\r\n" + profile.Serialize());
+}
+
+// Preset files of none, one and three presets.
+void WritePresetFileSeeds(const std::filesystem::path& folder)
+{
+    CKVR_FilterData records[3];
+    records[0].m_strName = u"Warm";
+    records[0].m_nExposure = 150;
+    records[1].m_strName = u"Cold \u00E9";
+    records[1].m_nCyan = 30;
+    records[2].m_nFillLight = -57;
+    std::vector<const CKVR_FilterData*> presets;
+    for (int count = 0; count <= 3; count += count == 0 ? 1 : 2) {
+        presets.clear();
+        for (int i = 0; i < count; ++i)
+            presets.push_back(&records[i]);
+        WriteSeed(folder, "presets" + std::to_string(count) + ".xml", WritePresetFileBytes(presets));
+    }
+}
+
+// Text and font table lines, and a clipboard file list.
+void WriteTextTableSeeds(const std::filesystem::path& folder)
+{
+    std::string strings = "\xFF\xFE";
+    AppendUtf16(strings, u"; comment\n00100\t0001\t0000FF\tBold red\\nsecond line\r\n"
+                         u"01021\t0002\tFFFFFF\t%d file\n01023\t0000\t000000\t, %.1f MB in %d\n00131\t0000\t000000\t%s\n");
+    WriteSeed(folder, "String.txt", strings);
+    std::string fonts;
+    AppendUtf16(fonts, u"0001\t-12b\tDejaVu Sans\n0002\t14\tDejaVu Serif\n0003\t10B\n");
+    WriteSeed(folder, "Font.txt", fonts);
+    FArray<FString> paths;
+    paths.Append(FString(u"/home/a/1.kvr"));
+    paths.Append(FString(u"/home/a/\u00FC.jpg"));
+    const std::vector<BYTE> block = MakeClipboardFileList(paths);
+    WriteSeed(folder, "filelist.bin", std::string(block.begin(), block.end()));
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -335,5 +399,8 @@ int main(int argc, char** argv)
     WritePictureLoaderSeeds(root / "PictureLoaderFuzz");
     WriteSeeds(root / "CamdataDevelopFuzz", CamdataDevelopFuzzSeeds());
     WriteSettingXmlSeeds(root / "SettingXmlFuzz");
+    WritePrivateProfileSeeds(root / "PrivateProfileFuzz");
+    WritePresetFileSeeds(root / "PresetFileFuzz");
+    WriteTextTableSeeds(root / "TextTableFuzz");
     return 0;
 }

@@ -52,8 +52,8 @@ public:
 };
 
 // The progress callback the develop-and-save workers hand the develop-and-save
-// job, with the progress dialog (an IThreadProgressDialog*) as the user
-// pointer: posts WM_APP_THREAD_PROGRESS (percent, 0) to the dialog and answers
+// job, with the progress dialog as the user pointer (converted to
+// IThreadProgressDialog* before it becomes a void*): posts WM_APP_THREAD_PROGRESS (percent, 0) to the dialog and answers
 // 0 (stop) when the dialog was cancelled, else 1; 1 when the dialog has no window.
 BOOL SaveProgressCallback(int percent, void* dialog);
 // The same callback under the name the saving and printing code uses.

@@ -16,6 +16,7 @@ namespace {
 
 constexpr const char* kGainSuffixes[] = {"R", "G", "B"};
 
+
 // Leading blanks, an optional sign, then the digits up to the first other
 // character; no digits read as 0. Values beyond the int range are clamped.
 int32_t ParseDecimal(const FString& text)
@@ -113,6 +114,7 @@ public:
         for (int i = 0; i < 3; ++i)
             gains[i] = ParseGain(Text(section, (std::string(prefix) + kGainSuffixes[i]).c_str(), def));
         ColorGainToCMY(gains[0], gains[1], gains[2], record.m_nCyan, record.m_nMagenta, record.m_nYellow);
+        ClampStoredDensities(record);
     }
     void PresetName(const char* section, const char* key, FString& value)
     {
@@ -188,6 +190,12 @@ private:
 };
 
 } // namespace
+
+void ClampStoredDensities(CET_FilterData& record)
+{
+    for (int32_t* density : {&record.m_nCyan, &record.m_nMagenta, &record.m_nYellow})
+        *density = std::clamp(*density, 0, kMaxStoredColorDensity);
+}
 
 void CAppSettings::ReadFrom(const CPrivateProfile& profile, const FString& defaultPresetName,
                             const LOGFONTW& defaultGuiFont)

@@ -19,6 +19,13 @@
 
 class CPrivateProfile;
 
+// The largest colour density the files' gains ("%.6f") carry exactly: beyond
+// it a gain is too small for its six decimals (the colour wheel stays below
+// 170). Densities read from the settings and preset files are kept within 0
+// and this, so that every value survives the next write and read.
+inline constexpr int32_t kMaxStoredColorDensity = 400;
+void ClampStoredDensities(CET_FilterData& record);
+
 // How shooting information is printed under or over each picture. The font's
 // lfHeight holds the size in tenths of a point, not a logical height.
 struct InfoPrintSetting {

@@ -3,6 +3,13 @@
 #include "platform/win/WinGdi.h"
 #include "shell/app/AppFiles.h"
 
+namespace {
+
+// The name of settings the user made: the default name of the custom raw settings.
+constexpr int kCustomSettingsTextId = 105;
+
+} // namespace
+
 CKVR_Data_FileListArray<CKVR_WBData>::Filler WhiteBalanceListFiller()
 {
     // To come with the facade's file settings: KVR_FillWhiteBalanceList. Until
@@ -115,7 +122,7 @@ void CLumitraApp::FreeFontTable()
 BOOL CLumitraApp::ReadIniFile(const FString& path)
 {
     FString defaultName;
-    GetString(105, defaultName);
+    GetString(kCustomSettingsTextId, defaultName);
     LOGFONTW guiFont{};
     GetObject(GetStockObject(DEFAULT_GUI_FONT), sizeof guiFont, &guiFont);
     m_Settings.ReadFile(path, defaultName, guiFont);

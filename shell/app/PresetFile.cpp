@@ -1,6 +1,7 @@
 #include "shell/app/PresetFile.h"
 
 #include "shell/app/AppFiles.h"
+#include "shell/app/CAppSettings.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "shell/facade/KVR_SettingXml.h"
 
@@ -35,7 +36,10 @@ bool ParsePresetFileBytes(std::string_view bytes, const std::function<void(std::
 {
     std::vector<std::u16string> lines;
     ForEachUtf16Line(bytes, [&lines](std::u16string_view line) {
-        lines.emplace_back(line);
+        // No control character but the TAB belongs to the file's lines: a
+        // name never holds one (the writer leaves line breaks out).
+        std::u16string& kept = lines.emplace_back(line);
+        std::erase_if(kept, [](char16_t unit) { return unit < u' ' && unit != u'\t'; });
         return true;
     });
     size_t next = 0;
@@ -71,6 +75,7 @@ bool ParsePresetFileBytes(std::string_view bytes, const std::function<void(std::
         auto preset = std::make_unique<CKVR_FilterData>();
         if (!KVR_ReadSettingXml(preset.get(), &collected))
             return false;
+        ClampStoredDensities(*preset);
         onPreset(std::move(preset));
         collected.clear();
         collecting = false;

@@ -12,6 +12,8 @@
 // The reader is tolerant of what surrounds the markers: a line "contains" a
 // marker when the marker occurs anywhere in it, so indentation and carriage
 // returns do not matter, and the byte-order mark may be FF FE, FE FF or none.
+// Control characters other than the TAB, which no name holds, are left out
+// of the lines read, and a colour density is kept within what the gains' six decimals carry (400).
 
 #include "foundation/FString.h"
 

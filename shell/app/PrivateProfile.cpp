@@ -102,7 +102,7 @@ void CPrivateProfile::Parse(std::string_view bytes)
     while (!bytes.empty()) {
         const size_t end = std::min(bytes.find('\n'), bytes.size());
         std::string_view text = bytes.substr(0, end);
-        if (!text.empty() && text.back() == '\r')
+        while (!text.empty() && text.back() == '\r')
             text.remove_suffix(1);
         m_Lines.push_back(ClassifyLine(std::string(text)));
         bytes.remove_prefix(std::min(end + 1, bytes.size()));

@@ -241,12 +241,14 @@ std::optional<std::u16string> FormatTableText(std::u16string_view format, std::i
 {
     std::vector<std::u16string> literals;
     std::vector<Conversion> conversions;
-    if (!SplitFormat(format, literals, conversions) || conversions.size() != args.size())
+    if (!SplitFormat(format, literals, conversions) || conversions.size() > args.size())
         return std::nullopt;
     FScopedCLocale cLocale;
     std::u16string text = literals[0];
     size_t i = 0;
     for (const TextArg& arg : args) {
+        if (i == conversions.size())
+            break; // values the text does not show, as printf ignores them
         const Conversion& conversion = conversions[i];
         if (conversion.kind != arg.kind)
             return std::nullopt;

@@ -107,7 +107,9 @@ struct TextArg {
 
 // True when the format's conversions are exactly the kinds given, in order.
 bool TextFormatMatches(std::u16string_view format, std::initializer_list<TextArgKind> kinds);
-// The formatted text, or nothing when the format does not match the values.
+// The formatted text, or nothing when the format's conversions do not match
+// the first values in kind and order; values beyond its conversions are not
+// shown (as printf ignores them).
 std::optional<std::u16string> FormatTableText(std::u16string_view format, std::initializer_list<TextArg> args);
 
 // ---- Implementation

@@ -124,6 +124,8 @@ TEST(CAppSettingsTest, GainsBecomeDensities)
         // no infinite density ever reaches the record.
         {"0", "1.0", "abc", 0, 0, 0},
         {"-2", "1e999", "nan", 0, 0, 0},
+        // Densities stay within what the gains' six decimals carry.
+        {"1.0", "0.000001", "1e-30", 0, 400, 400},
     };
     for (const Case& c : cases) {
         CAppSettings s;

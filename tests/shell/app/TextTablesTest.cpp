@@ -172,6 +172,8 @@ TEST(TextTablesTest, FormatsAreCheckedBeforeUse)
     EXPECT_EQ(FormatTableText(u"%s", {3}), std::nullopt);
     EXPECT_EQ(FormatTableText(u"%d", {1.5}), std::nullopt);
     EXPECT_EQ(FormatTableText(u"%d %d", {1}), std::nullopt);
+    EXPECT_EQ(FormatTableText(u", %.1f MB", {2.5, 7}), u", 2.5 MB"); // the count is not shown
+    EXPECT_EQ(FormatTableText(u"%d files", {2.5, 7}), std::nullopt);
 }
 
 } // namespace
