@@ -47,6 +47,22 @@ void Report(benchmark::State& state, double work, double plain)
     state.counters["x_plain"] = benchmark::Counter(plain > 0 ? work / plain : 0.0);
 }
 
+// Times work and plain in turn every iteration and reports their ratio.
+template <class Work, class Plain>
+void RunBeside(benchmark::State& state, Work&& work, Plain&& plain)
+{
+    double workSeconds = 0, plainSeconds = 0;
+    for (auto _ : state) {
+        auto start = Clock::now();
+        work();
+        workSeconds += Seconds(start);
+        start = Clock::now();
+        plain();
+        plainSeconds += Seconds(start);
+    }
+    Report(state, workSeconds, plainSeconds);
+}
+
 const testsupport::TempDir& Folder()
 {
     static testsupport::TempDir dir;
@@ -70,17 +86,8 @@ void BM_SettingsWrite(benchmark::State& state)
     std::string bytes;
     ReadAppFile(path, bytes, CPrivateProfile::kMaxFileSize);
     const FString plainPath = PathOf("plain.ini");
-    double work = 0, plain = 0;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        settings.WriteFile(path);
-        work += Seconds(start);
-        start = Clock::now();
-        WriteAppFileAtomically(plainPath, bytes);
-        plain += Seconds(start);
-    }
+    RunBeside(state, [&] { settings.WriteFile(path); }, [&] { WriteAppFileAtomically(plainPath, bytes); });
     state.counters["bytes"] = static_cast<double>(bytes.size());
-    Report(state, work, plain);
 }
 BENCHMARK(BM_SettingsWrite)->Unit(benchmark::kMicrosecond);
 
@@ -90,18 +97,11 @@ void BM_SettingsRead(benchmark::State& state)
     CAppSettings settings;
     if (!settings.ReadFile(path, FString(u"Custom"), kGuiFont) || settings.m_strThumbDir != u"/home/user/Pictures/2024")
         Fail("settings read");
-    double work = 0, plain = 0;
     std::string bytes;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        settings.ReadFile(path, FString(u"Custom"), kGuiFont);
-        work += Seconds(start);
-        start = Clock::now();
+    RunBeside(state, [&] { settings.ReadFile(path, FString(u"Custom"), kGuiFont); }, [&] {
         ReadAppFile(path, bytes, CPrivateProfile::kMaxFileSize);
         benchmark::DoNotOptimize(bytes.data());
-        plain += Seconds(start);
-    }
-    Report(state, work, plain);
+    });
 }
 BENCHMARK(BM_SettingsRead)->Unit(benchmark::kMicrosecond);
 
@@ -132,17 +132,8 @@ void BM_PresetFileWrite(benchmark::State& state)
     std::string bytes;
     ReadAppFile(path, bytes, kMaxPresetFileSize);
     const FString plainPath = PathOf("plain.xml");
-    double work = 0, plain = 0;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        list.SavePresetFile(path);
-        work += Seconds(start);
-        start = Clock::now();
-        WriteAppFileAtomically(plainPath, bytes);
-        plain += Seconds(start);
-    }
+    RunBeside(state, [&] { list.SavePresetFile(path); }, [&] { WriteAppFileAtomically(plainPath, bytes); });
     state.counters["bytes"] = static_cast<double>(bytes.size());
-    Report(state, work, plain);
 }
 BENCHMARK(BM_PresetFileWrite)->Unit(benchmark::kMillisecond);
 
@@ -152,18 +143,11 @@ void BM_PresetFileLoad(benchmark::State& state)
     CPresetList list;
     if (!list.LoadPresetFile(path) || list.GetCount() != kPresets || !list.GetAt(7)->IsEqual(Presets().GetAt(7), 1))
         Fail("presets loaded");
-    double work = 0, plain = 0;
     std::string bytes;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        list.LoadPresetFile(path);
-        work += Seconds(start);
-        start = Clock::now();
+    RunBeside(state, [&] { list.LoadPresetFile(path); }, [&] {
         ReadAppFile(path, bytes, kMaxPresetFileSize);
         benchmark::DoNotOptimize(bytes.data());
-        plain += Seconds(start);
-    }
-    Report(state, work, plain);
+    });
 }
 BENCHMARK(BM_PresetFileLoad)->Unit(benchmark::kMillisecond);
 
@@ -186,29 +170,27 @@ void BM_TextLookup(benchmark::State& state)
     }
     if (ids.size() < 500)
         Fail("the program's table");
-    double work = 0, plain = 0;
     std::u16string text;
     CFont* font = nullptr;
     COLORREF colour = 0;
-    for (auto _ : state) {
-        auto start = Clock::now();
-        for (const int id : ids) {
-            app.GetString(id, text, &font, &colour);
-            benchmark::DoNotOptimize(text.data());
-        }
-        work += Seconds(start);
-        start = Clock::now();
-        for (const int id : ids) {
-            const auto found = map.find(id);
-            if (found != map.end())
-                text = found->second;
-            benchmark::DoNotOptimize(text.data());
-        }
-        plain += Seconds(start);
-    }
+    RunBeside(
+        state,
+        [&] {
+            for (const int id : ids) {
+                app.GetString(id, text, &font, &colour);
+                benchmark::DoNotOptimize(text.data());
+            }
+        },
+        [&] {
+            for (const int id : ids) {
+                const auto found = map.find(id);
+                if (found != map.end())
+                    text = found->second;
+                benchmark::DoNotOptimize(text.data());
+            }
+        });
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * ids.size()));
     state.counters["ids"] = static_cast<double>(ids.size());
-    Report(state, work, plain);
 }
 BENCHMARK(BM_TextLookup)->Unit(benchmark::kMicrosecond);
 

@@ -9,6 +9,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <random>
 
 namespace {
@@ -133,6 +135,23 @@ bool WriteAppFileAtomically(const FString& path, std::string_view bytes)
     }
     SyncFolder(folder);
     return true;
+}
+
+FString WriteUniqueAppFile(const FString& folder, const char* prefix, const char* suffix, std::string_view bytes)
+{
+    std::string pattern;
+    if (!PathToNative(folder, pattern) || pattern.empty())
+        return FString();
+    pattern += std::string("/") + prefix + "XXXXXX" + suffix;
+    const int fd = ::mkstemps(pattern.data(), static_cast<int>(std::strlen(suffix)));
+    if (fd < 0)
+        return FString();
+    FileDescriptor file(fd);
+    if (!WriteAll(fd, bytes) || !file.Close()) {
+        ::unlink(pattern.c_str());
+        return FString();
+    }
+    return PathFromNative(pattern);
 }
 
 void AppendUtf16(std::string& bytes, std::u16string_view text)

@@ -43,6 +43,20 @@ void ForEachUtf16Line(std::string_view bytes, OnLine&& onLine);
 // The bytes of text as UTF-16 little-endian units.
 void AppendUtf16(std::string& bytes, std::u16string_view text);
 
+// A new file of a unique name "<prefix>XXXXXX<suffix>" in the folder, made
+// exclusively (no other file is ever overwritten through it) and holding the
+// bytes; its path, or empty (and no file) when it could not be made or written.
+FString WriteUniqueAppFile(const FString& folder, const char* prefix, const char* suffix, std::string_view bytes);
+
+// The value of a hexadecimal digit in either case, -1 for another character.
+constexpr int HexDigitValue(char32_t c)
+{
+    return c >= U'0' && c <= U'9' ? static_cast<int>(c - U'0')
+           : c >= U'a' && c <= U'f' ? static_cast<int>(c - U'a' + 10)
+           : c >= U'A' && c <= U'F' ? static_cast<int>(c - U'A' + 10)
+                                    : -1;
+}
+
 // ---- Implementation
 
 namespace appfiles_detail {

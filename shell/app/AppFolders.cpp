@@ -7,16 +7,16 @@
 
 namespace {
 
-std::mutex& ProgramPathLock()
-{
-    static std::mutex lock;
-    return lock;
-}
+// The program file that tests name in place of the running one.
+struct ProgramPathOverride {
+    std::mutex lock;
+    FString path;
+};
 
-FString& ProgramPathOverride()
+ProgramPathOverride& Override()
 {
-    static FString path;
-    return path;
+    static ProgramPathOverride programPath;
+    return programPath;
 }
 
 FString UserFolder()
@@ -30,8 +30,8 @@ FString ProgramFolder()
 {
     FString program;
     {
-        std::lock_guard<std::mutex> lock(ProgramPathLock());
-        program = ProgramPathOverride();
+        std::lock_guard<std::mutex> lock(Override().lock);
+        program = Override().path;
     }
     if (program.GetLength() == 0)
         GetProgramPath(program);
@@ -77,8 +77,8 @@ FString GetAppFolder(int kind)
 
 void SetAppProgramPath(const FString& programPath)
 {
-    std::lock_guard<std::mutex> lock(ProgramPathLock());
-    ProgramPathOverride() = programPath;
+    std::lock_guard<std::mutex> lock(Override().lock);
+    Override().path = programPath;
 }
 
 FString AppFilePath(int kind, const char16_t* name)

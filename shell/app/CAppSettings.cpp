@@ -19,12 +19,18 @@ constexpr const char* kGainSuffixes[] = {"R", "G", "B"};
 
 // Leading blanks, an optional sign, then the digits up to the first other
 // character; no digits read as 0. Values beyond the int range are clamped.
+size_t SkipBlanks(std::u16string_view text)
+{
+    size_t at = 0;
+    while (at < text.size() && (text[at] == u' ' || text[at] == u'\t'))
+        ++at;
+    return at;
+}
+
 int32_t ParseDecimal(const FString& text)
 {
     const std::u16string_view view = text.View();
-    size_t at = 0;
-    while (at < view.size() && (view[at] == u' ' || view[at] == u'\t'))
-        ++at;
+    size_t at = SkipBlanks(view);
     bool negative = false;
     if (at < view.size() && (view[at] == u'-' || view[at] == u'+'))
         negative = view[at++] == u'-';
@@ -41,18 +47,12 @@ int32_t ParseDecimal(const FString& text)
 uint32_t ParseHex(const FString& text)
 {
     const std::u16string_view view = text.View();
-    size_t at = 0;
-    while (at < view.size() && (view[at] == u' ' || view[at] == u'\t'))
-        ++at;
+    size_t at = SkipBlanks(view);
     if (view.substr(at, 2) == u"0x" || view.substr(at, 2) == u"0X")
         at += 2;
     uint64_t value = 0;
     for (; at < view.size(); ++at) {
-        const char16_t c = view[at];
-        const int digit = c >= u'0' && c <= u'9' ? c - u'0'
-                          : c >= u'a' && c <= u'f' ? c - u'a' + 10
-                          : c >= u'A' && c <= u'F' ? c - u'A' + 10
-                                                   : -1;
+        const int digit = HexDigitValue(view[at]);
         if (digit < 0)
             break;
         value = std::min<uint64_t>(value * 16 + static_cast<uint64_t>(digit), 0xFFFFFFFFull);

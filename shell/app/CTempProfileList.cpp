@@ -2,18 +2,15 @@
 
 #include "foundation/FArray.h"
 #include "foundation/FPath.h"
+#include "shell/app/AppFiles.h"
 #include "shell/app/AppFolders.h"
 #include "shell/app/CAppSettings.h"
 #include "toolkit/CET_ExifData.h"
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFileTypes.h"
 
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 namespace {
 
@@ -54,38 +51,15 @@ int CodeOfPreference(int preference)
     }
 }
 
-bool WriteAll(int fd, const BYTE* data, size_t size)
-{
-    while (size > 0) {
-        const ssize_t written = ::write(fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
-        data += written;
-        size -= static_cast<size_t>(written);
-    }
-    return true;
-}
-
 // A new "$$$" file in the temporary profile folder holding the embedded
 // profile's bytes; empty when there is no such folder or nothing could be written.
 FString WriteTemporaryProfile(const PropertyItem& profile)
 {
     const FString folder = GetAppFolder(kAppFolderTempProfiles);
-    std::string pattern;
-    if (folder.GetLength() == 0 || !CreateFolderTree(folder) ||
-        !PathToNative(PathJoin(folder, FString(u"$$$XXXXXX.tmp")), pattern))
+    if (folder.GetLength() == 0 || !CreateFolderTree(folder))
         return FString();
-    const int fd = ::mkstemps(pattern.data(), 4);
-    if (fd < 0)
-        return FString();
-    const bool written = WriteAll(fd, static_cast<const BYTE*>(profile.value), profile.length);
-    if (::close(fd) != 0 || !written) {
-        ::unlink(pattern.c_str());
-        return FString();
-    }
-    return PathFromNative(pattern);
+    return WriteUniqueAppFile(folder, "$$$", ".tmp",
+                              std::string_view(static_cast<const char*>(profile.value), profile.length));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "shell/app/PrivateProfile.h"
 
 #include "foundation/FPath.h"
+#include "shell/app/AppFiles.h"
 
 #include <algorithm>
 
@@ -50,17 +51,6 @@ std::string ValueBytes(const FString& value)
 }
 
 char HexDigit(unsigned value) { return "0123456789ABCDEF"[value & 0xF]; }
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 
@@ -220,8 +210,8 @@ bool CPrivateProfile::GetStruct(std::string_view section, std::string_view key, 
         return false;
     std::string bytes(size + 1, '\0');
     for (size_t i = 0; i <= size; ++i) {
-        const int high = HexValue(text[2 * i]);
-        const int low = HexValue(text[2 * i + 1]);
+        const int high = HexDigitValue(static_cast<unsigned char>(text[2 * i]));
+        const int low = HexDigitValue(static_cast<unsigned char>(text[2 * i + 1]));
         if (high < 0 || low < 0)
             return false;
         bytes[i] = static_cast<char>(high << 4 | low);

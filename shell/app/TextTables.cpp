@@ -29,10 +29,7 @@ COLORREF LeadingHex(std::u16string_view field)
 {
     COLORREF value = 0;
     for (const char16_t c : field) {
-        const int digit = c >= u'0' && c <= u'9' ? c - u'0'
-                          : c >= u'a' && c <= u'f' ? c - u'a' + 10
-                          : c >= u'A' && c <= u'F' ? c - u'A' + 10
-                                                   : -1;
+        const int digit = HexDigitValue(c);
         if (digit < 0)
             break;
         value = value << 4 | static_cast<COLORREF>(digit);

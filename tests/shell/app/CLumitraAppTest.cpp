@@ -7,6 +7,7 @@
 #include "shell/app/AppClipboard.h"
 #include "shell/app/AppFiles.h"
 #include "shell/app/AppMessages.h"
+#include "Utf16Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -17,16 +18,10 @@
 namespace {
 
 using testsupport::TempDir;
+using testsupport::Utf16File;
 using testsupport::Utf8FromWide;
 using testsupport::WideFromUtf8;
 using testsupport::WriteFileBytes;
-
-std::string Utf16File(std::u16string_view text)
-{
-    std::string bytes = "\xFF\xFE";
-    AppendUtf16(bytes, text);
-    return bytes;
-}
 
 class CLumitraAppTest : public ::testing::Test {
 protected:

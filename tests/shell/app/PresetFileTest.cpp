@@ -6,6 +6,7 @@
 #include "shell/app/AppMessages.h"
 #include "shell/app/PresetFile.h"
 #include "shell/facade/KVR_SettingXml.h"
+#include "Utf16Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -20,16 +21,10 @@ namespace {
 
 using testsupport::ReadFileBytes;
 using testsupport::TempDir;
+using testsupport::Utf16;
 using testsupport::Utf8FromWide;
 using testsupport::WideFromUtf8;
 using testsupport::WriteFileBytes;
-
-std::string Utf16(std::u16string_view text)
-{
-    std::string bytes;
-    AppendUtf16(bytes, text);
-    return bytes;
-}
 
 CKVR_FilterData Preset(const char16_t* name, int exposure)
 {

@@ -65,9 +65,11 @@ TEST(TextTableResourcesTest, EveryLineIsAnEntryAndEveryFontExists)
             fonts.insert(font->m_nFontId);
         return true;
     });
-    for (const auto& [id, item] : Entries())
-        if (item.m_nFontId != 0)
+    for (const auto& [id, item] : Entries()) {
+        if (item.m_nFontId != 0) {
             EXPECT_TRUE(fonts.count(item.m_nFontId)) << "text " << id << " names font " << item.m_nFontId;
+        }
+    }
 
     const std::string licence = Resource("License.txt");
     EXPECT_EQ(licence.substr(0, 2), "\xFF\xFE");

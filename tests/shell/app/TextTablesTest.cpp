@@ -2,6 +2,7 @@
 // and the check of table texts used as formats.
 #include "shell/app/TextTables.h"
 
+#include "Utf16Text.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -12,15 +13,9 @@
 namespace {
 
 using testsupport::TempDir;
+using testsupport::Utf16;
 using testsupport::WideFromUtf8;
 using testsupport::WriteFileBytes;
-
-std::string Utf16(std::u16string_view text)
-{
-    std::string bytes;
-    AppendUtf16(bytes, text);
-    return bytes;
-}
 
 TEST(TextTablesTest, TextLines)
 {
