@@ -17,6 +17,7 @@
 #include "shell/app/CAppSettings.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CPresetList.h"
+#include "shell/app/PresetFile.h"
 #include "shell/app/PrivateProfile.h"
 #include "support/TestSupport.h"
 

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FormatTableText(format, {2.25});
     }
     int fonts = 0;
-    ForEachFontTableLine(bytes, [&fonts](const CFontSpec&) { ++fonts; });
+    ForEachFontTableLine(bytes, [&fonts](const CFontDescription&) { ++fonts; });
 
     // The same bytes as a file list from another program's clipboard.
     FArray<FString> paths;

@@ -60,11 +60,9 @@ BOOL CLumitraApp::GetString(int id, std::u16string& text, CFont** font, COLORREF
     if (!item)
         return FALSE;
     text = item->m_strText;
-    if (item->m_nFontId != 0 && font) {
-        const auto found = m_FirstFont.find(item->m_nFontId);
-        if (found != m_FirstFont.end())
-            *font = found->second;
-    }
+    const size_t fontId = static_cast<size_t>(item->m_nFontId);
+    if (font && fontId != 0 && fontId < m_FirstFont.size() && m_FirstFont[fontId])
+        *font = m_FirstFont[fontId];
     if (colour)
         *colour = item->m_Color;
     return TRUE;
@@ -95,12 +93,16 @@ BOOL CLumitraApp::LoadFontTable(const FString& path)
     if (!ReadTextTableFile(path, bytes))
         return FALSE;
     FreeFontTable();
-    ForEachFontTableLine(bytes, [this](const CFontSpec& spec) {
+    ForEachFontTableLine(bytes, [this](const CFontDescription& font) {
         auto item = std::make_unique<CFontItem>();
-        item->m_nFontId = spec.m_nFontId;
-        if (!item->m_Font.CreateFontIndirect(&spec.m_LogFont))
+        item->m_nFontId = font.m_nFontId;
+        if (!item->m_Font.CreateFontIndirect(&font.m_LogFont))
             return;
-        m_FirstFont.emplace(item->m_nFontId, &item->m_Font);
+        const size_t id = static_cast<size_t>(item->m_nFontId);
+        if (id >= m_FirstFont.size())
+            m_FirstFont.resize(id + 1, nullptr);
+        if (!m_FirstFont[id])
+            m_FirstFont[id] = &item->m_Font;
         m_FontTable.push_back(std::move(item));
     });
     return TRUE;

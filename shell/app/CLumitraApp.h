@@ -30,7 +30,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 class CET_ExifData;
@@ -122,7 +121,7 @@ protected:
     CET_GDIPlus m_GdiPlus;
     CStringTable m_StringTable;
     std::vector<std::unique_ptr<CFontItem>> m_FontTable;
-    std::unordered_map<int, CFont*> m_FirstFont;
+    std::vector<CFont*> m_FirstFont; // the first font of each font id, indexed by the id
     CPresetList m_Presets;
     CAppSettings m_Settings;
     CKVR_Data_FileListArray<CKVR_WBData> m_WBLists;

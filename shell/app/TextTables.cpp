@@ -2,6 +2,7 @@
 
 #include "foundation/FCLocale.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -88,28 +89,28 @@ std::optional<CStringItem> ParseStringTableLine(std::u16string_view line)
     return item;
 }
 
-std::optional<CFontSpec> ParseFontTableLine(std::u16string_view line)
+std::optional<CFontDescription> ParseFontTableLine(std::u16string_view line)
 {
     if (TabFrom(line, 0) != 4)
         return std::nullopt;
     const size_t faceTab = TabFrom(line, 5);
     if (faceTab == kNotFound)
         return std::nullopt;
-    CFontSpec spec;
-    spec.m_nFontId = LeadingNumber(line.substr(0, 4));
+    CFontDescription description;
+    description.m_nFontId = LeadingNumber(line.substr(0, 4));
     const std::u16string_view style = line.substr(5, faceTab - 5);
     const bool negative = !style.empty() && style[0] == u'-';
     const int height = LeadingNumber(style.substr(negative ? 1 : 0));
     const bool bold = style.find(u'b') != kNotFound || style.find(u'B') != kNotFound;
 
-    LOGFONTW& font = spec.m_LogFont;
+    LOGFONTW& font = description.m_LogFont;
     font.lfHeight = negative ? -height : height;
     font.lfWeight = bold ? FW_BOLD : FW_NORMAL;
     font.lfCharSet = DEFAULT_CHARSET;
     font.lfQuality = ANTIALIASED_QUALITY;
     const std::u16string_view face = line.substr(faceTab + 1, LF_FACESIZE - 1);
     std::copy(face.begin(), face.end(), font.lfFaceName);
-    return spec;
+    return description;
 }
 
 bool ReadTextTableFile(const FString& path, std::string& bytes)
@@ -121,12 +122,17 @@ void CStringTable::Load(std::string_view fileBytes)
 {
     Free();
     ForEachUtf16Line(fileBytes, [this](std::u16string_view line) {
-        if (std::optional<CStringItem> item = ParseStringTableLine(line)) {
+        if (std::optional<CStringItem> item = ParseStringTableLine(line))
             m_Items.push_back(std::make_unique<CStringItem>(std::move(*item)));
-            m_First.emplace(m_Items.back()->m_nId, m_Items.back().get());
-        }
         return true;
     });
+    int largest = -1;
+    for (const auto& item : m_Items)
+        largest = std::max(largest, item->m_nId);
+    m_First.assign(static_cast<size_t>(largest + 1), nullptr);
+    for (const auto& item : m_Items)
+        if (!m_First[static_cast<size_t>(item->m_nId)])
+            m_First[static_cast<size_t>(item->m_nId)] = item.get();
 }
 
 bool CStringTable::LoadFile(const FString& path)
@@ -146,8 +152,7 @@ void CStringTable::Free()
 
 const CStringItem* CStringTable::FindInTable(int id) const
 {
-    const auto found = m_First.find(id);
-    return found == m_First.end() ? nullptr : found->second;
+    return id >= 0 && static_cast<size_t>(id) < m_First.size() ? m_First[static_cast<size_t>(id)] : nullptr;
 }
 
 const CStringItem* CStringTable::Find(int id) const
@@ -161,7 +166,7 @@ const CStringItem* CStringTable::Find(int id) const
 namespace {
 
 struct Conversion {
-    std::string spec; // "%" flags width precision length conversion, narrow
+    std::string printfFormat; // "%", flags, width, precision and the conversion, narrow
     TextArgKind kind;
 };
 
@@ -181,20 +186,20 @@ bool SplitFormat(std::u16string_view format, std::vector<std::u16string>& litera
             ++at;
             continue;
         }
-        std::string spec = "%";
+        std::string printfFormat = "%";
         size_t next = at + 1;
         // Takes the characters of the set; false when there are more than limit.
         const auto take = [&](std::u16string_view allowed, size_t limit) {
             size_t taken = 0;
             for (; next < format.size() && allowed.find(format[next]) != kNotFound; ++taken)
-                spec += static_cast<char>(format[next++]);
+                printfFormat += static_cast<char>(format[next++]);
             return taken <= limit;
         };
         // A width or precision beyond three digits is no caption's.
         if (!take(u"-+ #0", 5) || !take(u"0123456789", 3))
             return false;
         if (next < format.size() && format[next] == u'.') {
-            spec += '.';
+            printfFormat += '.';
             ++next;
             if (!take(u"0123456789", 3))
                 return false;
@@ -211,8 +216,8 @@ bool SplitFormat(std::u16string_view format, std::vector<std::u16string>& litera
             kind = TextArgKind::kDouble;
         else
             return false;
-        spec += static_cast<char>(c);
-        conversions.push_back({spec, kind});
+        printfFormat += static_cast<char>(c);
+        conversions.push_back({printfFormat, kind});
         literals.emplace_back();
         at = next;
     }
@@ -251,8 +256,8 @@ std::optional<std::u16string> FormatTableText(std::u16string_view format, std::i
             return std::nullopt;
         char buffer[512];
         const int length = arg.kind == TextArgKind::kInt
-                               ? std::snprintf(buffer, sizeof buffer, conversion.spec.c_str(), arg.i)
-                               : std::snprintf(buffer, sizeof buffer, conversion.spec.c_str(), arg.d);
+                               ? std::snprintf(buffer, sizeof buffer, conversion.printfFormat.c_str(), arg.i)
+                               : std::snprintf(buffer, sizeof buffer, conversion.printfFormat.c_str(), arg.d);
         if (length < 0)
             return std::nullopt;
         for (const char* c = buffer; *c; ++c)

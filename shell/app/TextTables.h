@@ -32,7 +32,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Text and font tables larger than this are not read.
@@ -45,7 +44,7 @@ struct CStringItem {
     std::u16string m_strText;
 };
 
-struct CFontSpec {
+struct CFontDescription {
     int m_nFontId = 0;
     LOGFONTW m_LogFont{};
 };
@@ -54,7 +53,7 @@ std::optional<CStringItem> ParseStringTableLine(std::u16string_view line);
 // The font as the table describes it: width, escapement and orientation 0,
 // weight 700 when bold else 400, not italic, underlined or struck out,
 // DEFAULT_CHARSET, default precisions, anti-aliased quality, pitch and family 0.
-std::optional<CFontSpec> ParseFontTableLine(std::u16string_view line);
+std::optional<CFontDescription> ParseFontTableLine(std::u16string_view line);
 
 // The text table: entries in file order; the first entry of an id wins.
 // Read-only once loaded, so lookups from any thread take no lock.
@@ -78,7 +77,8 @@ public:
 
 private:
     std::vector<std::unique_ptr<CStringItem>> m_Items;
-    std::unordered_map<int, const CStringItem*> m_First;
+    // The first entry of each id, indexed by the id (ids have at most five digits).
+    std::vector<const CStringItem*> m_First;
 };
 
 // Reads the font table's lines: onFont for every valid line, in file order.
@@ -120,7 +120,7 @@ bool ForEachFontTableLine(std::string_view fileBytes, OnFont&& onFont)
     if (fileBytes.size() < 2)
         return false;
     ForEachUtf16Line(fileBytes, [&onFont](std::u16string_view line) {
-        if (std::optional<CFontSpec> font = ParseFontTableLine(line))
+        if (std::optional<CFontDescription> font = ParseFontTableLine(line))
             onFont(*font);
         return true;
     });

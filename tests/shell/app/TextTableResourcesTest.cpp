@@ -59,7 +59,7 @@ TEST(TextTableResourcesTest, EveryLineIsAnEntryAndEveryFontExists)
     ForEachUtf16Line(Resource("Font.txt"), [&](std::u16string_view line) {
         if (IsNote(line))
             return true;
-        const std::optional<CFontSpec> font = ParseFontTableLine(line);
+        const std::optional<CFontDescription> font = ParseFontTableLine(line);
         EXPECT_TRUE(font.has_value()) << testsupport::Utf8FromWide(FString(line));
         if (font)
             fonts.insert(font->m_nFontId);
@@ -76,7 +76,7 @@ TEST(TextTableResourcesTest, EveryLineIsAnEntryAndEveryFontExists)
     EXPECT_GT(licence.size(), 1000u);
 }
 
-TEST(TextTableResourcesTest, FormatsTakeTheValuesThePartsPass)
+TEST(TextTableResourcesTest, FormatsTakeTheValuesTheProgramPasses)
 {
     const std::map<int, CStringItem> entries = Entries();
     const auto text = [&entries](int id) { return entries.at(id).m_strText; };

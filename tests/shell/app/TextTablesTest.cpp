@@ -70,12 +70,12 @@ TEST(TextTablesTest, FontLines)
         {u"\t-11\tx", false, 0, 0, 0, nullptr},
     };
     for (const Case& c : cases) {
-        const std::optional<CFontSpec> spec = ParseFontTableLine(c.line);
-        ASSERT_EQ(spec.has_value(), c.entry) << std::string(c.line, c.line + 4);
+        const std::optional<CFontDescription> font = ParseFontTableLine(c.line);
+        ASSERT_EQ(font.has_value(), c.entry) << std::string(c.line, c.line + 4);
         if (!c.entry)
             continue;
-        const LOGFONTW& f = spec->m_LogFont;
-        EXPECT_EQ(spec->m_nFontId, c.id);
+        const LOGFONTW& f = font->m_LogFont;
+        EXPECT_EQ(font->m_nFontId, c.id);
         EXPECT_EQ(f.lfHeight, c.height);
         EXPECT_EQ(f.lfWeight, c.weight);
         EXPECT_EQ(std::u16string(f.lfFaceName), c.face);
@@ -127,7 +127,7 @@ TEST(TextTablesTest, FilesAndLookups)
     EXPECT_EQ(table.GetCount(), 3);
 
     int fonts = 0;
-    EXPECT_TRUE(ForEachFontTableLine(Utf16(u"1   \t-12\tA\n2   \t12\n3   \t10b\tC\n"), [&](const CFontSpec&) { ++fonts; }));
+    EXPECT_TRUE(ForEachFontTableLine(Utf16(u"1   \t-12\tA\n2   \t12\n3   \t10b\tC\n"), [&](const CFontDescription&) { ++fonts; }));
     EXPECT_EQ(fonts, 2);
 }
 
