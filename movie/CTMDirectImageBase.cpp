@@ -1,13 +1,12 @@
 #include "movie/CTMDirectImageBase.h"
 
+#include "movie/TMBitmapFile.h"
 #include "movie/TMMovieFile.h"
 #include "movie/TMOwnerWindow.h"
 
 extern "C" {
 #include <libavutil/error.h>
 }
-
-#include <sys/stat.h>
 
 #include <chrono>
 #include <string>
@@ -40,13 +39,6 @@ struct GrabEnd {
 GrabEnd Break(LONG code) { return {code, WM_TM_THUMBNAILBREAK, code}; }
 GrabEnd Silent(LONG code) { return {code, 0, 0}; }
 
-bool IsExistingFile(std::u16string_view path)
-{
-    std::string native;
-    struct stat info {};
-    return tkrmovie::NativePath(path, native) && stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // The grab itself, shared by the three ways to ask for it. With the browser's
 // way a movie that cannot be opened is answered without a message, a missing
 // file gives -1, the movie's end is not checked (a frame beyond it fails to
@@ -56,7 +48,7 @@ GrabEnd RunGrab(CTMThumbnailData& record, bool browser, const TMMovieFile::Cance
     const auto start = std::chrono::steady_clock::now();
     // A cancel ends the grab at the next of these checkpoints with (0, 0).
     const auto failed = [&cancelled](int code) { return cancelled() ? Break(0) : Break(code); };
-    if (browser && !IsExistingFile(tkrmovie::RecordPath(record)))
+    if (browser && !tkrmovie::IsExistingFile(tkrmovie::RecordPath(record)))
         return Silent(-1);
     if (cancelled())
         return Break(0);
@@ -89,7 +81,57 @@ GrabEnd RunGrab(CTMThumbnailData& record, bool browser, const TMMovieFile::Cance
     return {0, WM_TM_GRAPHNOTIFY, tkrmovie::ElapsedMilliseconds(start)};
 }
 
+// Reads width x height pixels of the DC from its origin as a bottom-up 24-bit
+// picture and writes them as a BMP file.
+int CaptureToBitmapFile(HDC source, int width, int height, const WCHAR* path)
+{
+    std::string native;
+    if (!source || width <= 0 || height <= 0 || !tkrmovie::NativePath(tkrmovie::PathText(path), native))
+        return 1;
+    BITMAPINFO info{};
+    info.bmiHeader = tkrmovie::Dib24Header(width, height);
+    void* bits = nullptr;
+    const HDC memory = ::CreateCompatibleDC(source);
+    const HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool captured = false;
+    if (memory && bitmap) {
+        const HGDIOBJ previous = ::SelectObject(memory, bitmap);
+        captured = ::BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
+        ::SelectObject(memory, previous);
+    }
+    // The file's header leaves the image size to the reader.
+    BITMAPINFOHEADER header = info.bmiHeader;
+    header.biSizeImage = 0;
+    captured = captured && tkrmovie::WriteBitmapFile(native.c_str(), header, static_cast<const BYTE*>(bits),
+                                                     info.bmiHeader.biSizeImage);
+    if (bitmap)
+        ::DeleteObject(bitmap);
+    if (memory)
+        ::DeleteDC(memory);
+    return captured ? 0 : 1;
+}
+
 } // namespace
+
+int CTMDirectImageBase::CreateThumbCash(HDC dc, const WCHAR* path)
+{
+    RECT clip{};
+    if (!::GetClipBox(dc, &clip))
+        return 1;
+    return CaptureToBitmapFile(dc, clip.right, clip.bottom, path);
+}
+
+int CTMDirectImageBase::CreateThumbCash(HWND window, const WCHAR* path)
+{
+    RECT client{};
+    if (!::GetClientRect(window, &client))
+        return 1;
+    const HDC dc = ::GetDC(window);
+    const int result = CaptureToBitmapFile(dc, client.right, client.bottom, path);
+    if (dc)
+        ::ReleaseDC(window, dc);
+    return result;
+}
 
 CTMDirectImageBase::CTMDirectImageBase() = default;
 
@@ -121,6 +163,8 @@ LONG CTMDirectImageBase::GetTimeThumbnailImage2(CTMThumbnailData* data, int)
     if (!data || GrabRunning())
         return 1;
     m_pThumbnailData = data;
+    // This grab works in place of the object's playback graph, which it lets go.
+    DestroyStream();
     return Grab(GrabMode::Browser);
 }
 

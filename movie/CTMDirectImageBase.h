@@ -12,6 +12,7 @@
 #include "movie/CTMDirectShowBase.h"
 #include "movie/CTMThumbnailData.h"
 #include "movie/TKRMovieDefs.h"
+#include "platform/win/WinGdi.h"
 
 #include <atomic>
 
@@ -44,6 +45,13 @@ public:
     // Stops a running grab at its next checkpoint and returns once its
     // thread has ended; at once when none runs.
     void ThumbnailCancel();
+
+    // Writes what a DC shows (from its origin to its clip box's right and
+    // bottom) or a window's client area as a 24-bit BMP file: 0; 1 when
+    // there is nothing to read (a window DC is read on the GUI thread only)
+    // or the file cannot be written (it is written whole or not at all).
+    static int CreateThumbCash(HDC dc, const WCHAR* path);
+    static int CreateThumbCash(HWND window, const WCHAR* path);
 
 protected:
     void ThreadCancel();
