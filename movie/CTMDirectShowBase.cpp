@@ -98,6 +98,10 @@ void ForEachEncoder(emTMDEVICECATEGORY category, Visit&& visit)
     }
 }
 
+// The audio compressors begin with plain PCM under the name the encode
+// job's default gives it.
+constexpr char16_t kPlainPcmName[] = u"PCM";
+
 bool SameNameIgnoringCase(const char* name, const WCHAR* wanted)
 {
     const auto lower = [](char32_t c) { return c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c; };
@@ -523,6 +527,8 @@ LONG CTMDirectShowBase::GetDeviceCompressorList(emTMDEVICECATEGORY category, std
     if (category == TMDEVICE_VIDEOINPUT)
         return GetDeviceList(&names);
     const std::size_t before = names.size();
+    if (category == TMDEVICE_AUDIOCOMPRESSOR)
+        names.emplace_back(kPlainPcmName);
     ForEachEncoder(category, [&names](const AVCodec* codec) {
         names.emplace_back(codec->name, codec->name + std::char_traits<char>::length(codec->name));
         return false;
@@ -532,6 +538,8 @@ LONG CTMDirectShowBase::GetDeviceCompressorList(emTMDEVICECATEGORY category, std
 
 const AVCodec* CTMDirectShowBase::FindCompressDevice(emTMDEVICECATEGORY category, const WCHAR* name)
 {
+    if (category == TMDEVICE_AUDIOCOMPRESSOR && name && SameNameIgnoringCase("PCM", name))
+        return avcodec_find_encoder(AV_CODEC_ID_PCM_S16LE);
     const AVCodec* found = nullptr;
     if (name)
         ForEachEncoder(category, [&](const AVCodec* codec) {

@@ -188,7 +188,8 @@ public:
     // none (or no array).
     static LONG GetDeviceList(std::vector<std::u16string>* names);
     // Appends the names of a category's devices (the encoders FFmpeg offers
-    // for the compressor categories): 0, or 1 when the category is empty.
+    // for the compressor categories, the audio ones after "PCM", plain PCM):
+    // 0, or 1 when the category is empty.
     static LONG GetDeviceCompressorList(emTMDEVICECATEGORY category, std::vector<std::u16string>& names);
     // The text of a result code: the decoder's description of a negative code
     // when it has one, else the library's table, else empty.

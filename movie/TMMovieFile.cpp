@@ -275,7 +275,7 @@ int TMMovieFile::DecodeCovering(int stream, int64_t target, TMFrame& frame)
     if (!covering || !next)
         return AVERROR(ENOMEM);
     const int rc = CoverTarget(stream, target, covering.get(), next.get());
-    return rc < 0 ? rc : Convert(*covering, frame);
+    return rc < 0 ? rc : ConvertFrame(*covering, frame);
 }
 
 int TMMovieFile::DecodeCoveringFrames(int stream, int64_t time, AVFrame* covering, AVFrame* next)
@@ -402,7 +402,7 @@ int TMMovieFile::DecodeFirstOf(int stream, int64_t count, TMFrame& frame)
             if (rc == AVERROR_EOF)
                 return AVERROR_EOF;
             if (rc >= 0)
-                return Convert(*decoded, frame);
+                return ConvertFrame(*decoded, frame);
             if (rc != AVERROR_INVALIDDATA)
                 return rc;
         }
@@ -422,7 +422,7 @@ int TMMovieFile::DecodeFirstOf(int stream, int64_t count, TMFrame& frame)
     }
 }
 
-int TMMovieFile::Convert(const AVFrame& source, TMFrame& frame)
+int TMMovieFile::ConvertFrame(const AVFrame& source, TMFrame& frame)
 {
     const int width = source.width;
     const int height = source.height;

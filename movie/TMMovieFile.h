@@ -101,9 +101,10 @@ public:
     // Reads at most packetBudget packets (what is left is written back).
     int ReadFrame(int stream, AVFrame* frame, int& packetBudget);
     // A decoded picture as the grabs store it: 24-bit, bottom-up, rows padded.
-    int ConvertFrame(const AVFrame& source, TMFrame& frame) { return Convert(source, frame); }
+    int ConvertFrame(const AVFrame& source, TMFrame& frame);
 
-    // No single decode reads more packets than this.
+    // No decode reads more packets than this for one frame: a stream that
+    // never reaches it ends with an error instead of running on.
     static constexpr int kMaxPackets = 1 << 16;
 
 private:
@@ -114,7 +115,6 @@ private:
     int CoverTarget(int stream, int64_t target, AVFrame* covering, AVFrame* next);
     int ReadPacket();
     bool Cancelled() const { return m_Cancel && m_Cancel(); }
-    int Convert(const AVFrame& source, TMFrame& frame);
     static int Interrupt(void* self);
 
     CancelCheck m_Cancel;

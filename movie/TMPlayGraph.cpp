@@ -236,7 +236,8 @@ void TMPlayGraph::StopThreads()
 
 int64_t TMPlayGraph::PositionAt(int64_t tick) const
 {
-    if (!Playing())
+    // The clock waits while the frame asked for last is being prepared.
+    if (!Playing() || m_CueDone != m_CueRequest)
         return m_BasePosition;
     const double moved = double(tick - m_BaseTick) * m_Rate;
     return std::min(m_Stop, m_BasePosition + int64_t(std::max(0.0, moved)));
@@ -425,7 +426,12 @@ void TMPlayGraph::PlaybackLoop(TMMovieFile* video)
     const FramePtr next(av_frame_alloc());
     if (!covering || !next)
         return;
+    // The frame after the one shown: decoded (in next), then converted and
+    // waiting for its time (nextPicture, due at nextDue).
+    bool decodedNext = false;
     bool haveNext = false;
+    std::shared_ptr<const TMFrame> nextPicture;
+    int64_t nextDue = 0;
     // The video has nothing more to show: ended at lastEnd with status.
     bool ended = true;
     LONG status = 0;
@@ -459,7 +465,8 @@ void TMPlayGraph::PlaybackLoop(TMMovieFile* video)
                 continue;
             ended = !video || rc < 0;
             status = rc < 0 ? rc : 0;
-            haveNext = video && rc >= 0 && next->data[0];
+            haveNext = false;
+            decodedNext = video && rc >= 0 && next->data[0];
             lastEnd = target;
             if (video && rc >= 0) {
                 const int64_t time = video->FrameTime(m_VideoStream, *covering);
@@ -467,6 +474,8 @@ void TMPlayGraph::PlaybackLoop(TMMovieFile* video)
             }
             if (picture)
                 Show(std::move(picture));
+            // Playing starts from the frame now shown.
+            m_BaseTick = Tick();
             m_CueDone = handled;
             m_Changed.notify_all();
             continue;
@@ -476,47 +485,50 @@ void TMPlayGraph::PlaybackLoop(TMMovieFile* video)
             continue;
         }
         if (!haveNext && !ended) {
-            lock.unlock();
-            int budget = TMMovieFile::kMaxPackets;
-            const int rc = video->ReadFrame(m_VideoStream, next.get(), budget);
-            lock.lock();
-            if (handled != m_CueRequest)
-                continue;
-            if (rc < 0)
-                endVideo(rc);
-            haveNext = rc >= 0;
-            continue;
-        }
-        const int64_t position = PositionAt(Tick());
-        if (haveNext) {
-            const int64_t time = video->FrameTime(m_VideoStream, *next);
-            const int64_t due = time >= 0 ? time : lastEnd;
-            if (due < m_Stop) {
-                if (position < due) {
-                    WaitFor(lock, due - position);
-                    continue;
-                }
-                haveNext = false;
-                lastEnd = due + m_FrameDuration;
-                // A frame whose time is over before it could be shown is
-                // dropped, so a slow moment does not make the picture fall
-                // behind; the one that reaches the stop position is shown.
-                if (position >= lastEnd && lastEnd < m_Stop) {
-                    ++m_Statistics.frames;
-                    ++m_Statistics.dropped;
-                    continue;
-                }
+            // The next frame, decoded and converted ahead of its time.
+            if (!decodedNext) {
                 lock.unlock();
-                std::shared_ptr<const TMFrame> picture = convert(*next);
+                int budget = TMMovieFile::kMaxPackets;
+                const int rc = video->ReadFrame(m_VideoStream, next.get(), budget);
                 lock.lock();
                 if (handled != m_CueRequest)
                     continue;
-                if (picture)
-                    Show(std::move(picture));
-                else
-                    endVideo(AVERROR_INVALIDDATA);
+                if (rc < 0) {
+                    endVideo(rc);
+                    continue;
+                }
+            }
+            decodedNext = false;
+            const int64_t time = video->FrameTime(m_VideoStream, *next);
+            nextDue = time >= 0 ? time : lastEnd;
+            lastEnd = nextDue + m_FrameDuration;
+            // A frame whose time is over before it could be shown is dropped,
+            // so a slow moment does not make the picture fall behind; the one
+            // that reaches the stop position is shown.
+            if (PositionAt(Tick()) >= lastEnd && lastEnd < m_Stop) {
+                ++m_Statistics.frames;
+                ++m_Statistics.dropped;
                 continue;
             }
+            lock.unlock();
+            nextPicture = convert(*next);
+            lock.lock();
+            if (handled != m_CueRequest)
+                continue;
+            if (!nextPicture)
+                endVideo(AVERROR_INVALIDDATA);
+            haveNext = nextPicture != nullptr;
+            continue;
+        }
+        const int64_t position = PositionAt(Tick());
+        if (haveNext && nextDue < m_Stop) {
+            if (position < nextDue) {
+                WaitFor(lock, nextDue - position);
+                continue;
+            }
+            haveNext = false;
+            Show(std::move(nextPicture));
+            continue;
         }
         // Nothing more to show before the stop position, or the video ended
         // early: the end comes when the last frame's time is over.

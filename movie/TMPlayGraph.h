@@ -4,6 +4,9 @@
 // video window). Its clock runs the movie: while running, the position moves
 // with the clock at the graph's rate up to the stop position.
 //
+// Playing starts once the frame at the position is ready: after a start from
+// stopped or a seek, the clock waits for the playback thread to show it.
+//
 // Threads: the caller's thread controls the graph; a playback thread of the
 // graph decodes the video ahead (from its own opening of the file), waits for
 // each frame's time and hands it to the video window, which draws it on the

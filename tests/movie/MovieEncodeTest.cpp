@@ -86,8 +86,8 @@ TEST(MovieEncodeTest, EncodeFileRefusesAnIncompleteJobBeforeAnyThread)
     }
     EXPECT_TRUE(posted.Taken().empty()) << "no thread, no message";
 
-    // Both ends of the quality are taken; the placeholder compressor name
-    // then names no encoder.
+    // Both ends of the quality are taken; the placeholder video compressor
+    // name then names no encoder (while the default "PCM" does).
     for (const double quality : {0.0, 1.0}) {
         posted.Clear();
         CTMEncodeData job = CompleteJob();

@@ -27,7 +27,7 @@ using namespace movietest;
 class MovieEncodeThreadTest : public MovieTest {
 protected:
     CTMEncodeData Job(const std::filesystem::path& source, const std::filesystem::path& destination,
-                      const char16_t* video, const char16_t* audio = u"pcm_s16le")
+                      const char16_t* video, const char16_t* audio = u"PCM")
     {
         CTMEncodeData job;
         tkrmovie::CopyPath(job.szSourceFile, WidePath(source));
@@ -165,7 +165,7 @@ TEST_F(MovieEncodeThreadTest, FailuresAreToldOnceAndLeaveNoFile)
         LONG code; // 1: any failure code
     } cases[] = {
         {"unknown video compressor", Job(source, output, u"no-such-encoder"), 2, 0},
-        {"unknown audio compressor", Job(source, output, u"mjpeg", u"PCM"), 3, 0},
+        {"unknown audio compressor", Job(source, output, u"mjpeg", u"PCM8"), 3, 0},
         {"an audio compressor as video", Job(source, output, u"pcm_u8"), 2, 0},
         // The destination first: its failure comes before the source is read.
         {"unwritable destination", Job(PathOf("missing.avi"), blocker / "out.avi", u"mjpeg"), 4, AVERROR(ENOTDIR)},

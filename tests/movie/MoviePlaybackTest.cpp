@@ -31,9 +31,12 @@ protected:
     }
     void TearDown() override { m_Player.DestroyStream(); }
 
+    // Loads the movie and waits for its first frame, with which its clock starts.
     LONG Load(const std::filesystem::path& movie, int64_t start = -1, int64_t stop = -1)
     {
-        return m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 3, start, stop);
+        const LONG result = m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 3, start, stop);
+        State();
+        return result;
     }
     LONG State()
     {

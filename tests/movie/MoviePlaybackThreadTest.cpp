@@ -24,9 +24,12 @@ protected:
     }
     void TearDown() override { m_Player.DestroyStream(); }
 
+    // Loads the movie and waits for its first frame, with which its clock starts.
     LONG Load(const std::filesystem::path& movie, int64_t start = -1, int64_t stop = -1)
     {
-        return m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 0, start, stop);
+        const LONG result = m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 0, start, stop);
+        State();
+        return result;
     }
     // Pumps the GUI thread until the owner took an event.
     bool WaitForEvent()
@@ -73,6 +76,7 @@ TEST_F(MoviePlaybackThreadTest, PlaysByItsClockToTheEndEventThroughTheOwnersWind
     // Replay starts again from the start and ends again.
     m_Owner.events.clear();
     ASSERT_EQ(m_Player.Replay(), 0);
+    EXPECT_EQ(State(), TM_STATE_RUNNING);
     EXPECT_EQ(m_Player.GetCurrentPosition(), 0);
     m_Clock.Set(Seconds(4.6));
     ASSERT_TRUE(WaitForEvent());
