@@ -3,6 +3,7 @@
 #include "movie/TMBitmapFile.h"
 #include "movie/TMMovieFile.h"
 #include "movie/TMOwnerWindow.h"
+#include "movie/TMWorkerThread.h"
 
 extern "C" {
 #include <libavutil/error.h>
@@ -10,20 +11,6 @@ extern "C" {
 
 #include <chrono>
 #include <string>
-#include <system_error>
-#include <thread>
-
-namespace tkrmovie {
-
-// The grab thread. Its handle stays with the grab object until it has been
-// waited for; `done` tells the object that the thread has nothing left to do
-// but post its one message and end.
-struct TMGrabThread {
-    std::thread thread;
-    std::atomic<bool> done{false};
-};
-
-} // namespace tkrmovie
 
 namespace {
 
@@ -140,27 +127,19 @@ CTMDirectImageBase::~CTMDirectImageBase() { ThreadCancel(); }
 LONG CTMDirectImageBase::GetTimeThumbnailImage(CTMThumbnailData* data, int bThread)
 {
     // One grab at a time: a second would take over the first one's record.
-    if (!data || GrabRunning())
+    if (!data || tkrmovie::TMWorkerThread::Running(m_pThumbnailThread))
         return 1;
     m_pThumbnailData = data;
     data->nSeekFormat = CTMThumbnailData::kDefaultSeekFormat;
     if (!bThread)
         return Grab(GrabMode::Synchronous);
-    m_pThumbnailThread = new tkrmovie::TMGrabThread;
-    try {
-        m_pThumbnailThread->thread = std::thread(&CTMDirectImageBase::CreateThumbnailThread, this);
-    } catch (const std::system_error&) {
-        // No thread, so no message will come: the caller must hear it here.
-        delete m_pThumbnailThread;
-        m_pThumbnailThread = nullptr;
-        return 1;
-    }
-    return 0;
+    // Without a thread no message will come: the caller must hear it here.
+    return tkrmovie::TMWorkerThread::Start(m_pThumbnailThread, [this] { CreateThumbnailThread(this); }) ? 0 : 1;
 }
 
 LONG CTMDirectImageBase::GetTimeThumbnailImage2(CTMThumbnailData* data, int)
 {
-    if (!data || GrabRunning())
+    if (!data || tkrmovie::TMWorkerThread::Running(m_pThumbnailThread))
         return 1;
     m_pThumbnailData = data;
     // This grab works in place of the object's playback graph, which it lets go.
@@ -182,7 +161,7 @@ LONG CTMDirectImageBase::Grab(GrabMode mode)
     // From here the thread only posts: a new grab or the object's end may
     // wait for it.
     if (mode == GrabMode::Thread)
-        m_pThumbnailThread->done.store(true);
+        m_pThumbnailThread->MarkDone();
     if (end.message == WM_TM_THUMBNAILBREAK)
         ThumbnailThreadBreak(end.message, 0, end.lParam);
     else if (end.message != 0)
@@ -201,25 +180,6 @@ void CTMDirectImageBase::ThumbnailCancel() { ThreadCancel(); }
 void CTMDirectImageBase::ThreadCancel()
 {
     m_bThumbnailCancel.store(1);
-    if (m_pThumbnailThread)
-        JoinGrabThread();
+    tkrmovie::TMWorkerThread::Finish(m_pThumbnailThread);
     m_bThumbnailCancel.store(0);
-}
-
-bool CTMDirectImageBase::GrabRunning()
-{
-    if (!m_pThumbnailThread)
-        return false;
-    if (!m_pThumbnailThread->done.load())
-        return true;
-    JoinGrabThread();
-    return false;
-}
-
-void CTMDirectImageBase::JoinGrabThread()
-{
-    if (m_pThumbnailThread->thread.joinable())
-        m_pThumbnailThread->thread.join();
-    delete m_pThumbnailThread;
-    m_pThumbnailThread = nullptr;
 }

@@ -17,7 +17,7 @@
 #include <atomic>
 
 namespace tkrmovie {
-struct TMGrabThread;
+class TMWorkerThread;
 }
 
 class TKRMOVIE_API CTMDirectImageBase : public CTMDirectShowBase {
@@ -64,14 +64,11 @@ protected:
     // The record of the current grab (not owned).
     CTMThumbnailData* m_pThumbnailData = nullptr;
     // The grab thread, kept until it has been waited for.
-    tkrmovie::TMGrabThread* m_pThumbnailThread = nullptr;
+    tkrmovie::TMWorkerThread* m_pThumbnailThread = nullptr;
     // 1 asks a running grab to stop at its next checkpoint.
     std::atomic<LONG> m_bThumbnailCancel{0};
 
 private:
     enum class GrabMode { Synchronous, Thread, Browser };
     LONG Grab(GrabMode mode);
-    // False when no grab thread runs; a finished one is waited for and freed.
-    bool GrabRunning();
-    void JoinGrabThread();
 };

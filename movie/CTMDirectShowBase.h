@@ -28,7 +28,7 @@ struct AVCodec;
 namespace tkrmovie {
 class TMPlayGraph;
 class TMVideoWindow;
-struct TMEncodeThread;
+class TMWorkerThread;
 } // namespace tkrmovie
 
 // The container of a movie file by its first four bytes.
@@ -219,7 +219,7 @@ protected:
     int m_nDispMode = 0;
     // The caller's value, kept and returned only.
     int m_nPlayMode = -1;
-    tkrmovie::TMEncodeThread* m_pEncodeThread = nullptr;
+    tkrmovie::TMWorkerThread* m_pEncodeThread = nullptr;
     std::atomic<LONG> m_bEncodeCancel{0};
     CTMEncodeData m_EncodeData;
 
@@ -227,7 +227,4 @@ private:
     static LONG GetDirectXVersionViaDxDiag(ULONG* major, ULONG* minor, WCHAR* letter);
     int GetTotalTime(int64_t* total);
     void ReleaseInterfaces();
-    // False when no encode thread runs; a finished one is waited for and freed.
-    bool EncodeRunning();
-    void JoinEncodeThread();
 };

@@ -4,27 +4,13 @@
 #include "movie/TMAviEncoder.h"
 #include "movie/TMMovieFile.h"
 #include "movie/TMOwnerWindow.h"
+#include "movie/TMWorkerThread.h"
 
 #include <sys/resource.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
 #include <string>
-#include <system_error>
-#include <thread>
-
-namespace tkrmovie {
-
-// The encode thread. Its handle stays with the object until it has been
-// waited for; `done` tells the object that the thread has nothing left to do
-// but post its messages and end.
-struct TMEncodeThread {
-    std::thread thread;
-    std::atomic<bool> done{false};
-};
-
-} // namespace tkrmovie
 
 namespace {
 
@@ -79,47 +65,21 @@ int CTMDirectShowBase::EncodeFile(CTMEncodeData* job)
         return 1;
     // One job at a time: a second would take the first one's record and
     // thread, which could then be neither cancelled nor waited for.
-    if (EncodeRunning())
+    if (tkrmovie::TMWorkerThread::Running(m_pEncodeThread))
         return 1;
     m_EncodeData = *job;
     m_bEncodeCancel.store(0);
-    m_pEncodeThread = new tkrmovie::TMEncodeThread;
-    try {
-        m_pEncodeThread->thread = std::thread(&CTMDirectShowBase::PressAVIFileThread, this);
-    } catch (const std::system_error&) {
-        delete m_pEncodeThread;
-        m_pEncodeThread = nullptr;
-        return 1;
-    }
-    return 0;
+    return tkrmovie::TMWorkerThread::Start(m_pEncodeThread, [this] { PressAVIFileThread(this); }) ? 0 : 1;
 }
 
 int CTMDirectShowBase::CancelEncode()
 {
     if (m_pEncodeThread) {
         m_bEncodeCancel.store(1);
-        JoinEncodeThread();
+        tkrmovie::TMWorkerThread::Finish(m_pEncodeThread);
         m_bEncodeCancel.store(0);
     }
     return 0;
-}
-
-bool CTMDirectShowBase::EncodeRunning()
-{
-    if (!m_pEncodeThread)
-        return false;
-    if (!m_pEncodeThread->done.load())
-        return true;
-    JoinEncodeThread();
-    return false;
-}
-
-void CTMDirectShowBase::JoinEncodeThread()
-{
-    if (m_pEncodeThread->thread.joinable())
-        m_pEncodeThread->thread.join();
-    delete m_pEncodeThread;
-    m_pEncodeThread = nullptr;
 }
 
 unsigned CTMDirectShowBase::PressAVIFileThread(void* object)
@@ -146,7 +106,7 @@ unsigned CTMDirectShowBase::PressAVIFileThread(void* object)
 
     // From here the thread only posts: a new job or the object's end may
     // wait for it.
-    self->m_pEncodeThread->done.store(true);
+    self->m_pEncodeThread->MarkDone();
     if (outcome.status != 0)
         tkrmovie::PostToWindow(job.hNotifyWnd, WM_TM_ENCODESTATUS, outcome.status, outcome.statusCode);
     if (outcome.ended)

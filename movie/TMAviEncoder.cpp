@@ -86,9 +86,55 @@ int EncodeAndWrite(AVCodecContext* encoder, const AVFrame* frame, AVStream* stre
     return rc;
 }
 
+// What the video and the sound tracks share: the source opened for one of
+// its streams, the encoder and the stream of the AVI file it writes.
+class Track {
+public:
+    bool Done() const { return m_bDone; }
+
+protected:
+    // The encoder of the codec, and the packet and frame the track works with.
+    int Allocate(const AVCodec& codec)
+    {
+        m_pEncoder.reset(avcodec_alloc_context3(&codec));
+        m_pPacket.reset(av_packet_alloc());
+        m_pDecoded.reset(av_frame_alloc());
+        return m_pEncoder && m_pPacket && m_pDecoded ? 0 : AVERROR(ENOMEM);
+    }
+    // Opens the encoder and adds its stream to the AVI file.
+    int OpenEncoder(const AVCodec& codec, AVFormatContext* output)
+    {
+        if (output->oformat->flags & AVFMT_GLOBALHEADER)
+            m_pEncoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+        int rc = avcodec_open2(m_pEncoder.get(), &codec, nullptr);
+        if (rc < 0)
+            return rc;
+        if (!(m_pOut = avformat_new_stream(output, nullptr)))
+            return AVERROR(ENOMEM);
+        m_pOut->time_base = m_pEncoder->time_base;
+        return avcodec_parameters_from_context(m_pOut->codecpar, m_pEncoder.get());
+    }
+    // Encodes the frame (null: the end of the track) and writes what comes out.
+    int Encode(const AVFrame* frame, AVFormatContext* output)
+    {
+        m_bDone = m_bDone || !frame;
+        return EncodeAndWrite(m_pEncoder.get(), frame, m_pOut, output, m_pPacket.get());
+    }
+
+    TMMovieFile m_Source;
+    int m_Stream = -1;
+    CodecContextPtr m_pEncoder;
+    PacketPtr m_pPacket;
+    FramePtr m_pDecoded;
+    AVStream* m_pOut = nullptr;
+
+private:
+    bool m_bDone = false;
+};
+
 // The movie's video, decoded from its own opening of the source and encoded
 // into the AVI stream.
-class VideoTrack {
+class VideoTrack : public Track {
 public:
     // Opens the source's video and the encoder: 0 or the failure.
     int Open(std::u16string_view source, const AVCodec& codec, const CTMEncodeData& job, AVFormatContext* output,
@@ -113,11 +159,8 @@ public:
         video.format.bmiHeader.biHeight = parameters.height;
         ApplyVideoCapability(video, SIZE{parameters.width, parameters.height}, std::max(job.nBitRate, 0));
 
-        m_pEncoder.reset(avcodec_alloc_context3(&codec));
-        m_pPacket.reset(av_packet_alloc());
-        m_pDecoded.reset(av_frame_alloc());
-        if (!m_pEncoder || !m_pPacket || !m_pDecoded)
-            return AVERROR(ENOMEM);
+        if ((rc = Allocate(codec)) < 0)
+            return rc;
         AVCodecContext& encoder = *m_pEncoder;
         encoder.width = video.format.bmiHeader.biWidth;
         encoder.height = video.format.bmiHeader.biHeight;
@@ -141,18 +184,11 @@ public:
             av_opt_set_double(encoder.priv_data, "crf", settings.constantRate, 0);
         if (settings.keyFrameInterval > 0)
             encoder.gop_size = settings.keyFrameInterval;
-        if (output->oformat->flags & AVFMT_GLOBALHEADER)
-            encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((rc = avcodec_open2(&encoder, &codec, nullptr)) < 0)
-            return rc;
-        if (!(m_pOut = avformat_new_stream(output, nullptr)))
-            return AVERROR(ENOMEM);
-        m_pOut->time_base = encoder.time_base;
-        m_pOut->avg_frame_rate = rate;
-        return avcodec_parameters_from_context(m_pOut->codecpar, &encoder);
+        if ((rc = OpenEncoder(codec, output)) >= 0)
+            m_pOut->avg_frame_rate = rate;
+        return rc;
     }
 
-    bool Done() const { return m_bDone; }
     // Seconds to the next frame.
     double NextTime() const { return double(m_NextPts) * av_q2d(m_pEncoder->time_base); }
 
@@ -161,10 +197,8 @@ public:
     {
         int budget = TMMovieFile::kMaxPackets;
         int rc = m_Source.ReadFrame(m_Stream, m_pDecoded.get(), budget);
-        if (rc == AVERROR_EOF) {
-            m_bDone = true;
-            return EncodeAndWrite(m_pEncoder.get(), nullptr, m_pOut, output, m_pPacket.get());
-        }
+        if (rc == AVERROR_EOF)
+            return Encode(nullptr, output);
         if (rc < 0)
             return rc;
         AVFrame* picture = m_pDecoded.get();
@@ -178,7 +212,7 @@ public:
         const int64_t pts = time >= 0 ? av_rescale_q(time, kTimeUnit, m_pEncoder->time_base) : m_NextPts;
         picture->pts = std::max(pts, m_NextPts);
         m_NextPts = picture->pts + 1;
-        rc = EncodeAndWrite(m_pEncoder.get(), picture, m_pOut, output, m_pPacket.get());
+        rc = Encode(picture, output);
         av_frame_unref(m_pDecoded.get());
         return rc;
     }
@@ -224,21 +258,14 @@ private:
                    : AVERROR(EINVAL);
     }
 
-    TMMovieFile m_Source;
-    int m_Stream = -1;
-    CodecContextPtr m_pEncoder;
-    PacketPtr m_pPacket;
-    FramePtr m_pDecoded;
     FramePtr m_pConverted;
     std::unique_ptr<SwsContext, ScalerDeleter> m_pScaler;
-    AVStream* m_pOut = nullptr;
     int64_t m_NextPts = 0;
-    bool m_bDone = false;
 };
 
 // The movie's sound, decoded from its own opening of the source, resampled to
 // the encoder's format and encoded into the AVI stream.
-class AudioTrack {
+class AudioTrack : public Track {
 public:
     // Opens the source's sound and the encoder: 0, 1 when the movie has no
     // sound, or the failure.
@@ -263,32 +290,21 @@ public:
         if (wave.wFormatTag == WAVE_FORMAT_PCM && !(codec = avcodec_find_encoder(AV_CODEC_ID_PCM_U8)))
             return AVERROR_ENCODER_NOT_FOUND;
 
-        m_pEncoder.reset(avcodec_alloc_context3(codec));
-        m_pPacket.reset(av_packet_alloc());
-        m_pDecoded.reset(av_frame_alloc());
-        if (!m_pEncoder || !m_pPacket || !m_pDecoded)
-            return AVERROR(ENOMEM);
+        if ((rc = Allocate(*codec)) < 0)
+            return rc;
         AVCodecContext& encoder = *m_pEncoder;
         encoder.sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
         encoder.sample_rate = SampleRateFor(*codec, int(wave.nSamplesPerSec));
         encoder.time_base = AVRational{1, encoder.sample_rate};
         av_channel_layout_default(&encoder.ch_layout, wave.nChannels);
-        if (output->oformat->flags & AVFMT_GLOBALHEADER)
-            encoder.flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-        if ((rc = avcodec_open2(&encoder, codec, nullptr)) < 0)
+        if ((rc = OpenEncoder(*codec, output)) < 0)
             return rc;
         m_FrameSize = encoder.frame_size > 0 ? encoder.frame_size : 4096;
         m_pFifo.reset(av_audio_fifo_alloc(encoder.sample_fmt, encoder.ch_layout.nb_channels, m_FrameSize));
         m_pChunk.reset(av_frame_alloc());
-        if (!m_pFifo || !m_pChunk)
-            return AVERROR(ENOMEM);
-        if (!(m_pOut = avformat_new_stream(output, nullptr)))
-            return AVERROR(ENOMEM);
-        m_pOut->time_base = encoder.time_base;
-        return avcodec_parameters_from_context(m_pOut->codecpar, &encoder);
+        return m_pFifo && m_pChunk ? 0 : AVERROR(ENOMEM);
     }
 
-    bool Done() const { return m_bDone; }
     double NextTime() const { return double(m_Written + av_audio_fifo_size(m_pFifo.get())) / m_pEncoder->sample_rate; }
 
     // Encodes the next piece of the source's sound, or the rest at the end.
@@ -305,11 +321,7 @@ public:
         while (av_audio_fifo_size(m_pFifo.get()) >= (end ? 1 : m_FrameSize))
             if ((rc = EncodeChunk(output)) < 0)
                 return rc;
-        if (end) {
-            m_bDone = true;
-            return EncodeAndWrite(m_pEncoder.get(), nullptr, m_pOut, output, m_pPacket.get());
-        }
-        return 0;
+        return end ? Encode(nullptr, output) : 0;
     }
 
 private:
@@ -381,21 +393,14 @@ private:
             return rc;
         chunk->pts = m_Written;
         m_Written += samples;
-        return EncodeAndWrite(m_pEncoder.get(), chunk, m_pOut, output, m_pPacket.get());
+        return Encode(chunk, output);
     }
 
-    TMMovieFile m_Source;
-    int m_Stream = -1;
-    CodecContextPtr m_pEncoder;
-    PacketPtr m_pPacket;
-    FramePtr m_pDecoded;
     FramePtr m_pChunk;
     std::unique_ptr<SwrContext, ResamplerDeleter> m_pResampler;
     std::unique_ptr<AVAudioFifo, FifoDeleter> m_pFifo;
-    AVStream* m_pOut = nullptr;
     int m_FrameSize = 0;
     int64_t m_Written = 0;
-    bool m_bDone = false;
 };
 
 TMEncodeOutcome Failed(WPARAM status, LONG exitCode, int code, bool ended = false)

@@ -4,6 +4,7 @@
 // audio output that keeps what it is given. Works on the layer's Qt back end
 // and on its Qt-free core alike.
 
+#include "MovieTestSupport.h"
 #include "movie/CTMDirectShowBase.h"
 #include "movie/TMAudioOutput.h"
 #include "movie/TMPlayGraph.h"
@@ -67,6 +68,24 @@ protected:
         return CWnd::WindowProc(message, wParam, lParam);
     }
 };
+
+// The player's state, once the frame it asked for last is shown; -1 without a graph.
+inline LONG StateOf(CTMDirectShowBase& player)
+{
+    LONG state = -1;
+    player.GetState(&state);
+    return state;
+}
+
+// Loads the movie for the owner and waits for its first frame, with which
+// its clock starts.
+inline LONG LoadAndWait(CTMDirectShowBase& player, const std::filesystem::path& movie, CWnd* owner, int playMode,
+                        int64_t start, int64_t stop)
+{
+    const LONG result = player.LoadFile(WidePath(movie).c_str(), owner, playMode, start, stop);
+    StateOf(player);
+    return result;
+}
 
 // Runs pump until done() or the time is up; whether done() came true.
 inline bool PumpUntil(const std::function<void()>& pump, const std::function<bool()>& done,

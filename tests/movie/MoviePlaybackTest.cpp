@@ -31,19 +31,11 @@ protected:
     }
     void TearDown() override { m_Player.DestroyStream(); }
 
-    // Loads the movie and waits for its first frame, with which its clock starts.
     LONG Load(const std::filesystem::path& movie, int64_t start = -1, int64_t stop = -1)
     {
-        const LONG result = m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 3, start, stop);
-        State();
-        return result;
+        return LoadAndWait(m_Player, movie, &m_Owner, 3, start, stop);
     }
-    LONG State()
-    {
-        LONG state = -1;
-        m_Player.GetState(&state);
-        return state;
-    }
+    LONG State() { return StateOf(m_Player); }
     // The video window: the owner's child with id 0.
     HWND Video() const { return ::GetDlgItem(m_Owner.GetSafeHwnd(), 0); }
     // The frame number whose colour the video window's centre shows, -1 for none.

@@ -24,24 +24,16 @@ protected:
     }
     void TearDown() override { m_Player.DestroyStream(); }
 
-    // Loads the movie and waits for its first frame, with which its clock starts.
     LONG Load(const std::filesystem::path& movie, int64_t start = -1, int64_t stop = -1)
     {
-        const LONG result = m_Player.LoadFile(WidePath(movie).c_str(), &m_Owner, 0, start, stop);
-        State();
-        return result;
+        return LoadAndWait(m_Player, movie, &m_Owner, 0, start, stop);
     }
     // Pumps the GUI thread until the owner took an event.
     bool WaitForEvent()
     {
         return PumpUntil([this] { m_Host.Pump(); }, [this] { return !m_Owner.events.empty(); });
     }
-    LONG State()
-    {
-        LONG state = -1;
-        m_Player.GetState(&state);
-        return state;
-    }
+    LONG State() { return StateOf(m_Player); }
 
     ManualPlaybackClock m_Clock;
     RecordedSound m_Sound;
