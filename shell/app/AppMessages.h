@@ -23,7 +23,6 @@
 // also receives the result of its own request and ignores one for a file it
 // does not show.
 
-#include "movie/TKRMovieDefs.h"
 #include "platform/win/WinUser.h"
 #include "toolkit/ControlNotifyData.h"
 
@@ -235,21 +234,21 @@ constexpr UINT WM_APP_SLIDE_NEXT = WM_APP + 0x25;
 // offset scaled to the page.
 constexpr UINT WM_APP_PRINT_PAN = WM_APP + 0x100;
 
-// ---- The movie library (TKRMovieDefs.h), posted to the movie's owner window
+// ---- The movie library, posted to the movie's owner window
 
-// WM_TM_THUMBNAILBREAK (WM_APP + 0x64): a frame grab stopped or failed. wParam
-// 0; lParam 0 when stopped early, else the failure code.
-static_assert(WM_TM_THUMBNAILBREAK == WM_APP + 0x64);
-// WM_TM_GRAPHNOTIFY (WM_APP + 0x65): a frame was grabbed (also the playback
-// graph's event message). wParam 0; lParam: elapsed milliseconds.
-static_assert(WM_TM_GRAPHNOTIFY == WM_APP + 0x65);
-
-// The movie library's encode thread to the encode job's notify window, posted:
-// encoding ended normally. wParam 0, lParam 0.
-constexpr UINT WM_TM_ENCODEEND = WM_USER + 103;
-// The same, when an encoding step failed. wParam: 2 compressor not found, 4 or
-// 5 a graph step failed; lParam: 0, or the failure code.
-constexpr UINT WM_TM_ENCODESTATUS = WM_USER + 200;
+// The numbers are the movie library's own (movie/TKRMovieDefs.h), which this
+// header does not include: that header registers the library's message names
+// when it is loaded and so needs the window layer, which the window-free
+// application services do without. CLumitraAppTest checks the numbers.
+// - WM_TM_THUMBNAILBREAK (WM_APP + 0x64): a frame grab stopped or failed.
+//   wParam 0; lParam 0 when stopped early, else the failure code.
+// - WM_TM_GRAPHNOTIFY (WM_APP + 0x65): a frame was grabbed (also the playback
+//   graph's event message). wParam 0; lParam: elapsed milliseconds.
+// - WM_TM_ENCODEEND (WM_USER + 103): the encode thread to the encode job's
+//   notify window: the job ended, finished or cancelled. wParam 0, lParam 0.
+// - WM_TM_ENCODESTATUS (WM_USER + 200): the same, when the job failed. wParam:
+//   2 or 3 no video or audio compressor of that name, 4 or 5 the video or
+//   audio could not be encoded; lParam: the failure code.
 
 // ---- The image-window library (WM_USER + n)
 

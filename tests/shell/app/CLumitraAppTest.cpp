@@ -3,6 +3,7 @@
 // clipboard and the develop-and-save jobs' progress callback.
 #include "shell/app/CLumitraApp.h"
 
+#include "movie/TKRMovieDefs.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppClipboard.h"
 #include "shell/app/AppFiles.h"
@@ -14,6 +15,11 @@
 
 #include <string>
 #include <vector>
+
+// The movie library's messages, which the message table describes but leaves
+// to the library's header.
+static_assert(WM_TM_THUMBNAILBREAK == WM_APP + 0x64 && WM_TM_GRAPHNOTIFY == WM_APP + 0x65);
+static_assert(WM_TM_ENCODEEND == WM_USER + 103 && WM_TM_ENCODESTATUS == WM_USER + 200);
 
 namespace {
 
