@@ -18,6 +18,7 @@ namespace platform::qt {
 inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
 inline RECT ToRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
+// The Qt font of a LOGFONTW, after the face substitution of Fonts.cpp.
 QFont FontFor(const LOGFONTW& font);
 QImage::Format QtFormat(core::PixelFormat format);
 
@@ -73,6 +74,7 @@ public:
                                                 core::PixelFormat format, bool bottomUp) override;
   TEXTMETRICW GetTextMetrics(const LOGFONTW& font) override;
   int GetTextWidth(const LOGFONTW& font, std::u16string_view text) override;
+  std::u16string GetFontFace(const LOGFONTW& font) override;
   bool LoadResourceImage(UINT type, int id, int cx, int cy, core::PixelImage& out) override;
   SIZE ScreenSize() override;
 

@@ -1,5 +1,4 @@
-// Raster drawing: the targets that window, paint and memory DCs draw on, and
-// fonts from LOGFONTW. A painter lives for one operation (two DCs may draw on
+// Raster drawing: the targets that window, paint and memory DCs draw on. A painter lives for one operation (two DCs may draw on
 // one surface). GDI's pixel rules are kept: fills cover [left, right) x
 // [top, bottom), lines leave their end point out, blits overwrite (SRCCOPY)
 // and stretch without smoothing (COLORONCOLOR), and every pixel a fill or
@@ -130,7 +129,15 @@ public:
     Prepare(p, clip);
     p.setFont(FontFor(font));
     p.setPen(ColourOf(colour));
-    p.drawText(QPoint(origin.x, origin.y), QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    const QString string = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    if (font.lfEscapement == 0) {
+      p.drawText(QPoint(origin.x, origin.y), string);
+      return;
+    }
+    // Escapement turns counter-clockwise on the screen (y grows downwards).
+    p.translate(origin.x, origin.y);
+    p.rotate(-font.lfEscapement / 10.0);
+    p.drawText(QPoint(0, 0), string);
   }
 
 private:
@@ -213,55 +220,6 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
     drawChildren(hwnd);
   }
   return out;
-}
-
-QFont FontFor(const LOGFONTW& lf) {
-  static QHash<QByteArray, QFont> cache;
-  const QByteArray key(reinterpret_cast<const char*>(&lf), sizeof lf);
-  auto it = cache.find(key);
-  if (it != cache.end()) return *it;
-  std::size_t n = 0;
-  while (n < LF_FACESIZE && lf.lfFaceName[n]) ++n;
-  QString family = QString::fromUtf16(lf.lfFaceName, static_cast<qsizetype>(n));
-  if (family.isEmpty()) family = QStringLiteral("MS Shell Dlg");
-  QFont font(family);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  font.setWeight(static_cast<QFont::Weight>(std::clamp<LONG>(lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight, 1, 1000)));
-  font.setItalic(lf.lfItalic != 0);
-  font.setUnderline(lf.lfUnderline != 0);
-  font.setStrikeOut(lf.lfStrikeOut != 0);
-  if (lf.lfQuality == NONANTIALIASED_QUALITY) font.setStyleStrategy(QFont::NoAntialias);
-  // Negative heights give the character (em) height, positive ones the cell
-  // height (ascent + descent), as on the original system.
-  const LONG height = lf.lfHeight == 0 ? -11 : lf.lfHeight;
-  if (height < 0) {
-    font.setPixelSize(static_cast<int>(std::min<LONG>(-height, 4096)));
-  } else {
-    font.setPixelSize(100);
-    const QFontMetricsF m(font);
-    const double cell = m.ascent() + m.descent();
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(std::min<LONG>(height, 4096) * 100.0 / cell))));
-  }
-  cache.insert(key, font);
-  return font;
-}
-
-TEXTMETRICW QtHost::GetTextMetrics(const LOGFONTW& lf) {
-  const QFontMetrics m(FontFor(lf));
-  TEXTMETRICW tm;
-  tm.tmAscent = m.ascent();
-  tm.tmDescent = m.descent();
-  tm.tmHeight = m.ascent() + m.descent();
-  tm.tmExternalLeading = std::max(0, m.leading());
-  tm.tmAveCharWidth = m.averageCharWidth();
-  tm.tmMaxCharWidth = m.maxWidth();
-  tm.tmWeight = lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight;
-  return tm;
-}
-
-int QtHost::GetTextWidth(const LOGFONTW& lf, std::u16string_view text) {
-  const QFontMetrics m(FontFor(lf));
-  return m.horizontalAdvance(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 } // namespace platform::qt
