@@ -12,10 +12,18 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace platform::qt {
 
 // RECT and QRect meet only here: QRect's right() and bottom() are inclusive.
-inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+// Coordinates are kept within +-2^28, far beyond any surface, so that no
+// width overflows.
+inline int ToQtCoordinate(LONG v) { return std::clamp<LONG>(v, -(1 << 28), 1 << 28); }
+inline QRect ToQRect(const RECT& r) {
+  const int left = ToQtCoordinate(r.left), top = ToQtCoordinate(r.top);
+  return QRect(left, top, ToQtCoordinate(r.right) - left, ToQtCoordinate(r.bottom) - top);
+}
 inline RECT ToRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
 // The Qt font of a LOGFONTW, after the face substitution of Fonts.cpp.

@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <cmath>
 #include <cstring>
 
 namespace platform::qt {
@@ -24,8 +25,35 @@ using core::PixelView;
 QColor ColourOf(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 QRect Normalised(const RECT& r) {
-  return QRect(QPoint(std::min(r.left, r.right), std::min(r.top, r.bottom)),
-               QSize(std::abs(r.right - r.left), std::abs(r.bottom - r.top)));
+  return ToQRect(RECT{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                      std::max(r.top, r.bottom)});
+}
+
+// Cuts a segment to a box (Liang-Barsky); false when it misses the box.
+bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const QRectF& box) {
+  double t0 = 0, t1 = 1;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - box.left(), box.right() - x0, y0 - box.top(), box.bottom() - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  const double ax = x0 + t0 * dx, ay = y0 + t0 * dy, bx = x0 + t1 * dx, by = y0 + t1 * dy;
+  x0 = ax;
+  y0 = ay;
+  x1 = bx;
+  y1 = by;
+  return true;
 }
 
 // A target over one image; a bottom-up bitmap's memory is drawn through a
@@ -54,6 +82,16 @@ public:
     // (w-1)/2 pixels before the line's pixel and the rest after it.
     const int w = std::max(pen.width, 1);
     const int before = (w - 1) / 2;
+    // A line reaching far outside the image is cut to the image with a
+    // margin beyond the pen: its ends there are never seen.
+    const double margin = w + 2.0;
+    const QRectF box(-margin, -margin, m_image->width() + 2 * margin, m_image->height() + 2 * margin);
+    double x0 = from.x, y0 = from.y, x1 = to.x, y1 = to.y;
+    if (!box.contains(x0, y0) || !box.contains(x1, y1)) {
+      if (!ClipSegment(x0, y0, x1, y1, box)) return;
+      from = {static_cast<LONG>(std::lround(x0)), static_cast<LONG>(std::lround(y0))};
+      to = {static_cast<LONG>(std::lround(x1)), static_cast<LONG>(std::lround(y1))};
+    }
     int x = from.x, y = from.y;
     const int dx = std::abs(to.x - x), dy = -std::abs(to.y - y);
     const int sx = x < to.x ? 1 : -1, sy = y < to.y ? 1 : -1;
@@ -101,7 +139,8 @@ public:
 
   bool ReadPixels(const RECT& rect, PixelImage& out) override {
     const QRect area = Normalised(rect);
-    if (area.isEmpty()) return false;
+    // Nothing reads more than a picture of 2^28 pixels (1 GiB).
+    if (area.isEmpty() || static_cast<qint64>(area.width()) * area.height() > (qint64{1} << 28)) return false;
     QImage composed;
     if (m_window) {
       composed = ComposeWindow(m_window, area, false);

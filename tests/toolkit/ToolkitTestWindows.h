@@ -74,12 +74,9 @@ public:
     SetTextTable(this);
   }
   ~SmallTextTable() override { SetTextTable(nullptr); }
-  BOOL GetString(int id, std::u16string& text, CFont*& f, COLORREF& colour) override {
-    if (id != 101 && id != 102) return FALSE;
-    text = u"(unused)";
-    f = &font;
-    colour = RGB(255, 240, 160);
-    return TRUE;
+  std::optional<TextTableEntry> Find(int id) const override {
+    if (id != 101 && id != 102) return std::nullopt;
+    return TextTableEntry{u"(unused)", const_cast<CFont*>(&font), RGB(255, 240, 160)};
   }
   CFont font;
 };
