@@ -3,7 +3,10 @@
 // on the same DC state machine as every other DC (objects, colours, modes,
 // origin, clip) and differs only in where its drawing lands and what it
 // reports: the recording device logs every drawing call with its state,
-// paged devices (printers) put drawing on pages. Qt-free.
+// paged devices (printers) put drawing on pages. A memory DC made compatible
+// with a device DC (CreateCompatibleDC) reports the device's resolution and
+// tells the device its calls too, so what is painted off-screen for a
+// recording DC is logged as well. Qt-free.
 
 #include "platform/core/Host.h"
 
@@ -44,6 +47,7 @@ struct GdiCall {
   std::vector<std::u16string> lines;
   std::vector<RECT> lineRects;
   COLORREF colour = 0;           // the colour a fill or frame used (brushes of FillRect, FrameRgn...)
+  int resource = 0;              // DrawIconEx: the resource id the icon was loaded from (0: none)
   // The DC's state at the call.
   LOGFONTW font{};
   COLORREF textColour = 0;

@@ -81,7 +81,7 @@ SIZE DeviceSize(const DcRecord& dc) {
 
 DeviceCaps CapsOf(const DcRecord& dc) {
   if (dc.kind == DcRecord::Device) return dc.device->Caps();
-  DeviceCaps caps;
+  DeviceCaps caps = dc.device ? dc.device->Caps() : DeviceCaps{};
   const SIZE screen = Host() ? Host()->ScreenSize() : SIZE{1920, 1080};
   caps.width = screen.cx;
   caps.height = screen.cy;
@@ -335,9 +335,14 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   return TRUE;
 }
 
-HDC CreateCompatibleDC(HDC) {
+HDC CreateCompatibleDC(HDC source) {
   std::lock_guard lock(GdiMutex());
-  return NewDc(DcRecord::Memory, nullptr);
+  // A memory DC made for a device shares its resolution and its log.
+  std::shared_ptr<IDevice> device;
+  if (DcRecord* compatible = Dc(source)) device = compatible->device;
+  HDC hdc = NewDc(DcRecord::Memory, nullptr);
+  Dc(hdc)->device = std::move(device);
+  return hdc;
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -706,13 +711,12 @@ BOOL LineTo(HDC hdc, int x, int y) {
     if (!dc) return FALSE;
     call.points = {dc->state.position, POINT{x, y}};
   }
-  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
-           GdiObject* pen = Object(dc.state.pen);
-           if (pen && !pen->hollow) PenEdge(t, dc.state, dc.state.position, {x, y}, pen->pen, clip);
-           dc.state.position = {x, y};
-         })
-             ? TRUE
-             : FALSE;
+  const bool drawn = Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+    GdiObject* pen = Object(dc.state.pen);
+    if (pen && !pen->hollow) PenEdge(t, dc.state, call.points[0], {x, y}, pen->pen, clip);
+  });
+  // The current position moves whether or not the DC has anything to draw on.
+  return drawn && MoveToEx(hdc, x, y, nullptr) ? TRUE : FALSE;
 }
 
 BOOL Polyline(HDC hdc, const POINT* points, int count) {

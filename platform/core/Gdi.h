@@ -63,6 +63,8 @@ struct DcState {
 struct DcRecord {
   enum Kind { Window, Paint, Memory, Screen, Device } kind = Memory;
   HWND hwnd = nullptr;
+  // Device DCs: their device. Memory DCs made compatible with a device DC:
+  // that device, which then hears their calls and gives their resolution.
   std::shared_ptr<IDevice> device;
   // A paint DC's update region (device coordinates); SaveDC does not keep it.
   std::optional<Region> systemClip;

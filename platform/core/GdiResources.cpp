@@ -18,6 +18,7 @@ struct IconRecord {
   int standardCursor = 0; // 32512...: one of the window system's cursors
   POINT hotspot;
   bool shared = false;    // LoadCursor's cursors live until the process ends
+  int resource = 0;       // the resource id it was loaded from
 };
 
 HandleTable<IconRecord>& Icons() {
@@ -97,6 +98,7 @@ HANDLE LoadImageW(HINSTANCE, LPCWSTR name, UINT type, int cx, int cy, UINT) {
     IconRecord record;
     record.hotspot = {pixels.width / 2, pixels.height / 2};
     record.image = std::move(pixels);
+    record.resource = id;
     return reinterpret_cast<HANDLE>(AddIcon(std::move(record)));
   }
   void* bits = nullptr;
@@ -120,6 +122,7 @@ BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT, HBRUSH,
   GdiCall call{"DrawIconEx"};
   call.rect = {x, y, x + cx, y + cy};
   call.source = {0, 0, pixels.width, pixels.height};
+  call.resource = record->resource;
   return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
            t.DrawPixels(ToDevice(dc.state, RECT{x, y, x + cx, y + cy}), pixels.View(),
                         RECT{0, 0, pixels.width, pixels.height}, true, clip);

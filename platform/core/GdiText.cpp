@@ -190,11 +190,11 @@ BOOL TextAt(HDC hdc, int x, int y, UINT options, const RECT* rect, std::u16strin
       t.FillRect(ToDevice(dc.state, cell), dc.state.bkColour, textClip);
     }
     if (!text.empty()) t.DrawText(ToDevice(dc.state, origin.x, origin.y), text, font, dc.state.textColour, textClip);
-    // The current position moves on by the text's advance.
-    if (align & TA_UPDATECP) {
-      dc.state.position = {static_cast<LONG>(std::lround(x + width * c)), static_cast<LONG>(std::lround(y - width * s))};
-    }
   });
+  // The current position moves on by the text's advance.
+  if (drawn && (align & TA_UPDATECP)) {
+    MoveToEx(hdc, static_cast<int>(std::lround(x + width * c)), static_cast<int>(std::lround(y - width * s)), nullptr);
+  }
   return drawn ? TRUE : FALSE;
 }
 
