@@ -39,6 +39,7 @@ double Seconds(Clock::time_point start) { return std::chrono::duration<double>(C
 
 void Report(benchmark::State& state, double work, double plain, const char* ratio, std::int64_t items) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * items);
+  state.counters["layer_ms"] = benchmark::Counter(1e3 * work / static_cast<double>(state.iterations()));
   state.counters["plain_ms"] = benchmark::Counter(1e3 * plain / static_cast<double>(state.iterations()));
   state.counters[ratio] = benchmark::Counter(plain > 0 ? work / plain : 0.0);
 }
@@ -150,6 +151,11 @@ void BM_DrawTextCaptions(benchmark::State& state) {
   if (std::u16string(cut.c_str()).substr(std::u16string(cut.c_str()).size() - 3) != u"...") Fail("no ellipsis");
   image.fill(Qt::white);
   drawQt();
+  bool qtInked = false;
+  for (int y = 0; y < kCellHeight && !qtInked; ++y) {
+    for (int x = 0; x < kCellWidth && !qtInked; ++x) qtInked = (image.pixel(x, y) & 0xFFFFFF) != 0xFFFFFF;
+  }
+  if (!qtInked) Fail("no caption drawn by Qt");
 
   double work = 0, plain = 0;
   for (auto _ : state) {

@@ -102,5 +102,7 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants);
 core::IInputSource* LiveInput();
 // The virtual-key code of a Qt key (0 when none).
 int VirtualKeyOf(int qtKey);
+// On X11, makes the screen's published ICC profile the monitor's.
+void ReadMonitorProfile();
 
 } // namespace platform::qt

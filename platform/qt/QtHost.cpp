@@ -68,6 +68,7 @@ bool Dispatcher::event(QEvent* event) {
 
 QtHost::QtHost() : m_dispatcher(new Dispatcher) {
   core::SetLiveInputSource(LiveInput());
+  ReadMonitorProfile();
   core::StartGuiThread(this);
 }
 

@@ -92,6 +92,20 @@ public:
       from = {static_cast<LONG>(std::lround(x0)), static_cast<LONG>(std::lround(y0))};
       to = {static_cast<LONG>(std::lround(x1)), static_cast<LONG>(std::lround(y1))};
     }
+    if (pen.style != PS_DOT && (from.x == to.x || from.y == to.y)) {
+      // A straight solid run is one rectangle: the union of its pixels' squares.
+      // Its first pixel is `from`, or next to `to` when it runs backwards.
+      const bool horizontal = from.y == to.y;
+      const int a = horizontal ? from.x : from.y, b = horizontal ? to.x : to.y;
+      const int first = b < a ? b + 1 : a, length = std::abs(b - a);
+      if (length == 0) return;
+      if (horizontal) {
+        p.fillRect(QRect(first - before, from.y - before, length + w - 1, w), colour);
+      } else {
+        p.fillRect(QRect(from.x - before, first - before, w, length + w - 1), colour);
+      }
+      return;
+    }
     int x = from.x, y = from.y;
     const int dx = std::abs(to.x - x), dy = -std::abs(to.y - y);
     const int sx = x < to.x ? 1 : -1, sy = y < to.y ? 1 : -1;
