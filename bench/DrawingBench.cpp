@@ -214,6 +214,8 @@ void BM_HistogramRepaint(benchmark::State& state) {
   repaint();
   if ((surface.bits[540 * 1920] & 0xFFFFFF) != 0) Fail("frame");
   if (!surface.Inked(20, 20, 260, 44, 0xE1E1E1)) Fail("caption");
+  surface.dc.FillSolidRect(0, 0, 1920, 1080, RGB(225, 225, 225));
+  if (surface.Inked(0, 0, 1920, 1080, 0xE1E1E1)) Fail("plain fill");
 
   double work = 0, plain = 0;
   for (auto _ : state) {

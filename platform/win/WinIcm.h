@@ -73,7 +73,7 @@ BOOL SetICMProfileW(HDC dc, LPWSTR path);
 
 namespace platform {
 // The monitor's profile file, which screen DCs use as their output profile.
-// Until set (the X11 back end reads the screen's _ICC_PROFILE), the sRGB
+// Until set (the X11 back end sets the screen's published _ICC_PROFILE), the sRGB
 // profile of the program's data folder (icc/sRGB.icc).
 void SetMonitorProfile(const std::u16string& path);
 std::u16string MonitorProfile();
