@@ -64,6 +64,30 @@ TEST_F(PlatformGdi, EdgesOfFillsFramesLinesRegionsAndClips) {
        },
        {"..........", ".######...", "......#...", "......#...", "..........", "..........", "..........",
         ".........."}},
+      {"Lines drawn backwards leave their end point out too",
+       [](CDC& dc) {
+         CPen p(PS_SOLID, 1, kInk);
+         dc.SelectObject(&p);
+         dc.MoveTo(6, 1);
+         dc.LineTo(1, 1);
+         dc.LineTo(1, 5);
+         dc.MoveTo(8, 6);
+         dc.LineTo(8, 3);
+         dc.SelectStockObject(BLACK_PEN);
+       },
+       {"..........", ".######...", ".#........", ".#........", ".#......#.", "........#.", "........#.",
+        ".........."}},
+      {"A three-pixel pen covers a square around each pixel of the line",
+       [](CDC& dc) {
+         CPen p(PS_SOLID, 3, kInk);
+         dc.SelectObject(&p);
+         dc.MoveTo(2, 2);
+         dc.LineTo(7, 2);
+         dc.LineTo(7, 6);
+         dc.SelectStockObject(BLACK_PEN);
+       },
+       {"..........", ".########.", ".########.", ".########.", "......###.", "......###.", "......###.",
+        ".........."}},
       {"Rectangle, two-pixel pen: a frame centred on the one-pixel frame",
        [](CDC& dc) {
          CPen p(PS_SOLID, 2, kInk);
