@@ -621,6 +621,15 @@ HBITMAP NewBitmap(int width, int height, int bitCount, bool bottomUp, void** bit
   if (bits) *bits = o->bits.get();
   return static_cast<HBITMAP>(AddObject(std::move(o)));
 }
+
+bool BrushColour(HBRUSH brush, COLORREF& colour, bool& hollow) {
+  std::lock_guard lock(GdiMutex());
+  GdiObject* b = Object(brush);
+  if (!b || b->kind != OBJ_BRUSH) return false;
+  colour = b->colour;
+  hollow = b->hollow;
+  return true;
+}
 } // namespace platform::core
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
@@ -639,16 +648,6 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) { return NewBitmap(wi
 BOOL GdiFlush() { return TRUE; }
 
 namespace {
-
-// The brush's colour, or nothing for a hollow brush; false for a stale brush.
-bool BrushColour(HBRUSH brush, COLORREF& colour, bool& hollow) {
-  std::lock_guard lock(GdiMutex());
-  GdiObject* b = Object(brush);
-  if (!b || b->kind != OBJ_BRUSH) return false;
-  colour = b->colour;
-  hollow = b->hollow;
-  return true;
-}
 
 void FillDeviceRect(IDrawTarget& t, const RECT& rect, COLORREF colour, const Clip& clip) {
   if (rect.right > rect.left && rect.bottom > rect.top) t.FillRect(rect, colour, clip);

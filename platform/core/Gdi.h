@@ -77,6 +77,8 @@ struct DcRecord {
 // and drawing objects may be used on any thread.
 std::recursive_mutex& GdiMutex();
 GdiObject* Object(HGDIOBJ handle);
+// The brush's colour, or nothing for a hollow brush; false for a stale brush.
+bool BrushColour(HBRUSH brush, COLORREF& colour, bool& hollow);
 HGDIOBJ AddObject(std::unique_ptr<GdiObject> object);
 DcRecord* Dc(HDC dc);
 HDC NewDc(DcRecord::Kind kind, HWND hwnd);

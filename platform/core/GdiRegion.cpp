@@ -138,22 +138,13 @@ BOOL FillRegion(HDC hdc, const char* name, const Region& region, COLORREF colour
              : FALSE;
 }
 
-bool BrushOf(HBRUSH brush, COLORREF& colour, bool& hollow) {
-  std::lock_guard lock(GdiMutex());
-  GdiObject* b = Object(brush);
-  if (!b || b->kind != OBJ_BRUSH) return false;
-  colour = b->colour;
-  hollow = b->hollow;
-  return true;
-}
-
 } // namespace
 
 BOOL FillRgn(HDC hdc, HRGN handle, HBRUSH brush) {
   Region region;
   COLORREF colour = 0;
   bool hollow = false;
-  if (!RegionOf(handle, region) || !BrushOf(brush, colour, hollow)) return FALSE;
+  if (!RegionOf(handle, region) || !BrushColour(brush, colour, hollow)) return FALSE;
   return FillRegion(hdc, "FillRgn", region, colour, hollow);
 }
 
@@ -161,7 +152,7 @@ BOOL FrameRgn(HDC hdc, HRGN handle, HBRUSH brush, int width, int height) {
   Region region;
   COLORREF colour = 0;
   bool hollow = false;
-  if (width <= 0 || height <= 0 || !RegionOf(handle, region) || !BrushOf(brush, colour, hollow)) return FALSE;
+  if (width <= 0 || height <= 0 || !RegionOf(handle, region) || !BrushColour(brush, colour, hollow)) return FALSE;
   return FillRegion(hdc, "FrameRgn", region.Frame(width, height), colour, hollow);
 }
 
@@ -177,7 +168,7 @@ BOOL PaintRgn(HDC hdc, HRGN handle) {
   }
   COLORREF colour = 0;
   bool hollow = false;
-  if (!BrushOf(static_cast<HBRUSH>(brush), colour, hollow)) return FALSE;
+  if (!BrushColour(static_cast<HBRUSH>(brush), colour, hollow)) return FALSE;
   return FillRegion(hdc, "PaintRgn", region, colour, hollow);
 }
 

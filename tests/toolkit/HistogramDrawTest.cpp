@@ -231,16 +231,7 @@ TEST_F(HistogramDraw, ThePanelAsItLooks) {
   h.Count(&picture, 1);
   Canvas canvas(272, 110);
   h.Draw(&canvas.dc, CRect(0, 0, 272, 110));
-  pt::PixelImage shot;
-  shot.width = canvas.width;
-  shot.height = canvas.height;
-  for (int y = 0; y < canvas.height; ++y) {
-    for (int x = 0; x < canvas.width; ++x) {
-      const COLORREF c = canvas.Pixel(x, y);
-      shot.argb.push_back(0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
-    }
-  }
-  pt::SavePng(shot, "histogram-panel.png");
+  pt::SavePng(Shot(canvas), "histogram-panel.png");
   EXPECT_EQ(canvas.Pixel(0, 50), RGB(0, 0, 0)) << "frame";
   EXPECT_EQ(canvas.Pixel(3, 50), RGB(225, 225, 225)) << "background in the margin";
 }

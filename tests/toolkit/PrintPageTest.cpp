@@ -333,16 +333,7 @@ TEST_F(PrintPage, APreviewPageAsItLooks) {
   drawer.SetLoadPictCallback(&Loader::Load, &loader);
   drawer.ToggleMark(2);
   ASSERT_EQ(drawer.DrawPage(&canvas.dc), 1);
-  pt::PixelImage shot;
-  shot.width = canvas.width;
-  shot.height = canvas.height;
-  for (int y = 0; y < canvas.height; ++y) {
-    for (int x = 0; x < canvas.width; ++x) {
-      const COLORREF c = canvas.Pixel(x, y);
-      shot.argb.push_back(0xFF000000u | (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c));
-    }
-  }
-  pt::SavePng(shot, "print-preview-page.png");
+  pt::SavePng(Shot(canvas), "print-preview-page.png");
   EXPECT_EQ(canvas.Pixel(25, 40), RGB(225, 225, 225)) << "a cell's frame";
   EXPECT_EQ(canvas.Pixel(25, 190), RGB(255, 0, 0)) << "the marked cell";
 }

@@ -2,6 +2,7 @@
 // A memory DC over a DIB section, for tests that read back what drawing did.
 
 #include "platform/afx/AfxDC.h"
+#include "platform/testing/Headless.h"
 
 #include <string>
 
@@ -49,4 +50,18 @@ inline std::string Row(Canvas& c, int y, COLORREF colour, char mark = '#') {
   std::string row;
   for (int x = 0; x < c.width; ++x) row += c.Pixel(x, y) == colour ? mark : '.';
   return row;
+}
+
+// The canvas as a picture for SavePng.
+inline platform::testing::PixelImage Shot(Canvas& c) {
+  platform::testing::PixelImage shot;
+  shot.width = c.width;
+  shot.height = c.height;
+  for (int y = 0; y < c.height; ++y) {
+    for (int x = 0; x < c.width; ++x) {
+      const COLORREF p = c.Pixel(x, y);
+      shot.argb.push_back(0xFF000000u | (GetRValue(p) << 16) | (GetGValue(p) << 8) | GetBValue(p));
+    }
+  }
+  return shot;
 }
