@@ -126,7 +126,7 @@ void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t w
     const auto developWithFacade = [&](BITMAPINFOHEADER& header) {
         KVREngineLockScope lock;
         BYTE* bits = KVR_DevelopFileToDIB(setup.paths[0].GetText(), &header, mode, 1, nullptr, nullptr, nullptr,
-                                          nullptr);
+                                          nullptr, nullptr);
         if (!bits)
             Fail("the facade's develop failed");
         return bits;
@@ -208,7 +208,7 @@ void Thumbnail(benchmark::State& state)
         {
             KVREngineLockScope lock;
             thumbnail.reset(KVR_DevelopFileToBitmap(setup.paths[size_t(next)].GetText(), kDevelopPreview94, 1,
-                                                    nullptr, nullptr, nullptr, nullptr));
+                                                    nullptr, nullptr, nullptr, nullptr, nullptr));
         }
         state.SetIterationTime(Seconds(start));
         if (!thumbnail)

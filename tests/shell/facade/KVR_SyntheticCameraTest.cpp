@@ -240,7 +240,7 @@ TEST_F(SyntheticCameraTest, EachPictureModeHasItsSizeAndPixelFormat)
         }
         int size[2] = {};
         std::unique_ptr<CET_Dib> picture(
-            KVR_DevelopFileToBitmap(m_Path.GetText(), c.mode, c.divisor, nullptr, nullptr, nullptr, size));
+            KVR_DevelopFileToBitmap(m_Path.GetText(), c.mode, c.divisor, nullptr, nullptr, nullptr, nullptr, size));
         ASSERT_NE(picture, nullptr);
         EXPECT_EQ(picture->GetBitCount(), c.bitCount);
         EXPECT_EQ(picture->GetWidth(), width);
@@ -260,7 +260,7 @@ TEST_F(SyntheticCameraTest, AFullSizePictureEqualsTheManagersOwnDevelopment)
     settings.m_nCyan = 10;
     BITMAPINFOHEADER header;
     const DibBits dib(KVR_DevelopFileToDIB(m_Path.GetText(), &header, kDevelopFull24, 1, &settings, nullptr, nullptr,
-                                           nullptr));
+                                           nullptr, nullptr));
     ASSERT_NE(dib.bits, nullptr);
 
     EmptyTheCache();
