@@ -29,7 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const KVRByteSource source = [data, size](std::uint64_t offset, void* buffer, std::size_t length) {
         if (!FByteReader::Fits(size, offset, length))
             return false;
-        std::memcpy(buffer, data + offset, length);
+        if (length > 0)
+            std::memcpy(buffer, data + offset, length);
         return true;
     };
     const KVREmbeddedPictures pictures = KVRFindEmbeddedPictures(source, size);

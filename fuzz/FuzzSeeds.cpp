@@ -320,20 +320,13 @@ void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
 {
     const auto picture = [](uint32_t version, uint32_t format, int columns, int rows, PdxbBytes data,
                             uint32_t rowBytes) {
-        PdxbImageSpec spec;
+        PdxbImageSpec spec = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
         spec.version = version;
         spec.headerSize = 40;
-        spec.kind = 2;
-        spec.pixelFormat = format;
-        spec.columns = uint32_t(columns);
-        spec.rows = uint32_t(rows);
-        spec.rowSize = rowBytes;
-        spec.data = std::move(data);
         return spec;
     };
     const auto jpeg = [&](uint32_t version, int columns, int rows) {
-        const PictureBytes bytes = QuarterJpeg(columns, rows);
-        return picture(version, 18, columns, rows, PdxbBytes(bytes.begin(), bytes.end()), 0);
+        return picture(version, 18, columns, rows, QuarterJpeg(columns, rows), 0);
     };
     const PictureBytes rgb = QuarterPicture(8, 6);
     for (const uint32_t major : {2u, 3u}) {
@@ -349,7 +342,7 @@ void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
         const uint32_t version = PdxbVersion(major, 0);
         builder.AddImage(jpeg(version, major == 2 ? 64 : 24, major == 2 ? 48 : 32), kPdxbIma2, nested);
         builder.AddImage(jpeg(version, 221, 147), kPdxbIma2);
-        builder.AddImage(picture(version, 3, 8, 6, PdxbBytes(rgb.begin(), rgb.end()), 24), kPdxbIma2);
+        builder.AddImage(picture(version, 3, 8, 6, rgb, 24), kPdxbIma2);
         WriteSeed(folder, "container-v" + std::to_string(major), builder.Build().bytes);
     }
 }

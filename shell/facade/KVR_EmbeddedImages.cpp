@@ -64,6 +64,24 @@ bool IsLayout2(std::uint32_t version)
     return Major(version) == 2 || version == kVersion1_0;
 }
 
+// A block for the rows, null when memory runs out.
+BYTE* NewRows(std::uint64_t bytes)
+{
+    try {
+        return NewDibBits(static_cast<std::size_t>(bytes));
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+}
+
+// Whether the RGB rows the picture's header claims lie in its data.
+bool HoldsItsRows(const KVREmbeddedPicture& picture)
+{
+    return picture.type == kEmbeddedRgb && picture.columns > 0 && picture.rows > 0 &&
+           picture.rowBytes >= std::uint64_t{picture.columns} * 3 &&
+           std::uint64_t{picture.rows} * picture.rowBytes <= picture.dataLength;
+}
+
 // Walks the directory tree of a container and keeps the last picture of
 // each class. A broken header or directory throws Malformed; a broken
 // picture section is passed over.
@@ -117,7 +135,7 @@ private:
         if (!FByteReader::Fits(m_Size, offset, length))
             throw Malformed{};
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(length));
-        if (!m_Source(offset, bytes.data(), bytes.size()))
+        if (length > 0 && !m_Source(offset, bytes.data(), bytes.size()))
             throw Malformed{};
         return bytes;
     }
@@ -177,6 +195,8 @@ private:
         std::vector<Entry> entries(count);
         std::uint64_t position = headerSize;
         for (Entry& entry : entries) {
+            if (available - position < 20)
+                throw Malformed{};
             const std::vector<std::uint8_t> bytes = Bytes(offset + position, 20);
             FByteReader in(bytes.data(), bytes.size(), ThrowMalformed);
             const std::uint32_t entrySize = in.U32LE();
@@ -227,11 +247,10 @@ private:
             const bool small = picture.columns == kSmallJpegColumns && picture.rows == kSmallJpegRows;
             picture.type = small ? kEmbeddedSmallJpeg : kEmbeddedLargeJpeg;
             (small ? m_Found.smallJpeg : m_Found.largeJpeg) = picture;
-        } else if (format == kFormatRgb && picture.columns > 0 && picture.rows > 0 &&
-                   picture.rowBytes >= std::uint64_t{picture.columns} * 3 &&
-                   std::uint64_t{picture.rows} * picture.rowBytes <= picture.dataLength) {
+        } else if (format == kFormatRgb) {
             picture.type = kEmbeddedRgb;
-            m_Found.rgb = picture;
+            if (HoldsItsRows(picture))
+                m_Found.rgb = picture;
         }
     }
 
@@ -244,6 +263,8 @@ private:
 // The bytes of a picture's data; none when they cannot be read or held.
 std::optional<std::vector<std::uint8_t>> ReadData(const KVRByteSource& source, const KVREmbeddedPicture& picture)
 {
+    if (!picture || picture.dataLength == 0)
+        return std::nullopt;
     try {
         std::vector<std::uint8_t> bytes(static_cast<std::size_t>(picture.dataLength));
         if (!source(picture.dataOffset, bytes.data(), bytes.size()))
@@ -371,7 +392,9 @@ BYTE* CopyBitmapDataToDIB(const DecodedPicture& picture, BITMAPINFOHEADER* heade
     const std::uint64_t imageBytes = rowBytes * std::uint64_t(picture.height);
     if (imageBytes > std::numeric_limits<DWORD>::max())
         return nullptr;
-    BYTE* bits = NewDibBits(static_cast<std::size_t>(imageBytes));
+    BYTE* bits = NewRows(imageBytes);
+    if (!bits)
+        return nullptr;
     // Both pictures are bottom-up: memory row m of one is memory row m of the other.
     for (int m = 0; m < picture.height; ++m)
         ConvertRow32BGRATo24BGR(width, picture.bits.get() + std::uint64_t(m) * std::uint64_t(picture.width) * 4,
@@ -392,7 +415,7 @@ BYTE* LoadEmbeddedJpegImage(const KVRByteSource& source, BITMAPINFOHEADER* heade
 BYTE* LoadEmbeddedRGBImage(const KVRByteSource& source, BITMAPINFOHEADER* header, const KVREmbeddedPicture& picture,
                            int rotation)
 {
-    if (!header || picture.type != kEmbeddedRgb || picture.sectionLength > kMaxRgbSectionBytes)
+    if (!header || !HoldsItsRows(picture) || picture.sectionLength > kMaxRgbSectionBytes)
         return nullptr;
     const std::optional<std::vector<std::uint8_t>> rgb = ReadData(source, picture);
     if (!rgb)
@@ -403,7 +426,9 @@ BYTE* LoadEmbeddedRGBImage(const KVRByteSource& source, BITMAPINFOHEADER* header
         // Top-down, as stored.
         const std::int64_t rowBytes = DibRowBytes(width, 24);
         const std::uint64_t imageBytes = std::uint64_t(rowBytes) * std::uint64_t(height);
-        BYTE* bits = NewDibBits(static_cast<std::size_t>(imageBytes));
+        BYTE* bits = NewRows(imageBytes);
+        if (!bits)
+            return nullptr;
         for (int y = 0; y < height; ++y) {
             BYTE* row = bits + y * rowBytes;
             ConvertRow24RGBTo24BGR(width, storedRow(y), row);

@@ -227,17 +227,68 @@ int FindIndex(const CKVR_ImageHandle* handle, const CKVR_Data_FileList<T>* list,
     return -1;
 }
 
-std::string HundredthsText(int32_t value)
+// The descriptor at the index of the file's list from the application; none
+// for a missing path, a folder, no list or an index outside it.
+template <class T, class GetList>
+std::optional<std::string> ChosenDescriptor(const char16_t* nativePath, int index, GetList getList)
+{
+    if (!nativePath || !IsFile(FString(nativePath)))
+        return std::nullopt;
+    CKVR_Data_FileList<T> list;
+    if (!getList(FString(nativePath), list))
+        return std::nullopt;
+    const T* item = list.GetAt(index);
+    return item ? std::optional<std::string>(item->m_szDesc) : std::nullopt;
+}
+
+// A property that holds one of the file's choices.
+struct ChoiceProperty {
+    const char* key;
+    const char* originalKey;     // the camera's own choice
+    const char* originalDefault; // when the file names none; null: nothing to go back to
+    void (*set)(CKVR_ImageHandle*, const char*);
+    bool renewsShootingInformation;
+};
+
+constexpr ChoiceProperty kColorModeChoice = {"CM_DESC", "CM_DESC_ORIG", "Standard", KVR_SetColorMode, true};
+constexpr ChoiceProperty kWhiteBalanceChoice = {"WB_DESC", "WB_DESC_ORIG", nullptr, KVR_SetWhiteBalance, false};
+
+// Writes the chosen descriptor ("Original": the camera's own) unless the file
+// holds it already (compared without regard to case); 1 when written.
+int ApplyChoice(const char16_t* nativePath, std::string chosen, const ChoiceProperty& property)
+{
+    int written = 0;
+    {
+        const OpenedHandle handle(nativePath);
+        if (!handle)
+            return 0;
+        const std::string current = PropertyOf(handle.Get(), property.key).value_or(std::string());
+        if (EqualsIgnoringCase(chosen, kKVROriginalDescriptor)) {
+            const std::optional<std::string> original = PropertyOf(handle.Get(), property.originalKey);
+            if (original && original->find_first_not_of(' ') != std::string::npos)
+                chosen = *original;
+            else if (property.originalDefault)
+                chosen = property.originalDefault;
+            else
+                return 0;
+        }
+        if (EqualsIgnoringCase(chosen, current))
+            return 0;
+        property.set(handle.Get(), chosen.c_str());
+        written = KVR_WriteProperties(handle.Get());
+    }
+    if (written && property.renewsShootingInformation)
+        KVR_GetApplicationState().RemoveExif(FString(nativePath));
+    return written;
+}
+
+// A stored decimal value: "%.4f" in the "C" conventions.
+std::string DecimalText(double value)
 {
     const FScopedCLocale cLocale;
     char text[64];
-    std::snprintf(text, sizeof text, "%.4f", value / 100.0);
+    std::snprintf(text, sizeof text, "%.4f", value);
     return text;
-}
-
-std::string StepText(int32_t quarterSteps)
-{
-    return HundredthsText(quarterSteps * 25);
 }
 
 } // namespace
@@ -285,7 +336,7 @@ int KVR_WriteFilterData(CKVR_ImageHandle* handle, const CKVR_FilterData* setting
     for (const StoredAdjustment& adjustment : kStoredAdjustments) {
         const int32_t value = settings->*adjustment.field;
         if (value != kKVRUnsetValue)
-            KVR_SetProperty(handle, adjustment.key, HundredthsText(value).c_str());
+            KVR_SetProperty(handle, adjustment.key, DecimalText(value / 100.0).c_str());
     }
     if (settings->m_nCyan != kKVRUnsetValue && settings->m_nMagenta != kKVRUnsetValue &&
         settings->m_nYellow != kKVRUnsetValue) {
@@ -350,9 +401,9 @@ int KVR_WriteFileNoiseReduction(const char16_t* nativePath, const CKVR_FilterDat
         if (!handle)
             return 0;
         if (settings->m_nChromaNoise >= 0)
-            KVR_SetProperty(handle.Get(), "rpChromaNoise", StepText(settings->m_nChromaNoise).c_str());
+            KVR_SetProperty(handle.Get(), "rpChromaNoise", DecimalText(settings->m_nChromaNoise * 0.25).c_str());
         if (settings->m_nLumaNoise >= 0)
-            KVR_SetProperty(handle.Get(), "rpLumaNoise", StepText(settings->m_nLumaNoise).c_str());
+            KVR_SetProperty(handle.Get(), "rpLumaNoise", DecimalText(settings->m_nLumaNoise * 0.25).c_str());
         written = KVR_WriteProperties(handle.Get());
     }
     if (written)
@@ -362,59 +413,22 @@ int KVR_WriteFileNoiseReduction(const char16_t* nativePath, const CKVR_FilterDat
 
 int KVR_ApplyColorModeToFile(const char16_t* nativePath, const CKVR_FilterData* settings)
 {
-    if (!nativePath || !settings || !IsFile(FString(nativePath)))
-        return 0;
-    const FString path(nativePath);
-    CKVR_Data_FileList<CKVR_CMData> list;
-    if (!KVR_GetApplicationState().GetColorModeList(path, list))
-        return 0;
-    const CKVR_CMData* item = list.GetAt(settings->m_nColorMode);
-    if (!item)
-        return 0;
-    int written = 0;
-    {
-        const OpenedHandle handle(nativePath);
-        if (!handle)
-            return 0;
-        const std::string current = PropertyOf(handle.Get(), "CM_DESC").value_or(std::string());
-        std::string wanted = item->m_szDesc;
-        if (EqualsIgnoringCase(wanted, kKVROriginalDescriptor))
-            wanted = PropertyOf(handle.Get(), "CM_DESC_ORIG").value_or("Standard");
-        if (EqualsIgnoringCase(wanted, current))
-            return 0;
-        KVR_SetColorMode(handle.Get(), wanted.c_str());
-        written = KVR_WriteProperties(handle.Get());
-    }
-    if (written)
-        KVR_GetApplicationState().RemoveExif(path);
-    return written;
+    const std::optional<std::string> chosen = ChosenDescriptor<CKVR_CMData>(
+        nativePath, settings ? settings->m_nColorMode : -1,
+        [](const FString& path, CKVR_Data_FileList<CKVR_CMData>& list) {
+            return KVR_GetApplicationState().GetColorModeList(path, list);
+        });
+    return chosen ? ApplyChoice(nativePath, *chosen, kColorModeChoice) : 0;
 }
 
 int KVR_ApplyWhiteBalanceToFile(const char16_t* nativePath, const CKVR_FilterData* settings)
 {
-    if (!nativePath || !settings || !IsFile(FString(nativePath)))
-        return 0;
-    CKVR_Data_FileList<CKVR_WBData> list;
-    if (!KVR_GetApplicationState().GetWBList(FString(nativePath), list))
-        return 0;
-    const CKVR_WBData* item = list.GetAt(settings->m_nWhiteBalance);
-    if (!item)
-        return 0;
-    const OpenedHandle handle(nativePath);
-    if (!handle)
-        return 0;
-    const std::string current = PropertyOf(handle.Get(), "WB_DESC").value_or(std::string());
-    std::string wanted = item->m_szDesc;
-    if (EqualsIgnoringCase(wanted, kKVROriginalDescriptor)) {
-        // The camera's own choice; a file that names none has nothing to go back to.
-        wanted = PropertyOf(handle.Get(), "WB_DESC_ORIG").value_or(std::string());
-        if (wanted.find_first_not_of(' ') == std::string::npos)
-            return 0;
-    }
-    if (EqualsIgnoringCase(wanted, current))
-        return 0;
-    KVR_SetWhiteBalance(handle.Get(), wanted.c_str());
-    return KVR_WriteProperties(handle.Get());
+    const std::optional<std::string> chosen = ChosenDescriptor<CKVR_WBData>(
+        nativePath, settings ? settings->m_nWhiteBalance : -1,
+        [](const FString& path, CKVR_Data_FileList<CKVR_WBData>& list) {
+            return KVR_GetApplicationState().GetWBList(path, list);
+        });
+    return chosen ? ApplyChoice(nativePath, *chosen, kWhiteBalanceChoice) : 0;
 }
 
 int KVR_FillColorModeList(const char16_t* nativePath, CKVR_Data_FileList<CKVR_CMData>* list)

@@ -52,18 +52,15 @@ void PutU32At(std::string& bytes, size_t at, uint32_t value)
         bytes[at + size_t(i)] = char(value >> (8 * i));
 }
 
-class ShootingInformationTest : public TempFileTest {
+class ShootingInformationTest : public SyntheticShotTest {
 protected:
     static void SetUpTestSuite()
     {
-        TempFileTest::SetUpTestSuite();
-        SetColorProfileProgramPath(BuildTreeProgramPath());
-        s_Shot = new SyntheticRaw(MakeSyntheticRaw({}));
+        SetUpShot();
     }
     static void TearDownTestSuite()
     {
-        delete s_Shot;
-        s_Shot = nullptr;
+        SyntheticShotTest::TearDownTestSuite();
     }
     void SetUp() override { EmptyTheCache(); }
     void TearDown() override { EXPECT_TRUE(EngineLockIsFree()); }
@@ -106,11 +103,9 @@ protected:
         return ReadFileBytes(PathOf("made.tif"));
     }
 
-    static SyntheticRaw* s_Shot;
     RecordingApplicationState m_State;
 };
 
-SyntheticRaw* ShootingInformationTest::s_Shot = nullptr;
 
 } // namespace
 

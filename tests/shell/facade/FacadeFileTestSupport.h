@@ -1,19 +1,44 @@
 #pragma once
-// Shared by the tests of the facade's file functions: an application state
-// that records what the facade asks of it, the engine lock's state as another
-// thread sees it, and a raw file's properties read through a handle.
+// Shared by the tests of the facade's file functions: a suite on one synthetic
+// camera file, an application state that records what the facade asks of it,
+// the engine lock's state as another thread sees it, and a raw file's
+// properties read through a handle.
 
+#include "engine/TransformColor.h"
 #include "foundation/FPath.h"
 #include "shell/facade/KVR_ApplicationState.h"
 #include "shell/facade/KVR_DevelopToDIB.h"
 #include "shell/facade/KVR_EngineLock.h"
 #include "shell/facade/KVR_Manager.h"
+#include "support/BuildTree.h"
+#include "support/SyntheticCamera.h"
+#include "support/TempFileTest.h"
 
 #include <future>
 #include <string>
 #include <vector>
 
 namespace testsupport {
+
+// A suite on one shot of the synthetic camera, made once: the suite's
+// SetUpTestSuite calls SetUpShot.
+class SyntheticShotTest : public TempFileTest {
+protected:
+    static void SetUpShot(const SyntheticOptions& options = {})
+    {
+        TempFileTest::SetUpTestSuite();
+        SetColorProfileProgramPath(BuildTreeProgramPath());
+        s_Shot = new SyntheticRaw(MakeSyntheticRaw(options));
+    }
+    static void TearDownTestSuite()
+    {
+        delete s_Shot;
+        s_Shot = nullptr;
+    }
+    static const SyntheticTruth& Truth() { return s_Shot->truth; }
+
+    static inline SyntheticRaw* s_Shot = nullptr;
+};
 
 // Display names "#<id>", version 4.1.2.7, and a log of the cache entries the
 // facade dropped. Installed for its lifetime.

@@ -29,21 +29,9 @@ namespace {
 
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
 
-PdxbImageSpec Picture(uint32_t format, int columns, int rows, PdxbBytes data, uint32_t rowBytes = 0)
-{
-    PdxbImageSpec spec;
-    spec.kind = 2;
-    spec.pixelFormat = format;
-    spec.columns = uint32_t(columns);
-    spec.rows = uint32_t(rows);
-    spec.rowSize = rowBytes;
-    spec.data = std::move(data);
-    return spec;
-}
-
 PdxbImageSpec Jpeg(int columns, int rows, const ExifSpec* exif = nullptr)
 {
-    return Picture(18, columns, rows, QuarterJpeg(columns, rows, exif));
+    return PdxbEmbeddedPicture(18, uint32_t(columns), uint32_t(rows), QuarterJpeg(columns, rows, exif));
 }
 
 // The quarter picture as stored RGB rows of rowBytes bytes (the rest 0x77).
@@ -53,7 +41,7 @@ PdxbImageSpec Rgb(int columns, int rows, uint32_t rowBytes)
     PdxbBytes data(size_t(rowBytes) * rows, 0x77);
     for (int y = 0; y < rows; ++y)
         std::copy_n(rgb.begin() + ptrdiff_t(y) * columns * 3, columns * 3, data.begin() + ptrdiff_t(y) * rowBytes);
-    return Picture(3, columns, rows, std::move(data), rowBytes);
+    return PdxbEmbeddedPicture(3, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
 }
 
 // The colour of the four quarters nearest to a shown pixel (0x00BBGGRR).
@@ -287,7 +275,7 @@ TEST_F(EmbeddedImagesTest, MalformedContainersHaveNoPictures)
 TEST_F(EmbeddedImagesTest, APictureThatIsNoJpegGivesNoBitmap)
 {
     PdxbBuilder builder;
-    builder.AddImage(Picture(18, 64, 48, PdxbBytes(500, 0xAB)), kPdxbIma2);
+    builder.AddImage(PdxbEmbeddedPicture(18, 64, 48, PdxbBytes(500, 0xAB)), kPdxbIma2);
     const FString path = Write("noise.kvr", builder.Build().bytes);
     EXPECT_EQ(Find(path, kEmbeddedPreview).type, kEmbeddedLargeJpeg);
     EXPECT_EQ(Load(path, kEmbeddedPreview), nullptr);

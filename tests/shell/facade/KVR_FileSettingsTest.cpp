@@ -28,18 +28,15 @@ using namespace testsupport;
 
 namespace {
 
-class FileSettingsTest : public TempFileTest {
+class FileSettingsTest : public SyntheticShotTest {
 protected:
     static void SetUpTestSuite()
     {
-        TempFileTest::SetUpTestSuite();
-        SetColorProfileProgramPath(BuildTreeProgramPath());
-        s_Shot = new SyntheticRaw(MakeSyntheticRaw({}));
+        SetUpShot();
     }
     static void TearDownTestSuite()
     {
-        delete s_Shot;
-        s_Shot = nullptr;
+        SyntheticShotTest::TearDownTestSuite();
     }
     void SetUp() override
     {
@@ -111,12 +108,10 @@ protected:
         return at == all.end() ? -1 : int(at - all.begin());
     }
 
-    static SyntheticRaw* s_Shot;
     RecordingApplicationState m_State;
     FString m_Path;
 };
 
-SyntheticRaw* FileSettingsTest::s_Shot = nullptr;
 
 } // namespace
 
