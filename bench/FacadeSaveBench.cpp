@@ -116,19 +116,18 @@ Setup& TheSetup()
 
 // ---- SaveJpeg
 
-CSaveJob JobFor(const Setup& setup, const std::string& output)
+void DescribeJob(CSaveJob& job, const Setup& setup, const std::string& output)
 {
-    CSaveJob job;
     job.m_nSettingMode = 1;
     job.m_nJpegQuality = 10;
     job.m_aInputs = {setup.raw};
     job.m_aOutputs = {PathFromNative((setup.dir.Path() / output).string())};
-    return job;
 }
 
 void SaveWithFacade(const Setup& setup)
 {
-    const CSaveJob job = JobFor(setup, "facade.jpg");
+    CSaveJob job;
+    DescribeJob(job, setup, "facade.jpg");
     if (KVR_DevelopAndSave(&job, nullptr, nullptr, nullptr) != kSaveDone)
         Fail("the facade's save failed");
 }
@@ -137,7 +136,8 @@ void SaveWithFacade(const Setup& setup)
 // quarter steps), run on a new private worker.
 void SaveWithManagers(const Setup& setup, const CKVR_FilterData& settings)
 {
-    const CSaveJob job = JobFor(setup, "managers.jpg");
+    CSaveJob job;
+    DescribeJob(job, setup, "managers.jpg");
     const SyntheticTruth& truth = setup.shot.truth;
     IPManagerData request;
     request.Reset();

@@ -383,24 +383,28 @@ int KVR_FindEmbeddedImage(FILE* file, int kind, int* offset, int* length)
     return picture.type;
 }
 
-BYTE* CopyBitmapDataToDIB(const DecodedPicture& picture, BITMAPINFOHEADER* header)
+BYTE* CopyBitmapDataToDIB(DecodedPicture picture, BITMAPINFOHEADER* header)
 {
     const int width = picture.width - picture.width % 4;
     if (!picture || !header || width <= 0)
         return nullptr;
-    const std::uint64_t rowBytes = std::uint64_t(width) * 3;
-    const std::uint64_t imageBytes = rowBytes * std::uint64_t(picture.height);
-    if (imageBytes > std::numeric_limits<DWORD>::max())
-        return nullptr;
-    BYTE* bits = NewRows(imageBytes);
-    if (!bits)
-        return nullptr;
-    // Both pictures are bottom-up: memory row m of one is memory row m of the other.
-    for (int m = 0; m < picture.height; ++m)
-        ConvertRow32BGRATo24BGR(width, picture.bits.get() + std::uint64_t(m) * std::uint64_t(picture.width) * 4,
-                                bits + std::uint64_t(m) * rowBytes);
-    SetHeader24(header, width, picture.height, imageBytes);
-    return bits;
+    // In place: a 24-bit row never reaches past the start of the 32-bit row
+    // it comes from, and within a row each pixel is read before its bytes are
+    // written over. Both are bottom-up: memory row m stays memory row m.
+    BYTE* bits = picture.bits.get();
+    const std::uint64_t sourceRowBytes = std::uint64_t(picture.width) * 4, rowBytes = std::uint64_t(width) * 3;
+    for (int m = 0; m < picture.height; ++m) {
+        const BYTE* in = bits + std::uint64_t(m) * sourceRowBytes;
+        BYTE* out = bits + std::uint64_t(m) * rowBytes;
+        for (int x = 0; x < width; ++x, in += 4, out += 3) {
+            const BYTE blue = in[0], green = in[1], red = in[2];
+            out[0] = blue;
+            out[1] = green;
+            out[2] = red;
+        }
+    }
+    SetHeader24(header, width, picture.height, rowBytes * std::uint64_t(picture.height));
+    return picture.bits.release();
 }
 
 BYTE* LoadEmbeddedJpegImage(const KVRByteSource& source, BITMAPINFOHEADER* header, const KVREmbeddedPicture& picture,
@@ -483,8 +487,8 @@ BYTE* DecodeEmbeddedJpegToDIB(const KVRByteSource& source, BITMAPINFOHEADER* hea
         if (turn % 180 != 0)
             std::swap(targetWidth, targetHeight); // the stored orientation
         // The codec's own scaled decoding does most of the shrinking.
-        picture = ResamplePicture(DecodeJpeg(jpeg->data(), jpeg->size(), targetWidth, targetHeight), targetWidth,
-                                  targetHeight);
+        picture = ResamplePictureBilinear(DecodeJpeg(jpeg->data(), jpeg->size(), targetWidth, targetHeight),
+                                          targetWidth, targetHeight);
     } else {
         picture = DecodeJpeg(jpeg->data(), jpeg->size());
     }

@@ -16,7 +16,8 @@
 // Bitmaps made here are 24-bit (blue, green, red) with a 40-byte header, in
 // blocks from NewDibBits (toolkit/CET_Dib.h) that the caller owns. A decoded
 // picture loses the columns beyond a multiple of 4 (at most three at the
-// right edge), so its rows have no fill bytes; it is stored bottom-up. The RGB
+// right edge), so its rows have no fill bytes; it is stored bottom-up (its
+// block may be longer than the rows). The RGB
 // thumbnail without a turn keeps its width and is stored top-down (a negative
 // height), rows padded to 4 bytes.
 
@@ -113,5 +114,6 @@ BYTE* LoadEmbeddedRGBImage(const KVRByteSource& source, BITMAPINFOHEADER* header
 BYTE* DecodeEmbeddedJpegToDIB(const KVRByteSource& source, BITMAPINFOHEADER* header,
                               const KVREmbeddedPictures& pictures, bool scaleTo360, CET_ExifData* info, int* size);
 // A decoded picture as 24-bit bottom-up rows without the columns beyond a
-// multiple of 4; null when none are left.
-BYTE* CopyBitmapDataToDIB(const DecodedPicture& picture, BITMAPINFOHEADER* header);
+// multiple of 4, made in the picture's own block, which the rows take over;
+// null when none are left.
+BYTE* CopyBitmapDataToDIB(DecodedPicture picture, BITMAPINFOHEADER* header);
