@@ -381,7 +381,8 @@ TEST_F(HandleTest, ProgressComesOnChangedPercentagesAtMostEveryTenthOfASecond)
     ProgressLog fastLog;
     ASSERT_EQ(KVR_ProcessWithProgress(fast.get(), ProgressLog::Callback, &fastLog), 1);
     ASSERT_FALSE(fastLog.times.empty());
-    EXPECT_LT(fastLog.times.size(), 8u);
+    // Fewer reports than steps; how many depends on how fast the machine runs them.
+    EXPECT_LT(fastLog.times.size(), m_Manager.developProgress.size());
     for (size_t i = 1; i < fastLog.times.size(); ++i)
         EXPECT_GE(fastLog.times[i] - fastLog.times[i - 1], std::chrono::milliseconds(100));
 }
