@@ -377,6 +377,40 @@ void WriteTextTableSeeds(const std::filesystem::path& folder)
     WriteSeed(folder, "filelist.bin", std::string(block.begin(), block.end()));
 }
 
+// Raw containers with embedded pictures: every class of picture in a version-2
+// file, a version-3 file with a nested directory and longer headers, and a
+// turned file whose preview lies on its side.
+void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
+{
+    const auto picture = [](uint32_t version, uint32_t format, int columns, int rows, PdxbBytes data,
+                            uint32_t rowBytes) {
+        PdxbImageSpec spec = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
+        spec.version = version;
+        spec.headerSize = 40;
+        return spec;
+    };
+    const auto jpeg = [&](uint32_t version, int columns, int rows) {
+        return picture(version, 18, columns, rows, QuarterJpeg(columns, rows), 0);
+    };
+    const PictureBytes rgb = QuarterPicture(8, 6);
+    for (const uint32_t major : {2u, 3u}) {
+        PdxbHeaderSpec header;
+        header.version = PdxbVersion(major, major == 2 ? 3 : 0);
+        header.columns = 64;
+        header.rows = 48;
+        header.rotation = major == 2 ? 0 : 90;
+        PdxbDirectorySpec top;
+        top.version = PdxbVersion(major, 0);
+        PdxbBuilder builder(header, top);
+        const int nested = builder.AddDirectory(top);
+        const uint32_t version = PdxbVersion(major, 0);
+        builder.AddImage(jpeg(version, major == 2 ? 64 : 24, major == 2 ? 48 : 32), kPdxbIma2, nested);
+        builder.AddImage(jpeg(version, 221, 147), kPdxbIma2);
+        builder.AddImage(picture(version, 3, 8, 6, rgb, 24), kPdxbIma2);
+        WriteSeed(folder, "container-v" + std::to_string(major), builder.Build().bytes);
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -402,5 +436,6 @@ int main(int argc, char** argv)
     WritePrivateProfileSeeds(root / "PrivateProfileFuzz");
     WritePresetFileSeeds(root / "PresetFileFuzz");
     WriteTextTableSeeds(root / "TextTableFuzz");
+    WriteEmbeddedImageSeeds(root / "EmbeddedImageFuzz");
     return 0;
 }

@@ -198,6 +198,7 @@ HWND CreateWindowRecord(CWnd* object, const CREATESTRUCTW& cs) {
   record->rect = {cs.x, cs.y, cs.x + std::max(cs.cx, 0), cs.y + std::max(cs.cy, 0)};
   record->disabled = (cs.style & WS_DISABLED) != 0;
   if (cs.lpszName) record->text = cs.lpszName;
+  record->cursor = LoadCursorW(nullptr, IDC_ARROW); // the class cursor of every window
   WindowRecord* raw = record.get();
   HWND hwnd;
   {

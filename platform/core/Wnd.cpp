@@ -2,6 +2,7 @@
 // the pre-translate chain and the CWnd calls over the window functions.
 
 #include "platform/afx/AfxDC.h"
+#include "platform/win/WinOwnerDraw.h"
 #include "platform/core/Core.h"
 
 using namespace platform::core;
@@ -138,6 +139,11 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     return FALSE;
   }
   if (message == WM_NOTIFY) return OnNotify(wParam, lParam, result);
+  // An owner-drawn control draws itself: its WM_DRAWITEM is reflected.
+  if (message == WM_DRAWITEM && lParam) {
+    CWnd* child = FromHandle(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem);
+    if (child && child != this && child->OnChildNotify(message, wParam, lParam, result)) return TRUE;
+  }
   // A control's scroll requests reach the control itself first.
   if ((message == WM_HSCROLL || message == WM_VSCROLL) && lParam) {
     CWnd* child = FromHandle(reinterpret_cast<HWND>(lParam));

@@ -6,7 +6,11 @@
 
 #include "platform/qt/QtBackend.h"
 
+#include "platform/core/Gdi.h"
+
 #include <QCloseEvent>
+#include <QCursor>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -46,6 +50,25 @@ bool AcceptsInput(HWND hwnd) {
 HWND TopOf(HWND hwnd) {
   while (HWND parent = GetParent(hwnd)) hwnd = parent;
   return hwnd;
+}
+
+// The window system's standard cursors as Qt's shapes.
+Qt::CursorShape StandardShape(int id) {
+  switch (id) {
+  case 32513: return Qt::IBeamCursor;
+  case 32514: return Qt::WaitCursor;
+  case 32515: return Qt::CrossCursor;
+  case 32516: return Qt::UpArrowCursor;
+  case 32642: return Qt::SizeFDiagCursor;
+  case 32643: return Qt::SizeBDiagCursor;
+  case 32644: return Qt::SizeHorCursor;
+  case 32645: return Qt::SizeVerCursor;
+  case 32646: return Qt::SizeAllCursor;
+  case 32648: return Qt::ForbiddenCursor;
+  case 32649: return Qt::PointingHandCursor;
+  case 32650: return Qt::BusyCursor;
+  default: return Qt::ArrowCursor;
+  }
 }
 
 class WindowHost : public core::IWindowHost {
@@ -112,7 +135,21 @@ public:
     if (m_widget) m_widget->setFocus(Qt::OtherFocusReason);
   }
   void SetCursorShape(HCURSOR cursor) override {
-    if (m_widget) m_widget->setCursor(cursor ? Qt::ArrowCursor : Qt::BlankCursor);
+    if (!m_widget) return;
+    int standard = 0;
+    core::PixelImage image;
+    POINT hotspot{};
+    if (!cursor) {
+      m_widget->setCursor(Qt::BlankCursor);
+    } else if (!core::CursorShapeOf(cursor, standard, image, hotspot)) {
+      m_widget->setCursor(Qt::ArrowCursor);
+    } else if (standard != 0) {
+      m_widget->setCursor(StandardShape(standard));
+    } else {
+      const QImage picture(reinterpret_cast<const uchar*>(image.argb.data()), image.width, image.height,
+                           QImage::Format_ARGB32_Premultiplied);
+      m_widget->setCursor(QCursor(QPixmap::fromImage(picture.copy()), hotspot.x, hotspot.y));
+    }
   }
   std::unique_ptr<core::IDrawTarget> OpenSurface() override {
     return m_widget ? OpenWindowSurface(m_widget->Hwnd()) : nullptr;

@@ -12,12 +12,21 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace platform::qt {
 
 // RECT and QRect meet only here: QRect's right() and bottom() are inclusive.
-inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+// Coordinates are kept within +-2^28, far beyond any surface, so that no
+// width overflows.
+inline int ToQtCoordinate(LONG v) { return std::clamp<LONG>(v, -(1 << 28), 1 << 28); }
+inline QRect ToQRect(const RECT& r) {
+  const int left = ToQtCoordinate(r.left), top = ToQtCoordinate(r.top);
+  return QRect(left, top, ToQtCoordinate(r.right) - left, ToQtCoordinate(r.bottom) - top);
+}
 inline RECT ToRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
+// The Qt font of a LOGFONTW, after the face substitution of Fonts.cpp.
 QFont FontFor(const LOGFONTW& font);
 QImage::Format QtFormat(core::PixelFormat format);
 
@@ -73,6 +82,7 @@ public:
                                                 core::PixelFormat format, bool bottomUp) override;
   TEXTMETRICW GetTextMetrics(const LOGFONTW& font) override;
   int GetTextWidth(const LOGFONTW& font, std::u16string_view text) override;
+  std::u16string GetFontFace(const LOGFONTW& font) override;
   bool LoadResourceImage(UINT type, int id, int cx, int cy, core::PixelImage& out) override;
   SIZE ScreenSize() override;
 
@@ -92,5 +102,7 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants);
 core::IInputSource* LiveInput();
 // The virtual-key code of a Qt key (0 when none).
 int VirtualKeyOf(int qtKey);
+// On X11, makes the screen's published ICC profile the monitor's.
+void ReadMonitorProfile();
 
 } // namespace platform::qt

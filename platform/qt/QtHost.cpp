@@ -13,25 +13,11 @@
 #include <QScreen>
 
 #include <cstring>
-#include <mutex>
-#include <unistd.h>
 
 namespace platform::qt {
 namespace {
 
 const QEvent::Type WakeEvent = static_cast<QEvent::Type>(QEvent::User + 0x4C55);
-
-std::mutex g_folderMutex;
-std::string g_resourceFolder;
-
-std::string DefaultResourceFolder() {
-  char path[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "resources";
-  path[n] = 0;
-  std::string exe(path);
-  return exe.substr(0, exe.rfind('/')) + "/resources";
-}
 
 // The pointer and buttons as the last Qt input left them. (Polling loops that
 // run without a message loop need the X server's own state: the X11 source
@@ -82,6 +68,7 @@ bool Dispatcher::event(QEvent* event) {
 
 QtHost::QtHost() : m_dispatcher(new Dispatcher) {
   core::SetLiveInputSource(LiveInput());
+  ReadMonitorProfile();
   core::StartGuiThread(this);
 }
 
@@ -145,21 +132,6 @@ SIZE QtHost::ScreenSize() {
 }
 
 } // namespace platform::qt
-
-namespace platform {
-
-void SetResourceFolder(const std::string& folder) {
-  std::lock_guard lock(qt::g_folderMutex);
-  qt::g_resourceFolder = folder;
-}
-
-std::string ResourceFolder() {
-  std::lock_guard lock(qt::g_folderMutex);
-  if (qt::g_resourceFolder.empty()) qt::g_resourceFolder = qt::DefaultResourceFolder();
-  return qt::g_resourceFolder;
-}
-
-} // namespace platform
 
 // Device pixels everywhere: ratio 1 at 96 dpi, whatever the environment asks.
 int AfxWinMain(int argc, char** argv) {

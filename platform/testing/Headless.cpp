@@ -221,4 +221,23 @@ bool CursorVisible(HWND hwnd) {
   return widget && widget->cursor().shape() != Qt::BlankCursor;
 }
 
+int ShownStandardCursor(HWND hwnd) {
+  qt::HostWidget* widget = qt::WidgetOf(hwnd);
+  if (!widget) return 0;
+  switch (widget->cursor().shape()) {
+  case Qt::ArrowCursor: return 32512;
+  case Qt::IBeamCursor: return 32513;
+  case Qt::WaitCursor: return 32514;
+  case Qt::CrossCursor: return 32515;
+  case Qt::SizeFDiagCursor: return 32642;
+  case Qt::SizeBDiagCursor: return 32643;
+  case Qt::SizeHorCursor: return 32644;
+  case Qt::SizeVerCursor: return 32645;
+  case Qt::SizeAllCursor: return 32646;
+  case Qt::ForbiddenCursor: return 32648;
+  case Qt::PointingHandCursor: return 32649;
+  default: return 0;
+  }
+}
+
 } // namespace platform::testing

@@ -63,6 +63,9 @@ std::string SavePng(const PixelImage& image, const std::string& name);
 std::string OutputFolder();
 // Whether the window's host shows a cursor (SetCursor(NULL) hides it).
 bool CursorVisible(HWND hwnd);
+// The standard cursor the window's host shows (32512 IDC_ARROW...), 0 for
+// none or a resource cursor.
+int ShownStandardCursor(HWND hwnd);
 
 // What the headless setting resolved to, for guard tests: the screen and the
 // font family a LOGFONTW lands on.

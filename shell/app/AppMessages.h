@@ -34,9 +34,10 @@
 // 1163: the thumbnail size index).
 static_assert(WM_APP_TRACKBAR_CHANGED == 0x8001);
 
-// A radio bar's button was clicked. wParam: control id; lParam: index of the
-// clicked button. To CPaletteToolNoiseReduction, CPaletteToolSetting, CReviewFormView.
-constexpr UINT WM_APP_RADIOBAR_CLICKED = WM_APP + 0x02;
+// WM_APP_RADIOBAR_CLICKED (WM_APP + 0x02, ControlNotifyData.h): a radio bar's
+// button was clicked. wParam: control id; lParam: index of the clicked button.
+// To CPaletteToolNoiseReduction, CPaletteToolSetting, CReviewFormView.
+static_assert(WM_APP_RADIOBAR_CLICKED == 0x8002);
 
 // The colour wheel's point changed. wParam: control id; lParam: pointer to
 // three ints of the wheel's state. CColorWheel to CPaletteToolColor.
@@ -50,8 +51,9 @@ static_assert(WM_APP_SPIN_CHANGED == 0x8004);
 // The rectangle tracker (CRectTrackerBase) to its notify window, and between
 // CMiniImageWnd, CReviewFrame and CAdjustPalette: the visible part of the
 // picture changed. wParam: pointer to the rectangle; lParam: 0. To
-// CMiniImageWnd, CPaletteToolNavi, CAdjustPalette, CReviewFrame.
-constexpr UINT WM_APP_VISIBLE_RECT = WM_APP + 0x1C;
+// CMiniImageWnd, CPaletteToolNavi, CAdjustPalette, CReviewFrame
+// (ControlNotifyData.h).
+static_assert(WM_APP_VISIBLE_RECT == 0x801C);
 
 // ---- The browser
 

@@ -77,9 +77,14 @@ BOOL CLumitraApp::GetString(int id, FString& text, CFont** font, COLORREF* colou
     return TRUE;
 }
 
-BOOL CLumitraApp::GetString(int id, std::u16string& text, CFont*& font, COLORREF& colour)
+std::optional<TextTableEntry> CLumitraApp::Find(int id) const
 {
-    return GetString(id, text, &font, &colour);
+    TextTableEntry entry;
+    COLORREF colour = 0;
+    if (!GetString(id, entry.text, &entry.font, &colour))
+        return std::nullopt;
+    entry.colour = colour;
+    return entry;
 }
 
 BOOL CLumitraApp::LoadStringTable(const FString& path)

@@ -29,6 +29,7 @@
 #include <array>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,7 +62,7 @@ public:
     BOOL GetString(int id, std::u16string& text, CFont** font = nullptr, COLORREF* colour = nullptr) const;
     BOOL GetString(int id, FString& text, CFont** font = nullptr, COLORREF* colour = nullptr) const;
     // The toolkit's door to the same table.
-    BOOL GetString(int id, std::u16string& text, CFont*& font, COLORREF& colour) override;
+    std::optional<TextTableEntry> Find(int id) const override;
     // FALSE, the table as it was, when the file cannot be read or holds fewer
     // than 2 bytes. A font line whose font cannot be created is dropped.
     BOOL LoadStringTable(const FString& path);
