@@ -65,6 +65,9 @@ void PostMouse(HWND hwnd, UINT message, POINT client, bool leftDown) {
 
 } // namespace
 
+// The scripted modal, menu and drag drivers (Scripts.cpp).
+void InstallScripts();
+
 void Init() {
   if (g_headless) return;
   // Running a test program by hand gets the same setting as under CTest.
@@ -83,6 +86,7 @@ void Init() {
   SetResourceFolder(std::string(LUMITRA_BINARY_DIR) + "/resources");
   core::UseVirtualClock(true);
   core::SetInputSource(&g_headless->input);
+  InstallScripts();
   // The application stays until the process ends: Qt's own statics go
   // before any exit handler could tear it down safely.
 }
