@@ -143,7 +143,7 @@ BOOL EmptyClipboard() {
 
 HANDLE SetClipboardData(UINT format, HANDLE data) {
   ClipboardState& c = Board();
-  const auto block = reinterpret_cast<HGLOBAL>(data);
+  const HGLOBAL block = data;
   if (format != CF_HDROP && format != CF_UNICODETEXT && format != DropEffectFormat()) return nullptr;
   std::vector<std::uint8_t> bytes;
   if (!CopyBlock(block, bytes)) return nullptr; // no block (delayed rendering is not offered)
@@ -193,7 +193,7 @@ HANDLE GetClipboardData(UINT format) {
   const HGLOBAL block = GlobalFromBytes(it->second);
   std::lock_guard lock(c.mutex);
   if (block) c.handedOut.push_back(block);
-  return reinterpret_cast<HANDLE>(block);
+  return block;
 }
 
 BOOL IsClipboardFormatAvailable(UINT format) {

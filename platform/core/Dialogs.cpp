@@ -179,8 +179,11 @@ HWND GetNextDlgTabItem(HWND dialog, HWND control, BOOL previous) {
   // on top of the last.
   std::vector<HWND> order(r->children.rbegin(), r->children.rend());
   std::vector<HWND> stops;
+  // A control's own visible and disabled state counts (the dialog itself may
+  // not be shown yet).
   for (HWND child : order) {
-    if ((GetWindowStyle(child) & WS_TABSTOP) && IsWindowVisible(child) && IsWindowEnabled(child)) stops.push_back(child);
+    const DWORD style = static_cast<DWORD>(GetWindowStyle(child));
+    if ((style & WS_TABSTOP) && (style & WS_VISIBLE) && !(style & WS_DISABLED)) stops.push_back(child);
   }
   if (stops.empty()) return nullptr;
   // The control may be a window inside a tab stop.

@@ -122,7 +122,7 @@ BOOL COleDataObject::AttachClipboard() {
   if (!OpenClipboard(nullptr)) return FALSE;
   OleData data;
   for (UINT format : {CF_HDROP, CF_UNICODETEXT, DropEffectFormat()}) {
-    if (const auto block = reinterpret_cast<HGLOBAL>(GetClipboardData(format))) data[format] = BytesOfGlobal(block);
+    if (const auto block = GetClipboardData(format)) data[format] = BytesOfGlobal(block);
   }
   CloseClipboard();
   m_data = std::make_shared<OleData>(std::move(data));
@@ -190,7 +190,7 @@ void COleDataSource::SetClipboard() {
   EmptyClipboard();
   for (const auto& [format, bytes] : data) {
     const HGLOBAL block = GlobalFromBytes(bytes);
-    if (block && !SetClipboardData(format, reinterpret_cast<HANDLE>(block))) GlobalFree(block);
+    if (block && !SetClipboardData(format, block)) GlobalFree(block);
   }
   CloseClipboard();
 }

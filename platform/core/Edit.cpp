@@ -263,13 +263,13 @@ private:
       return;
     }
     EmptyClipboard();
-    if (!SetClipboardData(CF_UNICODETEXT, reinterpret_cast<HANDLE>(block))) GlobalFree(block);
+    if (!SetClipboardData(CF_UNICODETEXT, block)) GlobalFree(block);
     CloseClipboard();
   }
 
   void Paste(HWND hwnd) {
     if (ReadOnly(hwnd) || !OpenClipboard(hwnd)) return;
-    const auto block = reinterpret_cast<HGLOBAL>(GetClipboardData(CF_UNICODETEXT));
+    const auto block = GetClipboardData(CF_UNICODETEXT);
     const std::vector<std::uint8_t> bytes = BytesOfGlobal(block);
     CloseClipboard();
     std::u16string text(bytes.size() / 2, u'\0');

@@ -6,6 +6,7 @@
 // pixels. An owner-drawn list asks its row height with WM_MEASUREITEM when
 // made and again on every WM_WINDOWPOSCHANGED, as the program relies on.
 
+#include "platform/afx/AfxCtrls.h"
 #include "platform/core/Controls.h"
 
 #include <algorithm>
@@ -203,7 +204,7 @@ private:
 
   void Create(HWND hwnd) {
     m_rowHeight = LineHeight(hwnd) + 4;
-    auto header = std::make_unique<CWnd>();
+    auto header = std::make_unique<CHeaderCtrl>();
     const DWORD visible = (GetWindowStyle(hwnd) & LVS_NOCOLUMNHEADER) ? 0 : WS_VISIBLE;
     if (header->CreateEx(0, WC_HEADER, u"", WS_CHILD | visible, RECT{0, 0, 0, kHeaderHeight}, CWnd::FromHandle(hwnd),
                          0)) {

@@ -73,7 +73,7 @@ BOOL CCmdTarget::OnCmdMsg(UINT id, UINT code, WPARAM wParam, LPARAM lParam, LRES
   }
   if (code == CN_COMMAND_QUERY) return HasMapEntry(WM_COMMAND, CN_COMMAND, id) ? TRUE : FALSE;
   const UINT message = code == WM_NOTIFY ? WM_NOTIFY : WM_COMMAND;
-  const UINT notifyCode = message == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lParam)->code : HIWORD(wParam);
+  const UINT notifyCode = message == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lParam)->code : code;
   return DispatchThroughMap(message, notifyCode, id, wParam, lParam, result) ? TRUE : FALSE;
 }
 

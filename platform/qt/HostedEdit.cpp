@@ -33,19 +33,21 @@ public:
       // Lines wrap unless the edit scrolls sideways.
       text->setLineWrapMode((GetWindowStyle(hwnd) & ES_AUTOHSCROLL) ? QPlainTextEdit::NoWrap
                                                                     : QPlainTextEdit::WidgetWidth);
-      QObject::connect(text, &QPlainTextEdit::textChanged, this, [this] { Changed(); });
-      QObject::connect(text->verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { m_events->ScrollChanged(); });
-      QObject::connect(text->verticalScrollBar(), &QScrollBar::rangeChanged, this, [this] { m_events->ScrollChanged(); });
+      // Signals run inside Qt's dispatch: a handler's exception waits for the layer's loop.
+      QObject::connect(text, &QPlainTextEdit::textChanged, this, [this] { Guarded([this] { Changed(); }); });
+      QObject::connect(text->verticalScrollBar(), &QScrollBar::valueChanged, this,
+                       [this] { Guarded([this] { m_events->ScrollChanged(); }); });
+      QObject::connect(text->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+                       [this] { Guarded([this] { m_events->ScrollChanged(); }); });
       m_multi = text;
       m_widget = text;
     } else {
       auto* line = new QLineEdit(host);
       line->setFrame(false);
-      line->setMaxLength(30000);
       const DWORD style = GetWindowStyle(hwnd);
       line->setAlignment((style & ES_RIGHT) ? Qt::AlignRight : (style & ES_CENTER) ? Qt::AlignHCenter : Qt::AlignLeft);
       if (style & ES_PASSWORD) line->setEchoMode(QLineEdit::Password);
-      QObject::connect(line, &QLineEdit::textChanged, this, [this] { Changed(); });
+      QObject::connect(line, &QLineEdit::textChanged, this, [this] { Guarded([this] { Changed(); }); });
       m_line = line;
       m_widget = line;
     }
@@ -66,11 +68,15 @@ public:
   void SetText(std::u16string_view text) override {
     const QString s = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
     if (m_line) {
+      // The limit holds for typing only: the program may set longer text.
+      m_line->setMaxLength(std::max(m_limit, static_cast<int>(s.size())));
       m_line->setText(s);
     } else if (m_multi) {
       QString plain = s;
       plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-      m_multi->setPlainText(plain.left(m_limit));
+      m_settingText = true;
+      m_multi->setPlainText(plain);
+      m_settingText = false;
     }
   }
 
@@ -133,8 +139,8 @@ public:
   }
 
   void SetLimit(int characters) override {
-    m_limit = characters;
-    if (m_line) m_line->setMaxLength(std::min(characters, 0x7FFFFFF));
+    m_limit = std::min(characters, 0x7FFFFFF);
+    FitLineLimit();
   }
 
   void SetReadOnly(bool readOnly) override {
@@ -218,8 +224,14 @@ private:
     m_widget->setGeometry(QRect(m_host->ClientOffset(), m_host->Surface().size()));
   }
 
+  // Typing stops at the limit, or at a longer text the program set.
+  void FitLineLimit() {
+    if (m_line) m_line->setMaxLength(std::max(m_limit, static_cast<int>(m_line->text().size())));
+  }
+
   void Changed() {
-    if (m_multi && m_multi->document()->characterCount() - 1 > m_limit) {
+    FitLineLimit();
+    if (m_multi && !m_settingText && m_multi->document()->characterCount() - 1 > m_limit) {
       // A multi-line entry has no limit of its own: cut what went over.
       QTextCursor cursor(m_multi->document());
       cursor.setPosition(m_limit);
@@ -282,6 +294,7 @@ private:
   QPointer<QLineEdit> m_line;
   QPointer<QPlainTextEdit> m_multi;
   int m_limit = 30000;
+  bool m_settingText = false;
 };
 
 } // namespace

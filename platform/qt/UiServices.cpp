@@ -60,6 +60,7 @@ void Fill(QMenu* qmenu, HMENU menu, HWND owner, std::map<QAction*, UINT>* chosen
     } else {
       action = qmenu->addAction(MenuText(menu, static_cast<UINT>(i)));
       const UINT id = GetMenuItemID(menu, i);
+      action->setData(QVariant::fromValue(id));
       if (chosen) {
         (*chosen)[action] = id;
       } else {

@@ -99,6 +99,8 @@ void Pump() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     core::DrainQueues();
     for (HWND top : core::TopLevelWindows()) PaintTree(top);
+    // A handler that threw inside Qt's dispatch throws here.
+    core::RethrowKeptException();
     quiet = busy ? 0 : quiet + 1;
   }
 }

@@ -11,8 +11,11 @@
 #include <QClipboard>
 #include <QDropEvent>
 #include <QElapsedTimer>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProcess>
+#include <QWindow>
 #include <QtTest/QTest>
 
 #include <deque>
@@ -31,6 +34,7 @@ public:
     const std::function<void(HWND)> script = std::move(scripts.front());
     scripts.pop_front();
     script(dialog);
+    core::RethrowKeptException();
     if (!ended()) Pump();
     if (!ended()) {
       core::Diagnostic("a modal dialog still ran after its script; it ends with %d", kUnscriptedModal);
@@ -95,9 +99,16 @@ Qt::Key QtKeyOf(int virtualKey) {
   return Qt::Key_unknown;
 }
 
+// The window system delivers keys to the focus window's text entry when it
+// hosts one, else to its top-level window.
 QWidget* KeyReceiver() {
-  if (QWidget* focus = QApplication::focusWidget()) return focus;
   HWND hwnd = GetFocus();
+  if (qt::HostWidget* focus = qt::WidgetOf(hwnd)) {
+    for (QObject* child : focus->children()) {
+      auto* entry = qobject_cast<QWidget*>(child);
+      if (entry && !dynamic_cast<qt::HostWidget*>(entry) && entry->focusPolicy() != Qt::NoFocus) return entry;
+    }
+  }
   if (!hwnd) hwnd = GetActiveWindow();
   while (hwnd && GetParent(hwnd)) hwnd = GetParent(hwnd);
   return qt::WidgetOf(hwnd);
@@ -137,14 +148,45 @@ ShownMenu Snapshot(HMENU menu) {
   return shown;
 }
 
-ShownMenu OpenMenuBarPopup(HWND frame, int position, UINT choose) {
-  const HMENU popup = GetSubMenu(GetMenu(frame), position);
-  if (!popup) return {};
-  core::MenuPopupShowing(frame, popup, position);
-  ShownMenu shown = Snapshot(popup);
-  if (choose && !(GetMenuState(popup, choose, MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED))) {
-    core::MenuCommandChosen(frame, choose);
+namespace {
+// A Qt menu as it shows: what the person sees of each action.
+ShownMenu ShownBy(QMenu* menu) {
+  ShownMenu shown;
+  for (QAction* action : menu->actions()) {
+    ShownMenuItem item;
+    if (action->isSeparator()) {
+      item.state = MF_SEPARATOR;
+    } else {
+      item.text = action->text().toStdU16String();
+      item.state = (action->isEnabled() ? 0 : MF_GRAYED) | (action->isChecked() ? MF_CHECKED : 0) |
+                   (action->font().bold() ? MF_DEFAULT : 0);
+      if (QMenu* sub = action->menu()) {
+        item.state |= MF_POPUP;
+      } else {
+        item.id = action->data().toUInt();
+      }
+    }
+    shown.push_back(std::move(item));
   }
+  return shown;
+}
+} // namespace
+
+ShownMenu OpenMenuBarPopup(HWND frame, int position, UINT choose) {
+  qt::HostWidget* widget = qt::WidgetOf(frame);
+  auto* bar = widget ? widget->findChild<QMenuBar*>(QStringLiteral("layerMenuBar")) : nullptr;
+  const QList<QAction*> entries = bar ? bar->actions() : QList<QAction*>();
+  if (position < 0 || position >= entries.size() || !entries[position]->menu()) return {};
+  // The pop-up opens as under the person's click: its window's update
+  // handlers run first, then it shows the menu's items.
+  QMenu* popup = entries[position]->menu();
+  popup->popup(bar->mapToGlobal(bar->actionGeometry(entries[position]).bottomLeft()));
+  Pump();
+  const ShownMenu shown = ShownBy(popup);
+  for (QAction* action : popup->actions()) {
+    if (choose && action->data().toUInt() == choose && action->isEnabled()) action->trigger();
+  }
+  popup->hide();
   Pump();
   return shown;
 }
@@ -248,10 +290,12 @@ void SystemResize(HWND hwnd, RECT screen) {
 }
 
 void SystemShowState(HWND hwnd, int state) {
-  if (QWidget* widget = qt::WidgetOf(hwnd)) {
-    widget->setWindowState(state == SW_SHOWMINIMIZED   ? Qt::WindowMinimized
-                           : state == SW_SHOWMAXIMIZED ? Qt::WindowMaximized
-                                                       : Qt::WindowNoState);
+  // Through the platform window, as a window manager's change arrives.
+  QWidget* widget = qt::WidgetOf(hwnd);
+  if (widget && widget->windowHandle()) {
+    widget->windowHandle()->setWindowState(state == SW_SHOWMINIMIZED   ? Qt::WindowMinimized
+                                           : state == SW_SHOWMAXIMIZED ? Qt::WindowMaximized
+                                                                       : Qt::WindowNoState);
   }
   Pump();
 }

@@ -6,10 +6,12 @@
 // text, a list of file URIs and the file managers' cut-or-copy mark (see
 // docs/platform.md).
 
+#include "platform/win/WinBase.h"
 #include "platform/win/WinUser.h"
 
-struct HGLOBAL__;
-using HGLOBAL = HGLOBAL__*;
+// Memory blocks are handles like any other (HANDLE), as in the original
+// interface, so clipboard data needs no cast.
+using HGLOBAL = HANDLE;
 struct HDROP__;
 using HDROP = HDROP__*; // an HGLOBAL holding a DROPFILES block
 using CLIPFORMAT = WORD;
