@@ -337,6 +337,9 @@ bool ProgramRun::WaitFor(const std::string& text, int timeoutMs) {
     }
     m_impl->Serve(10);
   }
+  // What the program just did reaches this one through the window system's
+  // events (a new clipboard owner): let them arrive.
+  for (int i = 0; i < 10; ++i) m_impl->Serve(10);
   return true;
 }
 
