@@ -151,6 +151,10 @@ public:
     case EM_SCROLL:
     case WM_VSCROLL: Scroll(LOWORD(wParam), HIWORD(wParam)); return message == EM_SCROLL ? TRUE : 0;
     case EM_SCROLLCARET: return TRUE;
+    case WM_MOUSEWHEEL:
+      // Three lines a notch.
+      m_entry->SetFirstVisibleLine(m_entry->FirstVisibleLine() - 3 * GET_WHEEL_DELTA_WPARAM(wParam) / WHEEL_DELTA);
+      return 0;
     case EM_CANUNDO: return m_entry->CanUndo() ? TRUE : FALSE;
     case EM_UNDO:
     case WM_UNDO: m_entry->Undo(); return TRUE;
