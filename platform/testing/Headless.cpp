@@ -69,7 +69,10 @@ void PostMouse(HWND hwnd, UINT message, POINT client, bool leftDown) {
 void InstallScripts();
 
 void Init() {
-  if (g_headless) return;
+  if (g_headless) {
+    InstallScripts(); // a test may have set drivers of its own
+    return;
+  }
   // Running a test program by hand gets the same setting as under CTest.
   SetDefault("QT_QPA_PLATFORM",
              std::string("offscreen:configfile=") + LUMITRA_SOURCE_DIR + "/tests/support/offscreen.json");

@@ -92,9 +92,10 @@ void ScriptMenuChoice(UINT id);
 // The last pop-up menu shown, as it showed.
 ShownMenu LastShownMenu();
 ShownMenu Snapshot(HMENU menu);
-// Opens a pop-up of a frame's menu bar as the person would: its update
-// handlers run (WM_INITMENUPOPUP), then it is recorded; a non-zero choice is
-// then chosen (posted as WM_COMMAND) and pumped.
+// Opens a pop-up of a frame's (Qt) menu bar as the person would: its update
+// handlers run (WM_INITMENUPOPUP), then it is recorded as it shows; a
+// non-zero choice is then chosen when it is enabled (posted as WM_COMMAND)
+// and pumped.
 ShownMenu OpenMenuBarPopup(HWND frame, int position, UINT choose = 0);
 
 // A drag over windows: each step at a client point of a window with the key

@@ -7,6 +7,7 @@
 // hosted edit's keys pass it before Qt sees them).
 
 #include "TestDialogs.h"
+#include "platform/core/UiServices.h"
 #include "platform/testing/Headless.h"
 
 #include <stdexcept>
@@ -370,4 +371,36 @@ TEST_F(PlatformDialogs, ThePreTranslateChainSeesKeysAndClicksFirst) {
   EXPECT_EQ(edit.GetWindowText(), u"ab") << "no line break: the key never reached the entry";
   EXPECT_NE(std::find(app.seen.begin(), app.seen.end(), static_cast<UINT>(WM_KEYDOWN)), app.seen.end())
       << "the application saw it first";
+}
+
+namespace {
+
+// Ends a dialog when its posted message comes up.
+class Ender : public Owner {
+public:
+  CDialog* dialog = nullptr;
+
+protected:
+  afx_msg LRESULT OnEnd(WPARAM code, LPARAM) {
+    if (dialog) dialog->EndDialog(static_cast<int>(code));
+    return 0;
+  }
+  DECLARE_MESSAGE_MAP()
+};
+BEGIN_MESSAGE_MAP(Ender, Owner)
+  ON_MESSAGE(WM_APP + 9, OnEnd)
+END_MESSAGE_MAP()
+
+} // namespace
+
+TEST_F(PlatformDialogs, WithoutAScriptTheRunIsTheLayersOwnLoop) {
+  platform::core::SetModalDriver(nullptr);
+  Ender ender;
+  ASSERT_TRUE(ender.Make({0, 0, 50, 50}));
+  TestDialog dialog(&owner);
+  ender.dialog = &dialog;
+  ender.PostMessage(WM_APP + 9, 55);
+  EXPECT_EQ(dialog.DoModal(), 55) << "the loop served the queue and ended with the dialog";
+  EXPECT_TRUE(owner.IsWindowEnabled());
+  pt::Init(); // puts the test drivers back
 }
