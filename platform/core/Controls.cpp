@@ -117,6 +117,51 @@ int LineHeight(HWND hwnd) {
   return height > 0 ? height : 13;
 }
 
+int ScrolledTop(UINT code, int position, int top, int page, int count) {
+  switch (code) {
+  case SB_LINEUP: return top - 1;
+  case SB_LINEDOWN: return top + 1;
+  case SB_PAGEUP: return top - page;
+  case SB_PAGEDOWN: return top + page;
+  case SB_THUMBTRACK:
+  case SB_THUMBPOSITION: return position;
+  case SB_TOP: return 0;
+  case SB_BOTTOM: return count;
+  default: return top;
+  }
+}
+
+int TopShowing(int index, int top, int page) {
+  if (index < top) return index;
+  if (index >= top + page) return index - page + 1;
+  return top;
+}
+
+int MeasureOwnerItems(HWND control, UINT type, int height) {
+  const HWND parent = GetParent(control);
+  if (!parent) return height;
+  MEASUREITEMSTRUCT mis;
+  mis.CtlType = type;
+  mis.CtlID = static_cast<UINT>(GetDlgCtrlID(control));
+  mis.itemHeight = static_cast<UINT>(height);
+  SendMessageW(parent, WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
+  return mis.itemHeight > 0 ? static_cast<int>(std::min<UINT>(mis.itemHeight, 0x7FFF)) : height;
+}
+
+void DrawOwnerItem(HWND control, UINT type, UINT item, UINT state, HDC dc, const RECT& rect, ULONG_PTR data) {
+  DRAWITEMSTRUCT dis;
+  dis.CtlType = type;
+  dis.CtlID = static_cast<UINT>(GetDlgCtrlID(control));
+  dis.itemID = item;
+  dis.itemAction = ODA_DRAWENTIRE;
+  dis.itemState = state;
+  dis.hwndItem = control;
+  dis.hDC = dc;
+  dis.rcItem = rect;
+  dis.itemData = data;
+  SendMessageW(GetParent(control), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+}
+
 void DrawControlText(HDC dc, std::u16string_view text, RECT rect, UINT format) {
   DrawTextW(dc, text.data(), static_cast<int>(text.size()), &rect, format | DT_SINGLELINE);
 }

@@ -31,6 +31,15 @@ COLORREF BrushColour(HBRUSH brush, COLORREF fallback);
 LOGFONTW WindowFont(HWND hwnd);
 // Height of a text line in the window's font.
 int LineHeight(HWND hwnd);
+// The first item (row, line) a scroll request asks for; the caller keeps
+// it in range. An unknown code keeps `top`.
+int ScrolledTop(UINT code, int position, int top, int page, int count);
+// The first item that shows `index` with as little scrolling as can be.
+int TopShowing(int index, int top, int page);
+// Owner drawing: asks the parent for the items' height (the default when it
+// leaves it), and has the parent draw one item on the control's DC.
+int MeasureOwnerItems(HWND control, UINT type, int height);
+void DrawOwnerItem(HWND control, UINT type, UINT item, UINT state, HDC dc, const RECT& rect, ULONG_PTR data);
 // Draws one line of text the way every control of the layer does.
 void DrawControlText(HDC dc, std::u16string_view text, RECT rect, UINT format);
 

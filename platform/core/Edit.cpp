@@ -236,19 +236,8 @@ private:
   static bool ReadOnly(HWND hwnd) { return (GetWindowStyle(hwnd) & ES_READONLY) != 0; }
 
   void Scroll(UINT code, int position) {
-    const int first = m_entry->FirstVisibleLine();
-    const int page = std::max(1, m_entry->VisibleLines());
-    switch (code) {
-    case SB_LINEUP: m_entry->SetFirstVisibleLine(first - 1); break;
-    case SB_LINEDOWN: m_entry->SetFirstVisibleLine(first + 1); break;
-    case SB_PAGEUP: m_entry->SetFirstVisibleLine(first - page); break;
-    case SB_PAGEDOWN: m_entry->SetFirstVisibleLine(first + page); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: m_entry->SetFirstVisibleLine(position); break;
-    case SB_TOP: m_entry->SetFirstVisibleLine(0); break;
-    case SB_BOTTOM: m_entry->SetFirstVisibleLine(m_entry->LineCount()); break;
-    default: break;
-    }
+    m_entry->SetFirstVisibleLine(ScrolledTop(code, position, m_entry->FirstVisibleLine(),
+                                             std::max(1, m_entry->VisibleLines()), m_entry->LineCount()));
   }
 
   // The selection goes to the clipboard as Unicode text.

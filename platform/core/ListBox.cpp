@@ -142,13 +142,7 @@ private:
   // Owner-drawn items ask their height once, when the list box is made.
   void Measure(HWND hwnd) {
     m_itemHeight = LineHeight(hwnd);
-    if (!OwnerDrawn(hwnd) || !GetParent(hwnd)) return;
-    MEASUREITEMSTRUCT mis;
-    mis.CtlType = ODT_LISTBOX;
-    mis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-    mis.itemHeight = static_cast<UINT>(m_itemHeight);
-    SendMessageW(GetParent(hwnd), WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
-    if (mis.itemHeight > 0) m_itemHeight = static_cast<int>(std::min<UINT>(mis.itemHeight, 0x7FFF));
+    if (OwnerDrawn(hwnd)) m_itemHeight = MeasureOwnerItems(hwnd, ODT_LISTBOX, m_itemHeight);
   }
 
   LRESULT Insert(HWND hwnd, int index, std::u16string_view text, bool sorted) {
@@ -205,11 +199,7 @@ private:
     return index < 0 ? LB_ERR : index;
   }
 
-  void EnsureVisible(HWND hwnd, int index) {
-    const int page = std::max(1, Page(hwnd));
-    if (index < m_top) SetTop(hwnd, index);
-    else if (index >= m_top + page) SetTop(hwnd, index - page + 1);
-  }
+  void EnsureVisible(HWND hwnd, int index) { SetTop(hwnd, TopShowing(index, m_top, std::max(1, Page(hwnd)))); }
 
   void SetTop(HWND hwnd, int top) {
     const int last = std::max(0, Count() - std::max(1, Page(hwnd)));
@@ -258,18 +248,7 @@ private:
   }
 
   void Scroll(HWND hwnd, UINT code, int position) {
-    const int page = std::max(1, Page(hwnd));
-    switch (code) {
-    case SB_LINEUP: SetTop(hwnd, m_top - 1); break;
-    case SB_LINEDOWN: SetTop(hwnd, m_top + 1); break;
-    case SB_PAGEUP: SetTop(hwnd, m_top - page); break;
-    case SB_PAGEDOWN: SetTop(hwnd, m_top + page); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: SetTop(hwnd, position); break;
-    case SB_TOP: SetTop(hwnd, 0); break;
-    case SB_BOTTOM: SetTop(hwnd, Count()); break;
-    default: break;
-    }
+    SetTop(hwnd, ScrolledTop(code, position, m_top, std::max(1, Page(hwnd)), Count()));
   }
 
   void Key(HWND hwnd, int vk) {
@@ -304,17 +283,8 @@ private:
       const UINT state = (i == m_selection ? ODS_SELECTED : 0) | (i == m_selection && focused ? ODS_FOCUS : 0) |
                          (IsWindowEnabled(hwnd) ? 0 : ODS_DISABLED);
       if (owner) {
-        DRAWITEMSTRUCT dis;
-        dis.CtlType = ODT_LISTBOX;
-        dis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-        dis.itemID = static_cast<UINT>(i);
-        dis.itemAction = ODA_DRAWENTIRE;
-        dis.itemState = state;
-        dis.hwndItem = hwnd;
-        dis.hDC = dc;
-        dis.rcItem = rect;
-        dis.itemData = static_cast<ULONG_PTR>(m_items[static_cast<std::size_t>(i)].data);
-        SendMessageW(GetParent(hwnd), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+        DrawOwnerItem(hwnd, ODT_LISTBOX, static_cast<UINT>(i), state, dc, rect,
+                      static_cast<ULONG_PTR>(m_items[static_cast<std::size_t>(i)].data));
         if (!IsLiveWindow(hwnd)) return;
         continue;
       }

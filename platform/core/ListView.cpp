@@ -224,13 +224,7 @@ private:
   }
 
   void Measure(HWND hwnd) {
-    if (!OwnerDrawn(hwnd) || !GetParent(hwnd)) return;
-    MEASUREITEMSTRUCT mis;
-    mis.CtlType = ODT_LISTVIEW;
-    mis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-    mis.itemHeight = static_cast<UINT>(m_rowHeight);
-    SendMessageW(GetParent(hwnd), WM_MEASUREITEM, mis.CtlID, reinterpret_cast<LPARAM>(&mis));
-    if (mis.itemHeight > 0) m_rowHeight = static_cast<int>(std::min<UINT>(mis.itemHeight, 0x7FFF));
+    if (OwnerDrawn(hwnd)) m_rowHeight = MeasureOwnerItems(hwnd, ODT_LISTVIEW, m_rowHeight);
   }
 
   LRESULT InsertColumn(HWND hwnd, int index, const LVCOLUMNW* column) {
@@ -365,11 +359,7 @@ private:
     return row;
   }
 
-  void EnsureVisible(HWND hwnd, int index) {
-    const int page = std::max(1, Page(hwnd));
-    if (index < m_top) SetTop(hwnd, index);
-    else if (index >= m_top + page) SetTop(hwnd, index - page + 1);
-  }
+  void EnsureVisible(HWND hwnd, int index) { SetTop(hwnd, TopShowing(index, m_top, std::max(1, Page(hwnd)))); }
 
   void SetTop(HWND hwnd, int top) {
     top = std::clamp(top, 0, std::max(0, RowCount() - std::max(1, Page(hwnd))));
@@ -419,18 +409,7 @@ private:
   }
 
   void ScrollRows(HWND hwnd, UINT code, int position) {
-    const int page = std::max(1, Page(hwnd));
-    switch (code) {
-    case SB_LINEUP: SetTop(hwnd, m_top - 1); break;
-    case SB_LINEDOWN: SetTop(hwnd, m_top + 1); break;
-    case SB_PAGEUP: SetTop(hwnd, m_top - page); break;
-    case SB_PAGEDOWN: SetTop(hwnd, m_top + page); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: SetTop(hwnd, position); break;
-    case SB_TOP: SetTop(hwnd, 0); break;
-    case SB_BOTTOM: SetTop(hwnd, RowCount()); break;
-    default: break;
-    }
+    SetTop(hwnd, ScrolledTop(code, position, m_top, std::max(1, Page(hwnd)), RowCount()));
   }
 
   void ScrollColumns(HWND hwnd, UINT code, int position) {
@@ -497,17 +476,8 @@ private:
       const Row& row = m_rows[static_cast<std::size_t>(i)];
       const bool selected = row.state & LVIS_SELECTED;
       if (owner) {
-        DRAWITEMSTRUCT dis;
-        dis.CtlType = ODT_LISTVIEW;
-        dis.CtlID = static_cast<UINT>(GetDlgCtrlID(hwnd));
-        dis.itemID = static_cast<UINT>(i);
-        dis.itemAction = ODA_DRAWENTIRE;
-        dis.itemState = (selected ? ODS_SELECTED : 0) | ((row.state & LVIS_FOCUSED) ? ODS_FOCUS : 0);
-        dis.hwndItem = hwnd;
-        dis.hDC = dc;
-        dis.rcItem = rect;
-        dis.itemData = static_cast<ULONG_PTR>(row.data);
-        SendMessageW(GetParent(hwnd), WM_DRAWITEM, dis.CtlID, reinterpret_cast<LPARAM>(&dis));
+        const UINT state = (selected ? ODS_SELECTED : 0) | ((row.state & LVIS_FOCUSED) ? ODS_FOCUS : 0);
+        DrawOwnerItem(hwnd, ODT_LISTVIEW, static_cast<UINT>(i), state, dc, rect, static_cast<ULONG_PTR>(row.data));
         if (!IsLiveWindow(hwnd)) return;
         continue;
       }

@@ -62,16 +62,26 @@ UINT CRectTracker::GetHandleMask() const {
   return mask;
 }
 
-int CRectTracker::HitTestHandles(CPoint point) const {
-  if (m_nStyle & (resizeInside | resizeOutside)) {
-    const UINT mask = GetHandleMask();
-    for (int h = 0; h < 8; ++h) {
-      if (!(mask & (1u << h))) continue;
-      CRect handle;
-      GetHandleRect(h, &handle);
-      if (handle.PtInRect(point)) return h;
-    }
+namespace {
+// Calls f for each handle a tracker of the style shows, while f answers
+// false; the handle it stopped at, or -1.
+template <class F>
+int ForEachHandle(UINT style, UINT mask, F&& f) {
+  if (!(style & (CRectTracker::resizeInside | CRectTracker::resizeOutside))) return -1;
+  for (int h = 0; h < 8; ++h) {
+    if ((mask & (1u << h)) && f(h)) return h;
   }
+  return -1;
+}
+} // namespace
+
+int CRectTracker::HitTestHandles(CPoint point) const {
+  const int hit = ForEachHandle(m_nStyle, GetHandleMask(), [&](int h) {
+    CRect handle;
+    GetHandleRect(h, &handle);
+    return handle.PtInRect(point) != FALSE;
+  });
+  if (hit >= 0) return hit;
   CRect whole;
   GetTrueRect(whole);
   if (!whole.PtInRect(point)) return hitNothing;
@@ -117,15 +127,12 @@ void CRectTracker::Draw(CDC* dc) const {
     dc->FillSolidRect(CRect(band.left, r.top, r.left, r.bottom), RGB(128, 128, 128));
     dc->FillSolidRect(CRect(r.right, r.top, band.right, r.bottom), RGB(128, 128, 128));
   }
-  if (m_nStyle & (resizeInside | resizeOutside)) {
-    const UINT mask = GetHandleMask();
-    for (int h = 0; h < 8; ++h) {
-      if (!(mask & (1u << h))) continue;
-      CRect handle;
-      GetHandleRect(h, &handle);
-      dc->FillSolidRect(handle, RGB(0, 0, 0));
-    }
-  }
+  ForEachHandle(m_nStyle, GetHandleMask(), [&](int h) {
+    CRect handle;
+    GetHandleRect(h, &handle);
+    dc->FillSolidRect(handle, RGB(0, 0, 0));
+    return false;
+  });
 }
 
 void CRectTracker::DrawTrackerRect(LPCRECT, CWnd*, CDC*, CWnd*) {}

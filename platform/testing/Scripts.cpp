@@ -160,7 +160,7 @@ ShownMenu ShownBy(QMenu* menu) {
       item.text = action->text().toStdU16String();
       item.state = (action->isEnabled() ? 0 : MF_GRAYED) | (action->isChecked() ? MF_CHECKED : 0) |
                    (action->font().bold() ? MF_DEFAULT : 0);
-      if (QMenu* sub = action->menu()) {
+      if (action->menu()) {
         item.state |= MF_POPUP;
       } else {
         item.id = action->data().toUInt();

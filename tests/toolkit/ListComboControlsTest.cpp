@@ -7,37 +7,16 @@
 // control kind is rendered to a picture.
 
 #include "../platform/qt/TestDialogs.h"
+#include "ToolkitTestWindows.h"
 #include "platform/testing/Headless.h"
 #include "toolkit/CComboBoxBase.h"
 #include "toolkit/CDialogBase.h"
 #include "toolkit/CEditBase.h"
 #include "toolkit/CListCtrlBase.h"
-#include "toolkit/TextTable.h"
 
 namespace pt = platform::testing;
 
 namespace {
-
-// Text 102: the combo box's font (bold DejaVu Sans, 11 pixels) and colour.
-class SmallTextTable : public ITextTable {
-public:
-  SmallTextTable() {
-    LOGFONTW lf{};
-    lf.lfHeight = -11;
-    lf.lfWeight = FW_BOLD;
-    font.CreateFontIndirect(&lf);
-    SetTextTable(this);
-  }
-  ~SmallTextTable() override { SetTextTable(nullptr); }
-  BOOL GetString(int id, std::u16string& text, CFont*& f, COLORREF& colour) override {
-    if (id != 102) return FALSE;
-    text = u"(unused)";
-    f = &font;
-    colour = RGB(20, 20, 120);
-    return TRUE;
-  }
-  CFont font;
-};
 
 class ListComboControls : public ::testing::Test {
 protected:

@@ -5,14 +5,11 @@
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
 #include "platform/testing/Headless.h"
+#include "support/RectPrinting.h"
 #include "toolkit/ControlNotifyData.h"
 #include "toolkit/TextTable.h"
 
 #include <vector>
-
-inline void PrintTo(const RECT& r, std::ostream* os) {
-  *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 struct Notification {
   UINT message;

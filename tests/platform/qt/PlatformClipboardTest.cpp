@@ -4,7 +4,7 @@
 // the formats are told available only when they parse, and other programs'
 // file lists read as file lists while malformed ones are left out.
 
-#include "platform/win/WinClipboard.h"
+#include "ClipboardBlocks.h"
 #include "platform/testing/Headless.h"
 
 #include <gtest/gtest.h>
@@ -17,29 +17,6 @@ namespace {
 
 const std::vector<std::u16string> kThree{u"/home/me/a.kvr", u"/home/me/b c.jpg", u"/home/me/ü.tif"};
 
-// The file-list block the browser builds: the header, each name and its
-// zero, one more zero.
-std::vector<std::uint8_t> FileList(const std::vector<std::u16string>& paths) {
-  std::size_t units = 1;
-  for (const auto& p : paths) units += p.size() + 1;
-  std::vector<std::uint8_t> block(20 + 2 * units, 0);
-  const DROPFILES header{20, {0, 0}, FALSE, TRUE};
-  std::memcpy(block.data(), &header, sizeof header);
-  std::size_t at = 20;
-  for (const auto& p : paths) {
-    std::memcpy(block.data() + at, p.data(), 2 * p.size());
-    at += 2 * (p.size() + 1);
-  }
-  return block;
-}
-
-HGLOBAL Global(const void* bytes, std::size_t size) {
-  const HGLOBAL block = GlobalAlloc(GHND, size);
-  std::memcpy(GlobalLock(block), bytes, size);
-  GlobalUnlock(block);
-  return block;
-}
-
 std::vector<std::uint8_t> Read(UINT format) {
   std::vector<std::uint8_t> bytes;
   if (!OpenClipboard(nullptr)) return bytes;
@@ -50,20 +27,6 @@ std::vector<std::uint8_t> Read(UINT format) {
   }
   CloseClipboard();
   return bytes;
-}
-
-std::vector<std::u16string> ReadPaths() {
-  std::vector<std::u16string> paths;
-  if (!OpenClipboard(nullptr)) return paths;
-  const auto drop = reinterpret_cast<HDROP>(GetClipboardData(CF_HDROP));
-  const UINT count = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
-  for (UINT i = 0; i < count; ++i) {
-    std::u16string name(DragQueryFileW(drop, i, nullptr, 0) + 3, u'\0');
-    name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
-    paths.push_back(name);
-  }
-  CloseClipboard();
-  return paths;
 }
 
 std::string System(const std::string& type) {
@@ -93,7 +56,7 @@ TEST_F(PlatformClipboard, ACutOfThreeFilesReadsBackAsTheSameListWithTheMoveEffec
   const std::vector<std::uint8_t> effect = Read(RegisterClipboardFormatW(u"Preferred DropEffect"));
   ASSERT_EQ(effect.size(), 4u);
   EXPECT_EQ(effect[0], 2);
-  EXPECT_EQ(ReadPaths(), kThree);
+  EXPECT_EQ(ClipboardPaths(), kThree);
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_UNICODETEXT));
   // What other programs see: the files as URIs, and the file managers' cut.
@@ -135,7 +98,7 @@ TEST_F(PlatformClipboard, OtherProgramsFileListsReadAsFileListsAndMalformedOnesA
   for (const Case& c : cases) {
     pt::SetSystemClipboard(c.mime);
     EXPECT_EQ(IsClipboardFormatAvailable(CF_HDROP) != FALSE, !c.paths.empty()) << c.what;
-    EXPECT_EQ(ReadPaths(), c.paths) << c.what;
+    EXPECT_EQ(ClipboardPaths(), c.paths) << c.what;
     const std::vector<std::uint8_t> effect = Read(RegisterClipboardFormatW(u"Preferred DropEffect"));
     EXPECT_EQ(effect.empty() ? -1 : effect[0], c.effect) << c.what;
   }

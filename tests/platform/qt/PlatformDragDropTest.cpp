@@ -5,6 +5,7 @@
 // drops arrive through the window system's drag events, where something
 // that is not a file list gives no files.
 
+#include "ClipboardBlocks.h"
 #include "TestDialogs.h"
 #include "platform/afx/AfxOle.h"
 #include "platform/testing/Headless.h"
@@ -41,7 +42,7 @@ public:
     calls.push_back({"over", keys, point});
     return Choose(keys);
   }
-  void OnDragLeave(CWnd*) override { calls.push_back({"leave"}); }
+  void OnDragLeave(CWnd*) override { calls.push_back({"leave", 0, {}}); }
   DROPEFFECT OnDropEx(CWnd*, COleDataObject*, DROPEFFECT proposed, DROPEFFECT allowed, CPoint point) override {
     if (!useDropEx) return static_cast<DROPEFFECT>(-1);
     calls.push_back({"drop-ex", 0, point, proposed, allowed});
@@ -63,30 +64,10 @@ private:
     FORMATETC format;
     format.cfFormat = CF_HDROP;
     if (!data->GetData(CF_HDROP, &medium, &format)) return;
-    const auto list = reinterpret_cast<HDROP>(medium.hGlobal);
-    const UINT count = DragQueryFileW(list, 0xFFFFFFFF, nullptr, 0);
-    for (UINT i = 0; i < count; ++i) {
-      std::u16string name(DragQueryFileW(list, i, nullptr, 0) + 3, u'\0');
-      name.resize(DragQueryFileW(list, i, name.data(), static_cast<UINT>(name.size())));
-      files.push_back(name);
-    }
+    files = NamesOf(reinterpret_cast<HDROP>(medium.hGlobal));
     ReleaseStgMedium(&medium);
   }
 };
-
-std::vector<std::uint8_t> FileList(const std::vector<std::u16string>& paths) {
-  std::size_t units = 1;
-  for (const auto& p : paths) units += p.size() + 1;
-  std::vector<std::uint8_t> block(20 + 2 * units, 0);
-  const DROPFILES header{20, {0, 0}, FALSE, TRUE};
-  std::memcpy(block.data(), &header, sizeof header);
-  std::size_t at = 20;
-  for (const auto& p : paths) {
-    std::memcpy(block.data() + at, p.data(), 2 * p.size());
-    at += 2 * (p.size() + 1);
-  }
-  return block;
-}
 
 class PlatformDragDrop : public ::testing::Test {
 protected:

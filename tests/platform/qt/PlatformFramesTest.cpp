@@ -20,8 +20,8 @@ constexpr UINT kCopy = 57634, kMark = 32806, kRaw = 32837, kDelete = 32808;
 
 void RegisterResources() {
   platform::RegisterMenuTemplate(
-      kMenu, {{0, u"&Edit", 0, {{kCopy, u"&Copy\tCtrl+C"}, {kMark, u"Mark\tCtrl+M"}, {}, {kDelete, u"Delete\tDel"}}},
-              {0, u"&View", 0, {{kRaw, u"Raw only"}}}});
+      kMenu, {{0, u"&Edit", 0, {{kCopy, u"&Copy\tCtrl+C", 0, {}}, {kMark, u"Mark\tCtrl+M", 0, {}}, {}, {kDelete, u"Delete\tDel", 0, {}}}},
+              {0, u"&View", 0, {{kRaw, u"Raw only", 0, {}}}}});
   platform::RegisterAcceleratorTable(kMenu, {{FVIRTKEY | FCONTROL, 'C', kCopy},
                                              {FVIRTKEY | FCONTROL, 'M', kMark},
                                              {FVIRTKEY, VK_DELETE, kDelete}});

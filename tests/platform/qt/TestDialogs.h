@@ -6,15 +6,11 @@
 
 #include "platform/afx/AfxDialog.h"
 #include "platform/testing/Headless.h"
+#include "support/RectPrinting.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
-
-inline void PrintTo(const RECT& r, std::ostream* os) {
-  *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
-inline void PrintTo(const CRect& r, std::ostream* os) { PrintTo(static_cast<const RECT&>(r), os); }
 
 struct Command {
   int id;

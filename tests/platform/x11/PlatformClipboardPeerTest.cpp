@@ -4,7 +4,7 @@
 // file manager's cut written there reads here as the three paths with the
 // move effect; another program's malformed list is left out here.
 
-#include "platform/win/WinClipboard.h"
+#include "../qt/ClipboardBlocks.h"
 #include "platform/testing/Headless.h"
 
 #include <gtest/gtest.h>
@@ -21,27 +21,6 @@ namespace {
 
 const std::vector<std::u16string> kThree{u"/home/me/a.kvr", u"/home/me/b c.jpg", u"/home/me/ü.tif"};
 
-std::vector<std::uint8_t> FileList(const std::vector<std::u16string>& paths) {
-  std::size_t units = 1;
-  for (const auto& p : paths) units += p.size() + 1;
-  std::vector<std::uint8_t> block(20 + 2 * units, 0);
-  const DROPFILES header{20, {0, 0}, FALSE, TRUE};
-  std::memcpy(block.data(), &header, sizeof header);
-  std::size_t at = 20;
-  for (const auto& p : paths) {
-    std::memcpy(block.data() + at, p.data(), 2 * p.size());
-    at += 2 * (p.size() + 1);
-  }
-  return block;
-}
-
-HGLOBAL Global(const void* bytes, std::size_t size) {
-  const HGLOBAL block = GlobalAlloc(GHND, size);
-  std::memcpy(GlobalLock(block), bytes, size);
-  GlobalUnlock(block);
-  return block;
-}
-
 std::string Unhex(const std::string& hex) {
   std::string bytes;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
@@ -57,20 +36,6 @@ std::map<std::string, std::string> Types(const std::string& output) {
     if (space != std::string::npos) types[line.substr(0, space)] = Unhex(line.substr(space + 1));
   }
   return types;
-}
-
-std::vector<std::u16string> ReadPaths() {
-  std::vector<std::u16string> paths;
-  if (!OpenClipboard(nullptr)) return paths;
-  const auto drop = reinterpret_cast<HDROP>(GetClipboardData(CF_HDROP));
-  const UINT count = drop ? DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0) : 0;
-  for (UINT i = 0; i < count; ++i) {
-    std::u16string name(DragQueryFileW(drop, i, nullptr, 0) + 3, u'\0');
-    name.resize(DragQueryFileW(drop, i, name.data(), static_cast<UINT>(name.size())));
-    paths.push_back(name);
-  }
-  CloseClipboard();
-  return paths;
 }
 
 int ReadEffect() {
@@ -128,7 +93,7 @@ TEST_F(PlatformClipboardPeer, AFileManagersCutInAnotherProgramReadsAsTheThreePat
   pt::ProgramRun peer({CLIPBOARD_PEER, "cut", "/home/me/a.kvr", "/home/me/b c.jpg", "/home/me/ü.tif"});
   ASSERT_TRUE(peer.WaitFor("ready")) << peer.Output();
   EXPECT_TRUE(Eventually([] { return IsClipboardFormatAvailable(CF_HDROP) != FALSE; }));
-  EXPECT_EQ(ReadPaths(), kThree);
+  EXPECT_EQ(ClipboardPaths(), kThree);
   EXPECT_EQ(ReadEffect(), DROPEFFECT_MOVE);
   EXPECT_EQ(peer.Finish(), 0);
 }
@@ -139,6 +104,6 @@ TEST_F(PlatformClipboardPeer, AnotherProgramsMalformedListIsLeftOut) {
   ASSERT_TRUE(peer.WaitFor("ready")) << peer.Output();
   EXPECT_TRUE(Eventually([] { return IsClipboardFormatAvailable(CF_UNICODETEXT) != FALSE; })) << "the text arrived";
   EXPECT_FALSE(IsClipboardFormatAvailable(CF_HDROP)) << "but no file list";
-  EXPECT_TRUE(ReadPaths().empty());
+  EXPECT_TRUE(ClipboardPaths().empty());
   EXPECT_EQ(peer.Finish(), 0);
 }
