@@ -26,7 +26,8 @@ protected:
     pt::Pump();
   }
   Owner parent;
-  SmallTextTable texts;
+  // The combo box's text in dark blue, readable on its white box.
+  SmallTextTable texts{RGB(20, 20, 120)};
 };
 
 CRect WindowIn(const CWnd& wnd, const CWnd& parent) {
@@ -217,6 +218,14 @@ TEST_F(Combo, TheSelectionTextAndTheDisabledLook) {
   for (int x = 2; x < 150; ++x) grey += pt::PixelAt(shot, x, 9) == RGB(178, 178, 178);
   EXPECT_GT(grey, 0) << "the text in RGB(178, 178, 178)";
   EXPECT_EQ(pt::PixelAt(shot, 185, 1), RGB(150, 150, 150)) << "the disabled button, icon 217";
+
+  combo.SetTextColorById(102);
+  combo.RedrawWindow();
+  pt::Pump();
+  const pt::PixelImage recoloured = pt::GrabClient(combo);
+  int yellow = 0;
+  for (int x = 2; x < 150; ++x) yellow += pt::PixelAt(recoloured, x, 9) == texts.colour;
+  EXPECT_GT(yellow, 0) << "the disabled text in the entry's colour";
 }
 
 namespace {

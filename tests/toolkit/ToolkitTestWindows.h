@@ -58,10 +58,10 @@ BEGIN_MESSAGE_MAP(NotifiedParent, CWnd)
 END_MESSAGE_MAP()
 
 // Text id 101 (the track bar's value font) and 102 (a spin style): bold
-// DejaVu Sans, 11 pixels, in light yellow.
+// DejaVu Sans, 11 pixels, in light yellow unless told another colour.
 class SmallTextTable : public ITextTable {
 public:
-  SmallTextTable() {
+  explicit SmallTextTable(COLORREF textColour = RGB(255, 240, 160)) : colour(textColour) {
     LOGFONTW lf{};
     lf.lfHeight = -11;
     lf.lfWeight = FW_BOLD;
@@ -71,14 +71,15 @@ public:
     SetTextTable(this);
   }
   ~SmallTextTable() override { SetTextTable(nullptr); }
-  BOOL GetString(int id, std::u16string& text, CFont*& f, COLORREF& colour) override {
+  BOOL GetString(int id, std::u16string& text, CFont*& f, COLORREF& c) override {
     if (id != 101 && id != 102) return FALSE;
     text = u"(unused)";
     f = &font;
-    colour = RGB(255, 240, 160);
+    c = colour;
     return TRUE;
   }
   CFont font;
+  COLORREF colour;
 };
 
 // A script frame with the left button held at a control's client point.

@@ -150,13 +150,16 @@ TEST_F(PlatformDialogs, ControlsArePlacedInFixedDialogUnitsWithTheDialogsFont) {
 TEST_F(PlatformDialogs, AModalRunReturnsTheEndDialogCodeAndDisablesOnlyItsOwner) {
   Owner other;
   ASSERT_TRUE(other.Make({800, 100, 900, 200}));
+  CEdit ownersChild;
+  ASSERT_TRUE(ownersChild.Create(WS_VISIBLE, CRect(5, 5, 100, 25), &owner, 7));
   TestDialog dialog(&owner);
   bool ownerEnabledInside = true, otherEnabledInside = false, childEnabledInside = false;
-  bool activeInside = false;
+  bool ownersChildEnabledInside = false, activeInside = false;
   pt::OnNextModal([&](HWND hwnd) {
     ownerEnabledInside = owner.IsWindowEnabled();
     otherEnabledInside = other.IsWindowEnabled();
     childEnabledInside = IsWindowEnabled(GetDlgItem(hwnd, kName)) && IsWindowEnabled(dialog.ok);
+    ownersChildEnabledInside = ownersChild.IsWindowEnabled();
     activeInside = GetActiveWindow() == hwnd;
     EndDialog(hwnd, 42);
   });
@@ -164,6 +167,7 @@ TEST_F(PlatformDialogs, AModalRunReturnsTheEndDialogCodeAndDisablesOnlyItsOwner)
   EXPECT_FALSE(ownerEnabledInside);
   EXPECT_TRUE(otherEnabledInside) << "the framework disables only the owner";
   EXPECT_TRUE(childEnabledInside);
+  EXPECT_TRUE(ownersChildEnabledInside) << "a child asks only its own state, not its disabled owner's";
   EXPECT_TRUE(activeInside);
   EXPECT_TRUE(owner.IsWindowEnabled());
   EXPECT_EQ(CWnd::GetActiveWindow(), &owner) << "the owner is active again";
