@@ -146,12 +146,22 @@ TEST_F(Combo, HoveringSelectsWholeItemsAndAClickTakesTheSelection) {
   const int item = List().GetItemHeight(0);
   pt::MouseMove(List(), {10, item + 2});
   EXPECT_EQ(List().GetCurSel(), 1);
+  // Half of a fourth row shows: hovering over it takes nothing.
+  CRect drop;
+  combo.DropDown().GetWindowRect(drop);
+  combo.DropDown().SetWindowPos(nullptr, 0, 0, drop.Width(), drop.Height() + item / 2, SWP_NOMOVE | SWP_NOZORDER);
   CRect client;
   List().GetClientRect(client);
-  pt::MouseMove(List(), {10, 3 * item + 1});
-  if (client.bottom < 4 * item) {
-    EXPECT_EQ(List().GetCurSel(), 1) << "an item only partly shown is not taken";
-  }
+  ASSERT_GT(client.bottom, 3 * item + 2);
+  ASSERT_LT(client.bottom, 4 * item);
+  pt::MouseMove(List(), {10, 3 * item + 2});
+  EXPECT_EQ(List().GetCurSel(), 1) << "an item only partly shown is not taken";
+  pt::MouseMove(List(), {10, 2 * item + 2});
+  EXPECT_EQ(List().GetCurSel(), 2);
+  pt::Click(combo, {10, 5});
+  pt::Click(combo, {10, 5});
+  ASSERT_TRUE(combo.IsDroppedDown());
+  pt::MouseMove(List(), {10, item + 2});
   pt::Click(List(), {10, item + 2});
   EXPECT_FALSE(combo.IsDroppedDown());
   EXPECT_EQ(combo.GetText(), Name(1));
