@@ -77,9 +77,8 @@ void CListBoxBase::SetFontById(int textId) {
 void CListBoxBase::UpdateScrollBar() {
   SCROLLINFO info;
   if (!GetScrollInfo(SB_VERT, &info, SIF_ALL)) return;
-  CRect window;
+  CRect window; // only its size is used
   GetWindowRect(window);
-  GetParent()->ScreenToClient(window);
   const bool allFit = (info.fMask & SIF_PAGE) && (info.fMask & SIF_RANGE) &&
                       info.nMax - info.nMin < static_cast<int>(info.nPage);
   if (allFit) {
