@@ -1,114 +1,233 @@
 #include "engine/RunRowBands.h"
 
-#include "foundation/FThread.h"
+#include <sched.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
-#include <vector>
 
 namespace {
 
-// Counts the bands whose callback has returned, so the caller sleeps until the
-// last one ends instead of spinning.
-struct BandCompletion {
-    std::mutex lock;
-    std::condition_variable allDone;
-    size_t finished = 0;
-};
-
-// What one band's thread shares with the caller. The thread only writes its
-// own slot; the caller reads it after the thread has signalled completion.
-struct BandSlot {
-    RowBandJob job;
-    std::exception_ptr failure;
-    BandCompletion* completion = nullptr;
-};
-
-void RunBand(BandSlot& slot)
+uint32_t UsableCores()
 {
-    try {
-        slot.job.pfnCallback(&slot.job);
-    } catch (...) {
-        slot.failure = std::current_exception();
-    }
+    static const uint32_t cores = [] {
+        cpu_set_t set;
+        CPU_ZERO(&set);
+        if (sched_getaffinity(0, sizeof(set), &set) == 0 && CPU_COUNT(&set) > 0)
+            return static_cast<uint32_t>(CPU_COUNT(&set));
+        return std::max(1u, std::thread::hardware_concurrency());
+    }();
+    return cores;
 }
 
-int RowBandWorker(void* argument)
+std::atomic<uint32_t> g_ThreadLimit{0};
+
+uint32_t BandCountOf(uint32_t totalRows, uint32_t bandCount)
 {
-    BandSlot& slot = *static_cast<BandSlot*>(argument);
-    RunBand(slot);
-    // Notified under the lock: the caller may destroy the completion as soon as it can take the lock.
-    std::lock_guard<std::mutex> guard(slot.completion->lock);
-    ++slot.completion->finished;
-    slot.completion->allDone.notify_one();
-    return 0;
+    return bandCount == 0 || totalRows < bandCount ? 1 : bandCount;
 }
 
-// Band threads, given back only when each has ended: a thread object deleted
-// while its thread still runs reports a forced stop.
-void WaitAndDelete(std::vector<FIThread*>& threads, BandCompletion& completion, size_t running)
+RowBandRange BandOf(uint32_t totalRows, uint32_t bands, uint32_t band)
 {
+    const uint32_t height = totalRows / bands;
+    return {band * height, band + 1 == bands ? totalRows - 1 : (band + 1) * height - 1};
+}
+
+// One RunRowBands call. Its bands are claimed in order, by the caller and by
+// the workers that join it. A claimed band keeps the call alive until it is
+// reported finished, so a thread claims its next band before it reports the
+// one it ran, and touches the call no more once it claims none.
+class BandCall {
+public:
+    BandCall(RowBandCallback callback, void* contextA, void* contextB, uint32_t totalRows, void* contextC,
+             uint32_t bands, uint32_t helpers)
+        : m_iHelpersWanted(helpers), m_iBands(bands), m_iRows(totalRows)
     {
-        std::unique_lock<std::mutex> guard(completion.lock);
-        completion.allDone.wait(guard, [&] { return completion.finished == running; });
+        m_Job.pfnCallback = callback;
+        m_Job.pContextA = contextA;
+        m_Job.pContextB = contextB;
+        m_Job.pContextC = contextC;
     }
-    for (FIThread*& thread : threads) {
-        if (!thread)
-            continue;
-        // Only the few instructions after the worker's signal remain.
-        while (!thread->IsDone())
-            std::this_thread::yield();
-        FIThread::Delete(thread);
-    }
-}
 
-std::vector<BandSlot> SplitIntoBands(RowBandCallback callback, void* contextA, void* contextB, uint32_t totalRows,
-                                     void* contextC, uint32_t bandCount)
-{
-    if (bandCount == 0 || totalRows < bandCount)
-        bandCount = 1;
-    const uint32_t height = totalRows / bandCount;
-    std::vector<BandSlot> bands(bandCount);
-    for (uint32_t i = 0; i < bandCount; ++i) {
-        RowBandJob& job = bands[i].job;
-        job.pfnCallback = callback;
-        job.pContextA = contextA;
-        job.pContextB = contextB;
-        job.pContextC = contextC;
-        job.iFirstRow = i * height;
-        job.iLastRow = i + 1 == bandCount ? totalRows - 1 : (i + 1) * height - 1;
+    uint32_t Bands() const { return m_iBands; }
+    // The next unclaimed band; Bands() or more when none is left.
+    uint32_t Claim() { return m_iNext.fetch_add(1, std::memory_order_relaxed); }
+
+    // Runs the claimed band `band` and the further bands this thread claims.
+    void RunClaimedBands(uint32_t band)
+    {
+        const uint32_t bands = m_iBands;
+        while (band < bands) {
+            std::exception_ptr failure;
+            RowBandJob job = m_Job;
+            const RowBandRange range = BandOf(m_iRows, bands, band);
+            job.iFirstRow = range.iFirstRow;
+            job.iLastRow = range.iLastRow;
+            try {
+                job.pfnCallback(&job);
+            } catch (...) {
+                failure = std::current_exception();
+            }
+            const uint32_t next = Claim();
+            Finished(band, failure);
+            band = next;
+        }
     }
-    return bands;
-}
+
+    void WaitForAll()
+    {
+        std::unique_lock<std::mutex> hold(m_DoneLock);
+        m_AllDone.wait(hold, [&] { return m_iFinished == m_iBands; });
+    }
+
+    void RethrowFailure() const
+    {
+        if (m_Failure)
+            std::rethrow_exception(m_Failure);
+    }
+
+    // Workers that may still join; counted under the pool's lock.
+    uint32_t m_iHelpersWanted;
+
+private:
+    void Finished(uint32_t band, std::exception_ptr& failure)
+    {
+        // Notified under the lock: the caller may end the call as soon as it can take the lock.
+        std::lock_guard<std::mutex> hold(m_DoneLock);
+        if (failure && band < m_iFailedBand) {
+            m_iFailedBand = band;
+            m_Failure = std::move(failure);
+        }
+        if (++m_iFinished == m_iBands)
+            m_AllDone.notify_one();
+    }
+
+    RowBandJob m_Job;
+    const uint32_t m_iBands;
+    const uint32_t m_iRows;
+    std::atomic<uint32_t> m_iNext{0};
+    std::mutex m_DoneLock;
+    std::condition_variable m_AllDone;
+    uint32_t m_iFinished = 0;
+    uint32_t m_iFailedBand = UINT32_MAX;
+    std::exception_ptr m_Failure;
+};
+
+// The band workers. They run at the process's own priority and live as long
+// as the process: the pool is never destroyed, so a call made while the
+// process ends still finds it.
+class BandPool {
+public:
+    static BandPool& Instance()
+    {
+        static BandPool* const pool = new BandPool(UsableCores() - 1);
+        return *pool;
+    }
+
+    uint32_t Workers() const { return m_iWorkers; }
+
+    // Lets up to call.m_iHelpersWanted workers join the call.
+    void Offer(BandCall& call)
+    {
+        {
+            std::lock_guard<std::mutex> hold(m_Lock);
+            m_Calls.push_back(&call);
+        }
+        for (uint32_t i = 0; i < call.m_iHelpersWanted; ++i)
+            m_Work.notify_one();
+    }
+
+    // Takes the call off the queue, where it stays until its last band is
+    // claimed or enough workers have joined.
+    void Withdraw(BandCall& call)
+    {
+        std::lock_guard<std::mutex> hold(m_Lock);
+        const auto found = std::find(m_Calls.begin(), m_Calls.end(), &call);
+        if (found != m_Calls.end())
+            m_Calls.erase(found);
+    }
+
+private:
+    explicit BandPool(uint32_t workers)
+    {
+        for (uint32_t i = 0; i < workers; ++i) {
+            try {
+                std::thread(&BandPool::Work, this).detach();
+                ++m_iWorkers;
+            } catch (const std::system_error&) {
+                break; // the threads started so far serve the calls
+            }
+        }
+    }
+
+    void Work()
+    {
+        for (;;) {
+            BandCall* call = nullptr;
+            uint32_t band = 0;
+            {
+                std::unique_lock<std::mutex> hold(m_Lock);
+                m_Work.wait(hold, [&] { return !m_Calls.empty(); });
+                call = m_Calls.front();
+                // The first claim is made under the lock: the call cannot end while it is queued.
+                band = call->Claim();
+                const bool claimed = band < call->Bands();
+                if (!claimed || --call->m_iHelpersWanted == 0)
+                    m_Calls.pop_front();
+                if (!claimed)
+                    continue;
+            }
+            call->RunClaimedBands(band);
+        }
+    }
+
+    std::mutex m_Lock;
+    std::condition_variable m_Work;
+    std::deque<BandCall*> m_Calls;
+    uint32_t m_iWorkers = 0;
+};
 
 } // namespace
+
+std::vector<RowBandRange> SplitIntoRowBands(uint32_t totalRows, uint32_t bandCount)
+{
+    if (totalRows == 0)
+        return {};
+    const uint32_t bands = BandCountOf(totalRows, bandCount);
+    std::vector<RowBandRange> ranges(bands);
+    for (uint32_t i = 0; i < bands; ++i)
+        ranges[i] = BandOf(totalRows, bands, i);
+    return ranges;
+}
 
 void RunRowBands(RowBandCallback callback, void* contextA, void* contextB, uint32_t totalRows, void* contextC,
                  uint32_t bandCount)
 {
     if (totalRows == 0)
         return;
-    std::vector<BandSlot> bands = SplitIntoBands(callback, contextA, contextB, totalRows, contextC, bandCount);
-    if (bands.size() == 1) {
-        RunBand(bands[0]);
-    } else {
-        BandCompletion completion;
-        std::vector<FIThread*> threads(bands.size(), nullptr);
-        size_t running = 0;
-        for (size_t i = 0; i < bands.size(); ++i) {
-            bands[i].completion = &completion;
-            threads[i] = FIThread::Create(RowBandWorker, &bands[i], FIThread::PRIORITY_HIGHEST);
-            // A thread the system refused reports done with the failure result at once, without running.
-            if (threads[i] && threads[i]->GetResult() != FWinThread::RESULT_EXCEPTION)
-                ++running;
-            else
-                RunBand(bands[i]);
-        }
-        WaitAndDelete(threads, completion, running);
-    }
-    for (const BandSlot& band : bands)
-        if (band.failure)
-            std::rethrow_exception(band.failure);
+    const uint32_t bands = BandCountOf(totalRows, bandCount);
+    const uint32_t threads = std::min(bands, RowBandThreadLimit());
+    BandPool* pool = threads > 1 ? &BandPool::Instance() : nullptr;
+    const uint32_t helpers = pool ? std::min(threads - 1, pool->Workers()) : 0;
+    BandCall call(callback, contextA, contextB, totalRows, contextC, bands, helpers);
+    if (helpers > 0)
+        pool->Offer(call);
+    call.RunClaimedBands(call.Claim());
+    if (helpers > 0)
+        pool->Withdraw(call);
+    call.WaitForAll();
+    call.RethrowFailure();
+}
+
+void SetRowBandThreadLimit(uint32_t threads) { g_ThreadLimit = threads; }
+
+uint32_t RowBandThreadLimit()
+{
+    const uint32_t limit = g_ThreadLimit.load();
+    return limit == 0 ? UsableCores() : std::min(limit, UsableCores());
 }
