@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <deque>
+#include <chrono>
 #include <exception>
 #include <mutex>
 #include <system_error>
@@ -91,8 +91,10 @@ public:
             std::rethrow_exception(m_Failure);
     }
 
-    // Workers that may still join; counted under the pool's lock.
+    // Workers that may still join, and the next call in the pool's queue;
+    // both under the pool's lock.
     uint32_t m_iHelpersWanted;
+    BandCall* m_pNext = nullptr;
 
 private:
     void Finished(uint32_t band, std::exception_ptr& failure)
@@ -120,7 +122,10 @@ private:
 
 // The band workers. They run at the process's own priority and live as long
 // as the process: the pool is never destroyed, so a call made while the
-// process ends still finds it.
+// process ends still finds it. A worker that runs out of bands watches for
+// the next call for a short while before it sleeps, since the kernels make
+// their calls one after the other; a call wakes one sleeping worker, and each
+// worker that joins a call wakes the next while the call wants more.
 class BandPool {
 public:
     static BandPool& Instance()
@@ -134,11 +139,16 @@ public:
     // Lets up to call.m_iHelpersWanted workers join the call.
     void Offer(BandCall& call)
     {
+        bool wake = false;
         {
             std::lock_guard<std::mutex> hold(m_Lock);
-            m_Calls.push_back(&call);
+            call.m_pNext = nullptr;
+            *m_ppLast = &call;
+            m_ppLast = &call.m_pNext;
+            m_iQueued.fetch_add(1, std::memory_order_release);
+            wake = m_iSleeping > 0;
         }
-        for (uint32_t i = 0; i < call.m_iHelpersWanted; ++i)
+        if (wake)
             m_Work.notify_one();
     }
 
@@ -147,12 +157,17 @@ public:
     void Withdraw(BandCall& call)
     {
         std::lock_guard<std::mutex> hold(m_Lock);
-        const auto found = std::find(m_Calls.begin(), m_Calls.end(), &call);
-        if (found != m_Calls.end())
-            m_Calls.erase(found);
+        for (BandCall** link = &m_pFirst; *link; link = &(*link)->m_pNext)
+            if (*link == &call) {
+                Unlink(link);
+                return;
+            }
     }
 
 private:
+    // How long a worker watches for the next call before it sleeps.
+    static constexpr std::chrono::microseconds kWatch{50};
+
     explicit BandPool(uint32_t workers)
     {
         for (uint32_t i = 0; i < workers; ++i) {
@@ -165,30 +180,62 @@ private:
         }
     }
 
+    // The caller holds the lock.
+    void Unlink(BandCall** link)
+    {
+        BandCall* call = *link;
+        *link = call->m_pNext;
+        if (m_ppLast == &call->m_pNext)
+            m_ppLast = link;
+        m_iQueued.fetch_sub(1, std::memory_order_relaxed);
+    }
+
+    void WatchForCalls() const
+    {
+        const auto until = std::chrono::steady_clock::now() + kWatch;
+        while (m_iQueued.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
+#if defined(__x86_64__) || defined(__i386__)
+            __builtin_ia32_pause();
+#endif
+        }
+    }
+
     void Work()
     {
         for (;;) {
+            WatchForCalls();
             BandCall* call = nullptr;
             uint32_t band = 0;
+            bool wakeAnother = false;
             {
                 std::unique_lock<std::mutex> hold(m_Lock);
-                m_Work.wait(hold, [&] { return !m_Calls.empty(); });
-                call = m_Calls.front();
+                while (!m_pFirst) {
+                    ++m_iSleeping;
+                    m_Work.wait(hold);
+                    --m_iSleeping;
+                }
+                call = m_pFirst;
                 // The first claim is made under the lock: the call cannot end while it is queued.
                 band = call->Claim();
                 const bool claimed = band < call->Bands();
                 if (!claimed || --call->m_iHelpersWanted == 0)
-                    m_Calls.pop_front();
+                    Unlink(&m_pFirst);
                 if (!claimed)
                     continue;
+                wakeAnother = m_pFirst && m_iSleeping > 0;
             }
+            if (wakeAnother)
+                m_Work.notify_one();
             call->RunClaimedBands(band);
         }
     }
 
     std::mutex m_Lock;
     std::condition_variable m_Work;
-    std::deque<BandCall*> m_Calls;
+    BandCall* m_pFirst = nullptr;      // calls with bands to claim, oldest first
+    BandCall** m_ppLast = &m_pFirst;
+    std::atomic<uint32_t> m_iQueued{0}; // calls in the queue, watched without the lock
+    uint32_t m_iSleeping = 0;
     uint32_t m_iWorkers = 0;
 };
 
