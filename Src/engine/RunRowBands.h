@@ -30,7 +30,7 @@ struct RowBandJob {
 // The number of bands every caller of the engine uses. The split depends on
 // nothing but the rows and this count, never on the cores, so a picture is the
 // same on every machine.
-inline constexpr uint32_t kRowBandCount = 8;
+inline constexpr uint32_t kRowBandCount = 24;
 
 // The rows of one band, inclusive.
 struct RowBandRange {
