@@ -297,7 +297,7 @@ template <int C>
 class ColumnFilter {
 public:
     ColumnFilter(const RowBlocks& blocks, int32_t W, float k, const float* Z, const PlaneImage* weights)
-        : m_Blocks(blocks), m_iW(W), m_iLine(static_cast<size_t>(W) * C), m_iState(m_iLine + (weights ? W : 0)),
+        : m_Blocks(blocks), m_iLine(static_cast<size_t>(W) * C), m_iState(m_iLine + (weights ? W : 0)),
           m_fK(k), m_fInvK(Smooths(k) ? 1.0f / k : 0.0f), m_pZ(Z), m_pWeights(weights)
     {
         if (!Smooths(k))
@@ -446,7 +446,6 @@ private:
     }
 
     const RowBlocks& m_Blocks;
-    const int32_t m_iW;
     const size_t m_iLine;  // W x C sums
     const size_t m_iState; // the sums, then W normalisation sums for the edge-aware filter
     const float m_fK;

@@ -190,6 +190,7 @@ inline std::vector<uint8_t> PixelBytes(const FPixmap& pixmap, int32_t bytesPerPi
 {
     std::vector<uint8_t> bytes;
     const size_t rowBytes = size_t(pixmap.m_iColumns) * size_t(bytesPerPixel);
+    bytes.reserve(rowBytes * size_t(std::max(pixmap.m_iRows, 0)));
     for (int32_t y = 0; y < pixmap.m_iRows; ++y)
         bytes.insert(bytes.end(), pixmap.GetRow(y), pixmap.GetRow(y) + rowBytes);
     return bytes;
