@@ -2,6 +2,7 @@
 
 #include "engine/LargeWorkMemory.h"
 #include "engine/RowBandLoop.h"
+#include "foundation/FAssert.h"
 #include "foundation/FValueTypes.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ constexpr int32_t kOutputHigh = 24000;
 // The column filters go through the rows in blocks of a 24th of the image
 // (at least 16 rows): their memory is a few blocks' rows and one line of sums
 // per block, and each block is one call of the band runner.
-constexpr int32_t kBlocksPerImage = 24;
+constexpr int32_t kBlocksPerImage = 8;
 constexpr int32_t kMinimumBlockRows = 16;
 
 const float kStepsPerLog = 16384.0f / std::log(2.0f);
@@ -67,6 +68,27 @@ private:
 
     LargeWorkMemory m_Memory;
     int32_t m_iColumns;
+};
+
+// Floats handed out one run after the other from one block of work memory:
+// the rows and sums of the block-wise filters, made as huge pages like the
+// edge map (fresh small pages would cost more to fault in than the filters
+// take). Every float is written before it is read.
+class FloatArena {
+public:
+    explicit FloatArena(size_t floats) : m_Memory(floats * sizeof(float)), m_iFloats(floats) {}
+    float* Take(size_t floats)
+    {
+        FASSERT(m_iTaken + floats <= m_iFloats);
+        float* at = static_cast<float*>(m_Memory.Data()) + m_iTaken;
+        m_iTaken += floats;
+        return at;
+    }
+
+private:
+    LargeWorkMemory m_Memory;
+    size_t m_iFloats;
+    size_t m_iTaken = 0;
 };
 
 // Normalisation factors of the constant-coefficient filters along a row (W
@@ -296,15 +318,21 @@ struct RowBlocks {
 template <int C>
 class ColumnFilter {
 public:
-    ColumnFilter(const RowBlocks& blocks, int32_t W, float k, const float* Z, const PlaneImage* weights)
+    // The sums are taken from the arena, which holds Floats(blocks, W, weights) more.
+    ColumnFilter(const RowBlocks& blocks, int32_t W, float k, const float* Z, const PlaneImage* weights,
+                 FloatArena& arena)
         : m_Blocks(blocks), m_iLine(static_cast<size_t>(W) * C), m_iState(m_iLine + (weights ? W : 0)),
           m_fK(k), m_fInvK(Smooths(k) ? 1.0f / k : 0.0f), m_pZ(Z), m_pWeights(weights)
     {
-        if (!Smooths(k))
-            return;
-        m_Sums.assign(m_iState, 0.0f);
-        m_Checkpoints.assign(static_cast<size_t>(blocks.Count()) * m_iState, 0.0f);
-        m_BlockSums.assign(static_cast<size_t>(blocks.size) * m_iState, 0.0f);
+        m_pSums = arena.Take(m_iState);
+        m_pCheckpoints = arena.Take(static_cast<size_t>(blocks.Count()) * m_iState);
+        m_pBlockSums = arena.Take(static_cast<size_t>(blocks.size) * m_iState);
+    }
+
+    static size_t Floats(const RowBlocks& blocks, int32_t W, bool edgeAware)
+    {
+        const size_t state = static_cast<size_t>(W) * (C + (edgeAware ? 1 : 0));
+        return state * (1 + static_cast<size_t>(blocks.Count()) + static_cast<size_t>(blocks.size));
     }
 
     // The backward sums through the block's rows, bottom up; the sums where
@@ -317,11 +345,11 @@ public:
         for (int32_t m = m_Blocks.Last(block); m >= first; --m) {
             const float* x = X + static_cast<size_t>(m - first) * m_iLine;
             if (m == m_Blocks.rows - 1)
-                Start(x, m_Sums.data(), firstColumn, lastColumn);
+                Start(x, m_pSums, firstColumn, lastColumn);
             else
-                Step(x, m, m_Sums.data(), m_Sums.data(), firstColumn, lastColumn);
+                Step(x, m, m_pSums, m_pSums, firstColumn, lastColumn);
         }
-        CopyStrip(m_Sums.data(), Checkpoint(block), firstColumn, lastColumn);
+        CopyStrip(m_pSums, Checkpoint(block), firstColumn, lastColumn);
     }
 
     // The block's results in place of its inputs; blocks top down.
@@ -336,11 +364,11 @@ public:
         // first + 1 .. last here, row last + 1 from the first sweep.
         const float* below = last < H - 1 ? Checkpoint(block + 1) : nullptr;
         const auto after = [&](int32_t m) {
-            return m == last ? below : m_BlockSums.data() + static_cast<size_t>(m + 1 - first) * m_iState;
+            return m == last ? below : m_pBlockSums + static_cast<size_t>(m + 1 - first) * m_iState;
         };
         for (int32_t m = last; m > first; --m) {
             const float* x = X + static_cast<size_t>(m - first) * m_iLine;
-            float* sums = m_BlockSums.data() + static_cast<size_t>(m - first) * m_iState;
+            float* sums = m_pBlockSums + static_cast<size_t>(m - first) * m_iState;
             if (m == H - 1)
                 Start(x, sums, firstColumn, lastColumn);
             else
@@ -356,7 +384,7 @@ public:
     }
 
 private:
-    float* Checkpoint(int32_t block) { return m_Checkpoints.data() + static_cast<size_t>(block) * m_iState; }
+    float* Checkpoint(int32_t block) { return m_pCheckpoints + static_cast<size_t>(block) * m_iState; }
 
     // Sums of the last row: its values, and 1 for the normalisation.
     void Start(const float* x, float* sums, uint32_t firstColumn, uint32_t lastColumn) const
@@ -378,12 +406,37 @@ private:
                 sums[j] = x[j] + k * next[j];
             return;
         }
+        ForEachPiece(m, firstColumn, lastColumn, [&](uint32_t column, uint32_t n, const Links& links) {
+            const size_t j0 = size_t(column) * C;
+            for (size_t j = 0; j < n * C; ++j)
+                sums[j0 + j] = x[j0 + j] + links.perValue[j] * next[j0 + j];
+            for (uint32_t i = 0; i < n; ++i)
+                sums[m_iLine + column + i] = links.perColumn[i] * next[m_iLine + column + i] + 1.0f;
+        });
+    }
+
+    // The links k w[column] of a piece of row m's columns, once per column
+    // and once per value, so that the loops over them vectorise.
+    static constexpr uint32_t kPiece = 64;
+    struct Links {
+        float perColumn[kPiece];
+        float perValue[kPiece * C];
+    };
+
+    // Calls pieceFunction(firstColumn, columns, links) for the strip's columns, a piece at a time.
+    template <class PieceFunction>
+    void ForEachPiece(int32_t m, uint32_t firstColumn, uint32_t lastColumn, PieceFunction&& pieceFunction) const
+    {
         const float* w = m_pWeights->Row(m);
-        for (uint32_t column = firstColumn; column <= lastColumn; ++column) {
-            const float link = m_fK * w[column];
-            for (int c = 0; c < C; ++c)
-                sums[column * C + c] = x[column * C + c] + link * next[column * C + c];
-            sums[m_iLine + column] = link * next[m_iLine + column] + 1.0f;
+        Links links;
+        for (uint32_t column = firstColumn; column <= lastColumn; column += kPiece) {
+            const uint32_t n = std::min(kPiece, lastColumn - column + 1);
+            for (uint32_t i = 0; i < n; ++i) {
+                links.perColumn[i] = m_fK * w[column + i];
+                for (int c = 0; c < C; ++c)
+                    links.perValue[i * C + c] = links.perColumn[i];
+            }
+            pieceFunction(column, n, links);
         }
     }
 
@@ -392,7 +445,7 @@ private:
     // after it (null for the last row).
     void ResultRow(float* x, int32_t m, const float* next, uint32_t firstColumn, uint32_t lastColumn)
     {
-        float* F = m_Sums.data();
+        float* F = m_pSums;
         const float k = m_fK, invK = m_fInvK, z = m_pZ[m];
         const size_t begin = firstColumn * C, end = (lastColumn + 1) * C;
         if (m == 0) {
@@ -420,22 +473,43 @@ private:
 
     void EdgeAwareResultRow(float* x, int32_t m, const float* next, uint32_t firstColumn, uint32_t lastColumn)
     {
-        float* F = m_Sums.data();
+        float* F = m_pSums;
         float* e = F + m_iLine;
-        const float* w = m_pWeights->Row(m);
-        for (uint32_t column = firstColumn; column <= lastColumn; ++column) {
-            const float norm = (m > 0 ? e[column] : 0.0f) + (next ? next[m_iLine + column] : 0.0f) + m_fInvK;
-            const float link = m_fK * w[column];
-            for (int c = 0; c < C; ++c) {
-                const size_t j = column * C + c;
-                const float v = x[j];
-                const float before = m > 0 ? F[j] : 0.0f;
-                const float after = next ? next[j] : 0.0f;
-                x[j] = (before + after + v * m_fInvK) / norm;
-                F[j] = m > 0 ? v + link * F[j] : v;
+        const float invK = m_fInvK;
+        ForEachPiece(m, firstColumn, lastColumn, [&](uint32_t column, uint32_t n, const Links& links) {
+            float norms[kPiece * C];
+            for (uint32_t i = 0; i < n; ++i) {
+                const float norm = (m > 0 ? e[column + i] : 0.0f) + (next ? next[m_iLine + column + i] : 0.0f) + invK;
+                for (int c = 0; c < C; ++c)
+                    norms[i * C + c] = norm;
             }
-            e[column] = m > 0 ? link * e[column] + 1.0f : 1.0f;
-        }
+            const size_t j0 = size_t(column) * C;
+            float* const y = x + j0;
+            float* const f = F + j0;
+            const float* const after = next ? next + j0 : nullptr;
+            // The first and last rows lack the sums before and after them.
+            if (m == 0) {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (0.0f + (after ? after[j] : 0.0f) + v * invK) / norms[j];
+                    f[j] = v;
+                }
+            } else if (!after) {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (f[j] + 0.0f + v * invK) / norms[j];
+                    f[j] = v + links.perValue[j] * f[j];
+                }
+            } else {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (f[j] + after[j] + v * invK) / norms[j];
+                    f[j] = v + links.perValue[j] * f[j];
+                }
+            }
+            for (uint32_t i = 0; i < n; ++i)
+                e[column + i] = m > 0 ? links.perColumn[i] * e[column + i] + 1.0f : 1.0f;
+        });
     }
 
     void CopyStrip(const float* from, float* to, uint32_t firstColumn, uint32_t lastColumn) const
@@ -452,22 +526,25 @@ private:
     const float m_fInvK;
     const float* const m_pZ;
     const PlaneImage* const m_pWeights;
-    std::vector<float> m_Sums;        // backward sums in the first sweep, forward in the second
-    std::vector<float> m_Checkpoints; // the first sweep's sums where each block begins
-    std::vector<float> m_BlockSums;   // the second sweep's backward sums of one block
+    float* m_pSums;        // backward sums in the first sweep, forward in the second
+    float* m_pCheckpoints; // the first sweep's sums where each block begins
+    float* m_pBlockSums;   // the second sweep's backward sums of one block
 };
 
 // Rows of C-channel values for one block, below `above` rows kept from the
 // block before it.
 class BlockRows {
 public:
-    BlockRows(const RowBlocks& blocks, int32_t W, int C, int32_t above)
-        : m_iLine(static_cast<size_t>(W) * C), m_iAbove(above),
-          m_Values(static_cast<size_t>(blocks.size + above) * m_iLine)
+    BlockRows(const RowBlocks& blocks, int32_t W, int C, int32_t above, FloatArena& arena)
+        : m_iLine(static_cast<size_t>(W) * C), m_iAbove(above), m_pValues(arena.Take(Floats(blocks, W, C, above)))
     {
     }
+    static size_t Floats(const RowBlocks& blocks, int32_t W, int C, int32_t above)
+    {
+        return static_cast<size_t>(blocks.size + above) * static_cast<size_t>(W) * C;
+    }
     // Row i of the block (negative: the rows kept from the block before).
-    float* Row(int32_t i) { return m_Values.data() + static_cast<size_t>(i + m_iAbove) * m_iLine; }
+    float* Row(int32_t i) { return m_pValues + static_cast<size_t>(i + m_iAbove) * m_iLine; }
     // Keeps the last `above` rows of a block of `rows` rows for the next block.
     void KeepLastRows(int32_t rows)
     {
@@ -478,7 +555,7 @@ public:
 private:
     size_t m_iLine;
     int32_t m_iAbove;
-    std::vector<float> m_Values;
+    float* m_pValues;
 };
 
 // Line scratch for every band of a block's rows, made before any band runs.
@@ -570,12 +647,15 @@ void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
     const float s = sd * context.locality * 0.5f;
     const bool spread = std::isfinite(s) && s != 0.0f;
     std::vector<float>& S = context.tables.sigmoid;
-    for (int32_t i = 0; i < FIRWorkBufferEntries; ++i) {
-        const float t = static_cast<float>(i) / kStepsPerLog;
-        const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
-        const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
-        S[i] = 1.0f / (1.0f + std::exp(argument));
-    }
+    // Each entry on its own: the table too is made in bands.
+    RunInRowBands(FIRWorkBufferEntries, [&](uint32_t first, uint32_t last) {
+        for (uint32_t i = first; i <= last; ++i) {
+            const float t = static_cast<float>(i) / kStepsPerLog;
+            const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
+            const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
+            S[i] = 1.0f / (1.0f + std::exp(argument));
+        }
+    }, context.bandCount);
     const float scale = kStepsPerLog * 0.5f;
     ForEachRow(context, [&](int32_t y) {
         float* row = E.Row(y);
@@ -633,8 +713,9 @@ void FIRSmoothEdgeWeights(FIRContext& context, const FPixmap& B, float sfLocalMe
     FIRLineFactors(context, k);
     const LineBuffers& lines = context.lines;
     const RowBlocks blocks(context.H);
-    ColumnFilter<3> columns(blocks, context.W, k, lines.columnFactors, nullptr);
-    BlockRows rows(blocks, context.W, 3, 2);
+    FloatArena arena(ColumnFilter<3>::Floats(blocks, context.W, false) + BlockRows::Floats(blocks, context.W, 3, 2));
+    ColumnFilter<3> columns(blocks, context.W, k, lines.columnFactors, nullptr, arena);
+    BlockRows rows(blocks, context.W, 3, 2, arena);
     BandScratch scratch(context, blocks);
     const auto filterRows = [&](int32_t block) {
         scratch.ForEachBlockRow(context, blocks, block, [&](int32_t y, LineScratch& s) {
@@ -734,9 +815,11 @@ void FIRSmoothAndCombine(FIRContext& context, FPixmap& A, FPixmap& B, const Plan
     FIRLineFactors(context, kEdge);
     const LineBuffers& lines = context.lines;
     const RowBlocks blocks(context.H);
-    ColumnFilter<3> ratioColumns(blocks, context.W, kRatio, nullptr, &E1);
-    ColumnFilter<1> edgeColumns(blocks, context.W, kEdge, lines.columnFactors, nullptr);
-    BlockRows ratios(blocks, context.W, 3, 0), edges(blocks, context.W, 1, 0);
+    FloatArena arena(ColumnFilter<3>::Floats(blocks, context.W, true) + ColumnFilter<1>::Floats(blocks, context.W, false) +
+                     BlockRows::Floats(blocks, context.W, 3, 0) + BlockRows::Floats(blocks, context.W, 1, 0));
+    ColumnFilter<3> ratioColumns(blocks, context.W, kRatio, nullptr, &E1, arena);
+    ColumnFilter<1> edgeColumns(blocks, context.W, kEdge, lines.columnFactors, nullptr, arena);
+    BlockRows ratios(blocks, context.W, 3, 0, arena), edges(blocks, context.W, 1, 0, arena);
     BandScratch scratch(context, blocks);
     auto& pixelsA = static_cast<FPixmapTemplate<Pixel>&>(A);
     auto& pixelsB = static_cast<FPixmapTemplate<Pixel>&>(B);

@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <chrono>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -27,6 +28,29 @@ uint32_t UsableCores()
 
 std::atomic<uint32_t> g_ThreadLimit{0};
 
+// The most workers one call is offered to.
+constexpr uint32_t kMostHelpers = 64;
+
+// How long a thread polls for what it waits for before it sleeps: waking a
+// sleeping thread takes longer than the last moments of a band, and the
+// kernels make their calls one right after the other.
+constexpr std::chrono::microseconds kWatch{200};
+
+// True once ready() holds, false when it did not within kWatch.
+template <class Ready>
+bool WatchFor(Ready&& ready)
+{
+    const auto until = std::chrono::steady_clock::now() + kWatch;
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    return true;
+}
+
 uint32_t BandCountOf(uint32_t totalRows, uint32_t bandCount)
 {
     return bandCount == 0 || totalRows < bandCount ? 1 : bandCount;
@@ -39,14 +63,14 @@ RowBandRange BandOf(uint32_t totalRows, uint32_t bands, uint32_t band)
 }
 
 // One RunRowBands call. Its bands are claimed in order, by the caller and by
-// the workers that join it. A claimed band keeps the call alive until it is
-// reported finished, so a thread claims its next band before it reports the
-// one it ran, and touches the call no more once it claims none.
+// the workers it was handed to. A worker that took the call checks out when it
+// claims no more bands, and the caller waits for every band and every such
+// worker, so the call outlives everyone who touches it.
 class BandCall {
 public:
     BandCall(RowBandCallback callback, void* contextA, void* contextB, uint32_t totalRows, void* contextC,
-             uint32_t bands, uint32_t helpers)
-        : m_iHelpersWanted(helpers), m_iBands(bands), m_iRows(totalRows)
+             uint32_t bands)
+        : m_iBands(bands), m_iRows(totalRows)
     {
         m_Job.pfnCallback = callback;
         m_Job.pContextA = contextA;
@@ -54,18 +78,13 @@ public:
         m_Job.pContextC = contextC;
     }
 
-    uint32_t Bands() const { return m_iBands; }
-    // The next unclaimed band; Bands() or more when none is left.
-    uint32_t Claim() { return m_iNext.fetch_add(1, std::memory_order_relaxed); }
-
-    // Runs the claimed band `band` and the further bands this thread claims.
-    void RunClaimedBands(uint32_t band)
+    // Runs bands as long as any is left to claim.
+    void RunBands()
     {
-        const uint32_t bands = m_iBands;
-        while (band < bands) {
+        for (uint32_t band = Claim(); band < m_iBands; band = Claim()) {
             std::exception_ptr failure;
             RowBandJob job = m_Job;
-            const RowBandRange range = BandOf(m_iRows, bands, band);
+            const RowBandRange range = BandOf(m_iRows, m_iBands, band);
             job.iFirstRow = range.iFirstRow;
             job.iLastRow = range.iLastRow;
             try {
@@ -73,16 +92,27 @@ public:
             } catch (...) {
                 failure = std::current_exception();
             }
-            const uint32_t next = Claim();
             Finished(band, failure);
-            band = next;
         }
     }
 
-    void WaitForAll()
+    // A worker that took the call has run its last band: its last touch of the call.
+    void CheckOut()
     {
+        std::lock_guard<std::mutex> hold(m_DoneLock);
+        ++m_iCheckedOut;
+        if (AllDone())
+            m_AllDone.notify_one();
+    }
+
+    // Returns when every band has finished and the `takers` workers that took the call have checked out.
+    void WaitForAll(uint32_t takers)
+    {
+        m_iTakers = takers;
+        WatchFor([&] { return AllDone(); });
+        // Taken even when all is done: the last thread lets go of the lock last.
         std::unique_lock<std::mutex> hold(m_DoneLock);
-        m_AllDone.wait(hold, [&] { return m_iFinished == m_iBands; });
+        m_AllDone.wait(hold, [&] { return AllDone(); });
     }
 
     void RethrowFailure() const
@@ -91,12 +121,16 @@ public:
             std::rethrow_exception(m_Failure);
     }
 
-    // Workers that may still join, and the next call in the pool's queue;
-    // both under the pool's lock.
-    uint32_t m_iHelpersWanted;
-    BandCall* m_pNext = nullptr;
-
 private:
+    // The next unclaimed band; m_iBands or more when none is left.
+    uint32_t Claim() { return m_iNext.fetch_add(1, std::memory_order_relaxed); }
+
+    bool AllDone() const
+    {
+        return m_iFinished.load(std::memory_order_acquire) == m_iBands &&
+               m_iCheckedOut.load(std::memory_order_acquire) == m_iTakers.load(std::memory_order_relaxed);
+    }
+
     void Finished(uint32_t band, std::exception_ptr& failure)
     {
         // Notified under the lock: the caller may end the call as soon as it can take the lock.
@@ -105,7 +139,8 @@ private:
             m_iFailedBand = band;
             m_Failure = std::move(failure);
         }
-        if (++m_iFinished == m_iBands)
+        m_iFinished.fetch_add(1, std::memory_order_release);
+        if (AllDone())
             m_AllDone.notify_one();
     }
 
@@ -115,17 +150,21 @@ private:
     std::atomic<uint32_t> m_iNext{0};
     std::mutex m_DoneLock;
     std::condition_variable m_AllDone;
-    uint32_t m_iFinished = 0;
+    // Written under m_DoneLock (m_iTakers by the caller before it waits, UINT32_MAX until then).
+    std::atomic<uint32_t> m_iFinished{0};
+    std::atomic<uint32_t> m_iCheckedOut{0};
+    std::atomic<uint32_t> m_iTakers{UINT32_MAX};
     uint32_t m_iFailedBand = UINT32_MAX;
     std::exception_ptr m_Failure;
 };
 
 // The band workers. They run at the process's own priority and live as long
 // as the process: the pool is never destroyed, so a call made while the
-// process ends still finds it. A worker that runs out of bands watches for
-// the next call for a short while before it sleeps, since the kernels make
-// their calls one after the other; a call wakes one sleeping worker, and each
-// worker that joins a call wakes the next while the call wants more.
+// process ends still finds it. Each worker has a slot in which a caller
+// offers it a call; a worker watches its slot for a short while after its
+// last call before it sleeps. A caller offers its call only to workers that
+// run no bands, and takes back at its end the offers not yet taken, so it
+// never waits for a worker still waking up.
 class BandPool {
 public:
     static BandPool& Instance()
@@ -136,43 +175,53 @@ public:
 
     uint32_t Workers() const { return m_iWorkers; }
 
-    // Lets up to call.m_iHelpersWanted workers join the call.
-    void Offer(BandCall& call)
+    // Offers the call to at most `helpers` idle workers; returns how many, their numbers in `offeredTo`.
+    uint32_t Offer(BandCall& call, uint32_t helpers, uint32_t* offeredTo)
     {
-        bool wake = false;
-        {
-            std::lock_guard<std::mutex> hold(m_Lock);
-            call.m_pNext = nullptr;
-            *m_ppLast = &call;
-            m_ppLast = &call.m_pNext;
-            m_iQueued.fetch_add(1, std::memory_order_release);
-            wake = m_iSleeping > 0;
+        uint32_t offered = 0;
+        const uint32_t start = m_iNextWorker.fetch_add(1, std::memory_order_relaxed);
+        for (uint32_t i = 0; i < m_iWorkers && offered < helpers; ++i) {
+            const uint32_t number = (start + i) % m_iWorkers;
+            Worker& worker = m_pWorkers[number];
+            BandCall* none = nullptr;
+            if (worker.busy.load() || !worker.offered.compare_exchange_strong(none, &call))
+                continue;
+            offeredTo[offered++] = number;
+            if (worker.sleeping.load()) {
+                // Under the lock, so the wake-up cannot fall between the worker's test and its sleep.
+                { std::lock_guard<std::mutex> hold(worker.lock); }
+                worker.wake.notify_one();
+            }
         }
-        if (wake)
-            m_Work.notify_one();
+        return offered;
     }
 
-    // Takes the call off the queue, where it stays until its last band is
-    // claimed or enough workers have joined.
-    void Withdraw(BandCall& call)
+    // Takes back the offers no worker has taken; returns how many were taken.
+    uint32_t Withdraw(BandCall& call, const uint32_t* offeredTo, uint32_t offered)
     {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        for (BandCall** link = &m_pFirst; *link; link = &(*link)->m_pNext)
-            if (*link == &call) {
-                Unlink(link);
-                return;
-            }
+        uint32_t taken = 0;
+        for (uint32_t i = 0; i < offered; ++i) {
+            BandCall* expected = &call;
+            if (!m_pWorkers[offeredTo[i]].offered.compare_exchange_strong(expected, nullptr))
+                ++taken;
+        }
+        return taken;
     }
 
 private:
-    // How long a worker watches for the next call before it sleeps.
-    static constexpr std::chrono::microseconds kWatch{50};
+    struct Worker {
+        std::atomic<BandCall*> offered{nullptr};
+        std::atomic<bool> busy{false};
+        std::atomic<bool> sleeping{false};
+        std::mutex lock;
+        std::condition_variable wake;
+    };
 
-    explicit BandPool(uint32_t workers)
+    explicit BandPool(uint32_t workers) : m_pWorkers(new Worker[std::max(workers, 1u)])
     {
         for (uint32_t i = 0; i < workers; ++i) {
             try {
-                std::thread(&BandPool::Work, this).detach();
+                std::thread(&BandPool::Work, std::ref(m_pWorkers[i])).detach();
                 ++m_iWorkers;
             } catch (const std::system_error&) {
                 break; // the threads started so far serve the calls
@@ -180,63 +229,35 @@ private:
         }
     }
 
-    // The caller holds the lock.
-    void Unlink(BandCall** link)
+    static BandCall* NextCall(Worker& worker)
     {
-        BandCall* call = *link;
-        *link = call->m_pNext;
-        if (m_ppLast == &call->m_pNext)
-            m_ppLast = link;
-        m_iQueued.fetch_sub(1, std::memory_order_relaxed);
-    }
-
-    void WatchForCalls() const
-    {
-        const auto until = std::chrono::steady_clock::now() + kWatch;
-        while (m_iQueued.load(std::memory_order_acquire) == 0 && std::chrono::steady_clock::now() < until) {
-#if defined(__x86_64__) || defined(__i386__)
-            __builtin_ia32_pause();
-#endif
+        if (!WatchFor([&] { return worker.offered.load(std::memory_order_relaxed) != nullptr; })) {
+            std::unique_lock<std::mutex> hold(worker.lock);
+            worker.sleeping = true;
+            worker.wake.wait(hold, [&] { return worker.offered.load() != nullptr; });
+            worker.sleeping = false;
         }
+        worker.busy = true;
+        // Null when the caller took its offer back meanwhile.
+        return worker.offered.exchange(nullptr);
     }
 
-    void Work()
+    static void Work(Worker& worker)
     {
         for (;;) {
-            WatchForCalls();
-            BandCall* call = nullptr;
-            uint32_t band = 0;
-            bool wakeAnother = false;
-            {
-                std::unique_lock<std::mutex> hold(m_Lock);
-                while (!m_pFirst) {
-                    ++m_iSleeping;
-                    m_Work.wait(hold);
-                    --m_iSleeping;
-                }
-                call = m_pFirst;
-                // The first claim is made under the lock: the call cannot end while it is queued.
-                band = call->Claim();
-                const bool claimed = band < call->Bands();
-                if (!claimed || --call->m_iHelpersWanted == 0)
-                    Unlink(&m_pFirst);
-                if (!claimed)
-                    continue;
-                wakeAnother = m_pFirst && m_iSleeping > 0;
-            }
-            if (wakeAnother)
-                m_Work.notify_one();
-            call->RunClaimedBands(band);
+            BandCall* call = NextCall(worker);
+            if (call)
+                call->RunBands();
+            // Idle before it checks out: the caller may make its next call at once.
+            worker.busy = false;
+            if (call)
+                call->CheckOut();
         }
     }
 
-    std::mutex m_Lock;
-    std::condition_variable m_Work;
-    BandCall* m_pFirst = nullptr;      // calls with bands to claim, oldest first
-    BandCall** m_ppLast = &m_pFirst;
-    std::atomic<uint32_t> m_iQueued{0}; // calls in the queue, watched without the lock
-    uint32_t m_iSleeping = 0;
+    std::unique_ptr<Worker[]> m_pWorkers;
     uint32_t m_iWorkers = 0;
+    std::atomic<uint32_t> m_iNextWorker{0};
 };
 
 } // namespace
@@ -259,15 +280,12 @@ void RunRowBands(RowBandCallback callback, void* contextA, void* contextB, uint3
         return;
     const uint32_t bands = BandCountOf(totalRows, bandCount);
     const uint32_t threads = std::min(bands, RowBandThreadLimit());
+    BandCall call(callback, contextA, contextB, totalRows, contextC, bands);
     BandPool* pool = threads > 1 ? &BandPool::Instance() : nullptr;
-    const uint32_t helpers = pool ? std::min(threads - 1, pool->Workers()) : 0;
-    BandCall call(callback, contextA, contextB, totalRows, contextC, bands, helpers);
-    if (helpers > 0)
-        pool->Offer(call);
-    call.RunClaimedBands(call.Claim());
-    if (helpers > 0)
-        pool->Withdraw(call);
-    call.WaitForAll();
+    uint32_t offeredTo[kMostHelpers];
+    const uint32_t offered = pool ? pool->Offer(call, std::min(threads - 1, kMostHelpers), offeredTo) : 0;
+    call.RunBands();
+    call.WaitForAll(offered > 0 ? pool->Withdraw(call, offeredTo, offered) : 0);
     call.RethrowFailure();
 }
 
