@@ -25,7 +25,7 @@ constexpr int32_t kOutputHigh = 24000;
 // The column filters go through the rows in blocks of a 24th of the image
 // (at least 16 rows): their memory is a few blocks' rows and one line of sums
 // per block, and each block is one call of the band runner.
-constexpr int32_t kBlocksPerImage = 8;
+constexpr int32_t kBlocksPerImage = 12;
 constexpr int32_t kMinimumBlockRows = 16;
 
 const float kStepsPerLog = 16384.0f / std::log(2.0f);
