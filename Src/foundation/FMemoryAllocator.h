@@ -29,7 +29,7 @@ public:
 // than much of the work done in them.
 class FMemoryAllocator : public FIMemoryAllocator {
 public:
-    static constexpr size_t kLargeBlockBytes = size_t{8} << 20;
+    static constexpr size_t kLargeBlockBytes = size_t{4} << 20;
 
     void* Alloc(size_t byteCount) override;
     void Free(void* block) override;
