@@ -53,7 +53,7 @@ TEST(RunRowBandsThreadTest, SplitsRowsIntoEqualBandsWithTheRemainderLast)
         {10, 0, {{0, 9}}},
         {0, 8, {}},
     };
-    // A thread object deleted before its thread ended would say so on stderr.
+    // The runner reports nothing on stderr.
     testing::internal::CaptureStderr();
     for (const Case& c : cases) {
         EXPECT_EQ(SortedBands(c.rows, c.bandCount), c.expected) << c.rows << " rows in " << c.bandCount;
