@@ -12,6 +12,9 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev locales
   libgtest-dev libgmock-dev libbenchmark-dev
   liblcms2-dev libjpeg62-turbo-dev libtiff-dev libtiff-tools libjpeg-turbo-progs
+  libpng-dev libgif-dev pngcheck python3-pil
+  qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libxcb1-dev xvfb xauth poppler-utils fonts-dejavu-core
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
 )
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}

@@ -14,18 +14,21 @@
 
 class FuzzScratchFile {
 public:
-    // The file name starts with the prefix, so that a leftover file tells its target.
-    explicit FuzzScratchFile(const char* prefix)
+    // The file name starts with the prefix, so that a leftover file tells its
+    // target, and ends with the suffix (an extension readers go by).
+    explicit FuzzScratchFile(const char* prefix, const std::string& suffix = std::string())
     {
         InitStorageClasses();
         const char* folder = std::getenv("TMPDIR");
-        m_Path = std::string(folder ? folder : "/tmp") + "/" + prefix + "-XXXXXX";
-        const int fd = mkstemp(m_Path.data());
+        m_Path = std::string(folder ? folder : "/tmp") + "/" + prefix + "-XXXXXX" + suffix;
+        const int fd = mkstemps(m_Path.data(), static_cast<int>(suffix.size()));
         if (fd < 0)
             std::abort();
         close(fd);
         m_URL = testsupport::UrlOfPath(m_Path);
     }
+
+    const std::string& Path() const { return m_Path; }
 
     // Replaces the file's contents by the input; its URL.
     const FString& Write(const uint8_t* data, size_t size) const

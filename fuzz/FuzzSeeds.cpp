@@ -6,14 +6,24 @@
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FUnicode.h"
+#include "shell/facade/CKVR_FilterData.h"
+#include "shell/facade/KVR_SettingXml.h"
 #include "support/FuzzSeedData.h"
 #include "support/ImageFileTest.h"
+#include "support/MovieWriter.h"
 #include "support/PdxbBuilder.h"
 #include "support/TestPixmap.h"
+#include "support/PictureFileBuilder.h"
 #include "support/TestSupport.h"
+#include "toolkit/CET_ExifData.h"
+#include "toolkit/CET_GDIPlus.h"
+#include "toolkit/PictureFiles.h"
+#include "foundation/FPath.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -180,6 +190,129 @@ void WriteImageReaderSeeds(const std::filesystem::path& folder)
     WriteSeed(folder, "cmyk.jpg", EncodeJpeg(samples, kColumns, kRows, 4, cmyk));
 }
 
+// Small AVI files of the movie writer: with and without sound, whole and cut
+// inside its frames.
+void WriteAviSeeds(const std::filesystem::path& folder)
+{
+    std::filesystem::create_directories(folder);
+    MovieSpec spec;
+    spec.width = 48;
+    spec.height = 32;
+    spec.frames = 3;
+    WriteMovie(folder / "mjpeg.avi", spec);
+    spec.audio = true;
+    WriteMovie(folder / "sound.avi", spec);
+    std::filesystem::copy_file(folder / "mjpeg.avi", folder / "cut.avi");
+    std::filesystem::resize_file(folder / "cut.avi", std::filesystem::file_size(folder / "mjpeg.avi") / 2);
+}
+
+// EXIF structures of both byte orders with a maker note, a thumbnail and an
+// orientation, bare and inside JPEG files.
+void WriteExifItemsSeeds(const std::filesystem::path& folder)
+{
+    for (const bool bigEndian : {false, true}) {
+        ExifSpec spec;
+        spec.bigEndian = bigEndian;
+        spec.orientation = 6;
+        spec.markFlag = 1;
+        spec.makerNoteSwapped = bigEndian;
+        spec.thumbnail = QuarterJpeg(8, 8);
+        const std::string order = bigEndian ? "big" : "little";
+        WriteSeed(folder, "structure-" + order, BuildExifStructure(spec));
+        WriteSeed(folder, "jpeg-" + order, QuarterJpeg(16, 8, &spec));
+    }
+}
+
+void WriteBmpReaderSeeds(const std::filesystem::path& folder)
+{
+    BmpSpec eight;
+    BmpSpec few;
+    few.colours = 3;
+    few.headerSize = 124;
+    BmpSpec rgb;
+    rgb.bitCount = 24;
+    rgb.height = -2;
+    BmpSpec masked;
+    masked.bitCount = 32;
+    masked.compression = 3;
+    masked.masks = {0xFF0000, 0xFF00, 0xFF};
+    BmpSpec sixteen;
+    sixteen.bitCount = 16;
+    const std::pair<const char*, BmpSpec> files[] = {
+        {"8bit", eight}, {"8bit-v5", few}, {"24bit-top-down", rgb}, {"32bit-masks", masked}, {"16bit", sixteen}};
+    for (const auto& [name, spec] : files)
+        WriteSeed(folder, name, MakeBmp(spec));
+}
+
+// The loader's input: a byte choosing extension and mode, then the file. The
+// files of every format come from the toolkit's own encoders and builders.
+void WritePictureLoaderSeeds(const std::filesystem::path& folder)
+{
+    constexpr int kJpg = 0, kTif = 1, kPng = 2, kGif = 3, kBmp = 4, kDat = 5;
+    constexpr int kThumbnail = 1 << 3, kScaled = 2 << 3;
+    auto seed = [&](const std::string& name, int selector, const PdxbBytes& file) {
+        PdxbBytes bytes = {static_cast<uint8_t>(selector)};
+        bytes.insert(bytes.end(), file.begin(), file.end());
+        WriteSeed(folder, name, bytes);
+    };
+    ExifSpec spec;
+    spec.orientation = 6;
+    spec.markFlag = 0;
+    spec.thumbnail = QuarterJpeg(16, 12);
+    const PdxbBytes jpeg = QuarterJpeg(40, 30, &spec);
+    seed("jpg-full", kJpg, jpeg);
+    seed("jpg-thumbnail", kJpg | kThumbnail, jpeg);
+    seed("jpg-scaled", kJpg | kScaled, jpeg);
+    seed("bmp-8bit", kBmp, MakeBmp({}));
+    seed("dat-bmp", kDat, MakeBmp({}));
+
+    // A picture saved in every format through the encoders, carrying the JPEG's items.
+    TempDir scratch;
+    const std::filesystem::path source = scratch.Path() / "source.jpg";
+    std::ofstream(source, std::ios::binary).write(reinterpret_cast<const char*>(jpeg.data()), std::streamsize(jpeg.size()));
+    CET_ExifData items;
+    BITMAPINFO header{};
+    CET_PictLoadRequest request;
+    request.path = PathFromNative(source.string());
+    request.header = &header;
+    request.exif = &items;
+    std::unique_ptr<BYTE, void (*)(BYTE*)> bits(LoadPictBits(request), DeleteDibBits);
+    if (!bits)
+        return;
+    const CET_GDIPlus codecs;
+    const std::pair<int, int> formats[] = {{1, kTif}, {3, kPng}, {5, kGif}, {4, kBmp}};
+    for (const auto& [fileType, selector] : formats) {
+        const std::filesystem::path out = scratch.Path() / ("out" + std::to_string(fileType));
+        if (!SaveDibAsImageFile(PathFromNative(out.string()), &header, bits.get(), fileType, &codecs, 80, FString(),
+                                &items, FString()))
+            continue;
+        const std::string file = ReadFileBytes(out);
+        seed("format-" + std::to_string(fileType), selector, PdxbBytes(file.begin(), file.end()));
+        seed("format-" + std::to_string(fileType) + "-thumbnail", selector | kThumbnail, PdxbBytes(file.begin(), file.end()));
+    }
+}
+
+// Preset lines of a few records, one line a text line, UTF-8.
+void WriteSettingXmlSeeds(const std::filesystem::path& folder)
+{
+    CKVR_FilterData records[3];
+    records[1].m_strName = u"Warm \u00E9vening";
+    records[1].m_nExposure = 29;
+    records[1].m_nCyan = 30;
+    records[1].m_nWhiteBalance = 2;
+    records[2].m_nShadow = -116;
+    records[2].m_nFillLight = 57;
+    records[2].m_nYellow = 150;
+    for (int i = 0; i < 3; ++i) {
+        std::vector<FString> lines;
+        KVR_WriteSettingXml(&lines, &records[i]);
+        std::string text;
+        for (const FString& line : lines)
+            text += *Utf16ToUtf8(line.View()) + "\n";
+        WriteSeed(folder, "preset" + std::to_string(i) + ".txt", PdxbBytes(text.begin(), text.end()));
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -196,5 +329,11 @@ int main(int argc, char** argv)
     WriteSeeds(root / "HuffmanFuzz", HuffmanFuzzSeeds());
     WriteSeeds(root / "HuffmanM4Fuzz", HuffmanM4FuzzSeeds());
     WriteSeeds(root / "CamdataFuzz", CamdataFuzzSeeds());
+    WriteAviSeeds(root / "AviHeaderFuzz");
+    WriteExifItemsSeeds(root / "ExifItemsFuzz");
+    WriteBmpReaderSeeds(root / "BmpReaderFuzz");
+    WritePictureLoaderSeeds(root / "PictureLoaderFuzz");
+    WriteSeeds(root / "CamdataDevelopFuzz", CamdataDevelopFuzzSeeds());
+    WriteSettingXmlSeeds(root / "SettingXmlFuzz");
     return 0;
 }

@@ -543,10 +543,14 @@ int ChooseReferenceIlluminant(const double scores[6])
         for (int k = 0; k < kIlluminants; ++k)
             if ((scores[k] - lowest) / lowest < 0.5)
                 candidates.push_back(k);
+        // Scores that are no numbers (an infinite lowest one) leave no
+        // candidate: the choice stays the best.
         if (candidates.size() >= 5)
             choice = 2;
-        else
-            choice = candidates.size() >= 3 ? candidates[1] : candidates[0];
+        else if (candidates.size() >= 3)
+            choice = candidates[1];
+        else if (!candidates.empty())
+            choice = candidates[0];
         // A picture that still looks much bluer under the warmest white than
         // under the next one is lit by candle or tungsten light.
         const double ratio = scores[4] / scores[5];

@@ -369,12 +369,12 @@ void InterpolateGainRow(const CamdataRGBTable& table, int32_t y, int32_t H, floa
     const double lastRow = table.m_iRows - 1.0;
     const double c = H > 1 ? std::clamp(static_cast<double>(y) / (H - 1) * lastRow, 0.0, lastRow) : 0.0;
     const double d = std::floor(c);
-    const float fraction = static_cast<float>(c - d);
+    const double fraction = c - d; // in double precision: the product is rounded once
     const size_t rowFloats = size_t{3} * table.m_iColumns;
     const float* below = table.m_pTable + static_cast<size_t>(d) * rowFloats;
     const float* above = table.m_pTable + static_cast<size_t>(std::ceil(c)) * rowFloats;
     for (size_t i = 0; i < rowFloats; ++i)
-        out[i] = below[i] + fraction * (above[i] - below[i]);
+        out[i] = below[i] + static_cast<float>(fraction * (above[i] - below[i]));
 }
 
 // ---- The row kernel

@@ -1,6 +1,7 @@
 #include "engine/Stage2.h"
 
 #include "engine/AutoWB_ChromaWt.h"
+#include "engine/CamdataValues.h"
 #include "engine/CalculateAutoAdjustSettings.h"
 #include "engine/ChromaBlur.h"
 #include "engine/ColorSpaces.h"
@@ -70,6 +71,10 @@ void Check(bool holds, int line, const char* test)
 
 FDoubleTriple ChromaReference() { return FDoubleTriple(kChromaReference); }
 
+// The product of two truncated factors, held to the int range: they come from
+// camera data and from the exposure's gains.
+int32_t SaturatedProduct(int32_t a, int32_t b) { return TruncateToInt(double(a) * double(b)); }
+
 bool IsZero(const ColorMatrix3x3& m)
 {
     return std::all_of(std::begin(m.m), std::end(m.m), [](double v) { return v == 0.0; });
@@ -137,7 +142,14 @@ private:
     void AutoAdjustStep();
 
     GainTable SpatialGainTable() const;
-    int32_t ChromaBlurValue() const { return TruncateToInt(CamdataGetFloat(camdata, "ChromaBlur")); }
+    // A float of the camera data; 0 when missing or defective.
+    double Coefficient(const char* name) const
+    {
+        return CheckedCamdataValue(CamdataGetFloat(camdata, name), kCamdataCoefficient, 0.0);
+    }
+    // A strength, truncated.
+    int32_t Strength(const char* name) const { return int32_t(Coefficient(name)); }
+    int32_t ChromaBlurValue() const { return Strength("ChromaBlur"); }
     uint32_t ChromaShift() const;
     FDoubleTriple ColorNoiseStrengths() const;
     bool FIRWillRun() const;
@@ -216,7 +228,7 @@ bool Stage2Machine::RunStep(int step)
             ReplaceBadPixelsStep();
         return true;
     case 2:
-        if (TruncateToInt(CamdataGetFloat(camdata, "RedSharpen")) != 0 && !monochrome)
+        if (Strength("RedSharpen") != 0 && !monochrome)
             SharpenRedStep();
         return true;
     case 3:
@@ -334,20 +346,17 @@ void Stage2Machine::CorrectionProcess()
     if ((flags & kSkipFlare) == 0)
         ScaledColorAverage(flare, image, ReadStage2Vector(camdata, "FlareFactor"));
 
-    const double columnFilter = CamdataGetFloat(camdata, "ColumnFilter");
-    const double filterDefaults[3] = {columnFilter, columnFilter, columnFilter};
-    double d1[3], d2[3];
-    CamdataGetVector3Default(camdata, "ColumnFilterRGB", d1, filterDefaults);
-    if (p.sCameraModel == "TALVO HV20" && d1[0] == d1[1])
-        d1[1] *= 0.94;
-    const double squareDefaults[3] = {p.bBulb ? 0.0 : d1[0], p.bBulb ? 0.0 : d1[1], p.bBulb ? 0.0 : d1[2]};
-    CamdataGetVector3Default(camdata, "ColumnFilterSquareRGB", d2, squareDefaults);
-    const FDoubleTriple D1(d1[0], d1[1], d1[2]), D2(d2[0], d2[1], d2[2]);
+    const double columnFilter = Coefficient("ColumnFilter");
+    FDoubleTriple D1 = ReadStage2VectorOr(camdata, "ColumnFilterRGB", kCamdataCoefficient, FDoubleTriple(columnFilter));
+    if (p.sCameraModel == "TALVO HV20" && D1.r == D1.g)
+        D1.g *= 0.94;
+    const FDoubleTriple D2 =
+        ReadStage2VectorOr(camdata, "ColumnFilterSquareRGB", kCamdataCoefficient, p.bBulb ? FDoubleTriple(0.0) : D1);
 
     const GainTable gain = SpatialGainTable();
 
-    double rowGain = CamdataGetFloat(camdata, "RowCorrectionGain");
-    double rowScale = CamdataGetFloat(camdata, "RowCorrectionScale");
+    double rowGain = Coefficient("RowCorrectionGain");
+    double rowScale = Coefficient("RowCorrectionScale");
     if (rowScale == 0.0 || (rowScale == 12.0 && std::fabs(rowGain - 0.8) < 0.01)) {
         rowGain = p.bUseColorAverageRowOffset ? 0.75 : 0.9;
         rowScale = p.bUseColorAverageRowOffset ? 13.0 : 22.0;
@@ -371,8 +380,8 @@ void Stage2Machine::CorrectionProcess()
     if (p.bBulb)
         flare = FDoubleTriple(0.0);
 
-    const double capacitance = CamdataGetFloat(camdata, "SegmentCapacitance");
-    const double feedThrough = CamdataGetFloat(camdata, "SegmentChargeFeedThrough");
+    const double capacitance = Coefficient("SegmentCapacitance");
+    const double feedThrough = Coefficient("SegmentChargeFeedThrough");
     const int32_t interval = CamdataGetInt32(camdata, "SegmentBoundaryInterval");
     const FDoubleTriple PS(capacitance), PO(feedThrough);
     const FDoubleTriple gainFactors = p.multipliers * p.dClampedGainRatio;
@@ -412,7 +421,9 @@ void Stage2Machine::ReplaceBadPixelsStep()
         uint32_t levels[2] = {128, 30};
         float times[2] = {2.0f, 10.0f};
         uint32_t n = 0;
-        if (const uint32_t* l = CamdataGetUInt32Array(camdata, "BadPixThreshLevels", &n); l && n >= 2)
+        // The levels are byte thresholds: beyond a byte they are defective.
+        if (const uint32_t* l = CamdataGetUInt32Array(camdata, "BadPixThreshLevels", &n);
+            l && n >= 2 && kCamdataByte.Holds(l[0]) && kCamdataByte.Holds(l[1]))
             std::copy_n(l, 2, levels);
         if (const float* t = CamdataGetFloatArray(camdata, "BadPixThreshTimes", &n); t && n >= 2)
             std::copy_n(t, 2, times);
@@ -430,9 +441,9 @@ void Stage2Machine::ReplaceBadPixelsStep()
 
 void Stage2Machine::SharpenRedStep()
 {
-    const int32_t strength = 2 * TruncateToInt(CamdataGetFloat(camdata, "RedSharpen"));
-    int32_t left = CamdataGetInt32(camdata, "RedLeftWeight");
-    int32_t right = CamdataGetInt32(camdata, "RedRightWeight");
+    const int32_t strength = 2 * Strength("RedSharpen");
+    int32_t left = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedLeftWeight"), kCamdataCoefficient, 0);
+    int32_t right = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedRightWeight"), kCamdataCoefficient, 0);
     if (left == 0 && right == 0)
         left = 2048;
     const size_t rowBytes = size_t(W) * sizeof(int32_t);
@@ -576,19 +587,19 @@ uint32_t Stage2Machine::ChromaShift() const
 {
     bool found = false;
     const uint32_t shift = CamdataGetUInt16(camdata, "ChromaSumShift", &found);
-    return found ? shift : 3u;
+    return found ? CheckedCamdataValue<uint32_t>(shift, kCamdataShift, 3u) : 3u;
 }
 
 void Stage2Machine::ChromaBlurSmallStep()
 {
     const double fb = p.dBulbNoiseFactor, mb = p.dMatrixBoost, rc = p.dClampedGainRatio;
-    const int32_t sdq = TruncateToInt(CamdataGetFloat(camdata, "SpatialDQ"));
+    const int32_t sdq = Strength("SpatialDQ");
     FDoubleTriple dq = ReadStage2Vector(camdata, "ChromaDQ");
     if (p.bMonochrome)
         dq = dq * 2.0;
     for (int i = 0; i < 3; ++i)
         dq[i] = fb * dq[i] * p.multipliers[i];
-    const int32_t s = TruncateToInt(sdq * fb) * TruncateToInt(mb * rc * 10.0) * 2;
+    const int32_t s = SaturatedProduct(SaturatedProduct(TruncateToInt(sdq * fb), TruncateToInt(mb * rc * 10.0)), 2);
     dq = FDoubleTriple((dq.r + dq.g + dq.b) * rc * mb * 2.0 / 3.0);
     const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
     ChromaBlurImage3(image, dq, s, table, int32_t(ChromaShift()), nullptr);
@@ -601,11 +612,11 @@ bool Stage2Machine::ChromaBlurStep()
     // that a resumed pass blurs again); the cancel flag is read after it.
     if (words[kWordRow] < uint32_t(H + 2)) {
         const double fb = p.dBulbNoiseFactor, mb = p.dMatrixBoost, rc = p.dClampedGainRatio;
-        const int32_t sdq = TruncateToInt(CamdataGetFloat(camdata, "SpatialDQ"));
+        const int32_t sdq = Strength("SpatialDQ");
         FDoubleTriple dq = ReadStage2Vector(camdata, "ChromaDQ");
         for (int i = 0; i < 3; ++i)
             dq[i] = fb * dq[i] * p.multipliers[i];
-        const int32_t s = TruncateToInt(sdq * fb) * TruncateToInt(mb * rc * 10.0);
+        const int32_t s = SaturatedProduct(TruncateToInt(sdq * fb), TruncateToInt(mb * rc * 10.0));
         dq = FDoubleTriple((dq.r + dq.g + dq.b) * rc * mb / 3.0);
         const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
         ChromaBlurImage5(image, dq, s, table, int32_t(ChromaShift()), nullptr);
@@ -684,11 +695,11 @@ bool Stage2Machine::LargeChromaBlurStep()
 {
     if (words[kWordRow] < uint32_t(H)) {
         const double fb = p.dBulbNoiseFactor, gainRatio = p.dGainRatio;
-        const int32_t sdq = TruncateToInt(CamdataGetFloat(camdata, "SpatialDQ"));
+        const int32_t sdq = Strength("SpatialDQ");
         FDoubleTriple dq = ReadStage2Vector(camdata, "ChromaDQ");
         for (int i = 0; i < 3; ++i)
             dq[i] = fb * dq[i] * p.multipliers[i] * (2.0 * gainRatio / 3.0) * 0.5;
-        const int32_t s = (TruncateToInt(fb * sdq) * TruncateToInt(gainRatio * 10.0)) >> 1;
+        const int32_t s = SaturatedProduct(TruncateToInt(fb * sdq), TruncateToInt(gainRatio * 10.0)) >> 1;
         const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
         ChromaBlurLargeImage(image, 5.0, 5.0, 5.0, dq, s, table, int32_t(ChromaShift()), nullptr);
         // Saved as done: a resumed call must not blur the image a second time.

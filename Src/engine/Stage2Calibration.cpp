@@ -1,10 +1,12 @@
 #include "engine/Stage2Calibration.h"
 
+#include "engine/CamdataValues.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FAssert.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FUnicode.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -83,21 +85,23 @@ ColorMatrix3x3 ReadStage2Matrix(const FCamdata* camdata, const std::string& name
     ColorMatrix3x3 m;
     if (!name.empty())
         CamdataGetMatrix3x3(camdata, name.c_str(), m.m);
-    for (double& v : m.m)
-        if (!std::isfinite(v))
-            v = 0.0;
+    if (!std::all_of(std::begin(m.m), std::end(m.m), [](double v) { return kCamdataCoefficient.Holds(v); }))
+        return ColorMatrix3x3();
     return m;
 }
 
 FDoubleTriple ReadStage2Vector(const FCamdata* camdata, const std::string& name)
 {
-    double v[3] = {0, 0, 0};
-    if (!name.empty())
-        CamdataGetVector3(camdata, name.c_str(), v);
-    for (double& c : v)
-        if (!std::isfinite(c))
-            c = 0.0;
-    return FDoubleTriple(v[0], v[1], v[2]);
+    return ReadStage2VectorOr(camdata, name, kCamdataCoefficient, FDoubleTriple(0.0));
+}
+
+FDoubleTriple ReadStage2VectorOr(const FCamdata* camdata, const std::string& name, const CamdataRange& range,
+                                 const FDoubleTriple& fallback)
+{
+    double v[3];
+    const double defaults[3] = {fallback.r, fallback.g, fallback.b};
+    CamdataGetVector3Default(camdata, name.c_str(), v, defaults);
+    return CheckedCamdataValue(FDoubleTriple(v[0], v[1], v[2]), range, fallback);
 }
 
 void ReadPrefixedMatrixAndGain(const FCamdata* camdata, const std::string& matrixName, const std::string& gainName,

@@ -15,6 +15,7 @@
 
 class FCamdata;
 class FPropTree;
+struct CamdataRange;
 
 // Bits of the camera data's SkipStepFlags.
 enum Stage2SkipFlag : uint32_t {
@@ -47,10 +48,14 @@ Stage2List ReadPrefixedStage2List(const FCamdata* camdata, const char* name);
 // data names are); empty when there is none.
 std::string Stage2ListValue(const Stage2List& list, const std::string& key);
 
-// A 3 x 3 float matrix entry (zeros when missing or of another shape).
+// A 3 x 3 float matrix entry; zeros when missing, of another shape or
+// defective (a value beyond kCamdataCoefficient, CamdataValues.h).
 ColorMatrix3x3 ReadStage2Matrix(const FCamdata* camdata, const std::string& name);
-// A three-float vector entry (zeros when missing or of another shape).
+// A three-float vector entry; zeros when missing, of another shape or defective.
 FDoubleTriple ReadStage2Vector(const FCamdata* camdata, const std::string& name);
+// The same with a default, and defective outside the range.
+FDoubleTriple ReadStage2VectorOr(const FCamdata* camdata, const std::string& name, const CamdataRange& range,
+                                 const FDoubleTriple& fallback);
 // The matrix "KT5_" + matrixName with the gain "KT5_" + gainName; when the
 // prefixed matrix's first element is 0, both plain entries instead.
 void ReadPrefixedMatrixAndGain(const FCamdata* camdata, const std::string& matrixName, const std::string& gainName,

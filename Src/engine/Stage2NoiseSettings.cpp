@@ -1,5 +1,7 @@
 #include "engine/Stage2NoiseSettings.h"
 
+#include "engine/CamdataValues.h"
+#include "engine/Stage2Calibration.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FAssert.h"
 
@@ -9,11 +11,25 @@
 namespace {
 
 constexpr float kDefaultColorNoiseModel[9] = {6.3861f, 5.1706f, 5.3139f, 0.0046f, 0.0044f, 0.004f, 0, 0, 0};
-constexpr double kDefaultIntensityNoiseModel[3] = {9.2094, 0.0075, 0};
+const FDoubleTriple kDefaultIntensityNoiseModel(9.2094, 0.0075, 0);
 
+// A float setting; its default also when defective.
 float Float(const FCamdata* camdata, const char* name, float defaultValue)
 {
-    return CamdataGetFloatDefault(camdata, name, defaultValue);
+    return CheckedCamdataValue(CamdataGetFloatDefault(camdata, name, defaultValue), kCamdataCoefficient, defaultValue);
+}
+
+// The same where 0 also takes the default.
+float NonZeroFloat(const FCamdata* camdata, const char* name, float defaultValue)
+{
+    const float v = Float(camdata, name, defaultValue);
+    return v != 0.0f ? v : defaultValue;
+}
+
+// An int16 setting; its default also when defective.
+int32_t Int16(const FCamdata* camdata, const char* name, const CamdataRange& range, int32_t defaultValue)
+{
+    return CheckedCamdataValue<int32_t>(CamdataGetInt16Default(camdata, name, defaultValue), range, defaultValue);
 }
 
 // The strength factor with the user's setting logged when out of range.
@@ -24,14 +40,14 @@ double LoggedStrengthFactor(double s, double minimum, double maximum, const char
     return NoiseStrengthFactor(s, minimum, maximum);
 }
 
-// Any float matrix of nine elements.
+// Any float matrix of nine elements that are not defective.
 bool ReadColorNoiseModel(const FCamdata* camdata, float (&out)[9])
 {
     const CambMatrix* m = camdata ? camdata->GetMatrix("ColorNoiseModel") : nullptr;
     if (m == nullptr || m->iType != CAMB_MATRIX_FLOAT || m->pData == nullptr || m->ElementCount() != 9)
         return false;
     std::copy_n(static_cast<const float*>(m->pData), 9, out);
-    return true;
+    return std::all_of(std::begin(out), std::end(out), [](float v) { return kCamdataCoefficient.Holds(v); });
 }
 
 } // namespace
@@ -42,15 +58,15 @@ void GetNewDenoiseSettings(NewDenoiseSettings& s, const FCamdata* camdata, bool 
 {
     const bool strong = tungstenWB || captureISO > 400.0f;
     s.iDownSampleFactor = CamdataGetInt16Default(camdata, "DownSampleFactor", strong ? 4 : 2);
-    s.iWindowSize = 2 * CamdataGetInt16Default(camdata, "BilateralFilterRadius", 5) + 1;
+    s.iWindowSize = 2 * Int16(camdata, "BilateralFilterRadius", kCamdataFilterRadius, 5) + 1;
     s.bSubSampleKernel = (CamdataGetInt16Default(camdata, "SubSampleKernel", 1) & 0xFF) != 0;
     s.fNoiseScaling = Float(camdata, "NoiseScaling", 0.5f);
     s.fEdgeMapScale = Float(camdata, "EdgeMapScale", 0.5f);
     s.fLocalMeanDecay = Float(camdata, "LocalMeanDecay", 0.9f);
-    s.iLocalMeanIters = CamdataGetInt16Default(camdata, "LocalMeanIters", 1);
+    s.iLocalMeanIters = Int16(camdata, "LocalMeanIters", kCamdataIterations, 1);
     s.iDarkNeutralizeLow = CamdataGetInt16Default(camdata, "DarkNeutralizeLow", 2);
     s.iDarkNeutralizeHigh = CamdataGetInt16Default(camdata, "DarkNeutralizeHigh", 50);
-    s.iResidualAnisoDiffIters = CamdataGetInt16Default(camdata, "ResidualAnisoDiffIters2", strong ? 1 : 0);
+    s.iResidualAnisoDiffIters = Int16(camdata, "ResidualAnisoDiffIters2", kCamdataIterations, strong ? 1 : 0);
     s.iNoiseModelDiffIters = 1;
     s.iResidualAnisoDiffK = CamdataGetInt16Default(camdata, "ResidualAnisoDiffK2", 2);
     s.fAnisoLambda = Float(camdata, "AnisoLambda", 0.25f);
@@ -113,8 +129,8 @@ void CompleteNoiseModelSettings(NewDenoiseSettings& s, const FCamdata* camdata, 
                                                 Float(camdata, "MaxResidualScalingFactor", 0.75f));
     s.fResidualScaling = float(s.fResidualScaling * residual);
 
-    double intensity[3];
-    CamdataGetVector3Default(camdata, "IntensityNoiseModel", intensity, kDefaultIntensityNoiseModel);
+    const FDoubleTriple intensity =
+        ReadStage2VectorOr(camdata, "IntensityNoiseModel", kCamdataCoefficient, kDefaultIntensityNoiseModel);
     for (int i = 0; i < 3; ++i)
         s.afIntensityNoiseModel[i] = float(intensity[i] * s.fResidualAnisoDiffScaleNM);
 }
@@ -128,26 +144,22 @@ FIRParameters GetFIRParameters(const FCamdata* camdata, int cameraClass, double 
         p.fProportionLocalMeanImgWithEdgeRef = c > 1200 ? 0.008455f : (c > 600 ? 0.012682f : 0.016064f);
         p.fLocality = c > 1200 ? 2.0f : (c > 600 ? 1.5f : 1.0f);
     } else {
-        const auto orDefault = [&](const char* name, float byIso) {
-            const float v = CamdataGetFloat(camdata, name);
-            return v != 0.0f ? v : byIso;
-        };
         p.fProportionLocalMeanRef =
-            orDefault("FIR_ProportionLocalMeanRef", c > 2400 ? 0.008f : (c > 1200 ? 0.001f : 0.0011f));
-        p.fProportionLocalMeanEdgeRef = orDefault("FIR_ProportionLocalMeanEdgeRef", c > 600 ? 0.001f : 0.0019f);
-        p.fProportionLocalMeanImgWithEdgeRef = orDefault(
-            "FIR_ProportionLocalMeanImgWithEdgeRef", c > 2400 ? 0.015f : (c > 1200 ? 0.01f : (c > 600 ? 0.015f : 0.019f)));
-        p.fLocality = orDefault("FIR_Locality", c > 2400 ? 3.0f : (c > 1200 ? 2.0f : (c > 600 ? 1.5f : 1.0f)));
+            NonZeroFloat(camdata, "FIR_ProportionLocalMeanRef", c > 2400 ? 0.008f : (c > 1200 ? 0.001f : 0.0011f));
+        p.fProportionLocalMeanEdgeRef =
+            NonZeroFloat(camdata, "FIR_ProportionLocalMeanEdgeRef", c > 600 ? 0.001f : 0.0019f);
+        p.fProportionLocalMeanImgWithEdgeRef =
+            NonZeroFloat(camdata, "FIR_ProportionLocalMeanImgWithEdgeRef",
+                         c > 2400 ? 0.015f : (c > 1200 ? 0.01f : (c > 600 ? 0.015f : 0.019f)));
+        p.fLocality =
+            NonZeroFloat(camdata, "FIR_Locality", c > 2400 ? 3.0f : (c > 1200 ? 2.0f : (c > 600 ? 1.5f : 1.0f)));
     }
-    const auto nonZero = [&](const char* name, float fallback) {
-        const float v = CamdataGetFloat(camdata, name);
-        return v != 0.0f ? v : fallback;
-    };
-    p.fScaleFactorEdgeRef = nonZero("FIR_ScaleFactorEdgeRef", 5.0f);
-    p.fScaleFactorLocalMeanEdgeRef = nonZero("FIR_ScaleFactorLocalMeanEdgeRef", 7.0f);
-    const uint32_t iterations = CamdataGetUInt16(camdata, "FIR_Iterations", nullptr);
+    p.fScaleFactorEdgeRef = NonZeroFloat(camdata, "FIR_ScaleFactorEdgeRef", 5.0f);
+    p.fScaleFactorLocalMeanEdgeRef = NonZeroFloat(camdata, "FIR_ScaleFactorLocalMeanEdgeRef", 7.0f);
+    const uint32_t iterations =
+        CheckedCamdataValue<uint32_t>(CamdataGetUInt16(camdata, "FIR_Iterations", nullptr), kCamdataIterations, 0);
     p.iIterations = uint16_t(iterations == 0 ? 1 : iterations);
-    p.fSigmoidOffset = nonZero("FIR_SigmoidOffset", 0.55f);
-    p.fEdgeMapExponent = nonZero("FIR_EdgeMapExponent", 0.7f);
+    p.fSigmoidOffset = NonZeroFloat(camdata, "FIR_SigmoidOffset", 0.55f);
+    p.fEdgeMapExponent = NonZeroFloat(camdata, "FIR_EdgeMapExponent", 0.7f);
     return p;
 }

@@ -1,6 +1,7 @@
 #include "engine/Stage2Preparation.h"
 
 #include "engine/AutoWB_ChromaWt.h"
+#include "engine/CamdataValues.h"
 #include "engine/ColorSpaces.h"
 #include "engine/EAutoWB.h"
 #include "engine/Stage2Calibration.h"
@@ -77,6 +78,22 @@ bool PositiveFinite(const FDoubleTriple& v)
         if (!(v[i] > 0.0) || !std::isfinite(v[i]))
             return false;
     return true;
+}
+
+// A drift model of the camera data (2 x 3 x 2 floats); zeros when missing or defective.
+void ReadDriftModel(const FCamdata* camdata, const char* name, double* out12)
+{
+    CamdataGetMatrix2x3x2(camdata, name, out12);
+    if (!std::all_of(out12, out12 + 12, [](double v) { return kCamdataCoefficient.Holds(v); }))
+        std::fill(out12, out12 + 12, 0.0);
+}
+
+// An int32 triple of the camera data; zeros when missing or defective.
+FDoubleTriple ReadCountTriple(const FCamdata* camdata, const char* name)
+{
+    int32_t t[3];
+    CamdataGetInt32Triple(camdata, name, t);
+    return CheckedCamdataValue(FDoubleTriple(t[0], t[1], t[2]), kCamdataCoefficient, FDoubleTriple(0.0));
 }
 
 float FloatOfWord(uint32_t word) { return std::bit_cast<float>(word); }
@@ -211,15 +228,13 @@ void Preparation::MakerAndSwitches()
 
 void Preparation::IsoAndGains()
 {
-    const float capture = CamdataGetFloat(camdata, "CaptureISO");
-    p.dCaptureISO = (capture != 0.0f && std::isfinite(capture)) ? double(capture) : r.m_dISO;
-    const float sensor = CamdataGetFloat(camdata, "SensorISO");
-    p.dSensorISO = (sensor != 0.0f && std::isfinite(sensor)) ? double(sensor) : 100.0;
+    p.dCaptureISO = CheckedCamdataValue(CamdataGetFloat(camdata, "CaptureISO"), kCamdataIso, r.m_dISO);
+    p.dSensorISO = CheckedCamdataValue(CamdataGetFloat(camdata, "SensorISO"), kCamdataIso, 100.0);
     p.dGainRatio = p.dCaptureISO / p.dSensorISO;
     if (!std::isfinite(p.dGainRatio) || p.dGainRatio <= 0.0)
         p.dGainRatio = 1.0; // a hostile ISO pair would make every later gain meaningless
     p.dSensorGain = p.dSensorISO / 100.0;
-    p.iBulbFrames = CamdataGetUInt32(camdata, "BulbFrameCount");
+    p.iBulbFrames = CheckedCamdataValue<uint32_t>(CamdataGetUInt32(camdata, "BulbFrameCount"), kCamdataFrameCount, 0);
     p.bBulb = p.iBulbFrames > 1;
     p.dClampedGainRatio = (p.dGainRatio < 2.0 || p.bBulb) ? p.dGainRatio : 2.0;
     p.dResidualGain = p.dGainRatio / p.dClampedGainRatio;
@@ -379,7 +394,7 @@ void Preparation::DriftGains()
 {
     const bool precomputed = CamdataGetUInt32(camdata, "UsePreComputedDrift") != 0;
     double raw[12];
-    CamdataGetMatrix2x3x2(camdata, "RawDrift", raw);
+    ReadDriftModel(camdata, "RawDrift", raw);
     FDoubleTriple d;
     for (int c = 0; c < 3; ++c) {
         double bottomOffset = raw[9 + c];
@@ -388,12 +403,11 @@ void Preparation::DriftGains()
         d[c] = (raw[3 + c] + bottomOffset) / 2.0;
     }
     if (p.bBulb) {
-        int32_t A[3], B[3];
-        CamdataGetInt32Triple(camdata, "BulbAccumOffset", A);
-        CamdataGetInt32Triple(camdata, "BulbAccumOffsetN", B);
+        const FDoubleTriple A = ReadCountTriple(camdata, "BulbAccumOffset");
+        const FDoubleTriple B = ReadCountTriple(camdata, "BulbAccumOffsetN");
         const double n = p.iBulbFrames;
         for (int c = 0; c < 3; ++c) {
-            const double e = (n - 1.0) * (double(B[c]) - 4095.0) - (double(A[c]) - 4095.0);
+            const double e = (n - 1.0) * (B[c] - 4095.0) - (A[c] - 4095.0);
             d[c] = (d[c] - e) / n;
         }
     }
@@ -424,12 +438,12 @@ void Preparation::DriftGains()
 void Preparation::PostPolynomial()
 {
     CamdataGetMatrix3x9(camdata, "PostPolyMatrix", p.afPostPoly);
-    for (float& v : p.afPostPoly)
-        if (!std::isfinite(v))
-            v = 0.0f;
+    if (!std::all_of(std::begin(p.afPostPoly), std::end(p.afPostPoly),
+                     [](float v) { return kCamdataCoefficient.Holds(v); }))
+        std::fill(std::begin(p.afPostPoly), std::end(p.afPostPoly), 0.0f);
     if (!p.bBulb)
         return;
-    float b = CamdataGetFloat(camdata, "BulbCurvatureOffset");
+    float b = CheckedCamdataValue(CamdataGetFloat(camdata, "BulbCurvatureOffset"), kCamdataCoefficient, 0.0f);
     FDoubleTriple f = ReadStage2Vector(camdata, "BulbCurvatureFactor");
     if (b == 0.0f) {
         f = FDoubleTriple(1.0);
@@ -438,7 +452,7 @@ void Preparation::PostPolynomial()
     const double n = p.iBulbFrames;
     for (int i = 0; i < 3; ++i) {
         const double value = f[i] * m_DarkK[i] / (n - b);
-        p.afPostPoly[9 * i + i] = std::isfinite(value) ? float(value) : 0.0f;
+        p.afPostPoly[9 * i + i] = CheckedCamdataValue(value, kCamdataCoefficient, 0.0f);
     }
 }
 
@@ -507,7 +521,7 @@ void Preparation::AreasAndDrift()
                 p.drift.fill(0.0);
         }
     } else {
-        CamdataGetMatrix2x3x2(camdata, "DarkDrift", p.drift.data());
+        ReadDriftModel(camdata, "DarkDrift", p.drift.data());
     }
     if (!p.bUseSlopeInDrift)
         for (int c = 0; c < 3; ++c)
@@ -533,10 +547,9 @@ void Preparation::ReductionAndMeans()
 {
     if (!m_bFresh)
         return;
-    float f = CamdataGetFloatDefault(camdata, "LinLUT_ReductionFactor", 1.0f);
-    if (!std::isfinite(f))
-        f = 1.0f;
-    const bool rescale = f != 0.0f && f != 1.0f;
+    const float f = CheckedCamdataValue(CamdataGetFloatDefault(camdata, "LinLUT_ReductionFactor", 1.0f),
+                                        kCamdataGainFactor, 1.0f);
+    const bool rescale = f != 1.0f;
     if (!rescale && !p.bWarmHighISO)
         return; // the means serve only the warm high-ISO multipliers
     p.bRescaled = rescale;
@@ -624,9 +637,8 @@ void Preparation::IlluminantSearch()
     }
     if (p.iCameraClass == 5 && winner1 < 6) {
         const std::string name = std::string("ShadingCompensation_") + kSearchIlluminants[winner1];
-        double v[3];
-        CamdataGetVector3Default(camdata, name.c_str(), v, kShadingDefaults[winner1]);
-        p.shadingCompensation = FDoubleTriple(v[0], v[1], v[2]);
+        const double* d = kShadingDefaults[winner1];
+        p.shadingCompensation = ReadStage2VectorOr(camdata, name, kCamdataGainFactor, FDoubleTriple(d[0], d[1], d[2]));
     }
 }
 
@@ -699,10 +711,10 @@ void Preparation::GainsAndMultipliers()
         p.gains = p.bMonochrome ? FDoubleTriple(1.0) : ReferenceNeutral(p.mColor);
     const double largest = std::max({p.gains.r, p.gains.g, p.gains.b});
     p.gains = p.gains / largest;
-    double fnumber[3], temperature[3];
-    constexpr double kOnes[3] = {1, 1, 1};
-    CamdataGetVector3Default(camdata, "FnumberGainFact", fnumber, kOnes);
-    CamdataGetVector3Default(camdata, "TempGainFact", temperature, kOnes);
+    const FDoubleTriple fnumber =
+        ReadStage2VectorOr(camdata, "FnumberGainFact", kCamdataGainFactor, FDoubleTriple(1.0));
+    const FDoubleTriple temperature =
+        ReadStage2VectorOr(camdata, "TempGainFact", kCamdataGainFactor, FDoubleTriple(1.0));
     for (int i = 0; i < 3; ++i) {
         p.baseGains[i] = (1.0 / p.gains[i]) * fnumber[i];
         p.multipliers[i] = p.baseGains[i] * p.shadingCompensation[i] * temperature[i];
@@ -722,9 +734,13 @@ void Preparation::GainsAndMultipliers()
 
 void Preparation::Levels()
 {
+    // No 16-bit picture reaches a level beyond 2^24: held there, the integer
+    // steps of the highlight neutralisation cannot overflow whatever gains
+    // the camera data and the measured neutral gave.
+    constexpr double kLevelLimit = 1 << 24;
     const double scale = std::max(p.dSensorGain, 1.0) * p.dClampedGainRatio;
     for (int i = 0; i < 3; ++i)
-        p.levels[i] = TruncateToInt(scale * p.levels[i] * p.multipliers[i]);
+        p.levels[i] = TruncateToInt(std::clamp(scale * p.levels[i] * p.multipliers[i], -kLevelLimit, kLevelLimit));
 }
 
 void Preparation::ColorMode()

@@ -1,5 +1,6 @@
 #include "engine/Stage3.h"
 
+#include "engine/CamdataValues.h"
 #include "engine/CropSizeRotate.h"
 #include "engine/EngineAssert.h"
 #include "engine/FIPEngine2.h"
@@ -22,9 +23,9 @@ constexpr double kNoGreenDetailISO = 3200.0;
 FGreenDetailSettings ReadGreenDetailSettings(const FCamdata* camdata, double iso)
 {
     FGreenDetailSettings s;
-    s.dWeight = CamdataGetFloat(camdata, "GreenWeight");
-    s.iHighLimit = CamdataGetInt32(camdata, "GreenHighLimit");
-    s.iLowLimit = CamdataGetInt32(camdata, "GreenLowLimit");
+    s.dWeight = CheckedCamdataValue(CamdataGetFloat(camdata, "GreenWeight"), kCamdataCoefficient, 0.0);
+    s.iHighLimit = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "GreenHighLimit"), kCamdataCoefficient, 0);
+    s.iLowLimit = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "GreenLowLimit"), kCamdataCoefficient, 0);
     if (s.iHighLimit == 0 && s.iLowLimit == 0 && s.dWeight == 0.0) {
         s.dWeight = kDefaultGreenWeight;
         s.iHighLimit = kDefaultGreenHighLimit;

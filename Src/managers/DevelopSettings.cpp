@@ -1,5 +1,6 @@
 #include "managers/DevelopSettings.h"
 
+#include "engine/CamdataValues.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPropTree.h"
 
@@ -90,5 +91,5 @@ double ColorModeContrastCompensation(const FCamdata* camdata, const FPropTree& c
     const FString* entry = list.GetValue(*captureProps.GetValue(FString("CM_DESC"), &empty), nullptr);
     if (!entry || entry->GetLength() == 0)
         return 0.0;
-    return CamdataGetFloatDefault(camdata, entry->GetAscii(), 0.0f);
+    return CheckedCamdataValue(CamdataGetFloatDefault(camdata, entry->GetAscii(), 0.0f), kCamdataContrast, 0.0);
 }

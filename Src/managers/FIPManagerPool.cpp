@@ -56,8 +56,23 @@ void FIPManagerPool::Request(IPManagerData* request)
     request->m_Result.m_eStatus = kIPStatusPending;
 }
 
+void FIPManagerPool::priEndCancelledRequests()
+{
+    // A queued record whose caller has cancelled it (the flag, or a status
+    // that is no longer pending) ends here without running, and the queue
+    // forgets it: the pool never touches a record after it ended it.
+    std::erase_if(m_Queue, [](IPManagerData* request) {
+        IPRequestResult& result = request->m_Result;
+        if (result.IsPending() && !result.m_bCancel)
+            return false;
+        result.Finish(kIPStatusCancelled);
+        return true;
+    });
+}
+
 void FIPManagerPool::Idle()
 {
+    priEndCancelledRequests();
     if (m_Workers.empty())
         return;
     bool servedBusyWorker = false;

@@ -25,7 +25,9 @@ public:
     ~FIPManagerPool() override;
 
     bool IsBusy() override { return false; }
-    // Gives the first busy worker from the cursor one slice, hands queued
+    // Ends every queued request whose caller has cancelled it (cancel flag
+    // set, or status no longer pending) as cancelled, without running it;
+    // then gives the first busy worker from the cursor one slice, hands queued
     // requests to the idle workers met on the way, and moves the cursor on.
     void Idle() override;
     void Request(IPManagerData* request) override;
@@ -35,6 +37,7 @@ public:
 
 private:
     void priHandOver(FIPManager& worker, IPManagerData& request);
+    void priEndCancelledRequests();
 
     WorkerFactory m_Factory;
     std::vector<std::unique_ptr<FIPManager>> m_Workers;

@@ -206,6 +206,10 @@ void IPManager2::priHandleSaveRequest(IPManagerData& request)
 
 void IPManager2::priStartPipeline(IPManagerData& request)
 {
+    // A record its caller cancelled before its turn came ends so, without
+    // running: its status is never set back to pending.
+    if (request.m_Result.m_eStatus == kIPStatusCancelled)
+        return;
     if (request.m_eKind == kIPRequestDevelop && !priCheckDevelopRequest(request))
         return;
     m_iState = kStateBegin;

@@ -5,6 +5,19 @@
 // progress, error and the results back into it. The record must neither move
 // nor die while a manager holds it. Managers run in their caller's thread, so
 // the record is never shared with another thread.
+//
+// When a caller may let a record go (destroy, reset or reuse it): once a
+// manager has ended the request. A manager ends a request by writing its final
+// status (done, cancelled or error) and never touches the record after that,
+// so a caller that waits for the status to leave kIPStatusPending may let the
+// record go as soon as it has. To stop a request, set m_Result.m_bCancel and
+// go on calling Idle: the request ends cancelled (a queued one without
+// running). A caller may instead write kIPStatusCancelled into the status
+// itself, which stops a running engine stage at once; but that ends nothing
+// by itself: the record stays held until the manager has seen it (the pool
+// drops such a queued record in its next Idle, a worker its current record in
+// its next slice, and the pool gives its busy workers one slice per Idle, in
+// turn). Such a caller keeps the record, and goes on calling Idle, until then.
 #include "engine/FIPERequest.h" // IPRequestStatus and IPErrorCode, shared with the engine
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"

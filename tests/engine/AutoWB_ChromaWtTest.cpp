@@ -106,6 +106,8 @@ TEST(AutoWB_ChromaWtTest, IlluminantChoicePrefersFixedCandidatesAmongNearlyEqual
         {{1, 9, 9, 9, 13, 10}, 5},          // score 4 / score 5 above 1.25: candle light
         {{1, 9, 9, 9, 11, 10}, 4},          // above 1.075: tungsten
         {{0, 0, 0, 0, 0, 0}, 0},            // no chroma at all (a black frame): no rule applies
+        {{HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL, HUGE_VAL}, 0}, // no candidate at all: the best
+        {{HUGE_VAL, NAN, HUGE_VAL, 9, HUGE_VAL, HUGE_VAL}, 3},
     };
     for (const auto& c : cases)
         EXPECT_EQ(ChooseReferenceIlluminant(c.scores), c.expected) << c.scores[0] << " " << c.scores[1];

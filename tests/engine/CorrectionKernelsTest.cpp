@@ -164,6 +164,13 @@ TEST(CorrectionKernelsTest, GainRowIsInterpolatedBetweenTheTableRowsAroundTheIma
     InterpolateGainRow(table, 4, 5, out.data()); // the last image row is the last table row
     EXPECT_FLOAT_EQ(out[0], 3.0f);
     EXPECT_FLOAT_EQ(out[3], 30.0f);
+
+    // The row fraction is not rounded to float before it scales the
+    // difference: 1.1 + 0.6 x (1.9 - 1.1) gives 1.57999992, not 1.58000004.
+    std::vector<float> gains = {1.1f, 1.1f, 1.1f, 1.9f, 1.9f, 1.9f};
+    const CamdataRGBTable twoRows{gains.data(), 1, 2};
+    InterpolateGainRow(twoRows, 3, 6, out.data());
+    EXPECT_EQ(out[0], 1.57999992f);
 }
 
 TEST(CorrectionKernelsTest, NeutralSettingsKeepEveryPixel)

@@ -3,10 +3,13 @@
 
 #include "managers/FIPManagerPool.h"
 
+#include "engine/TransformColor.h"
 #include "managers/IPManager2.h"
 #include "ManagerTestFiles.h"
+#include "support/BuildTree.h"
 #include "support/SyntheticCamera.h"
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -106,6 +109,40 @@ TEST(FIPManagerPoolThreadTest, FiveRequestsOnFourWorkersTheFifthWaitsAndQueuesRu
     EXPECT_EQ(fake.pool->GetQueuedCount(), 0u);
 }
 
+TEST(FIPManagerPoolThreadTest, AQueuedRequestItsCallerCancelledEndsCancelledWithoutRunning)
+{
+    // How the caller cancels the queued request; each ends it at the pool's
+    // next Idle, and the pool never touches the record again.
+    const std::vector<std::pair<const char*, void (*)(IPRequestResult&)>> cancels = {
+        {"status cancelled", [](IPRequestResult& r) { r.m_eStatus = kIPStatusCancelled; }},
+        {"status error", [](IPRequestResult& r) { r.m_eStatus = kIPStatusError; }},
+        {"cancel flag", [](IPRequestResult& r) { r.m_bCancel = true; }},
+    };
+    for (const auto& [how, cancel] : cancels) {
+        SCOPED_TRACE(how);
+        FakePool fake;
+        auto records = Records(6);
+        for (auto& record : records)
+            fake.pool->Request(record.get());
+        cancel(records[4]->m_Result);
+        fake.log.clear();
+        fake.pool->Idle();
+        EXPECT_EQ(records[4]->m_Result.m_eStatus, kIPStatusCancelled);
+        EXPECT_EQ(records[4]->m_pHandlingManager, nullptr);
+        EXPECT_EQ(fake.pool->GetQueuedCount(), 1u);
+        EXPECT_EQ(fake.log, (std::vector<std::string>{"idle 0"}));
+
+        // Let go at once (under ASan a later touch would be caught); the
+        // next free worker takes the request queued behind it.
+        records[4].reset();
+        fake.workers[1]->Finish();
+        fake.log.clear();
+        fake.pool->Idle();
+        EXPECT_EQ(fake.log, (std::vector<std::string>{"request 1 r5", "idle 2"}));
+        EXPECT_EQ(fake.pool->GetQueuedCount(), 0u);
+    }
+}
+
 TEST(FIPManagerPoolThreadTest, RequestsStillQueuedWhenThePoolDiesFailAsBusy)
 {
     FakePool fake;
@@ -137,7 +174,57 @@ TEST(FIPManagerPoolThreadTest, ThePoolIsNeverReleasedByItsUsers)
     EXPECT_EQ(worker, nullptr);
 }
 
-class PoolWithRealWorkersTest : public PdxbFileTest {};
+class PoolWithRealWorkersTest : public PdxbFileTest {
+protected:
+    static void SetUpTestSuite()
+    {
+        PdxbFileTest::SetUpTestSuite();
+        SetColorProfileProgramPath(BuildTreeProgramPath());
+    }
+};
+
+TEST_F(PoolWithRealWorkersTest, QueuedDevelopmentsCancelledByTheirCallersNeverRun)
+{
+    SyntheticOptions options;
+    options.size = SyntheticSize::Tiny;
+    options.previews = false;
+    FIPManagerPool pool;
+    std::vector<std::unique_ptr<IPManagerData>> records;
+    for (uint32_t i = 0; i < 6; ++i) {
+        options.seed = 100 + i; // files of their own: no worker waits for another's stage
+        const SyntheticRaw shot = MakeSyntheticRaw(options);
+        records.push_back(WholePictureRequest(Write(shot.file, "queued" + std::to_string(i) + ".kvr"),
+                                              int32_t(shot.truth.outputColumns), int32_t(shot.truth.outputRows)));
+        pool.Request(records.back().get());
+    }
+    ASSERT_EQ(pool.GetQueuedCount(), 2u);
+    records[4]->m_Result.m_eStatus = kIPStatusCancelled;
+    records[5]->m_Result.m_bCancel = true;
+    pool.Idle();
+    for (size_t i : {4, 5}) {
+        EXPECT_EQ(records[i]->m_Result.m_eStatus, kIPStatusCancelled) << i;
+        EXPECT_EQ(records[i]->m_pHandlingManager, nullptr) << i;
+        EXPECT_EQ(records[i]->m_pResultImage, nullptr) << i;
+        records[i].reset();
+    }
+    for (int polls = 0; polls < 100000 && std::any_of(records.begin(), records.begin() + 4,
+                                                      [](const auto& r) { return r->m_Result.IsPending(); });
+         ++polls)
+        pool.Idle();
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(records[i]->m_Result.m_eStatus, kIPStatusDone) << ResultText(*records[i]);
+        EXPECT_NE(records[i]->m_pResultImage, nullptr);
+    }
+
+    // A worker handed a record that is cancelled already leaves it so.
+    std::unique_ptr<FIPManager> worker(CreateIPManager2());
+    auto late = WholePictureRequest(records[0]->m_sURL, 8, 8);
+    late->m_Result.m_eStatus = kIPStatusCancelled;
+    worker->Request(late.get());
+    EXPECT_FALSE(worker->IsBusy());
+    EXPECT_EQ(late->m_Result.m_eStatus, kIPStatusCancelled);
+    EXPECT_EQ(late->m_pResultImage, nullptr);
+}
 
 TEST_F(PoolWithRealWorkersTest, RequestsOnRealFilesAllEndAndAPoolDestroyedMidLoadStopsItsLoaders)
 {

@@ -11,6 +11,7 @@
 #include "support/HuffmanM4Encoder.h"
 #include "support/PdxbFileTest.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +91,19 @@ inline PdxbFile BuildManagerRawFile(const RawFileLayout& layout)
         builder.AddCamfile(section);
     }
     return builder.Build();
+}
+
+// A develop request of the whole picture at w x h into 48-bit RGB.
+inline std::unique_ptr<IPManagerData> WholePictureRequest(const FString& url, int32_t w, int32_t h)
+{
+    auto request = std::make_unique<IPManagerData>();
+    request->SetURL(url);
+    request->m_eKind = kIPRequestDevelop;
+    request->m_OutputSize.Set(w, h);
+    request->m_Crop.Set(0, 0, w, h);
+    request->m_eOutputFormat = kRGB48;
+    request->m_ColorAdjust = FDoubleTriple(1.0, 1.0, 1.0);
+    return request;
 }
 
 // Sends the request and polls the manager until it has left "pending" (the

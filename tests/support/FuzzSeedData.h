@@ -7,13 +7,17 @@
 //   HuffmanM4Fuzz: image: [0, columns - 1, rows - 1] image data
 //                  camfile: [1, buffer length (u16), data length (u16)] camfile data
 //   CamdataFuzz:   the camera-data buffer itself
+//   CamdataDevelopFuzz: [shot] then records [entry (u16), element, value (u32)] that set values of
+//                  the synthetic camera's camera data (CamdataDevelopFuzzOptions, CamdataDevelopFuzzEntries)
 // Each function returns (file name, bytes) pairs for the target's corpus.
 
 #include "support/CamdataWriter.h"
 #include "support/HuffmanEncoder.h"
 #include "support/HuffmanM4Encoder.h"
 #include "support/PixelFormatEncoder.h"
+#include "support/SyntheticCamera.h"
 
+#include <bit>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -120,6 +124,66 @@ inline FuzzSeeds CamdataFuzzSeeds()
             {"run-big", w.BuildRun(true)},
             {"camfile-little", w.BuildCamfile(false, 2)},
             {"camfile-big", w.BuildCamfile(true, 1)}};
+}
+
+// The camera-data development target's shot from its first byte: bits 0 and 1
+// the shot (3 is daylight ISO 800 "Auto" too), bit 2 the per-illuminant
+// tables; the 64 x 48 file without previews.
+inline SyntheticOptions CamdataDevelopFuzzOptions(uint8_t first)
+{
+    constexpr SyntheticShot kShots[4] = {SyntheticShot::DaylightIso100, SyntheticShot::DaylightIso800Auto,
+                                         SyntheticShot::TungstenIso100, SyntheticShot::DaylightIso800Auto};
+    SyntheticOptions options;
+    options.shot = kShots[first & 3];
+    options.perIlluminantTables = (first & 4) != 0;
+    options.size = SyntheticSize::Tiny;
+    options.previews = false;
+    options.plainCamfile = true;
+    return options;
+}
+
+// The entries a record addresses, by their index modulo the count: every
+// numeric entry of the table, in order. A record's element byte, modulo the
+// entry's element count plus one, picks one element or (the last) all; its
+// value is a float's bits for a float entry, else the integer cut to the
+// entry's type.
+inline std::vector<size_t> CamdataDevelopFuzzEntries(const std::vector<CalibrationEntry>& table)
+{
+    std::vector<size_t> numeric;
+    for (size_t i = 0; i < table.size(); ++i)
+        if (table[i].type != CalibrationType::List && table[i].type != CalibrationType::Text)
+            numeric.push_back(i);
+    return numeric;
+}
+
+inline FuzzSeeds CamdataDevelopFuzzSeeds()
+{
+    FuzzSeeds seeds;
+    for (uint8_t shot = 0; shot < 8; ++shot)
+        seeds.push_back({"shot-" + std::to_string(shot), {shot}});
+    // Values that once overflowed or emptied a list, each set in every element.
+    const struct {
+        uint8_t shot;
+        const char* entry;
+        uint32_t bits;
+    } hostile[] = {{0, "SpatialDQ", std::bit_cast<uint32_t>(1e30f)},
+                   {0, "BulbFrameCount", 0xFFFFFFFFu},
+                   {0, "RedSharpen", std::bit_cast<uint32_t>(1e30f)},
+                   {0, "FnumberGainFact", std::bit_cast<uint32_t>(1e30f)},
+                   {5, "AutoWBGain", std::bit_cast<uint32_t>(-1e30f)},
+                   {5, "CM_Standard", std::bit_cast<uint32_t>(-1e30f)},
+                   {1, "ColorNoiseModel", 0x7FC00000u}};
+    for (const auto& h : hostile) {
+        const std::vector<CalibrationEntry> table = SyntheticCalibration(CamdataDevelopFuzzOptions(h.shot));
+        const std::vector<size_t> numeric = CamdataDevelopFuzzEntries(table);
+        for (size_t k = 0; k < numeric.size(); ++k) {
+            const uint8_t every = uint8_t(table[numeric[k]].values.size());
+            if (table[numeric[k]].name == h.entry)
+                seeds.push_back({h.entry, {h.shot, uint8_t(k), uint8_t(k >> 8), every, uint8_t(h.bits),
+                                           uint8_t(h.bits >> 8), uint8_t(h.bits >> 16), uint8_t(h.bits >> 24)}});
+        }
+    }
+    return seeds;
 }
 
 } // namespace testsupport

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <stdexcept>
 
 namespace testsupport {
@@ -120,6 +121,11 @@ void ApplyDefect(std::vector<CalibrationEntry>& entries, const SyntheticOptions&
         e.pairs.clear();
         e.text.clear();
         break;
+    case CalibrationDefect::Value:
+        if (e.type == T::List || e.type == T::Text)
+            throw std::invalid_argument("the camera data's entry " + e.name + " holds no numbers");
+        std::fill(e.values.begin(), e.values.end(), CalibrationStoredValue(e.type, options.defectValue));
+        break;
     case CalibrationDefect::Malformed:
         if (e.type == T::List) {
             for (auto& pair : e.pairs)
@@ -142,6 +148,27 @@ void ApplyDefect(std::vector<CalibrationEntry>& entries, const SyntheticOptions&
 }
 
 } // namespace
+
+double CalibrationStoredValue(CalibrationType type, double value)
+{
+    const auto held = [&](auto typeOf) {
+        using V = decltype(typeOf);
+        return std::isnan(value) ? 0.0 : std::clamp(value, double(std::numeric_limits<V>::lowest()),
+                                                     double(std::numeric_limits<V>::max()));
+    };
+    switch (type) {
+    case T::Int16: return held(int16_t{});
+    case T::UInt16: return held(uint16_t{});
+    case T::Int32: return held(int32_t{});
+    case T::UInt32: return held(uint32_t{});
+    case T::UInt8: return held(uint8_t{});
+    case T::Float:
+        if (std::isfinite(value) && std::fabs(value) > std::numeric_limits<float>::max())
+            return std::copysign(HUGE_VAL, value);
+        return double(float(value));
+    default: return value;
+    }
+}
 
 std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& options)
 {
@@ -251,6 +278,8 @@ std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& optio
         table.Scalar("BVTHRESH", T::Float, 2.0);
         table.List("ColorModeCompensations", {{"Standard", "CM_Standard"}});
         table.Matrix3x3("CM_Standard", kIdentity);
+        table.List("ColorModeContrastCompensations", {{"Standard", "CMContrast_Standard"}});
+        table.Scalar("CMContrast_Standard", T::Float, 0);
         table.Floats3("FnumberGainFact", {1, 1, 1});
         table.Floats3("TempGainFact", {1, 1, 1});
 
@@ -359,6 +388,11 @@ std::vector<CalibrationEntry> SyntheticCalibration(const SyntheticOptions& optio
     table.Scalar("FIR_Iterations", T::UInt16, 1);
     table.Scalar("FIR_SigmoidOffset", T::Float, 0.55);
     table.Scalar("FIR_EdgeMapExponent", T::Float, 0.7);
+
+    // ---- Green detail of stage 3 (the stage's own defaults, written out)
+    table.Scalar("GreenWeight", T::Float, 0.001);
+    table.Scalar("GreenHighLimit", T::Int32, 200);
+    table.Scalar("GreenLowLimit", T::Int32, 0);
 
     std::vector<CalibrationEntry> entries = table.Take();
     ApplyDefect(entries, options);

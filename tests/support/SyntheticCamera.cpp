@@ -109,6 +109,7 @@ void StoredSizeOf(SyntheticSize size, uint32_t& columns, uint32_t& rows)
     switch (size) {
     case SyntheticSize::Medium: columns = 2304, rows = 1536; break;
     case SyntheticSize::Large: columns = 4704, rows = 3136; break;
+    case SyntheticSize::Tiny: columns = 64, rows = 48; break;
     default: columns = 480, rows = 360; break;
     }
 }

@@ -42,7 +42,7 @@
 //
 // The camera data (SyntheticCalibration.cpp) is one table of every entry a
 // development reads, by name, element type and shape; any entry can be written
-// missing, zero or malformed (SyntheticOptions::defect).
+// missing, zero, malformed or with every element one value (SyntheticOptions::defect).
 
 #include "support/ColorDifference.h"
 #include "support/PdxbBuilder.h"
@@ -70,6 +70,7 @@ enum class SyntheticSize {
     Small,  // 480 x 360 (fast tests)
     Medium, // 2304 x 1536
     Large,  // 4704 x 3136
+    Tiny,   // 64 x 48 (robustness tests and fuzzing: too small for the chart's patches to be measured)
 };
 
 // What the builder does to one calibration entry (bad-input files).
@@ -78,6 +79,7 @@ enum class CalibrationDefect {
     Missing,   // left out
     Zero,      // every element 0; a list without pairs; an empty text
     Malformed, // the wrong shape or a hostile value (see CalibrationEntry::malformed)
+    Value,     // every element SyntheticOptions::defectValue, as the element type stores it
 };
 
 struct SyntheticOptions {
@@ -93,6 +95,7 @@ struct SyntheticOptions {
     // At most one calibration entry (by name, as in SyntheticCalibration) made defective.
     std::string defectEntry;
     CalibrationDefect defect = CalibrationDefect::None;
+    double defectValue = 0; // CalibrationDefect::Value
 };
 
 // One patch of the chart.
@@ -217,6 +220,11 @@ struct CalibrationEntry {
     std::vector<uint32_t> malformedDims;
     std::vector<double> malformedValues;
 };
+
+// A value as an entry of the type stores it: a float keeps it (beyond the
+// float range it becomes an infinity); an integer type holds it to its range,
+// NaN giving 0.
+double CalibrationStoredValue(CalibrationType type, double value);
 
 // The camera data of a shot, in the order it is written: the one table of
 // every entry the camera provides. Defects of the options are applied.

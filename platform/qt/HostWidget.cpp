@@ -1,0 +1,293 @@
+// One host widget per window: Qt gives hit testing, stacking and
+// presentation; the layer keeps the window's state. Painting only presents
+// the retained surface, after serving a pending WM_PAINT. Qt input becomes
+// messages posted to the layer's queue in client coordinates (to the capture
+// window while there is one); keys and the wheel go to the focus window.
+
+#include "platform/qt/QtBackend.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWheelEvent>
+
+namespace platform::qt {
+namespace {
+
+WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
+  WPARAM mk = 0;
+  if (buttons & Qt::LeftButton) mk |= MK_LBUTTON;
+  if (buttons & Qt::RightButton) mk |= MK_RBUTTON;
+  if (buttons & Qt::MiddleButton) mk |= MK_MBUTTON;
+  if (modifiers & Qt::ShiftModifier) mk |= MK_SHIFT;
+  if (modifiers & Qt::ControlModifier) mk |= MK_CONTROL;
+  return mk;
+}
+
+UINT ButtonMessage(Qt::MouseButton button, UINT left, UINT right, UINT middle) {
+  switch (button) {
+  case Qt::LeftButton: return left;
+  case Qt::RightButton: return right;
+  case Qt::MiddleButton: return middle;
+  default: return 0;
+  }
+}
+
+// Input reaches a window only when it and every ancestor are enabled.
+bool AcceptsInput(HWND hwnd) {
+  for (HWND h = hwnd; h; h = GetParent(h)) {
+    if (!IsWindowEnabled(h)) return false;
+  }
+  return IsWindow(hwnd) != FALSE;
+}
+
+HWND TopOf(HWND hwnd) {
+  while (HWND parent = GetParent(hwnd)) hwnd = parent;
+  return hwnd;
+}
+
+class WindowHost : public core::IWindowHost {
+public:
+  explicit WindowHost(HostWidget* widget) : m_widget(widget) {}
+  ~WindowHost() override {
+    if (m_widget) {
+      m_widget->Detach();
+      m_widget->hide();
+      m_widget->deleteLater(); // it may be inside one of its own event handlers
+    }
+  }
+  void SetGeometry(const RECT& rect, int border) override {
+    if (!m_widget) return;
+    QRect r = ToQRect(rect);
+    if (HostWidget* parent = dynamic_cast<HostWidget*>(m_widget->parentWidget())) {
+      r.translate(parent->Border(), parent->Border());
+    }
+    m_widget->SetBorder(border);
+    m_widget->ResizeSurface(QSize(std::max(0, r.width() - 2 * border), std::max(0, r.height() - 2 * border)));
+    m_widget->setGeometry(r);
+  }
+  void SetVisible(bool visible) override {
+    if (m_widget) m_widget->setVisible(visible);
+  }
+  void SetEnabled(bool enabled) override {
+    if (m_widget) m_widget->setEnabled(enabled);
+  }
+  void Restack(IWindowHost* above) override {
+    // Top-level stacking lives in the layer; the offscreen platform has none.
+    if (!m_widget || (m_widget->isWindow() && QGuiApplication::platformName() == QLatin1String("offscreen"))) return;
+    auto* other = static_cast<WindowHost*>(above);
+    if (other && other->m_widget) {
+      m_widget->stackUnder(other->m_widget);
+    } else {
+      m_widget->raise();
+    }
+  }
+  void SchedulePresent(const RECT& client) override {
+    if (m_widget) m_widget->update(ToQRect(client).translated(m_widget->Border(), m_widget->Border()));
+  }
+  void PresentNow(const RECT& client) override {
+    if (!m_widget) return;
+    const QRect r = ToQRect(client).translated(m_widget->Border(), m_widget->Border());
+    // Qt paints nothing inside a paint; that presentation then comes later.
+    if (core::PaintDepth() > 0) {
+      m_widget->update(r);
+    } else {
+      m_widget->repaint(r);
+    }
+  }
+  void SetMouseGrab(bool grab) override {
+    // The layer routes every mouse event to the capture window itself; the
+    // grab makes the window system deliver moves outside our windows (the
+    // offscreen platform has no pointer of its own to grab).
+    if (!m_widget || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    if (grab) {
+      m_widget->grabMouse();
+    } else {
+      m_widget->releaseMouse();
+    }
+  }
+  void SetKeyboardFocus() override {
+    if (m_widget) m_widget->setFocus(Qt::OtherFocusReason);
+  }
+  void SetCursorShape(HCURSOR cursor) override {
+    if (m_widget) m_widget->setCursor(cursor ? Qt::ArrowCursor : Qt::BlankCursor);
+  }
+  std::unique_ptr<core::IDrawTarget> OpenSurface() override {
+    return m_widget ? OpenWindowSurface(m_widget->Hwnd()) : nullptr;
+  }
+  HostWidget* Widget() const { return m_widget; }
+
+private:
+  QPointer<HostWidget> m_widget;
+};
+
+Qt::WindowFlags FlagsFor(DWORD style, DWORD exStyle) {
+  if (style & WS_CHILD) return Qt::Widget;
+  Qt::WindowFlags flags = (style & WS_CAPTION) == WS_CAPTION ? Qt::Window : (Qt::Tool | Qt::FramelessWindowHint);
+  if (exStyle & WS_EX_TOPMOST) flags |= Qt::WindowStaysOnTopHint;
+  return flags;
+}
+
+} // namespace
+
+HostWidget* WidgetOf(HWND hwnd) {
+  core::WindowRecord* record = core::Record(hwnd);
+  if (!record || !record->host) return nullptr;
+  return static_cast<WindowHost*>(record->host.get())->Widget();
+}
+
+std::unique_ptr<core::IWindowHost> QtHost::CreateWindowHost(HWND hwnd) {
+  core::WindowRecord* record = core::Record(hwnd);
+  if (!record) return nullptr;
+  QWidget* parent = record->parent ? WidgetOf(record->parent) : nullptr;
+  auto* widget = new HostWidget(hwnd, parent, FlagsFor(record->style, record->exStyle));
+  return std::make_unique<WindowHost>(widget);
+}
+
+HostWidget::HostWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags) : QWidget(parent, flags), m_hwnd(hwnd) {
+  setMouseTracking(true); // moves without a button are messages too
+  setFocusPolicy(Qt::NoFocus);
+  setAttribute(Qt::WA_NoSystemBackground); // undrawn surface pixels show the parent
+  setAutoFillBackground(false);
+  hide();
+}
+
+void HostWidget::ResizeSurface(QSize client) {
+  if (client == m_surface.size()) return;
+  QImage next(client, QImage::Format_ARGB32_Premultiplied);
+  next.fill(Qt::transparent);
+  if (!m_surface.isNull()) {
+    QPainter p(&next);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(0, 0, m_surface);
+  }
+  m_surface = std::move(next);
+}
+
+void HostWidget::DrawBorder(QPainter& painter, const QRect& window, int border) {
+  // WS_BORDER: one black pixel; WS_EX_CLIENTEDGE: a sunken two-pixel edge.
+  QRect r = window;
+  for (int i = 0; i < border; ++i) {
+    const int fromClient = border - 1 - i;
+    const QColor outer = fromClient >= 2 || border == 1 ? Qt::black : (fromClient == 1 ? QColor(160, 160, 160) : QColor(105, 105, 105));
+    const QColor inner = fromClient >= 2 || border == 1 ? Qt::black : (fromClient == 1 ? Qt::white : QColor(227, 227, 227));
+    painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), outer);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), outer);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), inner);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), inner);
+    r.adjust(1, 1, -1, -1);
+  }
+}
+
+void HostWidget::paintEvent(QPaintEvent* event) {
+  if (m_hwnd) core::PaintIfNeeded(m_hwnd);
+  QPainter p(this);
+  if (m_border > 0) DrawBorder(p, rect(), m_border);
+  const QRect client = event->rect().translated(-m_border, -m_border) & m_surface.rect();
+  if (!client.isEmpty()) p.drawImage(client.topLeft() + QPoint(m_border, m_border), m_surface, client);
+}
+
+void HostWidget::PostMouse(QMouseEvent* event, UINT message) {
+  if (!m_hwnd || message == 0) return;
+  const QPoint global = event->globalPosition().toPoint();
+  HWND target = GetCapture();
+  if (!target) target = m_hwnd;
+  if (!AcceptsInput(target)) return;
+  POINT client{global.x(), global.y()};
+  ScreenToClient(target, &client);
+  if (message == WM_MOUSEMOVE && !GetCapture()) {
+    SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  }
+  if (message == WM_LBUTTONDOWN || message == WM_RBUTTONDOWN || message == WM_MBUTTONDOWN) {
+    SetActiveWindow(TopOf(target));
+  }
+  PostMessageW(target, message, KeyStateOf(event->buttons(), event->modifiers()), MAKELPARAM(client.x, client.y));
+}
+
+void HostWidget::mousePressEvent(QMouseEvent* event) {
+  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN));
+}
+void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
+  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP));
+}
+// Every window of the framework takes double clicks.
+void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
+  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK));
+}
+void HostWidget::mouseMoveEvent(QMouseEvent* event) { PostMouse(event, WM_MOUSEMOVE); }
+
+void HostWidget::wheelEvent(QWheelEvent* event) {
+  HWND target = GetFocus();
+  if (!target) target = m_hwnd;
+  if (!target || !AcceptsInput(target)) return;
+  const QPoint global = event->globalPosition().toPoint();
+  const int delta = event->angleDelta().y();
+  PostMessageW(target, WM_MOUSEWHEEL, MAKEWPARAM(KeyStateOf(event->buttons(), event->modifiers()), delta),
+               MAKELPARAM(global.x(), global.y()));
+}
+
+void HostWidget::keyPressEvent(QKeyEvent* event) {
+  HWND target = GetFocus();
+  if (!target) target = m_hwnd;
+  const int vk = VirtualKeyOf(event->key());
+  if (!target || vk == 0 || !AcceptsInput(target)) return;
+  const bool alt = event->modifiers() & Qt::AltModifier;
+  const LPARAM flags = 1 | (event->isAutoRepeat() ? (1 << 30) : 0);
+  PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(vk), flags);
+}
+
+void HostWidget::keyReleaseEvent(QKeyEvent* event) {
+  HWND target = GetFocus();
+  if (!target) target = m_hwnd;
+  const int vk = VirtualKeyOf(event->key());
+  if (!target || vk == 0 || event->isAutoRepeat() || !AcceptsInput(target)) return;
+  const bool alt = event->modifiers() & Qt::AltModifier;
+  PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, static_cast<WPARAM>(vk), LPARAM{1} | (LPARAM{3} << 30));
+}
+
+// Closing is the window's decision: it gets WM_CLOSE.
+void HostWidget::closeEvent(QCloseEvent* event) {
+  event->ignore();
+  if (m_hwnd) PostMessageW(m_hwnd, WM_CLOSE, 0, 0);
+}
+
+void HostWidget::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::ActivationChange && m_hwnd && isWindow() && isActiveWindow()) {
+    SetActiveWindow(m_hwnd);
+  }
+  QWidget::changeEvent(event);
+}
+
+int VirtualKeyOf(int key) {
+  if (key >= Qt::Key_A && key <= Qt::Key_Z) return 'A' + (key - Qt::Key_A);
+  if (key >= Qt::Key_0 && key <= Qt::Key_9) return '0' + (key - Qt::Key_0);
+  if (key >= Qt::Key_F1 && key <= Qt::Key_F12) return VK_F1 + (key - Qt::Key_F1);
+  switch (key) {
+  case Qt::Key_Backspace: return VK_BACK;
+  case Qt::Key_Tab: return VK_TAB;
+  case Qt::Key_Return:
+  case Qt::Key_Enter: return VK_RETURN;
+  case Qt::Key_Shift: return VK_SHIFT;
+  case Qt::Key_Control: return VK_CONTROL;
+  case Qt::Key_Alt: return VK_MENU;
+  case Qt::Key_Escape: return VK_ESCAPE;
+  case Qt::Key_Space: return VK_SPACE;
+  case Qt::Key_PageUp: return VK_PRIOR;
+  case Qt::Key_PageDown: return VK_NEXT;
+  case Qt::Key_End: return VK_END;
+  case Qt::Key_Home: return VK_HOME;
+  case Qt::Key_Left: return VK_LEFT;
+  case Qt::Key_Up: return VK_UP;
+  case Qt::Key_Right: return VK_RIGHT;
+  case Qt::Key_Down: return VK_DOWN;
+  case Qt::Key_Insert: return VK_INSERT;
+  case Qt::Key_Delete: return VK_DELETE;
+  case Qt::Key_BracketLeft: return VK_OEM_4;
+  case Qt::Key_BracketRight: return VK_OEM_6;
+  default: return 0;
+  }
+}
+
+} // namespace platform::qt

@@ -1,0 +1,96 @@
+#pragma once
+// The Qt 6 back end of the window layer (internal to the library): the host
+// of the GUI thread's event loop, one host widget per window presenting its
+// retained client surface, raster drawing targets and fonts.
+
+#include "platform/core/Core.h"
+
+#include <QFont>
+#include <QImage>
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+namespace platform::qt {
+
+// RECT and QRect meet only here: QRect's right() and bottom() are inclusive.
+inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+inline RECT ToRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
+
+QFont FontFor(const LOGFONTW& font);
+QImage::Format QtFormat(core::PixelFormat format);
+
+class HostWidget : public QWidget {
+public:
+  HostWidget(HWND hwnd, QWidget* parent, Qt::WindowFlags flags);
+  HWND Hwnd() const { return m_hwnd; }
+  QImage& Surface() { return m_surface; }
+  int Border() const { return m_border; }
+  void SetBorder(int border) { m_border = border; }
+  void ResizeSurface(QSize client);
+  void Detach() { m_hwnd = nullptr; }
+  // Draws the layer's non-client bands around the client area.
+  static void DrawBorder(QPainter& painter, const QRect& window, int border);
+
+protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+private:
+  void PostMouse(QMouseEvent* event, UINT message);
+  HWND m_hwnd;
+  int m_border = 0;
+  QImage m_surface;
+};
+
+// The back end's wake and alarm receiver on the GUI thread.
+class Dispatcher : public QObject {
+public:
+  Dispatcher();
+  bool event(QEvent* event) override;
+  QTimer alarm;
+};
+
+class QtHost : public core::IHost {
+public:
+  QtHost();
+  ~QtHost() override;
+  void Wake() override;
+  void ProcessEvents() override;
+  void WaitForEvents(std::int64_t timeoutMs) override;
+  void SetAlarm(std::int64_t dueTick) override;
+  std::unique_ptr<core::IWindowHost> CreateWindowHost(HWND hwnd) override;
+  std::unique_ptr<core::IDrawTarget> OpenPixels(void* bits, int width, int height, std::ptrdiff_t stride,
+                                                core::PixelFormat format, bool bottomUp) override;
+  TEXTMETRICW GetTextMetrics(const LOGFONTW& font) override;
+  int GetTextWidth(const LOGFONTW& font, std::u16string_view text) override;
+  bool LoadResourceImage(UINT type, int id, int cx, int cy, core::PixelImage& out) override;
+  SIZE ScreenSize() override;
+
+private:
+  Dispatcher* m_dispatcher;
+};
+
+// The host widget of a window (null for a stale handle or no host).
+HostWidget* WidgetOf(HWND hwnd);
+// A target drawing into a window's retained surface.
+std::unique_ptr<core::IDrawTarget> OpenWindowSurface(HWND hwnd);
+// The window's surface composed with its ancestors' under undrawn pixels,
+// and (when `descendants`) its visible children's over it: `area` in the
+// window's client coordinates. Opaque.
+QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants);
+// Qt-event input: where the live pointer and buttons are.
+core::IInputSource* LiveInput();
+// The virtual-key code of a Qt key (0 when none).
+int VirtualKeyOf(int qtKey);
+
+} // namespace platform::qt

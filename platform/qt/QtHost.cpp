@@ -1,0 +1,182 @@
+// The GUI thread's event source on Qt: the layer's queues are served by a
+// wake event (posted when the wake flag goes up) and an alarm timer for due
+// window timers; Qt supplies input, paints and the nested loops of its own
+// dialogs, inside which the wake event keeps draining the layer's queues.
+
+#include "platform/qt/QtBackend.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QScreen>
+
+#include <cstring>
+#include <mutex>
+#include <unistd.h>
+
+namespace platform::qt {
+namespace {
+
+const QEvent::Type WakeEvent = static_cast<QEvent::Type>(QEvent::User + 0x4C55);
+
+std::mutex g_folderMutex;
+std::string g_resourceFolder;
+
+std::string DefaultResourceFolder() {
+  char path[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return "resources";
+  path[n] = 0;
+  std::string exe(path);
+  return exe.substr(0, exe.rfind('/')) + "/resources";
+}
+
+// The pointer and buttons as the last Qt input left them. (Polling loops that
+// run without a message loop need the X server's own state: the X11 source
+// replaces this one there.)
+class QtInput : public core::IInputSource {
+public:
+  POINT CursorPos() override {
+    const QPoint p = QCursor::pos();
+    return {p.x(), p.y()};
+  }
+  void SetCursorPos(POINT screen) override { QCursor::setPos(screen.x, screen.y); }
+  bool ButtonDown(int vk, bool) override {
+    const Qt::MouseButtons buttons = QGuiApplication::mouseButtons();
+    if (vk == VK_LBUTTON) return buttons & Qt::LeftButton;
+    if (vk == VK_RBUTTON) return buttons & Qt::RightButton;
+    if (vk == VK_MBUTTON) return buttons & Qt::MiddleButton;
+    return false;
+  }
+  bool KeyDown(int vk) override {
+    const Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+    if (vk == VK_CONTROL) return m & Qt::ControlModifier;
+    if (vk == VK_SHIFT) return m & Qt::ShiftModifier;
+    if (vk == VK_MENU) return m & Qt::AltModifier;
+    return false;
+  }
+};
+
+} // namespace
+
+core::IInputSource* LiveInput() {
+  static QtInput input;
+  return &input;
+}
+
+Dispatcher::Dispatcher() {
+  alarm.setSingleShot(true);
+  alarm.setTimerType(Qt::PreciseTimer);
+  QObject::connect(&alarm, &QTimer::timeout, this, [] { core::DrainQueues(); });
+}
+
+bool Dispatcher::event(QEvent* event) {
+  if (event->type() == WakeEvent) {
+    core::DrainQueues();
+    return true;
+  }
+  return QObject::event(event);
+}
+
+QtHost::QtHost() : m_dispatcher(new Dispatcher) {
+  core::SetLiveInputSource(LiveInput());
+  core::StartGuiThread(this);
+}
+
+QtHost::~QtHost() {
+  core::DestroyAllWindows();
+  core::StopGuiThread();
+  core::SetLiveInputSource(nullptr);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  delete m_dispatcher;
+}
+
+// Any thread: postEvent is thread-safe, and the core posts at most one wake
+// at a time.
+void QtHost::Wake() { QCoreApplication::postEvent(m_dispatcher, new QEvent(WakeEvent)); }
+
+void QtHost::ProcessEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+void QtHost::WaitForEvents(std::int64_t timeoutMs) {
+  QTimer limit;
+  if (timeoutMs >= 0) {
+    limit.setSingleShot(true);
+    limit.setTimerType(Qt::PreciseTimer);
+    limit.start(static_cast<int>(std::min<std::int64_t>(timeoutMs, 1 << 30)));
+  }
+  QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void QtHost::SetAlarm(std::int64_t dueTick) {
+  if (dueTick < 0) {
+    m_dispatcher->alarm.stop();
+    return;
+  }
+  const std::int64_t wait = std::max<std::int64_t>(0, dueTick - core::Now());
+  m_dispatcher->alarm.start(static_cast<int>(std::min<std::int64_t>(wait, 1 << 30)));
+}
+
+bool QtHost::LoadResourceImage(UINT type, int id, int cx, int cy, core::PixelImage& out) {
+  const char* kind = type == IMAGE_BITMAP ? "bitmaps" : type == IMAGE_CURSOR ? "cursors" : "icons";
+  const QString path = QString::fromStdString(ResourceFolder()) + QStringLiteral("/%1/%2.png").arg(kind).arg(id);
+  QImage image(path);
+  if (image.isNull()) return false;
+  image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  if ((cx > 0 && cx != image.width()) || (cy > 0 && cy != image.height())) {
+    image = image.scaled(cx > 0 ? cx : image.width(), cy > 0 ? cy : image.height(), Qt::IgnoreAspectRatio,
+                         Qt::SmoothTransformation);
+  }
+  out.width = image.width();
+  out.height = image.height();
+  out.argb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
+  for (int y = 0; y < out.height; ++y) {
+    std::memcpy(&out.argb[static_cast<std::size_t>(y) * out.width], image.constScanLine(y),
+                static_cast<std::size_t>(out.width) * 4);
+  }
+  return true;
+}
+
+SIZE QtHost::ScreenSize() {
+  QScreen* screen = QGuiApplication::primaryScreen();
+  if (!screen) return {1920, 1080};
+  return {screen->geometry().width(), screen->geometry().height()};
+}
+
+} // namespace platform::qt
+
+namespace platform {
+
+void SetResourceFolder(const std::string& folder) {
+  std::lock_guard lock(qt::g_folderMutex);
+  qt::g_resourceFolder = folder;
+}
+
+std::string ResourceFolder() {
+  std::lock_guard lock(qt::g_folderMutex);
+  if (qt::g_resourceFolder.empty()) qt::g_resourceFolder = qt::DefaultResourceFolder();
+  return qt::g_resourceFolder;
+}
+
+} // namespace platform
+
+// Device pixels everywhere: ratio 1 at 96 dpi, whatever the environment asks.
+int AfxWinMain(int argc, char** argv) {
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  qunsetenv("QT_SCALE_FACTOR");
+  qunsetenv("QT_SCREEN_SCALE_FACTORS");
+  qunsetenv("QT_FONT_DPI");
+  QApplication application(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
+  platform::qt::QtHost host;
+  CWinApp* app = AfxGetApp();
+  if (!app) return 1;
+  int code = 0;
+  if (app->InitInstance()) {
+    code = app->Run();
+  } else {
+    code = app->ExitInstance();
+  }
+  return code;
+}
