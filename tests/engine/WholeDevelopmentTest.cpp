@@ -153,9 +153,9 @@ TEST_F(WholeDevelopmentTest, EveryStageImageIsPinned)
         SyntheticShot shot;
         uint64_t expected;
     } cases[] = {
-        {SyntheticShot::DaylightIso100, 1601850739546700792ull},
+        {SyntheticShot::DaylightIso100, 2146916134153292043ull},
         {SyntheticShot::DaylightIso800Auto, 306981517984674958ull},
-        {SyntheticShot::TungstenIso100, 7616875523208357428ull},
+        {SyntheticShot::TungstenIso100, 3470440480173491811ull},
     };
     for (const auto& c : cases) {
         const SyntheticDevelopment& d = *Develop(c.shot).development;
