@@ -411,6 +411,29 @@ void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
     }
 }
 
+// Clipboard and drag data as other programs offer it: the first byte picks
+// the type (0 file-list block, 1 URI list, 2 a file manager's mark, 4 text).
+void WriteClipboardSeeds(const std::filesystem::path& folder)
+{
+    auto seed = [&](const std::string& name, uint8_t type, const std::string& body) {
+        PdxbBytes bytes{type};
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        WriteSeed(folder, name, bytes);
+    };
+    std::string block(20, '\0');
+    block[0] = 20;
+    block[16] = 1; // wide names
+    for (const char* name : {"/photos/a.kvr", "/photos/b c.jpg"}) {
+        for (const char* c = name; *c; ++c) block += std::string{*c, '\0'};
+        block += std::string(2, '\0');
+    }
+    block += std::string(2, '\0');
+    seed("dropfiles", 0, block);
+    seed("uri-list", 1, "# files\r\nfile:///photos/a.kvr\r\nfile://localhost/photos/b%20c.jpg\r\nhttp://x/y\r\n");
+    seed("gnome-cut", 2, "cut\nfile:///photos/a.kvr\nfile:///photos/%C3%BC.tif");
+    seed("text", 4, "line one\r\nline two");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -437,5 +460,6 @@ int main(int argc, char** argv)
     WritePresetFileSeeds(root / "PresetFileFuzz");
     WriteTextTableSeeds(root / "TextTableFuzz");
     WriteEmbeddedImageSeeds(root / "EmbeddedImageFuzz");
+    WriteClipboardSeeds(root / "ClipboardFormatsFuzz");
     return 0;
 }

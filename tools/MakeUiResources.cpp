@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -239,5 +240,18 @@ int main(int argc, char** argv) {
     p.fillRect(QRect(QPoint(0, 0), s), fill);
     for (int x = 0; x < s.width(); x += 7) p.fillRect(QRect(x, 0, 1, s.height()), QColor(255, 255, 255, 40));
   });
+  // The combo box's drop button 17 x 18: normal (172), pressed (173), disabled (217).
+  for (const auto& [id, face, mark] : {std::tuple{172, QColor(128, 128, 128), QColor(235, 235, 235)},
+                                       std::tuple{173, QColor(60, 60, 60), QColor(255, 200, 80)},
+                                       std::tuple{217, QColor(150, 150, 150), QColor(190, 190, 190)}}) {
+    ok &= Save(folder, "icons", id, {17, 18}, false, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(QPoint(0, 0), s), face);
+      p.setPen(QColor(51, 51, 51));
+      p.drawRect(QRect(0, 0, s.width() - 1, s.height() - 1));
+      p.setRenderHint(QPainter::Antialiasing, true);
+      Arrow(p, QRectF(0, 0, s.width(), s.height()), 'd', mark);
+    });
+  }
   return ok ? 0 : 1;
 }

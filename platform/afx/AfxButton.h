@@ -9,6 +9,7 @@
 
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
+#include "platform/win/WinControls.h"
 #include "platform/win/WinOwnerDraw.h"
 
 // Button styles.
@@ -36,7 +37,6 @@ constexpr UINT BST_PUSHED = 0x0004;
 constexpr UINT BST_FOCUS = 0x0008;
 
 // Button notifications (WM_COMMAND's high word).
-constexpr UINT BN_CLICKED = 0;
 constexpr UINT BN_DOUBLECLICKED = 5;
 
 // Static styles, requests and notifications.

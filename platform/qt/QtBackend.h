@@ -4,9 +4,11 @@
 // retained client surface, raster drawing targets and fonts.
 
 #include "platform/core/Core.h"
+#include "platform/core/UiServices.h"
 
 #include <QFont>
 #include <QImage>
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
@@ -37,6 +39,11 @@ public:
   QImage& Surface() { return m_surface; }
   int Border() const { return m_border; }
   void SetBorder(int border) { m_border = border; }
+  // The menu bar's band above the client area (top-level windows).
+  int MenuHeight() const { return m_menuHeight; }
+  void SetMenuHeight(int height) { m_menuHeight = height; }
+  // Where the client area starts inside the widget.
+  QPoint ClientOffset() const { return QPoint(m_border, m_border + m_menuHeight); }
   void ResizeSurface(QSize client);
   void Detach() { m_hwnd = nullptr; }
   // Draws the layer's non-client bands around the client area.
@@ -53,11 +60,15 @@ protected:
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
 private:
   void PostMouse(QMouseEvent* event, UINT message);
+  void ReportGeometry();
   HWND m_hwnd;
   int m_border = 0;
+  int m_menuHeight = 0;
   QImage m_surface;
 };
 
@@ -104,5 +115,25 @@ core::IInputSource* LiveInput();
 int VirtualKeyOf(int qtKey);
 // On X11, makes the screen's published ICC profile the monitor's.
 void ReadMonitorProfile();
+// A mouse event of a widget inside `hwnd` as the message of the window it
+// reaches (the capture window while there is one); false when it reaches
+// no window that takes input.
+bool PostMouseMessage(HWND hwnd, QMouseEvent* event, UINT message);
+UINT MouseMessageOf(QEvent::Type type, Qt::MouseButton button);
+// Key states of mouse messages (MK_*).
+WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+// The back end's services of dialogs, controls, menus, clipboard and drags.
+core::IUiServices* QtUiServices();
+std::unique_ptr<core::ITextEdit> MakeHostedEdit(HWND hwnd, bool multiline, core::ITextEditEvents* events);
+// Runs fn, keeping an exception for the layer's loop instead of letting it
+// unwind through Qt's dispatch.
+template <class F>
+void Guarded(F&& fn) {
+  try {
+    fn();
+  } catch (...) {
+    core::KeepException(std::current_exception());
+  }
+}
 
 } // namespace platform::qt

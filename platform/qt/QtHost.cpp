@@ -55,12 +55,12 @@ core::IInputSource* LiveInput() {
 Dispatcher::Dispatcher() {
   alarm.setSingleShot(true);
   alarm.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&alarm, &QTimer::timeout, this, [] { core::DrainQueues(); });
+  QObject::connect(&alarm, &QTimer::timeout, this, [] { Guarded(core::DrainQueues); });
 }
 
 bool Dispatcher::event(QEvent* event) {
   if (event->type() == WakeEvent) {
-    core::DrainQueues();
+    Guarded(core::DrainQueues);
     return true;
   }
   return QObject::event(event);
@@ -70,10 +70,12 @@ QtHost::QtHost() : m_dispatcher(new Dispatcher) {
   core::SetLiveInputSource(LiveInput());
   ReadMonitorProfile();
   core::StartGuiThread(this);
+  core::SetUiServices(QtUiServices());
 }
 
 QtHost::~QtHost() {
   core::DestroyAllWindows();
+  core::SetUiServices(nullptr);
   core::StopGuiThread();
   core::SetLiveInputSource(nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

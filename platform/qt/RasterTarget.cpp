@@ -236,6 +236,20 @@ std::unique_ptr<core::IDrawTarget> QtHost::OpenPixels(void* bits, int width, int
   return std::make_unique<RasterTarget>(std::move(image), bottomUp);
 }
 
+namespace {
+// Qt widgets a window hosts (the edit control's text entry) draw themselves:
+// they are rendered over the window's surface. `at` is where the client
+// area's origin lies in the painter.
+void RenderHostedWidgets(QPainter& p, HostWidget* host, QPoint at) {
+  for (QObject* child : host->children()) {
+    auto* widget = qobject_cast<QWidget*>(child);
+    if (!widget || dynamic_cast<HostWidget*>(widget) || !widget->isVisibleTo(host)) continue;
+    if (widget->objectName() == QLatin1String("layerMenuBar")) continue; // not in the client area
+    widget->render(&p, at + widget->pos() - host->ClientOffset(), QRegion(), QWidget::DrawChildren);
+  }
+}
+} // namespace
+
 QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
   QImage out(area.size(), QImage::Format_ARGB32_Premultiplied);
   out.fill(Qt::black);
@@ -248,7 +262,9 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
     HostWidget* widget = WidgetOf(h);
     if (!widget) continue;
     const POINT o = core::ClientOrigin(h);
-    p.drawImage(QPoint(o.x - origin.x - area.x(), o.y - origin.y - area.y()), widget->Surface());
+    const QPoint at(o.x - origin.x - area.x(), o.y - origin.y - area.y());
+    p.drawImage(at, widget->Surface());
+    RenderHostedWidgets(p, widget, at);
   }
   if (descendants) {
     std::function<void(HWND)> drawChildren = [&](HWND parent) {
@@ -267,6 +283,7 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
                                  widget->Border());
         }
         p.drawImage(at, widget->Surface());
+        RenderHostedWidgets(p, widget, at);
         drawChildren(*it);
       }
     };

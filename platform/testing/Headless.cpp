@@ -65,8 +65,14 @@ void PostMouse(HWND hwnd, UINT message, POINT client, bool leftDown) {
 
 } // namespace
 
+// The scripted modal, menu and drag drivers (Scripts.cpp).
+void InstallScripts();
+
 void Init() {
-  if (g_headless) return;
+  if (g_headless) {
+    InstallScripts(); // a test may have set drivers of its own
+    return;
+  }
   // Running a test program by hand gets the same setting as under CTest.
   SetDefault("QT_QPA_PLATFORM",
              std::string("offscreen:configfile=") + LUMITRA_SOURCE_DIR + "/tests/support/offscreen.json");
@@ -83,6 +89,7 @@ void Init() {
   SetResourceFolder(std::string(LUMITRA_BINARY_DIR) + "/resources");
   core::UseVirtualClock(true);
   core::SetInputSource(&g_headless->input);
+  InstallScripts();
   // The application stays until the process ends: Qt's own statics go
   // before any exit handler could tear it down safely.
 }
@@ -95,6 +102,8 @@ void Pump() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     core::DrainQueues();
     for (HWND top : core::TopLevelWindows()) PaintTree(top);
+    // A handler that threw inside Qt's dispatch throws here.
+    core::RethrowKeptException();
     quiet = busy ? 0 : quiet + 1;
   }
 }

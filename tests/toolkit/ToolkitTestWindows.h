@@ -6,16 +6,13 @@
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
 #include "platform/testing/Headless.h"
+#include "support/RectPrinting.h"
 #include "toolkit/ControlNotifyData.h"
 #include "toolkit/TextTable.h"
 
 #include <map>
 #include <memory>
 #include <vector>
-
-inline void PrintTo(const RECT& r, std::ostream* os) {
-  *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 struct Notification {
   UINT message;
@@ -64,10 +61,10 @@ BEGIN_MESSAGE_MAP(NotifiedParent, CWnd)
 END_MESSAGE_MAP()
 
 // Text id 101 (the track bar's value font) and 102 (a spin style): bold
-// DejaVu Sans, 11 pixels, in light yellow.
+// DejaVu Sans, 11 pixels, in light yellow unless told another colour.
 class SmallTextTable : public ITextTable {
 public:
-  SmallTextTable() {
+  explicit SmallTextTable(COLORREF textColour = RGB(255, 240, 160)) : colour(textColour) {
     LOGFONTW lf{};
     lf.lfHeight = -11;
     lf.lfWeight = FW_BOLD;
@@ -79,9 +76,10 @@ public:
   ~SmallTextTable() override { SetTextTable(nullptr); }
   std::optional<TextTableEntry> Find(int id) const override {
     if (id != 101 && id != 102) return std::nullopt;
-    return TextTableEntry{u"(unused)", const_cast<CFont*>(&font), RGB(255, 240, 160)};
+    return TextTableEntry{u"(unused)", const_cast<CFont*>(&font), colour};
   }
   CFont font;
+  COLORREF colour;
 };
 
 // A script frame with the left button held at a control's client point.
