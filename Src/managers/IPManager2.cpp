@@ -1,6 +1,6 @@
 #include "managers/IPManager2.h"
 
-#include "engine/FIPEngine2.h"
+#include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
 #include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"

@@ -12,7 +12,7 @@
 // retiring superseded results, choosing where to start from what is cached),
 // the camera-data load (7, 8) and the completions (22 to 25); the develop
 // states (2 to 6 and 9 to 21) are IPManager2::priRunDevelopState.
-#include "engine/FIPERequest.h"
+#include "engine/core/FIPERequest.h"
 #include "fileio/loaders/FDataRetrieverRequest.h"
 #include "foundation/FStopwatch.h"
 #include "foundation/FString.h"

@@ -9,7 +9,7 @@
 // block in the entry, so the next attempt continues where it stopped.
 #include "managers/IPManager2.h"
 
-#include "engine/FIPEngine2.h"
+#include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"

@@ -5,9 +5,9 @@
 // follows the guarded computation of IPManager2Develop.cpp.
 #include "managers/IPManager2.h"
 
-#include "engine/GlobalLUTs.h"
-#include "engine/Retinex.h"
-#include "engine/ToneLUT.h"
+#include "engine/core/GlobalLUTs.h"
+#include "engine/analysis/Retinex.h"
+#include "engine/colour/ToneLUT.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"

@@ -18,7 +18,7 @@
 // drops such a queued record in its next Idle, a worker its current record in
 // its next slice, and the pool gives its busy workers one slice per Idle, in
 // turn). Such a caller keeps the record, and goes on calling Idle, until then.
-#include "engine/FIPERequest.h" // IPRequestStatus and IPErrorCode, shared with the engine
+#include "engine/core/FIPERequest.h" // IPRequestStatus and IPErrorCode, shared with the engine
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"
 

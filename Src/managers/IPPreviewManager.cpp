@@ -1,8 +1,8 @@
 #include "managers/IPPreviewManager.h"
 
-#include "engine/ChromaBlur.h"
-#include "engine/FIPEngine2.h"
-#include "engine/ResizeDisplayPixmap.h"
+#include "engine/chroma/ChromaBlur.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/geometry/ResizeDisplayPixmap.h"
 #include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"

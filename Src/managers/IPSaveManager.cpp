@@ -1,6 +1,6 @@
 #include "managers/IPSaveManager.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "fileio/codecs/FJPEGLineWriter.h"
 #include "fileio/codecs/FTemporaryOutputFile.h"
 #include "fileio/codecs/FTiffLineWriter.h"
