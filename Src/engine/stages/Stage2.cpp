@@ -126,6 +126,8 @@ private:
     // Each returns false when the step stopped on the cancel flag (it has saved
     // its position and the stage ends cancelled).
     bool RunStep(int step);
+    // The step that follows a completed one.
+    int NextStep(int step) const;
     void CorrectionProcess();
     void ReplaceBadPixelsStep();
     void SharpenRedStep();
@@ -214,8 +216,8 @@ void Stage2Machine::Run()
         }
         r.SetProgress(Stage2Progress(step));
         if (r.m_bDump)
-            Dump(Stage2DumpStepName(int(words[kWordStep])));
-        ++words[kWordStep];
+            Dump(Stage2DumpStepName(step));
+        words[kWordStep] = uint32_t(NextStep(step));
         words[kWordRow] = words[kWordPass] = words[kWordSpare] = 0;
     }
 }
@@ -241,11 +243,9 @@ bool Stage2Machine::RunStep(int step)
     case 4:
         if ((flags & kSkipDespeckle) == 0)
             DespeckleStep();
-        words[kWordStep] = p.bHighISO ? 5 : 7;
         return true;
     case 6:
         NewDenoiseStep();
-        words[kWordStep] = 14;
         return true;
     case 8:
         if (ChromaBlurValue() != 0 && (flags & kSkipSmallChromaBlur) == 0)
@@ -276,6 +276,18 @@ bool Stage2Machine::RunStep(int step)
         return true;
     default: Check(false, __LINE__, "0"); return false;
     }
+}
+
+int Stage2Machine::NextStep(int step) const
+{
+    // After despeckle the high-ISO path takes the noise-model reduction (6) and
+    // then goes straight to Retinex (15); the other path skips to the chroma
+    // blurs (8). Steps 5 and 7 are never run.
+    if (step == 4)
+        return p.bHighISO ? 6 : 8;
+    if (step == 6)
+        return 15;
+    return step + 1;
 }
 
 void Stage2Machine::RowProgress(int step, int32_t row, int32_t rows)

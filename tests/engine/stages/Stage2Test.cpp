@@ -114,10 +114,11 @@ TEST_F(Stage2DumpTest, DumpsAreNamedAfterThePathAndTheStep)
         std::vector<std::string> names;
     } cases[] = {
         {SyntheticShot::DaylightIso100,
-         {"Linearized", "CorrectionProcess", "ReplaceBadPixels", "SharpenRed", "NeutralizeHighlight",
+         {"Linearized", "CorrectionProcess", "ReplaceBadPixels", "SharpenRed", "NeutralizeHighlight", "Despeckle1",
           "ChromaBlurSmall", "ChromaBlur1", "ColorTransform"}},
         {SyntheticShot::DaylightIso800Auto,
-         {"Linearized", "CorrectionProcess", "ReplaceBadPixels", "SharpenRed", "NeutralizeHighlight"}},
+         {"Linearized", "CorrectionProcess", "ReplaceBadPixels", "SharpenRed", "NeutralizeHighlight", "Despeckle1",
+          "NewDenoise"}},
     };
     for (const auto& c : cases) {
         const std::filesystem::path folder = m_Dir.Path() / ShotName(c.shot);
