@@ -36,14 +36,6 @@ enum : uint32_t {
     kPriorityRetiredLUT = 2,
 };
 
-void UnlockAndForget(FICacheObject*& entry)
-{
-    if (entry) {
-        entry->Unlock();
-        entry = nullptr;
-    }
-}
-
 bool IsDone(FICacheObject* entry)
 {
     return IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
@@ -433,34 +425,34 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
     };
 
     if (!autoAdjust) {
-        if ((m_pStage4OutImageObj = FindCacheEntry(m_Labels.m_sStage4Out))) {
-            m_pStage4OutImageObj->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
-            if (IsDone(m_pStage4OutImageObj)) {
+        if ((m_Held.stage4 = FindCacheEntry(m_Labels.m_sStage4Out))) {
+            m_Held.stage4->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
+            if (IsDone(m_Held.stage4)) {
                 startAt(kStateCompleteDevelop, m_iAfterLoadState, kStateCompleteDevelop);
                 return true;
             }
         }
-        m_pStage3OutImageObj = FindCacheEntry(m_Labels.m_sStage3Out);
-        m_pStage3OutLImageObj = FindCacheEntry(m_Labels.m_sStage3OutL);
-        m_pStage3OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage3OutRtnx);
-        if (m_pStage3OutImageObj && m_pStage3OutLImageObj && m_pStage3OutRtnxImageObj) {
-            for (FICacheObject* entry : {m_pStage3OutImageObj, m_pStage3OutLImageObj, m_pStage3OutRtnxImageObj})
+        m_Held.stage3 = FindCacheEntry(m_Labels.m_sStage3Out);
+        m_Held.stage3Lightness = FindCacheEntry(m_Labels.m_sStage3OutL);
+        m_Held.stage3Retinex = FindCacheEntry(m_Labels.m_sStage3OutRtnx);
+        if (m_Held.stage3 && m_Held.stage3Lightness && m_Held.stage3Retinex) {
+            for (FICacheObject* entry : {m_Held.stage3.get(), m_Held.stage3Lightness.get(), m_Held.stage3Retinex.get()})
                 entry->SetPriority(region ? 0u : uint32_t(kPriorityStage3));
-            if (IsDone(m_pStage3OutImageObj)) {
+            if (IsDone(m_Held.stage3)) {
                 startAt(kStateLoadCamfile, kStateToneLUT, kStateLoadCamfile);
                 return true;
             }
         }
     }
 
-    m_pStage2OutImageObj = FindCacheEntry(m_Labels.m_sStage2Out);
-    m_pStage2OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage2OutRtnx);
-    m_pStage2OutRefKVImageObj = FindCacheEntry(m_Labels.m_sStage2OutRefKV);
-    if (m_pStage2OutImageObj && m_pStage2OutRtnxImageObj && m_pStage2OutRefKVImageObj) {
-        for (FICacheObject* entry : {m_pStage2OutImageObj, m_pStage2OutRtnxImageObj, m_pStage2OutRefKVImageObj})
+    m_Held.stage2 = FindCacheEntry(m_Labels.m_sStage2Out);
+    m_Held.stage2Retinex = FindCacheEntry(m_Labels.m_sStage2OutRtnx);
+    m_Held.stage2Reference = FindCacheEntry(m_Labels.m_sStage2OutRefKV);
+    if (m_Held.stage2 && m_Held.stage2Retinex && m_Held.stage2Reference) {
+        for (FICacheObject* entry : {m_Held.stage2.get(), m_Held.stage2Retinex.get(), m_Held.stage2Reference.get()})
             entry->SetPriority(kPriorityStage2);
         int next = kStateStage2;
-        if (IsDone(m_pStage2OutImageObj)) {
+        if (IsDone(m_Held.stage2)) {
             next = request.m_eKind == kIPRequestAutoAdjust       ? kStateCompleteAutoAdjust
                    : request.m_eKind == kIPRequestNeutralAtPoint ? kStateCompleteNeutralAtPoint
                                                                   : kStateStage3;
@@ -468,11 +460,11 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
         startAt(kStateLoadCamfile, next, next);
         return true;
     }
-    UnlockAndForget(m_pStage2OutImageObj);
+    m_Held.stage2.reset();
 
-    if ((m_pStage1OutImageObj = FindCacheEntry(m_Labels.m_sStage1Out))) {
-        m_pStage1OutImageObj->SetPriority(kPriorityStage1);
-        if (IsDone(m_pStage1OutImageObj)) {
+    if ((m_Held.stage1 = FindCacheEntry(m_Labels.m_sStage1Out))) {
+        m_Held.stage1->SetPriority(kPriorityStage1);
+        if (IsDone(m_Held.stage1)) {
             startAt(kStateLoadCamfile, kStateStage2, kStateStage2);
             return true;
         }
@@ -492,21 +484,15 @@ void IPManager2::priLoadCamfile()
         return;
     }
     if (request.m_sCamfileURL.GetLength() > 0) {
-        FIFile* file = OpenFileByURL(request.m_sCamfileURL, FIFile::OPEN_READ);
+        const FFilePtr file(OpenFileByURL(request.m_sCamfileURL, FIFile::OPEN_READ));
         if (!file) {
             priFailCurrent(kIPErrorFileNotFound, "FIPManager::priLoadCamfile: external camfile not found.");
             return;
         }
-        try {
-            const int64_t size = file->GetSize();
-            m_ExternalCamfile.assign(size_t(size > 0 ? size : 0), 0);
-            if (size > 0)
-                file->ReadExact(m_ExternalCamfile.data(), size);
-        } catch (...) {
-            file->Close();
-            throw;
-        }
-        file->Close();
+        const int64_t size = file->GetSize();
+        m_ExternalCamfile.assign(size_t(size > 0 ? size : 0), 0);
+        if (size > 0)
+            file->ReadExact(m_ExternalCamfile.data(), size);
         m_pCambData = std::make_unique<FCamdata>(m_ExternalCamfile.data(), m_ExternalCamfile.size());
         m_iState = m_iAfterLoadState;
         return;
@@ -539,9 +525,9 @@ void IPManager2::priWaitCamfile()
 {
     if (!priRetrieverDelivered(kStateWaitCamfile, m_iAfterLoadState))
         return;
-    m_pCamfileObj = GetRetrievedObject(m_RetrieverRequest);
+    m_Held.camfile = GetRetrievedObject(m_RetrieverRequest);
     m_RetrieverRequest.m_SlotA = 0;
-    m_pCambData = std::make_unique<FCamdata>(m_pCamfileObj->GetCamfileData(), m_pCamfileObj->GetCamfileSize());
+    m_pCambData = std::make_unique<FCamdata>(m_Held.camfile->GetCamfileData(), m_Held.camfile->GetCamfileSize());
     priWriteProgress(kStateWaitCamfile, m_iAfterLoadState, 1.0);
     m_iState = m_iAfterLoadState;
 }
@@ -555,16 +541,9 @@ void IPManager2::priCleanup()
         DebugPrintf("IPManager2::priCleanup: retriever request is not done!\n");
     priCollectEngineRequest();
 
-    ReleaseDataObject(m_pRawImageObj);
-    ReleaseDataObject(m_pDarkImageObj);
+    // The camera data reads the camfile object's bytes: it goes first.
     m_pCambData.reset();
     m_ExternalCamfile.clear();
-    ReleaseDataObject(m_pCamfileObj);
-    m_pCaptureProps = nullptr;
-
-    for (FICacheObject** entry :
-         {&m_pPropsObj, &m_pStage1OutImageObj, &m_pStage2OutImageObj, &m_pStage2OutRtnxImageObj,
-          &m_pStage2OutRefKVImageObj, &m_pStage3OutImageObj, &m_pStage3OutLImageObj, &m_pStage3OutRtnxImageObj,
-          &m_pStage4OutImageObj, &m_pToneLUTObj, &m_pRtnxLUTObj, &m_pGammaLUTObj})
-        UnlockAndForget(*entry);
+    m_pCaptureProps = nullptr; // owned by the properties entry
+    m_Held = RequestHolds{};
 }

@@ -107,8 +107,8 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
     if (m_pCaptureProps)
         return;
     const FString label = PropertiesLabel(request.m_sURL, id);
-    if ((m_pPropsObj = FindCacheEntry(label))) {
-        m_pCaptureProps = TreeOf(m_pPropsObj);
+    if ((m_Held.props = FindCacheEntry(label))) {
+        m_pCaptureProps = TreeOf(m_Held.props);
         return;
     }
 
@@ -125,20 +125,20 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
 
     std::lock_guard lock(CacheEntryCreationLock());
     FICache* cache = GetGlobalCache();
-    if ((m_pPropsObj = cache->Allocate(label, 0))) {
-        m_pCaptureProps = TreeOf(m_pPropsObj);
+    if ((m_Held.props = cache->Allocate(label, 0))) {
+        m_pCaptureProps = TreeOf(m_Held.props);
         return;
     }
-    m_pPropsObj = cache->Allocate(label, sizeof(FPropTree*));
-    if (!m_pPropsObj) {
+    m_Held.props = cache->Allocate(label, sizeof(FPropTree*));
+    if (!m_Held.props) {
         request.m_Result.Fail(kIPErrorOutOfMemory,
                               "IPManager2::priGetCaptureProps: Out of memory allocating capture props");
         return;
     }
     m_pCaptureProps = tree.release();
-    *static_cast<FPropTree**>(m_pPropsObj->GetData()) = m_pCaptureProps;
-    m_pPropsObj->SetPriority(kPriorityProperties);
-    m_pPropsObj->SetReleaseCallback(ReleasePropertiesCacheEntry);
+    *static_cast<FPropTree**>(m_Held.props->GetData()) = m_pCaptureProps;
+    m_Held.props->SetPriority(kPriorityProperties);
+    m_Held.props->SetReleaseCallback(ReleasePropertiesCacheEntry);
 }
 
 void IPManager2::priHandlePropertiesRequest(IPManagerData& request)
@@ -191,7 +191,7 @@ void IPManager2::priHandleModifyRequest(IPManagerData& request)
 void IPManager2::priCompleteAutoAdjust()
 {
     IPManagerData& request = *m_pCurrentRequest;
-    const FPixmapEntryHeader& header = *PixmapEntryHeader(m_pStage2OutImageObj);
+    const FPixmapEntryHeader& header = *PixmapEntryHeader(m_Held.stage2);
     request.m_dExposure = header.m_dAutoExposure;
     request.m_dContrast = header.m_dAutoContrast;
     request.m_dHighlight = header.m_dAutoHighlight;
@@ -222,7 +222,7 @@ void IPManager2::priCompleteNeutralAtPoint()
     patch.Set(std::max(patch.left, 0), std::max(patch.top, 0), std::min(patch.right, size.width),
               std::min(patch.bottom, size.height));
 
-    const FPixmap& image = *PixmapEntryHeader(m_pStage2OutImageObj)->m_pPixmap;
+    const FPixmap& image = *PixmapEntryHeader(m_Held.stage2)->m_pPixmap;
     FIntRect keep = CamdataGetRect(m_pCambData.get(), "KeepImageArea");
     FIntRect active = CamdataGetRect(m_pCambData.get(), "ActiveImageArea");
     if (image.m_iColumns == keep.right - keep.left && image.m_iRows == keep.bottom - keep.top)
