@@ -1,4 +1,6 @@
 #include "managers/IPManager2.h"
+#include "managers/IPManager2Private.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
@@ -16,6 +18,8 @@
 
 #include <new>
 
+using namespace ipmanager2;
+
 namespace {
 
 constexpr double kSliceSeconds = 0.01;
@@ -25,21 +29,6 @@ constexpr double kStateProgress[IPManager2::kStateCount] = {
     0, 0, 0, 0, 0, 0.1, 0.1, 0.19, 0.19, 0.2, 0.2, 0.25, 0.25,
     0.8, 0.8, 0.825, 0.825, 0.838, 0.838, 0.85, 0.85, 0.9, 1, 1, 1, 1,
 };
-
-// Eviction priorities: lower goes first.
-enum : uint32_t {
-    kPriorityStage1 = 5,
-    kPriorityStage2 = 30,
-    kPriorityStage3 = 10,
-    kPriorityStage4 = 20,
-    kPriorityRetiredStage2 = 15,
-    kPriorityRetiredLUT = 2,
-};
-
-bool IsDone(FICacheObject* entry)
-{
-    return IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
 
 FString ExceptionText(const char* format, const FException& e)
 {
@@ -243,17 +232,13 @@ void IPManager2::priProcessIdle()
             if (m_RetrieverRequest.IsPending())
                 m_RetrieverRequest.Cancel();
         }
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pCurrentRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pCurrentRequest != nullptr; }, [this] {
             m_pEngine->Idle();
             m_pRetriever->Idle();
-            lastState = m_iState;
             priRunState(m_iState);
             if (m_pCurrentRequest && m_pCurrentRequest->m_Result.m_eStatus != kIPStatusPending)
                 priEndRequest();
-        }
+        });
     } catch (const FExceptionFileIO& e) {
         priFailCurrent(kIPErrorFileIO, nullptr);
         if (m_pCurrentRequest)
@@ -427,7 +412,7 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
     if (!autoAdjust) {
         if ((m_Held.stage4 = FindCacheEntry(m_Labels.m_sStage4Out))) {
             m_Held.stage4->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
-            if (IsDone(m_Held.stage4)) {
+            if (IsPixmapDone(m_Held.stage4)) {
                 startAt(kStateCompleteDevelop, m_iAfterLoadState, kStateCompleteDevelop);
                 return true;
             }
@@ -438,7 +423,7 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
         if (m_Held.stage3 && m_Held.stage3Lightness && m_Held.stage3Retinex) {
             for (FICacheObject* entry : {m_Held.stage3.get(), m_Held.stage3Lightness.get(), m_Held.stage3Retinex.get()})
                 entry->SetPriority(region ? 0u : uint32_t(kPriorityStage3));
-            if (IsDone(m_Held.stage3)) {
+            if (IsPixmapDone(m_Held.stage3)) {
                 startAt(kStateLoadCamfile, kStateToneLUT, kStateLoadCamfile);
                 return true;
             }
@@ -452,7 +437,7 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
         for (FICacheObject* entry : {m_Held.stage2.get(), m_Held.stage2Retinex.get(), m_Held.stage2Reference.get()})
             entry->SetPriority(kPriorityStage2);
         int next = kStateStage2;
-        if (IsDone(m_Held.stage2)) {
+        if (IsPixmapDone(m_Held.stage2)) {
             next = request.m_eKind == kIPRequestAutoAdjust       ? kStateCompleteAutoAdjust
                    : request.m_eKind == kIPRequestNeutralAtPoint ? kStateCompleteNeutralAtPoint
                                                                   : kStateStage3;
@@ -464,7 +449,7 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
 
     if ((m_Held.stage1 = FindCacheEntry(m_Labels.m_sStage1Out))) {
         m_Held.stage1->SetPriority(kPriorityStage1);
-        if (IsDone(m_Held.stage1)) {
+        if (IsPixmapDone(m_Held.stage1)) {
             startAt(kStateLoadCamfile, kStateStage2, kStateStage2);
             return true;
         }

@@ -8,6 +8,7 @@
 // entry done. An engine request that ends without success leaves its resume
 // block in the entry, so the next attempt continues where it stopped.
 #include "managers/IPManager2.h"
+#include "managers/IPManager2Private.h"
 
 #include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
@@ -28,12 +29,9 @@
 #include <mutex>
 #include <string>
 
-namespace {
+using namespace ipmanager2;
 
-enum : uint32_t {
-    kPriorityStage1 = 5,
-    kPriorityStage2 = 30,
-};
+namespace {
 
 // What the guarded computation needs of an entry's header, for pixmap and
 // table entries alike.
@@ -51,16 +49,6 @@ EntryControl ControlOf(FICacheObject* entry, bool lut)
     }
     FPixmapEntryHeader* header = PixmapEntryHeader(entry);
     return {header->m_bDone, header->m_pMutex, header->m_ResumeState};
-}
-
-bool IsPixmapDone(FICacheObject* entry)
-{
-    return entry && IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
-
-FPixmap& PixmapOf(FICacheObject* entry)
-{
-    return *PixmapEntryHeader(entry)->m_pPixmap;
 }
 
 void CopyRows(const FPixmap& from, FPixmap& to)

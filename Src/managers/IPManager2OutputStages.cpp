@@ -4,6 +4,7 @@
 // to the requested pixel format and colour space, and the result image. Each
 // follows the guarded computation of IPManager2Develop.cpp.
 #include "managers/IPManager2.h"
+#include "managers/IPManager2Private.h"
 
 #include "engine/core/GlobalLUTs.h"
 #include "engine/analysis/Retinex.h"
@@ -21,25 +22,11 @@
 #include <algorithm>
 #include <cmath>
 
+using namespace ipmanager2;
+
 namespace {
 
-enum : uint32_t {
-    kPriorityStage3 = 10,
-    kPriorityLUT = 10,
-    kPriorityStage4 = 20,
-};
-
 enum GeometryWord : int { kCropLeft, kCropTop, kCropRight, kCropBottom, kOutWidth, kOutHeight };
-
-FPixmap& PixmapOf(FICacheObject* entry)
-{
-    return *PixmapEntryHeader(entry)->m_pPixmap;
-}
-
-bool IsPixmapDone(FICacheObject* entry)
-{
-    return entry && IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
 
 void StoreGeometry(FICacheObject* entry, const FIntRect& crop, const FIntSize& size)
 {

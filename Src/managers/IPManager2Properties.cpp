@@ -2,6 +2,7 @@
 // written changes, and the completions of the automatic adjustment, the
 // neutral at a point and the camera's illuminant and colour-mode lists.
 #include "managers/IPManager2.h"
+#include "managers/IPManager2Private.h"
 
 #include "fileio/container/CambData.h"
 #include "foundation/FCache.h"
@@ -15,9 +16,10 @@
 
 #include <algorithm>
 
+using namespace ipmanager2;
+
 namespace {
 
-constexpr uint32_t kPriorityProperties = 3;
 constexpr int kPatchHalf = 4;
 
 void ReleasePropertiesCacheEntry(FICacheObject* entry)

@@ -16,6 +16,7 @@
 #include "managers/FIPMImage.h"
 #include "managers/FRotation16.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <algorithm>
 #include <new>
@@ -121,17 +122,13 @@ void IPPreviewManager::Idle()
 void IPPreviewManager::priProcessIdle()
 {
     try {
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pRequest != nullptr; }, [this] {
             m_pEngine->Idle();
             m_pRetriever->Idle();
-            lastState = m_iState;
             priRunState(m_iState);
             if (m_pRequest && !m_pRequest->m_Result.IsPending())
                 priEndRequest();
-        }
+        });
     } catch (...) {
         priFail(kIPErrorException, "IPPreviewManager::priProcessIdle: caught exception!");
         priEndRequest();

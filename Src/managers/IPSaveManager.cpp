@@ -8,8 +8,8 @@
 #include "foundation/FColorAdjust.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
-#include "foundation/FStopwatch.h"
 #include "managers/FIPMImage.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <lcms2.h>
 
@@ -180,15 +180,11 @@ void IPSaveManager::Idle()
 void IPSaveManager::priProcessIdle()
 {
     try {
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
-            lastState = m_iState;
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pRequest != nullptr; }, [this] {
             priRunState(m_iState);
             if (m_pRequest && !m_pRequest->m_Result.IsPending())
                 priEndRequest();
-        }
+        });
     } catch (...) {
         priFail(kIPErrorException, "IPSaveManager::priProcessIdle: caught exception!");
         priEndRequest();
