@@ -110,7 +110,7 @@ void SetResult(FDataRetrieverRequest& request, const IPRequestResult& result)
 void Fail(FDataRetrieverRequest& request, int error, const char* text)
 {
     request.SetError(error);
-    request.m_sErrorText = LoaderWideText(text);
+    request.m_sErrorText = WideFromSystemText(text);
     request.SetStatus(kIPStatusError);
 }
 

@@ -33,7 +33,7 @@ constexpr double kStateProgress[IPManager2::kStateCount] = {
 FString ExceptionText(const char* format, const FException& e)
 {
     const FNarrowString text(format, e.GetDescription(), e.GetMessage());
-    return LoaderWideText(text.GetText());
+    return WideFromSystemText(text.GetText());
 }
 
 } // namespace
@@ -240,18 +240,13 @@ void IPManager2::priProcessIdle()
                 priEndRequest();
         });
     } catch (const FExceptionFileIO& e) {
-        priFailCurrent(kIPErrorFileIO, nullptr);
-        if (m_pCurrentRequest)
-            m_pCurrentRequest->m_Result.m_sErrorText =
-                ExceptionText("IPManager2::priProcessIdle: caught FExceptionFileIO(%s, %s)!", e);
+        priFailCurrent(kIPErrorFileIO,
+                       ExceptionText("IPManager2::priProcessIdle: caught FExceptionFileIO(%s, %s)!", e));
         priEndRequest();
     } catch (const FException& e) {
         DebugPrintf("IPManager2::priProcessIdle caught unhandled FException(%s, %s)\n", e.GetDescription(),
                     e.GetMessage());
-        priFailCurrent(kIPErrorException, nullptr);
-        if (m_pCurrentRequest)
-            m_pCurrentRequest->m_Result.m_sErrorText =
-                ExceptionText("IPManager2::priProcessIdle: caught FException(%s, %s)!", e);
+        priFailCurrent(kIPErrorException, ExceptionText("IPManager2::priProcessIdle: caught FException(%s, %s)!", e));
         priEndRequest();
     } catch (...) {
         DebugPrintf("IPManager2::priProcessIdle caught unhandled unknown exception\n");
@@ -309,13 +304,14 @@ void IPManager2::priEndRequest()
 
 void IPManager2::priFailCurrent(int32_t error, const char* text)
 {
+    priFailCurrent(error, text ? WideFromSystemText(text) : FString());
+}
+
+void IPManager2::priFailCurrent(int32_t error, const FString& text)
+{
     m_iState = kStateIdle;
-    if (!m_pCurrentRequest)
-        return;
-    IPRequestResult& result = m_pCurrentRequest->m_Result;
-    result.m_eStatus = kIPStatusError;
-    result.m_eError = error;
-    result.m_sErrorText = text ? LoaderWideText(text) : FString();
+    if (m_pCurrentRequest)
+        m_pCurrentRequest->m_Result.Fail(error, text);
 }
 
 void IPManager2::priWriteProgress(int state, int next, double x)

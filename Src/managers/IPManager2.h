@@ -154,6 +154,7 @@ private:
     void priCollectEngineRequest();
     void priEndRequest();
     void priFailCurrent(int32_t error, const char* text);
+    void priFailCurrent(int32_t error, const FString& text);
     // A wait state's progress: sub-request progress x towards state next.
     void priWriteProgress(int state, int next, double x);
     // False with the request failed when the retriever still runs a request.

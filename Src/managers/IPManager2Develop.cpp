@@ -11,6 +11,7 @@
 #include "managers/IPManager2Private.h"
 
 #include "engine/core/FIPEngine2.h"
+#include "engine/stages/Stage2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
@@ -64,11 +65,6 @@ void CopyRows(const FPixmap& from, FPixmap& to)
 void StoreStage1Results(FICacheObject* entry, const std::array<int32_t, 6>& results)
 {
     std::copy(results.begin(), results.end(), PixmapEntryHeader(entry)->m_aiGeometry);
-}
-
-bool IsOutputColorSpace(int32_t colorSpace)
-{
-    return colorSpace == 2 || colorSpace == 3 || colorSpace == 4 || colorSpace == 8 || colorSpace == 11;
 }
 
 } // namespace
@@ -425,9 +421,7 @@ void IPManager2::priStage2Process()
 
     FPixmapEntryHeader& header = *PixmapEntryHeader(output);
     if (!header.m_pScratch) {
-        const int64_t w = width, h = height;
-        const int64_t rows = ((h + 3) / 4 * ((w + 3) / 4) + w - 1) / std::max<int64_t>(w, 1) + 2;
-        if (!AttachScratchPixmap(output, FPixmap::PIXEL_48S_RGB, width, int32_t(rows))) {
+        if (!AttachScratchPixmap(output, FPixmap::PIXEL_48S_RGB, width, int32_t(Stage2TempRows(width, height)))) {
             priReleaseGuard();
             priFailCurrent(kIPErrorOutOfMemory, "IPManager2::priStage2Process:Cache allocation failed.");
             return;

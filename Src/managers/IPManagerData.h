@@ -71,6 +71,9 @@ enum IPOutputFormat : int32_t {
 };
 // The pixel type of an output format: 13, 7, 15, and 0 for any other value.
 int32_t PixelTypeOfOutputFormat(int32_t format);
+// The colour spaces a development may deliver: sRGB, Adobe RGB, Apple RGB,
+// ColorMatch RGB and ProPhoto (ROMM) RGB. Each has a profile that a saved file carries.
+bool IsOutputColorSpace(int32_t colorSpace);
 
 // Progress, status, error and the cancel flag of a request.
 class IPRequestResult {

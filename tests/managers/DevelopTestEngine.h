@@ -132,26 +132,14 @@ inline void TestStage2(FIPERequestStage2& request, Stage2Hold* hold)
     request.Finish(kIPStatusDone);
 }
 
-// True once the engine has a stage 2 of its own.
-inline bool EngineHasStage2()
-{
-    static const bool built = [] {
-        FIPERequestStage2 probe;
-        RunEngineRequest(probe);
-        return probe.GetStatus() != kIPStatusError ||
-               Utf8FromWide(probe.m_sErrorText).find("not built") == std::string::npos;
-    }();
-    return built;
-}
-
 // The engine's stages, counted; stage 2 is the tests' own when a hold is
-// given or the engine has none. An observer given with the engine's own stage 2
+// given. An observer given with the engine's own stage 2
 // sees the head of each of its steps (and may wait there).
 class CountingEngine final : public FIIPEngine2 {
 public:
     CountingEngine(EngineCounts& counts, Stage2Hold* hold, Stage2StepObserver observer = {}) : m_Counts(counts)
     {
-        const bool testStage2 = hold || !EngineHasStage2();
+        const bool testStage2 = hold != nullptr;
         FIPEngine2TestAccess::SetHandler(m_Engine, [this, hold, testStage2,
                                                     observer = std::move(observer)](FIPERequest& request) {
             if (request.GetType() == kIPERequestStage2 && testStage2)
@@ -221,7 +209,8 @@ public:
     DirectDevelopment(const DirectInputs& inputs, const FPropTree& props, const IPManagerData& settings)
         : m_Inputs(inputs), m_Props(props), W(inputs.raw->m_iColumns), H(inputs.raw->m_iRows),
           m_Stage1Out(W, H, FPixmap::PIXEL_48S_RGB), m_Retinex(W, H, FPixmap::PIXEL_16S_MONO),
-          m_Reference(W, H, FPixmap::PIXEL_48S_RGB), m_Scratch(W, Stage2ScratchRows(W, H), FPixmap::PIXEL_48S_RGB)
+          m_Reference(W, H, FPixmap::PIXEL_48S_RGB),
+          m_Scratch(W, int32_t(Stage2TempRows(W, H)), FPixmap::PIXEL_48S_RGB)
     {
         m_iRotation = props.GetInt(FString("ROTATION"), 0);
         const int32_t columns = props.GetInt(FString("COLS"), 0), rows = props.GetInt(FString("ROWS"), 0);
@@ -325,7 +314,6 @@ public:
 
 private:
     // The temp pixmap rows stage 2 asks for.
-    static int32_t Stage2ScratchRows(int64_t w, int64_t h) { return int32_t(((h + 3) / 4 * ((w + 3) / 4) + w - 1) / w + 2); }
 
     const DirectInputs& m_Inputs;
     const FPropTree& m_Props;

@@ -11,6 +11,7 @@
 #include "engine/analysis/Retinex.h"
 #include "engine/colour/ToneLUT.h"
 #include "engine/colour/TransformColor.h"
+#include "engine/stages/Stage2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
@@ -46,12 +47,6 @@ struct OwnedPixmap {
     std::unique_ptr<FPixmapTemplate<Pixel>> pixmap;
 };
 
-// The temp pixmap rows stage 2 asks for: ((H + 3) / 4 x ((W + 3) / 4) + W - 1) / W + 2.
-inline int32_t Stage2TempRows(int32_t W, int32_t H)
-{
-    return int32_t((int64_t((H + 3) / 4) * ((W + 3) / 4) + W - 1) / W + 2);
-}
-
 struct DevelopSettings {
     std::string whiteBalance; // empty: the picture's own
     double chromaNoise = 0.5;
@@ -79,7 +74,7 @@ public:
         working.Resize(W, H);
         preMatrix.Resize(W, H);
         retinex.Resize(W, H);
-        temp.Resize(W, Stage2TempRows(W, H));
+        temp.Resize(W, int32_t(Stage2TempRows(W, H)));
     }
 
     const FCamdata* Camdata() const { return m_pCamdata.get(); }

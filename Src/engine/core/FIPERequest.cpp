@@ -1,6 +1,6 @@
 #include "engine/core/FIPERequest.h"
 
-#include "fileio/loaders/LoaderRequestHandling.h"
+#include "foundation/FWideText.h"
 
 bool FIPEResumeState::ResumeOrRestart(uint32_t tag, int lastWordUsed)
 {
@@ -21,7 +21,7 @@ void FIPERequest::Finish(int32_t status)
 
 void FIPERequest::Fail(int32_t errorCode, const char* text)
 {
-    Fail(errorCode, LoaderWideText(text));
+    Fail(errorCode, WideFromSystemText(text));
 }
 
 void FIPERequest::Fail(int32_t errorCode, const FString& text)

@@ -1,9 +1,9 @@
 #include "engine/core/FIPEngine2.h"
 
-#include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 #include "foundation/FThread.h"
+#include "foundation/FWideText.h"
 
 #include <new>
 #include <thread>
@@ -159,7 +159,7 @@ void FIPEngine2::priHandleRequest(FIPERequest* request)
     } catch (const FException& e) {
         DebugPrintf("FIPEngine2::priHandleRequest caught unhandled FException(%s, %s)\n", e.GetDescription(),
                     e.GetMessage());
-        errorText = LoaderExceptionText(kEngineName, e);
+        errorText = ExceptionWideText(kEngineName, e);
     } catch (const std::bad_alloc&) {
         DebugPrintf("FIPEngine2::priHandleRequest caught unhandled bad_alloc exception\n");
         errorCode = kIPErrorOutOfMemory;

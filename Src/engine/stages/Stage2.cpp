@@ -784,13 +784,17 @@ void CheckImages(const FIPERequestStage2& r)
 
 } // namespace
 
+int64_t Stage2TempRows(int32_t W, int32_t H)
+{
+    const int64_t w = std::max<int64_t>(W, 1), h = H;
+    return ((h + 3) / 4 * ((w + 3) / 4) + w - 1) / w + 2;
+}
+
 bool Stage2TempBufferFits(const FPixmap* temp, int32_t W, int32_t H)
 {
     if (temp == nullptr || W <= 0 || H <= 0)
         return false;
-    const int64_t blocks = int64_t((H + 3) / 4) * int64_t((W + 3) / 4);
-    const int64_t rows = (blocks + W - 1) / W + 2;
-    return temp->m_iColumns >= W && int64_t(temp->m_iRows) >= rows;
+    return temp->m_iColumns >= W && int64_t(temp->m_iRows) >= Stage2TempRows(W, H);
 }
 
 double Stage2Progress(int step)

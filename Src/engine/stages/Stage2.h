@@ -26,8 +26,10 @@ using Stage2StepObserver = std::function<void(int step, FIPERequestStage2& reque
 // ends the record. The observer (tests) sees every step head.
 void DevelopStage2(FIPERequestStage2& request, const Stage2StepObserver& observer = {});
 
-// The temp pixmap's minimum: at least W wide and
-// ((H + 3) / 4 x ((W + 3) / 4) + W - 1) / W + 2 rows.
+// The rows of the temp pixmap stage 2 needs for a W x H image (W taken as at
+// least 1): ((H + 3) / 4 x ((W + 3) / 4) + W - 1) / W + 2.
+int64_t Stage2TempRows(int32_t W, int32_t H);
+// The temp pixmap's minimum: at least W wide and Stage2TempRows rows.
 bool Stage2TempBufferFits(const FPixmap* temp, int32_t W, int32_t H);
 
 // The cumulative progress at the end of step s (C[s]); C[-1] = 0.

@@ -148,7 +148,7 @@ TEST_F(Stage2Test, TempBufferOneRowShortFailsBeforeAnyPixelIsTouched)
 {
     const Stage1Shot& s = ShotAfterStage1(SyntheticShot::DaylightIso100);
     const int32_t W = s.development->working.get()->m_iColumns, H = s.development->working.get()->m_iRows;
-    OwnedPixmap<FPixelClass48SRGB> shortTemp(W, Stage2TempRows(W, H) - 1);
+    OwnedPixmap<FPixelClass48SRGB> shortTemp(W, int32_t(Stage2TempRows(W, H)) - 1);
     FIPERequestStage2 request;
     Prepare(s, request);
     request.m_pTempData = shortTemp.get();
@@ -257,7 +257,7 @@ TEST(Stage2HelpersTest, BadPixelThresholdFollowsTheExposureTime)
 
 TEST(Stage2HelpersTest, TempBufferAndProgress)
 {
-    OwnedPixmap<FPixelClass48SRGB> temp(480, Stage2TempRows(480, 360));
+    OwnedPixmap<FPixelClass48SRGB> temp(480, int32_t(Stage2TempRows(480, 360)));
     EXPECT_EQ(temp.get()->m_iRows, 25);
     EXPECT_TRUE(Stage2TempBufferFits(temp.get(), 480, 360));
     EXPECT_FALSE(Stage2TempBufferFits(temp.get(), 481, 360));
