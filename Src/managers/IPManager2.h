@@ -16,7 +16,7 @@
 #include "fileio/loaders/FDataRetrieverRequest.h"
 #include "foundation/FStopwatch.h"
 #include "foundation/FString.h"
-#include "managers/CacheEntryLock.h"
+#include "managers/FHeldRef.h"
 #include "managers/FIPManager.h"
 #include "managers/IPManagerLabels.h"
 

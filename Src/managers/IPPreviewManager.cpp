@@ -29,14 +29,6 @@ constexpr int32_t kEmbeddedPreview = 4;
 constexpr int32_t kChromaBlurStrength = 1200;
 constexpr int32_t kChromaBlurOffset = 12;
 
-void ReleaseImage(FImage*& image)
-{
-    if (image) {
-        image->Release();
-        image = nullptr;
-    }
-}
-
 // Turns a crop and the size it lies in by angle degrees. The fixed-point turn
 // lands exclusive rectangles one unit before 0 on the axes it mirrors; such a
 // rectangle is moved back inside, keeping its size, so a whole-picture crop
@@ -371,7 +363,7 @@ void IPPreviewManager::priProcessImage()
     }
     try {
         const FPixmap& loaded = *data->GetPixmap();
-        ReleaseImage(m_pLoadedImage);
+        m_pLoadedImage.reset();
         m_pLoadedImage = new FImage(loaded.m_iColumns, loaded.m_iRows, FPixmap::PIXEL_32_BGRA, 1);
         FPixmap* display = m_pLoadedImage->GetPixmap();
         ConvertColorPixmap(&loaded, display);
@@ -393,7 +385,7 @@ void IPPreviewManager::priRotate()
     FIntRect bounds(0, 0, loaded.m_iColumns, loaded.m_iRows);
     FIntSize size(loaded.m_iColumns, loaded.m_iRows);
     RotateRectBounds(bounds, size, m_iRotation);
-    ReleaseImage(m_pRotatedImage);
+    m_pRotatedImage.reset();
     m_pRotatedImage = new FImage(size.width, size.height, FPixmap::PIXEL_32_BGRA, 1);
     m_pIPEngineReq = std::make_unique<FIPERequestRotate>();
     m_pIPEngineReq->m_pInImage = m_pLoadedImage->GetPixmap();
@@ -417,14 +409,12 @@ void IPPreviewManager::priWaitRotate()
         result.m_eError = m_pIPEngineReq->m_iErrorCode;
         result.m_sErrorText = m_pIPEngineReq->m_sErrorText;
         m_pIPEngineReq.reset();
-        ReleaseImage(m_pLoadedImage);
-        ReleaseImage(m_pRotatedImage);
+        m_pLoadedImage.reset();
+        m_pRotatedImage.reset();
         return;
     }
     m_pIPEngineReq.reset();
-    ReleaseImage(m_pLoadedImage);
-    m_pLoadedImage = m_pRotatedImage;
-    m_pRotatedImage = nullptr;
+    m_pLoadedImage = std::move(m_pRotatedImage);
     TurnCrop(m_FittedCrop, m_FittedSize, m_iRotation);
     m_iState = kStateResize;
 }
@@ -439,7 +429,7 @@ void IPPreviewManager::priResize()
         m_pPreviewEntry =
             GetPixmapCacheEntry(m_sLabel, FPixmap::PIXEL_32_BGRA, Width(m_FittedCrop), Height(m_FittedCrop));
         if (!m_pPreviewEntry) {
-            ReleaseImage(m_pLoadedImage);
+            m_pLoadedImage.reset();
             priFail(kIPErrorOutOfMemory, "IPPreviewManager::priPreviewResize: Cache allocation failed.");
             return;
         }
@@ -464,7 +454,7 @@ void IPPreviewManager::priResize()
     }
     header.m_pMutex->Unlock();
     m_bEntryMutexHeld = false;
-    ReleaseImage(m_pLoadedImage);
+    m_pLoadedImage.reset();
     m_iState = kStateComplete;
 }
 
@@ -475,8 +465,7 @@ void IPPreviewManager::priComplete()
     const int32_t* geometry = PixmapEntryHeader(m_pPreviewEntry)->m_aiGeometry;
     request.m_Crop.Set(geometry[0], geometry[1], geometry[2], geometry[3]);
     request.m_OutputSize.Set(geometry[4], geometry[5]);
-    m_pPreviewEntry->Unlock();
-    m_pPreviewEntry = nullptr;
+    m_pPreviewEntry.reset();
 
     auto* props = new FPropTree(nullptr, "Props");
     props->CopyPairs(m_pProps);
@@ -511,8 +500,8 @@ void IPPreviewManager::priCleanup()
         m_RetrieverRequest.m_SlotA = 0;
     }
     DeletePropTree(m_pProps);
-    ReleaseImage(m_pLoadedImage);
-    ReleaseImage(m_pRotatedImage);
+    m_pLoadedImage.reset();
+    m_pRotatedImage.reset();
     if (m_pPreviewEntry) {
         // A preview this manager began and did not finish must never be found.
         FPixmapEntryHeader& header = *PixmapEntryHeader(m_pPreviewEntry);
@@ -521,8 +510,7 @@ void IPPreviewManager::priCleanup()
                 ForgetCacheEntry(m_pPreviewEntry);
             header.m_pMutex->Unlock();
         }
-        m_pPreviewEntry->Unlock();
-        m_pPreviewEntry = nullptr;
+        m_pPreviewEntry.reset();
     }
     m_bEntryMutexHeld = false;
     m_sLabel.Empty();

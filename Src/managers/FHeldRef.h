@@ -1,13 +1,14 @@
 #pragma once
 // Owners of what a manager holds between calls: a lock on an image-cache entry
-// (taken by the cache's find or allocate) and a reference to a retrieved data
-// object. Each gives its hold back when it is reset, assigned another or
+// (taken by the cache's find or allocate), a reference to a retrieved data
+// object and a reference to an image. Each gives its hold back when it is reset, assigned another or
 // destroyed, so a request that ends on any path leaves nothing locked.
 //
 // Both convert to the raw pointer they hold, so the helpers that read an entry
 // or an object take them as they are; assigning a raw pointer adopts a hold
 // the caller already has.
 #include "foundation/FCache.h"
+#include "foundation/FImage.h"
 #include "managers/FDataObject.h"
 
 #include <utility>
@@ -52,8 +53,11 @@ private:
 
 inline void UnlockCacheEntry(FICacheObject* entry) { entry->Unlock(); }
 inline void ReleaseDataObjectRef(FIDataObject* object) { object->Release(); }
+inline void ReleaseImageRef(FImage* image) { image->Release(); }
 
 // A locked image-cache entry.
 using FCacheEntryLock = FHeldRef<FICacheObject, UnlockCacheEntry>;
 // A counted reference to a data object of the data retriever.
 using FDataObjectRef = FHeldRef<FIDataObject, ReleaseDataObjectRef>;
+// A counted reference to an image.
+using FImageRef = FHeldRef<FImage, ReleaseImageRef>;
