@@ -15,8 +15,8 @@
 #include "engine/analysis/AutoWB_ChromaWt.h"
 #include "engine/analysis/CalculateAutoAdjustSettings.h"
 #include "engine/analysis/EAutoWB.h"
-#include "engine/core/GlobalLUTs.h"
 #include "engine/analysis/Retinex.h"
+#include "engine/core/GlobalLUTs.h"
 #include "support/NeutralScene.h"
 
 namespace {

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "engine/chroma/ChromaBlur.h"
-#include "engine/noise/FIRNoiseReduction.h"
 #include "engine/core/GlobalLUTs.h"
+#include "engine/noise/FIRNoiseReduction.h"
 #include "foundation/FPixmap.h"
 
 namespace {

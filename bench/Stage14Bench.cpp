@@ -23,12 +23,12 @@
 #include <vector>
 
 #include "engine/colour/ColorSpaces.h"
+#include "engine/colour/ToneLUT.h"
+#include "engine/colour/TransformColor.h"
 #include "engine/core/FIPEngine2.h"
 #include "engine/core/GlobalLUTs.h"
 #include "engine/stages/Stage1.h"
 #include "engine/stages/Stage4.h"
-#include "engine/colour/ToneLUT.h"
-#include "engine/colour/TransformColor.h"
 #include "support/BuildTree.h"
 #include "support/EngineDriver.h"
 

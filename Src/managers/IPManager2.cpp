@@ -1,6 +1,4 @@
 #include "managers/IPManager2.h"
-#include "managers/IPManager2Private.h"
-#include "managers/TimeSlicedLoop.h"
 
 #include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
@@ -14,7 +12,9 @@
 #include "managers/FDataObject.h"
 #include "managers/FDataRetriever.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <new>
 

@@ -8,7 +8,6 @@
 // entry done. An engine request that ends without success leaves its resume
 // block in the entry, so the next attempt continues where it stopped.
 #include "managers/IPManager2.h"
-#include "managers/IPManager2Private.h"
 
 #include "engine/core/FIPEngine2.h"
 #include "engine/stages/Stage2.h"
@@ -22,6 +21,7 @@
 #include "managers/FDataObject.h"
 #include "managers/FDataRetriever.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>

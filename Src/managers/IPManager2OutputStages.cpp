@@ -4,11 +4,10 @@
 // to the requested pixel format and colour space, and the result image. Each
 // follows the guarded computation of IPManager2Develop.cpp.
 #include "managers/IPManager2.h"
-#include "managers/IPManager2Private.h"
 
-#include "engine/core/GlobalLUTs.h"
 #include "engine/analysis/Retinex.h"
 #include "engine/colour/ToneLUT.h"
+#include "engine/core/GlobalLUTs.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"
@@ -17,6 +16,7 @@
 #include "managers/DevelopSettings.h"
 #include "managers/FIPMImage.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>

@@ -2,7 +2,6 @@
 // written changes, and the completions of the automatic adjustment, the
 // neutral at a point and the camera's illuminant and colour-mode lists.
 #include "managers/IPManager2.h"
-#include "managers/IPManager2Private.h"
 
 #include "fileio/container/CambData.h"
 #include "foundation/FCache.h"
@@ -12,6 +11,7 @@
 #include "managers/FDataRetriever.h"
 #include "managers/FRotation16.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>

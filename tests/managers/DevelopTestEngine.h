@@ -9,12 +9,12 @@
 // DevelopDirectly runs the same stages on one engine without the managers:
 // what a develop through the managers must equal.
 
-#include "engine/core/FIPEngine2.h"
-#include "engine/core/GlobalLUTs.h"
 #include "engine/analysis/Retinex.h"
-#include "engine/stages/Stage2.h"
 #include "engine/colour/ToneLUT.h"
 #include "engine/colour/TransformColor.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/core/GlobalLUTs.h"
+#include "engine/stages/Stage2.h"
 #include "foundation/FImage.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"

@@ -6,11 +6,11 @@
 // (strength 0), the managers' gamma table (ROMM, 16 bits). Header only: the
 // engine tests and benchmarks link the engine, the support library does not.
 
-#include "engine/colour/ColorSpaces.h"
-#include "engine/core/FIPEngine2.h"
 #include "engine/analysis/Retinex.h"
+#include "engine/colour/ColorSpaces.h"
 #include "engine/colour/ToneLUT.h"
 #include "engine/colour/TransformColor.h"
+#include "engine/core/FIPEngine2.h"
 #include "engine/stages/Stage2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPixmap.h"

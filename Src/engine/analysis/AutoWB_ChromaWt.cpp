@@ -2,10 +2,10 @@
 
 #include "engine/analysis/CalculateAutoAdjustSettings.h"
 #include "engine/colour/ColorSpaces.h"
-#include "engine/corrections/CorrectionKernels.h"
+#include "engine/colour/ToneLUT.h"
 #include "engine/core/GlobalLUTs.h"
 #include "engine/core/RowBandLoop.h"
-#include "engine/colour/ToneLUT.h"
+#include "engine/corrections/CorrectionKernels.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 

@@ -1,8 +1,8 @@
 #include "engine/analysis/EAutoWB.h"
 
 #include "engine/colour/ColorSpaces.h"
-#include "engine/corrections/CorrectionKernels.h"
 #include "engine/core/RowBandLoop.h"
+#include "engine/corrections/CorrectionKernels.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 

@@ -1,8 +1,8 @@
 #include "engine/geometry/Rotate.h"
 
 #include "engine/core/FIPEngine2.h"
-#include "engine/geometry/GeometryRequestChecks.h"
 #include "engine/core/RowBandLoop.h"
+#include "engine/geometry/GeometryRequestChecks.h"
 #include "foundation/FException.h"
 #include "foundation/FValueTypes.h"
 

@@ -3,8 +3,8 @@
 // pixels are pulled toward grey, then a two-sided first-order recursive filter
 // smooths along rows and columns with a feedback k x weight per pixel, so the
 // smoothing spreads over flat areas and stops at edges (weight 0).
-#include "engine/noise/NoiseReductionImage.h"
 #include "engine/core/RunRowBands.h"
+#include "engine/noise/NoiseReductionImage.h"
 
 #include <cstdint>
 

@@ -4,8 +4,8 @@
 // growing with the value by the camera's intensity noise model or constant,
 // and the clipping of isolated bright spikes the diffusion leaves standing.
 // Border pixels are never diffused or clipped: they are copied.
-#include "engine/noise/NoiseReductionImage.h"
 #include "engine/core/RunRowBands.h"
+#include "engine/noise/NoiseReductionImage.h"
 
 #include <cstdint>
 

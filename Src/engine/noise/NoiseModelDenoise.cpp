@@ -1,12 +1,12 @@
 #include "engine/noise/NoiseModelDenoise.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "engine/noise/EdgeAwareSmoothing.h"
 #include "engine/noise/LuminanceDiffusion.h"
 #include "engine/noise/NoiseModelBilateral.h"
 #include "engine/noise/NoiseReductionEdgeMaps.h"
 #include "engine/noise/NoiseReductionRecombination.h"
 #include "engine/noise/NoiseReductionResampling.h"
-#include "engine/core/RowBandLoop.h"
 #include "foundation/FException.h"
 
 #include <algorithm>

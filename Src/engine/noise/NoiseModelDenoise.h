@@ -6,8 +6,8 @@
 // The two are recombined per pixel into working-colour-space values scaled by
 // the output gain, so after this step the image is already matrixed.
 #include "engine/colour/ColorMatrix3x3.h"
-#include "engine/noise/NoiseReductionImage.h"
 #include "engine/core/RunRowBands.h"
+#include "engine/noise/NoiseReductionImage.h"
 #include "foundation/FValueTypes.h"
 
 #include <cstdint>

@@ -11,8 +11,8 @@
 // its destination is larger (a full-size image whose size is no multiple of
 // the factor), repeats its last column and row to the destination's edges, so
 // no strip is left unwritten. Nothing is written beyond the destination.
-#include "engine/noise/NoiseReductionImage.h"
 #include "engine/core/RunRowBands.h"
+#include "engine/noise/NoiseReductionImage.h"
 
 #include <array>
 #include <cstdint>

@@ -9,8 +9,8 @@
 // starts afresh and kept in the resume block, because a resumed call sees an
 // image that earlier steps have already changed.
 #include "engine/colour/ColorMatrix3x3.h"
-#include "engine/corrections/DarkShieldDrift.h"
 #include "engine/core/FIPERequest.h"
+#include "engine/corrections/DarkShieldDrift.h"
 #include "engine/noise/NoiseModelDenoise.h"
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"

@@ -1,10 +1,10 @@
 #include "engine/stages/Stage3.h"
 
 #include "engine/core/CamdataValues.h"
-#include "engine/geometry/CropSizeRotate.h"
 #include "engine/core/EngineAssert.h"
 #include "engine/core/FIPEngine2.h"
 #include "engine/core/GlobalLUTs.h"
+#include "engine/geometry/CropSizeRotate.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPixmap.h"
 

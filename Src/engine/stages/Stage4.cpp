@@ -1,9 +1,9 @@
 #include "engine/stages/Stage4.h"
 
 #include "engine/colour/ColorSpaces.h"
+#include "engine/colour/TransformColor.h"
 #include "engine/core/EngineAssert.h"
 #include "engine/core/FIPEngine2.h"
-#include "engine/colour/TransformColor.h"
 
 namespace {
 

@@ -1,9 +1,9 @@
 #include "engine/colour/TransformColor.h"
 
 #include "engine/colour/ColorSpaces.h"
+#include "engine/colour/ToneLUT.h"
 #include "engine/core/GlobalLUTs.h"
 #include "engine/stages/Stage4.h"
-#include "engine/colour/ToneLUT.h"
 #include "foundation/FPath.h"
 #include "support/BuildTree.h"
 #include "support/TestPixmap.h"

@@ -2,8 +2,8 @@
 // noisy scenes, as fingerprints of every output byte. The kernels are tuned
 // for speed; any change of a single value in any band count fails here.
 #include "engine/chroma/ChromaBlur.h"
-#include "engine/noise/FIRNoiseReduction.h"
 #include "engine/core/GlobalLUTs.h"
+#include "engine/noise/FIRNoiseReduction.h"
 #include "support/WorkingImage.h"
 
 #include <gtest/gtest.h>

@@ -2,9 +2,9 @@
 // on fixed synthetic pictures, recorded from the reference implementation:
 // any change to these kernels (speed work, restructuring, threading) must
 // keep every output value, in the engine's bands and in one band alike.
-#include "engine/noise/NoiseModelDenoise.h"
 #include "engine/analysis/Retinex.h"
 #include "engine/core/RowBandLoop.h"
+#include "engine/noise/NoiseModelDenoise.h"
 #include "support/WorkingImage.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 #include "engine/stages/Stage3.h"
 
-#include "engine/geometry/CropSizeRotate.h"
 #include "engine/core/GlobalLUTs.h"
+#include "engine/geometry/CropSizeRotate.h"
 #include "fileio/container/CambData.h"
 #include "support/CamdataWriter.h"
 #include "support/EngineDriver.h"

@@ -1,10 +1,10 @@
 #include "engine/stages/Stage4.h"
 
 #include "engine/colour/ColorSpaces.h"
-#include "engine/core/FIPEngine2.h"
-#include "engine/core/GlobalLUTs.h"
 #include "engine/colour/ToneLUT.h"
 #include "engine/colour/TransformColor.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/core/GlobalLUTs.h"
 #include "support/BuildTree.h"
 #include "support/EngineDriver.h"
 #include "support/TestPixmap.h"
