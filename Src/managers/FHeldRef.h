@@ -1,12 +1,13 @@
 #pragma once
 // Owners of what a manager holds between calls: a lock on an image-cache entry
 // (taken by the cache's find or allocate), a reference to a retrieved data
-// object and a reference to an image. Each gives its hold back when it is reset, assigned another or
-// destroyed, so a request that ends on any path leaves nothing locked.
+// object and a reference to an image. Each gives its hold back when it is
+// reset, assigned another or destroyed, so a request that ends on any path
+// leaves nothing locked.
 //
-// Both convert to the raw pointer they hold, so the helpers that read an entry
-// or an object take them as they are; assigning a raw pointer adopts a hold
-// the caller already has.
+// Each converts to the raw pointer it holds, so the helpers that read an entry
+// or an object take it as it is; assigning a raw pointer adopts a hold the
+// caller already has.
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"
 #include "managers/FDataObject.h"
