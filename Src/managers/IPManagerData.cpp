@@ -1,8 +1,8 @@
 #include "managers/IPManagerData.h"
 
 #include "engine/colour/ColorSpaces.h"
-#include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FWideText.h"
 #include "managers/FIPMImage.h"
 
 #include <cstdio>
