@@ -4,6 +4,7 @@
 
 #include "platform/afx/AfxTypes.h"
 #include "platform/win/WinGdi.h"
+#include "platform/win/WinPrint.h"
 
 #include <string>
 
@@ -116,7 +117,17 @@ public:
     return ::DrawIconEx(m_hDC, x, y, icon, cx, cy, 0, nullptr, DI_NORMAL);
   }
 
+  // Printing (on a printer DC).
+  int StartDoc(LPDOCINFO info);
+  int StartDoc(LPCWSTR documentName);
+  int StartPage();
+  int EndPage();
+  int EndDoc();
+  int AbortDoc();
+  BOOL IsPrinting() const { return m_bPrinting; }
+
   HDC m_hDC = nullptr;
+  BOOL m_bPrinting = FALSE;
 
 private:
   bool m_temporary = false;

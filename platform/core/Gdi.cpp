@@ -31,8 +31,9 @@ struct DcState {
 };
 
 struct DcRecord {
-  enum Kind { Window, Paint, Memory, Screen } kind = Memory;
+  enum Kind { Window, Paint, Memory, Screen, Device } kind = Memory;
   HWND hwnd = nullptr;
+  std::shared_ptr<IDevice> device;
   DcState state;
   std::vector<DcState> saved;
   std::unique_ptr<CDC> wrapper;
@@ -158,7 +159,7 @@ bool FreeDc(HDC dc) {
 }
 
 bool Allowed(const DcRecord& dc) {
-  if (dc.kind == DcRecord::Memory || dc.kind == DcRecord::Screen) return true;
+  if (dc.kind == DcRecord::Memory || dc.kind == DcRecord::Screen || dc.kind == DcRecord::Device) return true;
   return WindowCallAllowed("drawing on a window DC");
 }
 
@@ -175,6 +176,7 @@ std::unique_ptr<IDrawTarget> OpenTarget(const DcRecord& dc) {
                             bitmap->bottomUp);
   }
   if (dc.kind == DcRecord::Screen) return nullptr;
+  if (dc.kind == DcRecord::Device) return dc.device->OpenTarget();
   WindowRecord* window = Record(dc.hwnd);
   return window && window->host ? window->host->OpenSurface() : nullptr;
 }
@@ -204,6 +206,20 @@ const LOGFONTW& FontOf(const DcState& s) {
 } // namespace
 
 GdiObject* Object(HGDIOBJ handle) { return Objects().Get(Key(handle)); }
+
+HDC CreateDeviceDc(std::shared_ptr<IDevice> device) {
+  if (!device) return nullptr;
+  std::lock_guard lock(g_mutex);
+  HDC hdc = NewDc(DcRecord::Device, nullptr);
+  Dc(hdc)->device = std::move(device);
+  return hdc;
+}
+
+std::shared_ptr<IDevice> DeviceOf(HDC hdc) {
+  std::lock_guard lock(g_mutex);
+  DcRecord* dc = Dc(hdc);
+  return dc ? dc->device : nullptr;
+}
 
 PixelView ViewOf(const GdiObject& bitmap) {
   PixelView v;
@@ -295,7 +311,7 @@ HDC CreateCompatibleDC(HDC) {
 BOOL DeleteDC(HDC hdc) {
   std::lock_guard lock(g_mutex);
   DcRecord* dc = Dc(hdc);
-  if (!dc || dc->kind != DcRecord::Memory) return FALSE;
+  if (!dc || (dc->kind != DcRecord::Memory && dc->kind != DcRecord::Device)) return FALSE;
   return FreeDc(hdc) ? TRUE : FALSE;
 }
 
@@ -332,6 +348,7 @@ int GetDeviceCaps(HDC hdc, int index) {
   std::lock_guard lock(g_mutex);
   DcRecord* dc = Dc(hdc);
   if (!dc) return 0;
+  if (dc->kind == DcRecord::Device) return dc->device->Caps(index);
   switch (index) {
   case LOGPIXELSX:
   case LOGPIXELSY: return 96;
@@ -450,6 +467,8 @@ int GetClipBox(HDC hdc, LPRECT rect) {
     for (const RECT& r : dc->state.clip.rects) UnionRect(&box, &box, &r);
   } else if (dc->kind == DcRecord::Memory) {
     if (GdiObject* b = Object(dc->state.bitmap)) box = {0, 0, b->width, b->height};
+  } else if (dc->kind == DcRecord::Device) {
+    box = {0, 0, dc->device->Caps(HORZRES), dc->device->Caps(VERTRES)};
   } else if (WindowRecord* w = IsGuiThread() ? Record(dc->hwnd) : nullptr) {
     box = ClientRectOf(*w);
   }

@@ -50,4 +50,18 @@ T* WrapperOf(HGDIOBJ handle) {
 // The pixels of a bitmap object as a view (rows in memory order).
 PixelView ViewOf(const GdiObject& bitmap);
 
+// A device of its own behind a DC (a printer), neither a window nor a
+// bitmap: it answers the DC's capabilities and opens the target its drawing
+// lands on (null while there is nowhere to draw, outside a page). The DC
+// keeps the device alive; any thread may use such a DC.
+class IDevice {
+public:
+  virtual ~IDevice() = default;
+  virtual int Caps(int index) = 0;
+  virtual std::unique_ptr<IDrawTarget> OpenTarget() = 0;
+};
+HDC CreateDeviceDc(std::shared_ptr<IDevice> device);
+// The device of a DC made by CreateDeviceDc; null for any other DC.
+std::shared_ptr<IDevice> DeviceOf(HDC dc);
+
 } // namespace platform::core

@@ -1,5 +1,7 @@
 #include "platform/testing/Headless.h"
 
+#include "platform/testing/CommonDialogs.h"
+
 #include "platform/qt/QtBackend.h"
 
 #include <QApplication>
@@ -83,6 +85,7 @@ void Init() {
   SetResourceFolder(std::string(LUMITRA_BINARY_DIR) + "/resources");
   core::UseVirtualClock(true);
   core::SetInputSource(&g_headless->input);
+  InstallScriptedDialogs();
   // The application stays until the process ends: Qt's own statics go
   // before any exit handler could tear it down safely.
 }
