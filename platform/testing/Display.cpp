@@ -4,7 +4,12 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QtTest/QTest>
 
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <cstdlib>
 #include <dlfcn.h>
 
 namespace platform::testing {
@@ -34,6 +39,69 @@ PixelImage GrabScreen(const RECT& r) {
     std::copy(row, row + out.width, out.argb.begin() + static_cast<std::ptrdiff_t>(y) * out.width);
   }
   return out;
+}
+
+bool WaitUntilExposed(HWND top) {
+  qt::HostWidget* widget = qt::WidgetOf(top);
+  if (!widget || !widget->windowHandle()) return false;
+  const bool exposed = QTest::qWaitForWindowExposed(widget->windowHandle());
+  Pump();
+  return exposed;
+}
+
+namespace {
+
+// The test's own connection to the X server, and its root window.
+struct Server {
+  xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+  xcb_window_t root = xcb_connection_has_error(connection) ? 0
+                                                            : xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+  ~Server() { xcb_disconnect(connection); }
+  // Waits until the server has done everything asked so far.
+  void Sync() { std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr)); }
+};
+
+Server& TheServer() {
+  static Server server;
+  return server;
+}
+
+xcb_atom_t Atom(const char* name) {
+  Server& s = TheServer();
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      s.connection, xcb_intern_atom(s.connection, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr);
+  const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
+} // namespace
+
+void MovePointerOnServer(POINT p) {
+  Server& s = TheServer();
+  xcb_warp_pointer(s.connection, XCB_NONE, s.root, 0, 0, 0, 0, static_cast<std::int16_t>(p.x),
+                   static_cast<std::int16_t>(p.y));
+  s.Sync();
+}
+
+void SetLeftButtonOnServer(bool down) {
+  Server& s = TheServer();
+  xcb_test_fake_input(s.connection, down ? XCB_BUTTON_PRESS : XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0,
+                      0, 0);
+  s.Sync();
+}
+
+void SetRootProperty(const char* name, const std::vector<std::uint8_t>& bytes) {
+  Server& s = TheServer();
+  xcb_change_property(s.connection, XCB_PROP_MODE_REPLACE, s.root, Atom(name), XCB_ATOM_CARDINAL, 8,
+                      static_cast<std::uint32_t>(bytes.size()), bytes.data());
+  s.Sync();
+}
+
+void DeleteRootProperty(const char* name) {
+  Server& s = TheServer();
+  xcb_delete_property(s.connection, s.root, Atom(name));
+  s.Sync();
 }
 
 } // namespace platform::testing

@@ -14,5 +14,15 @@ void InitOnDisplay();
 
 // The X server's pixels of a screen rectangle (what Qt presented).
 PixelImage GrabScreen(const RECT& screen);
+// Waits (pumping) until the top-level window is shown on the server.
+bool WaitUntilExposed(HWND top);
+
+// The X server changed behind Qt's back, through a connection of the test's
+// own: the pointer moved, the left button pressed or let go (XTEST), a
+// property of the root window set or removed.
+void MovePointerOnServer(POINT screen);
+void SetLeftButtonOnServer(bool down);
+void SetRootProperty(const char* name, const std::vector<std::uint8_t>& bytes);
+void DeleteRootProperty(const char* name);
 
 } // namespace platform::testing
