@@ -207,6 +207,15 @@ const LOGFONTW& FontOf(const DcState& s) {
 
 GdiObject* Object(HGDIOBJ handle) { return Objects().Get(Key(handle)); }
 
+HICON CreateIconFromPixels(PixelImage pixels) {
+  if (pixels.width <= 0 || pixels.height <= 0 ||
+      pixels.argb.size() != static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height)) {
+    return nullptr;
+  }
+  std::lock_guard lock(g_mutex);
+  return reinterpret_cast<HICON>(Icons().Add(std::make_unique<PixelImage>(std::move(pixels))));
+}
+
 HDC CreateDeviceDc(std::shared_ptr<IDevice> device) {
   if (!device) return nullptr;
   std::lock_guard lock(g_mutex);

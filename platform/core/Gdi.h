@@ -50,6 +50,9 @@ T* WrapperOf(HGDIOBJ handle) {
 // The pixels of a bitmap object as a view (rows in memory order).
 PixelView ViewOf(const GdiObject& bitmap);
 
+// A new icon of the pixels (DestroyIcon frees it).
+HICON CreateIconFromPixels(PixelImage pixels);
+
 // A device of its own behind a DC (a printer), neither a window nor a
 // bitmap: it answers the DC's capabilities and opens the target its drawing
 // lands on (null while there is nowhere to draw, outside a page). The DC

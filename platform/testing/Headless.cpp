@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFontInfo>
+#include <QIcon>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
@@ -81,6 +82,9 @@ void Init() {
   g_headless = new Headless; // lives until the process ends, as the application does
   g_headless->app = std::make_unique<QApplication>(g_headless->argc, g_headless->argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // Shell icons are the layer's own, whatever icon theme the machine has.
+  QIcon::setThemeSearchPaths({});
+  QIcon::setFallbackSearchPaths({});
   g_headless->host = std::make_unique<qt::QtHost>();
   SetResourceFolder(std::string(LUMITRA_BINARY_DIR) + "/resources");
   core::UseVirtualClock(true);

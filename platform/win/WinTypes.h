@@ -20,6 +20,7 @@ using BOOL = int;
 using WCHAR = char16_t;
 using UINT_PTR = std::uintptr_t;
 using ULONG_PTR = std::uintptr_t;
+using DWORD_PTR = std::uintptr_t;
 using INT_PTR = std::intptr_t;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
