@@ -260,7 +260,10 @@ int ReleaseDC(HWND hwnd, HDC hdc) {
   {
     std::lock_guard lock(g_mutex);
     DcRecord* dc = Dc(hdc);
-    if (!dc || dc->kind == DcRecord::Memory || dc->kind == DcRecord::Paint || dc->hwnd != hwnd) return 0;
+    if (!dc || dc->kind == DcRecord::Memory || dc->kind == DcRecord::Paint || dc->kind == DcRecord::Device ||
+        dc->hwnd != hwnd) {
+      return 0;
+    }
     window = dc->hwnd;
     FreeDc(hdc);
   }

@@ -231,7 +231,9 @@ HRESULT AssocQueryStringW(ASSOCF, ASSOCSTR what, LPCWSTR type, LPCWSTR verb, LPW
   return S_OK;
 }
 
-// Parameters are not passed on: xdg-open takes the document alone.
+// A file of a type with a program starts that program by its desktop
+// entry's Exec line; URLs and other files go to xdg-open. Parameters are not
+// passed on: neither takes more than the document.
 HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR, LPCWSTR folder, INT) {
   if (!file) return Answer(SE_ERR_FNF);
   if (operation && std::u16string_view(operation) != u"open" && std::u16string_view(operation) != u"explore") {
@@ -243,6 +245,15 @@ HINSTANCE ShellExecuteW(HWND, LPCWSTR operation, LPCWSTR file, LPCWSTR, LPCWSTR 
     if (!target.empty() && target[0] != '/' && !where.empty()) target = where + "/" + target;
     if (!Exists(target)) return Answer(SE_ERR_FNF);
     if (where.empty()) where = Native(PathParent(PathFromNative(target)).GetText());
+    struct stat st {};
+    const std::string extension = Native(PathExtension(PathFromNative(target)).GetText());
+    if (::stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !extension.empty()) {
+      if (const std::optional<OpenCommand> command = OpenCommandOfExtension(extension)) {
+        std::vector<std::string> argv = ArgumentsForFile(command->exec, target);
+        argv[0] = command->program;
+        return Answer(SpawnDetached(argv, where) ? kStarted : SE_ERR_NOASSOC);
+      }
+    }
   }
   if (target.empty()) return Answer(SE_ERR_FNF);
   if (ProgramPath("xdg-open").empty()) return Answer(SE_ERR_NOASSOC);

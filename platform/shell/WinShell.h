@@ -298,9 +298,11 @@ HRESULT AssocQueryStringW(ASSOCF flags, ASSOCSTR what, LPCWSTR type, LPCWSTR ver
 constexpr int SE_ERR_FNF = 2;
 constexpr int SE_ERR_NOASSOC = 31;
 
-// Opens a document or a URL with xdg-open (started with an argument vector,
-// never through a shell; it runs on its own). Above 32 when started;
-// SE_ERR_FNF for a missing file, SE_ERR_NOASSOC when xdg-open is missing.
+// Opens a document with its type's program (the desktop entry's Exec line,
+// its field codes given the file), or a URL or a file of no known type with
+// xdg-open; always started with an argument vector, never through a shell,
+// in the document's folder, running on its own. Above 32 when started;
+// SE_ERR_FNF for a missing file, SE_ERR_NOASSOC when nothing can open it.
 HINSTANCE ShellExecuteW(HWND owner, LPCWSTR operation, LPCWSTR file, LPCWSTR parameters, LPCWSTR folder, INT show);
 #define ShellExecute ShellExecuteW
 // The program that opens the file (its type's executable) into MAX_PATH

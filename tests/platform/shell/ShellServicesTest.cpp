@@ -115,14 +115,19 @@ TEST_F(ShellServices, AFileTypesOpenCommandNamesItsProgramQuoted) {
   EXPECT_EQ(program[0], u'\0');
 }
 
-TEST_F(ShellServices, DocumentsOpenWithXdgOpenWithoutAShell) {
+TEST_F(ShellServices, DocumentsOpenWithTheirProgramOrXdgOpenWithoutAShell) {
   Script("bin/xdg-open", Recording("pwd"));
-  const std::string document = Str("docs/it's $(touch pwned); \"odd\" *.avi");
-  WriteFileBytes(document, "RIFF");
+  const std::string movie = Str("docs/it's $(touch pwned); \"odd\" *.avi");
+  WriteFileBytes(movie, "RIFF");
   EXPECT_GT(reinterpret_cast<std::intptr_t>(
-                ShellExecuteW(nullptr, u"open", Wide(document).c_str(), u"--ignored", nullptr, SW_SHOW)),
+                ShellExecuteW(nullptr, u"open", Wide(movie).c_str(), u"--ignored", nullptr, SW_SHOW)),
             32);
-  EXPECT_EQ(Recorded(), document + "|" + Str("docs") + "\n");
+  EXPECT_EQ(Recorded(), "--open|" + movie + "|" + Str("docs") + "\n") << "the type's program, by its Exec line";
+  const std::string document = Str("docs/it's $(touch pwned); \"odd\" *.txt");
+  WriteFileBytes(document, "text");
+  EXPECT_GT(reinterpret_cast<std::intptr_t>(ShellExecuteW(nullptr, u"open", Wide(document).c_str(), nullptr, nullptr, 1)),
+            32);
+  EXPECT_EQ(Recorded(), document + "|" + Str("docs") + "\n") << "a file of no known type goes to xdg-open";
   EXPECT_FALSE(fs::exists(Path("docs/pwned")));
 
   const char16_t url[] = u"https://example.org/manual?a=1&b=2";
