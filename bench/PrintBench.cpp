@@ -111,7 +111,7 @@ bool OnePageLetter(const std::string& file) {
   std::ifstream in(file, std::ios::binary);
   const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   return pdf.rfind("%PDF-", 0) == 0 && pdf.find("/Count 1") != std::string::npos &&
-         pdf.find("/MediaBox [0 0 612 792]") != std::string::npos;
+         pdf.find("/MediaBox [0 0 612.000000 792.000000]") != std::string::npos;
 }
 
 void BM_PdfPageOf30Pictures(benchmark::State& state) {

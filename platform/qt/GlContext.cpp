@@ -22,7 +22,8 @@ namespace platform::qt {
 namespace {
 
 constexpr int kOnlyFormat = 1;
-constexpr unsigned kGlBgra = 0x80E1; // GL_BGRA: rows read straight into the surface's byte order
+constexpr unsigned kGlBgra = 0x80E1;         // GL_BGRA: rows read straight into the surface's byte order
+constexpr unsigned kGlPackRowLength = 0x0D02; // GL_PACK_ROW_LENGTH
 
 struct GlContext {
   HWND window = nullptr;
@@ -73,7 +74,8 @@ void Release() {
   g_currentDc = nullptr;
 }
 
-// Copies the frame (bottom row first) into the window's surface, opaque.
+// Reads the frame straight into the window's surface, then turns its rows
+// (OpenGL's run upwards) and makes every pixel opaque, in one pass.
 void ShowFrame(GlContext& c) {
   HostWidget* widget = WidgetOf(c.window);
   if (!widget || !c.frame) return;
@@ -81,14 +83,19 @@ void ShowFrame(GlContext& c) {
   const int width = std::min(surface.width(), c.frame->width());
   const int height = std::min(surface.height(), c.frame->height());
   if (width <= 0 || height <= 0) return;
-  std::vector<std::uint32_t> rows(static_cast<std::size_t>(width) * height);
   QOpenGLFunctions* gl = c.context->functions();
   gl->glPixelStorei(GL_PACK_ALIGNMENT, 4);
-  gl->glReadPixels(0, 0, width, height, kGlBgra, GL_UNSIGNED_BYTE, rows.data());
-  for (int y = 0; y < height; ++y) {
-    const std::uint32_t* from = &rows[static_cast<std::size_t>(height - 1 - y) * width];
-    auto* to = reinterpret_cast<std::uint32_t*>(surface.scanLine(y));
-    for (int x = 0; x < width; ++x) to[x] = from[x] | 0xFF000000u;
+  gl->glPixelStorei(kGlPackRowLength, static_cast<GLint>(surface.bytesPerLine() / 4));
+  gl->glReadPixels(0, 0, width, height, kGlBgra, GL_UNSIGNED_BYTE, surface.bits());
+  gl->glPixelStorei(kGlPackRowLength, 0);
+  for (int y = 0; y < (height + 1) / 2; ++y) {
+    auto* top = reinterpret_cast<std::uint32_t*>(surface.scanLine(y));
+    auto* bottom = reinterpret_cast<std::uint32_t*>(surface.scanLine(height - 1 - y));
+    for (int x = 0; x < width; ++x) {
+      const std::uint32_t upper = top[x] | 0xFF000000u;
+      top[x] = bottom[x] | 0xFF000000u;
+      bottom[x] = upper;
+    }
   }
   RECT client{0, 0, width, height};
   if (core::WindowRecord* r = core::Record(c.window); r && r->host) r->host->SchedulePresent(client);

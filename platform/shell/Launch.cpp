@@ -209,11 +209,12 @@ HRESULT AssocQueryStringW(ASSOCF, ASSOCSTR what, LPCWSTR type, LPCWSTR verb, LPW
   if (verb && std::u16string_view(verb) != u"open") return HRESULT_FROM_WIN32_NO_ASSOCIATION;
   const std::optional<OpenCommand> command = OpenCommandOfExtension(Native(type));
   if (!command) return HRESULT_FROM_WIN32_NO_ASSOCIATION;
-  std::string text = what == ASSOCSTR_EXECUTABLE ? command->program : "\"" + command->program + "\"";
+  if (what != ASSOCSTR_COMMAND && what != ASSOCSTR_EXECUTABLE) return E_INVALIDARG;
+  std::string text = command->program;
   if (what == ASSOCSTR_COMMAND) {
-    for (std::size_t i = 1; i < command->exec.size(); ++i) text += " " + Quoted(command->exec[i]);
-  } else if (what != ASSOCSTR_EXECUTABLE) {
-    return E_INVALIDARG;
+    text.insert(text.begin(), '"');
+    text.push_back('"');
+    for (std::size_t i = 1; i < command->exec.size(); ++i) text.append(" ").append(Quoted(command->exec[i]));
   }
   const std::u16string wide = PathFromNative(text).GetText();
   const DWORD need = static_cast<DWORD>(wide.size() + 1);
