@@ -86,7 +86,10 @@ BEGIN_MESSAGE_MAP(Top, CWnd)
 END_MESSAGE_MAP()
 
 void BM_GlFrameReadBack(benchmark::State& state) {
-  pt::InitOnDisplay();
+  if (const std::string why = pt::StartOnDisplay(true); !why.empty()) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
   Top top;
   top.CreateEx(0, u"Top", u"", WS_POPUP | WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 0);
   pt::WaitUntilExposed(top);
@@ -139,7 +142,10 @@ protected:
 };
 
 void BM_RasterRepaintPresented(benchmark::State& state) {
-  pt::InitOnDisplay();
+  if (const std::string why = pt::StartOnDisplay(false); !why.empty()) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
   Top top;
   top.CreateEx(0, u"Top", u"", WS_POPUP | WS_VISIBLE, RECT{0, 0, kWidth, kHeight}, nullptr, 0);
   pt::WaitUntilExposed(top);

@@ -4,6 +4,8 @@
 #include "platform/testing/QtPixels.h"
 
 #include <QGuiApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
 #include <QScreen>
 #include <QtTest/QTest>
 
@@ -56,6 +58,8 @@ Server& TheServer() {
   return server;
 }
 
+bool TheServerIsThere() { return xcb_connection_has_error(TheServer().connection) == 0; }
+
 xcb_atom_t Atom(const char* name) {
   Server& s = TheServer();
   xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
@@ -66,6 +70,24 @@ xcb_atom_t Atom(const char* name) {
 }
 
 } // namespace
+
+std::string StartOnDisplay(bool needOpenGl) {
+  ::setenv("QT_QPA_PLATFORM", "xcb", 0);
+  ::setenv("QT_XCB_GL_INTEGRATION", "xcb_glx", 0);
+  ::setenv("LIBGL_ALWAYS_SOFTWARE", "1", 0);
+  if (!TheServerIsThere()) return "no X server (DISPLAY unset or unreachable): run under xvfb-run, as CTest does";
+  InitOnDisplay();
+  if (!needOpenGl) return {};
+  // Qt's own context, not the layer's: the machine offers OpenGL or not.
+  QOffscreenSurface surface;
+  surface.create();
+  QOpenGLContext context;
+  if (!context.create() || !context.makeCurrent(&surface)) {
+    return "the X server offers no OpenGL (GLX or EGL): Mesa's software driver (libgl1-mesa-dri) is needed";
+  }
+  context.doneCurrent();
+  return {};
+}
 
 void MovePointerOnServer(POINT p) {
   Server& s = TheServer();

@@ -11,6 +11,12 @@ namespace platform::testing {
 // state is the X server's own (GetAsyncKeyState and GetCursorPos ask the
 // server) instead of a script.
 void InitOnDisplay();
+// InitOnDisplay() when the X server is there (and offers OpenGL, when asked):
+// an empty text, else why the test cannot run, for GTEST_SKIP. A program run
+// by hand gets CTest's settings (the xcb platform, Mesa's software OpenGL).
+//
+//   if (const std::string why = pt::StartOnDisplay(true); !why.empty()) GTEST_SKIP() << why;
+std::string StartOnDisplay(bool needOpenGl);
 
 // The X server's pixels of a screen rectangle (what Qt presented).
 PixelImage GrabScreen(const RECT& screen);

@@ -16,7 +16,7 @@ namespace {
 class PlatformGl : public ::testing::Test {
 protected:
   void SetUp() override {
-    pt::InitOnDisplay();
+    if (const std::string why = pt::StartOnDisplay(true); !why.empty()) GTEST_SKIP() << why;
     ASSERT_TRUE(top.CreateEx(0, u"Top", u"GL", WS_POPUP, RECT{100, 100, 500, 400}, nullptr, 0));
     ASSERT_TRUE(gl.CreateIn(&top, RECT{0, 0, 200, 200}));
   }
