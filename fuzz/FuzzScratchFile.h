@@ -42,8 +42,6 @@ public:
         return m_URL;
     }
 
-    const std::string& Path() const { return m_Path; }
-
 private:
     std::string m_Path;
     FString m_URL;

@@ -176,7 +176,7 @@ TEST(FPixmapTest, HeaderLivesInsideItsBlockAndIsMappedAgainAfterAMove)
     EXPECT_EQ(value.r, -5);
     EXPECT_EQ(value.g, 40000 - 65536);  // low 16 bits, read back sign-extended
     EXPECT_EQ(value.b, 7);
-    again->~FPixmap();
+    static_cast<FPixmap*>(again)->~FPixmap();
 }
 
 TEST(FPixmapTest, WorkingPixelsConvertToAndFromTriples)
