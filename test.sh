@@ -15,7 +15,7 @@ PACKAGES=(
   libpng-dev libgif-dev pngcheck python3-pil
   qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libxcb1-dev libxcb-xtest0-dev xvfb xauth poppler-utils
   fonts-dejavu-core
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libasound2-dev
 )
 JOBS=${JOBS:-$(nproc)}
 FUZZ_SECONDS=${FUZZ_SECONDS:-15}

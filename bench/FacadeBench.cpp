@@ -53,15 +53,6 @@ constexpr int kThumbnailFiles = 8;
     std::abort();
 }
 
-// A new pool and an empty cache: no worker keeps results of an earlier
-// development that the next one could take up.
-void StartAfresh()
-{
-    SetIPManagerPoolSize(0);
-    SetIPManagerPoolSize(4);
-    EmptyTheCache();
-}
-
 double Seconds(Clock::time_point start)
 {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -126,7 +117,7 @@ void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t w
     const auto developWithFacade = [&](BITMAPINFOHEADER& header) {
         KVREngineLockScope lock;
         BYTE* bits = KVR_DevelopFileToDIB(setup.paths[0].GetText(), &header, mode, 1, nullptr, nullptr, nullptr,
-                                          nullptr);
+                                          nullptr, nullptr);
         if (!bits)
             Fail("the facade's develop failed");
         return bits;
@@ -140,9 +131,9 @@ void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t w
     };
     {
         BITMAPINFOHEADER header;
-        StartAfresh();
+        StartWithNewPool();
         const DibBits bits(developWithFacade(header));
-        StartAfresh();
+        StartWithNewPool();
         if (!SamePicture(bits.bits, header, *developOnPool()->m_pResultImage->GetPixmap()))
             Fail("the facade's picture differs from the pool's");
     }
@@ -152,14 +143,14 @@ void FacadeBesidePool(benchmark::State& state, int mode, int32_t kind, int32_t w
     for (auto _ : state) {
         double facade = 0, pool = 0;
         const auto timeFacade = [&] {
-            StartAfresh();
+            StartWithNewPool();
             const auto start = Clock::now();
             BITMAPINFOHEADER header;
             DeleteDibBits(developWithFacade(header));
             facade = Seconds(start);
         };
         const auto timePool = [&] {
-            StartAfresh();
+            StartWithNewPool();
             const auto start = Clock::now();
             developOnPool();
             pool = Seconds(start);
@@ -208,7 +199,7 @@ void Thumbnail(benchmark::State& state)
         {
             KVREngineLockScope lock;
             thumbnail.reset(KVR_DevelopFileToBitmap(setup.paths[size_t(next)].GetText(), kDevelopPreview94, 1,
-                                                    nullptr, nullptr, nullptr, nullptr));
+                                                    nullptr, nullptr, nullptr, nullptr, nullptr));
         }
         state.SetIterationTime(Seconds(start));
         if (!thumbnail)

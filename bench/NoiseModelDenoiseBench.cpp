@@ -1,7 +1,8 @@
 // The high-ISO noise reduction of a full-size 2304 x 1536 working image with
-// noise like an ISO 800 picture, run in 8 row bands (as the engine runs it)
-// and in one band in the same benchmark: "one_band_ms" is the one-band time,
-// "x_one_band" the eight-band time over it. "peak_bytes_per_pixel" is the
+// noise like an ISO 800 picture, run in the engine's row bands
+// (kRowBandCount, as the engine runs it) and in one band in the same
+// benchmark: "one_band_ms" is the one-band time, "x_one_band" the banded time
+// over it. "peak_bytes_per_pixel" is the
 // most memory the reduction holds at once (its work images and buffers),
 // counted through the allocator, per full-resolution pixel. The results of
 // both runs are checked once to be equal and to have less chroma noise.
@@ -99,28 +100,28 @@ double ChromaNoise(const std::vector<FPixelClass48SRGB>& pixels)
 void BM_NoiseModelDenoise2304x1536(benchmark::State& state)
 {
     static const std::vector<FPixelClass48SRGB> picture = MakeNoisyPicture();
-    Run eight, one;
-    double eightSeconds = 0.0, oneSeconds = 0.0;
+    Run banded, one;
+    double bandedSeconds = 0.0, oneSeconds = 0.0;
     int64_t peak = 0;
     bool checked = false;
     for (auto _ : state) {
-        Reduce(eight, picture, kRowBandCount);
+        Reduce(banded, picture, kRowBandCount);
         Reduce(one, picture, 1);
-        state.SetIterationTime(eight.seconds);
-        eightSeconds += eight.seconds;
+        state.SetIterationTime(banded.seconds);
+        bandedSeconds += banded.seconds;
         oneSeconds += one.seconds;
-        peak = std::max({peak, eight.peakBytes, one.peakBytes});
+        peak = std::max({peak, banded.peakBytes, one.peakBytes});
         if (!checked) {
             checked = true;
-            if (std::memcmp(eight.pixels.data(), one.pixels.data(), eight.pixels.size() * sizeof(FPixelClass48SRGB)))
-                state.SkipWithError("8 bands and 1 band differ");
-            if (!(ChromaNoise(eight.pixels) * 2 < ChromaNoise(picture)))
+            if (std::memcmp(banded.pixels.data(), one.pixels.data(), banded.pixels.size() * sizeof(FPixelClass48SRGB)))
+                state.SkipWithError("the bands and one band differ");
+            if (!(ChromaNoise(banded.pixels) * 2 < ChromaNoise(picture)))
                 state.SkipWithError("chroma noise not halved");
         }
     }
     const double iterations = static_cast<double>(state.iterations());
     state.counters["one_band_ms"] = benchmark::Counter(1000.0 * oneSeconds / iterations);
-    state.counters["x_one_band"] = benchmark::Counter(oneSeconds > 0.0 ? eightSeconds / oneSeconds : 0.0);
+    state.counters["x_one_band"] = benchmark::Counter(oneSeconds > 0.0 ? bandedSeconds / oneSeconds : 0.0);
     state.counters["peak_bytes_per_pixel"] =
         benchmark::Counter(static_cast<double>(peak) / (static_cast<double>(kColumns) * kRows));
 }

@@ -343,6 +343,63 @@ void WriteShellTextSeeds(const std::filesystem::path& folder)
     ILFree(list);
 }
 
+// Raw containers with embedded pictures: every class of picture in a version-2
+// file, a version-3 file with a nested directory and longer headers, and a
+// turned file whose preview lies on its side.
+void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
+{
+    const auto picture = [](uint32_t version, uint32_t format, int columns, int rows, PdxbBytes data,
+                            uint32_t rowBytes) {
+        PdxbImageSpec spec = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
+        spec.version = version;
+        spec.headerSize = 40;
+        return spec;
+    };
+    const auto jpeg = [&](uint32_t version, int columns, int rows) {
+        return picture(version, 18, columns, rows, QuarterJpeg(columns, rows), 0);
+    };
+    const PictureBytes rgb = QuarterPicture(8, 6);
+    for (const uint32_t major : {2u, 3u}) {
+        PdxbHeaderSpec header;
+        header.version = PdxbVersion(major, major == 2 ? 3 : 0);
+        header.columns = 64;
+        header.rows = 48;
+        header.rotation = major == 2 ? 0 : 90;
+        PdxbDirectorySpec top;
+        top.version = PdxbVersion(major, 0);
+        PdxbBuilder builder(header, top);
+        const int nested = builder.AddDirectory(top);
+        const uint32_t version = PdxbVersion(major, 0);
+        builder.AddImage(jpeg(version, major == 2 ? 64 : 24, major == 2 ? 48 : 32), kPdxbIma2, nested);
+        builder.AddImage(jpeg(version, 221, 147), kPdxbIma2);
+        builder.AddImage(picture(version, 3, 8, 6, rgb, 24), kPdxbIma2);
+        WriteSeed(folder, "container-v" + std::to_string(major), builder.Build().bytes);
+    }
+}
+
+// Clipboard and drag data as other programs offer it: the first byte picks
+// the type (0 file-list block, 1 URI list, 2 a file manager's mark, 4 text).
+void WriteClipboardSeeds(const std::filesystem::path& folder)
+{
+    auto seed = [&](const std::string& name, uint8_t type, const std::string& body) {
+        PdxbBytes bytes{type};
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        WriteSeed(folder, name, bytes);
+    };
+    std::string block(20, '\0');
+    block[0] = 20;
+    block[16] = 1; // wide names
+    for (const char* name : {"/photos/a.kvr", "/photos/b c.jpg"}) {
+        for (const char* c = name; *c; ++c) block += std::string{*c, '\0'};
+        block += std::string(2, '\0');
+    }
+    block += std::string(2, '\0');
+    seed("dropfiles", 0, block);
+    seed("uri-list", 1, "# files\r\nfile:///photos/a.kvr\r\nfile://localhost/photos/b%20c.jpg\r\nhttp://x/y\r\n");
+    seed("gnome-cut", 2, "cut\nfile:///photos/a.kvr\nfile:///photos/%C3%BC.tif");
+    seed("text", 4, "line one\r\nline two");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -367,5 +424,7 @@ int main(int argc, char** argv)
     WriteSettingXmlSeeds(root / "SettingXmlFuzz");
     WriteHandOverSeeds(root / "HandOverFuzz");
     WriteShellTextSeeds(root / "ShellTextFuzz");
+    WriteEmbeddedImageSeeds(root / "EmbeddedImageFuzz");
+    WriteClipboardSeeds(root / "ClipboardFormatsFuzz");
     return 0;
 }

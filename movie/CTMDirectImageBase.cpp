@@ -1,30 +1,16 @@
 #include "movie/CTMDirectImageBase.h"
 
+#include "movie/TMBitmapFile.h"
 #include "movie/TMMovieFile.h"
 #include "movie/TMOwnerWindow.h"
+#include "movie/TMWorkerThread.h"
 
 extern "C" {
 #include <libavutil/error.h>
 }
 
-#include <sys/stat.h>
-
 #include <chrono>
 #include <string>
-#include <system_error>
-#include <thread>
-
-namespace tkrmovie {
-
-// The grab thread. Its handle stays with the grab object until it has been
-// waited for; `done` tells the object that the thread has nothing left to do
-// but post its one message and end.
-struct TMGrabThread {
-    std::thread thread;
-    std::atomic<bool> done{false};
-};
-
-} // namespace tkrmovie
 
 namespace {
 
@@ -40,13 +26,6 @@ struct GrabEnd {
 GrabEnd Break(LONG code) { return {code, WM_TM_THUMBNAILBREAK, code}; }
 GrabEnd Silent(LONG code) { return {code, 0, 0}; }
 
-bool IsExistingFile(std::u16string_view path)
-{
-    std::string native;
-    struct stat info {};
-    return tkrmovie::NativePath(path, native) && stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
 // The grab itself, shared by the three ways to ask for it. With the browser's
 // way a movie that cannot be opened is answered without a message, a missing
 // file gives -1, the movie's end is not checked (a frame beyond it fails to
@@ -56,7 +35,7 @@ GrabEnd RunGrab(CTMThumbnailData& record, bool browser, const TMMovieFile::Cance
     const auto start = std::chrono::steady_clock::now();
     // A cancel ends the grab at the next of these checkpoints with (0, 0).
     const auto failed = [&cancelled](int code) { return cancelled() ? Break(0) : Break(code); };
-    if (browser && !IsExistingFile(tkrmovie::RecordPath(record)))
+    if (browser && !tkrmovie::IsExistingFile(tkrmovie::RecordPath(record)))
         return Silent(-1);
     if (cancelled())
         return Break(0);
@@ -89,7 +68,57 @@ GrabEnd RunGrab(CTMThumbnailData& record, bool browser, const TMMovieFile::Cance
     return {0, WM_TM_GRAPHNOTIFY, tkrmovie::ElapsedMilliseconds(start)};
 }
 
+// Reads width x height pixels of the DC from its origin as a bottom-up 24-bit
+// picture and writes them as a BMP file.
+int CaptureToBitmapFile(HDC source, int width, int height, const WCHAR* path)
+{
+    std::string native;
+    if (!source || width <= 0 || height <= 0 || !tkrmovie::NativePath(tkrmovie::PathText(path), native))
+        return 1;
+    BITMAPINFO info{};
+    info.bmiHeader = tkrmovie::Dib24Header(width, height);
+    void* bits = nullptr;
+    const HDC memory = ::CreateCompatibleDC(source);
+    const HBITMAP bitmap = ::CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool captured = false;
+    if (memory && bitmap) {
+        const HGDIOBJ previous = ::SelectObject(memory, bitmap);
+        captured = ::BitBlt(memory, 0, 0, width, height, source, 0, 0, SRCCOPY) != FALSE;
+        ::SelectObject(memory, previous);
+    }
+    // The file's header leaves the image size to the reader.
+    BITMAPINFOHEADER header = info.bmiHeader;
+    header.biSizeImage = 0;
+    captured = captured && tkrmovie::WriteBitmapFile(native.c_str(), header, static_cast<const BYTE*>(bits),
+                                                     info.bmiHeader.biSizeImage);
+    if (bitmap)
+        ::DeleteObject(bitmap);
+    if (memory)
+        ::DeleteDC(memory);
+    return captured ? 0 : 1;
+}
+
 } // namespace
+
+int CTMDirectImageBase::CreateThumbCash(HDC dc, const WCHAR* path)
+{
+    RECT clip{};
+    if (!::GetClipBox(dc, &clip))
+        return 1;
+    return CaptureToBitmapFile(dc, clip.right, clip.bottom, path);
+}
+
+int CTMDirectImageBase::CreateThumbCash(HWND window, const WCHAR* path)
+{
+    RECT client{};
+    if (!::GetClientRect(window, &client))
+        return 1;
+    const HDC dc = ::GetDC(window);
+    const int result = CaptureToBitmapFile(dc, client.right, client.bottom, path);
+    if (dc)
+        ::ReleaseDC(window, dc);
+    return result;
+}
 
 CTMDirectImageBase::CTMDirectImageBase() = default;
 
@@ -98,29 +127,23 @@ CTMDirectImageBase::~CTMDirectImageBase() { ThreadCancel(); }
 LONG CTMDirectImageBase::GetTimeThumbnailImage(CTMThumbnailData* data, int bThread)
 {
     // One grab at a time: a second would take over the first one's record.
-    if (!data || GrabRunning())
+    if (!data || tkrmovie::TMWorkerThread::Running(m_pThumbnailThread))
         return 1;
     m_pThumbnailData = data;
     data->nSeekFormat = CTMThumbnailData::kDefaultSeekFormat;
     if (!bThread)
         return Grab(GrabMode::Synchronous);
-    m_pThumbnailThread = new tkrmovie::TMGrabThread;
-    try {
-        m_pThumbnailThread->thread = std::thread(&CTMDirectImageBase::CreateThumbnailThread, this);
-    } catch (const std::system_error&) {
-        // No thread, so no message will come: the caller must hear it here.
-        delete m_pThumbnailThread;
-        m_pThumbnailThread = nullptr;
-        return 1;
-    }
-    return 0;
+    // Without a thread no message will come: the caller must hear it here.
+    return tkrmovie::TMWorkerThread::Start(m_pThumbnailThread, [this] { CreateThumbnailThread(this); }) ? 0 : 1;
 }
 
 LONG CTMDirectImageBase::GetTimeThumbnailImage2(CTMThumbnailData* data, int)
 {
-    if (!data || GrabRunning())
+    if (!data || tkrmovie::TMWorkerThread::Running(m_pThumbnailThread))
         return 1;
     m_pThumbnailData = data;
+    // This grab works in place of the object's playback graph, which it lets go.
+    DestroyStream();
     return Grab(GrabMode::Browser);
 }
 
@@ -138,7 +161,7 @@ LONG CTMDirectImageBase::Grab(GrabMode mode)
     // From here the thread only posts: a new grab or the object's end may
     // wait for it.
     if (mode == GrabMode::Thread)
-        m_pThumbnailThread->done.store(true);
+        m_pThumbnailThread->MarkDone();
     if (end.message == WM_TM_THUMBNAILBREAK)
         ThumbnailThreadBreak(end.message, 0, end.lParam);
     else if (end.message != 0)
@@ -157,25 +180,6 @@ void CTMDirectImageBase::ThumbnailCancel() { ThreadCancel(); }
 void CTMDirectImageBase::ThreadCancel()
 {
     m_bThumbnailCancel.store(1);
-    if (m_pThumbnailThread)
-        JoinGrabThread();
+    tkrmovie::TMWorkerThread::Finish(m_pThumbnailThread);
     m_bThumbnailCancel.store(0);
-}
-
-bool CTMDirectImageBase::GrabRunning()
-{
-    if (!m_pThumbnailThread)
-        return false;
-    if (!m_pThumbnailThread->done.load())
-        return true;
-    JoinGrabThread();
-    return false;
-}
-
-void CTMDirectImageBase::JoinGrabThread()
-{
-    if (m_pThumbnailThread->thread.joinable())
-        m_pThumbnailThread->thread.join();
-    delete m_pThumbnailThread;
-    m_pThumbnailThread = nullptr;
 }

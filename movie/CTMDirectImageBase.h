@@ -12,11 +12,12 @@
 #include "movie/CTMDirectShowBase.h"
 #include "movie/CTMThumbnailData.h"
 #include "movie/TKRMovieDefs.h"
+#include "platform/win/WinGdi.h"
 
 #include <atomic>
 
 namespace tkrmovie {
-struct TMGrabThread;
+class TMWorkerThread;
 }
 
 class TKRMOVIE_API CTMDirectImageBase : public CTMDirectShowBase {
@@ -45,6 +46,13 @@ public:
     // thread has ended; at once when none runs.
     void ThumbnailCancel();
 
+    // Writes what a DC shows (from its origin to its clip box's right and
+    // bottom) or a window's client area as a 24-bit BMP file: 0; 1 when
+    // there is nothing to read (a window DC is read on the GUI thread only)
+    // or the file cannot be written (it is written whole or not at all).
+    static int CreateThumbCash(HDC dc, const WCHAR* path);
+    static int CreateThumbCash(HWND window, const WCHAR* path);
+
 protected:
     void ThreadCancel();
     // Ends a grab early: clears the cancel request and posts the message to
@@ -56,14 +64,11 @@ protected:
     // The record of the current grab (not owned).
     CTMThumbnailData* m_pThumbnailData = nullptr;
     // The grab thread, kept until it has been waited for.
-    tkrmovie::TMGrabThread* m_pThumbnailThread = nullptr;
+    tkrmovie::TMWorkerThread* m_pThumbnailThread = nullptr;
     // 1 asks a running grab to stop at its next checkpoint.
     std::atomic<LONG> m_bThumbnailCancel{0};
 
 private:
     enum class GrabMode { Synchronous, Thread, Browser };
     LONG Grab(GrabMode mode);
-    // False when no grab thread runs; a finished one is waited for and freed.
-    bool GrabRunning();
-    void JoinGrabThread();
 };

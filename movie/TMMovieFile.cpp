@@ -2,6 +2,7 @@
 
 #include "foundation/FPath.h"
 #include "foundation/FString.h"
+#include "movie/TMFFmpeg.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -24,15 +25,6 @@ namespace {
 
 constexpr AVRational kTimeUnit{1, int(kTimeUnitsPerSecond)};
 
-// No decode reads more packets than this: a stream that never reaches its
-// frame ends with an error instead of running on.
-constexpr int kMaxPackets = 1 << 16;
-
-struct FrameDeleter {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameDeleter>;
-
 // The library reports through its results; FFmpeg's own diagnostics would
 // only reach the program's standard error.
 void SilenceFFmpeg()
@@ -42,20 +34,6 @@ void SilenceFFmpeg()
 }
 
 bool ValidTimeBase(AVRational base) { return base.num > 0 && base.den > 0; }
-
-// The full-range YUV formats FFmpeg still hands out for JPEG pictures, as
-// their plain formats with the range given separately.
-AVPixelFormat PlainFormat(AVPixelFormat format, bool& fullRange)
-{
-    switch (format) {
-    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
-    case AV_PIX_FMT_YUVJ411P: fullRange = true; return AV_PIX_FMT_YUV411P;
-    default: return format;
-    }
-}
 
 } // namespace
 
@@ -89,15 +67,35 @@ LPARAM ElapsedMilliseconds(std::chrono::steady_clock::time_point start)
 
 std::u16string_view PathText(const WCHAR* path) { return path ? std::u16string_view(path) : std::u16string_view(); }
 
-std::u16string_view RecordPath(const CTMThumbnailData& record)
+int PlainPixelFormat(int format, bool& fullRange)
 {
-    const WCHAR* end = std::find(std::begin(record.szFileName), std::end(record.szFileName), u'\0');
-    return std::u16string_view(record.szFileName, size_t(end - record.szFileName));
+    switch (format) {
+    case AV_PIX_FMT_YUVJ420P: fullRange = true; return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P: fullRange = true; return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P: fullRange = true; return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P: fullRange = true; return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ411P: fullRange = true; return AV_PIX_FMT_YUV411P;
+    default: return format;
+    }
 }
 
 bool NativePath(std::u16string_view path, std::string& native)
 {
     return !path.empty() && PathToNative(FString(path), native) && !native.empty();
+}
+
+bool IsExistingFile(std::u16string_view path)
+{
+    std::string native;
+    struct stat info {};
+    return NativePath(path, native) && stat(native.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+void CopyPath(WCHAR (&field)[TM_MAX_PATH], std::u16string_view path)
+{
+    const size_t length = std::min<size_t>(path.size(), TM_MAX_PATH - 1);
+    std::copy_n(path.begin(), length, field);
+    std::fill(field + length, std::end(field), u'\0');
 }
 
 bool ReadFileStart(std::u16string_view path, std::size_t count, std::vector<BYTE>& bytes)
@@ -237,19 +235,27 @@ int TMMovieFile::ReadPacket()
     return av_read_frame(m_pFormat, m_pPacket);
 }
 
-int TMMovieFile::DecodeAtTime(int stream, int64_t time, TMFrame& frame)
+int TMMovieFile::TargetTimestamp(int stream, int64_t time, int64_t& target) const
 {
     const AVStream* video = m_pFormat->streams[stream];
     if (!ValidTimeBase(video->time_base))
         return AVERROR_INVALIDDATA;
     time = std::max<int64_t>(time, 0);
-    const int64_t stop = StopPosition();
-    if (stop >= 0 && time > stop)
-        return AVERROR_EOF;
     const int64_t start = video->start_time != AV_NOPTS_VALUE ? video->start_time : 0;
-    int64_t target = 0;
     if (__builtin_add_overflow(start, av_rescale_q(time, kTimeUnit, video->time_base), &target))
         return AVERROR_INVALIDDATA;
+    return 0;
+}
+
+int TMMovieFile::DecodeAtTime(int stream, int64_t time, TMFrame& frame)
+{
+    int64_t target = 0;
+    const int rc = TargetTimestamp(stream, time, target);
+    if (rc < 0)
+        return rc;
+    const int64_t stop = StopPosition();
+    if (stop >= 0 && std::max<int64_t>(time, 0) > stop)
+        return AVERROR_EOF;
     return DecodeCovering(stream, target, frame);
 }
 
@@ -262,11 +268,29 @@ int TMMovieFile::DecodeFrameNumber(int stream, int64_t number, TMFrame& frame)
     return DecodeCovering(stream, number, frame);
 }
 
+int TMMovieFile::DecodeCovering(int stream, int64_t target, TMFrame& frame)
+{
+    FramePtr covering(av_frame_alloc());
+    FramePtr next(av_frame_alloc());
+    if (!covering || !next)
+        return AVERROR(ENOMEM);
+    const int rc = CoverTarget(stream, target, covering.get(), next.get());
+    return rc < 0 ? rc : ConvertFrame(*covering, frame);
+}
+
+int TMMovieFile::DecodeCoveringFrames(int stream, int64_t time, AVFrame* covering, AVFrame* next)
+{
+    int64_t target = 0;
+    const int rc = TargetTimestamp(stream, time, target);
+    return rc < 0 ? rc : CoverTarget(stream, target, covering, next);
+}
+
 // Decodes from the key frame before the target up to the frame whose time
 // span holds it: the last frame at or before the target, or the first frame
 // when the stream starts after it.
-int TMMovieFile::DecodeCovering(int stream, int64_t target, TMFrame& frame)
+int TMMovieFile::CoverTarget(int stream, int64_t target, AVFrame* covering, AVFrame* next)
 {
+    av_frame_unref(next);
     int rc = OpenDecoder(stream);
     if (rc < 0)
         return rc;
@@ -275,29 +299,59 @@ int TMMovieFile::DecodeCovering(int stream, int64_t target, TMFrame& frame)
     avcodec_flush_buffers(m_pDecoder);
 
     FramePtr current(av_frame_alloc());
-    FramePtr previous(av_frame_alloc());
-    if (!current || !previous)
+    if (!current)
         return AVERROR(ENOMEM);
     bool havePrevious = false;
-    for (int packets = 0;; ++packets) {
-        while ((rc = avcodec_receive_frame(m_pDecoder, current.get())) != AVERROR(EAGAIN)) {
-            if (rc == AVERROR_EOF)
-                return havePrevious ? Convert(*previous, frame) : AVERROR_INVALIDDATA;
-            if (rc == AVERROR_INVALIDDATA)
-                continue;
-            if (rc < 0)
-                return rc;
-            const int64_t time = current->best_effort_timestamp;
-            if (time == AV_NOPTS_VALUE || time == target)
-                return Convert(*current, frame);
-            if (time > target)
-                return Convert(havePrevious ? *previous : *current, frame);
-            av_frame_unref(previous.get());
-            av_frame_move_ref(previous.get(), current.get());
-            havePrevious = true;
+    for (int budget = kMaxPackets;;) {
+        rc = ReadFrame(stream, current.get(), budget);
+        if (rc == AVERROR_EOF)
+            return havePrevious ? 0 : AVERROR_INVALIDDATA;
+        if (rc < 0)
+            return rc;
+        const int64_t time = current->best_effort_timestamp;
+        if (time == AV_NOPTS_VALUE || time == target || (time > target && !havePrevious)) {
+            av_frame_unref(covering);
+            av_frame_move_ref(covering, current.get());
+            return 0;
         }
-        if (packets == kMaxPackets)
+        if (time > target) {
+            av_frame_move_ref(next, current.get());
+            return 0;
+        }
+        av_frame_unref(covering);
+        av_frame_move_ref(covering, current.get());
+        havePrevious = true;
+    }
+}
+
+int TMMovieFile::SeekStream(int stream, int64_t time)
+{
+    int64_t target = 0;
+    int rc = TargetTimestamp(stream, time, target);
+    if (rc >= 0)
+        rc = OpenDecoder(stream);
+    if (rc < 0)
+        return rc;
+    av_seek_frame(m_pFormat, stream, target, AVSEEK_FLAG_BACKWARD);
+    avcodec_flush_buffers(m_pDecoder);
+    return 0;
+}
+
+int TMMovieFile::ReadFrame(int stream, AVFrame* frame, int& packetBudget)
+{
+    int rc = OpenDecoder(stream);
+    if (rc < 0)
+        return rc;
+    for (;;) {
+        while ((rc = avcodec_receive_frame(m_pDecoder, frame)) != AVERROR(EAGAIN)) {
+            if (rc >= 0 || rc == AVERROR_EOF)
+                return rc;
+            if (rc != AVERROR_INVALIDDATA)
+                return rc;
+        }
+        if (packetBudget <= 0)
             return AVERROR_INVALIDDATA;
+        --packetBudget;
         rc = ReadPacket();
         if (rc == AVERROR_EXIT)
             return rc;
@@ -315,6 +369,25 @@ int TMMovieFile::DecodeCovering(int stream, int64_t target, TMFrame& frame)
     }
 }
 
+int TMMovieFile::FindAudioStream() const
+{
+    if (StreamCount() == 0)
+        return -1;
+    const int stream = av_find_best_stream(m_pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    return stream >= 0 ? stream : -1;
+}
+
+const AVStream* TMMovieFile::Stream(int stream) const { return m_pFormat->streams[stream]; }
+
+int64_t TMMovieFile::FrameTime(int stream, const AVFrame& frame) const
+{
+    const AVStream* s = m_pFormat->streams[stream];
+    if (frame.best_effort_timestamp == AV_NOPTS_VALUE || !ValidTimeBase(s->time_base))
+        return -1;
+    const int64_t start = s->start_time != AV_NOPTS_VALUE ? s->start_time : 0;
+    return std::max<int64_t>(0, av_rescale_q(frame.best_effort_timestamp - start, s->time_base, kTimeUnit));
+}
+
 int TMMovieFile::DecodeFirstOf(int stream, int64_t count, TMFrame& frame)
 {
     int rc = OpenDecoder(stream);
@@ -329,7 +402,7 @@ int TMMovieFile::DecodeFirstOf(int stream, int64_t count, TMFrame& frame)
             if (rc == AVERROR_EOF)
                 return AVERROR_EOF;
             if (rc >= 0)
-                return Convert(*decoded, frame);
+                return ConvertFrame(*decoded, frame);
             if (rc != AVERROR_INVALIDDATA)
                 return rc;
         }
@@ -349,7 +422,7 @@ int TMMovieFile::DecodeFirstOf(int stream, int64_t count, TMFrame& frame)
     }
 }
 
-int TMMovieFile::Convert(const AVFrame& source, TMFrame& frame)
+int TMMovieFile::ConvertFrame(const AVFrame& source, TMFrame& frame)
 {
     const int width = source.width;
     const int height = source.height;
@@ -357,7 +430,7 @@ int TMMovieFile::Convert(const AVFrame& source, TMFrame& frame)
         int64_t(width) * height > kMaxFramePixels)
         return AVERROR_INVALIDDATA;
     bool fullRange = source.color_range == AVCOL_RANGE_JPEG;
-    const AVPixelFormat format = PlainFormat(static_cast<AVPixelFormat>(source.format), fullRange);
+    const auto format = static_cast<AVPixelFormat>(PlainPixelFormat(source.format, fullRange));
     m_pScaler = sws_getCachedContext(m_pScaler, width, height, format, width, height, AV_PIX_FMT_BGR24,
                                      SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!m_pScaler)

@@ -7,6 +7,7 @@
 #include "movie/CTMThumbnailData.h"
 #include "movie/TKRMovieDefs.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -19,6 +20,7 @@ struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
+struct AVStream;
 struct SwsContext;
 
 namespace tkrmovie {
@@ -79,12 +81,40 @@ public:
     // stream; AVERROR_EOF when none does.
     int DecodeFirstOf(int stream, int64_t count, TMFrame& frame);
 
+    // Sequential decoding, for playback and encoding. ------------------------
+
+    // The best audio stream's index, -1 when there is none.
+    int FindAudioStream() const;
+    const AVStream* Stream(int stream) const;
+    // The time of a decoded frame of the stream in 100-nanosecond units from
+    // the stream's start; -1 when the frame carries none.
+    int64_t FrameTime(int stream, const AVFrame& frame) const;
+    // Decodes from the key frame before the time (100-nanosecond units) up to
+    // the frame whose span holds it, as DecodeAtTime does: that frame goes to
+    // covering, the one after it to next when it was decoded on the way
+    // (next is left empty otherwise). Decoding goes on from there with
+    // ReadFrame.
+    int DecodeCoveringFrames(int stream, int64_t time, AVFrame* covering, AVFrame* next);
+    // Positions the stream's decoding at the key frame before the time.
+    int SeekStream(int stream, int64_t time);
+    // The next frame of the stream that decodes, AVERROR_EOF after the last.
+    // Reads at most packetBudget packets (what is left is written back).
+    int ReadFrame(int stream, AVFrame* frame, int& packetBudget);
+    // A decoded picture as the grabs store it: 24-bit, bottom-up, rows padded.
+    int ConvertFrame(const AVFrame& source, TMFrame& frame);
+
+    // No decode reads more packets than this for one frame: a stream that
+    // never reaches it ends with an error instead of running on.
+    static constexpr int kMaxPackets = 1 << 16;
+
 private:
     int OpenDecoder(int stream);
+    // The stream's timestamp of a time in 100-nanosecond units.
+    int TargetTimestamp(int stream, int64_t time, int64_t& target) const;
     int DecodeCovering(int stream, int64_t target, TMFrame& frame);
+    int CoverTarget(int stream, int64_t target, AVFrame* covering, AVFrame* next);
     int ReadPacket();
     bool Cancelled() const { return m_Cancel && m_Cancel(); }
-    int Convert(const AVFrame& source, TMFrame& frame);
     static int Interrupt(void* self);
 
     CancelCheck m_Cancel;
@@ -107,12 +137,28 @@ LPARAM ElapsedMilliseconds(std::chrono::steady_clock::time_point start);
 
 // A caller's NUL-terminated path (null: empty).
 std::u16string_view PathText(const WCHAR* path);
-// The path in a record, which ends at its first NUL or at the record's length.
-std::u16string_view RecordPath(const CTMThumbnailData& record);
+// The text of a record's field, which ends at its first NUL or at the
+// field's length.
+template <size_t N>
+std::u16string_view FieldText(const WCHAR (&field)[N])
+{
+    return std::u16string_view(field, size_t(std::find(field, field + N, u'\0') - field));
+}
+inline std::u16string_view RecordPath(const CTMThumbnailData& record) { return FieldText(record.szFileName); }
+
+// The full-range YUV formats FFmpeg still hands out for JPEG pictures, as
+// their plain formats with the range given separately (an AVPixelFormat).
+int PlainPixelFormat(int format, bool& fullRange);
 
 // The file-system name of a wide path; false for an empty path or a text that
 // names no file.
 bool NativePath(std::u16string_view path, std::string& native);
+
+// Whether the path names an existing regular file.
+bool IsExistingFile(std::u16string_view path);
+
+// Copies the path into a record's field, cut to fit, NUL-terminated.
+void CopyPath(WCHAR (&field)[TM_MAX_PATH], std::u16string_view path);
 
 // Up to count bytes from the start of the file; false when it cannot be opened.
 bool ReadFileStart(std::u16string_view path, std::size_t count, std::vector<BYTE>& bytes);

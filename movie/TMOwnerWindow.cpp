@@ -1,5 +1,7 @@
 #include "movie/TMOwnerWindow.h"
 
+#include "platform/afx/AfxWin.h"
+
 #include <mutex>
 
 namespace tkrmovie {
@@ -8,21 +10,36 @@ namespace {
 std::mutex g_SinkLock;
 OwnerPostSink g_Sink;
 
+// The installed sink, if any.
+OwnerPostSink CurrentSink()
+{
+    std::lock_guard<std::mutex> lock(g_SinkLock);
+    return g_Sink;
+}
+
 } // namespace
 
 void PostToOwner(CWnd* owner, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!owner)
         return;
-    OwnerPostSink sink;
-    {
-        std::lock_guard<std::mutex> lock(g_SinkLock);
-        sink = g_Sink;
-    }
-    // Without a sink the post has nowhere to go yet: with the window layer
-    // linked, the default is that layer's PostMessageW to the owner's handle.
-    if (sink)
+    if (const OwnerPostSink sink = CurrentSink()) {
         sink(owner, message, wParam, lParam);
+        return;
+    }
+    if (HWND window = owner->GetSafeHwnd())
+        ::PostMessageW(window, message, wParam, lParam);
+}
+
+void PostToWindow(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!window)
+        return;
+    if (const OwnerPostSink sink = CurrentSink()) {
+        sink(window, message, wParam, lParam);
+        return;
+    }
+    ::PostMessageW(window, message, wParam, lParam);
 }
 
 void SetOwnerPostSink(OwnerPostSink sink)

@@ -1,6 +1,6 @@
 #include "toolkit/CET_Dib.h"
 
-#include <sys/mman.h>
+#include "foundation/FMemoryAllocator.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -15,12 +15,7 @@ BITMAPINFO* NewDibHeader() { return new BITMAPINFO{}; }
 // stays an ordinary array, given back with delete[].
 BYTE* NewDibBits(std::size_t size) {
   BYTE* bits = new BYTE[size];
-  constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-  const std::uintptr_t start = (reinterpret_cast<std::uintptr_t>(bits) + kHugePage - 1) & ~(kHugePage - 1);
-  const std::uintptr_t end = (reinterpret_cast<std::uintptr_t>(bits) + size) & ~(kHugePage - 1);
-  if (end > start) {
-    (void)madvise(reinterpret_cast<void*>(start), end - start, MADV_HUGEPAGE);
-  }
+  AdviseHugePages(bits, size);
   return bits;
 }
 void DeleteDibHeader(BITMAPINFO* header) { delete header; }

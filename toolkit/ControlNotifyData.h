@@ -9,6 +9,10 @@
 // wParam = the control's dialog id and lParam = a ControlNotifyData*.
 constexpr UINT WM_APP_TRACKBAR_CHANGED = WM_APP + 1;
 constexpr UINT WM_APP_SPIN_CHANGED = WM_APP + 4;
+// The radio bar's choice: wParam the control's dialog id, lParam the index chosen.
+constexpr UINT WM_APP_RADIOBAR_CLICKED = WM_APP + 2;
+// The rectangle tracker's new rectangle: wParam a RECT* valid during the send, lParam 0.
+constexpr UINT WM_APP_VISIBLE_RECT = WM_APP + 0x1C;
 
 struct ControlNotifyData {
   int position = 0; // the control's value after the change

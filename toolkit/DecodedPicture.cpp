@@ -150,6 +150,54 @@ DecodedPicture ResamplePicture(const DecodedPicture& source, int width, int heig
   return target;
 }
 
+DecodedPicture ResamplePictureBilinear(const DecodedPicture& source, int width, int height) {
+  if (!source) {
+    return {};
+  }
+  DecodedPicture target = AllocatePicture(width, height);
+  if (!target) {
+    return target;
+  }
+  // Each target column (row) samples between a source column (row) and the
+  // next, the next weighing weight / 256; pixel centres are lined up.
+  struct Sample {
+    int first, second, weight;
+  };
+  const auto samples = [](int sourceSize, int targetSize) {
+    std::vector<Sample> all(static_cast<size_t>(targetSize));
+    const double scale = double(sourceSize) / targetSize;
+    for (int i = 0; i < targetSize; ++i) {
+      const double at = std::clamp((i + 0.5) * scale - 0.5, 0.0, double(sourceSize - 1));
+      const int first = static_cast<int>(at);
+      all[static_cast<size_t>(i)] = {first, std::min(first + 1, sourceSize - 1),
+                                     static_cast<int>(std::lround((at - first) * 256))};
+    }
+    return all;
+  };
+  const std::vector<Sample> across = samples(source.width, width);
+  const std::vector<Sample> down = samples(source.height, height);
+  for (int y = 0; y < height; ++y) {
+    const Sample& row = down[static_cast<size_t>(y)];
+    const BYTE* upper = source.Row(row.first);
+    const BYTE* lower = source.Row(row.second);
+    BYTE* out = target.Row(y);
+    for (int x = 0; x < width; ++x, out += 4) {
+      const Sample& column = across[static_cast<size_t>(x)];
+      const BYTE* a = upper + 4 * column.first;
+      const BYTE* b = upper + 4 * column.second;
+      const BYTE* c = lower + 4 * column.first;
+      const BYTE* d = lower + 4 * column.second;
+      for (int k = 0; k < 3; ++k) {
+        const int top = a[k] * (256 - column.weight) + b[k] * column.weight;
+        const int bottom = c[k] * (256 - column.weight) + d[k] * column.weight;
+        out[k] = static_cast<BYTE>((top * (256 - row.weight) + bottom * row.weight + 32768) >> 16);
+      }
+      out[3] = 0xFF;
+    }
+  }
+  return target;
+}
+
 bool RotateFlipExchangesSize(int rotateFlipType) {
   return rotateFlipType == 1 || rotateFlipType == 3 || rotateFlipType == 5 || rotateFlipType == 7;
 }

@@ -1,11 +1,22 @@
 #include "toolkit/TextTable.h"
 
+#include <atomic>
+
 namespace {
-ITextTable* g_table = nullptr;
+std::atomic<const ITextTable*> g_table{nullptr};
 }
 
-void SetTextTable(ITextTable* table) { g_table = table; }
+void SetTextTable(const ITextTable* table) { g_table.store(table); }
+
+const ITextTable* GetTextTable() { return g_table.load(); }
 
 BOOL GetTextTableString(int id, std::u16string& text, CFont*& font, COLORREF& colour) {
-  return g_table ? g_table->GetString(id, text, font, colour) : FALSE;
+  const ITextTable* table = g_table.load();
+  if (!table) return FALSE;
+  std::optional<TextTableEntry> entry = table->Find(id);
+  if (!entry) return FALSE;
+  text = std::move(entry->text);
+  if (entry->colour) colour = *entry->colour & 0xFFFFFF;
+  if (entry->font) font = entry->font;
+  return TRUE;
 }

@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <functional>
+#include <tuple>
 
 namespace {
 
@@ -123,6 +124,134 @@ int main(int argc, char** argv) {
         Arrow(p, QRectF(0, 0, s.width(), s.height()), directions[d], pressed ? Qt::white : Qt::black);
       });
     }
+  }
+  // Radio bars: backgrounds 145 x 14 with three (142) or five (286) button
+  // spots on a groove, and the marks shown over the chosen spot (141, 287; 14 x 12).
+  auto radioBar = [&](int id, std::initializer_list<int> spots) {
+    return Save(folder, "icons", id, {145, 14}, false, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(7, s.height() / 2 - 1, s.width() - 14, 2), QColor(40, 40, 40));
+      p.fillRect(QRect(7, s.height() / 2 + 1, s.width() - 14, 1), QColor(140, 140, 140));
+      p.setRenderHint(QPainter::Antialiasing, true);
+      for (int x : spots) {
+        p.setPen(QPen(QColor(170, 170, 170), 1));
+        p.setBrush(QColor(60, 60, 60));
+        p.drawEllipse(QRectF(x + 1.5, 1.5, 11, 11));
+      }
+    });
+  };
+  ok &= radioBar(142, {0, 65, 131});
+  ok &= radioBar(286, {0, 32, 65, 98, 131});
+  for (int id : {141, 287}) {
+    ok &= Save(folder, "icons", id, {14, 12}, false, [](QPainter& p, QSize) {
+      p.setPen(QPen(QColor(255, 236, 170), 1));
+      p.setBrush(QColor(255, 200, 80));
+      p.drawEllipse(QRectF(2.5, 1.5, 9, 9));
+    });
+  }
+
+  // Check-box marks 15 x 15: unchecked 238, checked 239, unchecked disabled
+  // 240, checked disabled 265. Radio marks 13 x 13: unchecked 241, checked
+  // 242, unchecked disabled 243.
+  auto box = [&](int id, bool checked, bool enabled) {
+    return Save(folder, "icons", id, {15, 15}, false, [=](QPainter& p, QSize s) {
+      const QColor line = enabled ? QColor(215, 215, 215) : QColor(130, 130, 130);
+      p.setPen(QPen(line, 1));
+      p.setBrush(enabled ? QColor(55, 55, 55) : QColor(80, 80, 80));
+      p.drawRoundedRect(QRectF(1.5, 1.5, s.width() - 3, s.height() - 3), 2, 2);
+      if (!checked) return;
+      QPainterPath tick;
+      tick.moveTo(4, 7.5);
+      tick.lineTo(6.5, 10.5);
+      tick.lineTo(11, 4);
+      p.setPen(QPen(enabled ? QColor(255, 200, 80) : QColor(150, 150, 150), 2, Qt::SolidLine, Qt::RoundCap));
+      p.setBrush(Qt::NoBrush);
+      p.drawPath(tick);
+    });
+  };
+  ok &= box(238, false, true);
+  ok &= box(239, true, true);
+  ok &= box(240, false, false);
+  ok &= box(265, true, false);
+  auto radio = [&](int id, bool checked, bool enabled) {
+    return Save(folder, "icons", id, {13, 13}, false, [=](QPainter& p, QSize s) {
+      p.setPen(QPen(enabled ? QColor(215, 215, 215) : QColor(130, 130, 130), 1));
+      p.setBrush(enabled ? QColor(55, 55, 55) : QColor(80, 80, 80));
+      p.drawEllipse(QRectF(1.5, 1.5, s.width() - 3, s.height() - 3));
+      if (!checked) return;
+      p.setPen(Qt::NoPen);
+      p.setBrush(QColor(255, 200, 80));
+      p.drawEllipse(QRectF(4, 4, s.width() - 8, s.height() - 8));
+    });
+  };
+  ok &= radio(241, false, true);
+  ok &= radio(242, true, true);
+  ok &= radio(243, false, false);
+
+  // The text button's skin: left 10, middle 9 (stretched) and right 10 pixels
+  // by 23, for the normal (248-250), pushed (251-253) and disabled (254-256)
+  // states, cut from one face drawn 29 pixels wide.
+  for (int state = 0; state < 3; ++state) {
+    QImage face(QSize(29, 23), QImage::Format_ARGB32_Premultiplied);
+    face.fill(Qt::transparent);
+    {
+      QPainter p(&face);
+      p.setRenderHint(QPainter::Antialiasing, true);
+      const QRectF r(0.5, 0.5, 28, 22);
+      QLinearGradient fill(r.topLeft(), r.bottomLeft());
+      const QColor top[3] = {QColor(138, 138, 138), QColor(50, 50, 50), QColor(96, 96, 96)};
+      const QColor bottom[3] = {QColor(98, 98, 98), QColor(72, 72, 72), QColor(90, 90, 90)};
+      const QColor edge[3] = {QColor(165, 165, 165), QColor(28, 28, 28), QColor(112, 112, 112)};
+      fill.setColorAt(0, top[state]);
+      fill.setColorAt(1, bottom[state]);
+      p.setPen(QPen(edge[state], 1));
+      p.setBrush(fill);
+      p.drawRoundedRect(r, 4, 4);
+    }
+    const int lefts[3] = {0, 10, 19};
+    const int widths[3] = {10, 9, 10};
+    for (int piece = 0; piece < 3; ++piece) {
+      const QImage part = face.copy(lefts[piece], 0, widths[piece], 23);
+      ok &= Save(folder, "icons", 248 + 3 * state + piece, part.size(), false,
+                 [&part](QPainter& p, QSize) { p.drawImage(0, 0, part); });
+    }
+  }
+
+  // Progress bar: the frame pieces 6 x 6 (263: a sunken edge, two pixels a
+  // side) and the filling 182 x 14 (264), tiled along the bar.
+  ok &= Save(folder, "bitmaps", 263, {6, 6}, true, [](QPainter& p, QSize) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(0, 0, 6, 6), QColor(89, 89, 89));
+    p.fillRect(QRect(0, 0, 6, 1), QColor(38, 38, 38));
+    p.fillRect(QRect(0, 0, 1, 6), QColor(38, 38, 38));
+    p.fillRect(QRect(1, 1, 4, 1), QColor(62, 62, 62));
+    p.fillRect(QRect(1, 1, 1, 4), QColor(62, 62, 62));
+    p.fillRect(QRect(0, 5, 6, 1), QColor(176, 176, 176));
+    p.fillRect(QRect(5, 0, 1, 6), QColor(176, 176, 176));
+    p.fillRect(QRect(1, 4, 4, 1), QColor(128, 128, 128));
+    p.fillRect(QRect(4, 1, 1, 4), QColor(128, 128, 128));
+  });
+  ok &= Save(folder, "bitmaps", 264, {182, 14}, true, [](QPainter& p, QSize s) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    QLinearGradient fill(0, 0, 0, s.height());
+    fill.setColorAt(0, QColor(150, 196, 255));
+    fill.setColorAt(0.45, QColor(70, 130, 225));
+    fill.setColorAt(1, QColor(40, 88, 180));
+    p.fillRect(QRect(QPoint(0, 0), s), fill);
+    for (int x = 0; x < s.width(); x += 7) p.fillRect(QRect(x, 0, 1, s.height()), QColor(255, 255, 255, 40));
+  });
+  // The combo box's drop button 17 x 18: normal (172), pressed (173), disabled (217).
+  for (const auto& [id, face, mark] : {std::tuple{172, QColor(128, 128, 128), QColor(235, 235, 235)},
+                                       std::tuple{173, QColor(60, 60, 60), QColor(255, 200, 80)},
+                                       std::tuple{217, QColor(150, 150, 150), QColor(190, 190, 190)}}) {
+    ok &= Save(folder, "icons", id, {17, 18}, false, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(QPoint(0, 0), s), face);
+      p.setPen(QColor(51, 51, 51));
+      p.drawRect(QRect(0, 0, s.width() - 1, s.height() - 1));
+      p.setRenderHint(QPainter::Antialiasing, true);
+      Arrow(p, QRectF(0, 0, s.width(), s.height()), 'd', mark);
+    });
   }
   return ok ? 0 : 1;
 }

@@ -140,12 +140,13 @@ WindowTaps MakeWindowTaps(const Walk& walk, int32_t sourceColumns, int32_t sourc
 }
 
 // Calls pixelFunction(outputRow, outputColumn, xTap, yTap) for every window
-// pixel, the rows in bands.
+// pixel, the rows in bands (one for a small window).
 template <class PixelFunction>
 void ForEachWindowPixel(const WindowTaps& taps, PixelFunction&& pixelFunction)
 {
     const int32_t width = static_cast<int32_t>(taps.columns.size());
-    RunInRowBands(static_cast<uint32_t>(taps.rows.size()), [&](uint32_t firstRow, uint32_t lastRow) {
+    const int32_t rows = static_cast<int32_t>(taps.rows.size());
+    RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t firstRow, uint32_t lastRow) {
         for (uint32_t row = firstRow; row <= lastRow; ++row) {
             const AxisTap& rowTap = taps.rows[row];
             for (int32_t column = 0; column < width; ++column) {
@@ -156,7 +157,7 @@ void ForEachWindowPixel(const WindowTaps& taps, PixelFunction&& pixelFunction)
                     pixelFunction(static_cast<int32_t>(row), column, rowTap, columnTap);
             }
         }
-    });
+    }, RowBandCountFor(width, rows));
 }
 
 // ---------------------------------------------------------------------------
@@ -363,22 +364,6 @@ PixelClass* OutputPixel(const FPixmap& output, int32_t x, int32_t y)
 // ---------------------------------------------------------------------------
 // Luma detail
 
-// Row ranges of the detail filter's bands, split as the band runner splits.
-struct RowRange {
-    int32_t first;
-    int32_t last;
-};
-
-std::vector<RowRange> SplitRows(int32_t rows, uint32_t bandCount)
-{
-    const int32_t bands = std::max<int32_t>(1, std::min<int32_t>(rows, static_cast<int32_t>(bandCount)));
-    const int32_t height = rows / bands;
-    std::vector<RowRange> ranges;
-    for (int32_t i = 0; i < bands; ++i)
-        ranges.push_back({i * height, i == bands - 1 ? rows - 1 : (i + 1) * height - 1});
-    return ranges;
-}
-
 using Row16 = std::vector<int16_t>;
 
 // One band of the detail filter. Rows of the band above y are read from the
@@ -386,13 +371,14 @@ using Row16 = std::vector<int16_t>;
 // (which neighbouring bands change) from copies made before any band ran.
 class LumaDetailBand {
 public:
-    LumaDetailBand(const FPixmap& image, RowRange range, const FLumaDetailWeights& weights)
-        : m_Image(image), m_Range(range), m_Weights(weights)
+    LumaDetailBand(const FPixmap& image, RowBandRange band, const FLumaDetailWeights& weights)
+        : m_Image(image), m_iFirst(static_cast<int32_t>(band.iFirstRow)), m_iLast(static_cast<int32_t>(band.iLastRow)),
+          m_Weights(weights)
     {
         const size_t width = static_cast<size_t>(image.m_iColumns);
         for (int k = 0; k < 2; ++k) {
-            m_Above[k] = CopyOfRow(m_Range.first - 2 + k);
-            m_Below[k] = CopyOfRow(m_Range.last + 1 + k);
+            m_Above[k] = CopyOfRow(m_iFirst - 2 + k);
+            m_Below[k] = CopyOfRow(m_iLast + 1 + k);
         }
         for (Row16* buffer : {&m_Previous2, &m_Previous1, &m_Current, &m_Vertical})
             buffer->assign(width + 4, 0);
@@ -400,7 +386,7 @@ public:
 
     void Run()
     {
-        for (int32_t y = m_Range.first; y <= m_Range.last; ++y) {
+        for (int32_t y = m_iFirst; y <= m_iLast; ++y) {
             int16_t* pixels = Pixels(y);
             std::copy(pixels, pixels + m_Image.m_iColumns, m_Current.begin());
             VerticalPass(y);
@@ -424,10 +410,10 @@ private:
     const int16_t* OriginalRow(int32_t j, int32_t y) const
     {
         j = ClampRow(j);
-        if (j < m_Range.first)
-            return m_Above[j - (m_Range.first - 2)].data();
-        if (j > m_Range.last)
-            return m_Below[j - (m_Range.last + 1)].data();
+        if (j < m_iFirst)
+            return m_Above[j - (m_iFirst - 2)].data();
+        if (j > m_iLast)
+            return m_Below[j - (m_iLast + 1)].data();
         if (j < y)
             return (j == y - 1 ? m_Previous1 : m_Previous2).data();
         return j == y ? m_Current.data() : Pixels(j);
@@ -464,7 +450,8 @@ private:
     }
 
     const FPixmap& m_Image;
-    RowRange m_Range;
+    int32_t m_iFirst;
+    int32_t m_iLast;
     FLumaDetailWeights m_Weights;
     Row16 m_Above[2];
     Row16 m_Below[2];
@@ -620,16 +607,18 @@ void MakeLumaDetail(FPixmap* image, double strength)
     if (image->m_iColumns <= 0 || image->m_iRows <= 0)
         return;
     const FLumaDetailWeights weights = LumaDetailWeights(strength);
-    const std::vector<RowRange> ranges = SplitRows(image->m_iRows, kRowBandCount);
+    const std::vector<RowBandRange> ranges =
+        RowBandsOf(static_cast<uint32_t>(image->m_iRows), RowBandCountFor(image->m_iColumns, image->m_iRows));
     // Every band copies its neighbours' edge rows before any band changes them.
     std::vector<LumaDetailBand> bands;
     bands.reserve(ranges.size());
-    for (const RowRange& range : ranges)
+    for (const RowBandRange& range : ranges)
         bands.emplace_back(*image, range, weights);
-    RunInRowBands(static_cast<uint32_t>(bands.size()), [&](uint32_t first, uint32_t last) {
+    const auto count = static_cast<uint32_t>(bands.size());
+    RunInRowBands(count, [&](uint32_t first, uint32_t last) {
         for (uint32_t band = first; band <= last; ++band)
             bands[band].Run();
-    });
+    }, count);
 }
 
 void FIPEngine2::priProcessCropSizeRotate(FIPERequestCropSizeRotate* pReq)

@@ -2,9 +2,11 @@
 
 #include "engine/LargeWorkMemory.h"
 #include "engine/RowBandLoop.h"
+#include "foundation/FAssert.h"
 #include "foundation/FValueTypes.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -17,12 +19,14 @@ using Pixel = FPixelClass48SRGB;
 // Entries of the sigmoid and exponential tables: natural logarithms up to 15
 // ln 2 at 16384 / ln 2 steps per unit.
 constexpr int32_t FIRWorkBufferEntries = 15 << 14;
-constexpr int32_t kPowerTableEntries = 65536;
 constexpr size_t kWorkAreaBytesPerLine = 292;
-constexpr size_t kBackwardOffsetPerLine = 144;
-constexpr size_t kFactorsOffsetPerLine = 288;
 constexpr int32_t kOutputLow = -500;
 constexpr int32_t kOutputHigh = 24000;
+// The column filters go through the rows in blocks of a 24th of the image
+// (at least 16 rows): their memory is a few blocks' rows and one line of sums
+// per block, and each block is one call of the band runner.
+constexpr int32_t kBlocksPerImage = 12;
+constexpr int32_t kMinimumBlockRows = 16;
 
 const float kStepsPerLog = 16384.0f / std::log(2.0f);
 
@@ -44,54 +48,65 @@ int64_t TruncateFloat(float v)
     return static_cast<int64_t>(std::clamp(v, -2147483648.0f, 2147483520.0f));
 }
 
-// A float work image of one or three channels per pixel, placed in the call's
-// work memory. Every value is written by a pass before any pass reads it, so
-// the memory is not cleared first: the pages are then touched first by the
-// band threads.
-struct FloatImage {
-    float* values = nullptr;
-    size_t count = 0;
-    int32_t columns = 0;
-    int32_t rows = 0;
-    int32_t channels = 0;
+// One float per pixel (the gradients and edge weights), in the call's work
+// memory. Every value is written before it is read, so the memory is not
+// cleared: its pages are touched first by the band threads.
+class PlaneImage {
+public:
+    PlaneImage(int32_t columns, int32_t rows)
+        : m_Memory(static_cast<size_t>(columns) * static_cast<size_t>(rows) * sizeof(float)), m_iColumns(columns)
+    {
+    }
+    float* Row(int32_t y) { return Values() + static_cast<size_t>(y) * m_iColumns; }
+    const float* Row(int32_t y) const { return Values() + static_cast<size_t>(y) * m_iColumns; }
+    const float* begin() const { return Values(); }
+    const float* end() const { return Values() + m_Memory.Bytes() / sizeof(float); }
+    size_t Count() const { return m_Memory.Bytes() / sizeof(float); }
 
-    static size_t CountOf(int32_t c, int32_t r, int32_t ch)
-    {
-        return static_cast<size_t>(c) * static_cast<size_t>(r) * static_cast<size_t>(ch);
-    }
-    // Places the image at `at` and returns the first float after it.
-    float* Place(float* at, int32_t c, int32_t r, int32_t ch)
-    {
-        columns = c, rows = r, channels = ch;
-        count = CountOf(c, r, ch);
-        values = at;
-        return at + count;
-    }
-    float* Row(int32_t y) { return values + static_cast<size_t>(y) * columns * channels; }
-    const float* Row(int32_t y) const { return values + static_cast<size_t>(y) * columns * channels; }
-    float* begin() { return values; }
-    float* end() { return values + count; }
-    const float* begin() const { return values; }
-    const float* end() const { return values + count; }
+private:
+    float* Values() const { return static_cast<float*>(m_Memory.Data()); }
+
+    LargeWorkMemory m_Memory;
+    int32_t m_iColumns;
 };
 
-// Forward sums, backward sums and normalisation factors of the one-thread
-// passes, max(W, H) floats each.
+// Floats handed out one run after the other from one block of work memory:
+// the rows and sums of the block-wise filters, made as huge pages like the
+// edge map (fresh small pages would cost more to fault in than the filters
+// take). Every float is written before it is read.
+class FloatArena {
+public:
+    explicit FloatArena(size_t floats) : m_Memory(floats * sizeof(float)), m_iFloats(floats) {}
+    float* Take(size_t floats)
+    {
+        FASSERT(m_iTaken + floats <= m_iFloats);
+        float* at = static_cast<float*>(m_Memory.Data()) + m_iTaken;
+        m_iTaken += floats;
+        return at;
+    }
+
+private:
+    LargeWorkMemory m_Memory;
+    size_t m_iFloats;
+    size_t m_iTaken = 0;
+};
+
+// Normalisation factors of the constant-coefficient filters along a row (W
+// values) and along a column (H), with the sums over a line of ones they are
+// made from.
 struct LineBuffers {
     float* forward = nullptr;
     float* backward = nullptr;
-    float* factors = nullptr;
+    float* rowFactors = nullptr;
+    float* columnFactors = nullptr;
 };
 
-struct FIRBuffers {
-    LargeWorkMemory imageMemory;
-    FloatImage R, RT, E1, E2, ET;
-    std::vector<float> logTable;
-    std::vector<float> powerTable;
-    std::vector<float> sigmoidTable;
-    std::vector<int32_t> expTable;
-    std::vector<float> privateLines;
-    LineBuffers lines;
+struct FIRTables {
+    std::vector<float> log;             // ln(i / N)
+    std::vector<float> edgePower;       // (i / N)^exponent, the reference's edge map
+    std::vector<float> brightnessPower; // (i / N)^0.2
+    std::vector<float> sigmoid;
+    std::vector<int32_t> exp;
 };
 
 struct FIRContext {
@@ -101,53 +116,44 @@ struct FIRContext {
     uint32_t bandCount = kRowBandCount;
     float locality = 0.0f;
     float sigmoidOffset = 0.0f;
-    FIRBuffers buffers;
+    FIRTables tables;
+    std::vector<float> privateLines;
+    LineBuffers lines;
 };
 
-bool FIRAllocateBuffers(FIRContext& context)
+bool FIRAllocateTables(FIRContext& context)
 {
-    FIRBuffers& b = context.buffers;
+    FIRTables& t = context.tables;
     try {
-        const size_t rgb = FloatImage::CountOf(context.W, context.H, 3);
-        const size_t mono = FloatImage::CountOf(context.W, context.H, 1);
-        b.imageMemory = LargeWorkMemory((2 * rgb + 3 * mono) * sizeof(float));
-        float* at = static_cast<float*>(b.imageMemory.Data());
-        at = b.R.Place(at, context.W, context.H, 3);
-        at = b.RT.Place(at, context.H, context.W, 3);
-        at = b.E1.Place(at, context.W, context.H, 1);
-        at = b.E2.Place(at, context.W, context.H, 1);
-        b.ET.Place(at, context.H, context.W, 1);
-        b.logTable.assign(static_cast<size_t>(context.N), 0.0f);
-        b.powerTable.assign(kPowerTableEntries, 0.0f);
-        b.sigmoidTable.assign(FIRWorkBufferEntries, 0.0f);
-        b.expTable.assign(FIRWorkBufferEntries, 0);
+        const size_t n = static_cast<size_t>(context.N);
+        t.log.assign(n, 0.0f);
+        t.edgePower.assign(n, 0.0f);
+        t.brightnessPower.assign(n, 0.0f);
+        t.sigmoid.assign(FIRWorkBufferEntries, 0.0f);
+        t.exp.assign(FIRWorkBufferEntries, 0);
     } catch (const std::bad_alloc&) {
         return false;
     }
     return true;
 }
 
-void FIRFreeBuffers(FIRContext& context) { context.buffers = FIRBuffers(); }
-
-// The line buffers at byte offsets 0, 144 and 288 per line of max(W, H),
-// in the caller's area when it is large enough, else in memory of our own.
+// The line buffers, one after the other, in the caller's area when it is
+// large enough, else in memory of our own.
 bool FIRSplitWorkArea(FIRContext& context, void* workArea, size_t workAreaBytes)
 {
     const size_t longest = static_cast<size_t>(std::max(context.W, context.H));
-    uint8_t* area = static_cast<uint8_t*>(workArea);
+    float* area = static_cast<float*>(workArea);
     const bool usable = area != nullptr && workAreaBytes >= kWorkAreaBytesPerLine * longest &&
                         reinterpret_cast<uintptr_t>(area) % alignof(float) == 0;
     if (!usable) {
         try {
-            context.buffers.privateLines.assign(kWorkAreaBytesPerLine * longest / sizeof(float), 0.0f);
+            context.privateLines.assign(4 * longest, 0.0f);
         } catch (const std::bad_alloc&) {
             return false;
         }
-        area = reinterpret_cast<uint8_t*>(context.buffers.privateLines.data());
+        area = context.privateLines.data();
     }
-    context.buffers.lines = {reinterpret_cast<float*>(area),
-                             reinterpret_cast<float*>(area + kBackwardOffsetPerLine * longest),
-                             reinterpret_cast<float*>(area + kFactorsOffsetPerLine * longest)};
+    context.lines = {area, area + longest, area + 2 * longest, area + 3 * longest};
     return true;
 }
 
@@ -161,19 +167,9 @@ void ForEachRow(const FIRContext& context, RowFunction&& rowFunction)
     }, context.bandCount);
 }
 
-void FIRClampImage(const FIRContext& context, FPixmap& image)
-{
-    static_assert(sizeof(Pixel) == 3 * sizeof(int16_t));
-    auto& pixels = static_cast<FPixmapTemplate<Pixel>&>(image);
-    const int16_t last = static_cast<int16_t>(context.N - 1);
-    const int32_t components = 3 * context.W;
-    // One run of components per row, so the loop vectorises.
-    ForEachRow(context, [&](int32_t y) {
-        int16_t* row = &pixels.GetRow(y)->r;
-        for (int32_t i = 0; i < components; ++i)
-            row[i] = std::clamp<int16_t>(row[i], 1, last);
-    });
-}
+// Both images are read as if clamped to 1 .. N-1; the last pass writes B's
+// clamped values back, row by row, as it writes A's results.
+int32_t Level(const FIRContext& context, int16_t value) { return std::clamp<int32_t>(value, 1, context.N - 1); }
 
 // Weights that halve every D x p pixels, D = (W + H) / 4.
 float FIRSmoothingCoefficient(const FIRContext& context, float p)
@@ -189,7 +185,7 @@ float FIRSmoothingCoefficient(const FIRContext& context, float p)
 bool Smooths(float k) { return k > 0.0f && k <= 1.0f; }
 
 // Z[i] = 1 / (U[i-1] + V[i+1] + 1 / k) from the sums over a line of ones.
-void FIRNormalisationFactors(const LineBuffers& lines, int32_t n, float k)
+void FIRNormalisationFactors(const LineBuffers& lines, int32_t n, float k, float* factors)
 {
     const float invK = 1.0f / k;
     float* U = lines.forward;
@@ -203,36 +199,17 @@ void FIRNormalisationFactors(const LineBuffers& lines, int32_t n, float k)
     for (int32_t i = 0; i < n; ++i) {
         const float before = i > 0 ? U[i - 1] : 0.0f;
         const float after = i < n - 1 ? V[i + 1] : 0.0f;
-        lines.factors[i] = 1.0f / (before + after + invK);
+        factors[i] = 1.0f / (before + after + invK);
     }
 }
 
-// Line passes write transposed. Written one value per output row at a time,
-// every write lands in another cache line, and at these row lengths the lines
-// fall into a handful of cache sets. The rows of a band are therefore
-// filtered a tile of kTileRows lines at a time into a buffer and then written
-// out together: each output row receives kTileRows x C consecutive floats.
-constexpr int32_t kTileRows = 16;
-
-// Calls filterLine(y, Y) for every row y of the band, Y receiving the row's n
-// C-channel results, and writes result i of row y into row i, column y of out.
-template <int C, class LineFilter>
-void WriteRowsTransposed(int32_t n, FloatImage& out, uint32_t firstRow, uint32_t lastRow, LineFilter&& filterLine)
+// The factors of both directions for a coefficient that smooths.
+void FIRLineFactors(FIRContext& context, float k)
 {
-    const size_t lineFloats = static_cast<size_t>(n) * C;
-    std::vector<float> tile(lineFloats * kTileRows);
-    for (int64_t y0 = firstRow; y0 <= int64_t(lastRow); y0 += kTileRows) {
-        const int32_t rows = static_cast<int32_t>(std::min<int64_t>(kTileRows, int64_t(lastRow) - y0 + 1));
-        for (int32_t r = 0; r < rows; ++r)
-            filterLine(static_cast<int32_t>(y0 + r), tile.data() + r * lineFloats);
-        for (int32_t i = 0; i < n; ++i) {
-            float* to = out.Row(i) + static_cast<size_t>(y0) * C;
-            const float* from = tile.data() + static_cast<size_t>(i) * C;
-            for (int32_t r = 0; r < rows; ++r)
-                for (int c = 0; c < C; ++c)
-                    to[r * C + c] = from[r * lineFloats + c];
-        }
-    }
+    if (!Smooths(k))
+        return;
+    FIRNormalisationFactors(context.lines, context.W, k, context.lines.rowFactors);
+    FIRNormalisationFactors(context.lines, context.H, k, context.lines.columnFactors);
 }
 
 // The weighted mean of one line of C-channel pixels with weights k^|i-j|.
@@ -263,123 +240,363 @@ void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, fl
     }
 }
 
-// The constant-coefficient filter over the rows first .. last of in, written
-// transposed into out.
+// The sums a band's line filters keep, for lines of n pixels.
+struct LineScratch {
+    explicit LineScratch(int32_t n)
+        : input(static_cast<size_t>(n) * 3), F(input.size()), Bk(input.size()), e(static_cast<size_t>(n)), f(e.size())
+    {
+    }
+    std::vector<float> input, F, Bk, e, f;
+};
+
+// The edge-aware filter of one RGB line: the link into position m is k w[m],
+// in both directions, normalised by the same filter over a line of ones.
+void EdgeAwareLine(const float* X, const float* w, int32_t n, float k, LineScratch& s, float* Y)
+{
+    if (!Smooths(k)) {
+        std::memcpy(Y, X, sizeof(float) * 3 * static_cast<size_t>(n));
+        return;
+    }
+    const float invK = 1.0f / k;
+    float* F = s.F.data();
+    float* Bk = s.Bk.data();
+    float* e = s.e.data();
+    float* f = s.f.data();
+    for (int c = 0; c < 3; ++c)
+        F[c] = X[c];
+    e[0] = 1.0f;
+    for (int32_t m = 1; m < n; ++m) {
+        const float link = k * w[m];
+        for (int c = 0; c < 3; ++c)
+            F[m * 3 + c] = X[m * 3 + c] + link * F[(m - 1) * 3 + c];
+        e[m] = link * e[m - 1] + 1.0f;
+    }
+    for (int c = 0; c < 3; ++c)
+        Bk[(n - 1) * 3 + c] = X[(n - 1) * 3 + c];
+    f[n - 1] = 1.0f;
+    for (int32_t m = n - 2; m >= 0; --m) {
+        const float link = k * w[m];
+        for (int c = 0; c < 3; ++c)
+            Bk[m * 3 + c] = X[m * 3 + c] + link * Bk[(m + 1) * 3 + c];
+        f[m] = link * f[m + 1] + 1.0f;
+    }
+    for (int32_t m = 0; m < n; ++m) {
+        const float norm = (m > 0 ? e[m - 1] : 0.0f) + (m < n - 1 ? f[m + 1] : 0.0f) + invK;
+        for (int c = 0; c < 3; ++c) {
+            const float before = m > 0 ? F[(m - 1) * 3 + c] : 0.0f;
+            const float after = m < n - 1 ? Bk[(m + 1) * 3 + c] : 0.0f;
+            Y[m * 3 + c] = (before + after + X[m * 3 + c] * invK) / norm;
+        }
+    }
+}
+
+// The image's rows in blocks of `size` rows, the last one shorter.
+struct RowBlocks {
+    explicit RowBlocks(int32_t rows)
+        : rows(rows), size(std::max(kMinimumBlockRows, (rows + kBlocksPerImage - 1) / kBlocksPerImage))
+    {
+    }
+    int32_t Count() const { return (rows + size - 1) / size; }
+    int32_t First(int32_t block) const { return block * size; }
+    int32_t Last(int32_t block) const { return std::min(rows, (block + 1) * size) - 1; }
+    int32_t Rows(int32_t block) const { return Last(block) - First(block) + 1; }
+
+    int32_t rows;
+    int32_t size;
+};
+
+// The filter of FilterLine (constant coefficient, normalised by Z over the
+// H rows) or of EdgeAwareLine (the link into row m is k times the edge weight
+// at row m) down every column of a W x H image of C channels, worked a block
+// of rows at a time so that it never holds the whole image: a first sweep
+// from the bottom keeps the backward sums where each block begins, and a
+// second from the top recomputes each block's backward sums from there and
+// runs the forward sums. Each sweep is handed the block's inputs, one row of
+// W x C values after the other; the second turns them into the results.
+// Every sum is made as the line filters make it, so the results are theirs
+// to the bit. Columns are independent: each sweep takes any strip of them.
 template <int C>
-void FIRBlurRows(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
-                 uint32_t lastRow)
-{
-    const int32_t n = in.columns;
-    std::vector<float> forward(static_cast<size_t>(n) * C);
-    std::vector<float> backward(forward.size());
-    WriteRowsTransposed<C>(n, out, firstRow, lastRow, [&](int32_t y, float* Y) {
-        FilterLine<C>(in.Row(y), n, k, factors, forward.data(), backward.data(), Y);
-    });
-}
+class ColumnFilter {
+public:
+    // The sums are taken from the arena, which holds Floats(blocks, W, weights) more.
+    ColumnFilter(const RowBlocks& blocks, int32_t W, float k, const float* Z, const PlaneImage* weights,
+                 FloatArena& arena)
+        : m_Blocks(blocks), m_iLine(static_cast<size_t>(W) * C), m_iState(m_iLine + (weights ? W : 0)),
+          m_fK(k), m_fInvK(Smooths(k) ? 1.0f / k : 0.0f), m_pZ(Z), m_pWeights(weights)
+    {
+        m_pSums = arena.Take(m_iState);
+        m_pCheckpoints = arena.Take(static_cast<size_t>(blocks.Count()) * m_iState);
+        m_pBlockSums = arena.Take(static_cast<size_t>(blocks.size) * m_iState);
+    }
 
-void FIRBlurRowsMono(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
-                     uint32_t lastRow)
-{
-    FIRBlurRows<1>(in, out, k, factors, firstRow, lastRow);
-}
+    static size_t Floats(const RowBlocks& blocks, int32_t W, bool edgeAware)
+    {
+        const size_t state = static_cast<size_t>(W) * (C + (edgeAware ? 1 : 0));
+        return state * (1 + static_cast<size_t>(blocks.Count()) + static_cast<size_t>(blocks.size));
+    }
 
-void FIRBlurRowsRGB(const FloatImage& in, FloatImage& out, float k, const float* factors, uint32_t firstRow,
-                    uint32_t lastRow)
-{
-    FIRBlurRows<3>(in, out, k, factors, firstRow, lastRow);
-}
+    // The backward sums through the block's rows, bottom up; the sums where
+    // the block begins are kept for the second sweep.
+    void SweepUp(const float* X, int32_t block, uint32_t firstColumn, uint32_t lastColumn)
+    {
+        if (!Smooths(m_fK))
+            return;
+        const int32_t first = m_Blocks.First(block);
+        for (int32_t m = m_Blocks.Last(block); m >= first; --m) {
+            const float* x = X + static_cast<size_t>(m - first) * m_iLine;
+            if (m == m_Blocks.rows - 1)
+                Start(x, m_pSums, firstColumn, lastColumn);
+            else
+                Step(x, m, m_pSums, m_pSums, firstColumn, lastColumn);
+        }
+        CopyStrip(m_pSums, Checkpoint(block), firstColumn, lastColumn);
+    }
 
-// Filter of an RGB line whose link into position m is k w[m], in both
-// directions, normalised by the same filter over a line of ones.
-void FIREdgeAwareRows(const FloatImage& in, const FloatImage& weights, FloatImage& out, FloatImage* weightsOut,
-                      float k, uint32_t firstRow, uint32_t lastRow)
-{
-    const int32_t n = in.columns;
-    std::vector<float> F(static_cast<size_t>(n) * 3), Bk(F.size()), e(static_cast<size_t>(n)), f(e.size());
-    const bool smooths = Smooths(k);
-    const float invK = smooths ? 1.0f / k : 0.0f;
-    if (weightsOut != nullptr)
-        WriteRowsTransposed<1>(n, *weightsOut, firstRow, lastRow, [&](int32_t y, float* Y) {
-            std::memcpy(Y, weights.Row(y), sizeof(float) * static_cast<size_t>(n));
-        });
-    WriteRowsTransposed<3>(n, out, firstRow, lastRow, [&](int32_t y, float* Y) {
-        const float* X = in.Row(y);
-        const float* w = weights.Row(y);
-        if (!smooths) {
-            std::memcpy(Y, X, sizeof(float) * 3 * static_cast<size_t>(n));
+    // The block's results in place of its inputs; blocks top down.
+    void SweepDown(float* X, int32_t block, uint32_t firstColumn, uint32_t lastColumn)
+    {
+        if (!Smooths(m_fK))
+            return;
+        const int32_t first = m_Blocks.First(block);
+        const int32_t last = m_Blocks.Last(block);
+        const int32_t H = m_Blocks.rows;
+        // Backward sums of the rows after each of the block's rows: rows
+        // first + 1 .. last here, row last + 1 from the first sweep.
+        const float* below = last < H - 1 ? Checkpoint(block + 1) : nullptr;
+        const auto after = [&](int32_t m) {
+            return m == last ? below : m_pBlockSums + static_cast<size_t>(m + 1 - first) * m_iState;
+        };
+        for (int32_t m = last; m > first; --m) {
+            const float* x = X + static_cast<size_t>(m - first) * m_iLine;
+            float* sums = m_pBlockSums + static_cast<size_t>(m - first) * m_iState;
+            if (m == H - 1)
+                Start(x, sums, firstColumn, lastColumn);
+            else
+                Step(x, m, after(m), sums, firstColumn, lastColumn);
+        }
+        for (int32_t m = first; m <= last; ++m) {
+            float* x = X + static_cast<size_t>(m - first) * m_iLine;
+            if (m_pWeights)
+                EdgeAwareResultRow(x, m, m < H - 1 ? after(m) : nullptr, firstColumn, lastColumn);
+            else
+                ResultRow(x, m, m < H - 1 ? after(m) : nullptr, firstColumn, lastColumn);
+        }
+    }
+
+private:
+    float* Checkpoint(int32_t block) { return m_pCheckpoints + static_cast<size_t>(block) * m_iState; }
+
+    // Sums of the last row: its values, and 1 for the normalisation.
+    void Start(const float* x, float* sums, uint32_t firstColumn, uint32_t lastColumn) const
+    {
+        for (size_t j = firstColumn * C; j < (lastColumn + 1) * C; ++j)
+            sums[j] = x[j];
+        if (m_pWeights)
+            for (uint32_t column = firstColumn; column <= lastColumn; ++column)
+                sums[m_iLine + column] = 1.0f;
+    }
+
+    // Sums of row m from those of the row after it (next may be sums).
+    void Step(const float* x, int32_t m, const float* next, float* sums, uint32_t firstColumn,
+              uint32_t lastColumn) const
+    {
+        if (!m_pWeights) {
+            const float k = m_fK;
+            for (size_t j = firstColumn * C; j < (lastColumn + 1) * C; ++j)
+                sums[j] = x[j] + k * next[j];
             return;
         }
-        for (int c = 0; c < 3; ++c)
-            F[c] = X[c];
-        e[0] = 1.0f;
-        for (int32_t m = 1; m < n; ++m) {
-            const float link = k * w[m];
-            for (int c = 0; c < 3; ++c)
-                F[m * 3 + c] = X[m * 3 + c] + link * F[(m - 1) * 3 + c];
-            e[m] = link * e[m - 1] + 1.0f;
-        }
-        for (int c = 0; c < 3; ++c)
-            Bk[(n - 1) * 3 + c] = X[(n - 1) * 3 + c];
-        f[n - 1] = 1.0f;
-        for (int32_t m = n - 2; m >= 0; --m) {
-            const float link = k * w[m];
-            for (int c = 0; c < 3; ++c)
-                Bk[m * 3 + c] = X[m * 3 + c] + link * Bk[(m + 1) * 3 + c];
-            f[m] = link * f[m + 1] + 1.0f;
-        }
-        for (int32_t m = 0; m < n; ++m) {
-            const float norm = (m > 0 ? e[m - 1] : 0.0f) + (m < n - 1 ? f[m + 1] : 0.0f) + invK;
-            for (int c = 0; c < 3; ++c) {
-                const float before = m > 0 ? F[(m - 1) * 3 + c] : 0.0f;
-                const float after = m < n - 1 ? Bk[(m + 1) * 3 + c] : 0.0f;
-                Y[m * 3 + c] = (before + after + X[m * 3 + c] * invK) / norm;
+        ForEachPiece(m, firstColumn, lastColumn, [&](uint32_t column, uint32_t n, const Links& links) {
+            const size_t j0 = size_t(column) * C;
+            for (size_t j = 0; j < n * C; ++j)
+                sums[j0 + j] = x[j0 + j] + links.perValue[j] * next[j0 + j];
+            for (uint32_t i = 0; i < n; ++i)
+                sums[m_iLine + column + i] = links.perColumn[i] * next[m_iLine + column + i] + 1.0f;
+        });
+    }
+
+    // The links k w[column] of a piece of row m's columns, once per column
+    // and once per value, so that the loops over them vectorise.
+    static constexpr uint32_t kPiece = 64;
+    struct Links {
+        float perColumn[kPiece];
+        float perValue[kPiece * C];
+    };
+
+    // Calls pieceFunction(firstColumn, columns, links) for the strip's columns, a piece at a time.
+    template <class PieceFunction>
+    void ForEachPiece(int32_t m, uint32_t firstColumn, uint32_t lastColumn, PieceFunction&& pieceFunction) const
+    {
+        const float* w = m_pWeights->Row(m);
+        Links links;
+        for (uint32_t column = firstColumn; column <= lastColumn; column += kPiece) {
+            const uint32_t n = std::min(kPiece, lastColumn - column + 1);
+            for (uint32_t i = 0; i < n; ++i) {
+                links.perColumn[i] = m_fK * w[column + i];
+                for (int c = 0; c < C; ++c)
+                    links.perValue[i * C + c] = links.perColumn[i];
             }
+            pieceFunction(column, n, links);
         }
-    });
+    }
+
+    // Row m's results from the forward sums of the row before it (kept in
+    // m_Sums, which then advance to row m) and the backward sums of the row
+    // after it (null for the last row).
+    void ResultRow(float* x, int32_t m, const float* next, uint32_t firstColumn, uint32_t lastColumn)
+    {
+        float* F = m_pSums;
+        const float k = m_fK, invK = m_fInvK, z = m_pZ[m];
+        const size_t begin = firstColumn * C, end = (lastColumn + 1) * C;
+        if (m == 0) {
+            for (size_t j = begin; j < end; ++j) {
+                const float v = x[j];
+                x[j] = (0.0f + (next ? next[j] : 0.0f) + v * invK) * z;
+                F[j] = v;
+            }
+            return;
+        }
+        if (!next) {
+            for (size_t j = begin; j < end; ++j) {
+                const float v = x[j];
+                x[j] = (F[j] + 0.0f + v * invK) * z;
+                F[j] = v + k * F[j];
+            }
+            return;
+        }
+        for (size_t j = begin; j < end; ++j) {
+            const float v = x[j];
+            x[j] = (F[j] + next[j] + v * invK) * z;
+            F[j] = v + k * F[j];
+        }
+    }
+
+    void EdgeAwareResultRow(float* x, int32_t m, const float* next, uint32_t firstColumn, uint32_t lastColumn)
+    {
+        float* F = m_pSums;
+        float* e = F + m_iLine;
+        const float invK = m_fInvK;
+        ForEachPiece(m, firstColumn, lastColumn, [&](uint32_t column, uint32_t n, const Links& links) {
+            float norms[kPiece * C];
+            for (uint32_t i = 0; i < n; ++i) {
+                const float norm = (m > 0 ? e[column + i] : 0.0f) + (next ? next[m_iLine + column + i] : 0.0f) + invK;
+                for (int c = 0; c < C; ++c)
+                    norms[i * C + c] = norm;
+            }
+            const size_t j0 = size_t(column) * C;
+            float* const y = x + j0;
+            float* const f = F + j0;
+            const float* const after = next ? next + j0 : nullptr;
+            // The first and last rows lack the sums before and after them.
+            if (m == 0) {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (0.0f + (after ? after[j] : 0.0f) + v * invK) / norms[j];
+                    f[j] = v;
+                }
+            } else if (!after) {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (f[j] + 0.0f + v * invK) / norms[j];
+                    f[j] = v + links.perValue[j] * f[j];
+                }
+            } else {
+                for (size_t j = 0; j < n * C; ++j) {
+                    const float v = y[j];
+                    y[j] = (f[j] + after[j] + v * invK) / norms[j];
+                    f[j] = v + links.perValue[j] * f[j];
+                }
+            }
+            for (uint32_t i = 0; i < n; ++i)
+                e[column + i] = m > 0 ? links.perColumn[i] * e[column + i] + 1.0f : 1.0f;
+        });
+    }
+
+    void CopyStrip(const float* from, float* to, uint32_t firstColumn, uint32_t lastColumn) const
+    {
+        std::copy(from + firstColumn * C, from + (lastColumn + 1) * C, to + firstColumn * C);
+        if (m_pWeights)
+            std::copy(from + m_iLine + firstColumn, from + m_iLine + lastColumn + 1, to + m_iLine + firstColumn);
+    }
+
+    const RowBlocks& m_Blocks;
+    const size_t m_iLine;  // W x C sums
+    const size_t m_iState; // the sums, then W normalisation sums for the edge-aware filter
+    const float m_fK;
+    const float m_fInvK;
+    const float* const m_pZ;
+    const PlaneImage* const m_pWeights;
+    float* m_pSums;        // backward sums in the first sweep, forward in the second
+    float* m_pCheckpoints; // the first sweep's sums where each block begins
+    float* m_pBlockSums;   // the second sweep's backward sums of one block
+};
+
+// Rows of C-channel values for one block, below `above` rows kept from the
+// block before it.
+class BlockRows {
+public:
+    BlockRows(const RowBlocks& blocks, int32_t W, int C, int32_t above, FloatArena& arena)
+        : m_iLine(static_cast<size_t>(W) * C), m_iAbove(above), m_pValues(arena.Take(Floats(blocks, W, C, above)))
+    {
+    }
+    static size_t Floats(const RowBlocks& blocks, int32_t W, int C, int32_t above)
+    {
+        return static_cast<size_t>(blocks.size + above) * static_cast<size_t>(W) * C;
+    }
+    // Row i of the block (negative: the rows kept from the block before).
+    float* Row(int32_t i) { return m_pValues + static_cast<size_t>(i + m_iAbove) * m_iLine; }
+    // Keeps the last `above` rows of a block of `rows` rows for the next block.
+    void KeepLastRows(int32_t rows)
+    {
+        if (rows >= m_iAbove)
+            std::copy(Row(rows - m_iAbove), Row(rows), Row(-m_iAbove));
+    }
+
+private:
+    size_t m_iLine;
+    int32_t m_iAbove;
+    float* m_pValues;
+};
+
+// Line scratch for every band of a block's rows, made before any band runs.
+class BandScratch {
+public:
+    BandScratch(const FIRContext& context, const RowBlocks& blocks)
+    {
+        const size_t bands = RowBandsOf(static_cast<uint32_t>(blocks.size), context.bandCount).size();
+        m_Scratch.reserve(bands);
+        for (size_t i = 0; i < bands; ++i)
+            m_Scratch.emplace_back(context.W);
+    }
+
+    // Calls rowFunction(y, scratch) for the block's rows in bands, each band
+    // with scratch of its own.
+    template <class RowFunction>
+    void ForEachBlockRow(const FIRContext& context, const RowBlocks& blocks, int32_t block, RowFunction&& rowFunction)
+    {
+        const int32_t first = blocks.First(block);
+        std::atomic<size_t> next{0};
+        RunInRowBands(static_cast<uint32_t>(blocks.Rows(block)), [&](uint32_t firstRow, uint32_t lastRow) {
+            LineScratch& scratch = m_Scratch[next++];
+            for (uint32_t i = firstRow; i <= lastRow; ++i)
+                rowFunction(first + static_cast<int32_t>(i), scratch);
+        }, context.bandCount);
+    }
+
+private:
+    std::vector<LineScratch> m_Scratch;
+};
+
+// Calls stripFunction(firstColumn, lastColumn) for the columns in bands.
+template <class StripFunction>
+void ForEachColumnStrip(const FIRContext& context, StripFunction&& stripFunction)
+{
+    RunInRowBands(static_cast<uint32_t>(context.W), std::forward<StripFunction>(stripFunction), context.bandCount);
 }
 
-// Rows are independent, so both passes run in bands too; every value is the
-// one a single thread computes.
-void FIRBlurMono(FIRContext& context, const FloatImage& in, FloatImage& out, float p)
+// The gradient magnitude at x of the middle row, over the three components.
+float Gradient(const float* above, const float* here, const float* below, int32_t x)
 {
-    const float k = FIRSmoothingCoefficient(context, p);
-    const LineBuffers& lines = context.buffers.lines;
-    FloatImage& ET = context.buffers.ET;
-    if (Smooths(k))
-        FIRNormalisationFactors(lines, context.W, k);
-    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
-        FIRBlurRowsMono(in, ET, k, lines.factors, first, last);
-    }, context.bandCount);
-    if (Smooths(k))
-        FIRNormalisationFactors(lines, context.H, k);
-    RunInRowBands(static_cast<uint32_t>(context.W), [&](uint32_t first, uint32_t last) {
-        FIRBlurRowsMono(ET, out, k, lines.factors, first, last);
-    }, context.bandCount);
-}
-
-void FIRBlurRGB(FIRContext& context, const FloatImage& in, FloatImage& out, float p)
-{
-    const float k = FIRSmoothingCoefficient(context, p);
-    const LineBuffers& lines = context.buffers.lines;
-    FloatImage& RT = context.buffers.RT;
-    if (Smooths(k))
-        FIRNormalisationFactors(lines, context.W, k);
-    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
-        FIRBlurRowsRGB(in, RT, k, lines.factors, first, last);
-    }, context.bandCount);
-    if (Smooths(k))
-        FIRNormalisationFactors(lines, context.H, k);
-    RunInRowBands(static_cast<uint32_t>(context.W), [&](uint32_t first, uint32_t last) {
-        FIRBlurRowsRGB(RT, out, k, lines.factors, first, last);
-    }, context.bandCount);
-}
-
-// The gradient magnitude at (x, y) over the three components.
-float Gradient(const FloatImage& R, int32_t x, int32_t y)
-{
-    const float* above = R.Row(y - 1);
-    const float* here = R.Row(y);
-    const float* below = R.Row(y + 1);
     float squaresH[3], squaresV[3];
     for (int c = 0; c < 3; ++c) {
         const float dh = here[(x - 1) * 3 + c] - here[(x + 1) * 3 + c];
@@ -392,56 +609,57 @@ float Gradient(const FloatImage& R, int32_t x, int32_t y)
     return std::sqrt(gv + gh);
 }
 
-// Rows 0 and H-1 have no row beyond them: they take the gradient of their
+// The row of gradients of row y from rowOf(source - 1 .. source + 1). Rows 0
+// and H-1 have no row beyond them: they take the gradient of their
 // neighbouring row, as the first and last columns take their neighbour's.
-void FIRGradientRows(const FloatImage& R, FloatImage& E, uint32_t firstRow, uint32_t lastRow)
+template <class RowOf>
+void GradientRow(const FIRContext& context, int32_t y, RowOf&& rowOf, float* out)
 {
-    const int32_t W = R.columns;
-    for (uint32_t row = firstRow; row <= lastRow; ++row) {
-        const int32_t y = static_cast<int32_t>(row);
-        const int32_t source = std::clamp(y, 1, R.rows - 2);
-        float* out = E.Row(y);
-        for (int32_t x = 1; x <= W - 2; ++x)
-            out[x] = Gradient(R, x, source);
-        out[0] = out[1];
-        out[W - 1] = out[W - 2];
-    }
+    const int32_t W = context.W;
+    const int32_t source = std::clamp(y, 1, context.H - 2);
+    const float* above = rowOf(source - 1);
+    const float* here = rowOf(source);
+    const float* below = rowOf(source + 1);
+    for (int32_t x = 1; x <= W - 2; ++x)
+        out[x] = Gradient(above, here, below, x);
+    out[0] = out[1];
+    out[W - 1] = out[W - 2];
 }
 
-float FIRImageVariance(const FloatImage& E)
+float FIRImageVariance(const PlaneImage& E)
 {
     double sum = 0.0, squares = 0.0;
     for (const float v : E) {
         sum += v;
         squares += double(v) * v;
     }
-    const double n = static_cast<double>(E.count);
+    const double n = static_cast<double>(E.Count());
     return static_cast<float>((squares - sum * sum / n) / (n - 1.0));
 }
 
-// Edge weights from the gradients of Rin: near 1 / (1 + exp(-SF (1 - offset)))
-// in flat areas and near 1 / (1 + exp(SF offset)) at strong edges.
-void FIRSmoothnessWeights(FIRContext& context, const FloatImage& Rin, FloatImage& Eout, float SF)
+// Edge weights in place of the gradients in E: near 1 / (1 + exp(-SF (1 -
+// offset))) in flat areas and near 1 / (1 + exp(SF offset)) at strong edges.
+void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
 {
-    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
-        FIRGradientRows(Rin, Eout, first, last);
-    }, context.bandCount);
     // A variance at or below zero (a flat image, or rounding) has no spread:
     // every gradient then counts as flat at 0 and as an edge above it.
-    const float sd = std::sqrt(std::max(FIRImageVariance(Eout), 0.0f));
+    const float sd = std::sqrt(std::max(FIRImageVariance(E), 0.0f));
     const float s = sd * context.locality * 0.5f;
     const bool spread = std::isfinite(s) && s != 0.0f;
-    std::vector<float>& S = context.buffers.sigmoidTable;
-    for (int32_t i = 0; i < FIRWorkBufferEntries; ++i) {
-        const float t = static_cast<float>(i) / kStepsPerLog;
-        const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
-        const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
-        S[i] = 1.0f / (1.0f + std::exp(argument));
-    }
+    std::vector<float>& S = context.tables.sigmoid;
+    // Each entry on its own: the table too is made in bands.
+    RunInRowBands(FIRWorkBufferEntries, [&](uint32_t first, uint32_t last) {
+        for (uint32_t i = first; i <= last; ++i) {
+            const float t = static_cast<float>(i) / kStepsPerLog;
+            const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
+            const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
+            S[i] = 1.0f / (1.0f + std::exp(argument));
+        }
+    }, context.bandCount);
     const float scale = kStepsPerLog * 0.5f;
     ForEachRow(context, [&](int32_t y) {
-        float* row = Eout.Row(y);
-        for (int32_t x = 0; x < Eout.columns; ++x)
+        float* row = E.Row(y);
+        for (int32_t x = 0; x < context.W; ++x)
             row[x] = S[TableIndex(row[x] * scale, FIRWorkBufferEntries - 1)];
     });
 }
@@ -451,54 +669,104 @@ const Pixel* ImageRow(const FPixmap& image, int32_t y)
     return static_cast<const FPixmapTemplate<Pixel>&>(image).GetRow(y);
 }
 
-void FIREdgeMap(FIRContext& context, const FPixmap& B, float exponent, float sfEdge, float sfLocalMean,
-                float proportionRef)
+// The powers of the reference's row y, the image the edge map is made of.
+void PowerRow(const FIRContext& context, const FPixmap& B, int32_t y, float* R)
 {
-    FIRBuffers& b = context.buffers;
+    const std::vector<float>& power = context.tables.edgePower;
+    const Pixel* row = ImageRow(B, y);
+    for (int32_t x = 0; x < context.W; ++x) {
+        R[x * 3] = power[Level(context, row[x].r)];
+        R[x * 3 + 1] = power[Level(context, row[x].g)];
+        R[x * 3 + 2] = power[Level(context, row[x].b)];
+    }
+}
+
+// The weights of strong edges: from the gradients of the reference's powers,
+// whose rows are made as the gradients need them (three at a time per band).
+void FIRSharpEdgeWeights(FIRContext& context, const FPixmap& B, float sfEdge, PlaneImage& E)
+{
+    const size_t line = static_cast<size_t>(context.W) * 3;
+    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
+        std::vector<float> rows(3 * line);
+        int32_t held[3] = {-1, -1, -1};
+        const auto rowOf = [&](int32_t r) {
+            float* slot = rows.data() + static_cast<size_t>(r % 3) * line;
+            if (held[r % 3] != r) {
+                PowerRow(context, B, r, slot);
+                held[r % 3] = r;
+            }
+            return slot;
+        };
+        for (uint32_t y = first; y <= last; ++y)
+            GradientRow(context, static_cast<int32_t>(y), rowOf, E.Row(static_cast<int32_t>(y)));
+    }, context.bandCount);
+    FIRWeightsFromGradients(context, E, sfEdge);
+}
+
+// The weights of the smoothed reference's edges: the reference's powers are
+// blurred a block at a time, and the gradients of each block's rows taken as
+// soon as the rows they reach are done (two rows are kept from the block
+// before).
+void FIRSmoothEdgeWeights(FIRContext& context, const FPixmap& B, float sfLocalMean, float proportionRef, PlaneImage& E)
+{
+    const float k = FIRSmoothingCoefficient(context, proportionRef);
+    FIRLineFactors(context, k);
+    const LineBuffers& lines = context.lines;
+    const RowBlocks blocks(context.H);
+    FloatArena arena(ColumnFilter<3>::Floats(blocks, context.W, false) + BlockRows::Floats(blocks, context.W, 3, 2));
+    ColumnFilter<3> columns(blocks, context.W, k, lines.columnFactors, nullptr, arena);
+    BlockRows rows(blocks, context.W, 3, 2, arena);
+    BandScratch scratch(context, blocks);
+    const auto filterRows = [&](int32_t block) {
+        scratch.ForEachBlockRow(context, blocks, block, [&](int32_t y, LineScratch& s) {
+            PowerRow(context, B, y, s.input.data());
+            FilterLine<3>(s.input.data(), context.W, k, lines.rowFactors, s.F.data(), s.Bk.data(),
+                          rows.Row(y - blocks.First(block)));
+        });
+    };
+    for (int32_t block = blocks.Count() - 1; block >= 0; --block) {
+        filterRows(block);
+        ForEachColumnStrip(context, [&](uint32_t first, uint32_t last) {
+            columns.SweepUp(rows.Row(0), block, first, last);
+        });
+    }
+    int32_t nextGradient = 0;
+    for (int32_t block = 0; block < blocks.Count(); ++block) {
+        filterRows(block);
+        ForEachColumnStrip(context, [&](uint32_t first, uint32_t last) {
+            columns.SweepDown(rows.Row(0), block, first, last);
+        });
+        const int32_t blockFirst = blocks.First(block);
+        const int32_t lastGradient = blocks.Last(block) == context.H - 1 ? context.H - 1 : blocks.Last(block) - 1;
+        RunInRowBands(static_cast<uint32_t>(lastGradient - nextGradient + 1), [&](uint32_t first, uint32_t last) {
+            for (uint32_t i = first; i <= last; ++i) {
+                const int32_t y = nextGradient + static_cast<int32_t>(i);
+                GradientRow(context, y, [&](int32_t r) { return rows.Row(r - blockFirst); }, E.Row(y));
+            }
+        }, context.bandCount);
+        nextGradient = lastGradient + 1;
+        rows.KeepLastRows(blocks.Rows(block));
+    }
+    FIRWeightsFromGradients(context, E, sfLocalMean);
+}
+
+// The edge map E1 of the reference: at each pixel the larger of the weights
+// of its strong edges and of its smoothed edges.
+void FIREdgeMap(FIRContext& context, const FPixmap& B, float exponent, float sfEdge, float sfLocalMean,
+                float proportionRef, PlaneImage& E1)
+{
+    std::vector<float>& power = context.tables.edgePower;
     for (int32_t i = 0; i < context.N; ++i)
-        b.powerTable[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), exponent);
+        power[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), exponent);
+    PlaneImage E2(context.W, context.H);
+    FIRSharpEdgeWeights(context, B, sfEdge, E2);
+    FIRSmoothEdgeWeights(context, B, sfLocalMean, proportionRef, E1);
     ForEachRow(context, [&](int32_t y) {
-        const Pixel* row = ImageRow(B, y);
-        float* R = b.R.Row(y);
-        for (int32_t x = 0; x < context.W; ++x) {
-            R[x * 3] = b.powerTable[row[x].r];
-            R[x * 3 + 1] = b.powerTable[row[x].g];
-            R[x * 3 + 2] = b.powerTable[row[x].b];
-        }
-    });
-    FIRSmoothnessWeights(context, b.R, b.E2, sfEdge);
-    FIRBlurRGB(context, b.R, b.R, proportionRef);
-    FIRSmoothnessWeights(context, b.R, b.E1, sfLocalMean);
-    ForEachRow(context, [&](int32_t y) {
-        float* e1 = b.E1.Row(y);
-        const float* e2 = b.E2.Row(y);
+        float* e1 = E1.Row(y);
+        const float* e2 = E2.Row(y);
         for (int32_t x = 0; x < context.W; ++x)
             e1[x] = e1[x] > e2[x] ? e1[x] : e2[x];
     });
-}
-
-void FIRSmoothLogRatio(FIRContext& context, const FPixmap& A, const FPixmap& B, float proportion)
-{
-    FIRBuffers& b = context.buffers;
-    for (int32_t i = 0; i < context.N; ++i)
-        b.logTable[i] = static_cast<float>(std::log(static_cast<double>(i) / context.N + 1e-12));
-    ForEachRow(context, [&](int32_t y) {
-        const Pixel* a = ImageRow(A, y);
-        const Pixel* r = ImageRow(B, y);
-        float* R = b.R.Row(y);
-        for (int32_t x = 0; x < context.W; ++x) {
-            R[x * 3] = b.logTable[a[x].r] - b.logTable[r[x].r];
-            R[x * 3 + 1] = b.logTable[a[x].g] - b.logTable[r[x].g];
-            R[x * 3 + 2] = b.logTable[a[x].b] - b.logTable[r[x].b];
-        }
-    });
-    const float k = FIRSmoothingCoefficient(context, proportion);
-    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
-        FIREdgeAwareRows(b.R, b.E1, b.RT, &b.ET, k, first, last);
-    }, context.bandCount);
-    RunInRowBands(static_cast<uint32_t>(context.W), [&](uint32_t first, uint32_t last) {
-        FIREdgeAwareRows(b.RT, b.ET, b.R, nullptr, k, first, last);
-    }, context.bandCount);
 }
 
 struct CombineTables {
@@ -508,35 +776,89 @@ struct CombineTables {
 
 // A becomes s (estimate + (A - estimate) p (1 - m)), s = min(gain, 7) b: the
 // smoothed estimate plus the residual restored in proportion to brightness^0.2
-// and to how edge-like the neighbourhood is.
-void FIRCombineRows(const FIRContext& context, const CombineTables& t, FPixmap& A, const FPixmap& B,
-                    uint32_t firstRow, uint32_t lastRow)
+// and to how edge-like the neighbourhood is. R is the row's smoothed log
+// ratio, E2 its blurred edge map.
+void FIRCombineRow(const FIRContext& context, const CombineTables& t, Pixel* a, Pixel* r, const float* R,
+                   const float* E2)
 {
-    const FIRBuffers& b = context.buffers;
-    auto& pixelsA = static_cast<FPixmapTemplate<Pixel>&>(A);
-    for (uint32_t row = firstRow; row <= lastRow; ++row) {
-        const int32_t y = static_cast<int32_t>(row);
-        Pixel* a = pixelsA.GetRow(y);
-        const Pixel* r = ImageRow(B, y);
-        const float* R = b.R.Row(y);
-        const float* E2 = b.E2.Row(y);
-        for (int32_t x = 0; x < context.W; ++x) {
-            const int32_t refs[3] = {r[x].r, r[x].g, r[x].b};
-            const int32_t own[3] = {a[x].r, a[x].g, a[x].b};
-            int64_t T[3];
-            for (int c = 0; c < 3; ++c) {
-                const float v = R[x * 3 + c] + b.logTable[refs[c]];
-                T[c] = b.expTable[TableIndex(-kStepsPerLog * v, FIRWorkBufferEntries - 1)];
-            }
-            const float m = std::min(E2[x], 1.0f);
-            const float p = b.powerTable[(refs[0] + 2 * refs[1] + refs[2]) >> 2];
-            const int64_t g = TruncateFloat(p * (1.0f - m) * t.Lf);
-            int32_t out[3];
-            for (int c = 0; c < 3; ++c)
-                out[c] = static_cast<int32_t>(std::clamp<int64_t>((T[c] * t.L + (2 * own[c] - T[c]) * g) >> 13,
-                                                                  kOutputLow, kOutputHigh));
-            a[x] = Pixel{static_cast<int16_t>(out[0]), static_cast<int16_t>(out[1]), static_cast<int16_t>(out[2])};
+    const FIRTables& tables = context.tables;
+    for (int32_t x = 0; x < context.W; ++x) {
+        const int32_t refs[3] = {Level(context, r[x].r), Level(context, r[x].g), Level(context, r[x].b)};
+        const int32_t own[3] = {Level(context, a[x].r), Level(context, a[x].g), Level(context, a[x].b)};
+        int64_t T[3];
+        for (int c = 0; c < 3; ++c) {
+            const float v = R[x * 3 + c] + tables.log[refs[c]];
+            T[c] = tables.exp[TableIndex(-kStepsPerLog * v, FIRWorkBufferEntries - 1)];
         }
+        const float m = std::min(E2[x], 1.0f);
+        const float p = tables.brightnessPower[(refs[0] + 2 * refs[1] + refs[2]) >> 2];
+        const int64_t g = TruncateFloat(p * (1.0f - m) * t.Lf);
+        int32_t out[3];
+        for (int c = 0; c < 3; ++c)
+            out[c] = static_cast<int32_t>(
+                std::clamp<int64_t>((T[c] * t.L + (2 * own[c] - T[c]) * g) >> 13, kOutputLow, kOutputHigh));
+        a[x] = Pixel{static_cast<int16_t>(out[0]), static_cast<int16_t>(out[1]), static_cast<int16_t>(out[2])};
+        r[x] = Pixel{static_cast<int16_t>(refs[0]), static_cast<int16_t>(refs[1]), static_cast<int16_t>(refs[2])};
+    }
+}
+
+// The log ratio of A to B smoothed by the edge-aware filter with the weights
+// E1, and E1 blurred, both a block at a time; each block's rows of A are
+// combined as soon as both are done. Everything is allocated before the first
+// row is combined.
+void FIRSmoothAndCombine(FIRContext& context, FPixmap& A, FPixmap& B, const PlaneImage& E1,
+                         float proportionImage, float proportionEdge, const CombineTables& combine)
+{
+    const FIRTables& tables = context.tables;
+    const float kRatio = FIRSmoothingCoefficient(context, proportionImage);
+    const float kEdge = FIRSmoothingCoefficient(context, proportionEdge);
+    FIRLineFactors(context, kEdge);
+    const LineBuffers& lines = context.lines;
+    const RowBlocks blocks(context.H);
+    FloatArena arena(ColumnFilter<3>::Floats(blocks, context.W, true) + ColumnFilter<1>::Floats(blocks, context.W, false) +
+                     BlockRows::Floats(blocks, context.W, 3, 0) + BlockRows::Floats(blocks, context.W, 1, 0));
+    ColumnFilter<3> ratioColumns(blocks, context.W, kRatio, nullptr, &E1, arena);
+    ColumnFilter<1> edgeColumns(blocks, context.W, kEdge, lines.columnFactors, nullptr, arena);
+    BlockRows ratios(blocks, context.W, 3, 0, arena), edges(blocks, context.W, 1, 0, arena);
+    BandScratch scratch(context, blocks);
+    auto& pixelsA = static_cast<FPixmapTemplate<Pixel>&>(A);
+    auto& pixelsB = static_cast<FPixmapTemplate<Pixel>&>(B);
+    const auto filterRows = [&](int32_t block) {
+        scratch.ForEachBlockRow(context, blocks, block, [&](int32_t y, LineScratch& s) {
+            const Pixel* a = pixelsA.GetRow(y);
+            const Pixel* r = ImageRow(B, y);
+            float* R = s.input.data();
+            for (int32_t x = 0; x < context.W; ++x) {
+                R[x * 3] = tables.log[Level(context, a[x].r)] - tables.log[Level(context, r[x].r)];
+                R[x * 3 + 1] = tables.log[Level(context, a[x].g)] - tables.log[Level(context, r[x].g)];
+                R[x * 3 + 2] = tables.log[Level(context, a[x].b)] - tables.log[Level(context, r[x].b)];
+            }
+            const int32_t i = y - blocks.First(block);
+            EdgeAwareLine(R, E1.Row(y), context.W, kRatio, s, ratios.Row(i));
+            FilterLine<1>(E1.Row(y), context.W, kEdge, lines.rowFactors, s.F.data(), s.Bk.data(), edges.Row(i));
+        });
+    };
+    for (int32_t block = blocks.Count() - 1; block >= 0; --block) {
+        filterRows(block);
+        ForEachColumnStrip(context, [&](uint32_t first, uint32_t last) {
+            ratioColumns.SweepUp(ratios.Row(0), block, first, last);
+            edgeColumns.SweepUp(edges.Row(0), block, first, last);
+        });
+    }
+    for (int32_t block = 0; block < blocks.Count(); ++block) {
+        filterRows(block);
+        ForEachColumnStrip(context, [&](uint32_t first, uint32_t last) {
+            ratioColumns.SweepDown(ratios.Row(0), block, first, last);
+            edgeColumns.SweepDown(edges.Row(0), block, first, last);
+        });
+        const int32_t blockFirst = blocks.First(block);
+        RunInRowBands(static_cast<uint32_t>(blocks.Rows(block)), [&](uint32_t first, uint32_t last) {
+            for (uint32_t i = first; i <= last; ++i) {
+                const int32_t y = blockFirst + static_cast<int32_t>(i);
+                FIRCombineRow(context, combine, pixelsA.GetRow(y), pixelsB.GetRow(y), ratios.Row(int32_t(i)),
+                              edges.Row(int32_t(i)));
+            }
+        }, context.bandCount);
     }
 }
 
@@ -571,26 +893,26 @@ void FIRNoiseReduction(FPixmap* A, FPixmap* B, float ProportionLocalMeanRef, flo
     context.sigmoidOffset = SigmoidOffset;
     if (context.N < 2)
         return;
-    if (!FIRAllocateBuffers(context) || !FIRSplitWorkArea(context, workArea, workAreaBytes)) {
-        FIRFreeBuffers(context);
+    if (!FIRAllocateTables(context) || !FIRSplitWorkArea(context, workArea, workAreaBytes))
         return;
+    try {
+        PlaneImage E1(context.W, context.H);
+        FIREdgeMap(context, *B, EdgeMapExponent, ScaleFactorEdgeRef, ScaleFactorLocalMeanEdgeRef,
+                   ProportionLocalMeanRef, E1);
+        FIRTables& tables = context.tables;
+        for (int32_t i = 0; i < context.N; ++i)
+            tables.log[i] = static_cast<float>(std::log(static_cast<double>(i) / context.N + 1e-12));
+        for (int32_t i = 0; i < context.N; ++i)
+            tables.brightnessPower[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), 0.2f);
+        for (int32_t i = 0; i < FIRWorkBufferEntries; ++i)
+            tables.exp[i] =
+                static_cast<int32_t>(2.0f * context.N * std::exp(-static_cast<float>(i) / kStepsPerLog));
+        CombineTables combine;
+        combine.L = TruncateFloat(static_cast<float>(std::min(gain, 7.0f) * b) * 4096.0f);
+        combine.Lf = static_cast<float>(combine.L);
+        FIRSmoothAndCombine(context, *A, *B, E1, ProportionLocalMeanImgWithEdgeRef, ProportionLocalMeanEdgeRef,
+                            combine);
+    } catch (const std::bad_alloc&) {
+        // Nothing is allocated once the first row is combined: A and B are unchanged.
     }
-    FIRClampImage(context, *A);
-    FIRClampImage(context, *B);
-    FIREdgeMap(context, *B, EdgeMapExponent, ScaleFactorEdgeRef, ScaleFactorLocalMeanEdgeRef, ProportionLocalMeanRef);
-    FIRSmoothLogRatio(context, *A, *B, ProportionLocalMeanImgWithEdgeRef);
-    FIRBlurMono(context, context.buffers.E1, context.buffers.E2, ProportionLocalMeanEdgeRef);
-
-    CombineTables tables;
-    tables.L = TruncateFloat(static_cast<float>(std::min(gain, 7.0f) * b) * 4096.0f);
-    tables.Lf = static_cast<float>(tables.L);
-    FIRBuffers& buffers = context.buffers;
-    for (int32_t i = 0; i < context.N; ++i)
-        buffers.powerTable[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), 0.2f);
-    for (int32_t i = 0; i < FIRWorkBufferEntries; ++i)
-        buffers.expTable[i] = static_cast<int32_t>(2.0f * context.N * std::exp(-static_cast<float>(i) / kStepsPerLog));
-    RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
-        FIRCombineRows(context, tables, *A, *B, first, last);
-    }, bandCount);
-    FIRFreeBuffers(context);
 }

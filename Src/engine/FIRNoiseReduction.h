@@ -6,8 +6,10 @@
 // reference, an estimate of the image is rebuilt from it, and part of the
 // difference between the image and its estimate is restored where the
 // reference is bright or shows edges. Every filter is a two-sided first-order
-// recursive filter along rows, written transposed, so two passes make a
-// separable two-dimensional filter at a constant cost per pixel.
+// recursive filter along the rows and then down the columns, a separable
+// two-dimensional filter at a constant cost per pixel. The column filters work
+// through the rows a block at a time, so the call holds one float per pixel
+// (the edge map) and a few blocks of rows, never a whole image of sums.
 #include "engine/RunRowBands.h"
 #include "foundation/FPixmap.h"
 
@@ -23,9 +25,9 @@ size_t FIRWorkAreaBytes(int32_t W, int32_t H);
 // rewritten with values in -500 .. 24000, scaled by min(gain, 7) x b.
 //
 // The line buffers go into workArea when it holds FIRWorkAreaBytes (and is
-// aligned for floats), else into buffers of the call's own. The float work
-// images and tables belong to the call; when they cannot be obtained, A and B
-// are left unchanged. Images narrower or lower than 3 pixels, an ISO residual
+// aligned for floats), else into buffers of the call's own. The edge map, the
+// blocks and the tables belong to the call; when they cannot be obtained, A
+// and B are left unchanged. Images narrower or lower than 3 pixels, an ISO residual
 // b that is not positive or leaves N below 2, are left unchanged too.
 // iterations is accepted for the stage's call and does not repeat any step.
 void FIRNoiseReduction(FPixmap* A, FPixmap* B, float ProportionLocalMeanRef, float ProportionLocalMeanEdgeRef,

@@ -1,17 +1,11 @@
 #include "engine/LargeWorkMemory.h"
 
-#include <sys/mman.h>
+#include "foundation/FMemoryAllocator.h"
 
 #include <cstdint>
 #include <cstdlib>
 #include <new>
 #include <utility>
-
-namespace {
-
-constexpr size_t kHugePageBytes = size_t{2} << 20;
-
-} // namespace
 
 LargeWorkMemory::LargeWorkMemory(size_t bytes)
 {
@@ -25,8 +19,7 @@ LargeWorkMemory::LargeWorkMemory(size_t bytes)
     if (m_pBlock == nullptr)
         throw std::bad_alloc();
     m_iBytes = bytes;
-    // Only advice: a refusal leaves ordinary pages.
-    (void)madvise(m_pBlock, rounded, MADV_HUGEPAGE);
+    AdviseHugePages(m_pBlock, rounded);
 }
 
 LargeWorkMemory::~LargeWorkMemory() { std::free(m_pBlock); }

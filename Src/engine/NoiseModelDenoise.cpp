@@ -126,14 +126,6 @@ struct RecombinationScratch {
     std::vector<FPixelClassFlt32Mono> filtered, gain;
 };
 
-// The bands RunInRowBands will run for bandCount (a test may impose a count
-// on its thread); at least one.
-uint32_t BandsToPrepare(uint32_t bandCount)
-{
-    const uint32_t imposed = ScopedRowBandCount::Override();
-    return std::max(imposed != 0 ? imposed : bandCount, 1u);
-}
-
 } // namespace
 
 int32_t NoiseReductionFactor(int32_t setting, int32_t columns, int32_t rows)
@@ -228,9 +220,9 @@ void NoiseModelDenoise(FPixmap* pImage, const NewDenoiseSettings* pSettings, Col
     recombination.wB = weights.b;
     const NoiseReductionOutput output(darkCast, *pMatrix, adChromaStrength, fOutputGain, recombination);
     std::vector<RecombinationScratch> scratch;
-    const uint32_t bands = BandsToPrepare(bandCount);
+    const size_t bands = RowBandsOf(static_cast<uint32_t>(rows), bandCount).size();
     scratch.reserve(bands);
-    for (uint32_t i = 0; i < bands; ++i)
+    for (size_t i = 0; i < bands; ++i)
         scratch.emplace_back(lowDenoised.Pixmap(), factor, columns, rows);
     std::atomic<uint32_t> nextScratch{0};
     RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t first, uint32_t last) {
@@ -241,5 +233,5 @@ void NoiseModelDenoise(FPixmap* pImage, const NewDenoiseSettings* pSettings, Col
             NoiseReductionLuminanceGainRow(own.gain.data(), colour, own.filtered.data(), columns, recombination);
             output.Row(image.GetRow(y), colour, own.gain.data(), columns);
         }
-    }, bands);
+    }, bandCount);
 }

@@ -70,12 +70,13 @@ uint32_t SpanStep(int32_t sourceCount, int32_t steps)
     return static_cast<uint32_t>((uint64_t(sourceCount - 1) << 15) / uint64_t(steps));
 }
 
-// Rows in bands, or all on this thread from the last upwards when the
-// destination is also the source (an in-place enlargement reads rows it has
-// not yet written).
+// The rows of a view in bands (one for a small view), or all on this thread
+// from the last upwards when the destination is also the source (an in-place
+// enlargement reads rows it has not yet written).
 template <class RowFunction>
-void ForEachRow(int32_t rows, bool inPlace, RowFunction&& rowFunction)
+void ForEachRow(const RectView& view, bool inPlace, RowFunction&& rowFunction)
 {
+    const int32_t rows = view.Rows();
     if (inPlace) {
         for (int32_t y = rows - 1; y >= 0; --y)
             rowFunction(y);
@@ -84,7 +85,7 @@ void ForEachRow(int32_t rows, bool inPlace, RowFunction&& rowFunction)
     RunInRowBands(static_cast<uint32_t>(rows), [&](uint32_t firstRow, uint32_t lastRow) {
         for (uint32_t y = firstRow; y <= lastRow; ++y)
             rowFunction(static_cast<int32_t>(y));
-    });
+    }, RowBandCountFor(view.Columns(), rows));
 }
 
 // ---------------------------------------------------------------------------
@@ -94,7 +95,7 @@ void ShrinkRowsNearest(const RectView& destination, const RectView& source)
 {
     const uint32_t step = SpanStep(source.Rows(), destination.Rows());
     const size_t bytes = size_t(source.Columns()) * kBytesPerPixel;
-    ForEachRow(destination.Rows(), false, [&](int32_t y) {
+    ForEachRow(destination, false, [&](int32_t y) {
         const int32_t sourceRow = static_cast<int32_t>((uint64_t(y) * step) >> 15);
         std::memmove(destination.Row(y), source.Row(sourceRow), bytes);
     });
@@ -105,7 +106,7 @@ void ShrinkColumnsNearest(const RectView& destination, const RectView& source)
     const uint32_t step = SpanStep(source.Columns(), destination.Columns());
     const int32_t width = destination.Columns();
     // Scalars by value: the byte stores could otherwise alias them.
-    ForEachRow(source.Rows(), false, [&, step, width](int32_t y) {
+    ForEachRow(source, false, [&, step, width](int32_t y) {
         const uint8_t* from = source.Row(y);
         uint8_t* to = destination.Row(y);
         for (int32_t x = 0; x < width; ++x) {
@@ -123,7 +124,7 @@ void ShrinkBilinear(const RectView& destination, const RectView& source)
     const uint32_t columnStep = SpanStep(source.Columns(), destination.Columns());
     const uint32_t rowStep = SpanStep(source.Rows(), destination.Rows());
     const int32_t width = destination.Columns();
-    ForEachRow(destination.Rows(), false, [&, columnStep, rowStep, width](int32_t y) {
+    ForEachRow(destination, false, [&, columnStep, rowStep, width](int32_t y) {
         const uint64_t rowPosition = uint64_t(y) * rowStep;
         const int32_t sourceRow = static_cast<int32_t>(rowPosition >> 15);
         const int32_t fy = static_cast<int32_t>(rowPosition & kPhaseMask);
@@ -182,7 +183,7 @@ void EnlargeRowsCubic(const RectView& destination, const RectView& source, bool 
     const uint32_t step = SpanStep(sourceRows, destination.Rows() - 1);
     const size_t bytes = size_t(destination.Columns()) * kBytesPerPixel;
     const FDisplayResizeWeights& table = DisplayResizeWeights();
-    ForEachRow(destination.Rows(), inPlace, [&](int32_t y) {
+    ForEachRow(destination, inPlace, [&](int32_t y) {
         const EnlargePosition at = PositionOf(y, destination.Rows(), sourceRows, step);
         uint8_t* to = destination.Row(y);
         if (at.phase == 0) {
@@ -210,7 +211,7 @@ void EnlargeColumnsCubic(const RectView& destination, const RectView& source)
     const uint32_t step = SpanStep(sourceColumns, columns - 1);
     const FDisplayResizeWeights& table = DisplayResizeWeights();
     // Each row on its own: in place, a row is walked from its right end.
-    ForEachRow(destination.Rows(), false, [&, sourceColumns, columns, step](int32_t y) {
+    ForEachRow(destination, false, [&, sourceColumns, columns, step](int32_t y) {
         const uint8_t* from = source.Row(y);
         uint8_t* to = destination.Row(y);
         for (int32_t x = columns - 1; x >= 0; --x) {
@@ -235,7 +236,7 @@ void EnlargeColumnsCubic(const RectView& destination, const RectView& source)
 void CopyRect(const RectView& destination, const RectView& source)
 {
     const size_t bytes = size_t(source.Columns()) * kBytesPerPixel;
-    ForEachRow(source.Rows(), false,
+    ForEachRow(source, false,
                [&](int32_t y) { std::memmove(destination.Row(y), source.Row(y), bytes); });
 }
 

@@ -92,7 +92,7 @@ void RotatePixmap(const FPixmap* input, FPixmap& output, double angleDegrees)
     }
     RunInRowBands(static_cast<uint32_t>(typedInput.m_iRows), [&](uint32_t firstRow, uint32_t lastRow) {
         RotateRows(typedInput, output, turn, static_cast<int32_t>(firstRow), static_cast<int32_t>(lastRow));
-    });
+    }, RowBandCountFor(typedInput.m_iColumns, typedInput.m_iRows));
 }
 
 } // namespace

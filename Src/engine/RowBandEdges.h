@@ -12,10 +12,9 @@
 
 class RowBandEdges {
 public:
-    // Copies the margin rows above and below every band that RunRowBands makes
-    // of the image's rows with bandCount bands (rows outside the image are not
-    // copied). Taking the copies runs on the band threads too, so the bands
-    // are the runner's own and nothing here repeats its split.
+    // Copies the margin rows above and below every band that RunInRowBands
+    // makes of the image's rows with bandCount bands (rows outside the image
+    // are not copied).
     RowBandEdges(const FPixmap& image, uint32_t margin, uint32_t bandCount);
 
     // Row y as the band firstRow..lastRow reads it: its own rows from the

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <type_traits>
+#include <vector>
 
 // While one lives, every RunInRowBands call made on the thread that created
 // it uses its band count instead of the caller's. Tests use it to show that a
@@ -29,10 +30,28 @@ private:
 };
 
 // The band count for a loop over this many pixels: work too small to pay for
-// starting the band threads runs as one band (the result is the same).
+// handing bands to other threads runs as one band (the result is the same).
 inline uint32_t RowBandCountFor(uint64_t pixels)
 {
     return pixels < (uint64_t{1} << 16) ? 1 : kRowBandCount;
+}
+
+// The same for an image of columns x rows pixels.
+inline uint32_t RowBandCountFor(int32_t columns, int32_t rows)
+{
+    return columns <= 0 || rows <= 0 ? 1 : RowBandCountFor(uint64_t(columns) * uint64_t(rows));
+}
+
+// The band count RunInRowBands uses in place of bandCount on this thread.
+inline uint32_t ImposedRowBandCount(uint32_t bandCount)
+{
+    return ScopedRowBandCount::Override() != 0 ? ScopedRowBandCount::Override() : bandCount;
+}
+
+// The bands RunInRowBands runs for totalRows rows and bandCount bands.
+inline std::vector<RowBandRange> RowBandsOf(uint32_t totalRows, uint32_t bandCount = kRowBandCount)
+{
+    return SplitIntoRowBands(totalRows, ImposedRowBandCount(bandCount));
 }
 
 // Calls bandFunction(firstRow, lastRow) once per band, on the band threads,
@@ -41,8 +60,7 @@ template <class BandFunction>
 void RunInRowBands(uint32_t totalRows, BandFunction&& bandFunction, uint32_t bandCount = kRowBandCount)
 {
     using Function = std::remove_reference_t<BandFunction>;
-    if (ScopedRowBandCount::Override() != 0)
-        bandCount = ScopedRowBandCount::Override();
+    bandCount = ImposedRowBandCount(bandCount);
     RunRowBands(
         [](RowBandJob* job) {
             (*static_cast<Function*>(job->pContextA))(job->iFirstRow, job->iLastRow);

@@ -206,5 +206,5 @@ void DespeckleImage(FPixmap* image, bool byChannels, uint32_t bandCount)
     CheckImage(image);
     RowBandEdges edges(*image, 1, bandCount);
     RunRowBands(byChannels ? DespeckleChannelsBand : DespeckleBand, image, &edges,
-                static_cast<uint32_t>(image->GetRows()), nullptr, bandCount);
+                static_cast<uint32_t>(image->GetRows()), nullptr, ImposedRowBandCount(bandCount));
 }

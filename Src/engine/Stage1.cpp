@@ -2,12 +2,14 @@
 
 #include "engine/EngineAssert.h"
 #include "engine/FIPEngine2.h"
+#include "engine/RowBandLoop.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FException.h"
 
 #include <algorithm>
 #include <climits>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -322,19 +324,34 @@ void FIPEngine2::priProcessStage1(FIPERequestStage1* pReq)
     const std::vector<ColumnOffset> offsets = ReadColumnOffsets(camdata, dark);
 
     // Cancelling does not stop the rows (they are quick); it only decides the
-    // final status.
+    // final status. The rows are independent: they run in bands, each band
+    // adding its rows to the progress every kProgressRowInterval rows.
     const int32_t W = raw.m_iColumns;
     const uint32_t H = static_cast<uint32_t>(std::max(raw.m_iRows, 0));
-    for (uint32_t y = resume.m_aWords[FIPEResumeState::kWordPosition]; y < H; ++y) {
-        const int32_t row = static_cast<int32_t>(y);
-        auto* outRow = reinterpret_cast<FPixelClass48SRGB*>(out.GetRow(row));
-        if (offsets.empty())
-            LinearizeRow(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow);
-        else
-            LinearizeRowWithOffsets(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow, offsets.data());
-        if (y % kProgressRowInterval == 0)
-            pReq->SetProgress(double(y) / H);
-    }
+    const uint32_t first = std::min<uint32_t>(resume.m_aWords[FIPEResumeState::kWordPosition], H);
+    std::mutex progressLock;
+    uint32_t rowsDone = first;
+    const auto addProgress = [&](uint32_t rows) {
+        const std::lock_guard<std::mutex> hold(progressLock);
+        rowsDone += rows;
+        pReq->SetProgress(double(rowsDone) / H);
+    };
+    RunInRowBands(H - first, [&](uint32_t firstRow, uint32_t lastRow) {
+        uint32_t sinceProgress = 0;
+        for (uint32_t y = first + firstRow; y <= first + lastRow; ++y) {
+            const int32_t row = static_cast<int32_t>(y);
+            auto* outRow = reinterpret_cast<FPixelClass48SRGB*>(out.GetRow(row));
+            if (offsets.empty())
+                LinearizeRow(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow);
+            else
+                LinearizeRowWithOffsets(RawRow(dark, row), RawRow(raw, row), W, table.get(), outRow,
+                                        offsets.data());
+            if (++sinceProgress == kProgressRowInterval) {
+                addProgress(sinceProgress);
+                sinceProgress = 0;
+            }
+        }
+    }, RowBandCountFor(W, static_cast<int32_t>(H - first)));
 
     ComputeStage1Levels(camdata, dark, table.get(), pReq->m_aiSaturationLevel, pReq->m_aiDarkLevel);
     resume.m_aWords[FIPEResumeState::kWordPosition] = H;

@@ -154,6 +154,9 @@ private:
     FDoubleTriple ColorNoiseStrengths() const;
     bool FIRWillRun() const;
     double FIRGain() const;
+    // The row bands of the image's passes: a small image is one band, not worth
+    // handing to other threads.
+    uint32_t Bands() const { return RowBandCountFor(W, H); }
     void RowProgress(int step, int32_t row, int32_t rows);
     void Dump(const char* name);
 
@@ -402,7 +405,7 @@ void Stage2Machine::CorrectionProcess()
                                  table ? gainRow.data() : nullptr, table ? int32_t(table->m_iColumns) : 0,
                                  gainFactors);
         }
-    }, RowBandCountFor(uint64_t(W) * uint64_t(H)));
+    }, Bands());
     words[kWordRow] = uint32_t(H);
 }
 
@@ -495,7 +498,7 @@ void Stage2Machine::DespeckleStep()
 {
     if (W < 3 || H < 3)
         throw FExceptionPixelProc2("Despeckle: input image too small");
-    DespeckleImage(image, p.bLongExposure);
+    DespeckleImage(image, p.bLongExposure, Bands());
 }
 
 // ---- Step 6, the high-ISO noise reduction
@@ -578,7 +581,8 @@ void Stage2Machine::NewDenoiseStep()
         return EstimateNeutralChromaWeightedFloat(grid, bv, flash, camToXYZ, gain, constrain);
     };
     NoiseModelDenoise(image, &settings, &matrix, strengths, float(p.dClampedGainRatio), float(p.dResidualGain),
-                      wbGains, p.bAutoWB, p.dBv, p.bFlashFired ? 1 : 0, p.bShortExposure ? 1 : 0, estimator);
+                      wbGains, p.bAutoWB, p.dBv, p.bFlashFired ? 1 : 0, p.bShortExposure ? 1 : 0, estimator,
+                      Bands());
 }
 
 // ---- Steps 8 to 12
@@ -602,7 +606,7 @@ void Stage2Machine::ChromaBlurSmallStep()
     const int32_t s = SaturatedProduct(SaturatedProduct(TruncateToInt(sdq * fb), TruncateToInt(mb * rc * 10.0)), 2);
     dq = FDoubleTriple((dq.r + dq.g + dq.b) * rc * mb * 2.0 / 3.0);
     const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
-    ChromaBlurImage3(image, dq, s, table, int32_t(ChromaShift()), nullptr);
+    ChromaBlurImage3(image, dq, s, table, int32_t(ChromaShift()), nullptr, Bands());
     words[kWordRow] = uint32_t(H);
 }
 
@@ -619,7 +623,7 @@ bool Stage2Machine::ChromaBlurStep()
         const int32_t s = SaturatedProduct(TruncateToInt(sdq * fb), TruncateToInt(mb * rc * 10.0));
         dq = FDoubleTriple((dq.r + dq.g + dq.b) * rc * mb / 3.0);
         const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
-        ChromaBlurImage5(image, dq, s, table, int32_t(ChromaShift()), nullptr);
+        ChromaBlurImage5(image, dq, s, table, int32_t(ChromaShift()), nullptr, Bands());
         words[kWordRow] = uint32_t(H + 2);
         words[kWordPass] = 1;
     }
@@ -674,7 +678,7 @@ void Stage2Machine::ColorTransformStep()
             else
                 CorrectColorRow(image->GetPixel(0, y), W, fixed, table, offsets.r, offsets.g, offsets.b);
         }
-    }, RowBandCountFor(uint64_t(W) * uint64_t(H)));
+    }, Bands());
     words[kWordRow] = uint32_t(H);
 }
 
@@ -688,7 +692,7 @@ void Stage2Machine::FIRStep()
     FIRNoiseReduction(image, r.m_pStage2PreMatImage, f.fProportionLocalMeanRef, f.fProportionLocalMeanEdgeRef,
                       f.fProportionLocalMeanImgWithEdgeRef, f.fLocality, f.fSigmoidOffset, f.fScaleFactorEdgeRef,
                       f.fScaleFactorLocalMeanEdgeRef, f.fEdgeMapExponent, f.iIterations, float(FIRGain()),
-                      float(p.dResidualGain), retinex->m_pData, workBytes);
+                      float(p.dResidualGain), retinex->m_pData, workBytes, Bands());
 }
 
 bool Stage2Machine::LargeChromaBlurStep()
@@ -701,7 +705,7 @@ bool Stage2Machine::LargeChromaBlurStep()
             dq[i] = fb * dq[i] * p.multipliers[i] * (2.0 * gainRatio / 3.0) * 0.5;
         const int32_t s = SaturatedProduct(TruncateToInt(fb * sdq), TruncateToInt(gainRatio * 10.0)) >> 1;
         const FLUT16RGB& table = GetChromaWeightLUT(dq, ChromaReference());
-        ChromaBlurLargeImage(image, 5.0, 5.0, 5.0, dq, s, table, int32_t(ChromaShift()), nullptr);
+        ChromaBlurLargeImage(image, 5.0, 5.0, 5.0, dq, s, table, int32_t(ChromaShift()), nullptr, Bands());
         // Saved as done: a resumed call must not blur the image a second time.
         words[kWordRow] = uint32_t(H);
         words[kWordPass] = 1;

@@ -2,6 +2,7 @@
 
 #include "engine/CacheLock.h"
 #include "engine/GlobalLUTs.h"
+#include "engine/RowBandLoop.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
 #include "foundation/FPath.h"
@@ -187,22 +188,24 @@ public:
         }
     }
 
+    // Any number of threads may run rows at once: the planes are each call's own.
     void Run(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness, const FPixelClass16SMono* retinex,
-             int32_t pixelCount, uint16_t* out)
+             int32_t pixelCount, uint16_t* out) const
     {
+        Planes planes;
         for (int32_t start = 0; start < pixelCount; start += kPiece) {
             const int32_t count = std::min(kPiece, pixelCount - start);
             if (retinex && !m_ToneOfCube.empty())
-                ToneWithRetinex<true>(color + start, lightness + start, retinex + start, count);
+                ToneWithRetinex<true>(color + start, lightness + start, retinex + start, count, planes);
             else if (retinex)
-                ToneWithRetinex<false>(color + start, lightness + start, retinex + start, count);
+                ToneWithRetinex<false>(color + start, lightness + start, retinex + start, count, planes);
             else
-                Tone(color + start, lightness + start, count);
+                Tone(color + start, lightness + start, count, planes);
             if (m_bNarrowMatrix)
-                SaturateNarrow(count);
+                SaturateNarrow(count, planes);
             else
-                SaturateWide(count);
-            Gamma(count, out + 3 * size_t(start));
+                SaturateWide(count, planes);
+            Gamma(count, planes, out + 3 * size_t(start));
         }
     }
 
@@ -210,6 +213,12 @@ private:
     static constexpr uint32_t kEntries = 65536;
     // Short enough that the planes stay in the first-level cache beside the tables' hot entries.
     static constexpr int32_t kPiece = 256;
+
+    // A piece of a row after the tone tables and after the saturation matrix.
+    struct Planes {
+        int16_t toned[3][kPiece];
+        uint16_t saturated[3][kPiece];
+    };
 
     // The matrix in 16-bit elements whose sums of products with any 16-bit
     // values stay inside 32 bits, as the vector pass computes them.
@@ -239,16 +248,17 @@ private:
     }
     static uint16_t Index(int16_t value, uint32_t detail) { return static_cast<uint16_t>(value + detail); }
 
-    void Tone(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness, int32_t count)
+    void Tone(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness, int32_t count,
+              Planes& planes) const
     {
         const int16_t* const toneR = m_pTone[0];
         const int16_t* const toneG = m_pTone[1];
         const int16_t* const toneB = m_pTone[2];
         for (int32_t x = 0; x < count; ++x) {
             const uint32_t detail = Detail(lightness[x]);
-            m_aToned[0][x] = toneR[Index(color[x].r, detail)];
-            m_aToned[1][x] = toneG[Index(color[x].g, detail)];
-            m_aToned[2][x] = toneB[Index(color[x].b, detail)];
+            planes.toned[0][x] = toneR[Index(color[x].r, detail)];
+            planes.toned[1][x] = toneG[Index(color[x].g, detail)];
+            planes.toned[2][x] = toneB[Index(color[x].b, detail)];
         }
     }
 
@@ -256,7 +266,7 @@ private:
     // values fits 32 bits.
     template <bool kComposed>
     void ToneWithRetinex(const FPixelClass48SRGB* color, const FPixelClass16SMono* lightness,
-                         const FPixelClass16SMono* retinex, int32_t count)
+                         const FPixelClass16SMono* retinex, int32_t count, Planes& planes) const
     {
         const int16_t* const gains = m_Tables.retinex.m_pTable;
         const int16_t* const inverseCube = m_Tables.inverseCube.m_pTable;
@@ -274,27 +284,27 @@ private:
         for (int32_t x = 0; x < count; ++x) {
             const uint32_t detail = Detail(lightness[x]);
             const int32_t gain = gains[static_cast<uint16_t>(retinex[x].v)];
-            m_aToned[0][x] = tone(0, Index(color[x].r, detail), gain);
-            m_aToned[1][x] = tone(1, Index(color[x].g, detail), gain);
-            m_aToned[2][x] = tone(2, Index(color[x].b, detail), gain);
+            planes.toned[0][x] = tone(0, Index(color[x].r, detail), gain);
+            planes.toned[1][x] = tone(1, Index(color[x].g, detail), gain);
+            planes.toned[2][x] = tone(2, Index(color[x].b, detail), gain);
         }
     }
 
-    void SaturateNarrow(int32_t count)
+    void SaturateNarrow(int32_t count, Planes& planes) const
     {
         const int16_t* const e = m_aNarrowElements;
         const int32_t shift = m_Saturation.iFractionBits;
         const int32_t half = 1 << (shift - 1);
         int32_t x = 0;
 #if defined(__SSE2__)
-        x = SaturateNarrowSSE2(count);
+        x = SaturateNarrowSSE2(count, planes);
 #endif
         for (int row = 0; row < 3; ++row) {
             const int16_t e0 = e[3 * row], e1 = e[3 * row + 1], e2 = e[3 * row + 2];
-            uint16_t* const result = m_aSaturated[row];
+            uint16_t* const result = planes.saturated[row];
             for (int32_t i = x; i < count; ++i)
-                result[i] = static_cast<uint16_t>((e0 * m_aToned[0][i] + e1 * m_aToned[1][i] +
-                                                   e2 * m_aToned[2][i] + half) >> shift);
+                result[i] = static_cast<uint16_t>((e0 * planes.toned[0][i] + e1 * planes.toned[1][i] +
+                                                   e2 * planes.toned[2][i] + half) >> shift);
         }
     }
 
@@ -303,7 +313,7 @@ private:
     // pairs, (t0, t1) . (e0, e1) and (t2, 1) . (e2, half), exact in 32 bits by
     // FitsNarrowMatrix; the result's low 16 bits are bits shift .. shift + 15
     // of the sum. Returns the pixels done.
-    int32_t SaturateNarrowSSE2(int32_t count)
+    int32_t SaturateNarrowSSE2(int32_t count, Planes& planes) const
     {
         const int32_t shift = m_Saturation.iFractionBits;
         const int16_t half = static_cast<int16_t>(1 << (shift - 1));
@@ -317,9 +327,9 @@ private:
         }
         int32_t x = 0;
         for (; x + 8 <= count; x += 8) {
-            const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[0][x]));
-            const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[1][x]));
-            const __m128i t2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&m_aToned[2][x]));
+            const __m128i t0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&planes.toned[0][x]));
+            const __m128i t1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&planes.toned[1][x]));
+            const __m128i t2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&planes.toned[2][x]));
             const __m128i low01 = _mm_unpacklo_epi16(t0, t1), high01 = _mm_unpackhi_epi16(t0, t1);
             const __m128i low2h = _mm_unpacklo_epi16(t2, ones), high2h = _mm_unpackhi_epi16(t2, ones);
             for (int row = 0; row < 3; ++row) {
@@ -329,28 +339,28 @@ private:
                     _mm_add_epi32(_mm_madd_epi16(high01, pairs01[row]), _mm_madd_epi16(high2h, pairs2h[row]));
                 const __m128i packed = _mm_packs_epi32(_mm_srai_epi32(_mm_sll_epi32(low, up), 16),
                                                        _mm_srai_epi32(_mm_sll_epi32(high, up), 16));
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(&m_aSaturated[row][x]), packed);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(&planes.saturated[row][x]), packed);
             }
         }
         return x;
     }
 #endif
-    void SaturateWide(int32_t count)
+    void SaturateWide(int32_t count, Planes& planes) const
     {
         const FixedMatrix matrix(m_Saturation);
         for (int32_t x = 0; x < count; ++x) {
-            const int64_t toned[3] = {m_aToned[0][x], m_aToned[1][x], m_aToned[2][x]};
+            const int64_t toned[3] = {planes.toned[0][x], planes.toned[1][x], planes.toned[2][x]};
             for (int c = 0; c < 3; ++c)
-                m_aSaturated[c][x] = static_cast<uint16_t>(matrix.Row(c, toned));
+                planes.saturated[c][x] = static_cast<uint16_t>(matrix.Row(c, toned));
         }
     }
 
-    void Gamma(int32_t count, uint16_t* out) const
+    void Gamma(int32_t count, const Planes& planes, uint16_t* out) const
     {
         const int16_t* const gamma = m_Tables.gamma.m_pTable;
         for (int32_t x = 0; x < count; ++x)
             for (int c = 0; c < 3; ++c)
-                out[3 * x + c] = static_cast<uint16_t>(gamma[m_aSaturated[c][x]]);
+                out[3 * x + c] = static_cast<uint16_t>(gamma[planes.saturated[c][x]]);
     }
 
     const RowChainTables m_Tables;
@@ -360,8 +370,6 @@ private:
     int16_t m_aNarrowElements[9] = {};
     const int16_t* m_pTone[3] = {};
     std::vector<int16_t> m_ToneOfCube;
-    int16_t m_aToned[3][kPiece];
-    uint16_t m_aSaturated[3][kPiece];
 };
 
 uint32_t LittleCMSFormat(int32_t pixelType)
@@ -557,20 +565,24 @@ void FPixelProc2::ProcessToOutput(const FPixmap* colorImage, const FPixmap* ligh
     std::optional<FullTableRowChain> fullTableChain;
     if (tables.AllFull64K())
         fullTableChain.emplace(tables, fixedSaturation, detailStrength, compose);
-    std::vector<uint16_t> buffer(static_cast<size_t>(std::max(columns, 0)) * 3);
-    for (int32_t y = 0; y < outImage->m_iRows && columns > 0; ++y) {
-        const auto* colorRow = reinterpret_cast<const FPixelClass48SRGB*>(colorImage->GetRow(y));
-        const auto* lightnessRow = reinterpret_cast<const FPixelClass16SMono*>(lightnessImage->GetRow(y));
-        const auto* retinexRow =
-            retinexImage ? reinterpret_cast<const FPixelClass16SMono*>(retinexImage->GetRow(y)) : nullptr;
-        if (fullTableChain)
-            fullTableChain->Run(colorRow, lightnessRow, retinexRow, columns, buffer.data());
-        else
-            ProcessOutputRow(colorRow, lightnessRow, retinexRow, columns, detailStrength, toneLUT, retinexLUT,
-                             fixedSaturation, gammaLUT, tables.cube, tables.inverseCube, buffer.data());
-        cmsDoTransform(hTransform, buffer.data(), outImage->GetRow(y), static_cast<cmsUInt32Number>(columns));
-        // Little CMS leaves the fourth byte alone; the display shows it as alpha.
-        if (outType == FPixmap::PIXEL_32_BGRA)
-            SetOpaque(reinterpret_cast<FPixelClass32BGRA*>(outImage->GetRow(y)), columns);
-    }
+    // The rows are independent: they run in bands, each with a row buffer of its own.
+    const int32_t rows = columns > 0 ? outImage->m_iRows : 0;
+    RunInRowBands(static_cast<uint32_t>(std::max(rows, 0)), [&](uint32_t firstRow, uint32_t lastRow) {
+        std::vector<uint16_t> buffer(static_cast<size_t>(columns) * 3);
+        for (int32_t y = int32_t(firstRow); y <= int32_t(lastRow); ++y) {
+            const auto* colorRow = reinterpret_cast<const FPixelClass48SRGB*>(colorImage->GetRow(y));
+            const auto* lightnessRow = reinterpret_cast<const FPixelClass16SMono*>(lightnessImage->GetRow(y));
+            const auto* retinexRow =
+                retinexImage ? reinterpret_cast<const FPixelClass16SMono*>(retinexImage->GetRow(y)) : nullptr;
+            if (fullTableChain)
+                fullTableChain->Run(colorRow, lightnessRow, retinexRow, columns, buffer.data());
+            else
+                ProcessOutputRow(colorRow, lightnessRow, retinexRow, columns, detailStrength, toneLUT, retinexLUT,
+                                 fixedSaturation, gammaLUT, tables.cube, tables.inverseCube, buffer.data());
+            cmsDoTransform(hTransform, buffer.data(), outImage->GetRow(y), static_cast<cmsUInt32Number>(columns));
+            // Little CMS leaves the fourth byte alone; the display shows it as alpha.
+            if (outType == FPixmap::PIXEL_32_BGRA)
+                SetOpaque(reinterpret_cast<FPixelClass32BGRA*>(outImage->GetRow(y)), columns);
+        }
+    }, RowBandCountFor(columns, rows));
 }

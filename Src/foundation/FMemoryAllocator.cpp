@@ -1,6 +1,9 @@
 #include "foundation/FMemoryAllocator.h"
 
+#include <sys/mman.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <mutex>
 #include <new>
 
@@ -27,12 +30,31 @@ void* FMemoryAllocator::Alloc(size_t byteCount)
     // count turned unsigned) away from the heap.
     if (byteCount > static_cast<size_t>(PTRDIFF_MAX))
         throw std::bad_alloc();
-    return ::operator new(byteCount);
+    void* block = nullptr;
+    if (byteCount < kLargeBlockBytes) {
+        block = std::malloc(byteCount > 0 ? byteCount : 1);
+    } else if (posix_memalign(&block, kHugePageBytes, byteCount) == 0) {
+        AdviseHugePages(block, byteCount);
+    } else {
+        block = nullptr;
+    }
+    if (!block)
+        throw std::bad_alloc();
+    return block;
 }
 
 void FMemoryAllocator::Free(void* block)
 {
-    ::operator delete(block);
+    std::free(block);
+}
+
+void AdviseHugePages(void* block, size_t bytes)
+{
+    const uintptr_t start = reinterpret_cast<uintptr_t>(block);
+    const uintptr_t first = (start + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    const uintptr_t end = (start + bytes) / kHugePageBytes * kHugePageBytes;
+    if (block && end > first)
+        (void)madvise(reinterpret_cast<void*>(first), end - first, MADV_HUGEPAGE);
 }
 
 FIMemoryAllocator* AcquireMemoryAllocator(FOutOfMemoryCallback /*onOutOfMemory*/)

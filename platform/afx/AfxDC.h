@@ -54,6 +54,30 @@ public:
   operator HBITMAP() const { return static_cast<HBITMAP>(m_hObject); }
 };
 
+// A region (WinGdiRegion.h) owned by the object.
+class CRgn : public CGdiObject {
+public:
+  BOOL CreateRectRgn(int left, int top, int right, int bottom) {
+    return Attach(::CreateRectRgn(left, top, right, bottom));
+  }
+  BOOL CreateRectRgnIndirect(LPCRECT rect) { return Attach(::CreateRectRgnIndirect(rect)); }
+  BOOL CreateRoundRectRgn(int left, int top, int right, int bottom, int ellipseWidth, int ellipseHeight) {
+    return Attach(::CreateRoundRectRgn(left, top, right, bottom, ellipseWidth, ellipseHeight));
+  }
+  // This region becomes a op b (it must exist already, as in the framework).
+  int CombineRgn(const CRgn* a, const CRgn* b, int mode) {
+    return ::CombineRgn(*this, a ? static_cast<HRGN>(*a) : nullptr, b ? static_cast<HRGN>(*b) : nullptr, mode);
+  }
+  int CopyRgn(const CRgn* source) { return CombineRgn(source, nullptr, RGN_COPY); }
+  int OffsetRgn(int dx, int dy) { return ::OffsetRgn(*this, dx, dy); }
+  int GetRgnBox(LPRECT box) const { return ::GetRgnBox(*this, box); }
+  BOOL PtInRegion(int x, int y) const { return ::PtInRegion(*this, x, y); }
+  BOOL PtInRegion(POINT p) const { return PtInRegion(p.x, p.y); }
+  BOOL EqualRgn(const CRgn* other) const { return other ? ::EqualRgn(*this, *other) : FALSE; }
+  void SetRectRgn(int left, int top, int right, int bottom) { ::SetRectRgn(*this, left, top, right, bottom); }
+  operator HRGN() const { return static_cast<HRGN>(m_hObject); }
+};
+
 class CDC {
 public:
   CDC() = default;
@@ -125,6 +149,66 @@ public:
   int EndDoc();
   int AbortDoc();
   BOOL IsPrinting() const { return m_bPrinting; }
+
+  // State read back.
+  int GetBkMode() const { return ::GetBkMode(m_hDC); }
+  COLORREF GetBkColor() const { return ::GetBkColor(m_hDC); }
+  COLORREF GetTextColor() const { return ::GetTextColor(m_hDC); }
+  UINT SetTextAlign(UINT align) { return ::SetTextAlign(m_hDC, align); }
+  UINT GetTextAlign() const { return ::GetTextAlign(m_hDC); }
+  int SetICMMode(int mode) { return ::SetICMMode(m_hDC, mode); }
+  CFont* GetCurrentFont() const;
+  CPen* GetCurrentPen() const;
+  CBrush* GetCurrentBrush() const;
+
+  // Regions and clipping.
+  BOOL FillRgn(CRgn* region, CBrush* brush) { return region && brush ? ::FillRgn(m_hDC, *region, *brush) : FALSE; }
+  BOOL FrameRgn(CRgn* region, CBrush* brush, int width, int height) {
+    return region && brush ? ::FrameRgn(m_hDC, *region, *brush, width, height) : FALSE;
+  }
+  BOOL PaintRgn(CRgn* region) { return region ? ::PaintRgn(m_hDC, *region) : FALSE; }
+  int SelectClipRgn(CRgn* region) { return ::SelectClipRgn(m_hDC, region ? static_cast<HRGN>(*region) : nullptr); }
+  int SelectClipRgn(CRgn* region, int mode) {
+    return ::ExtSelectClipRgn(m_hDC, region ? static_cast<HRGN>(*region) : nullptr, mode);
+  }
+  int ExcludeClipRect(int left, int top, int right, int bottom) {
+    return ::ExcludeClipRect(m_hDC, left, top, right, bottom);
+  }
+  int ExcludeClipRect(LPCRECT r) { return ExcludeClipRect(r->left, r->top, r->right, r->bottom); }
+  int IntersectClipRect(int left, int top, int right, int bottom) {
+    return ::IntersectClipRect(m_hDC, left, top, right, bottom);
+  }
+  int IntersectClipRect(LPCRECT r) { return IntersectClipRect(r->left, r->top, r->right, r->bottom); }
+  BOOL PtVisible(int x, int y) const { return ::PtVisible(m_hDC, x, y); }
+  BOOL RectVisible(LPCRECT rect) const { return ::RectVisible(m_hDC, rect); }
+
+  // More drawing.
+  BOOL Rectangle(int left, int top, int right, int bottom) { return ::Rectangle(m_hDC, left, top, right, bottom); }
+  BOOL Polyline(const POINT* points, int count) { return ::Polyline(m_hDC, points, count); }
+  COLORREF GetPixel(int x, int y) const { return ::GetPixel(m_hDC, x, y); }
+  COLORREF SetPixel(int x, int y, COLORREF colour) { return ::SetPixel(m_hDC, x, y, colour); }
+  BOOL DrawEdge(LPRECT rect, UINT edge, UINT flags) { return ::DrawEdge(m_hDC, rect, edge, flags); }
+  BOOL AlphaBlend(int x, int y, int width, int height, CDC* source, int sx, int sy, int sw, int sh,
+                  BLENDFUNCTION blend) {
+    return ::AlphaBlend(m_hDC, x, y, width, height, source ? source->m_hDC : nullptr, sx, sy, sw, sh, blend);
+  }
+  BOOL TransparentBlt(int x, int y, int width, int height, CDC* source, int sx, int sy, int sw, int sh,
+                      UINT transparent) {
+    return ::TransparentBlt(m_hDC, x, y, width, height, source ? source->m_hDC : nullptr, sx, sy, sw, sh,
+                            transparent);
+  }
+  BOOL TextOut(int x, int y, LPCWSTR text, int count) { return ::TextOutW(m_hDC, x, y, text, count); }
+  BOOL TextOut(int x, int y, const std::u16string& text) {
+    return TextOut(x, y, text.c_str(), static_cast<int>(text.size()));
+  }
+  BOOL ExtTextOut(int x, int y, UINT options, LPCRECT rect, const std::u16string& text, const INT* dx = nullptr) {
+    return ::ExtTextOutW(m_hDC, x, y, options, rect, text.c_str(), static_cast<UINT>(text.size()), dx);
+  }
+  CSize GetTextExtent(LPCWSTR text, int count) const {
+    SIZE size{};
+    ::GetTextExtentPoint32W(m_hDC, text, count, &size);
+    return size;
+  }
 
   HDC m_hDC = nullptr;
   BOOL m_bPrinting = FALSE;

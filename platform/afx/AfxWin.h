@@ -23,6 +23,7 @@
 
 #include "platform/afx/AfxTypes.h"
 #include "platform/win/WinBase.h"
+#include "platform/win/WinControls.h"
 #include "platform/win/WinGdi.h"
 
 #include <atomic>
@@ -37,6 +38,8 @@ class CDC;
 class CScrollBar;
 class CPrintDialog;
 struct PRINTDLGW;
+class CMenu;
+class CCmdUI;
 
 struct AFX_MSGMAP_ENTRY {
   UINT message;         // 0 ends the map
@@ -181,6 +184,83 @@ protected:                                                                      
   AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_NOTIFY, static_cast<UINT>(code), 0, 0,                                           \
                 return self->fn(reinterpret_cast<NMHDR*>(lParam), result) != FALSE;)
 
+// Dialogs, owner drawing, colours, menus and frames.
+// A colour request (any WM_CTLCOLOR* message) reaches the map as WM_CTLCOLOR
+// with its kind; the parent's handler runs first and the default (the base
+// class's OnCtlColor) offers it to the control's reflected handler.
+struct AFX_CTLCOLOR {
+  HDC dc;
+  HWND control;
+  UINT kind;
+};
+#define ON_WM_CTLCOLOR()                                                                                              \
+  AFX_MSG_ENTRY(WM_CTLCOLOR, 0, 0, 0, {                                                                               \
+    const auto* c_ = reinterpret_cast<const AFX_CTLCOLOR*>(lParam);                                                   \
+    *result = reinterpret_cast<LRESULT>(                                                                              \
+        self->OnCtlColor(CDC::FromHandle(c_->dc), CWnd::FromHandle(c_->control), c_->kind));                          \
+    return true;                                                                                                      \
+  })
+// The control's own answer to its parent's colour request; a null brush
+// leaves the request to the default.
+#define ON_WM_CTLCOLOR_REFLECT()                                                                                      \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_CTLCOLOR, 0, 0, 0, {                                                             \
+    const auto* c_ = reinterpret_cast<const AFX_CTLCOLOR*>(lParam);                                                   \
+    HBRUSH brush_ = self->CtlColor(CDC::FromHandle(c_->dc), c_->kind);                                                \
+    *result = reinterpret_cast<LRESULT>(brush_);                                                                      \
+    return brush_ != nullptr;                                                                                         \
+  })
+#define ON_WM_DRAWITEM()                                                                                              \
+  AFX_MSG_ENTRY(WM_DRAWITEM, 0, 0, 0, self->OnDrawItem(static_cast<int>(wParam),                                      \
+                                                       reinterpret_cast<LPDRAWITEMSTRUCT>(lParam));                   \
+                *result = TRUE; return true;)
+#define ON_WM_MEASUREITEM()                                                                                           \
+  AFX_MSG_ENTRY(WM_MEASUREITEM, 0, 0, 0, self->OnMeasureItem(static_cast<int>(wParam),                                \
+                                                             reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam));          \
+                *result = TRUE; return true;)
+#define ON_WM_DRAWITEM_REFLECT()                                                                                      \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_DRAWITEM, 0, 0, 0,                                                               \
+                self->DrawItem(reinterpret_cast<LPDRAWITEMSTRUCT>(lParam)); *result = TRUE; return true;)
+#define ON_WM_MEASUREITEM_REFLECT()                                                                                   \
+  AFX_MSG_ENTRY(WM_REFLECT_BASE + WM_MEASUREITEM, 0, 0, 0,                                                            \
+                self->MeasureItem(reinterpret_cast<LPMEASUREITEMSTRUCT>(lParam)); *result = TRUE; return true;)
+#define ON_WM_INITMENUPOPUP()                                                                                         \
+  AFX_MSG_ENTRY(WM_INITMENUPOPUP, 0, 0, 0,                                                                            \
+                self->OnInitMenuPopup(CMenu::FromHandle(reinterpret_cast<HMENU>(wParam)),                             \
+                                      LOWORD(static_cast<std::uintptr_t>(lParam)),                                    \
+                                      HIWORD(static_cast<std::uintptr_t>(lParam)) != 0);                              \
+                return true;)
+#define ON_WM_SIZING()                                                                                                \
+  AFX_MSG_ENTRY(WM_SIZING, 0, 0, 0, self->OnSizing(static_cast<UINT>(wParam), reinterpret_cast<LPRECT>(lParam));     \
+                *result = TRUE; return true;)
+#define ON_WM_SYSCOMMAND()                                                                                            \
+  AFX_MSG_ENTRY(WM_SYSCOMMAND, 0, 0, 0, self->OnSysCommand(static_cast<UINT>(wParam), lParam); return true;)
+#define ON_WM_WINDOWPOSCHANGING()                                                                                     \
+  AFX_MSG_ENTRY(WM_WINDOWPOSCHANGING, 0, 0, 0, self->OnWindowPosChanging(reinterpret_cast<WINDOWPOS*>(lParam));       \
+                return true;)
+#define ON_WM_WINDOWPOSCHANGED()                                                                                      \
+  AFX_MSG_ENTRY(WM_WINDOWPOSCHANGED, 0, 0, 0, self->OnWindowPosChanged(reinterpret_cast<WINDOWPOS*>(lParam));         \
+                return true;)
+#define ON_WM_NCCALCSIZE()                                                                                            \
+  AFX_MSG_ENTRY(WM_NCCALCSIZE, 0, 0, 0,                                                                               \
+                self->OnNcCalcSize(static_cast<BOOL>(wParam), reinterpret_cast<NCCALCSIZE_PARAMS*>(lParam));          \
+                return true;)
+#define ON_WM_CONTEXTMENU()                                                                                           \
+  AFX_MSG_ENTRY(WM_CONTEXTMENU, 0, 0, 0,                                                                              \
+                self->OnContextMenu(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)), CPoint(lParam)); return true;)
+#define ON_WM_GETDLGCODE() AFX_MSG_ENTRY(WM_GETDLGCODE, 0, 0, 0, *result = self->OnGetDlgCode(); return true;)
+#define ON_WM_ENABLE() AFX_MSG_ENTRY(WM_ENABLE, 0, 0, 0, self->OnEnable(static_cast<BOOL>(wParam)); return true;)
+// Update handlers of commands: fn(CCmdUI*), run before a menu shows the
+// command and before its accelerator sends it.
+constexpr UINT CN_COMMAND = 0;
+constexpr UINT CN_UPDATE_COMMAND_UI = 0xFFFFFFFF;
+// Asks whether a command handler exists (nothing runs).
+constexpr UINT CN_COMMAND_QUERY = 0xFFFFFFFE;
+#define ON_UPDATE_COMMAND_UI(id, fn)                                                                                  \
+  AFX_MSG_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, (id), (id), self->fn(reinterpret_cast<CCmdUI*>(lParam)); return true;)
+#define ON_UPDATE_COMMAND_UI_RANGE(idFirst, idLast, fn)                                                               \
+  AFX_MSG_ENTRY(WM_COMMAND, CN_UPDATE_COMMAND_UI, (idFirst), (idLast),                                                \
+                self->fn(reinterpret_cast<CCmdUI*>(lParam)); return true;)
+
 // Anything that receives commands and messages through a map.
 class CCmdTarget {
 public:
@@ -188,8 +268,12 @@ public:
   // Runs the first entry of this object's maps (most derived first) that
   // matches; false when none did.
   bool DispatchThroughMap(UINT message, UINT code, UINT id, WPARAM wParam, LPARAM lParam, LRESULT* result);
-  // Command routing: a WM_COMMAND or WM_NOTIFY with this code and id.
+  // Command routing: a WM_COMMAND or WM_NOTIFY with this code and id;
+  // CN_UPDATE_COMMAND_UI (lParam the CCmdUI*) runs an update handler and
+  // CN_COMMAND_QUERY only tells whether a command handler exists.
   virtual BOOL OnCmdMsg(UINT id, UINT code, WPARAM wParam, LPARAM lParam, LRESULT* result);
+  // Whether one of this object's maps has an entry for the message.
+  bool HasMapEntry(UINT message, UINT code, UINT id) const;
 
 protected:
   static const AFX_MSGMAP* GetThisMessageMap();
@@ -335,16 +419,69 @@ protected:
   static const AFX_MSGMAP* GetThisMessageMap();
   const AFX_MSGMAP* GetMessageMap() const override;
 
+public:
+  // Attaching an object to a window the layer made without one (a control
+  // of a dialog template): the window's class procedure stays underneath,
+  // and PreSubclassWindow runs. Fails for a window that has a program object.
+  BOOL SubclassWindow(HWND hwnd);
+  BOOL SubclassDlgItem(UINT id, CWnd* parent);
+  HWND UnsubclassWindow();
+  CWnd* GetTopLevelParent() const;
+  CWnd* GetOwner() const;
+  void CenterWindow(CWnd* alternateOwner = nullptr);
+  void SendMessageToDescendants(UINT message, WPARAM wParam = 0, LPARAM lParam = 0, BOOL deep = TRUE);
+  void SetDlgItemText(int id, LPCWSTR text);
+  std::u16string GetDlgItemText(int id) const;
+  BOOL IsIconic() const;
+  BOOL IsZoomed() const;
+  BOOL GetWindowPlacement(WINDOWPLACEMENT* placement) const;
+  BOOL SetWindowPlacement(const WINDOWPLACEMENT* placement);
+  BOOL LockWindowUpdate();
+  void UnlockWindowUpdate();
+  CMenu* GetMenu() const;
+  BOOL SetMenu(CMenu* menu);
+  void DrawMenuBar();
+
+protected:
+  afx_msg HBRUSH OnCtlColor(CDC* dc, CWnd* wnd, UINT ctlColor);
+  afx_msg void OnDrawItem(int id, LPDRAWITEMSTRUCT dis);
+  afx_msg void OnMeasureItem(int id, LPMEASUREITEMSTRUCT mis);
+  afx_msg void OnInitMenuPopup(CMenu* popup, UINT index, BOOL sysMenu);
+  afx_msg void OnSizing(UINT side, LPRECT rect);
+  afx_msg void OnSysCommand(UINT id, LPARAM lParam);
+  afx_msg void OnWindowPosChanging(WINDOWPOS* pos);
+  afx_msg void OnWindowPosChanged(WINDOWPOS* pos);
+  afx_msg void OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* params);
+  afx_msg void OnContextMenu(CWnd* wnd, CPoint point);
+  afx_msg UINT OnGetDlgCode();
+  afx_msg void OnEnable(BOOL enable);
 };
 
 // A scroll-bar control as it appears in WM_HSCROLL and WM_VSCROLL (null for a
 // window's own bars).
 class CScrollBar : public CWnd {};
 
-// The edit control's requests that other controls ask of an edit (its
-// behaviour is the hosted text edit's).
+// The edit control: the layer's class "Edit", hosted on the toolkit's text
+// entry (a line, or many with ES_MULTILINE).
 class CEdit : public CWnd {
 public:
+  using CWnd::Create;
+  BOOL Create(DWORD style, const RECT& rect, CWnd* parent, UINT id);
+  void SetSel(int start, int end, BOOL noScroll = FALSE);
+  void GetSel(int& start, int& end) const;
+  void ReplaceSel(LPCWSTR text, BOOL canUndo = FALSE);
+  void LimitText(int characters = 0) { SendMessage(EM_LIMITTEXT, static_cast<WPARAM>(characters)); }
+  void SetLimitText(UINT characters) { SendMessage(EM_SETLIMITTEXT, characters); }
+  UINT GetLimitText() const { return static_cast<UINT>(SendMessage(EM_GETLIMITTEXT)); }
+  BOOL SetReadOnly(BOOL readOnly = TRUE) { return static_cast<BOOL>(SendMessage(EM_SETREADONLY, readOnly)); }
+  BOOL GetModify() const { return static_cast<BOOL>(SendMessage(EM_GETMODIFY)); }
+  void SetModify(BOOL modified = TRUE) { SendMessage(EM_SETMODIFY, modified); }
+  void Copy() { SendMessage(WM_COPY); }
+  void Cut() { SendMessage(WM_CUT); }
+  void Paste() { SendMessage(WM_PASTE); }
+  void Clear() { SendMessage(WM_CLEAR); }
+  BOOL Undo() { return static_cast<BOOL>(SendMessage(EM_UNDO)); }
+
   void GetRect(LPRECT rect) const { SendMessage(EM_GETRECT, 0, reinterpret_cast<LPARAM>(rect)); }
   int GetFirstVisibleLine() const { return static_cast<int>(SendMessage(EM_GETFIRSTVISIBLELINE)); }
   int GetLineCount() const { return static_cast<int>(SendMessage(EM_GETLINECOUNT)); }

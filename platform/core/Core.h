@@ -6,8 +6,10 @@
 
 #include "platform/afx/AfxWin.h"
 #include "platform/core/Host.h"
+#include "platform/win/WinDialogs.h"
 
 #include <deque>
+#include <exception>
 #include <functional>
 #include <string>
 #include <vector>
@@ -49,6 +51,11 @@ void PumpMessage(MSG& msg);
 // Runs the GUI thread's loop until done() or a quit is pending.
 void RunLoop(const std::function<bool()>& done);
 bool QuitPending(int* exitCode = nullptr);
+// Exceptions thrown by handlers that run inside the back end's event
+// dispatch are kept here and thrown again when the layer's loop regains
+// control, so they never unwind through the window system.
+void KeepException(std::exception_ptr error);
+void RethrowKeptException();
 void ClearQuit();
 bool HasPendingWork();
 // Runs fn on the GUI thread and answers its result (0 when the GUI thread is gone).
@@ -129,6 +136,19 @@ private:
 
 // ---- Windows ---------------------------------------------------------------------
 
+// The procedure of a window class the layer implements itself (its
+// controls and dialogs): the default window procedure of such a window
+// lands here, as the class procedure under a subclassing object.
+class NativeControl {
+public:
+  virtual ~NativeControl() = default;
+  virtual LRESULT Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) = 0;
+};
+
+// The class procedure of a window class the layer implements (null for
+// any other class name); made when the window's record is.
+std::unique_ptr<NativeControl> MakeNativeControl(HWND hwnd, const CREATESTRUCTW& cs);
+
 struct WindowRecord {
   CWnd* object = nullptr;
   HWND parent = nullptr;
@@ -148,6 +168,17 @@ struct WindowRecord {
   bool scrollShown[2] = {false, false};
   HCURSOR cursor = nullptr;
   std::unique_ptr<IWindowHost> host;
+  // The class procedure of the layer's controls and dialogs (null for others).
+  std::unique_ptr<NativeControl> native;
+  // The object the layer made for a window created without one (a
+  // template's control), kept until the window goes even when a program
+  // object subclasses the window.
+  std::unique_ptr<CWnd> ownedObject;
+  HWND owner = nullptr;      // top-level windows: the owner given at creation
+  HMENU menu = nullptr;      // top-level windows: the menu bar's menu
+  int menuHeight = 0;        // the menu bar's band between border and client area
+  int showState = 1;         // SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED
+  RECT normalRect;           // the rectangle a minimised or maximised window returns to
 };
 
 // The record of a live window on the GUI thread; null for a stale handle.
@@ -168,6 +199,23 @@ bool WindowCallAllowed(const char* function);
 // Dispatches WM_PAINT to a window whose update region is not empty (the
 // back end calls this before presenting).
 void PaintIfNeeded(HWND hwnd);
+// The default window procedure without the class procedure of the layer's
+// controls (what those fall back to).
+LRESULT GenericWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// The band around a window's client area: border widths, the menu bar on top.
+RECT NonClientInsets(const WindowRecord& record);
+// The default handling of position, size, system-command and colour
+// messages (WM_WINDOWPOSCHANGED sends WM_MOVE and WM_SIZE, WM_SYSCOMMAND
+// carries the command out, WM_CTLCOLOR* give the system's colours).
+LRESULT DefaultFrameMessage(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+// Whether painting of the window waits for LockWindowUpdate to be lifted.
+bool UpdateLocked(HWND hwnd);
+// Shows the menu as the top-level window's menu bar (null removes it); a
+// notified change resizes the client area with WM_SIZE.
+bool AttachMenuBar(HWND hwnd, HMENU menu, bool notify);
+// Minimises, maximises or restores a top-level window for ShowWindow
+// (other commands leave its state); WM_SIZE tells the kind.
+void ApplyShowState(HWND hwnd, int cmdShow);
 
 // ---- Registered messages --------------------------------------------------------
 

@@ -1,45 +1,20 @@
 // Device contexts and drawing objects. Coordinates given to a DC are logical
 // (MM_TEXT, so pixels); the viewport origin moves them to device pixels of
 // the DC's target: the window's retained surface for window and paint DCs,
-// the selected bitmap's memory for memory DCs.
+// the selected bitmap's memory for memory DCs, a device's own target for
+// device DCs (the recording DC, printers). Text is in GdiText.cpp, regions
+// and clipping in GdiRegion.cpp, resources in GdiResources.cpp.
 
 #include "platform/core/Gdi.h"
 #include "platform/core/Handles.h"
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
-#include <thread>
 #include <utility>
 
 namespace platform::core {
 namespace {
 
-struct DcState {
-  HGDIOBJ brush = nullptr;
-  HGDIOBJ pen = nullptr;
-  HGDIOBJ font = nullptr;
-  HGDIOBJ bitmap = nullptr;
-  int bkMode = OPAQUE;
-  COLORREF bkColour = RGB(255, 255, 255);
-  COLORREF textColour = RGB(0, 0, 0);
-  int stretchMode = BLACKONWHITE;
-  int mapMode = MM_TEXT;
-  POINT origin;
-  POINT position;
-  Clip clip; // device coordinates
-};
-
-struct DcRecord {
-  enum Kind { Window, Paint, Memory, Screen, Device } kind = Memory;
-  HWND hwnd = nullptr;
-  std::shared_ptr<IDevice> device;
-  DcState state;
-  std::vector<DcState> saved;
-  std::unique_ptr<CDC> wrapper;
-};
-
-std::recursive_mutex g_mutex; // objects and DCs: memory DCs may live on any thread
 HandleTable<GdiObject>& Objects() {
   static auto* table = new HandleTable<GdiObject>;
   return *table;
@@ -48,22 +23,94 @@ HandleTable<DcRecord>& Dcs() {
   static auto* table = new HandleTable<DcRecord>;
   return *table;
 }
-HandleTable<PixelImage>& Icons() {
-  static auto* table = new HandleTable<PixelImage>;
-  return *table;
-}
 
 std::uintptr_t Key(const void* handle) { return reinterpret_cast<std::uintptr_t>(handle); }
 
-DcRecord* Dc(HDC dc) { return Dcs().Get(Key(dc)); }
+constexpr int kDefaultBitmap = DEFAULT_GUI_FONT + 1;
+
+void Retain(HGDIOBJ handle) {
+  if (GdiObject* o = Object(handle)) ++o->selected;
+}
+
+void Release(HGDIOBJ handle) {
+  GdiObject* o = Object(handle);
+  if (!o) return;
+  if (--o->selected <= 0 && o->deletePending) Objects().Remove(Key(handle));
+}
+
+void RetainState(const DcState& s) {
+  Retain(s.brush);
+  Retain(s.pen);
+  Retain(s.font);
+  Retain(s.bitmap);
+  Retain(s.colourSpace);
+}
+void ReleaseState(const DcState& s) {
+  Release(s.brush);
+  Release(s.pen);
+  Release(s.font);
+  Release(s.bitmap);
+  Release(s.colourSpace);
+}
+
+bool FreeDc(HDC dc) {
+  std::unique_ptr<DcRecord> record = Dcs().Remove(Key(dc));
+  if (!record) return false;
+  ReleaseState(record->state);
+  for (const DcState& s : record->saved) ReleaseState(s);
+  return true;
+}
+
+// The size of what a DC draws on, in device pixels.
+SIZE DeviceSize(const DcRecord& dc) {
+  switch (dc.kind) {
+  case DcRecord::Memory: {
+    GdiObject* b = Object(dc.state.bitmap);
+    return b ? SIZE{b->width, b->height} : SIZE{};
+  }
+  case DcRecord::Device: return SIZE{dc.device->Caps().width, dc.device->Caps().height};
+  case DcRecord::Screen: return Host() ? Host()->ScreenSize() : SIZE{1920, 1080};
+  default: {
+    WindowRecord* w = IsGuiThread() ? Record(dc.hwnd) : nullptr;
+    if (!w) return {};
+    const RECT client = ClientRectOf(*w);
+    return {client.right, client.bottom};
+  }
+  }
+}
+
+DeviceCaps CapsOf(const DcRecord& dc) {
+  if (dc.kind == DcRecord::Device) return dc.device->Caps();
+  DeviceCaps caps = dc.device ? dc.device->Caps() : DeviceCaps{};
+  const SIZE screen = Host() ? Host()->ScreenSize() : SIZE{1920, 1080};
+  caps.width = screen.cx;
+  caps.height = screen.cy;
+  if (dc.kind == DcRecord::Memory) {
+    const SIZE size = DeviceSize(dc);
+    caps.width = size.cx;
+    caps.height = size.cy;
+  }
+  return caps;
+}
+
+} // namespace
+
+std::recursive_mutex& GdiMutex() {
+  static auto* mutex = new std::recursive_mutex;
+  return *mutex;
+}
+
+GdiObject* Object(HGDIOBJ handle) { return Objects().Get(Key(handle)); }
 
 HGDIOBJ AddObject(std::unique_ptr<GdiObject> object) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   return reinterpret_cast<HGDIOBJ>(Objects().Add(std::move(object)));
 }
 
+DcRecord* Dc(HDC dc) { return Dcs().Get(Key(dc)); }
+
 HGDIOBJ Stock(int index) {
-  static HGDIOBJ stock[DEFAULT_GUI_FONT + 2] = {};
+  static HGDIOBJ stock[kDefaultBitmap + 1] = {};
   static std::once_flag once;
   std::call_once(once, [] {
     auto brush = [](COLORREF c, bool hollow) {
@@ -109,34 +156,10 @@ HGDIOBJ Stock(int index) {
     bitmap->bitCount = 32;
     bitmap->stride = 4;
     bitmap->bits = std::make_unique<std::uint8_t[]>(4);
-    stock[DEFAULT_GUI_FONT + 1] = AddObject(std::move(bitmap));
+    stock[kDefaultBitmap] = AddObject(std::move(bitmap));
   });
-  if (index < 0 || index > DEFAULT_GUI_FONT + 1) return nullptr;
+  if (index < 0 || index > kDefaultBitmap) return nullptr;
   return stock[index];
-}
-HGDIOBJ DefaultBitmap() { return Stock(DEFAULT_GUI_FONT + 1); }
-
-void Retain(HGDIOBJ handle) {
-  if (GdiObject* o = Object(handle)) ++o->selected;
-}
-
-void Release(HGDIOBJ handle) {
-  GdiObject* o = Object(handle);
-  if (!o) return;
-  if (--o->selected <= 0 && o->deletePending) Objects().Remove(Key(handle));
-}
-
-void RetainState(const DcState& s) {
-  Retain(s.brush);
-  Retain(s.pen);
-  Retain(s.font);
-  Retain(s.bitmap);
-}
-void ReleaseState(const DcState& s) {
-  Release(s.brush);
-  Release(s.pen);
-  Release(s.font);
-  Release(s.bitmap);
 }
 
 HDC NewDc(DcRecord::Kind kind, HWND hwnd) {
@@ -146,16 +169,9 @@ HDC NewDc(DcRecord::Kind kind, HWND hwnd) {
   record->state.brush = Stock(WHITE_BRUSH);
   record->state.pen = Stock(BLACK_PEN);
   record->state.font = Stock(DEFAULT_GUI_FONT);
-  record->state.bitmap = kind == DcRecord::Memory ? DefaultBitmap() : nullptr;
+  record->state.bitmap = kind == DcRecord::Memory ? Stock(kDefaultBitmap) : nullptr;
   RetainState(record->state);
   return reinterpret_cast<HDC>(Dcs().Add(std::move(record)));
-}
-
-bool FreeDc(HDC dc) {
-  std::unique_ptr<DcRecord> record = Dcs().Remove(Key(dc));
-  if (!record) return false;
-  ReleaseState(record->state);
-  return true;
 }
 
 bool Allowed(const DcRecord& dc) {
@@ -163,9 +179,8 @@ bool Allowed(const DcRecord& dc) {
   return WindowCallAllowed("drawing on a window DC");
 }
 
-// The target of a DC's drawing; null when there is none (no back end, no
-// surface, a stale window).
 std::unique_ptr<IDrawTarget> OpenTarget(const DcRecord& dc) {
+  if (dc.kind == DcRecord::Device) return dc.device->OpenTarget();
   IHost* host = Host();
   if (!host) return nullptr;
   if (dc.kind == DcRecord::Memory) {
@@ -176,9 +191,36 @@ std::unique_ptr<IDrawTarget> OpenTarget(const DcRecord& dc) {
                             bitmap->bottomUp);
   }
   if (dc.kind == DcRecord::Screen) return nullptr;
-  if (dc.kind == DcRecord::Device) return dc.device->OpenTarget();
   WindowRecord* window = Record(dc.hwnd);
   return window && window->host ? window->host->OpenSurface() : nullptr;
+}
+
+Clip EffectiveClip(const DcRecord& dc) {
+  if (!dc.systemClip && !dc.state.clip) return {};
+  Region region = dc.systemClip ? *dc.systemClip : Region::Everything();
+  if (dc.state.clip) region = Region::Combine(region, *dc.state.clip, Region::Op::And);
+  return Clip{true, region.Rects()};
+}
+
+void DescribeState(const DcRecord& dc, GdiCall& call) {
+  const DcState& s = dc.state;
+  call.font = FontOf(s);
+  call.textColour = s.textColour;
+  call.bkColour = s.bkColour;
+  call.bkMode = s.bkMode;
+  if (GdiObject* pen = Object(s.pen)) {
+    call.pen = pen->pen;
+    call.penHollow = pen->hollow;
+  }
+  if (GdiObject* brush = Object(s.brush)) {
+    call.brushColour = brush->colour;
+    call.brushHollow = brush->hollow;
+  }
+  call.stretchMode = s.stretchMode;
+  call.origin = s.origin;
+  const Clip clip = EffectiveClip(dc);
+  call.clipped = clip.active;
+  call.clip = clip.rects;
 }
 
 POINT ToDevice(const DcState& s, int x, int y) { return {x + s.origin.x, y + s.origin.y}; }
@@ -186,48 +228,9 @@ RECT ToDevice(const DcState& s, const RECT& r) {
   return {r.left + s.origin.x, r.top + s.origin.y, r.right + s.origin.x, r.bottom + s.origin.y};
 }
 
-// Runs f(dcRecord, target) for a DC that may draw.
-template <class F>
-bool Draw(HDC hdc, F&& f) {
-  std::lock_guard lock(g_mutex);
-  DcRecord* dc = Dc(hdc);
-  if (!dc || !Allowed(*dc)) return false;
-  std::unique_ptr<IDrawTarget> target = OpenTarget(*dc);
-  if (!target) return true; // nothing to draw on: drawing does nothing
-  f(*dc, *target);
-  return true;
-}
-
 const LOGFONTW& FontOf(const DcState& s) {
   GdiObject* font = Object(s.font);
   return font ? font->font : Object(Stock(DEFAULT_GUI_FONT))->font;
-}
-
-} // namespace
-
-GdiObject* Object(HGDIOBJ handle) { return Objects().Get(Key(handle)); }
-
-HICON CreateIconFromPixels(PixelImage pixels) {
-  if (pixels.width <= 0 || pixels.height <= 0 ||
-      pixels.argb.size() != static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height)) {
-    return nullptr;
-  }
-  std::lock_guard lock(g_mutex);
-  return reinterpret_cast<HICON>(Icons().Add(std::make_unique<PixelImage>(std::move(pixels))));
-}
-
-HDC CreateDeviceDc(std::shared_ptr<IDevice> device) {
-  if (!device) return nullptr;
-  std::lock_guard lock(g_mutex);
-  HDC hdc = NewDc(DcRecord::Device, nullptr);
-  Dc(hdc)->device = std::move(device);
-  return hdc;
-}
-
-std::shared_ptr<IDevice> DeviceOf(HDC hdc) {
-  std::lock_guard lock(g_mutex);
-  DcRecord* dc = Dc(hdc);
-  return dc ? dc->device : nullptr;
 }
 
 PixelView ViewOf(const GdiObject& bitmap) {
@@ -241,29 +244,46 @@ PixelView ViewOf(const GdiObject& bitmap) {
   return v;
 }
 
+HDC CreateDeviceDC(std::shared_ptr<IDevice> device) {
+  if (!device) return nullptr;
+  std::lock_guard lock(GdiMutex());
+  HDC hdc = NewDc(DcRecord::Device, nullptr);
+  Dc(hdc)->device = std::move(device);
+  return hdc;
+}
+
+std::shared_ptr<IDevice> DeviceOf(HDC hdc) {
+  std::lock_guard lock(GdiMutex());
+  DcRecord* dc = Dc(hdc);
+  return dc ? dc->device : nullptr;
+}
+
+std::unique_ptr<IDrawTarget> OpenTargetOf(HDC hdc) {
+  std::lock_guard lock(GdiMutex());
+  DcRecord* dc = Dc(hdc);
+  return dc && Allowed(*dc) ? OpenTarget(*dc) : nullptr;
+}
+
 } // namespace platform::core
 
 using namespace platform::core;
 
 HDC GetDC(HWND hwnd) {
   if (!hwnd) {
-    std::lock_guard lock(g_mutex);
+    std::lock_guard lock(GdiMutex());
     return NewDc(DcRecord::Screen, nullptr);
   }
   if (!WindowCallAllowed("GetDC") || !Record(hwnd)) return nullptr;
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   return NewDc(DcRecord::Window, hwnd);
 }
 
 int ReleaseDC(HWND hwnd, HDC hdc) {
   HWND window = nullptr;
   {
-    std::lock_guard lock(g_mutex);
+    std::lock_guard lock(GdiMutex());
     DcRecord* dc = Dc(hdc);
-    if (!dc || dc->kind == DcRecord::Memory || dc->kind == DcRecord::Paint || dc->kind == DcRecord::Device ||
-        dc->hwnd != hwnd) {
-      return 0;
-    }
+    if (!dc || (dc->kind != DcRecord::Window && dc->kind != DcRecord::Screen) || dc->hwnd != hwnd) return 0;
     window = dc->hwnd;
     FreeDc(hdc);
   }
@@ -281,11 +301,11 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
   *paint = PAINTSTRUCT{};
   HDC hdc;
   {
-    std::lock_guard lock(g_mutex);
+    std::lock_guard lock(GdiMutex());
     hdc = NewDc(DcRecord::Paint, hwnd);
-    DcRecord* dc = Dc(hdc);
-    dc->state.clip.active = true;
-    dc->state.clip.rects = r->update;
+    Region update;
+    for (const RECT& u : r->update) update = Region::Combine(update, Region(u), Region::Op::Or);
+    Dc(hdc)->systemClip = std::move(update);
   }
   RECT bounds{};
   for (const RECT& u : r->update) UnionRect(&bounds, &bounds, &u);
@@ -304,7 +324,7 @@ HDC BeginPaint(HWND hwnd, LPPAINTSTRUCT paint) {
 BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   if (!paint) return FALSE;
   {
-    std::lock_guard lock(g_mutex);
+    std::lock_guard lock(GdiMutex());
     DcRecord* dc = Dc(paint->hdc);
     if (!dc || dc->kind != DcRecord::Paint || dc->hwnd != hwnd) return FALSE;
     FreeDc(paint->hdc);
@@ -315,26 +335,31 @@ BOOL EndPaint(HWND hwnd, const PAINTSTRUCT* paint) {
   return TRUE;
 }
 
-HDC CreateCompatibleDC(HDC) {
-  std::lock_guard lock(g_mutex);
-  return NewDc(DcRecord::Memory, nullptr);
+HDC CreateCompatibleDC(HDC source) {
+  std::lock_guard lock(GdiMutex());
+  // A memory DC made for a device shares its resolution and its log.
+  std::shared_ptr<IDevice> device;
+  if (DcRecord* compatible = Dc(source)) device = compatible->device;
+  HDC hdc = NewDc(DcRecord::Memory, nullptr);
+  Dc(hdc)->device = std::move(device);
+  return hdc;
 }
 
 BOOL DeleteDC(HDC hdc) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc || (dc->kind != DcRecord::Memory && dc->kind != DcRecord::Device)) return FALSE;
   return FreeDc(hdc) ? TRUE : FALSE;
 }
 
 HWND WindowFromDC(HDC hdc) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   return dc ? dc->hwnd : nullptr;
 }
 
 int SaveDC(HDC hdc) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return 0;
   dc->saved.push_back(dc->state);
@@ -343,7 +368,7 @@ int SaveDC(HDC hdc) {
 }
 
 BOOL RestoreDC(HDC hdc, int savedState) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc || dc->saved.empty()) return FALSE;
   const int n = static_cast<int>(dc->saved.size());
@@ -357,29 +382,31 @@ BOOL RestoreDC(HDC hdc, int savedState) {
 }
 
 int GetDeviceCaps(HDC hdc, int index) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return 0;
-  if (dc->kind == DcRecord::Device) return dc->device->Caps(index);
+  const DeviceCaps caps = CapsOf(*dc);
   switch (index) {
-  case LOGPIXELSX:
-  case LOGPIXELSY: return 96;
-  case BITSPIXEL: return 32;
-  case HORZRES:
-  case VERTRES: {
-    SIZE size = Host() ? Host()->ScreenSize() : SIZE{1920, 1080};
-    if (dc->kind == DcRecord::Memory) {
-      GdiObject* b = Object(dc->state.bitmap);
-      size = b ? SIZE{b->width, b->height} : SIZE{};
-    }
-    return index == HORZRES ? size.cx : size.cy;
-  }
+  case LOGPIXELSX: return caps.dpiX;
+  case LOGPIXELSY: return caps.dpiY;
+  case BITSPIXEL: return caps.bitsPerPixel;
+  case PLANES: return 1;
+  case NUMCOLORS: return -1;
+  case TECHNOLOGY: return caps.printer ? DT_RASPRINTER : DT_RASDISPLAY;
+  case HORZRES: return caps.width;
+  case VERTRES: return caps.height;
+  case HORZSIZE: return caps.dpiX > 0 ? MulDiv(caps.width, 254, caps.dpiX * 10) : 0;
+  case VERTSIZE: return caps.dpiY > 0 ? MulDiv(caps.height, 254, caps.dpiY * 10) : 0;
+  case PHYSICALWIDTH: return caps.physicalWidth;
+  case PHYSICALHEIGHT: return caps.physicalHeight;
+  case PHYSICALOFFSETX: return caps.offsetX;
+  case PHYSICALOFFSETY: return caps.offsetY;
   default: return 0;
   }
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   GdiObject* object = Object(handle);
   if (!dc || !object || object->deletePending) return nullptr;
@@ -394,6 +421,13 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle) {
     if (object->selected > 0 && !object->stock && dc->state.bitmap != handle) return nullptr;
     slot = &dc->state.bitmap;
     break;
+  case OBJ_REGION: {
+    // Selecting a region sets the clip region to a copy of it (a kind, not an object).
+    dc->state.clip = object->region;
+    const std::size_t n = object->region.Rects().size();
+    return reinterpret_cast<HGDIOBJ>(static_cast<std::uintptr_t>(n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION
+                                                                                               : COMPLEXREGION));
+  }
   default: return nullptr;
   }
   const HGDIOBJ previous = *slot;
@@ -404,7 +438,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ handle) {
 }
 
 HGDIOBJ GetCurrentObject(HDC hdc, UINT kind) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return nullptr;
   switch (kind) {
@@ -412,6 +446,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT kind) {
   case OBJ_PEN: return dc->state.pen;
   case OBJ_FONT: return dc->state.font;
   case OBJ_BITMAP: return dc->state.bitmap;
+  case OBJ_COLORSPACE: return dc->state.colourSpace;
   default: return nullptr;
   }
 }
@@ -419,14 +454,14 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT kind) {
 namespace {
 template <class T>
 T SwapState(HDC hdc, T DcState::*member, T value, T failure) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return failure;
   return std::exchange(dc->state.*member, value);
 }
 template <class T>
 T ReadState(HDC hdc, T DcState::*member, T failure) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   return dc ? dc->state.*member : failure;
 }
@@ -452,9 +487,11 @@ int SetMapMode(HDC dc, int mode) {
   return SwapState(dc, &DcState::mapMode, mode, 0);
 }
 int GetMapMode(HDC dc) { return ReadState(dc, &DcState::mapMode, 0); }
+UINT SetTextAlign(HDC dc, UINT align) { return SwapState(dc, &DcState::textAlign, align & 31u, GDI_ERROR); }
+UINT GetTextAlign(HDC dc) { return ReadState(dc, &DcState::textAlign, GDI_ERROR); }
 
 BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return FALSE;
   if (previous) *previous = dc->state.origin;
@@ -463,7 +500,7 @@ BOOL SetViewportOrgEx(HDC hdc, int x, int y, LPPOINT previous) {
 }
 
 BOOL GetViewportOrgEx(HDC hdc, LPPOINT origin) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc || !origin) return FALSE;
   *origin = dc->state.origin;
@@ -471,28 +508,28 @@ BOOL GetViewportOrgEx(HDC hdc, LPPOINT origin) {
 }
 
 int GetClipBox(HDC hdc, LPRECT rect) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
-  if (!dc || !rect) return 0;
-  RECT box{};
-  if (dc->state.clip.active) {
-    for (const RECT& r : dc->state.clip.rects) UnionRect(&box, &box, &r);
-  } else if (dc->kind == DcRecord::Memory) {
-    if (GdiObject* b = Object(dc->state.bitmap)) box = {0, 0, b->width, b->height};
-  } else if (dc->kind == DcRecord::Device) {
-    box = {0, 0, dc->device->Caps(HORZRES), dc->device->Caps(VERTRES)};
-  } else if (WindowRecord* w = IsGuiThread() ? Record(dc->hwnd) : nullptr) {
-    box = ClientRectOf(*w);
+  if (!dc || !rect) return RGN_ERROR;
+  const SIZE size = DeviceSize(*dc);
+  Region visible(RECT{0, 0, size.cx, size.cy});
+  const Clip clip = EffectiveClip(*dc);
+  if (clip.active) {
+    Region limit;
+    for (const RECT& r : clip.rects) limit = Region::Combine(limit, Region(r), Region::Op::Or);
+    visible = Region::Combine(visible, limit, Region::Op::And);
   }
+  RECT box = visible.Bounds();
   OffsetRect(&box, -dc->state.origin.x, -dc->state.origin.y);
   *rect = box;
-  return IsRectEmpty(&box) ? 1 /* NULLREGION */ : 2 /* SIMPLEREGION */;
+  const std::size_t n = visible.Rects().size();
+  return n == 0 ? NULLREGION : n == 1 ? SIMPLEREGION : COMPLEXREGION;
 }
 
 HGDIOBJ GetStockObject(int index) { return Stock(index); }
 
 BOOL DeleteObject(HGDIOBJ handle) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   GdiObject* o = Object(handle);
   if (!o) return FALSE;
   if (o->stock) return TRUE;
@@ -505,13 +542,13 @@ BOOL DeleteObject(HGDIOBJ handle) {
 }
 
 DWORD GetObjectType(HGDIOBJ handle) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   GdiObject* o = Object(handle);
   return o ? o->kind : 0;
 }
 
 int GetObjectW(HGDIOBJ handle, int size, LPVOID buffer) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   GdiObject* o = Object(handle);
   if (!o) return 0;
   if (o->kind == OBJ_BITMAP) {
@@ -547,7 +584,8 @@ HPEN CreatePen(int style, int width, COLORREF colour) {
   if (style != PS_SOLID && style != PS_DOT && style != PS_NULL) return nullptr;
   auto o = std::make_unique<GdiObject>();
   o->kind = OBJ_PEN;
-  o->pen = {style, std::max(width, 1), colour & 0xFFFFFF};
+  // Wider pens than 1000 pixels are taken as 1000: nothing draws that wide.
+  o->pen = {style, std::clamp(width, 1, 1000), colour & 0xFFFFFF};
   o->hollow = style == PS_NULL;
   return static_cast<HPEN>(AddObject(std::move(o)));
 }
@@ -564,7 +602,9 @@ HFONT CreateFontIndirectW(const LOGFONTW* font) {
 namespace {
 // Largest bitmap the layer makes: 1 GiB of pixels.
 constexpr std::int64_t kMaxBitmapBytes = std::int64_t{1} << 30;
+} // namespace
 
+namespace platform::core {
 HBITMAP NewBitmap(int width, int height, int bitCount, bool bottomUp, void** bits) {
   if (bits) *bits = nullptr;
   if (width <= 0 || height <= 0 || (bitCount != 24 && bitCount != 32)) return nullptr;
@@ -581,7 +621,16 @@ HBITMAP NewBitmap(int width, int height, int bitCount, bool bottomUp, void** bit
   if (bits) *bits = o->bits.get();
   return static_cast<HBITMAP>(AddObject(std::move(o)));
 }
-} // namespace
+
+bool BrushColour(HBRUSH brush, COLORREF& colour, bool& hollow) {
+  std::lock_guard lock(GdiMutex());
+  GdiObject* b = Object(brush);
+  if (!b || b->kind != OBJ_BRUSH) return false;
+  colour = b->colour;
+  hollow = b->hollow;
+  return true;
+}
+} // namespace platform::core
 
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* info, UINT usage, void** bits, HANDLE, DWORD) {
   if (bits) *bits = nullptr;
@@ -598,35 +647,54 @@ HBITMAP CreateCompatibleBitmap(HDC, int width, int height) { return NewBitmap(wi
 
 BOOL GdiFlush() { return TRUE; }
 
+namespace {
+
+void FillDeviceRect(IDrawTarget& t, const RECT& rect, COLORREF colour, const Clip& clip) {
+  if (rect.right > rect.left && rect.bottom > rect.top) t.FillRect(rect, colour, clip);
+}
+
+// A pen's line along one edge of a frame: solid pens fill their band, dotted
+// ones draw their dots.
+void PenEdge(IDrawTarget& t, const DcState& s, POINT from, POINT to, const PenInfo& pen, const Clip& clip) {
+  t.Line(ToDevice(s, from.x, from.y), ToDevice(s, to.x, to.y), pen, clip);
+}
+
+} // namespace
+
 int FillRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   if (!rect) return 0;
-  GdiObject* b;
-  {
-    std::lock_guard lock(g_mutex);
-    b = Object(brush);
-    if (!b || b->kind != OBJ_BRUSH) return 0;
-  }
-  const COLORREF colour = b->colour;
-  const bool hollow = b->hollow;
-  return Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
-    if (!hollow) t.FillRect(ToDevice(dc.state, *rect), colour, dc.state.clip);
+  COLORREF colour = 0;
+  bool hollow = false;
+  if (!BrushColour(brush, colour, hollow)) return 0;
+  GdiCall call{"FillRect"};
+  call.rect = *rect;
+  call.colour = colour;
+  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+    if (!hollow) FillDeviceRect(t, ToDevice(dc.state, *rect), colour, clip);
   }) ? 1 : 0;
 }
 
 int FrameRect(HDC hdc, const RECT* rect, HBRUSH brush) {
   if (!rect || rect->right <= rect->left || rect->bottom <= rect->top) return 0;
+  COLORREF colour = 0;
+  bool hollow = false;
+  if (!BrushColour(brush, colour, hollow)) return 0;
   const RECT& r = *rect;
-  const RECT edges[4] = {{r.left, r.top, r.right, r.top + 1},
-                         {r.left, r.bottom - 1, r.right, r.bottom},
-                         {r.left, r.top, r.left + 1, r.bottom},
-                         {r.right - 1, r.top, r.right, r.bottom}};
-  int ok = 1;
-  for (const RECT& e : edges) ok &= FillRect(hdc, &e, brush);
-  return ok;
+  GdiCall call{"FrameRect"};
+  call.rect = r;
+  call.colour = colour;
+  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+    if (hollow) return;
+    const RECT edges[4] = {{r.left, r.top, r.right, r.top + 1},
+                           {r.left, r.bottom - 1, r.right, r.bottom},
+                           {r.left, r.top, r.left + 1, r.bottom},
+                           {r.right - 1, r.top, r.right, r.bottom}};
+    for (const RECT& e : edges) FillDeviceRect(t, ToDevice(dc.state, e), colour, clip);
+  }) ? 1 : 0;
 }
 
 BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return FALSE;
   if (previous) *previous = dc->state.position;
@@ -635,43 +703,105 @@ BOOL MoveToEx(HDC hdc, int x, int y, LPPOINT previous) {
 }
 
 BOOL LineTo(HDC hdc, int x, int y) {
-  return Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
+  GdiCall call{"LineTo"};
+  {
+    std::lock_guard lock(GdiMutex());
+    DcRecord* dc = Dc(hdc);
+    if (!dc) return FALSE;
+    call.points = {dc->state.position, POINT{x, y}};
+  }
+  const bool drawn = Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+    GdiObject* pen = Object(dc.state.pen);
+    if (pen && !pen->hollow) PenEdge(t, dc.state, call.points[0], {x, y}, pen->pen, clip);
+  });
+  // The current position moves whether or not the DC has anything to draw on.
+  return drawn && MoveToEx(hdc, x, y, nullptr) ? TRUE : FALSE;
+}
+
+BOOL Polyline(HDC hdc, const POINT* points, int count) {
+  if (!points || count < 2) return FALSE;
+  GdiCall call{"Polyline"};
+  call.points.assign(points, points + count);
+  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
            GdiObject* pen = Object(dc.state.pen);
-           if (pen && !pen->hollow) {
-             t.Line(ToDevice(dc.state, dc.state.position.x, dc.state.position.y), ToDevice(dc.state, x, y),
-                    pen->pen, dc.state.clip);
-           }
-           dc.state.position = {x, y};
+           if (!pen || pen->hollow) return;
+           for (int i = 0; i + 1 < count; ++i) PenEdge(t, dc.state, points[i], points[i + 1], pen->pen, clip);
          })
              ? TRUE
              : FALSE;
 }
 
 BOOL Rectangle(HDC hdc, int left, int top, int right, int bottom) {
-  if (right <= left || bottom <= top) return FALSE;
-  return Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
-           // A one-pixel pen lies inside [left, right-1] x [top, bottom-1]; the
-           // brush fills inside it.
+  if (left > right) std::swap(left, right);
+  if (top > bottom) std::swap(top, bottom);
+  if (right - left < 2 || bottom - top < 2) return FALSE;
+  GdiCall call{"Rectangle"};
+  call.rect = {left, top, right, bottom};
+  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
            GdiObject* brush = Object(dc.state.brush);
            GdiObject* pen = Object(dc.state.pen);
-           const int w = pen && !pen->hollow ? pen->pen.width : 0;
+           const bool framed = pen && !pen->hollow;
+           // The outline is the one-pixel frame [left, right-1] x [top, bottom-1];
+           // the brush fills inside it (without a pen, one pixel less at the
+           // right and bottom, as on the original system).
            if (brush && !brush->hollow) {
-             t.FillRect(ToDevice(dc.state, RECT{left + w, top + w, right - w, bottom - w}), brush->colour,
-                        dc.state.clip);
+             const RECT inside = framed ? RECT{left + 1, top + 1, right - 1, bottom - 1}
+                                        : RECT{left, top, right - 1, bottom - 1};
+             FillDeviceRect(t, ToDevice(dc.state, inside), brush->colour, clip);
            }
-           if (w > 0) {
-             const RECT edges[4] = {{left, top, right, top + w},
-                                    {left, bottom - w, right, bottom},
-                                    {left, top, left + w, bottom},
-                                    {right - w, top, right, bottom}};
-             for (const RECT& e : edges) t.FillRect(ToDevice(dc.state, e), pen->pen.colour, dc.state.clip);
+           if (!framed) return;
+           const PenInfo& p = pen->pen;
+           if (p.style == PS_DOT) {
+             const POINT corners[5] = {{left, top}, {right - 1, top}, {right - 1, bottom - 1}, {left, bottom - 1},
+                                       {left, top}};
+             for (int i = 0; i < 4; ++i) PenEdge(t, dc.state, corners[i], corners[i + 1], p, clip);
+             return;
            }
+           // Wider pens lie centred on that frame: (w-1)/2 pixels outside it.
+           const int before = (p.width - 1) / 2;
+           const int after = p.width - 1 - before;
+           const RECT edges[4] = {{left - before, top - before, right + after, top + after + 1},
+                                  {left - before, bottom - 1 - before, right + after, bottom + after},
+                                  {left - before, top - before, left + after + 1, bottom + after},
+                                  {right - 1 - before, top - before, right + after, bottom + after}};
+           for (const RECT& e : edges) FillDeviceRect(t, ToDevice(dc.state, e), p.colour, clip);
          })
              ? TRUE
              : FALSE;
 }
 
+BOOL DrawEdge(HDC hdc, LPRECT rect, UINT edge, UINT flags) {
+  if (!rect) return FALSE;
+  // The classic 3-D greys: light and dark shadow outside, highlight and shadow inside.
+  constexpr COLORREF light = RGB(227, 227, 227), darkShadow = RGB(105, 105, 105);
+  constexpr COLORREF highlight = RGB(255, 255, 255), shadow = RGB(160, 160, 160);
+  RECT r = *rect;
+  auto band = [&](COLORREF topLeft, COLORREF bottomRight) {
+    if (r.right <= r.left || r.bottom <= r.top) return;
+    auto fill = [&](const RECT& e, COLORREF c) {
+      HBRUSH brush = CreateSolidBrush(c);
+      FillRect(hdc, &e, brush);
+      DeleteObject(brush);
+    };
+    if (flags & BF_TOP) fill({r.left, r.top, r.right, r.top + 1}, topLeft);
+    if (flags & BF_LEFT) fill({r.left, r.top, r.left + 1, r.bottom}, topLeft);
+    if (flags & BF_BOTTOM) fill({r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+    if (flags & BF_RIGHT) fill({r.right - 1, r.top, r.right, r.bottom}, bottomRight);
+    if (flags & BF_LEFT) ++r.left;
+    if (flags & BF_TOP) ++r.top;
+    if (flags & BF_RIGHT) --r.right;
+    if (flags & BF_BOTTOM) --r.bottom;
+  };
+  if (edge & BDR_RAISEDOUTER) band(light, darkShadow);
+  else if (edge & BDR_SUNKENOUTER) band(shadow, highlight);
+  if (edge & BDR_RAISEDINNER) band(highlight, shadow);
+  else if (edge & BDR_SUNKENINNER) band(darkShadow, light);
+  if (flags & BF_ADJUST) *rect = r;
+  return TRUE;
+}
+
 namespace {
+
 // A blit's destination; a negative extent mirrors, and then the rectangle
 // ends at x (y) inclusive, as in the original system: (x, -w) covers
 // x - w + 1 .. x. Mirrored rectangles keep right < left (bottom < top).
@@ -681,33 +811,48 @@ RECT DestinationOf(int x, int y, int width, int height) {
   if (height < 0) r = {r.left, y + 1, r.right, y + height + 1};
   return r;
 }
+
+// The source DC's pixels of a blit as they show there (opaque).
+bool ReadSource(HDC source, int sx, int sy, int sw, int sh, PixelImage& pixels) {
+  std::lock_guard lock(GdiMutex());
+  DcRecord* src = Dc(source);
+  if (!src || !Allowed(*src)) return false;
+  std::unique_ptr<IDrawTarget> target = OpenTarget(*src);
+  if (!target) return false;
+  RECT area = ToDevice(src->state, RECT{sx, sy, sx + sw, sy + sh});
+  if (sw < 0) std::swap(area.left, area.right);
+  if (sh < 0) std::swap(area.top, area.bottom);
+  return target->ReadPixels(area, pixels);
+}
+
+// Draws pixels read from a source DC onto the destination's rectangle.
+BOOL BlitPixels(const char* name, HDC dest, int x, int y, int width, int height, int sx, int sy, int sw, int sh,
+                const PixelImage& pixels, bool blend) {
+  RECT destRect = DestinationOf(x, y, width, height);
+  if (sw < 0) std::swap(destRect.left, destRect.right);
+  if (sh < 0) std::swap(destRect.top, destRect.bottom);
+  GdiCall call{name};
+  call.rect = {x, y, x + width, y + height};
+  call.source = {sx, sy, sx + sw, sy + sh};
+  return Draw(dest, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+           t.DrawPixels(ToDevice(dc.state, destRect), pixels.View(), RECT{0, 0, pixels.width, pixels.height}, blend,
+                        clip);
+         })
+             ? TRUE
+             : FALSE;
+}
+
+bool BlitExtentsOk(int width, int height, int sw, int sh) { return width != 0 && height != 0 && sw != 0 && sh != 0; }
+
 } // namespace
 
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, int sw, int sh,
                 DWORD rop) {
-  if (rop != SRCCOPY || sw == 0 || sh == 0 || width == 0 || height == 0) return FALSE;
+  if (rop != SRCCOPY || !BlitExtentsOk(width, height, sw, sh)) return FALSE;
   PixelImage pixels;
-  {
-    std::lock_guard lock(g_mutex);
-    DcRecord* src = Dc(source);
-    if (!src || !Allowed(*src)) return FALSE;
-    std::unique_ptr<IDrawTarget> target = OpenTarget(*src);
-    if (!target) return FALSE;
-    RECT area = ToDevice(src->state, RECT{sx, sy, sx + sw, sy + sh});
-    if (sw < 0) std::swap(area.left, area.right);
-    if (sh < 0) std::swap(area.top, area.bottom);
-    if (!target->ReadPixels(area, pixels)) return FALSE;
-  }
-  // A negative source extent mirrors like a negative destination one.
-  RECT destRect = DestinationOf(x, y, width, height);
-  if (sw < 0) std::swap(destRect.left, destRect.right);
-  if (sh < 0) std::swap(destRect.top, destRect.bottom);
-  return Draw(dest, [&](DcRecord& dc, IDrawTarget& t) {
-           RECT d = ToDevice(dc.state, destRect);
-           t.DrawPixels(d, pixels.View(), RECT{0, 0, pixels.width, pixels.height}, false, dc.state.clip);
-         })
-             ? TRUE
-             : FALSE;
+  if (!ReadSource(source, sx, sy, sw, sh, pixels)) return FALSE;
+  return BlitPixels(width == sw && height == sh ? "BitBlt" : "StretchBlt", dest, x, y, width, height, sx, sy, sw, sh,
+                    pixels, false);
 }
 
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {
@@ -715,12 +860,68 @@ BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, i
   return StretchBlt(dest, x, y, width, height, source, sx, sy, width, height, rop);
 }
 
+BOOL AlphaBlend(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, int sw, int sh,
+                BLENDFUNCTION blend) {
+  // Only a constant alpha over the destination: the source's pixels are opaque here.
+  if (blend.BlendOp != AC_SRC_OVER || (blend.AlphaFormat & AC_SRC_ALPHA) || width <= 0 || height <= 0 || sw <= 0 ||
+      sh <= 0) {
+    return FALSE;
+  }
+  PixelImage pixels;
+  if (!ReadSource(source, sx, sy, sw, sh, pixels)) return FALSE;
+  const std::uint32_t a = blend.SourceConstantAlpha;
+  for (std::uint32_t& p : pixels.argb) {
+    const std::uint32_t r = ((p >> 16) & 0xFF) * a / 255, g = ((p >> 8) & 0xFF) * a / 255, b = (p & 0xFF) * a / 255;
+    p = (a << 24) | (r << 16) | (g << 8) | b;
+  }
+  return BlitPixels("AlphaBlend", dest, x, y, width, height, sx, sy, sw, sh, pixels, true);
+}
+
+BOOL TransparentBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, int sw, int sh,
+                    UINT transparent) {
+  if (width <= 0 || height <= 0 || sw <= 0 || sh <= 0) return FALSE;
+  PixelImage pixels;
+  if (!ReadSource(source, sx, sy, sw, sh, pixels)) return FALSE;
+  const std::uint32_t key =
+      0xFF000000u | (GetRValue(transparent) << 16) | (GetGValue(transparent) << 8) | GetBValue(transparent);
+  for (std::uint32_t& p : pixels.argb) {
+    if (p == key) p = 0;
+  }
+  return BlitPixels("TransparentBlt", dest, x, y, width, height, sx, sy, sw, sh, pixels, true);
+}
+
+COLORREF GetPixel(HDC hdc, int x, int y) {
+  std::lock_guard lock(GdiMutex());
+  DcRecord* dc = Dc(hdc);
+  if (!dc || !Allowed(*dc)) return CLR_INVALID;
+  std::unique_ptr<IDrawTarget> target = OpenTarget(*dc);
+  if (!target) return CLR_INVALID;
+  const POINT p = ToDevice(dc->state, x, y);
+  const SIZE size = target->Size();
+  PixelImage pixel;
+  if (p.x < 0 || p.y < 0 || p.x >= size.cx || p.y >= size.cy ||
+      !target->ReadPixels(RECT{p.x, p.y, p.x + 1, p.y + 1}, pixel) || pixel.argb.empty()) {
+    return CLR_INVALID;
+  }
+  const std::uint32_t v = pixel.argb[0];
+  return RGB(static_cast<BYTE>(v >> 16), static_cast<BYTE>(v >> 8), static_cast<BYTE>(v));
+}
+
+COLORREF SetPixel(HDC hdc, int x, int y, COLORREF colour) {
+  colour &= 0xFFFFFF;
+  GdiCall call{"SetPixel"};
+  call.rect = {x, y, x + 1, y + 1};
+  call.colour = colour;
+  return Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+           t.FillRect(ToDevice(dc.state, RECT{x, y, x + 1, y + 1}), colour, clip);
+         })
+             ? colour
+             : CLR_INVALID;
+}
+
 int StretchDIBits(HDC hdc, int x, int y, int width, int height, int sx, int sy, int sw, int sh, const void* bits,
                   const BITMAPINFO* info, UINT usage, DWORD rop) {
-  if (!bits || !info || usage != DIB_RGB_COLORS || rop != SRCCOPY || width == 0 || height == 0 || sw == 0 ||
-      sh == 0) {
-    return 0;
-  }
+  if (!bits || !info || usage != DIB_RGB_COLORS || rop != SRCCOPY || !BlitExtentsOk(width, height, sw, sh)) return 0;
   const BITMAPINFOHEADER& h = info->bmiHeader;
   if ((h.biBitCount != 24 && h.biBitCount != 32) || h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight == 0 ||
       h.biHeight == INT32_MIN) {
@@ -743,195 +944,62 @@ int StretchDIBits(HDC hdc, int x, int y, int width, int height, int sx, int sy, 
   RECT destRect = DestinationOf(x, y, width, height);
   if (sw < 0) std::swap(destRect.left, destRect.right);
   if (sh < 0) std::swap(destRect.top, destRect.bottom);
-  const bool drawn = Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
-    t.DrawPixels(ToDevice(dc.state, destRect), view, src, false, dc.state.clip);
+  GdiCall call{"StretchDIBits"};
+  call.rect = {x, y, x + width, y + height};
+  call.source = {sx, sy, sx + sw, sy + sh};
+  const bool drawn = Draw(hdc, &call, [&](DcRecord& dc, IDrawTarget& t, const Clip& clip) {
+    PixelImage managed;
+    if (dc.state.icmMode == ICM_ON && ConvertForIcm(dc, view, src, managed)) {
+      // The converted pixels are the source rectangle's, top row first.
+      t.DrawPixels(ToDevice(dc.state, destRect), managed.View(), RECT{0, 0, managed.width, managed.height}, false,
+                   clip);
+      return;
+    }
+    t.DrawPixels(ToDevice(dc.state, destRect), view, src, false, clip);
   });
   return drawn ? (sh < 0 ? -sh : sh) : 0;
 }
 
-namespace {
-
-std::u16string_view TextOf(LPCWSTR text, int count) {
-  if (!text) return {};
-  if (count < 0) return std::u16string_view(text);
-  return std::u16string_view(text, static_cast<std::size_t>(count));
-}
-
-std::vector<std::u16string_view> Lines(std::u16string_view text, UINT format) {
-  std::vector<std::u16string_view> lines;
-  if (format & DT_SINGLELINE) {
-    lines.push_back(text);
-    return lines;
+int GetDIBits(HDC, HBITMAP handle, UINT start, UINT lines, LPVOID out, BITMAPINFO* info, UINT usage) {
+  if (!info || usage != DIB_RGB_COLORS) return 0;
+  std::lock_guard lock(GdiMutex());
+  GdiObject* bitmap = Object(handle);
+  if (!bitmap || bitmap->kind != OBJ_BITMAP || !bitmap->bits) return 0;
+  BITMAPINFOHEADER& h = info->bmiHeader;
+  if (!out) {
+    // Only the format is asked for.
+    h.biSize = sizeof(BITMAPINFOHEADER);
+    h.biWidth = bitmap->width;
+    h.biHeight = bitmap->height;
+    h.biPlanes = 1;
+    h.biBitCount = static_cast<WORD>(bitmap->bitCount);
+    h.biCompression = BI_RGB;
+    h.biSizeImage = static_cast<DWORD>(DibRowBytes(bitmap->width, bitmap->bitCount) * bitmap->height);
+    return bitmap->height;
   }
-  std::size_t start = 0;
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || text[i] == u'\n') {
-      std::u16string_view line = text.substr(start, i - start);
-      if (!line.empty() && line.back() == u'\r') line.remove_suffix(1);
-      lines.push_back(line);
-      start = i + 1;
-    }
-  }
-  return lines;
-}
-
-} // namespace
-
-int DrawTextW(HDC hdc, LPCWSTR text, int count, LPRECT rect, UINT format) {
-  if (!rect) return 0;
-  IHost* host = Host();
-  LOGFONTW font;
-  DcState state;
-  {
-    std::lock_guard lock(g_mutex);
-    DcRecord* dc = Dc(hdc);
-    if (!dc) return 0;
-    font = FontOf(dc->state);
-    state = dc->state;
-  }
-  const std::u16string_view all = TextOf(text, count);
-  if (!host || all.empty()) {
-    if (format & DT_CALCRECT) {
-      rect->right = rect->left;
-      rect->bottom = rect->top;
-    }
+  if ((h.biBitCount != 24 && h.biBitCount != 32) || h.biCompression != BI_RGB || h.biWidth != bitmap->width ||
+      h.biHeight == 0 || h.biHeight == INT32_MIN) {
     return 0;
   }
-  const TEXTMETRICW metrics = host->GetTextMetrics(font);
-  const std::vector<std::u16string_view> lines = Lines(all, format);
-  std::vector<int> widths;
-  int widest = 0;
-  for (std::u16string_view line : lines) {
-    widths.push_back(host->GetTextWidth(font, line));
-    widest = std::max(widest, widths.back());
+  const bool bottomUp = h.biHeight > 0;
+  const auto height = static_cast<UINT>(bitmap->height);
+  if (start >= height) return 0;
+  lines = std::min(lines, height - start);
+  const std::int64_t outStride = DibRowBytes(h.biWidth, h.biBitCount);
+  const int outBytes = h.biBitCount / 8, inBytes = bitmap->bitCount / 8;
+  auto* dst = static_cast<std::uint8_t*>(out);
+  for (UINT i = 0; i < lines; ++i) {
+    // Row `start + i` of the output counts from its first memory row: the
+    // bottom of the picture when the output is bottom-up.
+    const int pictureRow = bottomUp ? static_cast<int>(height - 1 - (start + i)) : static_cast<int>(start + i);
+    const int memoryRow = bitmap->bottomUp ? bitmap->height - 1 - pictureRow : pictureRow;
+    const std::uint8_t* src = bitmap->bits.get() + static_cast<std::ptrdiff_t>(memoryRow) * bitmap->stride;
+    std::uint8_t* row = dst + static_cast<std::int64_t>(i) * outStride;
+    std::memset(row, 0, static_cast<std::size_t>(outStride));
+    for (int x = 0; x < bitmap->width; ++x) std::memcpy(row + x * outBytes, src + x * inBytes, 3);
   }
-  const int lineHeight = metrics.tmHeight;
-  const int total = lineHeight * static_cast<int>(lines.size());
-  if (format & DT_CALCRECT) {
-    rect->right = rect->left + widest;
-    rect->bottom = rect->top + total;
-    return total;
-  }
-  int top = rect->top;
-  if (format & DT_SINGLELINE) {
-    if (format & DT_VCENTER) top = rect->top + (rect->bottom - rect->top - lineHeight) / 2;
-    else if (format & DT_BOTTOM) top = rect->bottom - lineHeight;
-  }
-  Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
-    Clip clip = dc.state.clip;
-    if (!(format & DT_NOCLIP)) {
-      const RECT limit = ToDevice(dc.state, *rect);
-      if (!clip.active) {
-        clip.active = true;
-        clip.rects = {limit};
-      } else {
-        for (RECT& c : clip.rects) IntersectRect(&c, &c, &limit);
-      }
-    }
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-      int left = rect->left;
-      if (format & DT_CENTER) left = rect->left + (rect->right - rect->left - widths[i]) / 2;
-      else if (format & DT_RIGHT) left = rect->right - widths[i];
-      const int lineTop = top + lineHeight * static_cast<int>(i);
-      if (state.bkMode == OPAQUE) {
-        t.FillRect(ToDevice(dc.state, RECT{left, lineTop, left + widths[i], lineTop + lineHeight}), state.bkColour,
-                   clip);
-      }
-      t.DrawText(ToDevice(dc.state, left, lineTop + metrics.tmAscent), lines[i], font, state.textColour, clip);
-    }
-  });
-  return total;
+  return static_cast<int>(lines);
 }
-
-BOOL GetTextMetricsW(HDC hdc, TEXTMETRICW* metrics) {
-  if (!metrics || !Host()) return FALSE;
-  LOGFONTW font;
-  {
-    std::lock_guard lock(g_mutex);
-    DcRecord* dc = Dc(hdc);
-    if (!dc) return FALSE;
-    font = FontOf(dc->state);
-  }
-  *metrics = Host()->GetTextMetrics(font);
-  return TRUE;
-}
-
-BOOL GetTextExtentPoint32W(HDC hdc, LPCWSTR text, int count, SIZE* size) {
-  if (!size || !Host()) return FALSE;
-  LOGFONTW font;
-  {
-    std::lock_guard lock(g_mutex);
-    DcRecord* dc = Dc(hdc);
-    if (!dc) return FALSE;
-    font = FontOf(dc->state);
-  }
-  size->cx = Host()->GetTextWidth(font, TextOf(text, count));
-  size->cy = Host()->GetTextMetrics(font).tmHeight;
-  return TRUE;
-}
-
-HANDLE LoadImageW(HINSTANCE, LPCWSTR name, UINT type, int cx, int cy, UINT) {
-  const auto id = reinterpret_cast<std::uintptr_t>(name);
-  if (!Host() || id == 0 || id > 0xFFFF) return nullptr;
-  PixelImage pixels;
-  if (!Host()->LoadResourceImage(type, static_cast<int>(id), cx, cy, pixels)) return nullptr;
-  std::lock_guard lock(g_mutex);
-  if (type == IMAGE_ICON || type == IMAGE_CURSOR) {
-    return reinterpret_cast<HANDLE>(Icons().Add(std::make_unique<PixelImage>(std::move(pixels))));
-  }
-  if (type != IMAGE_BITMAP) return nullptr;
-  void* bits = nullptr;
-  HBITMAP bitmap = NewBitmap(pixels.width, pixels.height, 32, false, &bits);
-  if (!bitmap) return nullptr;
-  std::memcpy(bits, pixels.argb.data(), pixels.argb.size() * 4);
-  return reinterpret_cast<HANDLE>(static_cast<HGDIOBJ>(bitmap));
-}
-
-HBITMAP LoadBitmapW(HINSTANCE instance, LPCWSTR name) {
-  return reinterpret_cast<HBITMAP>(LoadImageW(instance, name, IMAGE_BITMAP, 0, 0, 0));
-}
-
-BOOL DrawIconEx(HDC hdc, int x, int y, HICON icon, int cx, int cy, UINT, HBRUSH, UINT) {
-  std::lock_guard lock(g_mutex);
-  PixelImage* pixels = Icons().Get(Key(icon));
-  if (!pixels) return FALSE;
-  if (cx <= 0) cx = pixels->width;
-  if (cy <= 0) cy = pixels->height;
-  return Draw(hdc, [&](DcRecord& dc, IDrawTarget& t) {
-           t.DrawPixels(ToDevice(dc.state, RECT{x, y, x + cx, y + cy}), pixels->View(),
-                        RECT{0, 0, pixels->width, pixels->height}, true, dc.state.clip);
-         })
-             ? TRUE
-             : FALSE;
-}
-
-BOOL DestroyIcon(HICON icon) {
-  std::lock_guard lock(g_mutex);
-  return Icons().Remove(Key(icon)) ? TRUE : FALSE;
-}
-
-namespace {
-HCURSOR g_cursor = nullptr;
-}
-
-HCURSOR SetCursor(HCURSOR cursor) {
-  const HCURSOR old = g_cursor;
-  g_cursor = cursor;
-  if (!IsGuiThread()) return old;
-  // The shape shows where the pointer is (or over the capture window).
-  HWND hwnd = GetCapture();
-  if (!hwnd) {
-    POINT p;
-    GetCursorPos(&p);
-    hwnd = WindowFromPoint(p);
-  }
-  if (WindowRecord* r = Record(hwnd)) {
-    if (r->host) r->host->SetCursorShape(cursor);
-  }
-  return old;
-}
-
-HCURSOR GetCursor() { return g_cursor; }
 
 // ---- The framework's DC and object classes ----------------------------------------
 
@@ -962,7 +1030,7 @@ CDC::~CDC() {
 }
 
 CDC* CDC::FromHandle(HDC hdc) {
-  std::lock_guard lock(g_mutex);
+  std::lock_guard lock(GdiMutex());
   DcRecord* dc = Dc(hdc);
   if (!dc) return nullptr;
   if (!dc->wrapper) {
@@ -996,6 +1064,18 @@ CFont* CDC::SelectObject(CFont* font) {
 }
 CBitmap* CDC::SelectObject(CBitmap* bitmap) {
   return bitmap ? WrapperOf<CBitmap>(::SelectObject(m_hDC, bitmap->m_hObject)) : nullptr;
+}
+CFont* CDC::GetCurrentFont() const {
+  std::lock_guard lock(GdiMutex());
+  return WrapperOf<CFont>(::GetCurrentObject(m_hDC, OBJ_FONT));
+}
+CPen* CDC::GetCurrentPen() const {
+  std::lock_guard lock(GdiMutex());
+  return WrapperOf<CPen>(::GetCurrentObject(m_hDC, OBJ_PEN));
+}
+CBrush* CDC::GetCurrentBrush() const {
+  std::lock_guard lock(GdiMutex());
+  return WrapperOf<CBrush>(::GetCurrentObject(m_hDC, OBJ_BRUSH));
 }
 CPoint CDC::SetViewportOrg(int x, int y) {
   POINT previous{};

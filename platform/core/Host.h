@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -66,6 +67,8 @@ public:
   // The pixels of rect as they show on this target (a window's composed
   // with what its ancestors show under undrawn pixels); opaque.
   virtual bool ReadPixels(const RECT& rect, PixelImage& out) = 0;
+  // One line of text starting at baselineOrigin; the font's escapement
+  // (tenths of a degree, counter-clockwise) turns it about that point.
   virtual void DrawText(POINT baselineOrigin, std::u16string_view text, const LOGFONTW& font, COLORREF colour,
                         const Clip& clip) = 0;
 };
@@ -108,6 +111,12 @@ public:
                                                   PixelFormat format, bool bottomUp) = 0;
   virtual TEXTMETRICW GetTextMetrics(const LOGFONTW& font) = 0;
   virtual int GetTextWidth(const LOGFONTW& font, std::u16string_view text) = 0;
+  // The face a font resolves to (after substitution).
+  virtual std::u16string GetFontFace(const LOGFONTW& font) {
+    std::size_t n = 0;
+    while (n < LF_FACESIZE && font.lfFaceName[n]) ++n;
+    return std::u16string(font.lfFaceName, n);
+  }
   // A resource picture (IMAGE_ICON or IMAGE_BITMAP) by id, at cx x cy (0: its own size).
   virtual bool LoadResourceImage(UINT type, int id, int cx, int cy, PixelImage& out) = 0;
   virtual SIZE ScreenSize() = 0;

@@ -199,7 +199,8 @@ void WaitForWork(std::int64_t timeoutMs, const std::function<bool()>& ready) {
 
 LRESULT CallWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowRecord* record = Record(hwnd);
-  if (!record || !record->object) return 0;
+  if (!record) return 0;
+  if (!record->object) return DefWindowProcW(hwnd, message, wParam, lParam);
   // The window may be destroyed (and its object deleted) inside; nothing
   // here touches either afterwards.
   return record->object->WindowProc(message, wParam, lParam);
@@ -322,6 +323,8 @@ void RunLoop(const std::function<bool()>& done) {
     const std::int64_t due = NextTimerDue();
     if (due >= 0 && !VirtualClock()) timeout = std::max<std::int64_t>(0, due - Now());
     if (!HasPendingWork()) host->WaitForEvents(timeout);
+    // A handler that threw inside the back end's dispatch throws here.
+    RethrowKeptException();
   }
 }
 

@@ -11,7 +11,6 @@
 #include "platform/core/Handles.h"
 
 #include <atomic>
-#include <cmath>
 #include <mutex>
 
 namespace platform::core {
@@ -52,21 +51,19 @@ public:
     if (m_document) m_document->Abort(); // a DC deleted in the middle of a document leaves nothing
   }
 
-  int Caps(int index) override {
-    switch (index) {
-    case LOGPIXELSX: return m_caps.dpiX;
-    case LOGPIXELSY: return m_caps.dpiY;
-    case HORZRES: return m_caps.printable.cx;
-    case VERTRES: return m_caps.printable.cy;
-    case PHYSICALWIDTH: return m_caps.paper.cx;
-    case PHYSICALHEIGHT: return m_caps.paper.cy;
-    case PHYSICALOFFSETX: return m_caps.offset.x;
-    case PHYSICALOFFSETY: return m_caps.offset.y;
-    case HORZSIZE: return Millimetres(m_caps.printable.cx, m_caps.dpiX);
-    case VERTSIZE: return Millimetres(m_caps.printable.cy, m_caps.dpiY);
-    case BITSPIXEL: return 24;
-    default: return 0;
-    }
+  DeviceCaps Caps() const override {
+    DeviceCaps caps;
+    caps.width = m_caps.printable.cx;
+    caps.height = m_caps.printable.cy;
+    caps.dpiX = m_caps.dpiX;
+    caps.dpiY = m_caps.dpiY;
+    caps.physicalWidth = m_caps.paper.cx;
+    caps.physicalHeight = m_caps.paper.cy;
+    caps.offsetX = m_caps.offset.x;
+    caps.offsetY = m_caps.offset.y;
+    caps.bitsPerPixel = 24;
+    caps.printer = true;
+    return caps;
   }
 
   std::unique_ptr<IDrawTarget> OpenTarget() override {
@@ -124,9 +121,6 @@ public:
 
 private:
   enum class State { Idle, Document, Page };
-  static int Millimetres(int pixels, int dpi) {
-    return dpi > 0 ? static_cast<int>(std::lround(pixels * 25.4 / dpi)) : 0;
-  }
 
   std::mutex m_mutex;
   std::shared_ptr<IPrinter> m_printer;
@@ -211,7 +205,7 @@ std::shared_ptr<IPrinter> FindPrinter(std::u16string_view name) {
 
 HDC CreatePrinterDc(std::shared_ptr<IPrinter> printer, const DEVMODEW& mode) {
   if (!printer || !printer->Available()) return nullptr;
-  return CreateDeviceDc(std::make_shared<PrinterDevice>(std::move(printer), mode));
+  return CreateDeviceDC(std::make_shared<PrinterDevice>(std::move(printer), mode));
 }
 
 void SetDeviceName(DEVMODEW& mode, std::u16string_view name) {

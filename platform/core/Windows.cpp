@@ -165,9 +165,15 @@ int BorderWidth(const WindowRecord& record) {
   return border;
 }
 
-RECT ClientRectOf(const WindowRecord& record) {
+RECT NonClientInsets(const WindowRecord& record) {
   const int b = BorderWidth(record);
-  RECT r{0, 0, record.rect.right - record.rect.left - 2 * b, record.rect.bottom - record.rect.top - 2 * b};
+  return {b, b + record.menuHeight, b, b};
+}
+
+RECT ClientRectOf(const WindowRecord& record) {
+  const RECT nc = NonClientInsets(record);
+  RECT r{0, 0, record.rect.right - record.rect.left - nc.left - nc.right,
+         record.rect.bottom - record.rect.top - nc.top - nc.bottom};
   if (r.right < 0) r.right = 0;
   if (r.bottom < 0) r.bottom = 0;
   return r;
@@ -176,8 +182,8 @@ RECT ClientRectOf(const WindowRecord& record) {
 POINT ClientOrigin(HWND hwnd) {
   WindowRecord* record = Record(hwnd);
   if (!record) return {};
-  const int b = BorderWidth(*record);
-  POINT p{record->rect.left + b, record->rect.top + b};
+  const RECT nc = NonClientInsets(*record);
+  POINT p{record->rect.left + nc.left, record->rect.top + nc.top};
   if (record->parent) {
     const POINT o = ClientOrigin(record->parent);
     p.x += o.x;
@@ -196,8 +202,11 @@ HWND CreateWindowRecord(CWnd* object, const CREATESTRUCTW& cs) {
   record->exStyle = cs.dwExStyle;
   record->id = (cs.style & WS_CHILD) ? static_cast<int>(reinterpret_cast<std::uintptr_t>(cs.hMenu)) : 0;
   record->rect = {cs.x, cs.y, cs.x + std::max(cs.cx, 0), cs.y + std::max(cs.cy, 0)};
+  record->normalRect = record->rect;
+  record->owner = (cs.style & WS_CHILD) ? nullptr : cs.hwndParent;
   record->disabled = (cs.style & WS_DISABLED) != 0;
   if (cs.lpszName) record->text = cs.lpszName;
+  record->cursor = LoadCursorW(nullptr, IDC_ARROW); // the class cursor of every window
   WindowRecord* raw = record.get();
   HWND hwnd;
   {
@@ -206,6 +215,9 @@ HWND CreateWindowRecord(CWnd* object, const CREATESTRUCTW& cs) {
   }
   Siblings(*raw).insert(Siblings(*raw).begin(), hwnd);
   if (IHost* host = Host()) raw->host = host->CreateWindowHost(hwnd);
+  raw->native = MakeNativeControl(hwnd, cs);
+  // A top-level window's menu comes with its creation, as its menu bar.
+  if (!(cs.style & WS_CHILD) && cs.hMenu) AttachMenuBar(hwnd, cs.hMenu, false);
   SyncGeometry(*raw);
   if (raw->host) raw->host->SetEnabled(!raw->disabled);
   RestackHost(hwnd);
@@ -221,7 +233,7 @@ void DestroyAllWindows() {
 
 void PaintIfNeeded(HWND hwnd) {
   WindowRecord* record = Record(hwnd);
-  if (!record || record->update.empty()) return;
+  if (!record || record->update.empty() || UpdateLocked(hwnd)) return;
   {
     PaintScope scope;
     CallWindowProc(hwnd, WM_PAINT, 0, 0);
@@ -291,6 +303,10 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
   if (!r) return FALSE;
   const bool was = r->visible;
   const bool show = cmdShow != SW_HIDE;
+  if (show && !r->parent) {
+    ApplyShowState(hwnd, cmdShow);
+    if ((r = Record(hwnd)) == nullptr) return was;
+  }
   if (was == show) return was;
   SendSimple(hwnd, WM_SHOWWINDOW, show, 0);
   if ((r = Record(hwnd)) == nullptr) return was;
@@ -302,6 +318,13 @@ BOOL ShowWindow(HWND hwnd, int cmdShow) {
   } else {
     if (g_capture == hwnd || IsChild(hwnd, g_capture)) ReleaseCapture();
     if (g_focus == hwnd || IsChild(hwnd, g_focus)) g_focus = nullptr;
+    // A hidden window stops being the active one; its owner takes over.
+    if (g_active == hwnd) {
+      const HWND owner = r->owner;
+      g_active = nullptr;
+      SendSimple(hwnd, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(owner));
+      if (IsWindowVisible(owner) && IsWindowEnabled(owner)) SetActiveWindow(owner);
+    }
   }
   return was;
 }
@@ -342,21 +365,28 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if (!WindowCallAllowed("SetWindowPos")) return FALSE;
   WindowRecord* r = Record(hwnd);
   if (!r) return FALSE;
+  // The window may change what is about to happen.
+  WINDOWPOS pos{hwnd, insertAfter, x, y, cx, cy, flags};
+  if (!(flags & SWP_NOSENDCHANGING)) {
+    SendSimple(hwnd, WM_WINDOWPOSCHANGING, 0, reinterpret_cast<LPARAM>(&pos));
+    if ((r = Record(hwnd)) == nullptr) return FALSE;
+  }
+  flags = pos.flags;
   if (!(flags & SWP_NOZORDER)) {
-    if (insertAfter == HWND_TOPMOST) r->exStyle |= WS_EX_TOPMOST;
-    if (insertAfter == HWND_NOTOPMOST) r->exStyle &= ~WS_EX_TOPMOST;
-    Reorder(hwnd, insertAfter);
+    if (pos.hwndInsertAfter == HWND_TOPMOST) r->exStyle |= WS_EX_TOPMOST;
+    if (pos.hwndInsertAfter == HWND_NOTOPMOST) r->exStyle &= ~WS_EX_TOPMOST;
+    Reorder(hwnd, pos.hwndInsertAfter);
   }
   RECT next = r->rect;
   if (!(flags & SWP_NOMOVE)) {
-    next.right = x + (next.right - next.left);
-    next.bottom = y + (next.bottom - next.top);
-    next.left = x;
-    next.top = y;
+    next.right = pos.x + (next.right - next.left);
+    next.bottom = pos.y + (next.bottom - next.top);
+    next.left = pos.x;
+    next.top = pos.y;
   }
   if (!(flags & SWP_NOSIZE)) {
-    next.right = next.left + std::max(cx, 0);
-    next.bottom = next.top + std::max(cy, 0);
+    next.right = next.left + std::max(pos.cx, 0);
+    next.bottom = next.top + std::max(pos.cy, 0);
   }
   const bool moved = next.left != r->rect.left || next.top != r->rect.top;
   const bool sized = (next.right - next.left) != (r->rect.right - r->rect.left) ||
@@ -364,6 +394,7 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
   if (moved || sized) {
     const RECT oldClient = ClientRectOf(*r);
     r->rect = next;
+    if (r->showState == SW_SHOWNORMAL) r->normalRect = next;
     SyncGeometry(*r);
     const RECT client = ClientRectOf(*r);
     // The surface keeps what it shows; only the new area needs painting.
@@ -377,8 +408,17 @@ BOOL SetWindowPos(HWND hwnd, HWND insertAfter, int x, int y, int cx, int cy, UIN
         InvalidateRect(hwnd, &grown, TRUE);
       }
     }
-    if (moved) SendSimple(hwnd, WM_MOVE, 0, MAKELPARAM(next.left, next.top));
-    if (sized && Record(hwnd)) SendSimple(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));
+  }
+  if (sized || (flags & SWP_FRAMECHANGED)) {
+    NCCALCSIZE_PARAMS params;
+    params.rgrc[0] = next;
+    SendSimple(hwnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&params));
+  }
+  if (Record(hwnd)) {
+    // What happened: its default sends WM_MOVE and WM_SIZE.
+    WINDOWPOS done{hwnd, pos.hwndInsertAfter, next.left, next.top, next.right - next.left, next.bottom - next.top,
+                   flags | (moved ? 0 : SWP_NOMOVE) | (sized ? 0 : SWP_NOSIZE)};
+    SendSimple(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&done));
   }
   if (flags & SWP_SHOWWINDOW) ShowWindow(hwnd, (flags & SWP_NOACTIVATE) ? SW_SHOWNA : SW_SHOW);
   if (flags & SWP_HIDEWINDOW) ShowWindow(hwnd, SW_HIDE);
@@ -553,7 +593,7 @@ BOOL UpdateWindow(HWND hwnd) {
   if (!WindowCallAllowed("UpdateWindow")) return FALSE;
   WindowRecord* r = Record(hwnd);
   if (!r) return FALSE;
-  if (r->update.empty() || !IsWindowVisible(hwnd)) return TRUE;
+  if (r->update.empty() || !IsWindowVisible(hwnd) || UpdateLocked(hwnd)) return TRUE;
   const RECT area = Bounds(r->update);
   PaintIfNeeded(hwnd);
   if ((r = Record(hwnd)) != nullptr && r->host) r->host->PresentNow(area);
@@ -668,6 +708,13 @@ BOOL ShowScrollBar(HWND hwnd, int bar, BOOL show) {
 LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   WindowRecord* r = IsGuiThread() ? Record(hwnd) : nullptr;
   if (!r) return 0;
+  if (r->native) return r->native->Proc(hwnd, message, wParam, lParam);
+  return GenericWindowProc(hwnd, message, wParam, lParam);
+}
+
+LRESULT platform::core::GenericWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  WindowRecord* r = IsGuiThread() ? Record(hwnd) : nullptr;
+  if (!r) return 0;
   switch (message) {
   case WM_PAINT: {
     PAINTSTRUCT ps;
@@ -703,7 +750,7 @@ LRESULT DefWindowProcW(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (lParam) InvalidateRect(hwnd, nullptr, TRUE);
     return 0;
   case WM_GETFONT: return reinterpret_cast<LRESULT>(r->font);
-  default: return 0;
+  default: return DefaultFrameMessage(hwnd, message, wParam, lParam);
   }
 }
 

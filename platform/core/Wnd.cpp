@@ -2,6 +2,7 @@
 // the pre-translate chain and the CWnd calls over the window functions.
 
 #include "platform/afx/AfxDC.h"
+#include "platform/win/WinOwnerDraw.h"
 #include "platform/core/Core.h"
 
 using namespace platform::core;
@@ -11,6 +12,17 @@ namespace {
 // The message each thread is handling, for default handlers.
 // (Initial-exec: the library is linked at start-up, never loaded later.)
 thread_local MSG t_current __attribute__((tls_model("initial-exec")));
+
+// The control a WM_DRAWITEM or WM_MEASUREITEM is about (none for menus).
+CWnd* OwnerDrawnControl(HWND parent, UINT message, LPARAM lParam) {
+  if (!lParam) return nullptr;
+  if (message == WM_DRAWITEM) {
+    const auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+    return dis->CtlType == ODT_MENU ? nullptr : CWnd::FromHandle(dis->hwndItem);
+  }
+  const auto* mis = reinterpret_cast<const MEASUREITEMSTRUCT*>(lParam);
+  return mis->CtlType == ODT_MENU ? nullptr : CWnd::FromHandle(::GetDlgItem(parent, static_cast<int>(mis->CtlID)));
+}
 
 bool EntryMatches(const AFX_MSGMAP_ENTRY& e, UINT message, UINT code, UINT id) {
   if (e.message != message) return false;
@@ -47,9 +59,22 @@ bool CCmdTarget::DispatchThroughMap(UINT message, UINT code, UINT id, WPARAM wPa
   return false;
 }
 
+bool CCmdTarget::HasMapEntry(UINT message, UINT code, UINT id) const {
+  for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->baseMap ? map->baseMap() : nullptr) {
+    for (const AFX_MSGMAP_ENTRY* e = map->entries; e->call; ++e) {
+      if (EntryMatches(*e, message, code, id)) return true;
+    }
+  }
+  return false;
+}
+
 BOOL CCmdTarget::OnCmdMsg(UINT id, UINT code, WPARAM wParam, LPARAM lParam, LRESULT* result) {
+  if (code == CN_UPDATE_COMMAND_UI) {
+    return DispatchThroughMap(WM_COMMAND, CN_UPDATE_COMMAND_UI, id, wParam, lParam, result) ? TRUE : FALSE;
+  }
+  if (code == CN_COMMAND_QUERY) return HasMapEntry(WM_COMMAND, CN_COMMAND, id) ? TRUE : FALSE;
   const UINT message = code == WM_NOTIFY ? WM_NOTIFY : WM_COMMAND;
-  const UINT notifyCode = message == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lParam)->code : HIWORD(wParam);
+  const UINT notifyCode = message == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lParam)->code : code;
   return DispatchThroughMap(message, notifyCode, id, wParam, lParam, result) ? TRUE : FALSE;
 }
 
@@ -138,6 +163,22 @@ BOOL CWnd::OnWndMsg(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* result)
     return FALSE;
   }
   if (message == WM_NOTIFY) return OnNotify(wParam, lParam, result);
+  // Owner drawing reaches the control itself first (reflection).
+  if (message == WM_DRAWITEM || message == WM_MEASUREITEM) {
+    if (CWnd* child = OwnerDrawnControl(m_hWnd, message, lParam); child && child != this) {
+      if (child->OnChildNotify(message, wParam, lParam, result)) return TRUE;
+      if (!IsLiveWindow(m_hWnd)) return TRUE;
+    }
+  }
+  // Colour requests reach the maps as WM_CTLCOLOR with their kind; without a
+  // handler of the window's own the control may answer for itself.
+  if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
+    AFX_CTLCOLOR request{reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam), message - WM_CTLCOLORMSGBOX};
+    const LPARAM packed = reinterpret_cast<LPARAM>(&request);
+    if (DispatchThroughMap(WM_CTLCOLOR, 0, 0, wParam, packed, result)) return TRUE;
+    CWnd* child = FromHandle(request.control);
+    return child && child != this && child->OnChildNotify(WM_CTLCOLOR, wParam, packed, result) ? TRUE : FALSE;
+  }
   // A control's scroll requests reach the control itself first.
   if ((message == WM_HSCROLL || message == WM_VSCROLL) && lParam) {
     CWnd* child = FromHandle(reinterpret_cast<HWND>(lParam));
@@ -177,7 +218,9 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     if (child && child->OnChildNotify(WM_COMMAND, wParam, lParam, &r)) return TRUE;
     if (!IsLiveWindow(m_hWnd)) return TRUE;
   }
-  return OnCmdMsg(LOWORD(wParam), HIWORD(wParam), wParam, lParam, nullptr);
+  // Menus and accelerators (no control; an accelerator's high word is 1)
+  // reach the command entries alike.
+  return OnCmdMsg(LOWORD(wParam), control ? HIWORD(wParam) : CN_COMMAND, wParam, lParam, nullptr);
 }
 
 BOOL CWnd::OnNotify(WPARAM wParam, LPARAM lParam, LRESULT* result) {
@@ -326,3 +369,25 @@ void CWnd::OnShowWindow(BOOL, UINT) { Default(); }
 void CWnd::OnActivate(UINT, CWnd*, BOOL) { Default(); }
 void CWnd::OnCaptureChanged(CWnd*) { Default(); }
 BOOL CWnd::OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
+HBRUSH CWnd::OnCtlColor(CDC*, CWnd* wnd, UINT) {
+  const MSG* m = GetCurrentMessage();
+  if (wnd && wnd != this) {
+    AFX_CTLCOLOR request{reinterpret_cast<HDC>(m->wParam), wnd->m_hWnd, m->message - WM_CTLCOLORMSGBOX};
+    LRESULT r = 0;
+    if (wnd->OnChildNotify(WM_CTLCOLOR, m->wParam, reinterpret_cast<LPARAM>(&request), &r)) {
+      return reinterpret_cast<HBRUSH>(r);
+    }
+  }
+  return reinterpret_cast<HBRUSH>(Default());
+}
+void CWnd::OnDrawItem(int, LPDRAWITEMSTRUCT) { Default(); }
+void CWnd::OnMeasureItem(int, LPMEASUREITEMSTRUCT) { Default(); }
+void CWnd::OnInitMenuPopup(CMenu*, UINT, BOOL) { Default(); }
+void CWnd::OnSizing(UINT, LPRECT) { Default(); }
+void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
+void CWnd::OnWindowPosChanging(WINDOWPOS*) { Default(); }
+void CWnd::OnWindowPosChanged(WINDOWPOS*) { Default(); }
+void CWnd::OnNcCalcSize(BOOL, NCCALCSIZE_PARAMS*) { Default(); }
+void CWnd::OnContextMenu(CWnd*, CPoint) { Default(); }
+UINT CWnd::OnGetDlgCode() { return static_cast<UINT>(Default()); }
+void CWnd::OnEnable(BOOL) { Default(); }

@@ -6,7 +6,11 @@
 
 #include "platform/qt/QtBackend.h"
 
+#include "platform/core/Gdi.h"
+
 #include <QCloseEvent>
+#include <QCursor>
+#include <QPixmap>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -14,7 +18,6 @@
 #include <QWheelEvent>
 
 namespace platform::qt {
-namespace {
 
 WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   WPARAM mk = 0;
@@ -25,6 +28,8 @@ WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers) {
   if (modifiers & Qt::ControlModifier) mk |= MK_CONTROL;
   return mk;
 }
+
+namespace {
 
 UINT ButtonMessage(Qt::MouseButton button, UINT left, UINT right, UINT middle) {
   switch (button) {
@@ -48,6 +53,25 @@ HWND TopOf(HWND hwnd) {
   return hwnd;
 }
 
+// The window system's standard cursors as Qt's shapes.
+Qt::CursorShape StandardShape(int id) {
+  switch (id) {
+  case 32513: return Qt::IBeamCursor;
+  case 32514: return Qt::WaitCursor;
+  case 32515: return Qt::CrossCursor;
+  case 32516: return Qt::UpArrowCursor;
+  case 32642: return Qt::SizeFDiagCursor;
+  case 32643: return Qt::SizeBDiagCursor;
+  case 32644: return Qt::SizeHorCursor;
+  case 32645: return Qt::SizeVerCursor;
+  case 32646: return Qt::SizeAllCursor;
+  case 32648: return Qt::ForbiddenCursor;
+  case 32649: return Qt::PointingHandCursor;
+  case 32650: return Qt::BusyCursor;
+  default: return Qt::ArrowCursor;
+  }
+}
+
 class WindowHost : public core::IWindowHost {
 public:
   explicit WindowHost(HostWidget* widget) : m_widget(widget) {}
@@ -62,10 +86,11 @@ public:
     if (!m_widget) return;
     QRect r = ToQRect(rect);
     if (HostWidget* parent = dynamic_cast<HostWidget*>(m_widget->parentWidget())) {
-      r.translate(parent->Border(), parent->Border());
+      r.translate(parent->ClientOffset());
     }
     m_widget->SetBorder(border);
-    m_widget->ResizeSurface(QSize(std::max(0, r.width() - 2 * border), std::max(0, r.height() - 2 * border)));
+    m_widget->ResizeSurface(QSize(std::max(0, r.width() - 2 * border),
+                                  std::max(0, r.height() - 2 * border - m_widget->MenuHeight())));
     m_widget->setGeometry(r);
   }
   void SetVisible(bool visible) override {
@@ -85,11 +110,11 @@ public:
     }
   }
   void SchedulePresent(const RECT& client) override {
-    if (m_widget) m_widget->update(ToQRect(client).translated(m_widget->Border(), m_widget->Border()));
+    if (m_widget) m_widget->update(ToQRect(client).translated(m_widget->ClientOffset()));
   }
   void PresentNow(const RECT& client) override {
     if (!m_widget) return;
-    const QRect r = ToQRect(client).translated(m_widget->Border(), m_widget->Border());
+    const QRect r = ToQRect(client).translated(m_widget->ClientOffset());
     // Qt paints nothing inside a paint; that presentation then comes later.
     if (core::PaintDepth() > 0) {
       m_widget->update(r);
@@ -112,7 +137,21 @@ public:
     if (m_widget) m_widget->setFocus(Qt::OtherFocusReason);
   }
   void SetCursorShape(HCURSOR cursor) override {
-    if (m_widget) m_widget->setCursor(cursor ? Qt::ArrowCursor : Qt::BlankCursor);
+    if (!m_widget) return;
+    int standard = 0;
+    core::PixelImage image;
+    POINT hotspot{};
+    if (!cursor) {
+      m_widget->setCursor(Qt::BlankCursor);
+    } else if (!core::CursorShapeOf(cursor, standard, image, hotspot)) {
+      m_widget->setCursor(Qt::ArrowCursor);
+    } else if (standard != 0) {
+      m_widget->setCursor(StandardShape(standard));
+    } else {
+      const QImage picture(reinterpret_cast<const uchar*>(image.argb.data()), image.width, image.height,
+                           QImage::Format_ARGB32_Premultiplied);
+      m_widget->setCursor(QCursor(QPixmap::fromImage(picture.copy()), hotspot.x, hotspot.y));
+    }
   }
   std::unique_ptr<core::IDrawTarget> OpenSurface() override {
     return m_widget ? OpenWindowSurface(m_widget->Hwnd()) : nullptr;
@@ -185,16 +224,20 @@ void HostWidget::paintEvent(QPaintEvent* event) {
   if (m_hwnd) core::PaintIfNeeded(m_hwnd);
   QPainter p(this);
   if (m_border > 0) DrawBorder(p, rect(), m_border);
-  const QRect client = event->rect().translated(-m_border, -m_border) & m_surface.rect();
-  if (!client.isEmpty()) p.drawImage(client.topLeft() + QPoint(m_border, m_border), m_surface, client);
+  const QRect client = event->rect().translated(-ClientOffset()) & m_surface.rect();
+  if (!client.isEmpty()) p.drawImage(client.topLeft() + ClientOffset(), m_surface, client);
 }
 
 void HostWidget::PostMouse(QMouseEvent* event, UINT message) {
-  if (!m_hwnd || message == 0) return;
+  if (m_hwnd) PostMouseMessage(m_hwnd, event, message);
+}
+
+bool PostMouseMessage(HWND hwnd, QMouseEvent* event, UINT message) {
+  if (!hwnd || message == 0) return false;
   const QPoint global = event->globalPosition().toPoint();
   HWND target = GetCapture();
-  if (!target) target = m_hwnd;
-  if (!AcceptsInput(target)) return;
+  if (!target) target = hwnd;
+  if (!AcceptsInput(target)) return false;
   POINT client{global.x(), global.y()};
   ScreenToClient(target, &client);
   if (message == WM_MOUSEMOVE && !GetCapture()) {
@@ -204,17 +247,28 @@ void HostWidget::PostMouse(QMouseEvent* event, UINT message) {
     SetActiveWindow(TopOf(target));
   }
   PostMessageW(target, message, KeyStateOf(event->buttons(), event->modifiers()), MAKELPARAM(client.x, client.y));
+  return true;
+}
+
+UINT MouseMessageOf(QEvent::Type type, Qt::MouseButton button) {
+  switch (type) {
+  case QEvent::MouseButtonPress: return ButtonMessage(button, WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN);
+  case QEvent::MouseButtonRelease: return ButtonMessage(button, WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP);
+  case QEvent::MouseButtonDblClick: return ButtonMessage(button, WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK);
+  case QEvent::MouseMove: return WM_MOUSEMOVE;
+  default: return 0;
+  }
 }
 
 void HostWidget::mousePressEvent(QMouseEvent* event) {
-  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONDOWN, WM_RBUTTONDOWN, WM_MBUTTONDOWN));
+  PostMouse(event, MouseMessageOf(event->type(), event->button()));
 }
 void HostWidget::mouseReleaseEvent(QMouseEvent* event) {
-  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONUP, WM_RBUTTONUP, WM_MBUTTONUP));
+  PostMouse(event, MouseMessageOf(event->type(), event->button()));
 }
 // Every window of the framework takes double clicks.
 void HostWidget::mouseDoubleClickEvent(QMouseEvent* event) {
-  PostMouse(event, ButtonMessage(event->button(), WM_LBUTTONDBLCLK, WM_RBUTTONDBLCLK, WM_MBUTTONDBLCLK));
+  PostMouse(event, MouseMessageOf(event->type(), event->button()));
 }
 void HostWidget::mouseMoveEvent(QMouseEvent* event) { PostMouse(event, WM_MOUSEMOVE); }
 
@@ -257,7 +311,30 @@ void HostWidget::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && m_hwnd && isWindow() && isActiveWindow()) {
     SetActiveWindow(m_hwnd);
   }
+  // Minimised, maximised or restored by the window system: the window's
+  // WM_SYSCOMMAND decides.
+  if (event->type() == QEvent::WindowStateChange && m_hwnd && isWindow()) {
+    const int state = isMinimized() ? SW_SHOWMINIMIZED : isMaximized() ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    Guarded([&] { core::UserShowState(m_hwnd, state); });
+  }
   QWidget::changeEvent(event);
+}
+
+// A top-level window moved or resized by the window system (the layer's own
+// changes find the rectangle they set).
+void HostWidget::ReportGeometry() {
+  if (!m_hwnd || !isWindow() || !isVisible()) return;
+  Guarded([&] { core::UserResized(m_hwnd, ToRect(geometry())); });
+}
+
+void HostWidget::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  ReportGeometry();
+}
+
+void HostWidget::moveEvent(QMoveEvent* event) {
+  QWidget::moveEvent(event);
+  ReportGeometry();
 }
 
 int VirtualKeyOf(int key) {

@@ -4,20 +4,31 @@
 // retained client surface, raster drawing targets and fonts.
 
 #include "platform/core/Core.h"
+#include "platform/core/UiServices.h"
 
 #include <QFont>
 #include <QImage>
+#include <QEvent>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
+
 namespace platform::qt {
 
 // RECT and QRect meet only here: QRect's right() and bottom() are inclusive.
-inline QRect ToQRect(const RECT& r) { return QRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
+// Coordinates are kept within +-2^28, far beyond any surface, so that no
+// width overflows.
+inline int ToQtCoordinate(LONG v) { return std::clamp<LONG>(v, -(1 << 28), 1 << 28); }
+inline QRect ToQRect(const RECT& r) {
+  const int left = ToQtCoordinate(r.left), top = ToQtCoordinate(r.top);
+  return QRect(left, top, ToQtCoordinate(r.right) - left, ToQtCoordinate(r.bottom) - top);
+}
 inline RECT ToRect(const QRect& r) { return {r.x(), r.y(), r.x() + r.width(), r.y() + r.height()}; }
 
+// The Qt font of a LOGFONTW, after the face substitution of Fonts.cpp.
 QFont FontFor(const LOGFONTW& font);
 QImage::Format QtFormat(core::PixelFormat format);
 
@@ -28,6 +39,11 @@ public:
   QImage& Surface() { return m_surface; }
   int Border() const { return m_border; }
   void SetBorder(int border) { m_border = border; }
+  // The menu bar's band above the client area (top-level windows).
+  int MenuHeight() const { return m_menuHeight; }
+  void SetMenuHeight(int height) { m_menuHeight = height; }
+  // Where the client area starts inside the widget.
+  QPoint ClientOffset() const { return QPoint(m_border, m_border + m_menuHeight); }
   void ResizeSurface(QSize client);
   void Detach() { m_hwnd = nullptr; }
   // Draws the layer's non-client bands around the client area.
@@ -44,11 +60,15 @@ protected:
   void keyReleaseEvent(QKeyEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void moveEvent(QMoveEvent* event) override;
 
 private:
   void PostMouse(QMouseEvent* event, UINT message);
+  void ReportGeometry();
   HWND m_hwnd;
   int m_border = 0;
+  int m_menuHeight = 0;
   QImage m_surface;
 };
 
@@ -73,6 +93,7 @@ public:
                                                 core::PixelFormat format, bool bottomUp) override;
   TEXTMETRICW GetTextMetrics(const LOGFONTW& font) override;
   int GetTextWidth(const LOGFONTW& font, std::u16string_view text) override;
+  std::u16string GetFontFace(const LOGFONTW& font) override;
   bool LoadResourceImage(UINT type, int id, int cx, int cy, core::PixelImage& out) override;
   SIZE ScreenSize() override;
 
@@ -92,5 +113,27 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants);
 core::IInputSource* LiveInput();
 // The virtual-key code of a Qt key (0 when none).
 int VirtualKeyOf(int qtKey);
+// On X11, makes the screen's published ICC profile the monitor's.
+void ReadMonitorProfile();
+// A mouse event of a widget inside `hwnd` as the message of the window it
+// reaches (the capture window while there is one); false when it reaches
+// no window that takes input.
+bool PostMouseMessage(HWND hwnd, QMouseEvent* event, UINT message);
+UINT MouseMessageOf(QEvent::Type type, Qt::MouseButton button);
+// Key states of mouse messages (MK_*).
+WPARAM KeyStateOf(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers);
+// The back end's services of dialogs, controls, menus, clipboard and drags.
+core::IUiServices* QtUiServices();
+std::unique_ptr<core::ITextEdit> MakeHostedEdit(HWND hwnd, bool multiline, core::ITextEditEvents* events);
+// Runs fn, keeping an exception for the layer's loop instead of letting it
+// unwind through Qt's dispatch.
+template <class F>
+void Guarded(F&& fn) {
+  try {
+    fn();
+  } catch (...) {
+    core::KeepException(std::current_exception());
+  }
+}
 
 } // namespace platform::qt

@@ -14,25 +14,11 @@
 #include <QScreen>
 
 #include <cstring>
-#include <mutex>
-#include <unistd.h>
 
 namespace platform::qt {
 namespace {
 
 const QEvent::Type WakeEvent = static_cast<QEvent::Type>(QEvent::User + 0x4C55);
-
-std::mutex g_folderMutex;
-std::string g_resourceFolder;
-
-std::string DefaultResourceFolder() {
-  char path[4096];
-  const ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
-  if (n <= 0) return "resources";
-  path[n] = 0;
-  std::string exe(path);
-  return exe.substr(0, exe.rfind('/')) + "/resources";
-}
 
 // The pointer and buttons as the last Qt input left them. (Polling loops that
 // run without a message loop need the X server's own state: the X11 source
@@ -70,12 +56,12 @@ core::IInputSource* LiveInput() {
 Dispatcher::Dispatcher() {
   alarm.setSingleShot(true);
   alarm.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&alarm, &QTimer::timeout, this, [] { core::DrainQueues(); });
+  QObject::connect(&alarm, &QTimer::timeout, this, [] { Guarded(core::DrainQueues); });
 }
 
 bool Dispatcher::event(QEvent* event) {
   if (event->type() == WakeEvent) {
-    core::DrainQueues();
+    Guarded(core::DrainQueues);
     return true;
   }
   return QObject::event(event);
@@ -84,11 +70,14 @@ bool Dispatcher::event(QEvent* event) {
 QtHost::QtHost() : m_dispatcher(new Dispatcher) {
   core::IInputSource* x11 = X11Input();
   core::SetLiveInputSource(x11 ? x11 : LiveInput());
+  ReadMonitorProfile();
   core::StartGuiThread(this);
+  core::SetUiServices(QtUiServices());
 }
 
 QtHost::~QtHost() {
   core::DestroyAllWindows();
+  core::SetUiServices(nullptr);
   core::StopGuiThread();
   core::SetLiveInputSource(nullptr);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -147,21 +136,6 @@ SIZE QtHost::ScreenSize() {
 }
 
 } // namespace platform::qt
-
-namespace platform {
-
-void SetResourceFolder(const std::string& folder) {
-  std::lock_guard lock(qt::g_folderMutex);
-  qt::g_resourceFolder = folder;
-}
-
-std::string ResourceFolder() {
-  std::lock_guard lock(qt::g_folderMutex);
-  if (qt::g_resourceFolder.empty()) qt::g_resourceFolder = qt::DefaultResourceFolder();
-  return qt::g_resourceFolder;
-}
-
-} // namespace platform
 
 // Device pixels everywhere: ratio 1 at 96 dpi, whatever the environment asks.
 int AfxWinMain(int argc, char** argv) {

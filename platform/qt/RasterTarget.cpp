@@ -1,5 +1,4 @@
-// Raster drawing: the targets that window, paint and memory DCs draw on, and
-// fonts from LOGFONTW. A painter lives for one operation (two DCs may draw on
+// Raster drawing: the targets that window, paint and memory DCs draw on. A painter lives for one operation (two DCs may draw on
 // one surface). GDI's pixel rules are kept: fills cover [left, right) x
 // [top, bottom), lines leave their end point out, blits overwrite (SRCCOPY)
 // and stretch without smoothing (COLORONCOLOR), and every pixel a fill or
@@ -12,6 +11,7 @@
 #include <QPainter>
 #include <QRegion>
 
+#include <cmath>
 #include <cstring>
 
 namespace platform::qt {
@@ -25,8 +25,35 @@ using core::PixelView;
 QColor ColourOf(COLORREF c) { return QColor(GetRValue(c), GetGValue(c), GetBValue(c)); }
 
 QRect Normalised(const RECT& r) {
-  return QRect(QPoint(std::min(r.left, r.right), std::min(r.top, r.bottom)),
-               QSize(std::abs(r.right - r.left), std::abs(r.bottom - r.top)));
+  return ToQRect(RECT{std::min(r.left, r.right), std::min(r.top, r.bottom), std::max(r.left, r.right),
+                      std::max(r.top, r.bottom)});
+}
+
+// Cuts a segment to a box (Liang-Barsky); false when it misses the box.
+bool ClipSegment(double& x0, double& y0, double& x1, double& y1, const QRectF& box) {
+  double t0 = 0, t1 = 1;
+  const double dx = x1 - x0, dy = y1 - y0;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {x0 - box.left(), box.right() - x0, y0 - box.top(), box.bottom() - y0};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) {
+      t0 = std::max(t0, t);
+    } else {
+      t1 = std::min(t1, t);
+    }
+  }
+  if (t0 > t1) return false;
+  const double ax = x0 + t0 * dx, ay = y0 + t0 * dy, bx = x0 + t1 * dx, by = y0 + t1 * dy;
+  x0 = ax;
+  y0 = ay;
+  x1 = bx;
+  y1 = by;
+  return true;
 }
 
 // A target over one image; a bottom-up bitmap's memory is drawn through a
@@ -55,6 +82,30 @@ public:
     // (w-1)/2 pixels before the line's pixel and the rest after it.
     const int w = std::max(pen.width, 1);
     const int before = (w - 1) / 2;
+    // A line reaching far outside the image is cut to the image with a
+    // margin beyond the pen: its ends there are never seen.
+    const double margin = w + 2.0;
+    const QRectF box(-margin, -margin, m_image->width() + 2 * margin, m_image->height() + 2 * margin);
+    double x0 = from.x, y0 = from.y, x1 = to.x, y1 = to.y;
+    if (!box.contains(x0, y0) || !box.contains(x1, y1)) {
+      if (!ClipSegment(x0, y0, x1, y1, box)) return;
+      from = {static_cast<LONG>(std::lround(x0)), static_cast<LONG>(std::lround(y0))};
+      to = {static_cast<LONG>(std::lround(x1)), static_cast<LONG>(std::lround(y1))};
+    }
+    if (pen.style != PS_DOT && (from.x == to.x || from.y == to.y)) {
+      // A straight solid run is one rectangle: the union of its pixels' squares.
+      // Its first pixel is `from`, or next to `to` when it runs backwards.
+      const bool horizontal = from.y == to.y;
+      const int a = horizontal ? from.x : from.y, b = horizontal ? to.x : to.y;
+      const int first = b < a ? b + 1 : a, length = std::abs(b - a);
+      if (length == 0) return;
+      if (horizontal) {
+        p.fillRect(QRect(first - before, from.y - before, length + w - 1, w), colour);
+      } else {
+        p.fillRect(QRect(from.x - before, first - before, w, length + w - 1), colour);
+      }
+      return;
+    }
     int x = from.x, y = from.y;
     const int dx = std::abs(to.x - x), dy = -std::abs(to.y - y);
     const int sx = x < to.x ? 1 : -1, sy = y < to.y ? 1 : -1;
@@ -102,7 +153,8 @@ public:
 
   bool ReadPixels(const RECT& rect, PixelImage& out) override {
     const QRect area = Normalised(rect);
-    if (area.isEmpty()) return false;
+    // Nothing reads more than a picture of 2^28 pixels (1 GiB).
+    if (area.isEmpty() || static_cast<qint64>(area.width()) * area.height() > (qint64{1} << 28)) return false;
     QImage composed;
     if (m_window) {
       composed = ComposeWindow(m_window, area, false);
@@ -130,7 +182,15 @@ public:
     Prepare(p, clip);
     p.setFont(FontFor(font));
     p.setPen(ColourOf(colour));
-    p.drawText(QPoint(origin.x, origin.y), QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
+    const QString string = QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+    if (font.lfEscapement == 0) {
+      p.drawText(QPoint(origin.x, origin.y), string);
+      return;
+    }
+    // Escapement turns counter-clockwise on the screen (y grows downwards).
+    p.translate(origin.x, origin.y);
+    p.rotate(-font.lfEscapement / 10.0);
+    p.drawText(QPoint(0, 0), string);
   }
 
 private:
@@ -176,6 +236,20 @@ std::unique_ptr<core::IDrawTarget> QtHost::OpenPixels(void* bits, int width, int
   return std::make_unique<RasterTarget>(std::move(image), bottomUp);
 }
 
+namespace {
+// Qt widgets a window hosts (the edit control's text entry) draw themselves:
+// they are rendered over the window's surface. `at` is where the client
+// area's origin lies in the painter.
+void RenderHostedWidgets(QPainter& p, HostWidget* host, QPoint at) {
+  for (QObject* child : host->children()) {
+    auto* widget = qobject_cast<QWidget*>(child);
+    if (!widget || dynamic_cast<HostWidget*>(widget) || !widget->isVisibleTo(host)) continue;
+    if (widget->objectName() == QLatin1String("layerMenuBar")) continue; // not in the client area
+    widget->render(&p, at + widget->pos() - host->ClientOffset(), QRegion(), QWidget::DrawChildren);
+  }
+}
+} // namespace
+
 QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
   QImage out(area.size(), QImage::Format_ARGB32_Premultiplied);
   out.fill(Qt::black);
@@ -188,7 +262,9 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
     HostWidget* widget = WidgetOf(h);
     if (!widget) continue;
     const POINT o = core::ClientOrigin(h);
-    p.drawImage(QPoint(o.x - origin.x - area.x(), o.y - origin.y - area.y()), widget->Surface());
+    const QPoint at(o.x - origin.x - area.x(), o.y - origin.y - area.y());
+    p.drawImage(at, widget->Surface());
+    RenderHostedWidgets(p, widget, at);
   }
   if (descendants) {
     std::function<void(HWND)> drawChildren = [&](HWND parent) {
@@ -207,61 +283,13 @@ QImage ComposeWindow(HWND hwnd, const QRect& area, bool descendants) {
                                  widget->Border());
         }
         p.drawImage(at, widget->Surface());
+        RenderHostedWidgets(p, widget, at);
         drawChildren(*it);
       }
     };
     drawChildren(hwnd);
   }
   return out;
-}
-
-QFont FontFor(const LOGFONTW& lf) {
-  static QHash<QByteArray, QFont> cache;
-  const QByteArray key(reinterpret_cast<const char*>(&lf), sizeof lf);
-  auto it = cache.find(key);
-  if (it != cache.end()) return *it;
-  std::size_t n = 0;
-  while (n < LF_FACESIZE && lf.lfFaceName[n]) ++n;
-  QString family = QString::fromUtf16(lf.lfFaceName, static_cast<qsizetype>(n));
-  if (family.isEmpty()) family = QStringLiteral("MS Shell Dlg");
-  QFont font(family);
-  font.setHintingPreference(QFont::PreferNoHinting);
-  font.setWeight(static_cast<QFont::Weight>(std::clamp<LONG>(lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight, 1, 1000)));
-  font.setItalic(lf.lfItalic != 0);
-  font.setUnderline(lf.lfUnderline != 0);
-  font.setStrikeOut(lf.lfStrikeOut != 0);
-  if (lf.lfQuality == NONANTIALIASED_QUALITY) font.setStyleStrategy(QFont::NoAntialias);
-  // Negative heights give the character (em) height, positive ones the cell
-  // height (ascent + descent), as on the original system.
-  const LONG height = lf.lfHeight == 0 ? -11 : lf.lfHeight;
-  if (height < 0) {
-    font.setPixelSize(static_cast<int>(std::min<LONG>(-height, 4096)));
-  } else {
-    font.setPixelSize(100);
-    const QFontMetricsF m(font);
-    const double cell = m.ascent() + m.descent();
-    font.setPixelSize(std::max(1, static_cast<int>(std::lround(std::min<LONG>(height, 4096) * 100.0 / cell))));
-  }
-  cache.insert(key, font);
-  return font;
-}
-
-TEXTMETRICW QtHost::GetTextMetrics(const LOGFONTW& lf) {
-  const QFontMetrics m(FontFor(lf));
-  TEXTMETRICW tm;
-  tm.tmAscent = m.ascent();
-  tm.tmDescent = m.descent();
-  tm.tmHeight = m.ascent() + m.descent();
-  tm.tmExternalLeading = std::max(0, m.leading());
-  tm.tmAveCharWidth = m.averageCharWidth();
-  tm.tmMaxCharWidth = m.maxWidth();
-  tm.tmWeight = lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight;
-  return tm;
-}
-
-int QtHost::GetTextWidth(const LOGFONTW& lf, std::u16string_view text) {
-  const QFontMetrics m(FontFor(lf));
-  return m.horizontalAdvance(QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 } // namespace platform::qt

@@ -69,8 +69,14 @@ void PostMouse(HWND hwnd, UINT message, POINT client, bool leftDown) {
 
 } // namespace
 
+// The scripted modal, menu and drag drivers (Scripts.cpp).
+void InstallScripts();
+
 void Init() {
-  if (g_headless) return;
+  if (g_headless) {
+    InstallScripts(); // a test may have set drivers of its own
+    return;
+  }
   // Running a test program by hand gets the same setting as under CTest.
   SetDefault("QT_QPA_PLATFORM",
              std::string("offscreen:configfile=") + LUMITRA_SOURCE_DIR + "/tests/support/offscreen.json");
@@ -91,6 +97,7 @@ void Init() {
   core::UseVirtualClock(true);
   core::SetInputSource(&g_headless->input);
   InstallScriptedDialogs();
+  InstallScripts();
   // The application stays until the process ends: Qt's own statics go
   // before any exit handler could tear it down safely.
 }
@@ -103,6 +110,8 @@ void Pump() {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     core::DrainQueues();
     for (HWND top : core::TopLevelWindows()) PaintTree(top);
+    // A handler that threw inside Qt's dispatch throws here.
+    core::RethrowKeptException();
     quiet = busy ? 0 : quiet + 1;
   }
 }
@@ -231,6 +240,25 @@ std::string ResolvedFamily(const LOGFONTW& font) { return QFontInfo(qt::FontFor(
 bool CursorVisible(HWND hwnd) {
   qt::HostWidget* widget = qt::WidgetOf(hwnd);
   return widget && widget->cursor().shape() != Qt::BlankCursor;
+}
+
+int ShownStandardCursor(HWND hwnd) {
+  qt::HostWidget* widget = qt::WidgetOf(hwnd);
+  if (!widget) return 0;
+  switch (widget->cursor().shape()) {
+  case Qt::ArrowCursor: return 32512;
+  case Qt::IBeamCursor: return 32513;
+  case Qt::WaitCursor: return 32514;
+  case Qt::CrossCursor: return 32515;
+  case Qt::SizeFDiagCursor: return 32642;
+  case Qt::SizeBDiagCursor: return 32643;
+  case Qt::SizeHorCursor: return 32644;
+  case Qt::SizeVerCursor: return 32645;
+  case Qt::SizeAllCursor: return 32646;
+  case Qt::ForbiddenCursor: return 32648;
+  case Qt::PointingHandCursor: return 32649;
+  default: return 0;
+  }
 }
 
 } // namespace platform::testing

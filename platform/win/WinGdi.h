@@ -62,6 +62,17 @@ constexpr int VERTRES = 10;
 constexpr int BITSPIXEL = 12;
 constexpr int LOGPIXELSX = 88;
 constexpr int LOGPIXELSY = 90;
+constexpr int TECHNOLOGY = 2;
+constexpr int HORZSIZE = 4; // millimetres
+constexpr int VERTSIZE = 6;
+constexpr int PLANES = 14;
+constexpr int NUMCOLORS = 24;
+constexpr int PHYSICALWIDTH = 110;
+constexpr int PHYSICALHEIGHT = 111;
+constexpr int PHYSICALOFFSETX = 112;
+constexpr int PHYSICALOFFSETY = 113;
+constexpr int DT_RASDISPLAY = 1;
+constexpr int DT_RASPRINTER = 2;
 
 // Object kinds of GetObjectType.
 constexpr DWORD OBJ_PEN = 1;
@@ -221,7 +232,9 @@ BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int s
 int StretchDIBits(HDC dc, int x, int y, int width, int height, int sx, int sy, int sw, int sh, const void* bits,
                   const BITMAPINFO* info, UINT usage, DWORD rop);
 
-// Text (single lines in this step of the layer).
+// Text. DrawText lays out single lines, lines broken at line feeds, or
+// word-broken lines, with ellipses and "&" prefixes (WinGdiText.h); the
+// height of the text is its result.
 int DrawTextW(HDC dc, LPCWSTR text, int count, LPRECT rect, UINT format);
 BOOL GetTextMetricsW(HDC dc, TEXTMETRICW* metrics);
 BOOL GetTextExtentPoint32W(HDC dc, LPCWSTR text, int count, SIZE* size);
@@ -238,3 +251,8 @@ BOOL DrawIconEx(HDC dc, int x, int y, HICON icon, int cx, int cy, UINT step, HBR
 BOOL DestroyIcon(HICON icon);
 HCURSOR SetCursor(HCURSOR cursor);
 HCURSOR GetCursor();
+
+#include "platform/win/WinGdiDraw.h"
+#include "platform/win/WinGdiRegion.h"
+#include "platform/win/WinGdiText.h"
+#include "platform/win/WinIcm.h"

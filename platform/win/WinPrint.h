@@ -13,14 +13,6 @@
 
 #include "platform/win/WinGdi.h"
 
-// Device capabilities of printers (GetDeviceCaps), in printer pixels.
-constexpr int HORZSIZE = 4;           // printable width in millimetres
-constexpr int VERTSIZE = 6;           // printable height in millimetres
-constexpr int PHYSICALWIDTH = 110;    // the paper
-constexpr int PHYSICALHEIGHT = 111;
-constexpr int PHYSICALOFFSETX = 112;  // the printable area's corner on the paper
-constexpr int PHYSICALOFFSETY = 113;
-
 // Device modes: the settings a printer prints with. Only the fields below
 // exist; printers' private data does not.
 constexpr int CCHDEVICENAME = 32;

@@ -295,10 +295,6 @@ constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXMAXIMIZED = 61;
 constexpr int SM_CYMAXIMIZED = 62;
 
-// Dialog results.
-constexpr int IDOK = 1;
-constexpr int IDCANCEL = 2;
-
 // The record of WM_COPYDATA (lParam), valid for the call.
 struct COPYDATASTRUCT {
   ULONG_PTR dwData = 0;

@@ -7,12 +7,22 @@
 // Values the interface has no value for carry kKVRUnsetValue
 // (0x80000000); the functions that apply a record leave such fields alone.
 
+#include "foundation/FValueTypes.h"
 #include "toolkit/CET_FilterData.h"
 
+#include <cmath>
 #include <cstdint>
 
 // A field whose value is not known (a setting the file does not store).
 inline constexpr int32_t kKVRUnsetValue = INT32_MIN;
+
+// A stored decimal value (a file's text or float) as a field in hundredths:
+// rounded, so "0.29" gives 29 (0.29 x 100 lies just below 29 in binary
+// floating point); saturating like TruncateToInt.
+inline int32_t KVR_HundredthsOf(double value)
+{
+    return TruncateToInt(std::round(value * 100.0));
+}
 
 class CKVR_FilterData : public CET_FilterData {
 public:

@@ -8,8 +8,10 @@
 #include "managers/FIPManager.h"
 #include "managers/IPManagerData.h"
 #include "shell/facade/CKVR_FilterData.h"
+#include "shell/facade/KVR_FileSettings.h"
 #include "shell/facade/KVR_Manager.h"
 #include "toolkit/CET_Dib.h"
+#include "toolkit/CET_ExifData.h"
 
 #include <cstdint>
 #include <cstring>
@@ -80,7 +82,7 @@ bool DevelopFull(CKVR_ImageHandle& handle, CKVR_FilterData* settings, KVRProgres
     if (!handle.ProcessWithProgress(KVR_ProgressTrampoline, &context))
         return false;
     if (settings && settings->m_nAuto)
-        KVR_GetAutoFilterData(&handle, settings);
+        KVR_GetFilterData(&handle, settings, 1, 0, nullptr, nullptr);
     return true;
 }
 
@@ -108,9 +110,9 @@ void ConvertRow(const uint8_t* source, uint8_t* target, size_t pixelBytes, bool 
         std::memcpy(target, source, pixelBytes);
 }
 
-// A new record over a copy of the header and the rows, which it takes over
-// whatever happens: they are freed when no record can be made.
-CET_Dib* WrapInBitmap(const BITMAPINFOHEADER& header, BYTE* bits)
+} // namespace
+
+CET_Dib* KVR_WrapInBitmap(const BITMAPINFOHEADER& header, BYTE* bits)
 {
     if (!bits)
         return nullptr;
@@ -129,8 +131,6 @@ CET_Dib* WrapInBitmap(const BITMAPINFOHEADER& header, BYTE* bits)
         return nullptr;
     }
 }
-
-} // namespace
 
 BYTE* PixmapToDIB(const FPixmap* pixmap, BITMAPINFOHEADER* header)
 {
@@ -193,7 +193,7 @@ BYTE* KVR_ProcessToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header, int w
 CET_Dib* KVR_ProcessToBitmap(CKVR_ImageHandle* handle, int width, int height)
 {
     BITMAPINFOHEADER header;
-    return WrapInBitmap(header, KVR_ProcessToDIB(handle, &header, width, height));
+    return KVR_WrapInBitmap(header, KVR_ProcessToDIB(handle, &header, width, height));
 }
 
 BYTE* KVR_DevelopRegionToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header, int outputWidth, int outputHeight,
@@ -214,11 +214,14 @@ BYTE* KVR_DevelopRegionToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header,
 }
 
 BYTE* KVR_DevelopHandleToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header, int mode, unsigned divisor,
-                             CKVR_FilterData* settings, KVRProgressCallback callback, void* user, int* size)
+                             CKVR_FilterData* settings, KVRProgressCallback callback, void* user, CET_ExifData* info,
+                             int* size)
 {
     if (!handle || !header)
         return nullptr;
     const int width = handle->GetImageWidth(), height = handle->GetImageHeight();
+    if (info)
+        info->SetImageSize(width, height);
     if (size) {
         size[0] = width;
         size[1] = height;
@@ -254,23 +257,25 @@ BYTE* KVR_DevelopHandleToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header,
 }
 
 BYTE* KVR_DevelopFileToDIB(const char16_t* nativePath, BITMAPINFOHEADER* header, int mode, unsigned divisor,
-                           CKVR_FilterData* settings, KVRProgressCallback callback, void* user, int* size)
+                           CKVR_FilterData* settings, KVRProgressCallback callback, void* user, CET_ExifData* info,
+                           int* size)
 {
     if (!header)
         return nullptr;
     CKVR_ImageHandle* handle = KVR_OpenHandle(nativePath);
     if (!handle)
         return nullptr;
-    BYTE* bits = KVR_DevelopHandleToDIB(handle, header, mode, divisor, settings, callback, user, size);
+    BYTE* bits = KVR_DevelopHandleToDIB(handle, header, mode, divisor, settings, callback, user, info, size);
     KVR_CloseHandle(handle);
     return bits;
 }
 
 CET_Dib* KVR_DevelopFileToBitmap(const char16_t* nativePath, int mode, unsigned divisor, CKVR_FilterData* settings,
-                                 KVRProgressCallback callback, void* user, int* size)
+                                 KVRProgressCallback callback, void* user, CET_ExifData* info, int* size)
 {
     BITMAPINFOHEADER header;
-    return WrapInBitmap(header, KVR_DevelopFileToDIB(nativePath, &header, mode, divisor, settings, callback, user, size));
+    return KVR_WrapInBitmap(
+        header, KVR_DevelopFileToDIB(nativePath, &header, mode, divisor, settings, callback, user, info, size));
 }
 
 void KVR_ApplyFilterDataToRequest(IPManagerData* request, const CKVR_FilterData* settings)
@@ -302,5 +307,5 @@ CET_Dib* KVR_RunRequestToBitmap(FIPManager* manager, IPManagerData* request)
         return nullptr;
     }
     BITMAPINFOHEADER header;
-    return WrapInBitmap(header, PixmapToDIB(pPM, &header));
+    return KVR_WrapInBitmap(header, PixmapToDIB(pPM, &header));
 }

@@ -13,12 +13,13 @@
 // Typical use (a full-size 24-bit picture of a file with its stored settings):
 //   KVREngineLockScope lock;                       // KVR_EngineLock.h
 //   BITMAPINFOHEADER header;
-//   BYTE* bits = KVR_DevelopFileToDIB(path, &header, 0, 1, nullptr, nullptr, nullptr, nullptr);
+//   BYTE* bits = KVR_DevelopFileToDIB(path, &header, 0, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
 
 #include "platform/win/WinTypes.h"
 #include "shell/facade/CKVR_ImageHandle.h"
 
 class CET_Dib;
+class CET_ExifData;
 class CKVR_FilterData;
 class FIPManager;
 class FPixmap;
@@ -51,15 +52,17 @@ BYTE* KVR_DevelopRegionToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header,
 // Develops by mode: the previews at their fixed sizes, the full modes at the
 // image size divided by divisor (when above 1). Settings come from the record
 // (automatic when its m_nAuto is set; the record then receives the computed
-// values), or from the file without one. size (two ints, may be null) gets
-// the image's width and height.
+// values), or from the file without one. info (may be null) gets the image's
+// width and height as its image size, and so does size (two ints, may be null).
 BYTE* KVR_DevelopHandleToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header, int mode, unsigned divisor,
-                             CKVR_FilterData* settings, KVRProgressCallback callback, void* user, int* size);
+                             CKVR_FilterData* settings, KVRProgressCallback callback, void* user, CET_ExifData* info,
+                             int* size);
 // The same on a handle opened and closed for the path.
 BYTE* KVR_DevelopFileToDIB(const char16_t* nativePath, BITMAPINFOHEADER* header, int mode, unsigned divisor,
-                           CKVR_FilterData* settings, KVRProgressCallback callback, void* user, int* size);
+                           CKVR_FilterData* settings, KVRProgressCallback callback, void* user, CET_ExifData* info,
+                           int* size);
 CET_Dib* KVR_DevelopFileToBitmap(const char16_t* nativePath, int mode, unsigned divisor, CKVR_FilterData* settings,
-                                 KVRProgressCallback callback, void* user, int* size);
+                                 KVRProgressCallback callback, void* user, CET_ExifData* info, int* size);
 
 // The record's adjustments (value / 100) and colour compensation (as gains)
 // into the request; unset fields (kKVRUnsetValue) and the white balance,
@@ -68,6 +71,11 @@ void KVR_ApplyFilterDataToRequest(IPManagerData* request, const CKVR_FilterData*
 // Runs the request on the manager and wraps its result picture; null when it
 // failed, was cancelled or gave no picture.
 CET_Dib* KVR_RunRequestToBitmap(FIPManager* manager, IPManagerData* request);
+
+// A new picture record over a copy of the header and the rows, which it
+// takes over whatever happens: they are freed when no record can be made.
+// Null for null rows.
+CET_Dib* KVR_WrapInBitmap(const BITMAPINFOHEADER& header, BYTE* bits);
 
 // The pixmap (24-bit RGB, 32-bit display or 48-bit RGB) as bottom-up rows;
 // 24-bit pixels become B, G, R. Null for another pixel type.

@@ -84,13 +84,6 @@ int IntegerOf(std::u16string_view text)
     return value > INT32_MAX ? INT32_MAX : value < INT32_MIN ? INT32_MIN : static_cast<int>(value);
 }
 
-// A stored hundredths value back to its integer: rounded, so "0.29" gives 29
-// (0.29 x 100 lies just below 29 in binary floating point).
-int HundredthsOf(std::u16string_view text)
-{
-    return TruncateToInt(std::round(NumberOf(text) * 100.0));
-}
-
 FString NameWithoutLineBreaks(const FString& name)
 {
     FString kept;
@@ -118,7 +111,7 @@ bool ReadTone(CKVR_FilterData& settings, std::u16string_view line)
         const auto value = AttributeValue(*body, attribute.name);
         if (!value)
             return false;
-        settings.*attribute.field = HundredthsOf(*value);
+        settings.*attribute.field = KVR_HundredthsOf(NumberOf(*value));
     }
     return true;
 }

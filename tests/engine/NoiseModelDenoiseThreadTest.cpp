@@ -50,7 +50,7 @@ TEST(NoiseModelDenoiseThreadTest, DiffusionInBandsEqualsOneBand)
 
 TEST(NoiseModelDenoiseThreadTest, WholeReductionInBandsEqualsOneBand)
 {
-    // A busy noisy picture, each factor, both luminance paths; 8 bands and
+    // A busy noisy picture, each factor, both luminance paths; the engine's bands and
     // one band give the same bytes.
     for (const int32_t factor : {1, 2, 4})
         for (const int32_t constantIterations : {0, 3}) {

@@ -1,7 +1,7 @@
 // Fingerprints of the noise-model noise reduction and of the Retinex analysis
 // on fixed synthetic pictures, recorded from the reference implementation:
 // any change to these kernels (speed work, restructuring, threading) must
-// keep every output value, in 8 bands and in one band alike.
+// keep every output value, in the engine's bands and in one band alike.
 #include "engine/NoiseModelDenoise.h"
 #include "engine/Retinex.h"
 #include "engine/RowBandLoop.h"

@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
@@ -52,10 +53,15 @@ TEST(RunRowBandsThreadTest, SplitsRowsIntoEqualBandsWithTheRemainderLast)
         {10, 0, {{0, 9}}},
         {0, 8, {}},
     };
-    // A thread object deleted before its thread ended would say so on stderr.
+    // The runner reports nothing on stderr.
     testing::internal::CaptureStderr();
-    for (const Case& c : cases)
+    for (const Case& c : cases) {
         EXPECT_EQ(SortedBands(c.rows, c.bandCount), c.expected) << c.rows << " rows in " << c.bandCount;
+        Bands split;
+        for (const RowBandRange& band : SplitIntoRowBands(c.rows, c.bandCount))
+            split.emplace_back(band.iFirstRow, band.iLastRow);
+        EXPECT_EQ(split, c.expected) << c.rows << " rows in " << c.bandCount;
+    }
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
 }
 
@@ -94,4 +100,70 @@ TEST(RunRowBandsThreadTest, EveryBandFinishesBeforeAThrowingBandsExceptionIsReth
     };
     EXPECT_THROW(RunRowBands(callback, &work, nullptr, 100, nullptr, 8), std::runtime_error);
     EXPECT_EQ(work.finished, 7);
+}
+
+namespace {
+
+// Rows visited by the innermost of nested calls: each band of a call with
+// depth left runs a call of its own (16 rows in 8 bands).
+struct Nest {
+    std::atomic<int> rows{0};
+};
+
+int VisitNested(RowBandJob* job)
+{
+    auto* nest = static_cast<Nest*>(job->pContextA);
+    const int depth = *static_cast<const int*>(job->pContextB);
+    if (depth == 0) {
+        nest->rows += int(job->iLastRow - job->iFirstRow + 1);
+        return 0;
+    }
+    int below = depth - 1;
+    RunRowBands(VisitNested, nest, &below, 16, nullptr, 8);
+    return 0;
+}
+
+} // namespace
+
+// Bands that run bands, three deep, from several threads at once and under
+// several thread limits: each call finishes although its caller is itself a
+// band that another call waits for.
+TEST(RunRowBandsThreadTest, CallsMadeFromInsideBandsComplete)
+{
+    for (const uint32_t limit : {0u, 1u, 2u, 3u}) {
+        SetRowBandThreadLimit(limit);
+        std::vector<Nest> nests(4);
+        std::vector<std::thread> callers;
+        for (Nest& nest : nests)
+            callers.emplace_back([&nest] {
+                int depth = 2;
+                RunRowBands(VisitNested, &nest, &depth, 16, nullptr, 8);
+            });
+        for (std::thread& caller : callers)
+            caller.join();
+        for (const Nest& nest : nests)
+            EXPECT_EQ(nest.rows, 16 * 8 * 8) << "limit " << limit;
+    }
+    SetRowBandThreadLimit(0);
+}
+
+TEST(RunRowBandsThreadTest, ALimitOfOneThreadRunsEveryBandOnTheCaller)
+{
+    struct Seen {
+        std::thread::id caller = std::this_thread::get_id();
+        std::atomic<int> elsewhere{0};
+    } seen;
+    SetRowBandThreadLimit(1);
+    EXPECT_EQ(RowBandThreadLimit(), 1u);
+    RunRowBands(
+        [](RowBandJob* job) {
+            auto* s = static_cast<Seen*>(job->pContextA);
+            if (std::this_thread::get_id() != s->caller)
+                ++s->elsewhere;
+            return 0;
+        },
+        &seen, nullptr, 64, nullptr, 8);
+    SetRowBandThreadLimit(0);
+    EXPECT_EQ(seen.elsewhere, 0);
+    EXPECT_GE(RowBandThreadLimit(), 1u);
 }

@@ -144,4 +144,36 @@ TEST_F(WholeDevelopmentTest, HighIsoFlatPatchIsAtLeastTwiceAsSmoothAsWithoutNois
     EXPECT_LE(2.0 * GreenNoise(*on.development, grey), GreenNoise(*off.development, grey));
 }
 
+// Every image a development makes, pinned by a fingerprint of its bytes: the
+// stages are tuned for speed and run on the band threads, and no such work may
+// change a single value of any of them.
+TEST_F(WholeDevelopmentTest, EveryStageImageIsPinned)
+{
+    const struct {
+        SyntheticShot shot;
+        uint64_t expected;
+    } cases[] = {
+        {SyntheticShot::DaylightIso100, 2146916134153292043ull},
+        {SyntheticShot::DaylightIso800Auto, 306981517984674958ull},
+        {SyntheticShot::TungstenIso100, 3470440480173491811ull},
+    };
+    for (const auto& c : cases) {
+        const SyntheticDevelopment& d = *Develop(c.shot).development;
+        uint64_t hash = 14695981039346656037ull;
+        const auto add = [&](const auto& pixels) {
+            const auto* bytes = reinterpret_cast<const uint8_t*>(pixels.data());
+            for (size_t i = 0; i < pixels.size() * sizeof(pixels[0]); ++i)
+                hash = (hash ^ bytes[i]) * 1099511628211ull;
+        };
+        add(d.working.pixels);
+        add(d.preMatrix.pixels);
+        add(d.retinex.pixels);
+        add(d.colour3.pixels);
+        add(d.lightness3.pixels);
+        add(d.retinex3.pixels);
+        add(d.output.pixels);
+        EXPECT_EQ(hash, c.expected) << "shot " << int(c.shot);
+    }
+}
+
 } // namespace

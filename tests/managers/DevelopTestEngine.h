@@ -190,6 +190,7 @@ inline std::vector<uint8_t> PixelBytes(const FPixmap& pixmap, int32_t bytesPerPi
 {
     std::vector<uint8_t> bytes;
     const size_t rowBytes = size_t(pixmap.m_iColumns) * size_t(bytesPerPixel);
+    bytes.reserve(rowBytes * size_t(std::max(pixmap.m_iRows, 0)));
     for (int32_t y = 0; y < pixmap.m_iRows; ++y)
         bytes.insert(bytes.end(), pixmap.GetRow(y), pixmap.GetRow(y) + rowBytes);
     return bytes;
@@ -200,8 +201,6 @@ inline int32_t BytesPerPixel(int32_t outputFormat)
     return outputFormat == kDisplay ? 4 : outputFormat == kRGB24 ? 3 : 6;
 }
 
-// The whole development of the shot with the request's settings, stage after
-// stage on one engine, as the managers should do it. Empty when a stage fails.
 // What a direct development starts from: the shot's frames as loaded and its
 // camera data, made once.
 struct DirectInputs {
@@ -213,107 +212,139 @@ struct DirectInputs {
     TestPixmap<FPixelClass48RGB> raw, dark;
 };
 
+// The whole development of the shot, stage after stage on one engine, as the
+// managers should do it: every image it needs is made with the object, for
+// the output size, crop and format of the settings it is made for, so that a
+// run (with any other tone, noise or colour settings) only develops.
+class DirectDevelopment {
+public:
+    DirectDevelopment(const DirectInputs& inputs, const FPropTree& props, const IPManagerData& settings)
+        : m_Inputs(inputs), m_Props(props), W(inputs.raw->m_iColumns), H(inputs.raw->m_iRows),
+          m_Stage1Out(W, H, FPixmap::PIXEL_48S_RGB), m_Retinex(W, H, FPixmap::PIXEL_16S_MONO),
+          m_Reference(W, H, FPixmap::PIXEL_48S_RGB), m_Scratch(W, Stage2ScratchRows(W, H), FPixmap::PIXEL_48S_RGB)
+    {
+        m_iRotation = props.GetInt(FString("ROTATION"), 0);
+        const int32_t columns = props.GetInt(FString("COLS"), 0), rows = props.GetInt(FString("ROWS"), 0);
+        const bool quarterTurn = m_iRotation == 90 || m_iRotation == 270;
+        m_ImageSize = {quarterTurn ? rows : columns, quarterTurn ? columns : rows};
+        if (!FitOutputSize(settings.m_OutputSize, columns, rows, m_iRotation, m_Fitted) ||
+            !ClampCropToOutput(settings.m_Crop, m_Fitted, m_Crop))
+            return;
+        const int32_t cw = m_Crop.right - m_Crop.left, ch = m_Crop.bottom - m_Crop.top;
+        m_pOut3 = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_48S_RGB);
+        m_pOut3L = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_16S_MONO);
+        m_pOut3Rtnx = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_16S_MONO);
+        m_pScratch3 = std::make_unique<OwnedImage>(cw, 5, FPixmap::PIXEL_48S_RGB);
+        m_pOut4 = std::make_unique<OwnedImage>(cw, ch, PixelTypeOfOutputFormat(settings.m_eOutputFormat));
+        m_iBytesPerPixel = BytesPerPixel(settings.m_eOutputFormat);
+    }
+
+    // The developed picture's pixel bytes; empty when a stage fails. The
+    // settings' output size, crop and format are those the object was made for.
+    std::vector<uint8_t> Run(FIIPEngine2& engine, const IPManagerData& settings)
+    {
+        if (!m_pOut4)
+            return {};
+        const SyntheticCamdata& camdata = m_Inputs.camdata;
+        FIPERequestStage1 stage1;
+        stage1.m_pRawImage = m_Inputs.raw.get();
+        stage1.m_pDarkImage = m_Inputs.dark.get();
+        stage1.m_pCambData = camdata.get();
+        stage1.m_pOutImage = m_Stage1Out.get();
+        if (RunEngineRequest(engine, stage1) != kIPStatusDone)
+            return {};
+
+        FIPERequestStage2 stage2;
+        stage2.m_pStage1Image = m_Stage1Out.get();
+        stage2.m_pRtnxImage = m_Retinex.get();
+        stage2.m_pStage2PreMatImage = m_Reference.get();
+        stage2.m_pCambData = camdata.get();
+        stage2.m_pCaptureProps = &m_Props;
+        stage2.m_pTempData = m_Scratch.get();
+        stage2.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
+        stage2.m_adNeutral = settings.m_CustomNeutral;
+        stage2.m_sWhiteBalance = settings.m_sWBDesc;
+        stage2.m_iExposureTime = m_Props.GetInt(FString("EXPTIME"), 0);
+        stage2.m_dAperture = m_Props.GetDouble(FString("APERTURE"), 0.0);
+        stage2.m_aiSaturationLevel = stage1.m_aiSaturationLevel;
+        stage2.m_aiDarkLevel = stage1.m_aiDarkLevel;
+        stage2.m_dChromaNoise = settings.m_dChromaNoise;
+        stage2.m_dLumaNoise = settings.m_dLumaNoise;
+        if (RunEngineRequest(engine, stage2) != kIPStatusDone)
+            return {};
+
+        FIPERequestStage3 stage3;
+        stage3.m_pStage2Image = m_Stage1Out.get();
+        stage3.m_pStage2ImageRtnx = m_Retinex.get();
+        stage3.m_iOutWidth = m_Fitted.width;
+        stage3.m_iOutHeight = m_Fitted.height;
+        stage3.m_iImageWidth = m_ImageSize.width;
+        stage3.m_iImageHeight = m_ImageSize.height;
+        stage3.m_rcCrop = m_Crop;
+        stage3.m_pCambData = camdata.get();
+        stage3.m_pTempData = m_pScratch3->get();
+        stage3.m_iRotation = m_iRotation;
+        stage3.m_pOutImage = m_pOut3->get();
+        stage3.m_pOutImageL = m_pOut3L->get();
+        stage3.m_pOutImageRtnx = m_pOut3Rtnx->get();
+        stage3.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
+        if (RunEngineRequest(engine, stage3) != kIPStatusDone)
+            return {};
+
+        FIPERequestGenerateToneLUT tone;
+        tone.m_pToneLUT = m_ToneTable.data();
+        tone.m_dExposure = settings.m_dExposure;
+        tone.m_dShadow = settings.m_dShadow;
+        tone.m_dContrast = settings.m_dContrast;
+        tone.m_dHighlight = settings.m_dHighlight;
+        tone.m_adColorGain = settings.m_ColorAdjust;
+        tone.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
+        tone.m_dContrastCompensation = ColorModeContrastCompensation(camdata.get(), m_Props);
+        tone.m_bModelToneOffsets = UsesModelToneOffsets(m_Props);
+        if (RunEngineRequest(engine, tone) != kIPStatusDone)
+            return {};
+        MakeRetinexGainLUT(m_RetinexTable, settings.m_dFillLight, 256);
+        MakeGammaLUT(m_GammaTable, 11, 16);
+
+        FIPERequestStage4 stage4;
+        stage4.m_pStage3Image = m_pOut3->get();
+        stage4.m_pStage3ImageL = m_pOut3L->get();
+        stage4.m_pStage3ImageRtnx = m_pOut3Rtnx->get();
+        stage4.m_pOutImage = m_pOut4->get();
+        stage4.m_pToneLUT = m_ToneTable.data();
+        stage4.m_pRtnxLUT = m_RetinexTable.m_pTable;
+        stage4.m_pGammaLUT = m_GammaTable.m_pTable;
+        stage4.m_dSharpness = settings.m_dSharpness;
+        stage4.m_dSaturation = settings.m_dSaturation;
+        stage4.m_iColorSpace = settings.m_iColorSpace;
+        stage4.m_bRommWorkingSpace = stage2.m_bRommWorkingSpace;
+        if (RunEngineRequest(engine, stage4) != kIPStatusDone)
+            return {};
+        return PixelBytes(*m_pOut4->get(), m_iBytesPerPixel);
+    }
+
+private:
+    // The temp pixmap rows stage 2 asks for.
+    static int32_t Stage2ScratchRows(int64_t w, int64_t h) { return int32_t(((h + 3) / 4 * ((w + 3) / 4) + w - 1) / w + 2); }
+
+    const DirectInputs& m_Inputs;
+    const FPropTree& m_Props;
+    int32_t W, H;
+    OwnedImage m_Stage1Out, m_Retinex, m_Reference, m_Scratch;
+    int32_t m_iRotation = 0;
+    FIntSize m_ImageSize{0, 0};
+    FIntSize m_Fitted{0, 0};
+    FIntRect m_Crop;
+    std::unique_ptr<OwnedImage> m_pOut3, m_pOut3L, m_pOut3Rtnx, m_pScratch3, m_pOut4;
+    int32_t m_iBytesPerPixel = 3;
+    std::vector<int16_t> m_ToneTable = std::vector<int16_t>(3 * 65536);
+    FLUT16 m_RetinexTable{65536}, m_GammaTable{65536};
+};
+
 inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const DirectInputs& inputs, const FPropTree& props,
                                             const IPManagerData& settings)
 {
-    const SyntheticCamdata& camdata = inputs.camdata;
-    const auto& raw = inputs.raw;
-    const auto& dark = inputs.dark;
-    const int32_t W = raw->m_iColumns, H = raw->m_iRows;
-
-    OwnedImage stage1Out(W, H, FPixmap::PIXEL_48S_RGB);
-    FIPERequestStage1 stage1;
-    stage1.m_pRawImage = raw.get();
-    stage1.m_pDarkImage = dark.get();
-    stage1.m_pCambData = camdata.get();
-    stage1.m_pOutImage = stage1Out.get();
-    if (RunEngineRequest(engine, stage1) != kIPStatusDone)
-        return {};
-
-    const int64_t w = W, h = H;
-    OwnedImage retinex(W, H, FPixmap::PIXEL_16S_MONO), reference(W, H, FPixmap::PIXEL_48S_RGB),
-        scratch(W, int32_t(((h + 3) / 4 * ((w + 3) / 4) + w - 1) / w + 2), FPixmap::PIXEL_48S_RGB);
-    FIPERequestStage2 stage2;
-    stage2.m_pStage1Image = stage1Out.get();
-    stage2.m_pRtnxImage = retinex.get();
-    stage2.m_pStage2PreMatImage = reference.get();
-    stage2.m_pCambData = camdata.get();
-    stage2.m_pCaptureProps = &props;
-    stage2.m_pTempData = scratch.get();
-    stage2.m_dISO = props.GetDouble(FString("ISO"), 100.0);
-    stage2.m_adNeutral = settings.m_CustomNeutral;
-    stage2.m_sWhiteBalance = settings.m_sWBDesc;
-    stage2.m_iExposureTime = props.GetInt(FString("EXPTIME"), 0);
-    stage2.m_dAperture = props.GetDouble(FString("APERTURE"), 0.0);
-    stage2.m_aiSaturationLevel = stage1.m_aiSaturationLevel;
-    stage2.m_aiDarkLevel = stage1.m_aiDarkLevel;
-    stage2.m_dChromaNoise = settings.m_dChromaNoise;
-    stage2.m_dLumaNoise = settings.m_dLumaNoise;
-    if (RunEngineRequest(engine, stage2) != kIPStatusDone)
-        return {};
-
-    const int32_t rotation = props.GetInt(FString("ROTATION"), 0);
-    const int32_t columns = props.GetInt(FString("COLS"), 0), rows = props.GetInt(FString("ROWS"), 0);
-    FIntSize fitted;
-    FIntRect crop;
-    if (!FitOutputSize(settings.m_OutputSize, columns, rows, rotation, fitted) ||
-        !ClampCropToOutput(settings.m_Crop, fitted, crop))
-        return {};
-    const int32_t cw = crop.right - crop.left, ch = crop.bottom - crop.top;
-    const bool quarterTurn = rotation == 90 || rotation == 270;
-    OwnedImage out3(cw, ch, FPixmap::PIXEL_48S_RGB), out3L(cw, ch, FPixmap::PIXEL_16S_MONO),
-        out3Rtnx(cw, ch, FPixmap::PIXEL_16S_MONO), scratch3(cw, 5, FPixmap::PIXEL_48S_RGB);
-    FIPERequestStage3 stage3;
-    stage3.m_pStage2Image = stage1Out.get();
-    stage3.m_pStage2ImageRtnx = retinex.get();
-    stage3.m_iOutWidth = fitted.width;
-    stage3.m_iOutHeight = fitted.height;
-    stage3.m_iImageWidth = quarterTurn ? rows : columns;
-    stage3.m_iImageHeight = quarterTurn ? columns : rows;
-    stage3.m_rcCrop = crop;
-    stage3.m_pCambData = camdata.get();
-    stage3.m_pTempData = scratch3.get();
-    stage3.m_iRotation = rotation;
-    stage3.m_pOutImage = out3.get();
-    stage3.m_pOutImageL = out3L.get();
-    stage3.m_pOutImageRtnx = out3Rtnx.get();
-    stage3.m_dISO = props.GetDouble(FString("ISO"), 100.0);
-    if (RunEngineRequest(engine, stage3) != kIPStatusDone)
-        return {};
-
-    std::vector<int16_t> toneTable(3 * 65536);
-    FIPERequestGenerateToneLUT tone;
-    tone.m_pToneLUT = toneTable.data();
-    tone.m_dExposure = settings.m_dExposure;
-    tone.m_dShadow = settings.m_dShadow;
-    tone.m_dContrast = settings.m_dContrast;
-    tone.m_dHighlight = settings.m_dHighlight;
-    tone.m_adColorGain = settings.m_ColorAdjust;
-    tone.m_dISO = props.GetDouble(FString("ISO"), 100.0);
-    tone.m_dContrastCompensation = ColorModeContrastCompensation(camdata.get(), props);
-    tone.m_bModelToneOffsets = UsesModelToneOffsets(props);
-    if (RunEngineRequest(engine, tone) != kIPStatusDone)
-        return {};
-    FLUT16 retinexTable(65536), gammaTable(65536);
-    MakeRetinexGainLUT(retinexTable, settings.m_dFillLight, 256);
-    MakeGammaLUT(gammaTable, 11, 16);
-
-    OwnedImage out4(cw, ch, PixelTypeOfOutputFormat(settings.m_eOutputFormat));
-    FIPERequestStage4 stage4;
-    stage4.m_pStage3Image = out3.get();
-    stage4.m_pStage3ImageL = out3L.get();
-    stage4.m_pStage3ImageRtnx = out3Rtnx.get();
-    stage4.m_pOutImage = out4.get();
-    stage4.m_pToneLUT = toneTable.data();
-    stage4.m_pRtnxLUT = retinexTable.m_pTable;
-    stage4.m_pGammaLUT = gammaTable.m_pTable;
-    stage4.m_dSharpness = settings.m_dSharpness;
-    stage4.m_dSaturation = settings.m_dSaturation;
-    stage4.m_iColorSpace = settings.m_iColorSpace;
-    stage4.m_bRommWorkingSpace = stage2.m_bRommWorkingSpace;
-    if (RunEngineRequest(engine, stage4) != kIPStatusDone)
-        return {};
-    return PixelBytes(*out4.get(), BytesPerPixel(settings.m_eOutputFormat));
+    return DirectDevelopment(inputs, props, settings).Run(engine, settings);
 }
 
 inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const SyntheticRaw& shot, const FPropTree& props,

@@ -12,10 +12,12 @@
 #include "managers/IPManagerLabels.h"
 #include "DevelopTestEngine.h"
 #include "support/BuildTree.h"
+#include "support/SyntheticDevelopment.h"
 #include "ManagerTestFiles.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <thread>
 
@@ -435,6 +437,45 @@ TEST_F(DevelopTest, TwoWorkersOfTwoThreadsDevelopingOnePictureShareTheWorkAndBot
     first.reset();
     second.reset();
     ExpectNothingHeld();
+}
+
+// Four workers of the pool and two engines of their own develop at once, all
+// sharing the band workers (and under ThreadSanitizer, which sees every band):
+// each picture is the one its settings give when developed alone.
+TEST_F(DevelopTest, FourWorkersAndTwoEnginesDevelopingAtOnceEachGiveTheirOwnPicture)
+{
+    const FString url = WriteDaylightShot();
+    std::vector<std::unique_ptr<IPManagerData>> requests;
+    for (int i = 0; i < 4; ++i) {
+        requests.push_back(DevelopRequest(url));
+        requests.back()->m_dChromaNoise = 0.2 + 0.2 * i; // a stage 2 of its own each
+    }
+    std::vector<std::unique_ptr<SyntheticDevelopment>> engines;
+    for (int i = 0; i < 2; ++i)
+        engines.push_back(std::make_unique<SyntheticDevelopment>(m_Shot));
+    for (const auto& request : requests)
+        Pool().Request(request.get());
+    EXPECT_EQ(Pool().GetWorkerCount(), 4u);
+    std::vector<std::thread> developing;
+    for (const auto& engine : engines)
+        developing.emplace_back([&engine] { EXPECT_EQ(engine->DevelopAll(), kIPStatusDone) << engine->lastError; });
+    const auto pending = [&] {
+        return std::any_of(requests.begin(), requests.end(), [](const auto& r) { return r->m_Result.IsPending(); });
+    };
+    for (int polls = 0; pending() && polls < 1000000; ++polls)
+        Pool().Idle();
+    for (std::thread& thread : developing)
+        thread.join();
+
+    for (const auto& request : requests) {
+        ASSERT_EQ(request->m_Result.m_eStatus, kIPStatusDone) << ResultText(*request);
+        EXPECT_EQ(ResultOf(*request), Expected(url, *request)) << "chroma noise " << request->m_dChromaNoise;
+    }
+    SyntheticDevelopment alone(m_Shot);
+    ASSERT_EQ(alone.DevelopAll(), kIPStatusDone) << alone.lastError;
+    const auto bytes = [](const SyntheticDevelopment& d) { return PixelBytes(*d.output.get(), 3); };
+    for (const auto& engine : engines)
+        EXPECT_EQ(bytes(*engine), bytes(alone));
 }
 
 TEST_F(DevelopTest, AFittedAndACroppedPictureAreTheRightPartsAtTheRightSize)

@@ -152,6 +152,9 @@ TEST(MovieDevicesTest, CompressorsAreFFmpegsEncodersFoundWithoutRegardToCase)
     std::vector<std::u16string> audio;
     ASSERT_EQ(CTMDirectShowBase::GetDeviceCompressorList(TMDEVICE_AUDIOCOMPRESSOR, audio), 0);
     EXPECT_NE(std::find(audio.begin(), audio.end(), u"pcm_u8"), audio.end());
+    EXPECT_EQ(audio.front(), u"PCM") << "plain PCM, the encode job's default";
+    ASSERT_NE(CompressorLookup::FindCompressDevice(TMDEVICE_AUDIOCOMPRESSOR, u"pcm"), nullptr);
+    EXPECT_EQ(CompressorLookup::FindCompressDevice(TMDEVICE_VIDEOCOMPRESSOR, u"PCM"), nullptr);
     EXPECT_EQ(std::find(audio.begin(), audio.end(), u"mjpeg"), audio.end());
 
     const AVCodec* mjpeg = CompressorLookup::FindCompressDevice(TMDEVICE_VIDEOCOMPRESSOR, u"MJpeg");

@@ -48,7 +48,7 @@ inline void SetFileName(CTMThumbnailData& record, const std::filesystem::path& p
 constexpr int64_t Seconds(double seconds) { return int64_t(seconds * 10000000); }
 
 struct PostedMessage {
-    CWnd* owner;
+    const void* owner; // the window object or handle posted to
     UINT message;
     WPARAM wParam;
     LPARAM lParam;
@@ -59,7 +59,7 @@ class PostedMessages {
 public:
     PostedMessages()
     {
-        tkrmovie::SetOwnerPostSink([this](CWnd* owner, UINT message, WPARAM wParam, LPARAM lParam) {
+        tkrmovie::SetOwnerPostSink([this](const void* owner, UINT message, WPARAM wParam, LPARAM lParam) {
             std::lock_guard<std::mutex> lock(m_Lock);
             m_Messages.push_back({owner, message, wParam, lParam});
             m_Arrived.notify_all();

@@ -144,6 +144,19 @@ PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& desc)
     return out;
 }
 
+PdxbImageSpec PdxbEmbeddedPicture(uint32_t pixelFormat, uint32_t columns, uint32_t rows, PdxbBytes data,
+                                  uint32_t rowSize)
+{
+    PdxbImageSpec spec;
+    spec.kind = 2;
+    spec.pixelFormat = pixelFormat;
+    spec.columns = columns;
+    spec.rows = rows;
+    spec.rowSize = rowSize;
+    spec.data = std::move(data);
+    return spec;
+}
+
 PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& desc)
 {
     PdxbBytes out;

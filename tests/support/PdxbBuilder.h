@@ -97,6 +97,10 @@ struct PdxbImageSpec {
     PdxbBytes data;
 };
 PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& desc);
+// One of the pictures a camera embeds (image kind 2): pixel format 18 with a
+// JPEG stream (rowSize 0), or 3 with RGB rows of rowSize bytes.
+PdxbImageSpec PdxbEmbeddedPicture(uint32_t pixelFormat, uint32_t columns, uint32_t rows, PdxbBytes data,
+                                  uint32_t rowSize = 0);
 
 // A camfile section: 16-byte header for major 2 and "1.0", 24 bytes (or
 // headerSize) for major 3.

@@ -521,18 +521,6 @@ std::vector<uint8_t> RenderJpeg(const SyntheticTruth& t, uint32_t columns, uint3
     return jpeg;
 }
 
-PdxbImageSpec JpegSection(const std::vector<uint8_t>& jpeg, uint32_t columns, uint32_t rows)
-{
-    PdxbImageSpec section;
-    section.kind = 2;
-    section.pixelFormat = 18;
-    section.columns = columns;
-    section.rows = rows;
-    section.rowSize = 0;
-    section.data = jpeg;
-    return section;
-}
-
 PdxbImageSpec FrameSection(uint32_t kind, uint32_t format, uint32_t columns, uint32_t rows,
                            const std::vector<uint8_t>& pixels)
 {
@@ -661,8 +649,8 @@ SyntheticRaw MakeSyntheticRaw(const SyntheticOptions& options)
         const uint32_t previewRows = uint32_t(std::lround(double(t.outputRows) * previewColumns / t.outputColumns));
         shot.previewJpeg = RenderJpeg(t, previewColumns, previewRows);
         shot.thumbnailJpeg = RenderJpeg(t, 221, 147);
-        builder.AddImage(JpegSection(shot.previewJpeg, previewColumns, previewRows), kPdxbIma2);
-        builder.AddImage(JpegSection(shot.thumbnailJpeg, 221, 147), kPdxbIma2);
+        builder.AddImage(PdxbEmbeddedPicture(18, previewColumns, previewRows, shot.previewJpeg), kPdxbIma2);
+        builder.AddImage(PdxbEmbeddedPicture(18, 221, 147, shot.thumbnailJpeg), kPdxbIma2);
     }
     shot.file = builder.Build();
     return shot;

@@ -81,6 +81,35 @@ TEST(DecodedPictureTest, ResamplingAveragesWhenShrinkingAndKeepsFlatAreasFlat) {
   }
 }
 
+TEST(DecodedPictureTest, BilinearResamplingInterpolatesBetweenNeighbours) {
+  // Blue rises by 10 a column: halfway between two columns lies halfway between their values.
+  DecodedPicture ramp = AllocatePicture(4, 2);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      BYTE* p = ramp.Row(y) + 4 * x;
+      p[0] = BYTE(10 * x);
+      p[1] = 77;
+      p[2] = BYTE(100 * y);
+      p[3] = 0;
+    }
+  }
+  const DecodedPicture shown = ResamplePictureBilinear(ramp, 2, 1);
+  ASSERT_TRUE(shown);
+  EXPECT_EQ(shown.Row(0)[0], 5);  // between columns 0 and 1
+  EXPECT_EQ(shown.Row(0)[4], 25); // between columns 2 and 3
+  EXPECT_EQ(shown.Row(0)[1], 77);
+  EXPECT_EQ(shown.Row(0)[2], 50); // between the two rows
+  EXPECT_EQ(shown.Row(0)[3], 0xFF);
+  const DecodedPicture wide = ResamplePictureBilinear(ramp, 400, 3);
+  ASSERT_TRUE(wide);
+  EXPECT_EQ(wide.Row(1)[0], 0) << "the edges are held, not extrapolated";
+  EXPECT_EQ(wide.Row(1)[4 * 399], 30);
+  for (int x = 0; x < 400; ++x) {
+    ASSERT_EQ(wide.Row(2)[4 * x + 1], 77) << x;
+  }
+  EXPECT_FALSE(ResamplePictureBilinear(DecodedPicture{}, 2, 2));
+}
+
 TEST(DecodedPictureTest, SizesBeyondTheLimitAreRefusedBeforeAllocating) {
   EXPECT_FALSE(AllocatePicture(0, 10));
   EXPECT_FALSE(AllocatePicture(10, -1));

@@ -2,17 +2,17 @@
 // Small fixtures for the toolkit's control tests: a parent window that keeps
 // every notification its controls send, and a text table with one font.
 
+#include "platform/afx/AfxButton.h"
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxWin.h"
 #include "platform/testing/Headless.h"
+#include "support/RectPrinting.h"
 #include "toolkit/ControlNotifyData.h"
 #include "toolkit/TextTable.h"
 
+#include <map>
+#include <memory>
 #include <vector>
-
-inline void PrintTo(const RECT& r, std::ostream* os) {
-  *os << "(" << r.left << "," << r.top << ")-(" << r.right << "," << r.bottom << ")";
-}
 
 struct Notification {
   UINT message;
@@ -61,10 +61,10 @@ BEGIN_MESSAGE_MAP(NotifiedParent, CWnd)
 END_MESSAGE_MAP()
 
 // Text id 101 (the track bar's value font) and 102 (a spin style): bold
-// DejaVu Sans, 11 pixels, in light yellow.
+// DejaVu Sans, 11 pixels, in light yellow unless told another colour.
 class SmallTextTable : public ITextTable {
 public:
-  SmallTextTable() {
+  explicit SmallTextTable(COLORREF textColour = RGB(255, 240, 160)) : colour(textColour) {
     LOGFONTW lf{};
     lf.lfHeight = -11;
     lf.lfWeight = FW_BOLD;
@@ -74,14 +74,12 @@ public:
     SetTextTable(this);
   }
   ~SmallTextTable() override { SetTextTable(nullptr); }
-  BOOL GetString(int id, std::u16string& text, CFont*& f, COLORREF& colour) override {
-    if (id != 101 && id != 102) return FALSE;
-    text = u"(unused)";
-    f = &font;
-    colour = RGB(255, 240, 160);
-    return TRUE;
+  std::optional<TextTableEntry> Find(int id) const override {
+    if (id != 101 && id != 102) return std::nullopt;
+    return TextTableEntry{u"(unused)", const_cast<CFont*>(&font), colour};
   }
   CFont font;
+  COLORREF colour;
 };
 
 // A script frame with the left button held at a control's client point.
@@ -91,4 +89,81 @@ inline platform::testing::InputFrame HeldAt(const CWnd& wnd, POINT client, bool 
   frame.cursor = client;
   frame.left = down;
   return frame;
+}
+
+// A LOGFONTW of a face and height.
+inline LOGFONTW MakeLogFont(LONG height, LONG weight = FW_NORMAL, const char16_t* face = u"Tahoma") {
+  LOGFONTW lf{};
+  lf.lfHeight = height;
+  lf.lfWeight = weight;
+  for (int i = 0; face[i] && i < LF_FACESIZE - 1; ++i) lf.lfFaceName[i] = face[i];
+  return lf;
+}
+
+// A text table of the entries a test puts in, with the fonts it owns.
+class MapTextTable : public ITextTable {
+public:
+  MapTextTable() { SetTextTable(this); }
+  ~MapTextTable() override { SetTextTable(nullptr); }
+  CFont* AddFont(const LOGFONTW& lf) {
+    fonts.push_back(std::make_unique<CFont>());
+    fonts.back()->CreateFontIndirect(&lf);
+    return fonts.back().get();
+  }
+  void Add(int id, std::u16string text, CFont* font, COLORREF colour) {
+    entries[id] = TextTableEntry{std::move(text), font, colour};
+  }
+  std::optional<TextTableEntry> Find(int id) const override {
+    auto it = entries.find(id);
+    if (it == entries.end()) return std::nullopt;
+    return it->second;
+  }
+  std::map<int, TextTableEntry> entries;
+  std::vector<std::unique_ptr<CFont>> fonts;
+};
+
+// A window of a solid colour, for children to sit on.
+class PlainParent : public CWnd {
+public:
+  COLORREF colour = RGB(89, 89, 89);
+  BOOL CreateAt(const RECT& rect, COLORREF fill) {
+    colour = fill;
+    return CreateEx(0, u"Parent", u"", WS_POPUP | WS_VISIBLE, rect, nullptr, 0);
+  }
+  std::vector<std::pair<UINT, std::pair<WPARAM, LPARAM>>> messages; // the notifications received
+  BOOL OnCommand(WPARAM wParam, LPARAM lParam) override {
+    messages.push_back({WM_COMMAND, {wParam, lParam}});
+    return CWnd::OnCommand(wParam, lParam);
+  }
+
+protected:
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_PAINT) {
+      CPaintDC dc(this);
+      CRect client;
+      GetClientRect(client);
+      dc.FillSolidRect(client, colour);
+      return 0;
+    }
+    if (message >= WM_APP && message < WM_APP + 0x100) {
+      messages.push_back({message, {wParam, lParam}});
+      return 0;
+    }
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+};
+
+// Draws a control's client area into a recording DC the way it paints
+// (WM_PAINT's drawing on a DC of our own), through its owner-draw request
+// for buttons.
+inline void DrawItemOn(CButton& control, CDC& dc, UINT state) {
+  DRAWITEMSTRUCT item;
+  item.CtlType = ODT_BUTTON;
+  item.CtlID = static_cast<UINT>(control.GetDlgCtrlID());
+  item.itemAction = ODA_DRAWENTIRE;
+  item.itemState = state;
+  item.hwndItem = control.m_hWnd;
+  item.hDC = dc.GetSafeHdc();
+  control.GetClientRect(&item.rcItem);
+  control.DrawItem(&item);
 }

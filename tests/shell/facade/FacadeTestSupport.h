@@ -31,6 +31,15 @@ inline void EmptyTheCache()
     GetGlobalCache()->SetSizeLimit(kFacadeCacheLimit);
 }
 
+// A new pool and an empty cache: no worker keeps results of an earlier
+// development that the next one could take up.
+inline void StartWithNewPool()
+{
+    SetIPManagerPoolSize(0);
+    SetIPManagerPoolSize(4);
+    EmptyTheCache();
+}
+
 // The managers' own request for the whole picture of a file at the size.
 inline std::unique_ptr<IPManagerData> PoolRequest(const FString& nativePath, int32_t kind, int32_t width,
                                                   int32_t height, int32_t format)

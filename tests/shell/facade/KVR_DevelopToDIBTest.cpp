@@ -11,6 +11,7 @@
 #include "support/TempFileTest.h"
 #include "support/TestSupport.h"
 #include "toolkit/CET_Dib.h"
+#include "toolkit/CET_ExifData.h"
 #include "FacadeTestSupport.h"
 #include "ScriptedManager.h"
 
@@ -40,7 +41,7 @@ protected:
     {
         auto handle = ReadHandle();
         BITMAPINFOHEADER header;
-        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, settings, nullptr, nullptr, nullptr));
+        const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, 0, 1, settings, nullptr, nullptr, nullptr, nullptr));
         return dib.bits != nullptr;
     }
 
@@ -121,8 +122,9 @@ TEST_F(DevelopToDIBTest, EachModeAsksForItsDevelopmentAndGivesItsPicture)
         auto handle = ReadHandle();
         BITMAPINFOHEADER header;
         int size[2] = {};
+        CET_ExifData info;
         const DibBits dib(KVR_DevelopHandleToDIB(handle.get(), &header, c.mode, c.divisor, nullptr, nullptr,
-                                                 nullptr, size));
+                                                 nullptr, &info, size));
         ASSERT_NE(dib.bits, nullptr) << KVR_GetLastError(handle.get());
         const SeenRequest& asked = m_Manager.Last();
         EXPECT_EQ(asked.kind, c.kind);
@@ -136,6 +138,8 @@ TEST_F(DevelopToDIBTest, EachModeAsksForItsDevelopmentAndGivesItsPicture)
         EXPECT_EQ(header.biHeight, c.picture.height);
         EXPECT_EQ(size[0], 400);
         EXPECT_EQ(size[1], 300);
+        EXPECT_EQ(info.GetImageWidth(), 400);
+        EXPECT_EQ(info.GetImageHeight(), 300);
     }
 }
 
@@ -184,15 +188,7 @@ TEST_F(DevelopToDIBTest, AnAutomaticRecordReceivesTheComputedValues)
     settings.m_nChromaNoise = 3;
     ASSERT_TRUE(DevelopWith(&settings));
     EXPECT_EQ(m_Manager.Count(kIPRequestAutoAdjust), 1);
-    EXPECT_EQ(settings.m_nExposure, 25);
-    EXPECT_EQ(settings.m_nShadow, -50);
-    EXPECT_EQ(settings.m_nContrast, 12);
-    EXPECT_EQ(settings.m_nHighlight, 75);
-    EXPECT_EQ(settings.m_nSaturation, 6);
-    EXPECT_EQ(settings.m_nFillLight, 50);
-    EXPECT_EQ(settings.m_nCyan, 0);
-    EXPECT_EQ(settings.m_nMagenta, 0);
-    EXPECT_EQ(settings.m_nYellow, 30);
+    EXPECT_EQ(AutoFieldsOf(settings), kScriptedAutoFields);
     EXPECT_EQ(settings.m_nSharpness, 0);
     EXPECT_EQ(settings.m_nAuto, 1);
     EXPECT_EQ(settings.m_nWhiteBalance, 2);
@@ -250,11 +246,11 @@ TEST_F(DevelopToDIBTest, FailedOrCancelledDevelopmentsGiveNoPicture)
         };
         BITMAPINFOHEADER header;
         EXPECT_EQ(KVR_DevelopHandleToDIB(&handle, &header, c.mode, 1, nullptr, c.cancelAt >= 0 ? stop : nullptr,
-                                         &cancelAt, nullptr),
+                                         &cancelAt, nullptr, nullptr),
                   nullptr);
     }
     BITMAPINFOHEADER header;
-    EXPECT_EQ(KVR_DevelopHandleToDIB(nullptr, &header, 0, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+    EXPECT_EQ(KVR_DevelopHandleToDIB(nullptr, &header, 0, 1, nullptr, nullptr, nullptr, nullptr, nullptr), nullptr);
     EXPECT_EQ(KVR_ProcessToDIB(nullptr, &header, 94, 94), nullptr);
 }
 
@@ -351,8 +347,8 @@ TEST_F(DevelopFileTest, APathThatIsNoRawFileGivesNoHandle)
         EXPECT_EQ(KVR_CreateHandle(path.GetText()), nullptr);
         EXPECT_EQ(KVR_OpenHandle(path.GetText()), nullptr);
         BITMAPINFOHEADER header;
-        EXPECT_EQ(KVR_DevelopFileToDIB(path.GetText(), &header, 4, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
-        EXPECT_EQ(KVR_DevelopFileToBitmap(path.GetText(), 0, 1, nullptr, nullptr, nullptr, nullptr), nullptr);
+        EXPECT_EQ(KVR_DevelopFileToDIB(path.GetText(), &header, 4, 1, nullptr, nullptr, nullptr, nullptr, nullptr), nullptr);
+        EXPECT_EQ(KVR_DevelopFileToBitmap(path.GetText(), 0, 1, nullptr, nullptr, nullptr, nullptr, nullptr), nullptr);
     }
     EXPECT_EQ(KVR_OpenHandle(nullptr), nullptr);
 }

@@ -207,7 +207,7 @@ TEST_F(FacadeThreadsTest, EveryWayOutOfADevelopmentLeavesTheLockFree)
     const auto develop = [](const FString& file, KVRProgressCallback callback) {
         KVREngineLockScope lock;
         std::unique_ptr<CET_Dib> picture(
-            KVR_DevelopFileToBitmap(file.GetText(), kDevelopFull24, 4, nullptr, callback, nullptr, nullptr));
+            KVR_DevelopFileToBitmap(file.GetText(), kDevelopFull24, 4, nullptr, callback, nullptr, nullptr, nullptr));
         return picture != nullptr;
     };
     const KVRProgressCallback stop = [](int, void*) { return 0; };
@@ -232,12 +232,12 @@ TEST_F(FacadeThreadsTest, ThreadsTakeTurnsOnThePoolUnderTheLockAndGetTheSamePict
         CKVR_FilterData copy = settings;
         KVREngineLockScope lock;
         return std::unique_ptr<CET_Dib>(
-            KVR_DevelopFileToBitmap(shot.GetText(), kDevelopFull24, 2, &copy, nullptr, nullptr, nullptr));
+            KVR_DevelopFileToBitmap(shot.GetText(), kDevelopFull24, 2, &copy, nullptr, nullptr, nullptr, nullptr));
     };
     const auto thumbnail = [&shot] {
         KVREngineLockScope lock;
         return std::unique_ptr<CET_Dib>(
-            KVR_DevelopFileToBitmap(shot.GetText(), kDevelopPreview94, 1, nullptr, nullptr, nullptr, nullptr));
+            KVR_DevelopFileToBitmap(shot.GetText(), kDevelopPreview94, 1, nullptr, nullptr, nullptr, nullptr, nullptr));
     };
     const std::unique_ptr<CET_Dib> fullAlone = full(), thumbnailAlone = thumbnail();
     ASSERT_NE(fullAlone, nullptr);

@@ -22,6 +22,7 @@
 #include "support/TempFileTest.h"
 #include "support/TestSupport.h"
 #include "toolkit/CET_Dib.h"
+#include "FacadeFileTestSupport.h"
 #include "FacadeTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -37,18 +38,15 @@ using namespace testsupport;
 
 namespace {
 
-class SyntheticCameraTest : public TempFileTest {
+class SyntheticCameraTest : public SyntheticShotTest {
 protected:
     static void SetUpTestSuite()
     {
-        TempFileTest::SetUpTestSuite();
-        SetColorProfileProgramPath(BuildTreeProgramPath());
-        s_Shot = new SyntheticRaw(MakeSyntheticRaw({}));
+        SetUpShot();
     }
     static void TearDownTestSuite()
     {
-        delete s_Shot;
-        s_Shot = nullptr;
+        SyntheticShotTest::TearDownTestSuite();
         SetIPManagerPoolSize(0);
         SetIPManagerPoolSize(4);
     }
@@ -63,7 +61,6 @@ protected:
         s_Shot->file.WriteTo(PathOf(name));
         return PathFromNative(PathOf(name).string());
     }
-    const SyntheticTruth& Truth() const { return s_Shot->truth; }
 
     std::unique_ptr<CKVR_ImageHandle, void (*)(CKVR_ImageHandle*)> Open(const FString& path) const
     {
@@ -81,12 +78,10 @@ protected:
         return PoolRequest(m_Path, kind, width, height, format);
     }
 
-    static SyntheticRaw* s_Shot;
     FString m_Path;
     KVREngineLockScope m_EngineLock; // every test uses the pool as the user interface does
 };
 
-SyntheticRaw* SyntheticCameraTest::s_Shot = nullptr;
 
 struct ProgressLog {
     std::vector<int> percentages;
@@ -240,7 +235,7 @@ TEST_F(SyntheticCameraTest, EachPictureModeHasItsSizeAndPixelFormat)
         }
         int size[2] = {};
         std::unique_ptr<CET_Dib> picture(
-            KVR_DevelopFileToBitmap(m_Path.GetText(), c.mode, c.divisor, nullptr, nullptr, nullptr, size));
+            KVR_DevelopFileToBitmap(m_Path.GetText(), c.mode, c.divisor, nullptr, nullptr, nullptr, nullptr, size));
         ASSERT_NE(picture, nullptr);
         EXPECT_EQ(picture->GetBitCount(), c.bitCount);
         EXPECT_EQ(picture->GetWidth(), width);
@@ -260,7 +255,7 @@ TEST_F(SyntheticCameraTest, AFullSizePictureEqualsTheManagersOwnDevelopment)
     settings.m_nCyan = 10;
     BITMAPINFOHEADER header;
     const DibBits dib(KVR_DevelopFileToDIB(m_Path.GetText(), &header, kDevelopFull24, 1, &settings, nullptr, nullptr,
-                                           nullptr));
+                                           nullptr, nullptr));
     ASSERT_NE(dib.bits, nullptr);
 
     EmptyTheCache();

@@ -10,6 +10,7 @@
 #include "managers/FIPMImage.h"
 #include "managers/FIPManager.h"
 #include "managers/IPManagerData.h"
+#include "shell/facade/CKVR_FilterData.h"
 #include "shell/facade/KVR_Text.h"
 #include "support/TestPixmap.h"
 
@@ -63,6 +64,17 @@ struct SeenRequest {
     std::string whiteBalance;
     std::vector<std::pair<std::string, std::string>> properties; // the list handed over
 };
+
+// The scripted automatic pass's values as a settings record receives them
+// (x 100 truncated, the gains 1, 1, 0.5 as densities), in the order of
+// AutoFieldsOf.
+inline constexpr std::array<int32_t, 9> kScriptedAutoFields = {25, -50, 12, 75, 6, 50, 0, 0, 30};
+// Exposure, shadow, contrast, highlight, saturation, fill light, cyan, magenta, yellow.
+inline std::array<int32_t, 9> AutoFieldsOf(const CKVR_FilterData& s)
+{
+    return {s.m_nExposure, s.m_nShadow,    s.m_nContrast, s.m_nHighlight, s.m_nSaturation,
+            s.m_nFillLight, s.m_nCyan, s.m_nMagenta, s.m_nYellow};
+}
 
 class ScriptedManager final : public FIPManager {
 public:
