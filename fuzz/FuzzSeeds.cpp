@@ -25,6 +25,8 @@
 #include "toolkit/CET_GDIPlus.h"
 #include "toolkit/PictureFiles.h"
 #include "foundation/FPath.h"
+#include "platform/core/HandOver.h"
+#include "platform/shell/ShellItems.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -377,6 +379,34 @@ void WriteTextTableSeeds(const std::filesystem::path& folder)
     WriteSeed(folder, "filelist.bin", std::string(block.begin(), block.end()));
 }
 
+// A hand-over of a path and one that only brings the window forward.
+void WriteHandOverSeeds(const std::filesystem::path& folder)
+{
+    for (const auto& [name, path] : {std::pair{"path", u"/pictures/2024/IMG_0001.kvr"}, {"forward", u""}}) {
+        const std::vector<uint8_t> message = platform::core::EncodeHandOver(path);
+        WriteSeed(folder, name, PdxbBytes(message.begin(), message.end()));
+    }
+}
+
+// One seed per reader of the shell's texts; the first byte picks it.
+void WriteShellTextSeeds(const std::filesystem::path& folder)
+{
+    auto text = [&](const std::string& name, char reader, const std::string& body) {
+        const std::string bytes = reader + body;
+        WriteSeed(folder, name, PdxbBytes(bytes.begin(), bytes.end()));
+    };
+    text("globs", 0, "# comment\n50:image/jpeg:*.jpg\n60:video/mp4:*.MP4:cs\n50:text/x-c:*.[ch]\n");
+    text("desktop", 1, "[Desktop Entry]\nType=Application\nExec=player --open \"a b\" %U\nTryExec=player\n");
+    text("exec", 2, "app \"a \\\"q\\\" \\$\" %f 100%% --name=%c");
+    using namespace platform::shell;
+    ITEMIDLIST* list = ListOfRoute({ItemId{Kind::Home, {}}, ItemId{Kind::Folder, u"Pictures"}});
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(list);
+    PdxbBytes seed = {3};
+    seed.insert(seed.end(), bytes, bytes + 3 + 3 + 2 * 8 + 2);
+    WriteSeed(folder, "list", seed);
+    ILFree(list);
+}
+
 // Raw containers with embedded pictures: every class of picture in a version-2
 // file, a version-3 file with a nested directory and longer headers, and a
 // turned file whose preview lies on its side.
@@ -459,6 +489,8 @@ int main(int argc, char** argv)
     WritePrivateProfileSeeds(root / "PrivateProfileFuzz");
     WritePresetFileSeeds(root / "PresetFileFuzz");
     WriteTextTableSeeds(root / "TextTableFuzz");
+    WriteHandOverSeeds(root / "HandOverFuzz");
+    WriteShellTextSeeds(root / "ShellTextFuzz");
     WriteEmbeddedImageSeeds(root / "EmbeddedImageFuzz");
     WriteClipboardSeeds(root / "ClipboardFormatsFuzz");
     return 0;
