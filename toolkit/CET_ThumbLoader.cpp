@@ -8,6 +8,7 @@
 #include "toolkit/CET_ThumbnailWnd.h"
 
 #include "toolkit/CET_Calc.h"
+#include "toolkit/FileOperations.h"
 #include "toolkit/PictureFiles.h"
 
 #include "platform/afx/AfxDC.h"

@@ -1,21 +1,7 @@
 #include "toolkit/CET_ThumbnailData.h"
 
-#include "foundation/FPath.h"
-
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <string>
-
-int ReadFileAttributeWord(const FString& path) {
-  std::string native;
-  struct stat info{};
-  if (!PathToNative(path, native) || native.empty() || ::stat(native.c_str(), &info) != 0) return -1;
-  int word = S_ISDIR(info.st_mode) ? 0x10 : 0x80;
-  if (::access(native.c_str(), W_OK) != 0) word |= 0x1;
-  return word;
-}
 
 CET_ThumbnailData::~CET_ThumbnailData() { delete m_pDib; }
 

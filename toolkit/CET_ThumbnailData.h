@@ -10,12 +10,6 @@
 
 #include <vector>
 
-// The attribute word of a file as the file system reports it: -1 when it
-// cannot be read (the file does not exist), else FILE_ATTRIBUTE_DIRECTORY
-// (0x10) for a folder or FILE_ATTRIBUTE_NORMAL (0x80), with
-// FILE_ATTRIBUTE_READONLY (0x1) when we may not write it.
-int ReadFileAttributeWord(const FString& path);
-
 class CET_ThumbnailData {
 public:
   CET_ThumbnailData() = default;
