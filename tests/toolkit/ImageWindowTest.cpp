@@ -1,6 +1,7 @@
 #include "toolkit/CET_ImageWndOrg.h"
 
 #include "platform/testing/Headless.h"
+#include "platform/win/WinIcm.h"
 #include "ToolkitTestWindows.h"
 
 #include <gtest/gtest.h>
@@ -269,4 +270,21 @@ TEST_F(ImageFixture, ClipWarningPicture) {
   EXPECT_EQ(image.GetImageRect(), CRect(0, 0, 40, 40));
   EXPECT_TRUE(image.GetPicture().IsValid());
   EXPECT_NE(image.GetPicture().GetPixel(35, 35), static_cast<int>(RGB(255, 255, 255))); // white is clipped
+}
+
+TEST_F(ImageFixture, ColourManagementPaintsThroughTheMonitorProfile) {
+  Show(100, 100);
+  const auto plain = Shot("image-icm-off.png");
+  // The sRGB monitor changes nothing; a wide-gamut one moves the red.
+  const std::string folder = platform::ResourceFolder() + "/icc/";
+  image.SetColorManagement(TRUE);
+  image.SetMonitorProfilePath(FString((folder + "sRGB.icc").c_str()));
+  EXPECT_EQ(pt::PixelAt(Shot("image-icm-srgb.png"), 10, 10), pt::PixelAt(plain, 10, 10));
+  image.SetMonitorProfilePath(FString((folder + "AdobeRGB1998.icc").c_str()));
+  const COLORREF wide = pt::PixelAt(Shot("image-icm-wide.png"), 10, 10);
+  EXPECT_NE(wide, pt::PixelAt(plain, 10, 10));
+  EXPECT_GT(GetRValue(wide), 200);
+  // A profile file that does not exist leaves the colours alone.
+  image.SetMonitorProfilePath(FString((folder + "missing.icc").c_str()));
+  EXPECT_EQ(pt::PixelAt(Shot("image-icm-missing.png"), 10, 10), pt::PixelAt(plain, 10, 10));
 }
