@@ -12,6 +12,7 @@
 
 #include "platform/afx/AfxDC.h"
 #include "platform/testing/Headless.h"
+#include "support/DibBuilder.h"
 #include "toolkit/CET_Calc.h"
 #include "toolkit/CET_ImageWndOrg.h"
 #include "toolkit/CET_ThumbnailWnd.h"
@@ -50,26 +51,9 @@ void Report(benchmark::State& state, double work, double plain) {
 
 // A bottom-up 24-bit picture of a gradient.
 CET_Dib* MakePicture(int width, int height, int seed) {
-  BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  header.bmiHeader.biWidth = width;
-  header.bmiHeader.biHeight = height;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 24;
-  const int row = (width * 3 + 3) / 4 * 4;
-  std::vector<BYTE> bits(static_cast<size_t>(row) * height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      BYTE* p = &bits[static_cast<size_t>(y) * row + x * 3];
-      p[0] = static_cast<BYTE>(x + seed);
-      p[1] = static_cast<BYTE>(y * 2);
-      p[2] = static_cast<BYTE>((x ^ y) + seed * 7);
-    }
-  }
-  header.bmiHeader.biSizeImage = static_cast<DWORD>(bits.size());
-  auto* dib = new CET_Dib;
-  dib->Set(&header, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [seed](int x, int y) {
+           return RGB((x ^ y) + seed * 7, y * 2, x + seed);
+         }).release();
 }
 
 QImage ToQImage(const CET_Dib& dib) {
@@ -89,6 +73,12 @@ public:
     return item;
   }
   void StartLoader() override {}
+  void CreateIn(CWnd& frame) {
+    SetScrollDirection(SB_VERT);
+    Create(nullptr, u"", WS_CHILD | WS_VISIBLE, CRect(0, 0, kWidth, kHeight), &frame, 1);
+    Init();
+    SetLayout(180, 215, 10, 10, 2, 2, 10, 10, 170, 170, 5, 185, 175, 205);
+  }
   void Fill(int count, int pictures) {
     FArray<FString> paths;
     for (int i = 0; i < count; ++i) {
@@ -144,10 +134,7 @@ struct Surface {
 void BM_ThumbnailPage(benchmark::State& state) {
   Windows w;
   BenchThumbs thumbs;
-  thumbs.SetScrollDirection(SB_VERT);
-  thumbs.Create(nullptr, u"", WS_CHILD | WS_VISIBLE, CRect(0, 0, kWidth, kHeight), &w.frame, 1);
-  thumbs.Init();
-  thumbs.SetLayout(180, 215, 10, 10, 2, 2, 10, 10, 170, 170, 5, 185, 175, 205);
+  thumbs.CreateIn(w.frame);
   const int perPage = thumbs.GetColumns() * thumbs.GetRowsPerPage();
   thumbs.Fill(perPage, 16);
 
@@ -207,10 +194,7 @@ BENCHMARK(BM_ThumbnailPage)->Unit(benchmark::kMillisecond)->MinTime(1.0);
 void BM_ThumbnailScroll(benchmark::State& state) {
   Windows w;
   BenchThumbs thumbs;
-  thumbs.SetScrollDirection(SB_VERT);
-  thumbs.Create(nullptr, u"", WS_CHILD | WS_VISIBLE, CRect(0, 0, kWidth, kHeight), &w.frame, 1);
-  thumbs.Init();
-  thumbs.SetLayout(180, 215, 10, 10, 2, 2, 10, 10, 170, 170, 5, 185, 175, 205);
+  thumbs.CreateIn(w.frame);
   thumbs.Fill(10000, 64);
   SCROLLINFO info{};
   thumbs.GetScrollInfo(&info);

@@ -3,11 +3,13 @@
 #include "platform/testing/Headless.h"
 #include "platform/win/WinIcm.h"
 #include "ToolkitTestWindows.h"
+#include "support/DibBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 namespace pt = platform::testing;
@@ -16,32 +18,14 @@ namespace {
 
 constexpr UINT kImageMouse = WM_APP + 0x26;
 
-// Four quarters, stored bottom-up: top left red, top right green, bottom
-// left blue, bottom right white.
-CET_Dib QuarterDib(int width, int height) {
-  BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  header.bmiHeader.biWidth = width;
-  header.bmiHeader.biHeight = height;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 24;
-  const int row = (width * 3 + 3) / 4 * 4;
-  std::vector<BYTE> bits(static_cast<size_t>(row * height), 0);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const bool top = y < height / 2;
-      const bool left = x < width / 2;
-      const COLORREF c = top ? (left ? RGB(255, 0, 0) : RGB(0, 255, 0)) : (left ? RGB(0, 0, 255) : RGB(255, 255, 255));
-      BYTE* p = &bits[static_cast<size_t>((height - 1 - y) * row + x * 3)];
-      p[0] = GetBValue(c);
-      p[1] = GetGValue(c);
-      p[2] = GetRValue(c);
-    }
-  }
-  CET_Dib dib;
-  header.bmiHeader.biSizeImage = static_cast<DWORD>(bits.size());
-  dib.Set(&header, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+// Four quarters: top left red, top right green, bottom left blue, bottom
+// right white.
+std::unique_ptr<CET_Dib> QuarterDib(int width, int height) {
+  return testsupport::MakeBottomUpDib(width, height, [=](int x, int y) {
+    const bool top = y < height / 2;
+    const bool left = x < width / 2;
+    return top ? (left ? RGB(255, 0, 0) : RGB(0, 255, 0)) : (left ? RGB(0, 0, 255) : RGB(255, 255, 255));
+  });
 }
 
 struct ImageFixture : ::testing::Test {
@@ -59,8 +43,7 @@ struct ImageFixture : ::testing::Test {
     pt::Pump();
   }
   void Show(int width, int height, BOOL fit = FALSE) {
-    const CET_Dib picture = QuarterDib(width, height);
-    image.SetImage(&picture, fit, 1.0, 0, 0);
+    image.SetImage(QuarterDib(width, height).get(), fit, 1.0, 0, 0);
   }
   pt::PixelImage Shot(const char* name) {
     image.RedrawWindow();
@@ -265,8 +248,7 @@ TEST_F(ImageFixture, PanningFollowsTheHeldButton) {
 }
 
 TEST_F(ImageFixture, ClipWarningPicture) {
-  const CET_Dib picture = QuarterDib(40, 40);
-  image.SetImageWithWarning(1, 250, 5, RGB(255, 0, 255), RGB(0, 255, 255), &picture, 1.0, 0, 0);
+  image.SetImageWithWarning(1, 250, 5, RGB(255, 0, 255), RGB(0, 255, 255), QuarterDib(40, 40).get(), 1.0, 0, 0);
   EXPECT_EQ(image.GetImageRect(), CRect(0, 0, 40, 40));
   EXPECT_TRUE(image.GetPicture().IsValid());
   EXPECT_NE(image.GetPicture().GetPixel(35, 35), static_cast<int>(RGB(255, 255, 255))); // white is clipped

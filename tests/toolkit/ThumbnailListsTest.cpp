@@ -1,5 +1,7 @@
 #include "toolkit/CET_ThumbnailData.h"
 
+#include "support/DibBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -9,17 +11,7 @@
 namespace {
 
 CET_Dib* MakePicture(int width, int height, BYTE value) {
-  BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  header.bmiHeader.biWidth = width;
-  header.bmiHeader.biHeight = height;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 24;
-  const int row = (width * 3 + 3) / 4 * 4;
-  std::vector<BYTE> bits(static_cast<size_t>(row * height), value);
-  auto* dib = new CET_Dib;
-  dib->Set(&header, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [value](int, int) { return RGB(value, value, value); }).release();
 }
 
 CET_ThumbnailData* MakeItem(const char16_t* name, int type = 0) {
