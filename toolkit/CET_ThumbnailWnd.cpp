@@ -438,6 +438,9 @@ void CET_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
     const bool wasSelected = item && item->m_bSelected;
     UnlockItems();
     if (onCaption && wasSelected) {
+      // No drag may follow: the next move would drag the files away while
+      // their name is being edited.
+      m_PendingDrag = -1;
       StartRename(hit);
       return;
     }

@@ -293,6 +293,9 @@ TEST_F(GridFixture, RenameEndsOnceByEnterClickOutsideOrFocusLoss) {
   };
   int ends = thumbs.GetRenameEndCount();
   startRename();
+  thumbs.drags.clear();
+  thumbs.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(60, 60)); // no drag follows the rename's press
+  EXPECT_TRUE(thumbs.drags.empty());
   MSG enter{};
   enter.hwnd = edit.m_hWnd;
   enter.message = WM_KEYDOWN;
