@@ -1,4 +1,5 @@
 #include "toolkit/CET_ThumbnailWnd.h"
+#include "toolkit/DecodedPicture.h"
 #include "toolkit/PictureFileTypes.h"
 
 #include "platform/testing/Headless.h"
@@ -159,4 +160,20 @@ TEST_F(LoaderFixture, TwoHundredFilesLoadOnceEachWhileTheWindowScrolls) {
   EXPECT_EQ(thumbs.loaded.size(), 151u);
   thumbs.ScrollTo(0);
   pt::SavePng(pt::GrabClient(thumbs.m_hWnd), "thumbnail-loaded.png");
+}
+
+TEST_F(LoaderFixture, APictureTooLargeForMemoryIsSkipped) {
+  WriteJpeg("a.jpg", 64, 48);
+  WriteJpeg("b.jpg", 3000, 2000);
+  WriteJpeg("c.jpg", 64, 48);
+  const std::uint64_t limit = GetMaxPictureBytes();
+  SetMaxPictureBytes(100000); // even decoded at an eighth, 3000 x 2000 takes 281 kB
+  ASSERT_EQ(thumbs.SetFolder(Folder()), 3);
+  PumpUntilLoaded();
+  SetMaxPictureBytes(limit);
+  EXPECT_TRUE(thumbs.HasPicture(0));
+  EXPECT_FALSE(thumbs.HasPicture(1));
+  EXPECT_TRUE(thumbs.HasPicture(2));
+  EXPECT_EQ(thumbs.Messages(thumbs.Item(1)), 0);
+  EXPECT_EQ(thumbs.FinalMessages(), 1);
 }
