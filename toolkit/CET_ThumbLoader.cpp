@@ -7,7 +7,6 @@
 
 #include "toolkit/CET_ThumbnailWnd.h"
 
-#include "toolkit/CET_Calc.h"
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFiles.h"
 
@@ -29,11 +28,6 @@ CET_Dib* DecodeThumbnail(const FString& path) {
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
-}
-
-void DrawItemCallback(CDC* memory, RECT, void* window, void* index) {
-  memory->SetStretchBltMode(COLORONCOLOR);
-  static_cast<CET_ThumbnailWnd*>(window)->DrawItem(memory, *static_cast<int*>(index), nullptr);
 }
 
 } // namespace
@@ -145,7 +139,7 @@ LRESULT CET_ThumbnailWnd::OnItemLoaded(WPARAM wParam, LPARAM lParam) {
   if (!visible.IntersectRect(&cell, &client)) return 0;
   CDC* dc = GetDC();
   if (!dc) return 0;
-  CET_Calc::PaintThroughMemoryDC(dc, cell, DrawItemCallback, this, &index, nullptr);
+  PaintThumbnailsOffscreen(dc, cell, [this, index](CDC* memory) { DrawItem(memory, index, nullptr); });
   ReleaseDC(dc);
   return 0;
 }
