@@ -2,6 +2,7 @@
 
 #include "toolkit/CET_Calc.h"
 #include "toolkit/FileOperations.h"
+#include "toolkit/OffscreenPaint.h"
 #include "toolkit/PictureColor.h"
 
 #include "platform/afx/AfxDC.h"
@@ -59,11 +60,6 @@ void SetBarInfo(CWnd& wnd, int bar, int max, int page, int pos) {
   info.nPos = pos;
   wnd.SetScrollInfo(bar, &info, TRUE);
 }
-
-struct DrawContext {
-  CET_ImageWndOrg* window;
-  CDC* target;
-};
 
 } // namespace
 
@@ -196,59 +192,55 @@ FDoubleRect CET_ImageWndOrg::ZoomedImageRect() const {
 
 void CET_ImageWndOrg::DrawImage(CDC* dc) {
   if (!dc) return;
-  DrawContext context{this, dc};
   const CRect client = ClientRectOf(*this);
-  CET_Calc::PaintThroughMemoryDC(
-      dc, client,
-      [](CDC* memory, RECT area, void* user, void*) {
-        auto* self = static_cast<DrawContext*>(user)->window;
-        memory->FillSolidRect(&area, self->GetBackgroundColor());
-        const CET_Dib& picture = self->GetPicture();
-        const CRect& imageRect = self->GetImageRect();
-        if (!picture.IsValid() || !picture.header || imageRect.Width() <= 0 || imageRect.Height() <= 0) return;
-        const CRect clientArea = ClientRectOf(*self);
-        const double scale = self->GetPictureScale();
-        CRect source;
-        CRect destination;
-        if (self->IsFitMode()) {
-          destination = CET_Calc::FitRectInRect(clientArea, imageRect);
-          source = CRect(CET_Calc::RoundToInt(imageRect.left / scale), CET_Calc::RoundToInt(imageRect.top / scale),
-                         CET_Calc::RoundToInt(imageRect.right / scale),
-                         CET_Calc::RoundToInt(imageRect.bottom / scale));
-          self->m_Zoom = static_cast<double>(destination.Width()) / imageRect.Width();
-          self->m_Offset = FDoublePoint(destination.left, destination.top);
-        } else {
-          FDoubleRect visible = self->ClientRectToImage(ToDouble(clientArea), TRUE);
-          visible /= scale;
-          source = Truncated(visible);
-          destination = Truncated(self->ImageRectToClient(ToDouble(imageRect), TRUE));
-        }
-        if (source.Width() <= 0 || source.Height() <= 0 || destination.Width() <= 0 || destination.Height() <= 0) {
-          return;
-        }
-        // The source origin counts from the first row in memory, the bottom
-        // one of a bottom-up picture.
-        if (picture.GetHeight() > 0) {
-          const int height = source.Height();
-          source.top = picture.GetHeight() - source.bottom;
-          source.bottom = source.top + height;
-        }
-        const int stretchMode = memory->SetStretchBltMode(COLORONCOLOR);
-        const int mapMode = memory->SetMapMode(MM_TEXT);
-        const int bkMode = memory->SetBkMode(TRANSPARENT);
-        // The memory DC carries the window's colour management: only the
-        // picture's pixels are converted, not the copy to the window.
-        self->BeginICM(memory);
-        BITMAPINFO header = *picture.header;
-        ::StretchDIBits(memory->m_hDC, destination.left, destination.top, destination.Width(), destination.Height(),
-                        source.left, source.top, source.Width(), source.Height(), picture.bits, &header,
-                        DIB_RGB_COLORS, SRCCOPY);
-        self->EndICM(memory);
-        memory->SetBkMode(bkMode);
-        memory->SetMapMode(mapMode);
-        memory->SetStretchBltMode(stretchMode);
-      },
-      &context, nullptr, nullptr);
+  PaintOffscreen(dc, client, [this, &client](CDC* memory) {
+    CRect grown(client);
+    grown.InflateRect(1, 1);
+    memory->FillSolidRect(grown, m_BackgroundColor);
+    const CET_Dib& picture = m_Dib;
+    const CRect& imageRect = m_ImageRect;
+    if (!picture.IsValid() || !picture.header || imageRect.Width() <= 0 || imageRect.Height() <= 0) return;
+    const double scale = m_PictureScale;
+    CRect source;
+    CRect destination;
+    if (m_bFitMode) {
+      destination = CET_Calc::FitRectInRect(client, imageRect);
+      source = CRect(CET_Calc::RoundToInt(imageRect.left / scale), CET_Calc::RoundToInt(imageRect.top / scale),
+                     CET_Calc::RoundToInt(imageRect.right / scale),
+                     CET_Calc::RoundToInt(imageRect.bottom / scale));
+      m_Zoom = static_cast<double>(destination.Width()) / imageRect.Width();
+      m_Offset = FDoublePoint(destination.left, destination.top);
+    } else {
+      FDoubleRect visible = ClientRectToImage(ToDouble(client), TRUE);
+      visible /= scale;
+      source = Truncated(visible);
+      destination = Truncated(ImageRectToClient(ToDouble(imageRect), TRUE));
+    }
+    if (source.Width() <= 0 || source.Height() <= 0 || destination.Width() <= 0 || destination.Height() <= 0) {
+      return;
+    }
+    // The source origin counts from the first row in memory, the bottom
+    // one of a bottom-up picture.
+    if (picture.GetHeight() > 0) {
+      const int height = source.Height();
+      source.top = picture.GetHeight() - source.bottom;
+      source.bottom = source.top + height;
+    }
+    const int stretchMode = memory->SetStretchBltMode(COLORONCOLOR);
+    const int mapMode = memory->SetMapMode(MM_TEXT);
+    const int bkMode = memory->SetBkMode(TRANSPARENT);
+    // The memory DC carries the window's colour management: only the
+    // picture's pixels are converted, not the copy to the window.
+    BeginICM(memory);
+    BITMAPINFO header = *picture.header;
+    ::StretchDIBits(memory->m_hDC, destination.left, destination.top, destination.Width(), destination.Height(),
+                    source.left, source.top, source.Width(), source.Height(), picture.bits, &header,
+                    DIB_RGB_COLORS, SRCCOPY);
+    EndICM(memory);
+    memory->SetBkMode(bkMode);
+    memory->SetMapMode(mapMode);
+    memory->SetStretchBltMode(stretchMode);
+  });
 }
 
 // ---- Scrolling --------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include "toolkit/CET_ThumbnailWnd.h"
 
 #include "toolkit/FileOperations.h"
+#include "toolkit/OffscreenPaint.h"
 #include "toolkit/PictureFiles.h"
 
 #include "platform/afx/AfxDC.h"
@@ -139,7 +140,7 @@ LRESULT CET_ThumbnailWnd::OnItemLoaded(WPARAM wParam, LPARAM lParam) {
   if (!visible.IntersectRect(&cell, &client)) return 0;
   CDC* dc = GetDC();
   if (!dc) return 0;
-  PaintThumbnailsOffscreen(dc, cell, [this, index](CDC* memory) { DrawItem(memory, index, nullptr); });
+  PaintOffscreen(dc, cell, [this, index](CDC* memory) { DrawItem(memory, index, nullptr); });
   ReleaseDC(dc);
   return 0;
 }

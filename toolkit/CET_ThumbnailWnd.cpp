@@ -2,6 +2,7 @@
 
 #include "toolkit/CET_Calc.h"
 #include "toolkit/FileOperations.h"
+#include "toolkit/OffscreenPaint.h"
 #include "toolkit/PictureFileTypes.h"
 
 #include "platform/afx/AfxDC.h"
@@ -33,37 +34,6 @@ DROPEFFECT RefuseDragOver(CWnd*, const FArray<FString>*, DWORD, CPoint) { return
 BOOL RefuseDrop(CWnd*, const FArray<FString>*, DROPEFFECT, CPoint) { return FALSE; }
 DROPEFFECT RefuseDropEx(CWnd*, const FArray<FString>*, DROPEFFECT, DROPEFFECT, CPoint) { return DROPEFFECT_NONE; }
 
-} // namespace
-
-// Draws into a 24-bit top-down bitmap one pixel larger than the area on
-// every side, addressed in the target's coordinates, and copies the area to
-// the target in one step. Whatever draws covers the whole area, so the
-// target is never read back.
-void PaintThumbnailsOffscreen(CDC* dc, const CRect& area, const std::function<void(CDC*)>& draw) {
-  CDC memory;
-  if (!dc || !memory.CreateCompatibleDC(dc)) return;
-  CRect grown(area);
-  grown.InflateRect(1, 1);
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = grown.Width();
-  info.bmiHeader.biHeight = -grown.Height();
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(dc->m_hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  if (!bitmap) return;
-  const HGDIOBJ old = memory.SelectObject(bitmap);
-  memory.SetViewportOrg(-grown.left, -grown.top);
-  memory.SetStretchBltMode(COLORONCOLOR);
-  draw(&memory);
-  dc->BitBlt(area.left, area.top, area.Width(), area.Height(), &memory, area.left, area.top, SRCCOPY);
-  memory.SelectObject(old);
-  DeleteObject(bitmap);
-}
-
-namespace {
 
 bool IsCellOnScreen(const CRect& cell, const CRect& client) {
   return cell.left >= 0 && cell.left <= client.right && cell.top >= 0 && cell.top <= client.bottom;
@@ -298,7 +268,7 @@ void CET_ThumbnailWnd::OnPaint() {
   CPaintDC dc(this);
   CRect client;
   GetClientRect(client);
-  PaintThumbnailsOffscreen(&dc, client, [this](CDC* memory) { DrawItems(memory); });
+  PaintOffscreen(&dc, client, [this](CDC* memory) { DrawItems(memory); });
 }
 
 void CET_ThumbnailWnd::OnSize(UINT type, int cx, int cy) {

@@ -14,8 +14,6 @@
 #include "platform/afx/AfxOle.h"
 #include "platform/afx/AfxWin.h"
 
-#include <functional>
-
 constexpr UINT WM_THUMB_ITEMLOADED = WM_USER + 500;
 constexpr UINT WM_THUMB_RENAMEEND = WM_USER + 600;
 constexpr UINT kThumbEditId = 0x9000;
@@ -30,9 +28,6 @@ struct CET_ThumbLoadParam {
 };
 
 UINT ThumbnailLoaderThread(LPVOID param);
-
-// Paints through a bitmap one pixel larger than the area, copied in one step.
-void PaintThumbnailsOffscreen(CDC* dc, const CRect& area, const std::function<void(CDC*)>& draw);
 
 class CET_ThumbnailWnd : public CWnd {
 public:
