@@ -202,13 +202,13 @@ void WriteImageReaderSeeds(const std::filesystem::path& folder)
 void WriteAviSeeds(const std::filesystem::path& folder)
 {
     std::filesystem::create_directories(folder);
-    MovieSpec spec;
-    spec.width = 48;
-    spec.height = 32;
-    spec.frames = 3;
-    WriteMovie(folder / "mjpeg.avi", spec);
-    spec.audio = true;
-    WriteMovie(folder / "sound.avi", spec);
+    MovieShape shape;
+    shape.width = 48;
+    shape.height = 32;
+    shape.frames = 3;
+    WriteMovie(folder / "mjpeg.avi", shape);
+    shape.audio = true;
+    WriteMovie(folder / "sound.avi", shape);
     std::filesystem::copy_file(folder / "mjpeg.avi", folder / "cut.avi");
     std::filesystem::resize_file(folder / "cut.avi", std::filesystem::file_size(folder / "mjpeg.avi") / 2);
 }
@@ -218,34 +218,34 @@ void WriteAviSeeds(const std::filesystem::path& folder)
 void WriteExifItemsSeeds(const std::filesystem::path& folder)
 {
     for (const bool bigEndian : {false, true}) {
-        ExifSpec spec;
-        spec.bigEndian = bigEndian;
-        spec.orientation = 6;
-        spec.markFlag = 1;
-        spec.makerNoteSwapped = bigEndian;
-        spec.thumbnail = QuarterJpeg(8, 8);
+        ExifFields fields;
+        fields.bigEndian = bigEndian;
+        fields.orientation = 6;
+        fields.markFlag = 1;
+        fields.makerNoteSwapped = bigEndian;
+        fields.thumbnail = QuarterJpeg(8, 8);
         const std::string order = bigEndian ? "big" : "little";
-        WriteSeed(folder, "structure-" + order, BuildExifStructure(spec));
-        WriteSeed(folder, "jpeg-" + order, QuarterJpeg(16, 8, &spec));
+        WriteSeed(folder, "structure-" + order, BuildExifStructure(fields));
+        WriteSeed(folder, "jpeg-" + order, QuarterJpeg(16, 8, &fields));
     }
 }
 
 void WriteBmpReaderSeeds(const std::filesystem::path& folder)
 {
-    BmpSpec eight;
-    BmpSpec few;
+    BmpLayout eight;
+    BmpLayout few;
     few.colours = 3;
     few.headerSize = 124;
-    BmpSpec rgb;
+    BmpLayout rgb;
     rgb.bitCount = 24;
     rgb.height = -2;
-    BmpSpec masked;
+    BmpLayout masked;
     masked.bitCount = 32;
     masked.compression = 3;
     masked.masks = {0xFF0000, 0xFF00, 0xFF};
-    BmpSpec sixteen;
+    BmpLayout sixteen;
     sixteen.bitCount = 16;
-    const std::pair<const char*, BmpSpec> files[] = {
+    const std::pair<const char*, BmpLayout> files[] = {
         {"8bit", eight}, {"8bit-v5", few}, {"24bit-top-down", rgb}, {"32bit-masks", masked}, {"16bit", sixteen}};
     for (const auto& [name, spec] : files)
         WriteSeed(folder, name, MakeBmp(spec));
@@ -262,11 +262,11 @@ void WritePictureLoaderSeeds(const std::filesystem::path& folder)
         bytes.insert(bytes.end(), file.begin(), file.end());
         WriteSeed(folder, name, bytes);
     };
-    ExifSpec spec;
-    spec.orientation = 6;
-    spec.markFlag = 0;
-    spec.thumbnail = QuarterJpeg(16, 12);
-    const PdxbBytes jpeg = QuarterJpeg(40, 30, &spec);
+    ExifFields fields;
+    fields.orientation = 6;
+    fields.markFlag = 0;
+    fields.thumbnail = QuarterJpeg(16, 12);
+    const PdxbBytes jpeg = QuarterJpeg(40, 30, &fields);
     seed("jpg-full", kJpg, jpeg);
     seed("jpg-thumbnail", kJpg | kThumbnail, jpeg);
     seed("jpg-scaled", kJpg | kScaled, jpeg);

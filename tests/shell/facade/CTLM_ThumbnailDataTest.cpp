@@ -28,9 +28,9 @@ protected:
     }
     FString WriteMarkedJpeg(const std::string& name) const
     {
-        ExifSpec spec;
-        spec.markFlag = 1u;
-        const auto bytes = QuarterJpeg(32, 24, &spec);
+        ExifFields fields;
+        fields.markFlag = 1u;
+        const auto bytes = QuarterJpeg(32, 24, &fields);
         WriteFileBytes(PathOf(name), std::string(bytes.begin(), bytes.end()));
         return WideFromUtf8(PathOf(name).string());
     }
