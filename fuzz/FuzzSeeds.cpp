@@ -247,8 +247,8 @@ void WriteBmpReaderSeeds(const std::filesystem::path& folder)
     sixteen.bitCount = 16;
     const std::pair<const char*, BmpLayout> files[] = {
         {"8bit", eight}, {"8bit-v5", few}, {"24bit-top-down", rgb}, {"32bit-masks", masked}, {"16bit", sixteen}};
-    for (const auto& [name, spec] : files)
-        WriteSeed(folder, name, MakeBmp(spec));
+    for (const auto& [name, layout] : files)
+        WriteSeed(folder, name, MakeBmp(layout));
 }
 
 // The loader's input: a byte choosing extension and mode, then the file. The
@@ -414,10 +414,10 @@ void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
 {
     const auto picture = [](uint32_t version, uint32_t format, int columns, int rows, PdxbBytes data,
                             uint32_t rowBytes) {
-        PdxbImageSpec spec = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
-        spec.version = version;
-        spec.headerSize = 40;
-        return spec;
+        PdxbImageSpec image = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
+        image.version = version;
+        image.headerSize = 40;
+        return image;
     };
     const auto jpeg = [&](uint32_t version, int columns, int rows) {
         return picture(version, 18, columns, rows, QuarterJpeg(columns, rows), 0);
