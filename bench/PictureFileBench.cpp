@@ -122,13 +122,13 @@ struct Files {
     }
 
     // A camera's JPEG: the picture with an EXIF block holding a 160 x 120 thumbnail.
-    testsupport::ExifSpec spec;
-    spec.orientation = 6;
-    spec.markFlag = 0;
-    spec.thumbnail = testsupport::QuarterJpeg(160, 120);
+    testsupport::ExifFields fields;
+    fields.orientation = 6;
+    fields.markFlag = 0;
+    fields.thumbnail = testsupport::QuarterJpeg(160, 120);
     const fs::path camera = dir.Path() / "camera.jpg";
     WriteAll(camera, testsupport::InsertSegment(ReadAll(jpeg), 0xE1,
-                                                testsupport::ExifApp1Data(testsupport::BuildExifStructure(spec))));
+                                                testsupport::ExifApp1Data(testsupport::BuildExifStructure(fields))));
     folder = dir.Path() / "folder";
     fs::create_directory(folder);
     for (int i = 0; i < kFolderFiles; ++i) {

@@ -25,6 +25,8 @@
 #include "toolkit/CET_GDIPlus.h"
 #include "toolkit/PictureFiles.h"
 #include "foundation/FPath.h"
+#include "platform/core/HandOver.h"
+#include "platform/shell/ShellItems.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -200,13 +202,13 @@ void WriteImageReaderSeeds(const std::filesystem::path& folder)
 void WriteAviSeeds(const std::filesystem::path& folder)
 {
     std::filesystem::create_directories(folder);
-    MovieSpec spec;
-    spec.width = 48;
-    spec.height = 32;
-    spec.frames = 3;
-    WriteMovie(folder / "mjpeg.avi", spec);
-    spec.audio = true;
-    WriteMovie(folder / "sound.avi", spec);
+    MovieShape shape;
+    shape.width = 48;
+    shape.height = 32;
+    shape.frames = 3;
+    WriteMovie(folder / "mjpeg.avi", shape);
+    shape.audio = true;
+    WriteMovie(folder / "sound.avi", shape);
     std::filesystem::copy_file(folder / "mjpeg.avi", folder / "cut.avi");
     std::filesystem::resize_file(folder / "cut.avi", std::filesystem::file_size(folder / "mjpeg.avi") / 2);
 }
@@ -216,37 +218,37 @@ void WriteAviSeeds(const std::filesystem::path& folder)
 void WriteExifItemsSeeds(const std::filesystem::path& folder)
 {
     for (const bool bigEndian : {false, true}) {
-        ExifSpec spec;
-        spec.bigEndian = bigEndian;
-        spec.orientation = 6;
-        spec.markFlag = 1;
-        spec.makerNoteSwapped = bigEndian;
-        spec.thumbnail = QuarterJpeg(8, 8);
+        ExifFields fields;
+        fields.bigEndian = bigEndian;
+        fields.orientation = 6;
+        fields.markFlag = 1;
+        fields.makerNoteSwapped = bigEndian;
+        fields.thumbnail = QuarterJpeg(8, 8);
         const std::string order = bigEndian ? "big" : "little";
-        WriteSeed(folder, "structure-" + order, BuildExifStructure(spec));
-        WriteSeed(folder, "jpeg-" + order, QuarterJpeg(16, 8, &spec));
+        WriteSeed(folder, "structure-" + order, BuildExifStructure(fields));
+        WriteSeed(folder, "jpeg-" + order, QuarterJpeg(16, 8, &fields));
     }
 }
 
 void WriteBmpReaderSeeds(const std::filesystem::path& folder)
 {
-    BmpSpec eight;
-    BmpSpec few;
+    BmpLayout eight;
+    BmpLayout few;
     few.colours = 3;
     few.headerSize = 124;
-    BmpSpec rgb;
+    BmpLayout rgb;
     rgb.bitCount = 24;
     rgb.height = -2;
-    BmpSpec masked;
+    BmpLayout masked;
     masked.bitCount = 32;
     masked.compression = 3;
     masked.masks = {0xFF0000, 0xFF00, 0xFF};
-    BmpSpec sixteen;
+    BmpLayout sixteen;
     sixteen.bitCount = 16;
-    const std::pair<const char*, BmpSpec> files[] = {
+    const std::pair<const char*, BmpLayout> files[] = {
         {"8bit", eight}, {"8bit-v5", few}, {"24bit-top-down", rgb}, {"32bit-masks", masked}, {"16bit", sixteen}};
-    for (const auto& [name, spec] : files)
-        WriteSeed(folder, name, MakeBmp(spec));
+    for (const auto& [name, layout] : files)
+        WriteSeed(folder, name, MakeBmp(layout));
 }
 
 // The loader's input: a byte choosing extension and mode, then the file. The
@@ -260,11 +262,11 @@ void WritePictureLoaderSeeds(const std::filesystem::path& folder)
         bytes.insert(bytes.end(), file.begin(), file.end());
         WriteSeed(folder, name, bytes);
     };
-    ExifSpec spec;
-    spec.orientation = 6;
-    spec.markFlag = 0;
-    spec.thumbnail = QuarterJpeg(16, 12);
-    const PdxbBytes jpeg = QuarterJpeg(40, 30, &spec);
+    ExifFields fields;
+    fields.orientation = 6;
+    fields.markFlag = 0;
+    fields.thumbnail = QuarterJpeg(16, 12);
+    const PdxbBytes jpeg = QuarterJpeg(40, 30, &fields);
     seed("jpg-full", kJpg, jpeg);
     seed("jpg-thumbnail", kJpg | kThumbnail, jpeg);
     seed("jpg-scaled", kJpg | kScaled, jpeg);
@@ -377,6 +379,34 @@ void WriteTextTableSeeds(const std::filesystem::path& folder)
     WriteSeed(folder, "filelist.bin", std::string(block.begin(), block.end()));
 }
 
+// A hand-over of a path and one that only brings the window forward.
+void WriteHandOverSeeds(const std::filesystem::path& folder)
+{
+    for (const auto& [name, path] : {std::pair{"path", u"/pictures/2024/IMG_0001.kvr"}, {"forward", u""}}) {
+        const std::vector<uint8_t> message = platform::core::EncodeHandOver(path);
+        WriteSeed(folder, name, PdxbBytes(message.begin(), message.end()));
+    }
+}
+
+// One seed per reader of the shell's texts; the first byte picks it.
+void WriteShellTextSeeds(const std::filesystem::path& folder)
+{
+    auto text = [&](const std::string& name, char reader, const std::string& body) {
+        const std::string bytes = reader + body;
+        WriteSeed(folder, name, PdxbBytes(bytes.begin(), bytes.end()));
+    };
+    text("globs", 0, "# comment\n50:image/jpeg:*.jpg\n60:video/mp4:*.MP4:cs\n50:text/x-c:*.[ch]\n");
+    text("desktop", 1, "[Desktop Entry]\nType=Application\nExec=player --open \"a b\" %U\nTryExec=player\n");
+    text("exec", 2, "app \"a \\\"q\\\" \\$\" %f 100%% --name=%c");
+    using namespace platform::shell;
+    ITEMIDLIST* list = ListOfRoute({ItemId{Kind::Home, {}}, ItemId{Kind::Folder, u"Pictures"}});
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(list);
+    PdxbBytes seed = {3};
+    seed.insert(seed.end(), bytes, bytes + 3 + 3 + 2 * 8 + 2);
+    WriteSeed(folder, "list", seed);
+    ILFree(list);
+}
+
 // Raw containers with embedded pictures: every class of picture in a version-2
 // file, a version-3 file with a nested directory and longer headers, and a
 // turned file whose preview lies on its side.
@@ -384,10 +414,10 @@ void WriteEmbeddedImageSeeds(const std::filesystem::path& folder)
 {
     const auto picture = [](uint32_t version, uint32_t format, int columns, int rows, PdxbBytes data,
                             uint32_t rowBytes) {
-        PdxbImageSpec spec = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
-        spec.version = version;
-        spec.headerSize = 40;
-        return spec;
+        PdxbImageSpec image = PdxbEmbeddedPicture(format, uint32_t(columns), uint32_t(rows), std::move(data), rowBytes);
+        image.version = version;
+        image.headerSize = 40;
+        return image;
     };
     const auto jpeg = [&](uint32_t version, int columns, int rows) {
         return picture(version, 18, columns, rows, QuarterJpeg(columns, rows), 0);
@@ -459,6 +489,8 @@ int main(int argc, char** argv)
     WritePrivateProfileSeeds(root / "PrivateProfileFuzz");
     WritePresetFileSeeds(root / "PresetFileFuzz");
     WriteTextTableSeeds(root / "TextTableFuzz");
+    WriteHandOverSeeds(root / "HandOverFuzz");
+    WriteShellTextSeeds(root / "ShellTextFuzz");
     WriteEmbeddedImageSeeds(root / "EmbeddedImageFuzz");
     WriteClipboardSeeds(root / "ClipboardFormatsFuzz");
     return 0;

@@ -401,3 +401,12 @@ std::vector<BYTE> MakeDropFilesBlock(const FArray<FString>* paths) {
   }
   return block;
 }
+
+int ReadFileAttributeWord(const FString& path) {
+  std::string native;
+  struct stat info{};
+  if (!PathToNative(path, native) || native.empty() || ::stat(native.c_str(), &info) != 0) return -1;
+  int word = S_ISDIR(info.st_mode) ? 0x10 : 0x80;
+  if (::access(native.c_str(), W_OK) != 0) word |= 0x1;
+  return word;
+}

@@ -56,6 +56,12 @@ bool CopyFilesToFolder(const FArray<FString>* sources, const FString& folder, bo
 // false; lists of different lengths rename nothing.
 bool RenameFiles(const FArray<FString>* newPaths, const FArray<FString>* oldPaths);
 
+// The attribute word of a file as the file system reports it: -1 when it
+// cannot be read (the file does not exist), else FILE_ATTRIBUTE_DIRECTORY
+// (0x10) for a folder or FILE_ATTRIBUTE_NORMAL (0x80), with
+// FILE_ATTRIBUTE_READONLY (0x1) when we may not write it.
+int ReadFileAttributeWord(const FString& path);
+
 // The file-drop block: a 20-byte header (file list at 20, drop point 0, 0,
 // not in the non-client area, wide characters), then each path in UTF-16 with
 // its zero, then one more zero; 20 + (sum of (length + 1) + 2) x 2 bytes, the

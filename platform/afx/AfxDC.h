@@ -4,6 +4,7 @@
 
 #include "platform/afx/AfxTypes.h"
 #include "platform/win/WinGdi.h"
+#include "platform/win/WinPrint.h"
 
 #include <string>
 
@@ -140,6 +141,15 @@ public:
     return ::DrawIconEx(m_hDC, x, y, icon, cx, cy, 0, nullptr, DI_NORMAL);
   }
 
+  // Printing (on a printer DC).
+  int StartDoc(LPDOCINFO info);
+  int StartDoc(LPCWSTR documentName);
+  int StartPage();
+  int EndPage();
+  int EndDoc();
+  int AbortDoc();
+  BOOL IsPrinting() const { return m_bPrinting; }
+
   // State read back.
   int GetBkMode() const { return ::GetBkMode(m_hDC); }
   COLORREF GetBkColor() const { return ::GetBkColor(m_hDC); }
@@ -201,6 +211,7 @@ public:
   }
 
   HDC m_hDC = nullptr;
+  BOOL m_bPrinting = FALSE;
 
 private:
   bool m_temporary = false;

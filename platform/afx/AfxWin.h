@@ -36,6 +36,8 @@ class CCmdTarget;
 class CWnd;
 class CDC;
 class CScrollBar;
+class CPrintDialog;
+struct PRINTDLGW;
 class CMenu;
 class CCmdUI;
 
@@ -151,6 +153,11 @@ protected:                                                                      
                 return true;)
 #define ON_WM_CAPTURECHANGED()                                                                                        \
   AFX_MSG_ENTRY(WM_CAPTURECHANGED, 0, 0, 0, self->OnCaptureChanged(CWnd::FromHandle(reinterpret_cast<HWND>(lParam))); \
+                return true;)
+#define ON_WM_COPYDATA()                                                                                              \
+  AFX_MSG_ENTRY(WM_COPYDATA, 0, 0, 0,                                                                                 \
+                *result = self->OnCopyData(CWnd::FromHandle(reinterpret_cast<HWND>(wParam)),                         \
+                                           reinterpret_cast<COPYDATASTRUCT*>(lParam));                                \
                 return true;)
 #define ON_MESSAGE(msg, fn) AFX_MSG_ENTRY(msg, 0, 0, 0, *result = self->fn(wParam, lParam); return true;)
 // The number comes from RegisterWindowMessageW, read when the map is first used.
@@ -406,6 +413,7 @@ protected:
   afx_msg void OnShowWindow(BOOL show, UINT status);
   afx_msg void OnActivate(UINT state, CWnd* other, BOOL minimized);
   afx_msg void OnCaptureChanged(CWnd* wnd);
+  afx_msg BOOL OnCopyData(CWnd* sender, COPYDATASTRUCT* data);
   LRESULT Default();
 
   static const AFX_MSGMAP* GetThisMessageMap();
@@ -531,7 +539,19 @@ public:
   BOOL InitInstance() override;
   // Runs the GUI thread's loop until PostQuitMessage; returns its exit code.
   int Run() override;
+  // The application's printer: the choice of the last DoPrintDialog, else
+  // the system's default. FALSE when there is none, or when the chosen
+  // printer has gone (it is forgotten: the next call takes the default).
+  // pd->hDevMode is the application's own choice, so changes to its
+  // settings stay with the application.
+  BOOL GetPrinterDeviceDefaults(PRINTDLGW* pd);
+  // Runs the dialog on the application's printer, which keeps the choice.
+  int DoPrintDialog(CPrintDialog* dialog);
   std::u16string m_pszAppName;
+
+protected:
+  HANDLE m_hDevMode = nullptr;
+  HANDLE m_hDevNames = nullptr;
 };
 
 CWinApp* AfxGetApp();

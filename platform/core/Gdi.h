@@ -146,4 +146,7 @@ bool CursorShapeOf(HCURSOR cursor, int& standardId, PixelImage& image, POINT& ho
 // as they are) when both are the same profile or a profile cannot be read.
 bool ConvertForIcm(const DcRecord& dc, const PixelView& source, const RECT& sourceRect, PixelImage& converted);
 
+// A new icon of the pixels (DestroyIcon frees it).
+HICON CreateIconFromPixels(PixelImage pixels);
+
 } // namespace platform::core

@@ -59,6 +59,16 @@ std::string DefaultResourceFolder() {
 
 } // namespace
 
+HICON CreateIconFromPixels(PixelImage pixels) {
+  if (pixels.width <= 0 || pixels.height <= 0 ||
+      pixels.argb.size() != static_cast<std::size_t>(pixels.width) * static_cast<std::size_t>(pixels.height)) {
+    return nullptr;
+  }
+  IconRecord record;
+  record.image = std::move(pixels);
+  return AddIcon(std::move(record));
+}
+
 bool CursorShapeOf(HCURSOR cursor, int& standardId, PixelImage& image, POINT& hotspot) {
   std::lock_guard lock(GdiMutex());
   IconRecord* record = Icons().Get(Key(cursor));

@@ -368,6 +368,7 @@ void CWnd::OnKillFocus(CWnd*) { Default(); }
 void CWnd::OnShowWindow(BOOL, UINT) { Default(); }
 void CWnd::OnActivate(UINT, CWnd*, BOOL) { Default(); }
 void CWnd::OnCaptureChanged(CWnd*) { Default(); }
+BOOL CWnd::OnCopyData(CWnd*, COPYDATASTRUCT*) { return static_cast<BOOL>(Default()); }
 HBRUSH CWnd::OnCtlColor(CDC*, CWnd* wnd, UINT) {
   const MSG* m = GetCurrentMessage();
   if (wnd && wnd != this) {

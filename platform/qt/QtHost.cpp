@@ -4,6 +4,7 @@
 // dialogs, inside which the wake event keeps draining the layer's queues.
 
 #include "platform/qt/QtBackend.h"
+#include "platform/qt/X11.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -67,7 +68,8 @@ bool Dispatcher::event(QEvent* event) {
 }
 
 QtHost::QtHost() : m_dispatcher(new Dispatcher) {
-  core::SetLiveInputSource(LiveInput());
+  core::IInputSource* x11 = X11Input();
+  core::SetLiveInputSource(x11 ? x11 : LiveInput());
   ReadMonitorProfile();
   core::StartGuiThread(this);
   core::SetUiServices(QtUiServices());

@@ -1,10 +1,14 @@
 #include "platform/testing/Headless.h"
 
+#include "platform/testing/CommonDialogs.h"
+#include "platform/testing/QtPixels.h"
+
 #include "platform/qt/QtBackend.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFontInfo>
+#include <QIcon>
 #include <QPainter>
 #include <QScreen>
 #include <QWheelEvent>
@@ -85,10 +89,14 @@ void Init() {
   g_headless = new Headless; // lives until the process ends, as the application does
   g_headless->app = std::make_unique<QApplication>(g_headless->argc, g_headless->argv);
   QApplication::setQuitOnLastWindowClosed(false);
+  // Shell icons are the layer's own, whatever icon theme the machine has.
+  QIcon::setThemeSearchPaths({});
+  QIcon::setFallbackSearchPaths({});
   g_headless->host = std::make_unique<qt::QtHost>();
   SetResourceFolder(std::string(LUMITRA_BINARY_DIR) + "/resources");
   core::UseVirtualClock(true);
   core::SetInputSource(&g_headless->input);
+  InstallScriptedDialogs();
   InstallScripts();
   // The application stays until the process ends: Qt's own statics go
   // before any exit handler could tear it down safely.
@@ -177,19 +185,23 @@ void SystemWheel(POINT screen, int delta) {
   Pump();
 }
 
-PixelImage GrabClient(HWND hwnd) {
+PixelImage PixelsOf(const QImage& image) {
+  const QImage pixels = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
   PixelImage out;
-  RECT client;
-  if (!GetClientRect(hwnd, &client)) return out;
-  const QImage composed = qt::ComposeWindow(hwnd, qt::ToQRect(client), true);
-  out.width = composed.width();
-  out.height = composed.height();
+  out.width = pixels.width();
+  out.height = pixels.height();
   out.argb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
   for (int y = 0; y < out.height; ++y) {
-    const auto* row = reinterpret_cast<const std::uint32_t*>(composed.constScanLine(y));
+    const auto* row = reinterpret_cast<const std::uint32_t*>(pixels.constScanLine(y));
     std::copy(row, row + out.width, out.argb.begin() + static_cast<std::ptrdiff_t>(y) * out.width);
   }
   return out;
+}
+
+PixelImage GrabClient(HWND hwnd) {
+  RECT client;
+  if (!GetClientRect(hwnd, &client)) return {};
+  return PixelsOf(qt::ComposeWindow(hwnd, qt::ToQRect(client), true));
 }
 
 COLORREF PixelAt(const PixelImage& image, int x, int y) {

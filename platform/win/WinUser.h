@@ -127,6 +127,7 @@ constexpr UINT WM_SETFONT = 0x0030;
 constexpr UINT WM_GETFONT = 0x0031;
 constexpr UINT WM_WINDOWPOSCHANGING = 0x0046;
 constexpr UINT WM_WINDOWPOSCHANGED = 0x0047;
+constexpr UINT WM_COPYDATA = 0x004A;
 constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_NCCREATE = 0x0081;
 constexpr UINT WM_NCDESTROY = 0x0082;
@@ -293,6 +294,14 @@ constexpr int SM_CXSCREEN = 0;
 constexpr int SM_CYSCREEN = 1;
 constexpr int SM_CXMAXIMIZED = 61;
 constexpr int SM_CYMAXIMIZED = 62;
+
+// The record of WM_COPYDATA (lParam), valid for the call.
+struct COPYDATASTRUCT {
+  ULONG_PTR dwData = 0;
+  DWORD cbData = 0;
+  LPVOID lpData = nullptr;
+};
+using PCOPYDATASTRUCT = COPYDATASTRUCT*;
 
 // Control notifications carried by WM_COMMAND and WM_NOTIFY.
 struct NMHDR {

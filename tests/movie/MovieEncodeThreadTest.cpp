@@ -83,10 +83,10 @@ std::string Lower(const WCHAR* text)
 
 TEST_F(MovieEncodeThreadTest, WritesAnAviThatReadsBackWithTheSourcesSizeRateAndTheCompressor)
 {
-    MovieSpec spec;
-    spec.frames = 20;
-    spec.audio = true;
-    const auto source = Write("source.avi", spec);
+    MovieShape shape;
+    shape.frames = 20;
+    shape.audio = true;
+    const auto source = Write("source.avi", shape);
     const struct {
         const char16_t* video;
         const char16_t* audio;
@@ -125,11 +125,11 @@ TEST_F(MovieEncodeThreadTest, WritesAnAviThatReadsBackWithTheSourcesSizeRateAndT
 
 TEST_F(MovieEncodeThreadTest, PcmSoundBecomesEightBitsAt11025AndASilentMovieKeepsToVideo)
 {
-    MovieSpec spec;
-    spec.frames = 10;
-    spec.audio = true;
+    MovieShape shape;
+    shape.frames = 10;
+    shape.audio = true;
     const auto output = PathOf("out.avi");
-    ExpectEnd(Encode(Job(Write("sound.avi", spec), output, u"mjpeg", u"pcm_s16le"), 1));
+    ExpectEnd(Encode(Job(Write("sound.avi", shape), output, u"mjpeg", u"pcm_s16le"), 1));
     tkrmovie::TMMovieFile written;
     ASSERT_EQ(written.Open(WidePath(output)), 0);
     const int audio = written.FindAudioStream();
@@ -141,8 +141,8 @@ TEST_F(MovieEncodeThreadTest, PcmSoundBecomesEightBitsAt11025AndASilentMovieKeep
     EXPECT_NEAR(double(written.StopPosition()), double(Seconds(1)), double(Seconds(0.1)));
 
     m_Posted.Clear();
-    spec.audio = false;
-    ExpectEnd(Encode(Job(Write("silent.avi", spec), output, u"mjpeg"), 1));
+    shape.audio = false;
+    ExpectEnd(Encode(Job(Write("silent.avi", shape), output, u"mjpeg"), 1));
     CTMAVIMediaInformation info;
     ASSERT_EQ(CTMAVIFileBase::GetAVIMediaData(WidePath(output).c_str(), &info), 0);
     EXPECT_EQ(info.dwStreams, 1u);
@@ -150,9 +150,9 @@ TEST_F(MovieEncodeThreadTest, PcmSoundBecomesEightBitsAt11025AndASilentMovieKeep
 
 TEST_F(MovieEncodeThreadTest, FailuresAreToldOnceAndLeaveNoFile)
 {
-    MovieSpec spec;
-    spec.frames = 5;
-    const auto source = Write("source.avi", spec);
+    MovieShape shape;
+    shape.frames = 5;
+    const auto source = Write("source.avi", shape);
     const auto blocker = PathOf("plain-file");
     testsupport::WriteFileBytes(blocker, "x");
     const auto output = PathOf("out.avi");
@@ -191,12 +191,12 @@ TEST_F(MovieEncodeThreadTest, CancelEndsTheRunningJobWithinASecondWithTheEndAndN
 {
     // Uncompressed output grows by 600 KB a frame: a job of 400 frames runs
     // for a while, and its temporary file shows that it does.
-    MovieSpec spec;
-    spec.width = 640;
-    spec.height = 480;
-    spec.framesPerSecond = 25;
-    spec.frames = 400;
-    const auto source = Write("long.avi", spec);
+    MovieShape shape;
+    shape.width = 640;
+    shape.height = 480;
+    shape.framesPerSecond = 25;
+    shape.frames = 400;
+    const auto source = Write("long.avi", shape);
     const auto output = PathOf("out.avi");
     CTMDirectShowBase encoder;
     CTMEncodeData job = Job(source, output, u"rawvideo");
@@ -223,9 +223,9 @@ TEST_F(MovieEncodeThreadTest, CancelEndsTheRunningJobWithinASecondWithTheEndAndN
 
 TEST_F(MovieEncodeThreadTest, ARunningJobRefusesASecondAndItsObjectWaitsForIt)
 {
-    MovieSpec spec;
-    spec.frames = 200;
-    const auto source = Write("source.avi", spec);
+    MovieShape shape;
+    shape.frames = 200;
+    const auto source = Write("source.avi", shape);
     const auto first = PathOf("first.avi");
     CTMEncodeData job = Job(source, first, u"mjpeg");
     {

@@ -68,7 +68,7 @@ void ExpectPicture(const CTMThumbnailData& record, int width, int height)
 TEST_F(MovieGrabTest, BrowserGrabsTheFirstFrameOfAnMjpegAvi)
 {
     CTMThumbnailData record;
-    Ask(record, Write("m.avi", MovieSpec{}), 0);
+    Ask(record, Write("m.avi", MovieShape{}), 0);
     CTMDirectImageBase grab;
     ASSERT_EQ(grab.GetTimeThumbnailImage2(&record, 0), 0);
     ExpectPicture(record, 320, 240);
@@ -79,9 +79,9 @@ TEST_F(MovieGrabTest, BrowserGrabsTheFirstFrameOfAnMjpegAvi)
 
 TEST_F(MovieGrabTest, BrowserGrabFailures)
 {
-    MovieSpec spec;
-    spec.frames = 5;
-    const auto movie = Write("m.avi", spec);
+    MovieShape shape;
+    shape.frames = 5;
+    const auto movie = Write("m.avi", shape);
     const auto notMovie = PathOf("x.avi");
     WriteBytes(notMovie, std::vector<BYTE>(4000, 0x5A));
     const struct {
@@ -127,7 +127,7 @@ TEST_F(MovieGrabTest, PrintingGrabsTheFrameAtOneSecondOfAnyMovie)
 {
     const struct {
         const char* name;
-        MovieSpec spec;
+        MovieShape shape;
     } movies[] = {
         {"sound.avi", {"avi", "mjpeg", 320, 240, 10, 20, 0, true}},
         {"silent.avi", {"avi", "mjpeg", 320, 240, 10, 20, 0, false}},
@@ -137,10 +137,10 @@ TEST_F(MovieGrabTest, PrintingGrabsTheFrameAtOneSecondOfAnyMovie)
     for (const auto& movie : movies) {
         m_Posted.Clear();
         CTMThumbnailData record;
-        Ask(record, Write(movie.name, movie.spec), Seconds(1));
+        Ask(record, Write(movie.name, movie.shape), Seconds(1));
         CTMDirectImageBase grab;
         ASSERT_EQ(grab.GetTimeThumbnailImage(&record, 0), 0) << movie.name;
-        ExpectPicture(record, movie.spec.width, movie.spec.height);
+        ExpectPicture(record, movie.shape.width, movie.shape.height);
         EXPECT_EQ(FrameShown(record), 10) << movie.name;
         EXPECT_EQ(record.llStopPosition, Seconds(2)) << movie.name;
         const auto posted = m_Posted.Taken();
@@ -154,7 +154,7 @@ TEST_F(MovieGrabTest, PrintingGrabsTheFrameAtOneSecondOfAnyMovie)
 TEST_F(MovieGrabTest, OddWidthsGetPaddedRows)
 {
     CTMThumbnailData record;
-    Ask(record, Write("odd.avi", MovieSpec{"avi", "mjpeg", 101, 10, 10, 2, 0, false}), 0);
+    Ask(record, Write("odd.avi", MovieShape{"avi", "mjpeg", 101, 10, 10, 2, 0, false}), 0);
     CTMDirectImageBase grab;
     ASSERT_EQ(grab.GetTimeThumbnailImage(&record, 0), 0);
     ASSERT_EQ(record.dwBitsSize, 3040u) << "10 rows of 304 bytes";
@@ -164,10 +164,10 @@ TEST_F(MovieGrabTest, OddWidthsGetPaddedRows)
 
 TEST_F(MovieGrabTest, ATimeBeyondTheEndBreaksWithoutAPicture)
 {
-    MovieSpec spec;
-    spec.frames = 5; // 0.5 s
+    MovieShape shape;
+    shape.frames = 5; // 0.5 s
     CTMThumbnailData record;
-    Ask(record, Write("short.avi", spec), Seconds(1));
+    Ask(record, Write("short.avi", shape), Seconds(1));
     CTMDirectImageBase grab;
     EXPECT_EQ(grab.GetTimeThumbnailImage(&record, 0), 0);
     EXPECT_EQ(record.pBits, nullptr);
@@ -187,9 +187,9 @@ TEST_F(MovieGrabTest, ATimeBeyondTheEndBreaksWithoutAPicture)
 
 TEST_F(MovieGrabTest, DamagedAndMissingMoviesBreakWithTheirCode)
 {
-    MovieSpec spec;
-    spec.frames = 20;
-    const auto whole = Write("whole.avi", spec);
+    MovieShape shape;
+    shape.frames = 20;
+    const auto whole = Write("whole.avi", shape);
     std::vector<BYTE> bytes = ReadBytes(whole);
     const auto halved = PathOf("halved.avi");
     WriteBytes(halved, std::vector<BYTE>(bytes.begin(), bytes.begin() + bytes.size() / 2));
@@ -221,7 +221,7 @@ TEST_F(MovieGrabTest, DamagedAndMissingMoviesBreakWithTheirCode)
 
 TEST_F(MovieGrabTest, AReusedRecordGivesBackItsOldPicture)
 {
-    const auto movie = Write("m.avi", MovieSpec{});
+    const auto movie = Write("m.avi", MovieShape{});
     CTMThumbnailData record;
     Ask(record, movie, 0);
     CTMDirectImageBase grab;
@@ -242,9 +242,9 @@ void PutU32(std::vector<BYTE>& bytes, size_t offset, uint32_t value)
 
 TEST_F(MovieGrabTest, AviGrabTakesTheFirstFrameThatDecodesWithinOneSecond)
 {
-    MovieSpec spec;
-    spec.frames = 12;
-    const auto movie = Write("m.avi", spec);
+    MovieShape shape;
+    shape.frames = 12;
+    const auto movie = Write("m.avi", shape);
     std::vector<BYTE> bytes = ReadBytes(movie);
     // Frame 0's JPEG data, after its start marker, turned to rubbish.
     const std::string data(bytes.begin(), bytes.end());
@@ -288,9 +288,9 @@ TEST_F(MovieGrabTest, AviGrabTakesTheFirstFrameThatDecodesWithinOneSecond)
 
 TEST_F(MovieGrabTest, SaveAviBitmapWritesTheFrameOfTheWholeSecond)
 {
-    MovieSpec spec;
-    spec.frames = 20;
-    const auto movie = Write("m.avi", spec);
+    MovieShape shape;
+    shape.frames = 20;
+    const auto movie = Write("m.avi", shape);
     CTMAVIFileBase avi;
     CTMThumbnailData record;
     Ask(record, movie, Seconds(1.7)); // whole seconds: frame 10

@@ -26,9 +26,9 @@ class MovieGrabThreadTest : public MovieTest {
 protected:
     void SetUp() override
     {
-        MovieSpec spec;
-        spec.frames = 20;
-        m_Movie = Write("m.avi", spec);
+        MovieShape shape;
+        shape.frames = 20;
+        m_Movie = Write("m.avi", shape);
     }
     void Ask(CTMThumbnailData& record, const std::filesystem::path& movie, int64_t time)
     {

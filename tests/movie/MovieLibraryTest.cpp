@@ -126,7 +126,7 @@ TEST(MovieLibraryTest, ARecordFilledByTheLibraryIsFreedThroughIt)
 {
     testsupport::TempDir dir;
     const auto movie = dir.Path() / "m.avi";
-    testsupport::WriteMovie(movie, testsupport::MovieSpec{});
+    testsupport::WriteMovie(movie, testsupport::MovieShape{});
     const FString wide = testsupport::WideFromUtf8(movie.string());
 
     CTMAVIMediaInformation info;

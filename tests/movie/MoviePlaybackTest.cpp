@@ -113,9 +113,9 @@ TEST_F(MoviePlaybackTest, AFreshObjectAnswersForEveryPartItLacksAndChangesNothin
 
 TEST_F(MoviePlaybackTest, LoadsIntoAHiddenChildOfTheOwnerMutedAndRunning)
 {
-    MovieSpec spec;
-    spec.audio = true;
-    ASSERT_EQ(Load(Write("sound.avi", spec)), 1);
+    MovieShape shape;
+    shape.audio = true;
+    ASSERT_EQ(Load(Write("sound.avi", shape)), 1);
     EXPECT_EQ(State(), TM_STATE_RUNNING);
     EXPECT_EQ(m_Player.GetDirectLoadVersion(), TMDX_VERSION_8);
     EXPECT_EQ(m_Player.GetPlayMode(), 3);
@@ -139,7 +139,7 @@ TEST_F(MoviePlaybackTest, LoadsIntoAHiddenChildOfTheOwnerMutedAndRunning)
     }
 
     // A silent movie has no sound to set; a missing one takes the graph with it.
-    ASSERT_EQ(Load(Write("silent.avi", MovieSpec{})), 1);
+    ASSERT_EQ(Load(Write("silent.avi", MovieShape{})), 1);
     EXPECT_EQ(m_Player.SetVolume(0), 0);
     EXPECT_EQ(m_Player.GetVolume(&volume), 0);
     EXPECT_EQ(Load(PathOf("missing.avi")), -1);
@@ -149,11 +149,11 @@ TEST_F(MoviePlaybackTest, LoadsIntoAHiddenChildOfTheOwnerMutedAndRunning)
 
 TEST_F(MoviePlaybackTest, MovePositionPausesAtItsShareOfTheTotalTime)
 {
-    MovieSpec spec;
-    spec.width = 64;
-    spec.height = 48;
-    spec.frames = 100;
-    ASSERT_EQ(Load(Write("ten.avi", spec)), 1);
+    MovieShape shape;
+    shape.width = 64;
+    shape.height = 48;
+    shape.frames = 100;
+    ASSERT_EQ(Load(Write("ten.avi", shape)), 1);
     ASSERT_EQ(m_Player.GetTotalTime(), Seconds(10));
 
     ASSERT_EQ(m_Player.MovePosition(50), 1);
@@ -174,9 +174,9 @@ TEST_F(MoviePlaybackTest, MovePositionPausesAtItsShareOfTheTotalTime)
 TEST_F(MoviePlaybackTest, TheFrameShownAtOneSecondIsTheGrabAtOneSecond)
 {
     ManualPlaybackClock clock;
-    MovieSpec spec;
-    spec.frames = 20;
-    const auto movie = Write("m.avi", spec);
+    MovieShape shape;
+    shape.frames = 20;
+    const auto movie = Write("m.avi", shape);
     ASSERT_EQ(Load(movie), 1);
     EXPECT_EQ(m_Player.ShowVideoWindow(-1), 0);
     EXPECT_EQ(m_Player.IsVisible(), 1);
@@ -209,9 +209,9 @@ TEST_F(MoviePlaybackTest, TheFrameShownAtOneSecondIsTheGrabAtOneSecond)
 
 TEST_F(MoviePlaybackTest, PlaysInRealTimeToItsEndEvent)
 {
-    MovieSpec spec;
-    spec.frames = 10;
-    ASSERT_EQ(Load(Write("m.avi", spec)), 1);
+    MovieShape shape;
+    shape.frames = 10;
+    ASSERT_EQ(Load(Write("m.avi", shape)), 1);
     m_Player.ShowVideoWindow(-1);
     ASSERT_TRUE(PumpUntil([] { pt::Pump(); }, [this] { return !m_Owner.events.empty(); }));
     ASSERT_EQ(m_Owner.events.size(), 1u);
@@ -228,9 +228,9 @@ TEST_F(MoviePlaybackTest, PlaysInRealTimeToItsEndEvent)
 TEST_F(MoviePlaybackTest, StopShowsTheFirstFrameAndReplayRunsAgain)
 {
     ManualPlaybackClock clock;
-    MovieSpec spec;
-    spec.frames = 20;
-    ASSERT_EQ(Load(Write("m.avi", spec)), 1);
+    MovieShape shape;
+    shape.frames = 20;
+    ASSERT_EQ(Load(Write("m.avi", shape)), 1);
     m_Player.ShowVideoWindow(-1);
     clock.Set(Seconds(1.25));
     ASSERT_TRUE(WaitForFrame(12));
@@ -263,7 +263,7 @@ TEST_F(MoviePlaybackTest, StopShowsTheFirstFrameAndReplayRunsAgain)
 
 TEST_F(MoviePlaybackTest, ConnectFileRendersIntoTheSuspendedGraphForAnAttach)
 {
-    const auto movie = Write("m.avi", MovieSpec{});
+    const auto movie = Write("m.avi", MovieShape{});
     EXPECT_EQ(m_Player.ConnectFile(WidePath(movie).c_str(), 2), 1) << "no graph yet";
     m_Player.SuspendStream();
     ASSERT_EQ(m_Player.ConnectFile(WidePath(movie).c_str(), 2), 0);
@@ -285,7 +285,7 @@ TEST_F(MoviePlaybackTest, ConnectFileRendersIntoTheSuspendedGraphForAnAttach)
 TEST_F(MoviePlaybackTest, TheVideoWindowFollowsItsCalls)
 {
     ManualPlaybackClock clock;
-    ASSERT_EQ(Load(Write("m.avi", MovieSpec{})), 1);
+    ASSERT_EQ(Load(Write("m.avi", MovieShape{})), 1);
     const HWND video = Video();
     ASSERT_EQ(m_Player.ShowVideoWindow(-1), 0);
     EXPECT_EQ(m_Player.IsVisible(), 1);

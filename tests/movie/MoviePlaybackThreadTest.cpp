@@ -44,9 +44,9 @@ protected:
 
 TEST_F(MoviePlaybackThreadTest, PlaysByItsClockToTheEndEventThroughTheOwnersWindow)
 {
-    MovieSpec spec;
-    spec.frames = 20;
-    ASSERT_EQ(Load(Write("m.avi", spec)), 1);
+    MovieShape shape;
+    shape.frames = 20;
+    ASSERT_EQ(Load(Write("m.avi", shape)), 1);
     EXPECT_EQ(State(), TM_STATE_RUNNING);
     EXPECT_EQ(m_Player.GetTotalTime(), Seconds(2));
 
@@ -77,9 +77,9 @@ TEST_F(MoviePlaybackThreadTest, PlaysByItsClockToTheEndEventThroughTheOwnersWind
 
 TEST_F(MoviePlaybackThreadTest, StartsWhereAskedAndEndsAtTheStopAskedFor)
 {
-    MovieSpec spec;
-    spec.frames = 30;
-    ASSERT_EQ(Load(Write("m.avi", spec), Seconds(1), Seconds(2)), 1);
+    MovieShape shape;
+    shape.frames = 30;
+    ASSERT_EQ(Load(Write("m.avi", shape), Seconds(1), Seconds(2)), 1);
     EXPECT_EQ(m_Player.GetCurrentPosition(), Seconds(1));
     EXPECT_EQ(m_Player.GetTotalTime(), Seconds(2)) << "the stop asked for is the total time";
     m_Clock.Set(Seconds(1.2));
@@ -101,9 +101,9 @@ TEST_F(MoviePlaybackThreadTest, StartsWhereAskedAndEndsAtTheStopAskedFor)
 
 TEST_F(MoviePlaybackThreadTest, AMovieThatStopsDecodingMidwayEndsWithTheEndEvent)
 {
-    MovieSpec spec;
-    spec.frames = 40;
-    const auto movie = Write("m.avi", spec);
+    MovieShape shape;
+    shape.frames = 40;
+    const auto movie = Write("m.avi", shape);
     // Spoil the second half of the frames; the index at the end still
     // promises four seconds.
     std::string bytes = testsupport::ReadFileBytes(movie);
@@ -120,10 +120,10 @@ TEST_F(MoviePlaybackThreadTest, AMovieThatStopsDecodingMidwayEndsWithTheEndEvent
 
 TEST_F(MoviePlaybackThreadTest, SoundIsMutedAtLoadAndFollowsTheVolume)
 {
-    MovieSpec spec;
-    spec.frames = 10;
-    spec.audio = true;
-    ASSERT_EQ(Load(Write("m.avi", spec)), 1);
+    MovieShape shape;
+    shape.frames = 10;
+    shape.audio = true;
+    ASSERT_EQ(Load(Write("m.avi", shape)), 1);
     // The recording output takes the sound as fast as it comes.
     ASSERT_TRUE(PumpUntil([this] { m_Host.Pump(); }, [this] { return m_Sound.Frames() >= 7900; }));
     EXPECT_EQ(m_Sound.Rate(), 8000);
@@ -144,10 +144,10 @@ TEST_F(MoviePlaybackThreadTest, SoundIsMutedAtLoadAndFollowsTheVolume)
 
 TEST_F(MoviePlaybackThreadTest, SeeksRatesAndTeardownWhileThePlaybackThreadWorks)
 {
-    MovieSpec spec;
-    spec.frames = 50;
-    spec.audio = true;
-    ASSERT_EQ(Load(Write("m.avi", spec)), 1);
+    MovieShape shape;
+    shape.frames = 50;
+    shape.audio = true;
+    ASSERT_EQ(Load(Write("m.avi", shape)), 1);
     for (int step = 0; step < 20; ++step) {
         m_Clock.Set(Seconds(0.1 * step));
         if (step % 3 == 0) {

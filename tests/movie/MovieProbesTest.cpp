@@ -51,17 +51,17 @@ TEST_F(MovieProbesTest, TellsTheContainerByItsFirstFourBytes)
     for (const auto& c : cases)
         EXPECT_EQ(CTMDirectShowBase::GetMediaFileType(WidePath(WriteText(c.name, c.bytes)).c_str()), c.type) << c.name;
     EXPECT_EQ(CTMDirectShowBase::GetMediaFileType(WidePath(PathOf("missing.avi")).c_str()), TMMEDIAFILE_UNKNOWN);
-    EXPECT_EQ(CTMDirectShowBase::GetMediaFileType(WidePath(Write("m.avi", MovieSpec{})).c_str()), TMMEDIAFILE_RIFF);
+    EXPECT_EQ(CTMDirectShowBase::GetMediaFileType(WidePath(Write("m.avi", MovieShape{})).c_str()), TMMEDIAFILE_RIFF);
 }
 
 TEST_F(MovieProbesTest, PlayTimeIsTheMoviesLengthInWholeSeconds)
 {
-    MovieSpec spec;
-    spec.width = 32;
-    spec.height = 32;
-    spec.frames = 99; // 9.9 s
+    MovieShape shape;
+    shape.width = 32;
+    shape.height = 32;
+    shape.frames = 99; // 9.9 s
     int64_t seconds = -5;
-    EXPECT_EQ(CTMDirectShowBase::GetPlayTotalSec(WidePath(Write("m.avi", spec)).c_str(), &seconds), 0);
+    EXPECT_EQ(CTMDirectShowBase::GetPlayTotalSec(WidePath(Write("m.avi", shape)).c_str(), &seconds), 0);
     EXPECT_EQ(seconds, 9);
 
     seconds = -5;

@@ -149,11 +149,11 @@ TEST_F(AviDigestTest, ReadsTheHeadersAtTheirPlaces)
 
 TEST_F(AviDigestTest, DigestsAGeneratedMjpegAvi)
 {
-    MovieSpec spec;
-    spec.frames = 12;
-    spec.audio = true;
+    MovieShape shape;
+    shape.frames = 12;
+    shape.audio = true;
     CTMAVIMediaInformation info;
-    ASSERT_EQ(Digest(Write("m.avi", spec), info), 0);
+    ASSERT_EQ(Digest(Write("m.avi", shape), info), 0);
     EXPECT_EQ(std::u16string(info.szStreamType), u"vids");
     std::u16string handler(info.szHandler);
     for (char16_t& c : handler)

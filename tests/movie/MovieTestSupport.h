@@ -22,7 +22,7 @@
 namespace movietest {
 
 using testsupport::MovieColour;
-using testsupport::MovieSpec;
+using testsupport::MovieShape;
 
 // The caller's window as the library sees it: a pointer it hands to the post
 // sink and never follows.
@@ -95,10 +95,10 @@ private:
 
 class MovieTest : public ::testing::Test {
 protected:
-    std::filesystem::path Write(const std::string& name, const MovieSpec& spec)
+    std::filesystem::path Write(const std::string& name, const MovieShape& shape)
     {
         const std::filesystem::path path = m_Dir.Path() / name;
-        testsupport::WriteMovie(path, spec);
+        testsupport::WriteMovie(path, shape);
         return path;
     }
     std::filesystem::path PathOf(const std::string& name) const { return m_Dir.Path() / name; }

@@ -49,16 +49,16 @@ struct Output {
     }
 };
 
-AVCodecContext* OpenVideo(Output& out, const MovieSpec& spec)
+AVCodecContext* OpenVideo(Output& out, const MovieShape& shape)
 {
-    const AVCodec* codec = Require(avcodec_find_encoder_by_name(spec.encoder.c_str()), "unknown encoder");
+    const AVCodec* codec = Require(avcodec_find_encoder_by_name(shape.encoder.c_str()), "unknown encoder");
     AVCodecContext* context = Require(avcodec_alloc_context3(codec), "encoder context");
     out.video = context;
-    context->width = spec.width;
-    context->height = spec.height;
-    context->time_base = AVRational{1, spec.framesPerSecond};
-    context->framerate = AVRational{spec.framesPerSecond, 1};
-    context->gop_size = spec.keyFrameInterval > 0 ? spec.keyFrameInterval : context->gop_size;
+    context->width = shape.width;
+    context->height = shape.height;
+    context->time_base = AVRational{1, shape.framesPerSecond};
+    context->framerate = AVRational{shape.framesPerSecond, 1};
+    context->gop_size = shape.keyFrameInterval > 0 ? shape.keyFrameInterval : context->gop_size;
     if (codec->id == AV_CODEC_ID_MJPEG) {
         context->pix_fmt = AV_PIX_FMT_YUVJ420P;
         context->color_range = AVCOL_RANGE_JPEG;
@@ -175,30 +175,30 @@ MovieColour MovieFrameColour(int frame)
     return MovieColour{red, 100, 255 - red};
 }
 
-void WriteMovie(const std::filesystem::path& path, const MovieSpec& spec)
+void WriteMovie(const std::filesystem::path& path, const MovieShape& shape)
 {
     // The encoders' statistics are of no interest to a test.
     av_log_set_level(AV_LOG_ERROR);
     Output out;
-    Check(avformat_alloc_output_context2(&out.format, nullptr, spec.format.c_str(), path.c_str()), "output format");
-    AVCodecContext* video = OpenVideo(out, spec);
+    Check(avformat_alloc_output_context2(&out.format, nullptr, shape.format.c_str(), path.c_str()), "output format");
+    AVCodecContext* video = OpenVideo(out, shape);
     AVStream* videoStream = AddStream(out, video);
-    AVStream* audioStream = spec.audio ? AddStream(out, OpenAudio(out)) : nullptr;
+    AVStream* audioStream = shape.audio ? AddStream(out, OpenAudio(out)) : nullptr;
     Check(avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE), "open file");
     Check(avformat_write_header(out.format, nullptr), "write header");
 
     out.packet = Require(av_packet_alloc(), "packet");
     out.frame = Require(av_frame_alloc(), "frame");
     out.frame->format = video->pix_fmt;
-    out.frame->width = spec.width;
-    out.frame->height = spec.height;
+    out.frame->width = shape.width;
+    out.frame->height = shape.height;
     Check(av_frame_get_buffer(out.frame, 0), "frame buffer");
-    for (int number = 0; number < spec.frames; ++number) {
+    for (int number = 0; number < shape.frames; ++number) {
         Check(av_frame_make_writable(out.frame), "writable frame");
         FillPicture(out.frame, number, video->pix_fmt == AV_PIX_FMT_YUVJ420P);
         out.frame->pts = number;
         if (audioStream)
-            WriteSound(out, audioStream, number, spec.framesPerSecond);
+            WriteSound(out, audioStream, number, shape.framesPerSecond);
         Encode(out, video, videoStream, out.frame, 1);
     }
     Encode(out, video, videoStream, nullptr, 1);

@@ -10,7 +10,7 @@
 
 namespace testsupport {
 
-struct MovieSpec {
+struct MovieShape {
     std::string format = "avi";    // FFmpeg muxer name: "avi", "mp4"
     std::string encoder = "mjpeg"; // FFmpeg encoder name: "mjpeg", "libx264", "mpeg4"
     int width = 320;
@@ -22,7 +22,7 @@ struct MovieSpec {
 };
 
 // Writes the movie; throws std::runtime_error when FFmpeg refuses any step.
-void WriteMovie(const std::filesystem::path& path, const MovieSpec& spec);
+void WriteMovie(const std::filesystem::path& path, const MovieShape& shape);
 
 struct MovieColour {
     int red;

@@ -147,14 +147,14 @@ PdxbBytes BuildPdxbPropertySection(const PdxbPropertySpec& desc)
 PdxbImageSpec PdxbEmbeddedPicture(uint32_t pixelFormat, uint32_t columns, uint32_t rows, PdxbBytes data,
                                   uint32_t rowSize)
 {
-    PdxbImageSpec spec;
-    spec.kind = 2;
-    spec.pixelFormat = pixelFormat;
-    spec.columns = columns;
-    spec.rows = rows;
-    spec.rowSize = rowSize;
-    spec.data = std::move(data);
-    return spec;
+    PdxbImageSpec image;
+    image.kind = 2;
+    image.pixelFormat = pixelFormat;
+    image.columns = columns;
+    image.rows = rows;
+    image.rowSize = rowSize;
+    image.data = std::move(data);
+    return image;
 }
 
 PdxbBytes BuildPdxbImageSection(const PdxbImageSpec& desc)

@@ -13,15 +13,15 @@ constexpr uint16_t kTagMakerNote = 0x927C;
 
 size_t FieldOf(size_t ifd, size_t index) { return ifd + 2 + 12 * index + 8; }
 
-PictureBytes MakerNote(const ExifSpec& spec, uint32_t ownOffset) {
-  ExifBytes note(spec.bigEndian != spec.makerNoteSwapped, 0);
+PictureBytes MakerNote(const ExifFields& layout, uint32_t ownOffset) {
+  ExifBytes note(layout.bigEndian != layout.makerNoteSwapped, 0);
   note.Append({'T', 'A', 'L', 'V', 'O', 0, 0, 0});
   note.Append(note.U16s({1, 2}));
   // Entry 1: the mark flag; entry 2: a text whose offset counts from the TIFF header.
   const std::string model = "KT6M-TEST";
   const uint32_t textOffset = ownOffset + 12 + 2 * 12 + 4;
   note.Append(note.U16s({0x002F, 4}));
-  note.Append(note.U32s({1, *spec.markFlag}));
+  note.Append(note.U32s({1, *layout.markFlag}));
   note.Append(note.U16s({0x0010, 2}));
   note.Append(note.U32s({static_cast<uint32_t>(model.size() + 1), textOffset}));
   note.Append(note.U32s({0}));
@@ -51,48 +51,48 @@ uint32_t QuarterColour(int width, int height, int x, int y) {
   return bottom ? (right ? 0xFFFFFF : 0x0000FF) : (right ? 0x00FF00 : 0xFF0000);
 }
 
-PictureBytes BuildExifStructure(const ExifSpec& spec) {
-  ExifBytes b(spec.bigEndian, 0);
-  b.Append(spec.bigEndian ? PictureBytes{'M', 'M'} : PictureBytes{'I', 'I'});
+PictureBytes BuildExifStructure(const ExifFields& layout) {
+  ExifBytes b(layout.bigEndian, 0);
+  b.Append(layout.bigEndian ? PictureBytes{'M', 'M'} : PictureBytes{'I', 'I'});
   b.Append(b.U16s({42}));
   b.Append(b.U32s({8}));
 
   std::vector<ExifRawEntry> ifd0 = {b.Ascii(0x010F, "TALVO")};
-  if (spec.orientation) {
-    ifd0.push_back(b.Short(0x0112, *spec.orientation));
+  if (layout.orientation) {
+    ifd0.push_back(b.Short(0x0112, *layout.orientation));
   }
   ifd0.push_back(b.Rational(0x011A, 72, 1));
   const size_t pointerIndex = ifd0.size();
   ifd0.push_back(b.Long(kTagExifPointer, 0));
-  ifd0.insert(ifd0.end(), spec.ifd0Extra.begin(), spec.ifd0Extra.end());
+  ifd0.insert(ifd0.end(), layout.ifd0Extra.begin(), layout.ifd0Extra.end());
   const size_t ifd0At = b.AppendIfd(ifd0);
 
   std::vector<ExifRawEntry> exif = {b.Rational(0x829A, 1, 30), b.Short(0x8827, 200),
                                     b.Undefined(0x9000, {'0', '2', '3', '0'})};
   size_t makerIndex = 0;
   PictureBytes note;
-  if (spec.markFlag) {
-    note = MakerNote(spec, 0);
+  if (layout.markFlag) {
+    note = MakerNote(layout, 0);
     makerIndex = exif.size();
     ExifRawEntry entry = b.Undefined(kTagMakerNote, note);
     entry.offset = 0;
     exif.push_back(entry);
   }
-  exif.insert(exif.end(), spec.exifExtra.begin(), spec.exifExtra.end());
+  exif.insert(exif.end(), layout.exifExtra.begin(), layout.exifExtra.end());
   b.PadTo((b.Size() + 1) & ~size_t{1});
   const size_t exifAt = b.AppendIfd(exif);
   b.PutU32(FieldOf(ifd0At, pointerIndex), static_cast<uint32_t>(exifAt));
-  if (spec.markFlag) {
+  if (layout.markFlag) {
     const uint32_t noteAt = static_cast<uint32_t>(b.Size());
-    b.Append(MakerNote(spec, noteAt));
+    b.Append(MakerNote(layout, noteAt));
     b.PutU32(FieldOf(exifAt, makerIndex), noteAt);
   }
-  if (!spec.thumbnail.empty()) {
+  if (!layout.thumbnail.empty()) {
     b.PadTo((b.Size() + 1) & ~size_t{1});
-    const size_t ifd1At = b.AppendIfd({b.Long(0x0201, 0), b.Long(0x0202, static_cast<uint32_t>(spec.thumbnail.size()))});
+    const size_t ifd1At = b.AppendIfd({b.Long(0x0201, 0), b.Long(0x0202, static_cast<uint32_t>(layout.thumbnail.size()))});
     b.PutU32(ifd0At + 2 + 12 * ifd0.size(), static_cast<uint32_t>(ifd1At));
     b.PutU32(FieldOf(ifd1At, 0), static_cast<uint32_t>(b.Size()));
-    b.Append(spec.thumbnail);
+    b.Append(layout.thumbnail);
   }
   return b.Bytes();
 }
@@ -116,14 +116,14 @@ PictureBytes InsertSegment(const PictureBytes& jpeg, uint8_t marker, const Pictu
   return out;
 }
 
-PictureBytes QuarterJpeg(int width, int height, const ExifSpec* spec, int quality) {
+PictureBytes QuarterJpeg(int width, int height, const ExifFields* layout, int quality) {
   JpegEncodeOptions options;
   options.quality = quality;
   const PictureBytes jpeg = EncodeJpeg(QuarterPicture(width, height), width, height, 3, options);
-  return spec ? InsertSegment(jpeg, 0xE1, ExifApp1Data(BuildExifStructure(*spec))) : jpeg;
+  return layout ? InsertSegment(jpeg, 0xE1, ExifApp1Data(BuildExifStructure(*layout))) : jpeg;
 }
 
-PictureBytes MakeBmp(const BmpSpec& s) {
+PictureBytes MakeBmp(const BmpLayout& s) {
   PictureBytes f(14 + s.headerSize, 0);
   auto put = [&f](size_t at, uint32_t v, int n) {
     for (int i = 0; i < n; ++i) {

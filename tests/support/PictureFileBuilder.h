@@ -21,7 +21,7 @@ PictureBytes QuarterPicture(int width, int height);
 // The quarter colour (0xRRGGBB) at a point of the stored picture.
 uint32_t QuarterColour(int width, int height, int x, int y);
 
-struct ExifSpec {
+struct ExifFields {
   bool bigEndian = false;
   std::optional<uint16_t> orientation;
   PictureBytes thumbnail;           // a JPEG for IFD1; empty: none
@@ -35,21 +35,21 @@ struct ExifSpec {
 // orientation, XResolution 72/1 and the EXIF IFD pointer; the EXIF IFD with
 // ExposureTime 1/30, ISOSpeedRatings 200, ExifVersion "0230" and the maker
 // note; IFD1 with the thumbnail.
-PictureBytes BuildExifStructure(const ExifSpec& spec);
+PictureBytes BuildExifStructure(const ExifFields& layout);
 // "Exif", two zeros, then the structure: the data of an APP1 segment.
 PictureBytes ExifApp1Data(const PictureBytes& structure);
 // The JPEG with a segment (marker 0xE0 + n) inserted right after its start.
 PictureBytes InsertSegment(const PictureBytes& jpeg, uint8_t marker, const PictureBytes& data);
 // A baseline JPEG of the quarter picture, with the EXIF block when given.
-PictureBytes QuarterJpeg(int width, int height, const ExifSpec* spec = nullptr, int quality = 90);
+PictureBytes QuarterJpeg(int width, int height, const ExifFields* layout = nullptr, int quality = 90);
 
-struct BmpSpec {
+struct BmpLayout {
   int width = 3, height = 2, bitCount = 8;
   uint32_t headerSize = 40, compression = 0, colours = 0;
   std::vector<uint32_t> masks; // written right behind the 40-byte header
 };
 // A BMP file: 8-bit pixels (x + y) index a table of grey levels i * 10, other
 // depths hold the bytes x * 10 + y; row padding 0xAB.
-PictureBytes MakeBmp(const BmpSpec& spec);
+PictureBytes MakeBmp(const BmpLayout& layout);
 
 } // namespace testsupport

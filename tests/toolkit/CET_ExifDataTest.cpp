@@ -38,12 +38,12 @@ PictureBytes::iterator FindMakerNote(PictureBytes& bytes) {
 }
 
 PictureBytes StructureWith(bool bigEndian, std::optional<uint32_t> markFlag = std::nullopt, bool swapped = false) {
-  ExifSpec spec;
-  spec.bigEndian = bigEndian;
-  spec.orientation = 6;
-  spec.markFlag = markFlag;
-  spec.makerNoteSwapped = swapped;
-  return BuildExifStructure(spec);
+  ExifFields fields;
+  fields.bigEndian = bigEndian;
+  fields.orientation = 6;
+  fields.markFlag = markFlag;
+  fields.makerNoteSwapped = swapped;
+  return BuildExifStructure(fields);
 }
 
 TEST(CET_ExifDataTest, ItemsOfBothDirectoriesInMachineOrder) {
@@ -68,9 +68,9 @@ TEST(CET_ExifDataTest, ItemsOfBothDirectoriesInMachineOrder) {
 }
 
 TEST(CET_ExifDataTest, JpegSegmentsOtherThanExifAreSkipped) {
-  ExifSpec spec;
-  spec.orientation = 3;
-  PictureBytes jpeg = QuarterJpeg(16, 8, &spec);
+  ExifFields fields;
+  fields.orientation = 3;
+  PictureBytes jpeg = QuarterJpeg(16, 8, &fields);
   jpeg = InsertSegment(jpeg, 0xE1, PictureBytes{'h', 't', 't', 'p', ':', '/', '/', 'x', 'm', 'p', 0, '<', 'x', '>'});
   CET_ExifData exif;
   ASSERT_EQ(exif.ParseBuffer(jpeg.data(), jpeg.size()), 1);
@@ -201,9 +201,9 @@ TEST_F(ExifFileTest, ReadFileRefusesWhatHoldsNoItems) {
   CET_ExifData exif;
   EXPECT_EQ(exif.ReadFile(PathFromNative(PathOf("missing.jpg").string())), 0);
   EXPECT_EQ(exif.ReadFile(PathFromNative(m_Dir.Str())), 0);
-  ExifSpec spec;
-  spec.orientation = 8;
-  const PictureBytes jpeg = QuarterJpeg(16, 16, &spec);
+  ExifFields fields;
+  fields.orientation = 8;
+  const PictureBytes jpeg = QuarterJpeg(16, 16, &fields);
   EXPECT_EQ(exif.ReadFile(Write("a.avi", jpeg)), 0);
   EXPECT_EQ(exif.ReadFile(Write("short.jpg", PictureBytes(jpeg.begin(), jpeg.begin() + 31))), 0);
   EXPECT_EQ(exif.ReadFile(Write("a.jpg", jpeg)), 1);
@@ -233,10 +233,10 @@ TEST_F(ExifFileTest, OrientationTurnsInPlaceByTheTable) {
   } cases[] = {{6, true, 1, 3}, {1, false, 1, 8}, {8, true, 1, 1}, {5, false, 1, 4}, {0, true, 0, 0}, {9, false, 0, 9}};
   for (const bool bigEndian : {false, true}) {
     for (const Case& c : cases) {
-      ExifSpec spec;
-      spec.bigEndian = bigEndian;
-      spec.orientation = c.before;
-      const FString path = Write("turn.jpg", QuarterJpeg(16, 16, &spec));
+      ExifFields fields;
+      fields.bigEndian = bigEndian;
+      fields.orientation = c.before;
+      const FString path = Write("turn.jpg", QuarterJpeg(16, 16, &fields));
       const PictureBytes before = Read("turn.jpg");
       EXPECT_EQ(RotateJpegByExif(path, c.clockwise), c.result) << c.before;
       const PictureBytes after = Read("turn.jpg");
@@ -250,25 +250,25 @@ TEST_F(ExifFileTest, OrientationTurnsInPlaceByTheTable) {
 }
 
 TEST_F(ExifFileTest, InPlaceWritersLeaveLockedAndUnrecognisedFilesAlone) {
-  ExifSpec spec;
-  spec.orientation = 1;
-  spec.markFlag = 0;
-  const FString path = Write("locked.jpg", QuarterJpeg(16, 16, &spec));
+  ExifFields fields;
+  fields.orientation = 1;
+  fields.markFlag = 0;
+  const FString path = Write("locked.jpg", QuarterJpeg(16, 16, &fields));
   chmod(PathOf("locked.jpg").c_str(), 0444);
   const PictureBytes before = Read("locked.jpg");
   EXPECT_EQ(RotateJpegByExif(path, true), 0);
   EXPECT_EQ(SetJpegMarkFlag(path, true), 0);
   EXPECT_EQ(Read("locked.jpg"), before);
 
-  ExifSpec plain;
+  ExifFields plain;
   const FString noOrientation = Write("plain.jpg", QuarterJpeg(16, 16, &plain));
   EXPECT_EQ(RotateJpegByExif(noOrientation, true), 0);
   EXPECT_EQ(SetJpegMarkFlag(noOrientation, true), 0); // no maker note
   EXPECT_EQ(RotateJpegByExif(PathFromNative(PathOf("none.jpg").string()), true), 0);
 
   // A maker note of another maker.
-  spec.orientation.reset();
-  PictureBytes other = QuarterJpeg(16, 16, &spec);
+  fields.orientation.reset();
+  PictureBytes other = QuarterJpeg(16, 16, &fields);
   const auto at = FindMakerNote(other);
   at[0] = 'X';
   const FString foreign = Write("foreign.jpg", other);
@@ -278,10 +278,10 @@ TEST_F(ExifFileTest, InPlaceWritersLeaveLockedAndUnrecognisedFilesAlone) {
 
 TEST_F(ExifFileTest, MarkFlagIsWrittenInTheFilesOrder) {
   for (const bool bigEndian : {false, true}) {
-    ExifSpec spec;
-    spec.bigEndian = bigEndian;
-    spec.markFlag = 0;
-    const FString path = Write("mark.jpg", QuarterJpeg(16, 16, &spec));
+    ExifFields fields;
+    fields.bigEndian = bigEndian;
+    fields.markFlag = 0;
+    const FString path = Write("mark.jpg", QuarterJpeg(16, 16, &fields));
     const PictureBytes before = Read("mark.jpg");
     EXPECT_EQ(SetJpegMarkFlag(path, true), 1);
     const PictureBytes marked = Read("mark.jpg");

@@ -111,10 +111,10 @@ TEST_F(PictureFilesTest, EveryOrientationLoadsUpright) {
       {kWhite, kGreen, kRed, kBlue}, {kGreen, kWhite, kBlue, kRed},
   };
   for (int orientation = 1; orientation <= 8; ++orientation) {
-    ExifSpec spec;
-    spec.orientation = uint16_t(orientation);
-    spec.bigEndian = orientation % 2 == 0;
-    Put("o.jpg", QuarterJpeg(64, 32, &spec, 95));
+    ExifFields layout;
+    layout.orientation = uint16_t(orientation);
+    layout.bigEndian = orientation % 2 == 0;
+    Put("o.jpg", QuarterJpeg(64, 32, &layout, 95));
     SIZE size{};
     const auto dib = Load("o.jpg", PICT_MODE_FULL, nullptr, &size);
     ASSERT_TRUE(dib) << orientation;
@@ -127,9 +127,9 @@ TEST_F(PictureFilesTest, EveryOrientationLoadsUpright) {
 }
 
 TEST_F(PictureFilesTest, OrientationSixLoadsUprightAtEveryModesSize) {
-  ExifSpec spec;
-  spec.orientation = 6;
-  Put("big.jpg", QuarterJpeg(4000, 3000, &spec, 80));
+  ExifFields layout;
+  layout.orientation = 6;
+  Put("big.jpg", QuarterJpeg(4000, 3000, &layout, 80));
   const std::array<uint32_t, 4> upright = {kBlue, kRed, kGreen, kWhite};
   const struct {
     int mode, tw, th, width, height;
@@ -154,10 +154,10 @@ TEST_F(PictureFilesTest, OrientationSixLoadsUprightAtEveryModesSize) {
 }
 
 TEST_F(PictureFilesTest, ThumbnailModeTakesTheEmbeddedThumbnailTurned) {
-  ExifSpec spec;
-  spec.orientation = 8;
-  spec.thumbnail = QuarterJpeg(40, 30);
-  Put("thumb.jpg", QuarterJpeg(400, 300, &spec));
+  ExifFields layout;
+  layout.orientation = 8;
+  layout.thumbnail = QuarterJpeg(40, 30);
+  Put("thumb.jpg", QuarterJpeg(400, 300, &layout));
   SIZE size{};
   const auto dib = Load("thumb.jpg", PICT_MODE_THUMBNAIL, nullptr, &size);
   ASSERT_TRUE(dib);
@@ -166,8 +166,8 @@ TEST_F(PictureFilesTest, ThumbnailModeTakesTheEmbeddedThumbnailTurned) {
   EXPECT_EQ(size.cx, 300);
   ExpectCorners(*dib, {kGreen, kWhite, kBlue, kRed}, "thumbnail");
   // A broken thumbnail falls back to scaling the picture.
-  spec.thumbnail = PictureBytes{0xFF, 0xD8, 0xFF, 0xD9, 1, 2, 3};
-  Put("broken.jpg", QuarterJpeg(400, 300, &spec));
+  layout.thumbnail = PictureBytes{0xFF, 0xD8, 0xFF, 0xD9, 1, 2, 3};
+  Put("broken.jpg", QuarterJpeg(400, 300, &layout));
   const auto scaled = Load("broken.jpg", PICT_MODE_THUMBNAIL);
   ASSERT_TRUE(scaled);
   EXPECT_EQ(scaled->GetHeight(), 160);
@@ -194,7 +194,7 @@ TEST_F(PictureFilesTest, BmpReaderWidensEveryDepthToThirtyTwoBits) {
   EXPECT_EQ(eight->bits[8], 20);
   EXPECT_EQ(eight->bits[12], 10); // next row starts right after 3 pixels
 
-  BmpSpec v5;
+  BmpLayout v5;
   v5.headerSize = 124;
   v5.colours = 4;
   Put("v5.bmp", MakeBmp(v5));
@@ -203,7 +203,7 @@ TEST_F(PictureFilesTest, BmpReaderWidensEveryDepthToThirtyTwoBits) {
   EXPECT_EQ(fromV5->bits[8], 20);
   EXPECT_EQ(fromV5->header->bmiHeader.biSize, 40u);
 
-  BmpSpec rgb;
+  BmpLayout rgb;
   rgb.bitCount = 24;
   rgb.height = -2;
   Put("rgb.bmp", MakeBmp(rgb));
@@ -213,14 +213,14 @@ TEST_F(PictureFilesTest, BmpReaderWidensEveryDepthToThirtyTwoBits) {
   EXPECT_EQ(fromRgb->bits[4 + 1], 10);
   EXPECT_EQ(fromRgb->bits[7], 0xFF);
 
-  BmpSpec masked;
+  BmpLayout masked;
   masked.bitCount = 32;
   masked.compression = BI_BITFIELDS;
   masked.masks = {0xFF0000, 0xFF00, 0xFF};
   Put("masked.bmp", MakeBmp(masked));
   EXPECT_TRUE(Load("masked.bmp"));
 
-  BmpSpec sixteen;
+  BmpLayout sixteen;
   sixteen.bitCount = 16;
   Put("sixteen.bmp", MakeBmp(sixteen));
   const auto white = Load("sixteen.bmp");
@@ -236,13 +236,13 @@ TEST_F(PictureFilesTest, HostileBmpFilesAreRefused) {
   farData[10] = 0xF0;
   farData[11] = 0xFF;
   files.push_back({"offset", farData});
-  BmpSpec fewColours;
+  BmpLayout fewColours;
   fewColours.colours = 1; // pixels index up to 3
   files.push_back({"index", MakeBmp(fewColours)});
-  BmpSpec rle;
+  BmpLayout rle;
   rle.compression = BI_RLE8;
   files.push_back({"rle", MakeBmp(rle)});
-  BmpSpec oddMasks;
+  BmpLayout oddMasks;
   oddMasks.bitCount = 32;
   oddMasks.compression = BI_BITFIELDS;
   oddMasks.masks = {0xFF, 0xFF00, 0xFF0000};
@@ -303,9 +303,9 @@ TEST_F(PictureFilesTest, PngExifOrientationTurnsThePicture) {
     const uint32_t c = QuarterColour(64, 32, x, y);
     p[0] = uint8_t(c >> 16), p[1] = uint8_t(c >> 8), p[2] = uint8_t(c);
   });
-  ExifSpec spec;
-  spec.orientation = 3;
-  const PictureBytes exif = BuildExifStructure(spec);
+  ExifFields layout;
+  layout.orientation = 3;
+  const PictureBytes exif = BuildExifStructure(layout);
   PictureBytes chunk = {uint8_t(exif.size() >> 24), uint8_t(exif.size() >> 16), uint8_t(exif.size() >> 8),
                         uint8_t(exif.size()), 'e', 'X', 'I', 'f'};
   chunk.insert(chunk.end(), exif.begin(), exif.end());
@@ -425,10 +425,10 @@ std::string Python(const std::string& script) {
 }
 
 TEST_F(PictureFilesTest, EveryFormatSavedAndReadBackByItsOwnTools) {
-  ExifSpec spec;
-  spec.orientation = 6;
-  spec.markFlag = 1;
-  Put("source.jpg", QuarterJpeg(64, 32, &spec));
+  ExifFields layout;
+  layout.orientation = 6;
+  layout.markFlag = 1;
+  Put("source.jpg", QuarterJpeg(64, 32, &layout));
   const FString profile = PathFromNative(ProfilePath("sRGB.icc"));
   const auto profileSize = fs::file_size(ProfilePath("sRGB.icc"));
   const struct {
@@ -532,10 +532,10 @@ TEST_F(PictureFilesTest, SavesThatCannotHappenLeaveNothingBehind) {
 }
 
 TEST_F(PictureFilesTest, ItemsOfTheRecordAreWrittenWhenNoSourceIsGiven) {
-  ExifSpec spec;
-  spec.orientation = 3;
+  ExifFields layout;
+  layout.orientation = 3;
   CET_ExifData items;
-  const PictureBytes structure = BuildExifStructure(spec);
+  const PictureBytes structure = BuildExifStructure(layout);
   ASSERT_EQ(items.ParseBuffer(structure.data(), structure.size()), 1);
   const SavedPicture picture = QuarterDib(10, 10, 24);
   ASSERT_EQ(SaveDibAsImageFile(Native("r.jpg"), &picture.header, picture.bits.data(), 0, &m_Codecs, 50, FString(),
@@ -552,9 +552,9 @@ TEST_F(PictureFilesTest, ItemsOfTheRecordAreWrittenWhenNoSourceIsGiven) {
 // ---- Turning files
 
 TEST_F(PictureFilesTest, RotateImageFileTurnsIntoTheDestinationsFormat) {
-  ExifSpec spec;
-  spec.markFlag = 0;
-  const PictureBytes source = QuarterJpeg(64, 32, &spec, 95);
+  ExifFields layout;
+  layout.markFlag = 0;
+  const PictureBytes source = QuarterJpeg(64, 32, &layout, 95);
   Put("a.jpg", source);
   ASSERT_EQ(RotateImageFile(Native("a.jpg"), Native("a.jpg"), 1, &m_Codecs, nullptr, 98), 1);
   const auto turned = Load("a.jpg");
@@ -585,9 +585,9 @@ TEST_F(PictureFilesTest, RotateImageFileAddsMissingItemsOnlyToFilesWithoutExifVe
   b.Append({'I', 'I', 42, 0, 8, 0, 0, 0});
   b.AppendIfd({b.Ascii(0x010F, "OTHER")});
   Put("bare.jpg", InsertSegment(QuarterJpeg(16, 16), 0xE1, ExifApp1Data(b.Bytes())));
-  ExifSpec spec;
+  ExifFields layout;
   CET_ExifData extra;
-  const PictureBytes structure = BuildExifStructure(spec);
+  const PictureBytes structure = BuildExifStructure(layout);
   ASSERT_EQ(extra.ParseBuffer(structure.data(), structure.size()), 1);
   ASSERT_EQ(RotateImageFile(Native("bare.jpg"), Native("merged.jpg"), 2, &m_Codecs, &extra, 98), 1);
   CET_ExifData merged;

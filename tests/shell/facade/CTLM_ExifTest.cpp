@@ -80,10 +80,10 @@ protected:
     // A JPEG of the camera's kind: Make, the EXIF IFD with ISO 200, the mark entry when given.
     FString WriteJpeg(const std::string& name, std::optional<uint32_t> mark, std::optional<uint16_t> orientation) const
     {
-        ExifSpec spec;
-        spec.markFlag = mark;
-        spec.orientation = orientation;
-        return Write(name, QuarterJpeg(32, 24, &spec));
+        ExifFields fields;
+        fields.markFlag = mark;
+        fields.orientation = orientation;
+        return Write(name, QuarterJpeg(32, 24, &fields));
     }
     // An uncompressed TIFF written by the toolkit with the items of such a JPEG.
     std::string TiffBytes() const
@@ -201,10 +201,10 @@ TEST_F(ShootingInformationTest, ATiffIsReadByItsExifPointer)
 
     // Structures of IFD0 alone whose EXIF version can be read there.
     const auto versionInIfd0 = [](uint16_t compression) {
-        ExifSpec spec;
+        ExifFields fields;
         ExifBytes b(false);
-        spec.ifd0Extra = {b.Short(259, compression), b.Undefined(0x9000, {'0', '2', '3', '0'})};
-        return BuildExifStructure(spec);
+        fields.ifd0Extra = {b.Short(259, compression), b.Undefined(0x9000, {'0', '2', '3', '0'})};
+        return BuildExifStructure(fields);
     };
     std::vector<uint8_t> unsound = versionInIfd0(1);
     std::string unsoundBytes(unsound.begin(), unsound.end());

@@ -29,7 +29,7 @@ namespace {
 
 constexpr uint32_t kRed = 0xFF0000, kGreen = 0x00FF00, kBlue = 0x0000FF, kWhite = 0xFFFFFF;
 
-PdxbImageSpec Jpeg(int columns, int rows, const ExifSpec* exif = nullptr)
+PdxbImageSpec Jpeg(int columns, int rows, const ExifFields* exif = nullptr)
 {
     return PdxbEmbeddedPicture(18, uint32_t(columns), uint32_t(rows), QuarterJpeg(columns, rows, exif));
 }
@@ -356,7 +356,7 @@ TEST_F(EmbeddedImagesTest, ThumbnailsTurnByTheRotationGiven)
 
 TEST_F(EmbeddedImagesTest, TheLargePreviewTurnsWithTheFile)
 {
-    ExifSpec exif;
+    ExifFields exif;
     exif.orientation = 1;
     struct Case {
         const char* name;
