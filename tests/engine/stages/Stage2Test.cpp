@@ -255,16 +255,24 @@ TEST(Stage2HelpersTest, BadPixelThresholdFollowsTheExposureTime)
     EXPECT_EQ(BadPixelThreshold(12.0, 128, 30, 5.0, 5.0), 128);
 }
 
-TEST(Stage2HelpersTest, TempBufferAndProgress)
+TEST(Stage2HelpersTest, TempBufferHoldsItsRowsAndRefusesAWiderPicture)
 {
     OwnedPixmap<FPixelClass48SRGB> temp(480, int32_t(Stage2TempRows(480, 360)));
     EXPECT_EQ(temp.get()->m_iRows, 25);
     EXPECT_TRUE(Stage2TempBufferFits(temp.get(), 480, 360));
     EXPECT_FALSE(Stage2TempBufferFits(temp.get(), 481, 360));
+}
+
+TEST(Stage2HelpersTest, ProgressRisesFromNoneBeforeTheFirstStepToAllAfterTheLast)
+{
     EXPECT_DOUBLE_EQ(Stage2Progress(-1), 0.0);
     EXPECT_DOUBLE_EQ(Stage2Progress(17), 1.0);
     for (int s = 0; s < kStage2StepCount; ++s)
         EXPECT_LE(Stage2Progress(s - 1), Stage2Progress(s));
+}
+
+TEST(Stage2HelpersTest, DefaultDarkShieldColumnsAreOneRangeNearEachEdge)
+{
     int32_t columns[4];
     DefaultDarkShieldColumns(2304, columns);
     EXPECT_EQ(std::vector<int32_t>(columns, columns + 4), (std::vector<int32_t>{6, 14, 2292, 2300}));
