@@ -145,8 +145,7 @@ void IPManager2::priDispatchRequest(IPManagerData* request)
         priStartPipeline(*request);
         break;
     default:
-        request->m_Result.m_eStatus = kIPStatusError;
-        request->m_Result.m_eError = kIPErrorUnsupportedRequest;
+        request->m_Result.Fail(kIPErrorUnsupportedRequest);
         break;
     }
 }
@@ -195,7 +194,7 @@ void IPManager2::priStartPipeline(IPManagerData& request)
         return;
     m_iState = kStateBegin;
     m_pCurrentRequest = &request;
-    request.m_Result.m_eStatus = kIPStatusPending;
+    request.m_Result.Begin(kIPStatusPending);
     m_RequestStopwatch.Start();
     priProcessIdle();
 }
@@ -494,7 +493,7 @@ bool IPManager2::priRetrieverDelivered(int state, int next)
     }
     if (status != kIPStatusDone) {
         IPRequestResult& result = m_pCurrentRequest->m_Result;
-        CopyRetrieverResult(m_RetrieverRequest, result);
+        result.TakeOutcome(m_RetrieverRequest);
         if (result.m_eError == kIPErrorException)
             result.m_eError = kIPErrorFileIO;
         return false;

@@ -173,7 +173,7 @@ void IPManager2::priFindImages()
     priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoImageCount, 0);
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return;
     }
     m_iRawIndex = m_iDarkIndex = m_iDarkSubIndex = kNoImage;
@@ -182,7 +182,7 @@ void IPManager2::priFindImages()
         priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoImage, index);
         priRunRetrieverRequest();
         if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-            CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+            request.m_Result.TakeOutcome(m_RetrieverRequest);
             return;
         }
         switch (m_RetrieverRequest.m_iSlotC) {
@@ -608,14 +608,8 @@ bool IPManager2::priFinishEngineRequest(bool report)
             entry->reset();
     }
 
-    if (!done && report && m_pCurrentRequest) {
-        IPRequestResult& result = m_pCurrentRequest->m_Result;
-        result.m_dProgress = ended.GetProgress();
-        result.m_eError = ended.m_iErrorCode;
-        result.m_sErrorText = ended.m_sErrorText;
-        result.m_bCancel = ended.IsCancelled();
-        result.m_eStatus = ended.GetStatus();
-    }
+    if (!done && report && m_pCurrentRequest)
+        m_pCurrentRequest->m_Result.TakeOutcome(ended);
     m_pIPEngineReq.reset();
     return done;
 }

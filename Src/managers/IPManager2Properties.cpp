@@ -93,7 +93,7 @@ bool IPManager2::priGetUniqueID(IPManagerData& request, FString& id)
                         reinterpret_cast<intptr_t>(&tree));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return false;
     }
     const FString fallback("NO-UNIQUEID");
@@ -121,7 +121,7 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
                         reinterpret_cast<intptr_t>(tree.get()));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return;
     }
 
@@ -174,7 +174,7 @@ void IPManager2::priHandleModifyRequest(IPManagerData& request)
     priPrepareRetrieverRequest(request.m_sURL, kRetrieverModify,
                         reinterpret_cast<intptr_t>(request.m_pImageProps), 0);
     priRunRetrieverRequest();
-    CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+    request.m_Result.TakeOutcome(m_RetrieverRequest);
     // A file the loader could not write (a locked one, for instance) is a
     // failed modification, whatever the writer threw.
     if (request.m_Result.IsFailed() && request.m_Result.m_eError == kIPErrorException)

@@ -75,9 +75,14 @@ void IPRequestResult::Fail(int32_t error, const char* text)
 
 void IPRequestResult::Fail(int32_t error, const FString& text)
 {
+    Fail(error);
+    m_sErrorText = text;
+}
+
+void IPRequestResult::Fail(int32_t error)
+{
     m_eStatus = kIPStatusError;
     m_eError = error;
-    m_sErrorText = text;
 }
 
 IPManagerData::IPManagerData()

@@ -84,7 +84,27 @@ public:
     // Status kIPStatusError with the code and the text (UTF-8).
     void Fail(int32_t error, const char* text);
     void Fail(int32_t error, const FString& text);
+    // Status kIPStatusError with the code; the text stays as it is.
+    void Fail(int32_t error);
     void Finish(int32_t status) { m_eStatus = status; }
+    // A record taken on: no error yet, and the status given (new while it
+    // waits its turn, pending once it runs).
+    void Begin(int32_t status)
+    {
+        m_eError = kIPErrorNone;
+        m_eStatus = status;
+    }
+    // The outcome of a request this one waited on (an engine or a retriever
+    // request): its progress, status, code, text and cancel flag.
+    template <class Ended>
+    void TakeOutcome(const Ended& ended)
+    {
+        m_dProgress = ended.GetProgress();
+        m_eStatus = ended.GetStatus();
+        m_eError = ended.GetError();
+        m_sErrorText = ended.m_sErrorText;
+        m_bCancel = ended.IsCancelled();
+    }
 
     double m_dProgress = 0.0; // 0 to 1; -1 unknown
     int32_t m_eStatus = kIPStatusNew;

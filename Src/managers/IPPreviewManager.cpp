@@ -3,7 +3,6 @@
 #include "engine/chroma/ChromaBlur.h"
 #include "engine/core/FIPEngine2.h"
 #include "engine/geometry/ResizeDisplayPixmap.h"
-#include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"
@@ -90,10 +89,9 @@ void IPPreviewManager::Request(IPManagerData* request)
         result.Fail(kIPErrorBadParameter, "IPPreviewManager: cannot process a preview for non-display output format.");
         return;
     }
-    result.m_eError = kIPErrorNone;
     m_iState = kStateRequestProperties;
     m_pRequest = request;
-    result.m_eStatus = kIPStatusPending;
+    result.Begin(kIPStatusPending);
     m_Stopwatch.Start();
     Idle();
 }
@@ -187,7 +185,7 @@ bool IPPreviewManager::priRetrieverDone()
 {
     if (m_RetrieverRequest.GetStatus() == kIPStatusDone)
         return true;
-    CopyRetrieverResult(m_RetrieverRequest, m_pRequest->m_Result);
+    m_pRequest->m_Result.TakeOutcome(m_RetrieverRequest);
     return false;
 }
 

@@ -144,10 +144,9 @@ void IPSaveManager::Request(IPManagerData* request)
         result.Fail(kIPErrorBadParameter, problem);
         return;
     }
-    result.m_eError = kIPErrorNone;
     m_pRequest = request;
     m_iState = kStateBegin;
-    result.m_eStatus = kIPStatusPending;
+    result.Begin(kIPStatusPending);
     Idle();
 }
 

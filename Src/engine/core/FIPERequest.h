@@ -110,6 +110,7 @@ public:
     // Asks the engine to stop; stages that honour it end with kIPStatusCancelled.
     void Cancel() { m_bCancel.store(1, std::memory_order_release); }
     bool IsCancelled() const { return m_bCancel.load(std::memory_order_acquire) != 0; }
+    int32_t GetError() const { return m_iErrorCode; }
     // For kernels that poll the flag between rows.
     const std::atomic<char>* GetCancelFlag() const { return &m_bCancel; }
 
