@@ -471,7 +471,7 @@ TEST_F(DevelopTest, FourWorkersAndTwoEnginesDevelopingAtOnceEachGiveTheirOwnPict
     }
     SyntheticDevelopment alone(m_Shot);
     ASSERT_EQ(alone.DevelopAll(), kIPStatusDone) << alone.lastError;
-    const auto bytes = [](const SyntheticDevelopment& d) { return PixelBytes(*d.output.get(), 3); };
+    const auto bytes = [](const SyntheticDevelopment& d) { return d.OutputBytes(); };
     for (const auto& engine : engines)
         EXPECT_EQ(bytes(*engine), bytes(alone));
 }

@@ -232,7 +232,7 @@ TEST(Stage2DefectTest, EveryDefectiveEntryDevelopsOrFailsCleanly)
                 EXPECT_NE(d.lastError.rfind("14 ", 0), std::string::npos) << what << ": " << d.lastError;
                 continue;
             }
-            const std::vector<FPixelClass24RGB>& out = d.output.pixels;
+            const std::vector<FPixelClass24RGB> out = d.RgbPixels();
             double sum = 0;
             size_t red = 0, same = 0;
             for (const FPixelClass24RGB& p : out) {

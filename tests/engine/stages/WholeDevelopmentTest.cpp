@@ -63,7 +63,7 @@ protected:
         int n = 0;
         for (int32_t y = r.top + 4; y < r.bottom - 4; ++y)
             for (int32_t x = r.left + 4; x < r.right - 4; ++x, ++n) {
-                const double g = d.output.pixels[size_t(y) * size_t(d.output.get()->m_iColumns) + size_t(x)].g;
+                const double g = d.Rgb(x, y).g;
                 sum += g;
                 squares += g * g;
             }
@@ -114,7 +114,7 @@ TEST_F(WholeDevelopmentTest, NoBorderDiffersFromItsNeighbours)
     for (SyntheticShot which : {SyntheticShot::DaylightIso100, SyntheticShot::DaylightIso800Auto}) {
         const SyntheticDevelopment& d = *Develop(which).development;
         const int32_t W = d.output.get()->m_iColumns, H = d.output.get()->m_iRows;
-        const auto at = [&](int32_t x, int32_t y) { return d.output.pixels[size_t(y) * size_t(W) + size_t(x)]; };
+        const auto at = [&](int32_t x, int32_t y) { return d.Rgb(x, y); };
         // Mean absolute difference of line k and line k + 1 inwards from a side.
         const auto step = [&](int side, int32_t k) {
             const int32_t length = side < 2 ? W : H;
@@ -171,7 +171,7 @@ TEST_F(WholeDevelopmentTest, EveryStageImageIsPinned)
         add(d.colour3.pixels);
         add(d.lightness3.pixels);
         add(d.retinex3.pixels);
-        add(d.output.pixels);
+        add(d.RgbPixels());
         EXPECT_EQ(hash, c.expected) << "shot " << int(c.shot);
     }
 }
