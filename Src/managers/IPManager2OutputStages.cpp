@@ -294,8 +294,7 @@ void IPManager2::priCompleteDevelop()
     if (request.m_pResultImage)
         request.m_pResultImage->Release();
     request.m_pResultImage = image;
-    m_Held.stage4->Unlock();
-    m_Held.stage4 = nullptr;
+    m_Held.stage4.reset(); // the image holds a lock of its own
     request.m_Result.m_dProgress = 1.0;
     request.m_Result.Finish(kIPStatusDone);
     m_iState = kStateIdle;

@@ -186,6 +186,19 @@ TEST(DevelopSettingsTest, ModelToneOffsetsFollowModelFirmwareAndColourMode)
     }
 }
 
+// The result image keeps its cache entry locked for its whole life: emptying
+// the cache leaves its pixels where they are.
+TEST_F(DevelopTest, AResultImageKeepsItsPixelsWhenTheCacheIsEmptied)
+{
+    const FString url = WriteDaylightShot();
+    auto request = DevelopRequest(url);
+    ASSERT_EQ(RunRequest(Pool(), *request), kIPStatusDone) << ResultText(*request);
+    const std::vector<uint8_t> developed = ResultOf(*request);
+    GetGlobalCache()->SetSizeLimit(0);
+    GetGlobalCache()->SetSizeLimit(kCacheLimit);
+    EXPECT_EQ(ResultOf(*request), developed);
+}
+
 TEST_F(DevelopTest, ADevelopThroughThePoolEqualsTheStagesRunDirectlyAndIsThenServedFromTheCache)
 {
     const FString url = WriteDaylightShot();
