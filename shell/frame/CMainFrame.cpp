@@ -255,7 +255,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
   // The splash window is the application's (it shows it before the frame).
   std::u16string title;
   if (CLumitraApp* app = GetLumitraApp(); app != nullptr && app->GetString(999, title)) {
-    SetWindowText(reinterpret_cast<LPCWSTR>(title.c_str()));
+    SetWindowText(title.c_str());
   }
   LoadMenuTexts();
   if (IThumbPane* pane = GetThumbPane()) {
