@@ -96,3 +96,6 @@ private:
   CBasicButton m_ButtonYesToAll;
   CBasicButton m_ButtonLast;
 };
+
+// Runs a box of the style whose message is a text of the text table; its result.
+int ShowTableMessage(CWnd* parent, int style, int textId);

@@ -14,11 +14,12 @@ FString RenameStemOf(const FString& name);
 
 // What a typed name may not be or hold: none of \ / * ? : < > " | (a file
 // name cannot hold them on every system the files travel to, and "/" would
-// make a path), not empty, and neither "." nor "..".
+// make a path), not empty, and the name it makes with the extension kept
+// neither "." nor "..". Only the typed part is checked for characters: an
+// extension carried over from an existing name is one the disk already holds.
 enum class TypedNameFault { None, ForbiddenCharacter, Empty, DotsOnly };
-// The characters a typed name may not hold.
 bool HasForbiddenNameCharacter(const FString& text);
-TypedNameFault CheckTypedName(const FString& text);
+TypedNameFault CheckTypedName(const FString& typed, const FString& extension);
 
 // The start number's text read as a decimal number (empty gives 0; a number
 // too large to hold stops growing at the largest int).
