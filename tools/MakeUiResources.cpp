@@ -6,6 +6,7 @@
 //   MakeUiResources <folder>
 
 #include <QDir>
+#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -253,5 +254,41 @@ int main(int argc, char** argv) {
       Arrow(p, QRectF(0, 0, s.width(), s.height()), 'd', mark);
     });
   }
+  // The browser grid's file-type badges 22 x 9 (230 raw, 231 JPEG, 232 TIFF,
+  // 289 AVI movie), its mark icon (233, a flag) and lock icon (235, a padlock).
+  for (const auto& [id, text, colour] : {std::tuple{230, "RAW", QColor(196, 60, 40)},
+                                         std::tuple{231, "JPG", QColor(40, 110, 190)},
+                                         std::tuple{232, "TIF", QColor(40, 140, 80)},
+                                         std::tuple{289, "AVI", QColor(120, 70, 160)}}) {
+    ok &= Save(folder, "bitmaps", id, {22, 9}, true, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(QPoint(0, 0), s), colour);
+      QFont font("DejaVu Sans");
+      font.setPixelSize(8);
+      font.setBold(true);
+      p.setFont(font);
+      p.setPen(Qt::white);
+      p.drawText(QRect(QPoint(0, 0), s), Qt::AlignCenter, text);
+    });
+  }
+  ok &= Save(folder, "icons", 233, {16, 16}, false, [](QPainter& p, QSize) {
+    p.fillRect(QRectF(3, 1, 1.5, 14), QColor(60, 60, 60));
+    QPainterPath flag;
+    flag.moveTo(4.5, 1.5);
+    flag.lineTo(14, 4.5);
+    flag.lineTo(4.5, 8.5);
+    flag.closeSubpath();
+    p.fillPath(flag, QColor(230, 40, 40));
+  });
+  ok &= Save(folder, "icons", 235, {16, 16}, false, [](QPainter& p, QSize) {
+    p.setPen(QPen(QColor(70, 70, 70), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+    p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+    p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+    p.setPen(QPen(QColor(120, 90, 20), 1));
+    p.setBrush(QColor(230, 180, 40));
+    p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7), 1.5, 1.5);
+  });
   return ok ? 0 : 1;
 }
