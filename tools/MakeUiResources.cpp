@@ -6,11 +6,11 @@
 //   MakeUiResources <folder>
 
 #include <QDir>
-#include <QFont>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <tuple>
@@ -255,7 +255,23 @@ int main(int argc, char** argv) {
     });
   }
   // The browser grid's file-type badges 22 x 9 (230 raw, 231 JPEG, 232 TIFF,
-  // 289 AVI movie), its mark icon (233, a flag) and lock icon (235, a padlock).
+  // 289 AVI movie): three letters of a 3 x 5 pixel font on the type's colour
+  // (no font engine runs here). Then its mark icon (233, a flag) and lock
+  // icon (235, a padlock).
+  const auto glyph = [](char c) -> std::array<int, 5> {
+    switch (c) {
+    case 'R': return {6, 5, 6, 5, 5};
+    case 'A': return {2, 5, 7, 5, 5};
+    case 'W': return {5, 5, 5, 7, 5};
+    case 'J': return {1, 1, 1, 5, 2};
+    case 'P': return {6, 5, 6, 4, 4};
+    case 'G': return {3, 4, 5, 5, 3};
+    case 'T': return {7, 2, 2, 2, 2};
+    case 'I': return {7, 2, 2, 2, 7};
+    case 'F': return {7, 4, 6, 4, 4};
+    default: return {5, 5, 5, 5, 2}; // V
+    }
+  };
   for (const auto& [id, text, colour] : {std::tuple{230, "RAW", QColor(196, 60, 40)},
                                          std::tuple{231, "JPG", QColor(40, 110, 190)},
                                          std::tuple{232, "TIF", QColor(40, 140, 80)},
@@ -263,12 +279,14 @@ int main(int argc, char** argv) {
     ok &= Save(folder, "bitmaps", id, {22, 9}, true, [=](QPainter& p, QSize s) {
       p.setRenderHint(QPainter::Antialiasing, false);
       p.fillRect(QRect(QPoint(0, 0), s), colour);
-      QFont font("DejaVu Sans");
-      font.setPixelSize(8);
-      font.setBold(true);
-      p.setFont(font);
-      p.setPen(Qt::white);
-      p.drawText(QRect(QPoint(0, 0), s), Qt::AlignCenter, text);
+      for (int letter = 0; letter < 3; ++letter) {
+        const std::array<int, 5> rows = glyph(text[letter]);
+        for (int y = 0; y < 5; ++y) {
+          for (int x = 0; x < 3; ++x) {
+            if (rows[y] & (4 >> x)) p.fillRect(QRect(5 + letter * 4 + x, 2 + y, 1, 1), Qt::white);
+          }
+        }
+      }
     });
   }
   ok &= Save(folder, "icons", 233, {16, 16}, false, [](QPainter& p, QSize) {

@@ -32,8 +32,6 @@ namespace {
 
 constexpr int kLoaderStop = 1;
 constexpr int kLoaderPause = 3;
-constexpr int kEmbeddedSmall = 0;
-constexpr int kEmbeddedLarge = 1;
 constexpr int kDevelopFinal = 1;  // a 360 x 360 preview
 constexpr int kDevelopQuick = 4;  // a 94 x 94 preview
 
@@ -221,7 +219,7 @@ private:
     LoadedPicture loaded;
     if (type == ETFILETYPE_KVR) {
       int size[2] = {0, 0};
-      loaded.picture = KVR_LoadEmbeddedImageToBitmap(path.GetText(), kEmbeddedSmall, *exifOut, size, rotation);
+      loaded.picture = KVR_LoadEmbeddedImageToBitmap(path.GetText(), kEmbeddedThumbnail, *exifOut, size, rotation);
       if (!loaded.picture) loaded.picture = DevelopUnderEngineLock(path, kDevelopQuick, *exifOut, size);
       loaded.width = size[0];
       loaded.height = size[1];
@@ -238,7 +236,7 @@ private:
     LoadedPicture loaded;
     if (type == ETFILETYPE_KVR) {
       int size[2] = {0, 0};
-      loaded.picture = KVR_LoadEmbeddedImageToBitmap(path.GetText(), kEmbeddedLarge, nullptr, size, 0);
+      loaded.picture = KVR_LoadEmbeddedImageToBitmap(path.GetText(), kEmbeddedPreview, nullptr, size, 0);
       if (!loaded.picture) loaded.picture = DevelopUnderEngineLock(path, kDevelopFinal, nullptr, size);
       loaded.width = size[0];
       loaded.height = size[1];

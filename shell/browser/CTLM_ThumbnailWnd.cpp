@@ -48,9 +48,13 @@ constexpr int kDecoratedPictureTop = 15;
 constexpr int kBadgeIds[4] = {230, 231, 232, 289}; // raw, JPEG, TIFF, AVI movie
 constexpr int kMarkIconId = 233;
 constexpr int kLockIconId = 235;
-constexpr int kTextAperturePrefix = 3023;
-constexpr int kTextShutterSuffix = 3022;
-constexpr int kTextBulb = 3021;
+constexpr int kAperturePrefixTextId = 3023;
+constexpr int kShutterSuffixTextId = 3022;
+constexpr int kBulbTextId = 3021;
+// The framework's edit commands.
+constexpr UINT kEditCopyCommand = 57634;
+constexpr UINT kEditCutCommand = 57635;
+constexpr UINT kEditPasteCommand = 57637;
 
 // The wait cursor for a scope.
 class WaitCursor {
@@ -235,9 +239,9 @@ void CTLM_ThumbnailWnd::Initialize() {
   }
   if (!m_hLockIcon) m_hLockIcon = LoadIconResource(kLockIconId, kIconSide, kIconSide);
   if (!m_hMarkIcon) m_hMarkIcon = LoadIconResource(kMarkIconId, kIconSide, kIconSide);
-  m_sAperturePrefix = AppText(kTextAperturePrefix);
-  m_sShutterSuffix = AppText(kTextShutterSuffix);
-  m_sBulbText = AppText(kTextBulb);
+  m_sAperturePrefix = AppText(kAperturePrefixTextId);
+  m_sShutterSuffix = AppText(kShutterSuffixTextId);
+  m_sBulbText = AppText(kBulbTextId);
 }
 
 void CTLM_ThumbnailWnd::SetThumbSize(int index) {
@@ -687,8 +691,8 @@ void CTLM_ThumbnailWnd::OnRButtonUp(UINT flags, CPoint point) {
   static constexpr std::pair<int, UINT> kEntries[] = {
       {1033, 32780}, {1032, 32779}, {0, 0},          {1040, 109},       {0, 0},    {1048, 32949},
       {0, 0},        {1041, 32804}, {1042, 32805},   {1046, 32806},     {1047, 32807}, {1031, 32808},
-      {0, 0},        {1036, 32786}, {0, 0},          {1038, ID_EDIT_COPY}, {1037, ID_EDIT_CUT},
-      {1039, ID_EDIT_PASTE},        {0, 0},          {1034, 32782},
+      {0, 0},        {1036, 32786}, {0, 0},          {1038, kEditCopyCommand}, {1037, kEditCutCommand},
+      {1039, kEditPasteCommand},        {0, 0},          {1034, 32782},
   };
   CMenu menu;
   CWnd* frame = AfxGetMainWnd();
@@ -820,9 +824,9 @@ void CTLM_ThumbnailWnd::DrawBadgeAndIcons(CDC* dc, const CTLM_ThumbnailData& ite
   const bool stacked = drawn.top - cell.top < right - drawn.right;
   for (int i = 0; i < n; ++i) {
     if (stacked) {
-      dc->DrawIcon(icons[i], (right + drawn.right - kIconSide) / 2, frame.top + i * kIconStep, kIconSide, kIconSide);
+      dc->DrawIcon((right + drawn.right - kIconSide) / 2, frame.top + i * kIconStep, icons[i], kIconSide, kIconSide);
     } else {
-      dc->DrawIcon(icons[i], frame.left + i * kIconStep, (cell.top + drawn.top - kIconSide) / 2, kIconSide, kIconSide);
+      dc->DrawIcon(frame.left + i * kIconStep, (cell.top + drawn.top - kIconSide) / 2, icons[i], kIconSide, kIconSide);
     }
   }
 }
@@ -913,7 +917,7 @@ void CTLM_ThumbnailWnd::DrawItem(CDC* dc, int index, const POINT* origin) {
   if (!caption.IsRectEmpty()) {
     // Room for the ellipsis the drawing may put in.
     name.append(16, u'\0');
-    dc->DrawText(name.c_str(), static_cast<int>(name.size() - 16), caption,
+    dc->DrawText(name.data(), static_cast<int>(name.size() - 16), caption,
                  DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_MODIFYSTRING | DT_NOPREFIX);
   }
   if (m_bInfoView) {
