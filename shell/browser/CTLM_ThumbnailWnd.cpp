@@ -648,7 +648,7 @@ void CTLM_ThumbnailWnd::NotifyParent(WPARAM event, const FString& path) {
   }
 }
 
-void CTLM_ThumbnailWnd::NotifySelectionChange(int countBefore, const FString& firstBefore, int) {
+void CTLM_ThumbnailWnd::NotifySelectionChange(int countBefore, const FString& firstBefore) {
   if (m_Anchor == -1) {
     // A click on empty space.
     ChangeSelection(kSelectNone);
@@ -664,18 +664,16 @@ void CTLM_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
   int count = 0;
   FString first;
   NoteSelection(&count, &first);
-  const int anchor = m_Anchor;
   CET_ThumbnailWnd::OnLButtonDown(flags, point);
-  NotifySelectionChange(count, first, anchor);
+  NotifySelectionChange(count, first);
 }
 
 void CTLM_ThumbnailWnd::OnRButtonDown(UINT flags, CPoint point) {
   int count = 0;
   FString first;
   NoteSelection(&count, &first);
-  const int anchor = m_Anchor;
   CET_ThumbnailWnd::OnRButtonDown(flags, point);
-  NotifySelectionChange(count, first, anchor);
+  NotifySelectionChange(count, first);
 }
 
 void CTLM_ThumbnailWnd::OnLButtonDblClk(UINT flags, CPoint point) {

@@ -21,6 +21,7 @@
 #include "platform/afx/AfxMt.h"
 
 #include <cstdint>
+#include <vector>
 
 // Format filters.
 enum : int {
@@ -188,7 +189,8 @@ protected:
   HBITMAP BadgeFor(int fileType) const;
   // The first selected path and the count, before a click changes them.
   void NoteSelection(int* count, FString* first);
-  void NotifySelectionChange(int countBefore, const FString& firstBefore, int anchorBefore);
+  // After a click: an empty-space click deselects; the view hears of a change.
+  void NotifySelectionChange(int countBefore, const FString& firstBefore);
   void NotifyParent(WPARAM event, const FString& path);
   void SyncScrollBar();
   void WriteLoaderBusy(int busy);

@@ -254,18 +254,20 @@ TEST_F(BrowserLoaderTest, AStopInTheFirstPassEndsTheRunWithoutASecondPass) {
   EXPECT_EQ(quick.size(), 9u);
 }
 
-TEST_F(BrowserLoaderTest, AFileGoneBeforeItsTurnLosesItsPictureAndTheRunGoesOn) {
+TEST_F(BrowserLoaderTest, AFileGoneSinceItsPictureCameLosesItAndTheRunGoesOn) {
   for (const char* name : {"q1.jpg", "q2.jpg", "q3.jpg"}) WriteBytes(Path(name), CameraJpeg(320, 240, 80, 60));
-  grid.holdBeforeMessage = 1;
+  grid.holdBeforeMessage = 2; // q2's quick picture is stored, its message held
   ASSERT_EQ(grid.SetFolder(Folder()), 3);
-  while (grid.Messages().empty()) pt::Pump();
+  while (grid.Messages().size() < 2) pt::Pump();
   std::filesystem::remove(Path("q2.jpg"));
-  grid.RequestStop(); // releases the held message; the run then ends
+  grid.RequestStop(); // lets the message go; the run then ends
   WaitForLoader();
+  ASSERT_NE(grid.ItemNamed("q2.jpg")->m_pDib, nullptr);
   grid.holdBeforeMessage = 0;
   grid.StartLoader();
   WaitForLoader();
   EXPECT_EQ(grid.ItemNamed("q2.jpg")->m_pDib, nullptr);
+  EXPECT_TRUE(grid.ItemNamed("q1.jpg")->m_bFinalPicture);
   EXPECT_TRUE(grid.ItemNamed("q3.jpg")->m_pDib && grid.ItemNamed("q3.jpg")->m_bFinalPicture);
 }
 

@@ -248,6 +248,17 @@ protected:
     ASSERT_FALSE(grid.IsLoaderRunning());
   }
   CPoint CellCentre(int index) const { return grid.GetItemOrigin(index).CenterPoint(); }
+  // A left click at a client point, released at once (no drag starts).
+  void Click(CPoint point) {
+    POINT screen = point;
+    grid.ClientToScreen(&screen);
+    pt::InputFrame now;
+    now.cursor = screen;
+    pt::Input().SetCurrent(now);
+    grid.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(point.x, point.y));
+    grid.SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(point.x, point.y));
+    pt::Pump();
+  }
 
   TempDir dir;
   ViewParent parent;
@@ -365,16 +376,13 @@ TEST_F(ThumbnailGridTest, ClicksTellTheViewAndAClickOnEmptySpaceDeselects) {
   ASSERT_EQ(grid.SetFolder(Folder()), 3);
   WaitForLoader();
   parent.events.clear();
-  pt::Click(grid.m_hWnd, CellCentre(1));
-  pt::Pump();
+  Click(CellCentre(1));
   ASSERT_EQ(parent.events.size(), 1u);
   EXPECT_EQ(parent.events[0].kind, kThumbViewFocusChanged);
   EXPECT_EQ(parent.events[0].path, Path("IMG_2.jpg").string());
-  pt::Click(grid.m_hWnd, CellCentre(1));
-  pt::Pump();
+  Click(CellCentre(1));
   EXPECT_EQ(parent.events.size(), 1u) << "the same selection tells nothing";
-  pt::Click(grid.m_hWnd, CPoint(500, 400));
-  pt::Pump();
+  Click(CPoint(500, 400));
   EXPECT_TRUE(grid.SelectedNames().empty());
   ASSERT_EQ(parent.events.size(), 2u);
   EXPECT_EQ(parent.events[1].path, "");
@@ -461,8 +469,12 @@ TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   EXPECT_EQ(pt::PixelAt(image, selected.left, selected.CenterPoint().y), RGB(255, 204, 0)) << "selection frame";
   const CRect first = grid.GetItemOrigin(0);
   EXPECT_EQ(pt::PixelAt(image, first.left, first.CenterPoint().y), RGB(255, 255, 255)) << "no frame unselected";
-  // The raw file's badge (its picture is there) stands at the cell's top right.
-  EXPECT_NE(pt::PixelAt(image, first.right - 15, first.top + 7), RGB(255, 255, 255));
+  // The raw file's badge (its picture is there) stands at the cell's top right;
+  // the raw file without a picture shows its badge in its picture's place.
+  constexpr COLORREF kRawBadge = RGB(196, 60, 40);
+  EXPECT_EQ(pt::PixelAt(image, first.right - 24, first.top + 4), kRawBadge);
+  const CPoint empty = grid.GetItemPictRect(1).CenterPoint();
+  EXPECT_EQ(pt::PixelAt(image, empty.x - 10, empty.y - 3), kRawBadge);
 
   grid.SetThumbSize(4);
   grid.RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
