@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <numbers>
@@ -383,6 +384,60 @@ int main(int argc, char** argv) {
       Arrow(p, QRectF(0, 0, s.width(), s.height()), 'd', mark);
     });
   }
+  // The browser grid's file-type badges 22 x 9 (230 raw, 231 JPEG, 232 TIFF,
+  // 289 AVI movie): three letters of a 3 x 5 pixel font on the type's colour
+  // (no font engine runs here). Then its mark icon (233, a flag) and lock
+  // icon (235, a padlock).
+  const auto glyph = [](char c) -> std::array<int, 5> {
+    switch (c) {
+    case 'R': return {6, 5, 6, 5, 5};
+    case 'A': return {2, 5, 7, 5, 5};
+    case 'W': return {5, 5, 5, 7, 5};
+    case 'J': return {1, 1, 1, 5, 2};
+    case 'P': return {6, 5, 6, 4, 4};
+    case 'G': return {3, 4, 5, 5, 3};
+    case 'T': return {7, 2, 2, 2, 2};
+    case 'I': return {7, 2, 2, 2, 7};
+    case 'F': return {7, 4, 6, 4, 4};
+    default: return {5, 5, 5, 5, 2}; // V
+    }
+  };
+  for (const auto& [id, text, colour] : {std::tuple{230, "RAW", QColor(196, 60, 40)},
+                                         std::tuple{231, "JPG", QColor(40, 110, 190)},
+                                         std::tuple{232, "TIF", QColor(40, 140, 80)},
+                                         std::tuple{289, "AVI", QColor(120, 70, 160)}}) {
+    ok &= Save(folder, "bitmaps", id, {22, 9}, true, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(QPoint(0, 0), s), colour);
+      for (int letter = 0; letter < 3; ++letter) {
+        const std::array<int, 5> rows = glyph(text[letter]);
+        for (int y = 0; y < 5; ++y) {
+          for (int x = 0; x < 3; ++x) {
+            if (rows[y] & (4 >> x)) p.fillRect(QRect(5 + letter * 4 + x, 2 + y, 1, 1), Qt::white);
+          }
+        }
+      }
+    });
+  }
+  ok &= Save(folder, "icons", 233, {16, 16}, false, [](QPainter& p, QSize) {
+    p.fillRect(QRectF(3, 1, 1.5, 14), QColor(60, 60, 60));
+    QPainterPath flag;
+    flag.moveTo(4.5, 1.5);
+    flag.lineTo(14, 4.5);
+    flag.lineTo(4.5, 8.5);
+    flag.closeSubpath();
+    p.fillPath(flag, QColor(230, 40, 40));
+  });
+  ok &= Save(folder, "icons", 235, {16, 16}, false, [](QPainter& p, QSize) {
+    p.setPen(QPen(QColor(70, 70, 70), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+    p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+    p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+    p.setPen(QPen(QColor(120, 90, 20), 1));
+    p.setBrush(QColor(230, 180, 40));
+    p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7), 1.5, 1.5);
+  });
   ok &= DrawBrowserViewIcons(folder);
   return ok ? 0 : 1;
 }
