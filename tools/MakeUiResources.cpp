@@ -11,8 +11,8 @@
 #include <QPainterPath>
 
 #include <algorithm>
-#include <cmath>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <numbers>
