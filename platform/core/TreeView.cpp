@@ -37,9 +37,11 @@ struct Item {
   int childCount = 0; // cChildren: 0, 1 or I_CHILDRENCALLBACK
   UINT state = 0;
   LPARAM data = 0;
+  mutable int textWidth = -1; // measured when first needed
 };
 
-HTREEITEM Handle(const Item* item) { return item ? reinterpret_cast<HTREEITEM>(item->id) : nullptr; }
+HTREEITEM Handle(std::uintptr_t id) { return reinterpret_cast<HTREEITEM>(id); }
+HTREEITEM Handle(const Item* item) { return item ? Handle(item->id) : nullptr; }
 
 int CompareTexts(const std::u16string& a, const std::u16string& b) {
   auto lower = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c - u'A' + u'a') : c; };
@@ -61,12 +63,12 @@ public:
 protected:
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_KEYDOWN && (wParam == VK_RETURN || wParam == VK_ESCAPE)) {
-      PostMessageW(m_tree, TVM_ENDEDITLABELNOW, wParam == VK_ESCAPE, 0);
+      ::PostMessageW(m_tree, TVM_ENDEDITLABELNOW, wParam == VK_ESCAPE, 0);
       return 0;
     }
     if (message == WM_GETDLGCODE) return DLGC_WANTALLKEYS | CEdit::WindowProc(message, wParam, lParam);
     const LRESULT result = CEdit::WindowProc(message, wParam, lParam);
-    if (message == WM_KILLFOCUS) PostMessageW(m_tree, TVM_ENDEDITLABELNOW, FALSE, 0);
+    if (message == WM_KILLFOCUS) ::PostMessageW(m_tree, TVM_ENDEDITLABELNOW, FALSE, 0);
     return result;
   }
 
@@ -126,6 +128,7 @@ public:
     case WM_SETFONT:
       GenericWindowProc(hwnd, message, wParam, lParam);
       m_itemHeight = std::max(kImageSize + 2, LineHeight(hwnd) + 4);
+      ForgetWidths(m_root);
       Changed(hwnd);
       return 0;
     case WM_SIZE: Changed(hwnd); return 0;
@@ -215,7 +218,10 @@ private:
   }
 
   static void Apply(Item& item, const TVITEMW& from) {
-    if (from.mask & TVIF_TEXT) item.text = from.pszText ? std::u16string(from.pszText) : std::u16string();
+    if (from.mask & TVIF_TEXT) {
+      item.text = from.pszText ? std::u16string(from.pszText) : std::u16string();
+      item.textWidth = -1;
+    }
     if (from.mask & TVIF_IMAGE) item.image = from.iImage;
     if (from.mask & TVIF_SELECTEDIMAGE) item.selectedImage = from.iSelectedImage;
     if (from.mask & TVIF_CHILDREN) item.childCount = from.cChildren;
@@ -548,7 +554,12 @@ private:
     return ItemLeft(hwnd, item) + (m_images ? kImageSize + kImageGap : 0);
   }
   int TextWidth(HWND hwnd, const Item* item) const {
-    return (Host() ? Host()->GetTextWidth(WindowFont(hwnd), item->text) : 0) + 4;
+    if (item->textWidth < 0) item->textWidth = (Host() ? Host()->GetTextWidth(WindowFont(hwnd), item->text) : 0) + 4;
+    return item->textWidth;
+  }
+  void ForgetWidths(Item& item) {
+    item.textWidth = -1;
+    for (auto& child : item.children) ForgetWidths(*child);
   }
 
   LRESULT GetItemRect(HWND hwnd, bool textOnly, RECT* rect) {
@@ -771,6 +782,7 @@ private:
     const LRESULT keep = NotifyParent(hwnd, info.hdr, TVN_ENDLABELEDITW);
     if (!cancel && keep && (item = FindItem(Handle(id)))) {
       item->text = text;
+      item->textWidth = -1;
       Changed(hwnd);
     }
     return TRUE;
@@ -807,9 +819,34 @@ private:
     EndPaint(hwnd, &ps);
   }
 
+  // The lines joining an item to its parent and siblings (TVS_HASLINES),
+  // in the indent columns before its image.
+  void PaintLines(HWND hwnd, HDC dc, const Item& item, int top) {
+    const bool rootLines = GetWindowStyle(hwnd) & TVS_LINESATROOT;
+    if (!item.parent->parent && !rootLines) return;
+    const int middle = top + m_itemHeight / 2, bottom = top + m_itemHeight;
+    const int cx = ItemLeft(hwnd, &item) - kIndent / 2 - 1;
+    auto hasNext = [](const Item* i) { return i->parent && i->parent->children.back().get() != i; };
+    const bool first = !item.parent->parent && item.parent->children.front().get() == &item;
+    MoveToEx(dc, cx, first ? middle : top, nullptr);
+    LineTo(dc, cx, hasNext(&item) ? bottom : middle + 1);
+    MoveToEx(dc, cx, middle, nullptr);
+    LineTo(dc, cx + kIndent / 2, middle);
+    int x = cx;
+    for (const Item* p = item.parent; p && p->parent; p = p->parent) {
+      x -= kIndent;
+      if (!p->parent->parent && !rootLines) break;
+      if (hasNext(p)) {
+        MoveToEx(dc, x, top, nullptr);
+        LineTo(dc, x, bottom);
+      }
+    }
+  }
+
   void PaintItem(HWND hwnd, HDC dc, Item& item, int top, bool showSelection) {
     const int left = ItemLeft(hwnd, &item);
     const int middle = top + m_itemHeight / 2;
+    if (GetWindowStyle(hwnd) & TVS_HASLINES) PaintLines(hwnd, dc, item, top);
     if (ShowsButtons(hwnd, &item) && HasChildren(hwnd, item)) {
       const int cx = left - kIndent / 2 - 1;
       RECT box{cx - 4, middle - 4, cx + 5, middle + 5};
