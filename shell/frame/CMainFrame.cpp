@@ -330,7 +330,7 @@ IReviewFrame* CMainFrame::GetReviewFrame(int index) const {
   return index >= 0 && index < GetReviewFrameCount() ? m_aReviewFrames[static_cast<size_t>(index)] : nullptr;
 }
 
-int CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) {
+void CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) {
   // A receiver may leave the list while it handles the message (WM_CLOSE):
   // send to the windows listed when the broadcast began that are still listed.
   const std::vector<IReviewFrame*> frames = m_aReviewFrames;
@@ -339,7 +339,12 @@ int CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lPar
       frame->GetFrameWnd()->SendMessage(message, wParam, lParam);
     }
   }
-  return static_cast<int>(frames.size());
+}
+
+void CMainFrame::SendToAdjustPalette(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (CWnd* palette = ReviewWindows().GetAdjustPalette()) {
+    palette->SendMessage(message, wParam, lParam);
+  }
 }
 
 void CMainFrame::CollectTopWindows(std::vector<CWnd*>* windows) {

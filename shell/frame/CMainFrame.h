@@ -28,6 +28,10 @@
 #include "platform/afx/AfxExt.h"
 #include "platform/afx/AfxFrame.h"
 #include "platform/afx/AfxMenu.h"
+#include "shell/app/CPresetList.h"
+#include "shell/browser/CTLM_ThumbnailWnd.h"
+#include "shell/browser/CTreeFormView.h"
+#include "shell/browser/ThumbViewFrame.h"
 #include "shell/frame/BrowserPanes.h"
 #include "shell/frame/OutputDialogs.h"
 #include "shell/frame/ReviewWindows.h"
@@ -118,7 +122,14 @@ struct RotationJob {
   IThumbPane* thumbPane = nullptr;
 };
 
-class CMainFrame : public CFrameWnd {
+// The frame is also what its panes, the thumbnail grid and the presets ask
+// of it (IThumbViewFrame, ITreeFormViewFrame, IThumbnailGridFrame,
+// IPresetListener).
+class CMainFrame : public CFrameWnd,
+                   public IThumbViewFrame,
+                   public ITreeFormViewFrame,
+                   public IThumbnailGridFrame,
+                   public IPresetListener {
   DECLARE_DYNAMIC(CMainFrame)
 public:
   CMainFrame();
@@ -142,8 +153,10 @@ public:
   void ReorderReviewFrame(IReviewFrame* frame, int action);
   int GetReviewFrameCount() const { return static_cast<int>(m_aReviewFrames.size()); }
   IReviewFrame* GetReviewFrame(int index) const;
-  // Sends the message to every review window, front first; the number of windows.
-  int BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam);
+  // Sends the message to every review window, front first.
+  void BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Sends it to the adjustment palette when it is open.
+  void SendToAdjustPalette(UINT message, WPARAM wParam, LPARAM lParam) override;
   // The main frame, every review window in list order, then the information
   // and the adjustment palette when open: what a modal dialog disables.
   void CollectTopWindows(std::vector<CWnd*>* windows);
@@ -160,9 +173,9 @@ public:
   FString GetNextImagePath(const FString& path);
   FString GetPrevImagePath(const FString& path);
   BOOL IsThumbnailLoading();
-  void NotifyInfoPalette(const FString& path);
+  void NotifyInfoPalette(const FString& path) override;
   void ReloadFolder();
-  void SelectFolder(const FString& folder, BOOL selectInTree);
+  void SelectFolder(const FString& folder, BOOL selectInTree) override;
 
   // The panes (null when they do not exist).
   virtual IThumbPane* GetThumbPane();
@@ -179,7 +192,7 @@ public:
   // ---- Commands (menu 128 and the panes' buttons)
   void LoadMenuTexts();
   void ShowInfoPalette();
-  void SaveImages();
+  void SaveImages() override;
   void ExtractJpeg();
   void PrintImages(const FString& path);
   void StartSlideShow();
@@ -202,7 +215,7 @@ public:
   static UINT RotateThreadProc(RotationJob* job);
   // Opens a file of the browser (empty: the current file) in a review window,
   // a movie in its player.
-  void OpenImage(const FString& path, BOOL newWindow);
+  void OpenImage(const FString& path, BOOL newWindow) override;
   afx_msg LRESULT OnWBChanged(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnSettingsWritten(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFileOperation(WPARAM wParam, LPARAM lParam);
