@@ -22,7 +22,9 @@
 
 #include <cstring>
 #include <filesystem>
+#include <chrono>
 #include <map>
+#include <thread>
 
 namespace pt = platform::testing;
 namespace fs = std::filesystem;
@@ -210,6 +212,35 @@ TEST_F(FolderTree, RemovingTheSelectedFolderOrAnAncestorSelectsTheParentAndTells
     SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, W(c.removed).GetText(), nullptr);
     pt::Pump();
   }
+}
+
+TEST_F(FolderTree, AFolderRemovedOnDiskIsNoticedAndItsParentSelected) {
+  ASSERT_TRUE(tree.SelectPath(W("home/Pictures/2024/summer")));
+  fs::remove(Path("home/Pictures/2024/summer"));
+  // The change watcher reports it from its own thread.
+  for (int i = 0; i < 300 && Selected() != Str("home/Pictures/2024"); ++i) {
+    pt::Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(Selected(), Str("home/Pictures/2024"));
+  EXPECT_EQ(tree.GetItemText(tree.GetChildItem(tree.GetSelectedItem())), u"summerhouse");
+}
+
+TEST_F(FolderTree, RemovingAMediumCollapsesItsItemAndForgetsItsChildren) {
+  fs::create_directories(Path("media/CARD/DCIM/100"));
+  testsupport::WriteFileBytes(Path("mounts"), "/dev/sda1 / ext4 rw 0 0\n/dev/sdb1 " + Str("media/CARD") +
+                                                  " iso9660 ro 0 0\n");
+  FString card = W("media/CARD");
+  ASSERT_TRUE(tree.SelectPath(W("media/CARD/DCIM/100")));
+  HTREEITEM cardItem = tree.GetParentItem(tree.GetParentItem(tree.GetSelectedItem()));
+  ASSERT_EQ(tree.GetParentItem(cardItem), tree.GetRootItem()) << "a medium is an item of the desktop";
+  fs::rename(Path("media/CARD"), Path("media/away"));
+  SHChangeNotify(SHCNE_MEDIAREMOVED, SHCNF_PATHW, card.GetText(), nullptr);
+  pt::Pump();
+  EXPECT_EQ(tree.GetItemText(cardItem), u"CARD") << "the medium's item stays";
+  EXPECT_EQ(tree.GetChildItem(cardItem), nullptr) << "its children are forgotten";
+  EXPECT_EQ(tree.GetItemState(cardItem, TVIS_EXPANDED | TVIS_EXPANDEDONCE), 0u) << "and enumerated again when opened";
+  EXPECT_EQ(Selected(), Str("media")) << "the selection inside it goes to the medium's parent folder";
 }
 
 TEST_F(FolderTree, DropEffectsFollowTheFileSystemAndTheKeys) {
