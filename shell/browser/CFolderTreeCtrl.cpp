@@ -104,6 +104,7 @@ FolderTreeItemData::~FolderTreeItemData() {
 }
 
 FString FreeNewFolderPath(const FString& folder) {
+  if (folder.View().empty()) return {};
   const FString first = PathJoin(folder, FString(u"NewFolder"));
   if (!Exists(first)) return first;
   for (int n = 2; n <= 65534; ++n) {
