@@ -104,6 +104,7 @@ FolderTreeItemData::~FolderTreeItemData() {
 }
 
 FString FreeNewFolderPath(const FString& folder) {
+  if (folder.View().empty()) return {};
   const FString first = PathJoin(folder, FString(u"NewFolder"));
   if (!Exists(first)) return first;
   for (int n = 2; n <= 65534; ++n) {
@@ -289,13 +290,13 @@ void CFolderTreeCtrl::SortChildrenOf(HTREEITEM item) {
   SCROLLINFO before;
   before.fMask = SIF_POS;
   GetScrollInfo(SB_VERT, &before, SIF_POS);
-  SetRedraw(FALSE);
+  LockWindowUpdate();
   TVSORTCB sort;
   sort.hParent = item;
   sort.lpfnCompare = CompareShellItems;
   sort.lParam = reinterpret_cast<LPARAM>(data->folder);
   SortChildrenCB(&sort);
-  SetRedraw(TRUE);
+  UnlockWindowUpdate();
   SendMessage(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, before.nPos));
   Invalidate();
 }
@@ -689,7 +690,12 @@ BOOL CFolderTreeCtrl::OnMouseWheel(UINT flags, short delta, CPoint point) {
 }
 
 void CFolderTreeCtrl::OnVScroll(UINT code, UINT position, CScrollBar* bar) {
-  if (code == SB_THUMBTRACK) SetScrollPos(SB_VERT, static_cast<int>(position), FALSE);
+  if (code == SB_THUMBTRACK) {
+    SCROLLINFO info;
+    info.fMask = SIF_POS;
+    info.nPos = static_cast<int>(position);
+    SetScrollInfo(SB_VERT, &info, FALSE);
+  }
   CTreeCtrl::OnVScroll(code, position, bar);
   UpdateBars();
 }

@@ -32,7 +32,8 @@ struct FolderTreeItemData {
 };
 
 // The free name for a new folder in `folder`: folder/NewFolder, else
-// folder/NewFolder(2), (3), ... up to 65534; empty when all are taken.
+// folder/NewFolder(2), (3), ... up to 65534; empty when all are taken or
+// the folder has no path.
 FString FreeNewFolderPath(const FString& folder);
 // The effect of dropping files whose first is `firstFile` on `folder`:
 // within one file system a move (a copy with MK_CONTROL), across file systems
