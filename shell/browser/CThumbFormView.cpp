@@ -64,7 +64,6 @@ constexpr int kTextButtonMargin = 20;
 constexpr int kTextButtonMinWidth = 150;
 constexpr int kTextButtonMaxWidth = 250;
 constexpr int kTextButtonHeight = 23;
-constexpr int kScrollBarWidth = 14;
 
 FString PathOf(LPARAM path) {
   const auto* text = reinterpret_cast<const char16_t*>(path);
@@ -209,7 +208,7 @@ BOOL CThumbFormView::OnEraseBkgnd(CDC* dc) {
   // The grid, its scroll bar and the two boxes paint their own areas whole.
   CRect grid = ChildRect(m_Grid);
   if (!grid.IsRectEmpty()) {
-    grid.right += kScrollBarWidth;
+    grid.right += kThumbnailScrollBarWidth;
     dc->ExcludeClipRect(grid);
   }
   for (const CWnd* box : {static_cast<const CWnd*>(&m_ShootingBox), static_cast<const CWnd*>(&m_SelectionBox)}) {
