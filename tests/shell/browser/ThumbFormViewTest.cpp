@@ -114,7 +114,7 @@ protected:
   void WriteFolder() {
     WriteBytes(Path("IMG_0002.jpg"), CameraJpeg(160, 120, 48, 36, "2024:09:30 10:01:02"));
     WriteBytes(Path("IMG_0010.jpg"), CameraJpeg(160, 120, 48, 36));
-    MakeSyntheticRaw({SyntheticShot::DaylightIso100, SyntheticSize::Small}).file.WriteTo(Path("R_0001.kvr"));
+    MakeSyntheticRaw(SyntheticOptions{}).file.WriteTo(Path("R_0001.kvr")); // daylight, small, with previews
     MovieShape shape;
     shape.width = 160;
     shape.height = 120;
@@ -141,13 +141,6 @@ protected:
     }
     view->SendMessage(WM_APP_THUMB_VIEW_EVENT, kThumbViewFocusChanged, reinterpret_cast<LPARAM>(u""));
   }
-  int IndexOf(const std::string& name) {
-    CTLM_ThumbnailWnd& grid = view->GetGrid();
-    for (int i = 0; i < grid.GetItemCount(); ++i) {
-      if (grid.GetItem(i)->m_FileName.GetAscii() == name) return i;
-    }
-    return -1;
-  }
   CRect Placed(int id) const {
     CWnd* control = id == static_cast<int>(ThumbView::kGridId) ? &view->GetGrid() : view->GetDlgItem(id);
     CRect rect;
@@ -156,6 +149,7 @@ protected:
     return rect;
   }
   bool Enabled(int id) const { return view->GetDlgItem(id)->IsWindowEnabled(); }
+  static std::string Ascii(const FString& text) { return text.GetAscii(); }
   std::string ShootingText() const {
     return FString(view->GetShootingBox().GetText().c_str()).GetAscii();
   }
@@ -327,7 +321,7 @@ TEST_F(ThumbFormViewTest, TheSelectionDecidesTheCaptionsAndWhichButtonsWork) {
   };
   const Case cases[] = {
       {{}, "", "", false, false, false, false},
-      {{"IMG_0002.jpg"}, "IMG_0002.jpg ", "1 file selected" + megabytes(jpegBytes), true, true, false, true},
+      {{"IMG_0002.jpg"}, "IMG_0002.jpg ", "1 file selected" + megabytes(jpegBytes), true, true, true, true},
       {{"R_0001.kvr"}, "R_0001.kvr ", "", true, true, true, true},
       {{"M_0001.avi"}, "M_0001.avi ", "", false, true, false, true},
       {{"IMG_0002.jpg", "IMG_0010.jpg", "R_0001.kvr", "M_0001.avi"}, "", "4 files selected" + megabytes(allBytes),
@@ -341,7 +335,9 @@ TEST_F(ThumbFormViewTest, TheSelectionDecidesTheCaptionsAndWhichButtonsWork) {
     } else {
       EXPECT_EQ(ShootingText().rfind(c.shootingStart, 0), 0u) << ShootingText();
     }
-    if (!c.selection.empty()) EXPECT_EQ(SelectionText(), c.selection);
+    if (!c.selection.empty()) {
+      EXPECT_EQ(SelectionText(), c.selection);
+    }
     EXPECT_EQ(SelectionText().empty(), c.selected.empty());
     EXPECT_EQ(Enabled(ThumbView::kRotateLeft), c.rotate);
     EXPECT_EQ(Enabled(ThumbView::kRotateRight), c.rotate);
@@ -387,7 +383,7 @@ TEST_F(ThumbFormViewTest, AChangedFilterListsAgainAndAnnouncesItOnceAnUnchangedO
 
   view->SetStateFilter(kStateFilterMarked);
   WaitForLoader();
-  EXPECT_EQ(FilterText(), "Showing: marked files");
+  EXPECT_EQ(FilterText(), "Showing: marked still pictures");
   EXPECT_EQ(view->GetGrid().GetItemCount(), 0) << "no file is marked";
   EXPECT_EQ(frame.fileListCounts, std::vector<int>{0});
   view->SetFormatFilter(kFormatFilterAll);
@@ -460,10 +456,10 @@ TEST_F(ThumbFormViewTest, NavigationMovesAmongTheStillPicturesOfTheShownFolder) 
     EXPECT_EQ(position, static_cast<int>(i)) << stills[i];
     EXPECT_EQ(count, 3) << stills[i];
   }
-  EXPECT_EQ(view->GetNextImagePath(Native("IMG_0010.jpg")).GetAscii(), Native("R_0001.kvr").GetAscii());
-  EXPECT_EQ(view->GetPrevImagePath(Native("IMG_0010.jpg")).GetAscii(), Native("IMG_0002.jpg").GetAscii());
-  EXPECT_EQ(view->GetNextImagePath(Native("R_0001.kvr")).GetAscii(), "") << "the last has no next";
-  EXPECT_EQ(view->GetNextImagePath(Native("M_0001.avi")).GetAscii(), "") << "a movie is not among them";
+  EXPECT_EQ(Ascii(view->GetNextImagePath(Native("IMG_0010.jpg"))), Ascii(Native("R_0001.kvr")));
+  EXPECT_EQ(Ascii(view->GetPrevImagePath(Native("IMG_0010.jpg"))), Ascii(Native("IMG_0002.jpg")));
+  EXPECT_EQ(Ascii(view->GetNextImagePath(Native("R_0001.kvr"))), "") << "the last has no next";
+  EXPECT_EQ(Ascii(view->GetNextImagePath(Native("M_0001.avi"))), "") << "a movie is not among them";
   int position = -1, count = -1;
   view->GetImagePosition(FString("/elsewhere/IMG_0002.jpg"), &position, &count);
   EXPECT_EQ(position, 0);
@@ -471,10 +467,10 @@ TEST_F(ThumbFormViewTest, NavigationMovesAmongTheStillPicturesOfTheShownFolder) 
   // Exact paths: an item is found only by its own spelling.
   std::unique_ptr<CTLM_ThumbnailData> found(view->FindItem(Native("R_0001.kvr")));
   ASSERT_NE(found, nullptr);
-  EXPECT_EQ(found->m_FileName.GetAscii(), "R_0001.kvr");
+  EXPECT_EQ(Ascii(found->m_FileName), "R_0001.kvr");
   EXPECT_EQ(view->FindItem(Native("r_0001.KVR")), nullptr);
-  EXPECT_EQ(view->GetFirstPath(FALSE).GetAscii(), Native("IMG_0002.jpg").GetAscii());
-  EXPECT_EQ(view->GetFirstPath(TRUE).GetAscii(), "");
+  EXPECT_EQ(Ascii(view->GetFirstPath(FALSE)), Ascii(Native("IMG_0002.jpg")));
+  EXPECT_EQ(Ascii(view->GetFirstPath(TRUE)), "");
   FArray<FString> all;
   EXPECT_EQ(view->GetAllPaths(&all), 4);
   EXPECT_EQ(view->GetAllPaths(nullptr), 0);
