@@ -41,10 +41,10 @@ namespace {
 // The icon buttons: id, icon size, normal, pushed and disabled icons (0: none).
 struct IconButtonLook {
   int id;
-  CSize size;
+  SIZE size;
   int normal, pushed, disabled;
 };
-constexpr IconButtonLook kIconButtons[] = {
+const IconButtonLook kIconButtons[] = {
     {kInfoPalette, {23, 23}, 174, 179, 175}, {kRotateLeft, {25, 23}, 176, 177, 178},
     {kRotateRight, {25, 23}, 180, 181, 182}, {kSlideShow, {23, 23}, 183, 184, 0},
     {kPrint, {23, 23}, 185, 186, 0},         {kMark, {23, 23}, 187, 188, 189},
@@ -64,7 +64,6 @@ constexpr int kTextButtonMargin = 20;
 constexpr int kTextButtonMinWidth = 150;
 constexpr int kTextButtonMaxWidth = 250;
 constexpr int kTextButtonHeight = 23;
-constexpr int kScrollBarWidth = 14;
 
 FString PathOf(LPARAM path) {
   const auto* text = reinterpret_cast<const char16_t*>(path);
@@ -187,7 +186,11 @@ void CThumbFormView::LayoutControls() {
   const int textButtonWidth = m_OpenButton.m_hWnd ? ChildRect(m_OpenButton).Width() : kTextButtonMinWidth;
   for (const ThumbViewPlace& place : ThumbViewLayout(client.Width(), client.Height(), textButtonWidth)) {
     if (place.id == static_cast<int>(kGridId)) {
-      if (m_Grid.m_hWnd) m_Grid.MoveWindow(place.rect, FALSE);
+      if (!m_Grid.m_hWnd) continue;
+      // Moved without erasing; a new size shows cells the grid has not drawn yet.
+      const bool resized = ChildRect(m_Grid).Size() != place.rect.Size();
+      m_Grid.MoveWindow(place.rect, FALSE);
+      if (resized) m_Grid.Invalidate(FALSE);
       continue;
     }
     CWnd* control = GetDlgItem(place.id);
@@ -209,7 +212,7 @@ BOOL CThumbFormView::OnEraseBkgnd(CDC* dc) {
   // The grid, its scroll bar and the two boxes paint their own areas whole.
   CRect grid = ChildRect(m_Grid);
   if (!grid.IsRectEmpty()) {
-    grid.right += kScrollBarWidth;
+    grid.right += kThumbnailScrollBarWidth;
     dc->ExcludeClipRect(grid);
   }
   for (const CWnd* box : {static_cast<const CWnd*>(&m_ShootingBox), static_cast<const CWnd*>(&m_SelectionBox)}) {

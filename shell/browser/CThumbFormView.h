@@ -45,7 +45,7 @@ constexpr int kSmaller = 1051;
 constexpr int kSizeSlider = 1163;
 constexpr int kLarger = 1052;
 constexpr int kInfoViewButton = 1053;
-constexpr UINT kGridId = 39320;
+constexpr UINT kGridId = kThumbnailGridId;
 constexpr int kLargestSize = 31;
 } // namespace ThumbView
 
