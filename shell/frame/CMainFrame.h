@@ -14,6 +14,7 @@
 //   CMainFrameCommands.cpp  the menu: texts, commands and update rules
 //   CMainFrameDialogs.cpp   the small dialogs the commands run (message box,
 //                           rename, batch white balance, monitor check)
+//   BrowserPaneBinding.cpp  the panes behind BrowserPanes.h
 //   CMainFrameFileOps.cpp   the file operations, the rotation worker and the
 //                           application messages (requests from review
 //                           windows and palettes, the hand-over of a second
@@ -235,14 +236,11 @@ protected:
   virtual BOOL RunRenameOneDlg(const FString& name, FString* newName);
   // CBatchRenameDlg: FALSE unless OK; one new name per name, in order.
   virtual BOOL RunBatchRenameDlg(const std::vector<FString>& names, std::vector<FString>* newNames);
-  // CBatchWBDlg (colour-mode mode when asked): FALSE unless OK; pairs of
-  // path and list index.
-  virtual BOOL RunBatchWBDlg(const std::vector<FString>& files, BOOL colorMode,
+  // CBatchWBDlg over the raw files (colour-mode mode when asked): FALSE
+  // unless OK; pairs of path and list index.
+  virtual BOOL RunBatchWBDlg(const CET_ThumbnailDataManager* files, BOOL colorMode,
                              std::vector<std::pair<FString, int>>* choices);
   virtual void RunCheckMonitorDlg();
-  // Whether each of those dialogs is in the program.
-  virtual BOOL HasBrowserDialogs() const;
-  virtual BOOL HasCheckMonitorDlg() const;
   // The program that opens "User Manual.pdf" exists; opening a document or
   // address with its program.
   virtual BOOL HasManualViewer() const;
@@ -283,7 +281,6 @@ protected:
 
   afx_msg void OnUpdateAlways(CCmdUI* ui);
   afx_msg void OnUpdateOpenReview(CCmdUI* ui);
-  afx_msg void OnUpdateRename(CCmdUI* ui);
   afx_msg void OnUpdateSaveImages(CCmdUI* ui);
   afx_msg void OnUpdateExtractJpeg(CCmdUI* ui);
   afx_msg void OnUpdateInfoPalette(CCmdUI* ui);
@@ -301,7 +298,6 @@ protected:
   afx_msg void OnUpdateStateFilter(CCmdUI* ui);
   afx_msg void OnUpdateSortMode(CCmdUI* ui);
   afx_msg void OnUpdateSortInvert(CCmdUI* ui);
-  afx_msg void OnUpdateCheckMonitor(CCmdUI* ui);
   afx_msg void OnUpdateHelpManual(CCmdUI* ui);
 
   DECLARE_MESSAGE_MAP()

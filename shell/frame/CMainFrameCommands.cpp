@@ -418,28 +418,26 @@ void CMainFrame::OnEditCut() { CopyOrCutSelection(DROPEFFECT_MOVE); }
 
 void CMainFrame::RunBatchSettings(BOOL colorMode) {
   IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr || !HasBrowserDialogs()) {
+  if (pane == nullptr) {
     return;
   }
-  auto rawPaths = [](const CET_ThumbnailDataManager& list) {
-    std::vector<FString> paths;
-    for (const CTLM_ThumbnailData* item : ItemsOf(list)) {
-      if (IsRaw(item)) {
-        paths.push_back(item->m_Path);
+  // The selected raw files, or every listed one when none of the selected is raw.
+  auto keepRaw = [](CET_ThumbnailDataManager& list) {
+    for (int i = list.GetCount() - 1; i >= 0; --i) {
+      if (list.GetAt(i)->m_FileType != ETFILETYPE_KVR) {
+        list.RemoveAt(i, TRUE);
       }
     }
-    return paths;
   };
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
-  std::vector<FString> files = rawPaths(selected);
-  if (files.empty()) {
-    CET_ThumbnailDataManager all;
-    pane->GetAllItems(&all);
-    files = rawPaths(all);
+  CET_ThumbnailDataManager files;
+  pane->GetSelectedItems(&files);
+  keepRaw(files);
+  if (files.GetCount() == 0) {
+    pane->GetAllItems(&files);
+    keepRaw(files);
   }
   std::vector<std::pair<FString, int>> choices;
-  if (files.empty() || !RunBatchWBDlg(files, colorMode, &choices)) {
+  if (files.GetCount() == 0 || !RunBatchWBDlg(&files, colorMode, &choices)) {
     return;
   }
   for (auto& [path, index] : choices) {
@@ -505,11 +503,7 @@ void CMainFrame::OnRefresh() {
 
 // ---- Tools and Help
 
-void CMainFrame::OnCheckMonitor() {
-  if (HasCheckMonitorDlg()) {
-    RunCheckMonitorDlg();
-  }
-}
+void CMainFrame::OnCheckMonitor() { RunCheckMonitorDlg(); }
 
 namespace {
 
@@ -546,8 +540,6 @@ BOOL CMainFrame::AnyListedRaw() {
 void CMainFrame::OnUpdateAlways(CCmdUI* ui) { ui->Enable(TRUE); }
 
 void CMainFrame::OnUpdateOpenReview(CCmdUI* ui) { ui->Enable(ReviewWindows().CanCreateReviewFrame()); }
-
-void CMainFrame::OnUpdateRename(CCmdUI* ui) { ui->Enable(HasBrowserDialogs()); }
 
 void CMainFrame::OnUpdateSaveImages(CCmdUI* ui) {
   ui->Enable(OutputDialogs().Has(OutputDialog::Save) && AnyListedRaw());
@@ -631,7 +623,7 @@ void CMainFrame::OnUpdatePaste(CCmdUI* ui) { ui->Enable(IsClipboardFileListAvail
 
 void CMainFrame::OnUpdateBatchRaw(CCmdUI* ui) {
   IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr || !HasBrowserDialogs()) {
+  if (pane == nullptr) {
     ui->Enable(FALSE);
     return;
   }
@@ -669,7 +661,5 @@ void CMainFrame::OnUpdateSortInvert(CCmdUI* ui) {
     ui->SetCheck(pane->IsSortInverted());
   }
 }
-
-void CMainFrame::OnUpdateCheckMonitor(CCmdUI* ui) { ui->Enable(HasCheckMonitorDlg()); }
 
 void CMainFrame::OnUpdateHelpManual(CCmdUI* ui) { ui->Enable(HasManualViewer()); }

@@ -1,19 +1,15 @@
 // The small dialogs the main frame's commands run: the message box, the
-// rename dialogs, the batch white-balance dialog and the monitor check. They
-// come from the browser's dialog library; a build without it
-// (LUMITRA_FRAME_HAS_BROWSER_DIALOGS unset) has none of them: every question
-// is answered with cancel (12), which changes nothing, and the commands that
-// need a dialog are disabled.
+// rename dialogs, the batch white-balance dialog and the monitor check.
+// Tests of the frame's commands replace these functions.
 
 #include "shell/frame/CMainFrame.h"
 
+#include "shell/app/CCheckMonitorDlg.h"
 #include "shell/app/CLumitraApp.h"
-
-namespace {
-
-constexpr INT_PTR kMessageCancel = 12;
-
-} // namespace
+#include "shell/dialogs/CBatchRenameDlg.h"
+#include "shell/dialogs/CBatchRenameThumb.h"
+#include "shell/dialogs/CBatchWBDlg.h"
+#include "shell/dialogs/CMessageDlg.h"
 
 INT_PTR CMainFrame::RunMessageDlgText(int style, int textId) {
   FString text;
@@ -23,24 +19,57 @@ INT_PTR CMainFrame::RunMessageDlgText(int style, int textId) {
   return RunMessageDlg(style, text);
 }
 
-#if LUMITRA_FRAME_HAS_BROWSER_DIALOGS
-#error "bind the browser's dialogs here"
-#else
-
-INT_PTR CMainFrame::RunMessageDlg(int, const FString&) { return kMessageCancel; }
-
-BOOL CMainFrame::RunRenameOneDlg(const FString&, FString*) { return FALSE; }
-
-BOOL CMainFrame::RunBatchRenameDlg(const std::vector<FString>&, std::vector<FString>*) { return FALSE; }
-
-BOOL CMainFrame::RunBatchWBDlg(const std::vector<FString>&, BOOL, std::vector<std::pair<FString, int>>*) {
-  return FALSE;
+INT_PTR CMainFrame::RunMessageDlg(int style, const FString& message) {
+  CMessageDlg dialog(this);
+  dialog.SetMessage(style, message);
+  return dialog.DoModal();
 }
 
-void CMainFrame::RunCheckMonitorDlg() {}
+BOOL CMainFrame::RunRenameOneDlg(const FString& name, FString* newName) {
+  CBatchRenameThumb dialog;
+  dialog.SetFileName({name});
+  if (dialog.DoModal() != IDOK) {
+    return FALSE;
+  }
+  std::vector<FString> names;
+  dialog.GetFileName(&names);
+  if (names.empty()) {
+    return FALSE;
+  }
+  *newName = names.front();
+  return TRUE;
+}
 
-BOOL CMainFrame::HasBrowserDialogs() const { return FALSE; }
+BOOL CMainFrame::RunBatchRenameDlg(const std::vector<FString>& names, std::vector<FString>* newNames) {
+  CBatchRenameDlg dialog;
+  dialog.SetFileNames(names);
+  if (dialog.DoModal() != IDOK) {
+    return FALSE;
+  }
+  dialog.GetFileNames(newNames);
+  return newNames->size() == names.size();
+}
 
-BOOL CMainFrame::HasCheckMonitorDlg() const { return FALSE; }
+BOOL CMainFrame::RunBatchWBDlg(const CET_ThumbnailDataManager* files, BOOL colorMode,
+                               std::vector<std::pair<FString, int>>* choices) {
+  CBatchWBDlg dialog(this);
+  if (colorMode) {
+    dialog.SetMode(CBatchWBDlg::kModeColorMode);
+  }
+  dialog.SetFiles(files);
+  if (dialog.DoModal() != IDOK) {
+    return FALSE;
+  }
+  std::vector<FString> paths;
+  std::vector<UINT> indexes;
+  dialog.GetResult(&paths, &indexes);
+  for (size_t i = 0; i < paths.size() && i < indexes.size(); ++i) {
+    choices->emplace_back(paths[i], static_cast<int>(indexes[i]));
+  }
+  return TRUE;
+}
 
-#endif
+void CMainFrame::RunCheckMonitorDlg() {
+  CCheckMonitorDlg dialog(this);
+  dialog.DoModal();
+}
