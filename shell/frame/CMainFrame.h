@@ -324,6 +324,9 @@ private:
   IReviewWindows* m_pReviewWindows;
   IOutputDialogs* m_pOutputDialogs;
   BOOL m_bOpenInfoPaletteAtStart = FALSE;
+
+  // ---- The file operations' view of the frame (CMainFrameFileOps.cpp)
+  friend class CMainFrameOpsHost;
 };
 
 // The application's main frame (null before it exists).
