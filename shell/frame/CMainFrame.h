@@ -12,6 +12,7 @@
 //   CMainFrame.cpp          windows, splitter, review-frame list, queries,
 //                           closing protocol and the message map
 //   CMainFrameCommands.cpp  the menu: texts, commands and update rules
+//   CMainFrameTransfers.cpp paste and the two renames
 //   CMainFrameDialogs.cpp   the small dialogs the commands run (message box,
 //                           rename, batch white balance, monitor check)
 //   BrowserPaneBinding.cpp  the panes behind BrowserPanes.h
@@ -41,6 +42,7 @@
 #include <vector>
 
 class CET_ThumbnailDataManager;
+class IShootingInfoCache;
 class CKVR_FilterData;
 class CTLM_ThumbnailData;
 
@@ -314,6 +316,8 @@ private:
   void SendFileListToReviewFrames();
   void NotifyInfoPaletteOfSelection(LPARAM force);
   BOOL IsShownInReviewFrame(const FString& path) const;
+  // The application's shooting-information cache, as the file operations use it.
+  static IShootingInfoCache& ShootingInfo();
 
   std::unique_ptr<CSplitterWnd> m_pSplitter;
   std::unique_ptr<IFolderPane> m_pFolderPane;

@@ -310,37 +310,6 @@ void CMainFrame::OnPreferences() {
   }
 }
 
-void CMainFrame::AfterStateChange(const std::vector<FString>& paths, BOOL dependsOnFilter) {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    return;
-  }
-  if (dependsOnFilter) {
-    pane->RefreshItems(nullptr);
-  } else {
-    pane->UpdateItemInfo(paths);
-  }
-  pane->UpdateSelectionInfo();
-  pane->UpdateButtons();
-  SendFileListToReviewFrames();
-  NotifyInfoPaletteOfSelection(0);
-}
-
-void CMainFrame::NotifyInfoPaletteOfSelection(LPARAM force) {
-  CWnd* info = ReviewWindows().GetInfoPalette();
-  IThumbPane* pane = GetThumbPane();
-  if (info == nullptr || pane == nullptr) {
-    return;
-  }
-  std::vector<FString> selected;
-  pane->GetSelectedPaths(&selected);
-  if (selected.size() > 1) {
-    return;
-  }
-  FString path = selected.empty() ? FString() : selected[0];
-  info->SendMessage(WM_APP_SHOW_INFO, reinterpret_cast<WPARAM>(&path), selected.empty() ? 0 : force);
-}
-
 // ---- Edit
 
 void CMainFrame::OnSelectCommand(UINT id) {
