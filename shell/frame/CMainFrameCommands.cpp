@@ -8,8 +8,8 @@
 
 #include "foundation/FArray.h"
 #include "foundation/FPath.h"
-#include "platform/afx/AfxCommonDialogs.h"
 #include "platform/shell/WinShell.h"
+#include "platform/win/WinCommonDialogs.h"
 #include "platform/win/WinClipboard.h"
 #include "platform/win/WinIcm.h"
 #include "shell/app/AppClipboard.h"
@@ -241,13 +241,6 @@ void CMainFrame::ExtractJpeg() {
   }
   if (OutputDialogs().RunExtractJpegJob(inputs, outputs) && IsInFolder(outputs[0], pane->GetFolder())) {
     ReloadFolder();
-  }
-}
-
-void CMainFrame::OnFilePrintSetup() {
-  CPrintDialog dialog(TRUE);
-  if (CWinApp* app = AfxGetApp()) {
-    app->DoPrintDialog(&dialog);
   }
 }
 

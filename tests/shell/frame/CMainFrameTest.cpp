@@ -803,4 +803,66 @@ TEST_F(MainFrameTest, TheSlideShowOfAFolderWithoutJpegTiffOrRawFilesShowsNothing
   frame->SetOutputDialogs(nullptr);
 }
 
+// ---- The real frame on the browser's panes ---------------------------------------
+
+class MainFrameWindowTest : public MainFrameTest {};
+
+TEST_F(MainFrameWindowTest, TheFrameHoldsTheFolderTreeLeftAndTheThumbnailsRight) {
+  frame->DestroyWindow(); // the recording frame of the fixture
+  pt::Pump();
+  WriteBytes(dir.Path() / "IMG_0001.jpg", CameraJpeg(640, 480, 160, 120));
+  WriteBytes(dir.Path() / "IMG_0002.jpg", CameraJpeg(480, 640, 120, 160));
+  MakeSyntheticRaw(SyntheticOptions{}).file.WriteTo(dir.Path() / "R_0001.kvr");
+  app.GetSettings()->m_rcThumbWindow = CRect(0, 0, 1100, 700);
+  app.GetSettings()->m_nFolderWidth = 0; // the smallest widths: 250 and 500
+  app.GetSettings()->m_nThumbWidth = 0;
+  app.GetSettings()->m_strThumbDir = PathFromNative(dir.Str());
+
+  auto* real = new CMainFrame; // deletes itself with its window
+  ASSERT_TRUE(real->LoadFrame(IDR_MAINFRAME));
+  real->ShowWindow(SW_SHOW);
+  pt::Pump();
+  IThumbPane* thumbs = real->GetThumbPane();
+  ASSERT_NE(thumbs, nullptr);
+  ASSERT_NE(real->GetFolderPane(), nullptr);
+  EXPECT_EQ(Ascii(thumbs->GetFolder()), dir.Str()) << "the saved folder is shown at start";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  while (real->IsThumbnailLoading() && std::chrono::steady_clock::now() < deadline) {
+    pt::Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  pt::Pump();
+  std::vector<FString> listed;
+  EXPECT_EQ(thumbs->GetAllPaths(&listed), 3);
+
+  // The panes sit side by side, the tree at least 250 pixels wide.
+  CRect tree;
+  CRect grid;
+  real->GetFolderPane()->GetPaneWnd()->GetWindowRect(&tree);
+  thumbs->GetPaneWnd()->GetWindowRect(&grid);
+  EXPECT_GE(tree.Width(), 250);
+  EXPECT_GE(grid.Width(), 500);
+  EXPECT_LE(tree.right, grid.left);
+
+  // A view command from the menu reaches the real pane.
+  real->SendMessage(WM_COMMAND, ID_VIEW_FORMAT_RAW, 0);
+  pt::Pump();
+  EXPECT_EQ(thumbs->GetFormatFilter(), 1);
+  listed.clear();
+  EXPECT_EQ(thumbs->GetAllPaths(&listed), 1);
+  real->SendMessage(WM_COMMAND, ID_VIEW_FORMAT_ALL, 0);
+  while (real->IsThumbnailLoading() && std::chrono::steady_clock::now() < deadline) {
+    pt::Pump();
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  pt::Pump();
+
+  const pt::PixelImage shot = pt::GrabClient(real->GetSafeHwnd());
+  const std::string png = pt::SavePng(shot, "main_frame.png");
+  EXPECT_FALSE(png.empty());
+  real->DestroyWindow();
+  pt::Pump();
+  EXPECT_EQ(app.GetSettings()->m_nFormatFilter, 0);
+}
+
 } // namespace
