@@ -407,7 +407,7 @@ TEST_F(ThumbnailGridTest, ADragThatMovedTheFilesAnnouncesThemAndShowsTheFolderAg
 
 TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   WriteJpegs(5, 160, 120);
-  const SyntheticRaw raw = MakeSyntheticRaw({SyntheticShot::DaylightIso100, SyntheticSize::Small});
+  const SyntheticRaw raw = MakeSyntheticRaw();
   raw.file.WriteTo(Path("R_0001.kvr"));
   WriteFileBytes(Path("R_0002.kvr"), EmptyRawBytes());
   MovieShape shape;
