@@ -155,7 +155,9 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
     EXPECT_LE(sent[at[1]].longSide, kBrowserFinalPictureSide);
     EXPECT_GT(sent[at[1]].longSide, sent[at[0]].longSide) << "the second picture is the larger";
     EXPECT_EQ(sent[at[0]].busy, 1);
-    if (name == "b_developed.kvr") EXPECT_LE(sent[at[0]].longSide, 94) << "a 94 x 94 development";
+    if (name == "b_developed.kvr") {
+      EXPECT_LE(sent[at[0]].longSide, 94) << "a 94 x 94 development";
+    }
     lastQuick = std::max(lastQuick, at[0]);
     firstFinal = std::min(firstFinal, at[1]);
     EXPECT_TRUE(item->m_pDib && item->m_pDib->IsValid());
