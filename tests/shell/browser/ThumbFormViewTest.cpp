@@ -430,6 +430,11 @@ TEST_F(ThumbFormViewTest, ArrowKeysMoveTheSelectionAndTellThePalette) {
 
   key.wParam = 'A';
   EXPECT_FALSE(view->PreTranslateMessage(&key)) << "other keys go on";
+  key.wParam = VK_RIGHT;
+  key.hwnd = grid.GetRenameEdit().m_hWnd;
+  ASSERT_NE(key.hwnd, nullptr);
+  EXPECT_FALSE(view->PreTranslateMessage(&key)) << "the arrows move the caret of a file name being edited";
+  EXPECT_TRUE(grid.GetItem(0)->m_bSelected);
 }
 
 TEST_F(ThumbFormViewTest, TheWheelScrollsTheGridARowPerNotch) {
