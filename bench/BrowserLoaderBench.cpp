@@ -33,7 +33,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -57,26 +56,6 @@ double Seconds(Clock::time_point start) { return std::chrono::duration<double>(C
   std::abort();
 }
 
-Bytes ReadAll(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-// Photograph-like rows, so the camera JPEG has a camera JPEG's size.
-Bytes CameraPixels() {
-  Bytes pixels(size_t(kCameraWidth) * kCameraHeight * 3);
-  uint32_t state = 12345;
-  size_t at = 0;
-  for (int y = 0; y < kCameraHeight; ++y) {
-    for (int x = 0; x < kCameraWidth; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        state = state * 1664525u + 1013904223u;
-        pixels[at++] = uint8_t((x / 9 + y / 7) * (c + 1) + (x * y >> 13) + (state >> 29));
-      }
-    }
-  }
-  return pixels;
-}
 
 // Where a file's embedded thumbnail lies.
 struct Thumbnail {
@@ -109,15 +88,15 @@ struct Folder {
     std::fclose(file);
     // The section's picture bytes follow its 28-byte header.
     const Thumbnail rawThumbnail{rawFile, offset + 28, length - 28};
-    const Bytes rawBytes = ReadAll(rawFile);
-    if (size_t(offset) + 30 > rawBytes.size() || rawBytes[size_t(offset) + 28] != 0xFF ||
-        rawBytes[size_t(offset) + 29] != 0xD8) {
+    const std::string rawBytes = testsupport::ReadFileBytes(rawFile);
+    if (size_t(offset) + 30 > rawBytes.size() || uint8_t(rawBytes[size_t(offset) + 28]) != 0xFF ||
+        uint8_t(rawBytes[size_t(offset) + 29]) != 0xD8) {
       Fail("the small JPEG does not start behind its section header");
     }
 
     testsupport::JpegEncodeOptions options;
     options.quality = 90;
-    const Bytes plain = testsupport::EncodeJpeg(CameraPixels(), kCameraWidth, kCameraHeight, 3, options);
+    const Bytes plain = testsupport::EncodeJpeg(testsupport::PhotoLikeRgb(kCameraWidth, kCameraHeight), kCameraWidth, kCameraHeight, 3, options);
     testsupport::ExifFields fields;
     fields.orientation = 1;
     fields.markFlag = 0;

@@ -660,20 +660,21 @@ void CTLM_ThumbnailWnd::NotifySelectionChange(int countBefore, const FString& fi
   if (GetSafeHwnd()) SetFocus();
 }
 
-void CTLM_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
+template <typename Click>
+void CTLM_ThumbnailWnd::ClickWithNotice(Click click) {
   int count = 0;
   FString first;
   NoteSelection(&count, &first);
-  CET_ThumbnailWnd::OnLButtonDown(flags, point);
+  click();
   NotifySelectionChange(count, first);
 }
 
+void CTLM_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
+  ClickWithNotice([&] { CET_ThumbnailWnd::OnLButtonDown(flags, point); });
+}
+
 void CTLM_ThumbnailWnd::OnRButtonDown(UINT flags, CPoint point) {
-  int count = 0;
-  FString first;
-  NoteSelection(&count, &first);
-  CET_ThumbnailWnd::OnRButtonDown(flags, point);
-  NotifySelectionChange(count, first);
+  ClickWithNotice([&] { CET_ThumbnailWnd::OnRButtonDown(flags, point); });
 }
 
 void CTLM_ThumbnailWnd::OnLButtonDblClk(UINT flags, CPoint point) {

@@ -191,6 +191,9 @@ protected:
   void NoteSelection(int* count, FString* first);
   // After a click: an empty-space click deselects; the view hears of a change.
   void NotifySelectionChange(int countBefore, const FString& firstBefore);
+  // The toolkit's handling of a press between the two.
+  template <typename Click>
+  void ClickWithNotice(Click click);
   void NotifyParent(WPARAM event, const FString& path);
   void SyncScrollBar();
   void WriteLoaderBusy(int busy);

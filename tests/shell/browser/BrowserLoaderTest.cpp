@@ -6,13 +6,10 @@
 
 #include "shell/browser/CTLM_ThumbnailWnd.h"
 
-#include "engine/TransformColor.h"
-#include "foundation/FIStorageClass.h"
-#include "foundation/FPath.h"
+#include "BrowserGridFixture.h"
 #include "platform/testing/Headless.h"
 #include "shell/facade/KVR_EngineLock.h"
 #include "support/BrowserFolder.h"
-#include "support/BuildTree.h"
 #include "support/MovieWriter.h"
 #include "support/TestSupport.h"
 
@@ -57,13 +54,6 @@ public:
     return sent;
   }
   void RequestStop() { WriteLoaderState(1); }
-  CTLM_ThumbnailData* ItemNamed(const std::string& name) {
-    for (int i = 0; i < GetItemCount(); ++i) {
-      if (GetItem(i)->m_FileName == FString(name.c_str())) return GetItem(i);
-    }
-    return nullptr;
-  }
-
 protected:
   void LoaderLockItems() override {
     if (GetEngineLock().IsHeldByCallingThread()) ++violations;
@@ -99,51 +89,17 @@ protected:
   }
 };
 
-class BrowserLoaderTest : public ::testing::Test {
+class BrowserLoaderTest : public BrowserGridFixture<CWnd, RecordingGrid> {
 protected:
-  static void SetUpTestSuite() {
-    static const bool registered = (InitStorageClasses(), true);
-    (void)registered;
-    SetColorProfileProgramPath(BuildTreeProgramPath());
-  }
-
-  void SetUp() override {
-    pt::Init();
-    ASSERT_TRUE(parent.CreateEx(0, u"Parent", u"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 820, 620), nullptr, 0));
-    grid.SetScrollDirection(SB_VERT);
-    ASSERT_TRUE(grid.Create(nullptr, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, CRect(0, 0, 780, 600), &parent,
-                            kThumbnailGridId));
-    grid.Initialize();
-    grid.SetThumbSize(5);
-    pt::Pump();
-  }
+  void SetUp() override { CreateWindows(780, 600); }
   void TearDown() override {
-    grid.StopLoader();
-    grid.DestroyWindow();
-    parent.DestroyWindow();
-    pt::Pump();
+    BrowserGridFixture::TearDown();
     EXPECT_EQ(grid.violations.load(), 0) << "the item lock was held with the engine lock or while sending";
-  }
-
-  std::filesystem::path Path(const std::string& name) const { return dir.Path() / name; }
-  FString Folder() const { return PathFromNative(dir.Str()); }
-
-  void WaitForLoader() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(240);
-    while (grid.IsLoaderRunning() && std::chrono::steady_clock::now() < deadline) {
-      pt::Pump();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_FALSE(grid.IsLoaderRunning()) << "the loader did not end";
   }
 
   static int Count(const std::vector<Sent>& sent, const CET_ThumbnailData* item) {
     return static_cast<int>(std::count_if(sent.begin(), sent.end(), [&](const Sent& s) { return s.item == item; }));
   }
-
-  TempDir dir;
-  CWnd parent;
-  RecordingGrid grid;
 };
 
 TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecond) {
@@ -182,7 +138,7 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
   std::size_t firstFinal = sent.size();
   for (const std::string& name : twoPasses) {
     SCOPED_TRACE(name);
-    const CTLM_ThumbnailData* item = grid.ItemNamed(name);
+    const CTLM_ThumbnailData* item = ItemNamed(grid, name);
     ASSERT_NE(item, nullptr);
     ASSERT_EQ(Count(sent, item), 2);
     std::vector<std::size_t> at;
@@ -200,7 +156,7 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
   }
   EXPECT_LT(lastQuick, firstFinal) << "no final picture before every quick one";
 
-  const CTLM_ThumbnailData* movie = grid.ItemNamed("f_movie.avi");
+  const CTLM_ThumbnailData* movie = ItemNamed(grid, "f_movie.avi");
   ASSERT_NE(movie, nullptr);
   ASSERT_EQ(Count(sent, movie), 1) << "a movie's frame is final at once";
   EXPECT_EQ(movie->m_bFinalPicture, 1);
@@ -209,7 +165,7 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
 
   for (const std::string& name : nothing) {
     SCOPED_TRACE(name);
-    const CTLM_ThumbnailData* item = grid.ItemNamed(name);
+    const CTLM_ThumbnailData* item = ItemNamed(grid, name);
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(Count(sent, item), 0);
     EXPECT_EQ(item->m_pDib, nullptr);
@@ -262,13 +218,13 @@ TEST_F(BrowserLoaderTest, AFileGoneSinceItsPictureCameLosesItAndTheRunGoesOn) {
   std::filesystem::remove(Path("q2.jpg"));
   grid.RequestStop(); // lets the message go; the run then ends
   WaitForLoader();
-  ASSERT_NE(grid.ItemNamed("q2.jpg")->m_pDib, nullptr);
+  ASSERT_NE(ItemNamed(grid, "q2.jpg")->m_pDib, nullptr);
   grid.holdBeforeMessage = 0;
   grid.StartLoader();
   WaitForLoader();
-  EXPECT_EQ(grid.ItemNamed("q2.jpg")->m_pDib, nullptr);
-  EXPECT_TRUE(grid.ItemNamed("q1.jpg")->m_bFinalPicture);
-  EXPECT_TRUE(grid.ItemNamed("q3.jpg")->m_pDib && grid.ItemNamed("q3.jpg")->m_bFinalPicture);
+  EXPECT_EQ(ItemNamed(grid, "q2.jpg")->m_pDib, nullptr);
+  EXPECT_TRUE(ItemNamed(grid, "q1.jpg")->m_bFinalPicture);
+  EXPECT_TRUE(ItemNamed(grid, "q3.jpg")->m_pDib && ItemNamed(grid, "q3.jpg")->m_bFinalPicture);
 }
 
 } // namespace

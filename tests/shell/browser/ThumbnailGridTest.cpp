@@ -6,14 +6,11 @@
 #include "shell/browser/CTLM_ThumbnailWnd.h"
 #include "shell/browser/CThumbSplitterWnd.h"
 
-#include "engine/TransformColor.h"
-#include "foundation/FIStorageClass.h"
-#include "foundation/FPath.h"
+#include "BrowserGridFixture.h"
 #include "platform/afx/AfxFrame.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppMessages.h"
 #include "support/BrowserFolder.h"
-#include "support/BuildTree.h"
 #include "support/MovieWriter.h"
 #include "support/RectPrinting.h"
 #include "support/TestSupport.h"
@@ -198,54 +195,19 @@ public:
     }
     return names;
   }
-  CTLM_ThumbnailData* ItemNamed(const std::string& name) {
-    for (int i = 0; i < GetItemCount(); ++i) {
-      if (GetItem(i)->m_FileName == FString(name.c_str())) return GetItem(i);
-    }
-    return nullptr;
-  }
 };
 
-class ThumbnailGridTest : public ::testing::Test {
+class ThumbnailGridTest : public BrowserGridFixture<ViewParent, TestGrid> {
 protected:
-  static void SetUpTestSuite() {
-    static const bool registered = (InitStorageClasses(), true);
-    (void)registered;
-    SetColorProfileProgramPath(BuildTreeProgramPath());
-  }
   void SetUp() override {
-    pt::Init();
-    ASSERT_TRUE(parent.CreateEx(0, u"Parent", u"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 640, 480), nullptr, 0));
-    grid.SetScrollDirection(SB_VERT);
-    ASSERT_TRUE(grid.Create(nullptr, u"", WS_CHILD | WS_VISIBLE | WS_VSCROLL, CRect(0, 0, 540, 440), &parent,
-                            kThumbnailGridId));
-    grid.Initialize();
+    CreateWindows(540, 440);
     grid.SetFrame(&frame);
-    grid.SetThumbSize(5);
-    pt::Pump();
-  }
-  void TearDown() override {
-    grid.StopLoader();
-    grid.DestroyWindow();
-    parent.DestroyWindow();
-    pt::Pump();
   }
 
-  std::filesystem::path Path(const std::string& name) const { return dir.Path() / name; }
-  FString Native(const std::string& name) const { return PathFromNative(Path(name).string()); }
-  FString Folder() const { return PathFromNative(dir.Str()); }
   void WriteJpegs(int count, int width = 96, int height = 72) {
     for (int i = 1; i <= count; ++i) {
       WriteBytes(Path("IMG_" + std::to_string(i) + ".jpg"), CameraJpeg(width, height, 48, 36));
     }
-  }
-  void WaitForLoader() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-    while (grid.IsLoaderRunning() && std::chrono::steady_clock::now() < deadline) {
-      pt::Pump();
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_FALSE(grid.IsLoaderRunning());
   }
   CPoint CellCentre(int index) const { return grid.GetItemOrigin(index).CenterPoint(); }
   // A left click at a client point, released at once (no drag starts).
@@ -260,9 +222,6 @@ protected:
     pt::Pump();
   }
 
-  TempDir dir;
-  ViewParent parent;
-  TestGrid grid;
   RecordingFrame frame;
 };
 
@@ -397,7 +356,7 @@ TEST_F(ThumbnailGridTest, UpdateKeepsThePictureRefreshLoadsItAgainRotationTurnsI
   WriteJpegs(1);
   ASSERT_EQ(grid.SetFolder(Folder()), 2);
   WaitForLoader();
-  CTLM_ThumbnailData* item = grid.ItemNamed("turn.jpg");
+  CTLM_ThumbnailData* item = ItemNamed(grid, "turn.jpg");
   ASSERT_TRUE(item && item->m_pDib && item->m_bFinalPicture);
   ASSERT_EQ(item->m_Width, 200);
   const CET_Dib* before = item->m_pDib;
