@@ -6,8 +6,17 @@
 
 #include "platform/testing/Headless.h"
 #include "shell/dialogs/CBatchWBDlg.h"
+#include "shell/facade/CKVR_FilterData.h"
+#include "shell/facade/KVR_FileSettings.h"
 #include "DialogTestSupport.h"
 
+#include "engine/TransformColor.h"
+#include "foundation/FIStorageClass.h"
+#include "foundation/FPath.h"
+#include "support/SyntheticCamera.h"
+#include "support/TestSupport.h"
+
+#include <filesystem>
 #include <map>
 #include <set>
 #include <vector>
@@ -62,6 +71,10 @@ private:
   }
 };
 
+CComboBoxBase& Combo(HWND dialog) {
+  return *dynamic_cast<CComboBoxBase*>(CWnd::FromHandle(Item(dialog, CBatchWBDlg::kChoicesId)));
+}
+
 class BatchWB : public DialogTest {
 protected:
   void AddFile(const char16_t* path, const char16_t* name) {
@@ -69,9 +82,6 @@ protected:
     item->m_Path = path;
     item->m_FileName = name;
     m_Thumbs.Add(item);
-  }
-  static CComboBoxBase& Combo(HWND dialog) {
-    return *dynamic_cast<CComboBoxBase*>(CWnd::FromHandle(Item(dialog, CBatchWBDlg::kChoicesId)));
   }
   static std::vector<std::u16string> Choices(HWND dialog) {
     std::vector<std::u16string> texts;
@@ -223,4 +233,85 @@ TEST_F(BatchWB, WithoutFilesOrWithoutACommonChoiceItClosesAtOnce) {
   unreadable.SetMode(CBatchWBDlg::kModeColorMode); // no file has colour modes here
   unreadable.SetFiles(&m_Thumbs);
   EXPECT_EQ(unreadable.DoModal(), IDCANCEL);
+}
+
+// ---- The program's own source, on the synthetic camera's raw files ------------------------
+
+namespace {
+
+class BatchWBOnRawFiles : public DialogTest {
+protected:
+  static void SetUpTestSuite() {
+    InitStorageClasses();
+    SetColorProfileProgramPath(testsupport::BuildTreeProgramPath());
+    s_Raw = new testsupport::SyntheticRaw(testsupport::MakeSyntheticRaw());
+  }
+  static void TearDownTestSuite() {
+    delete s_Raw;
+    s_Raw = nullptr;
+  }
+  FString WriteRaw(const std::string& name) {
+    const std::filesystem::path path = m_Dir.Path() / name;
+    testsupport::WriteFileBytes(path, std::string(s_Raw->file.bytes.begin(), s_Raw->file.bytes.end()));
+    const FString native = PathFromNative(path.string());
+    auto* item = new CET_ThumbnailData;
+    item->m_Path = native;
+    item->m_FileName = FString(name.c_str());
+    m_Thumbs.Add(item);
+    return native;
+  }
+  static int PositionOf(const FString& path, const char* descriptor) {
+    CKVR_Data_FileList<CKVR_WBData> list;
+    KVR_FillWhiteBalanceList(path.GetText(), &list);
+    for (int i = 0; i < list.GetCount(); ++i) {
+      if (std::string(list.GetAt(i)->m_szDesc) == descriptor) return i;
+    }
+    return -1;
+  }
+
+  static inline testsupport::SyntheticRaw* s_Raw = nullptr;
+  testsupport::TempDir m_Dir;
+  CET_ThumbnailDataManager m_Thumbs;
+};
+
+} // namespace
+
+TEST_F(BatchWBOnRawFiles, TheFirstFilesWhiteBalanceIsPreselectedAndTheChoiceIsFoundInEveryFile) {
+  const FString first = WriteRaw("first.kvr");
+  const FString second = WriteRaw("second.kvr");
+  CKVR_FilterData shade;
+  shade.m_nWhiteBalance = PositionOf(first, "Shade");
+  ASSERT_GE(shade.m_nWhiteBalance, 0);
+  ASSERT_EQ(KVR_ApplyWhiteBalanceToFile(first.GetText(), &shade), 1);
+
+  CBatchWBDlg dialog(nullptr);
+  dialog.SetFiles(&m_Thumbs);
+  std::u16string preselected;
+  pt::OnNextModal([&](HWND hwnd) {
+    preselected = Combo(hwnd).GetText();
+    Combo(hwnd).SetCurSel(Combo(hwnd).FindString(-1, u"Daylight"));
+    ClickItem(hwnd, IDOK);
+  });
+  EXPECT_EQ(dialog.DoModal(), IDOK);
+  EXPECT_EQ(preselected, u"Shade");
+  std::vector<FString> paths;
+  std::vector<UINT> indexes;
+  dialog.GetResult(&paths, &indexes);
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_TRUE(paths[0] == first && paths[1] == second);
+  const UINT daylight = static_cast<UINT>(PositionOf(second, "Daylight"));
+  EXPECT_EQ(indexes, (std::vector<UINT>{daylight, daylight}));
+}
+
+TEST_F(BatchWBOnRawFiles, TheColourModeOfTheFileIsPreselected) {
+  WriteRaw("shot.kvr");
+  CBatchWBDlg dialog(nullptr);
+  dialog.SetMode(CBatchWBDlg::kModeColorMode);
+  dialog.SetFiles(&m_Thumbs);
+  pt::OnNextModal([](HWND hwnd) {
+    EXPECT_EQ(Combo(hwnd).GetText(), u"Standard");
+    EXPECT_EQ(Combo(hwnd).GetCount(), 2) << "the camera's Standard and the program's Original";
+    pt::SystemKey(VK_ESCAPE);
+  });
+  EXPECT_EQ(dialog.DoModal(), IDCANCEL);
 }
