@@ -8,6 +8,7 @@
 #include "platform/win/WinUser.h"
 #include "shell/app/ClipboardData.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
 };
 // Null: the process's own clipboard again.
 void SetClipboardBackend(IClipboardBackend* backend);
+// The desktop's clipboard, through the window layer (GUI thread only, as the
+// layer's clipboard is); the application installs it at start-up.
+std::unique_ptr<IClipboardBackend> MakeSystemClipboardBackend();
 
 BOOL IsClipboardFileListAvailable();
 // Appends the clipboard's file list to paths (not emptied first); FALSE when
