@@ -94,10 +94,10 @@ public:
   int GetWhiteBalanceIndex(const FString& path, const CKVR_Data_FileList<CKVR_WBData>* list) override {
     return KVR_GetFileWhiteBalanceIndex(path.GetText(), list, 0);
   }
-  // Read from the file itself: the application keeps no shooting-information cache yet.
   FString GetColorModeDesc(const FString& path) override {
-    const std::unique_ptr<CTLM_Exif> record = CTLM_Exif::Create(path);
-    return record ? record->GetCMDesc() : FString();
+    CLumitraApp* app = GetLumitraApp();
+    CTLM_Exif record;
+    return app && app->GetExif(path, &record) ? record.GetCMDesc() : FString();
   }
 };
 

@@ -304,7 +304,8 @@ TEST_F(BatchWBOnRawFiles, TheFirstFilesWhiteBalanceIsPreselectedAndTheChoiceIsFo
 }
 
 TEST_F(BatchWBOnRawFiles, TheColourModeOfTheFileIsPreselected) {
-  WriteRaw("shot.kvr");
+  const FString path = WriteRaw("shot.kvr");
+  EXPECT_TRUE(ApplicationChoiceSource().GetColorModeDesc(path) == u"Standard") << "from the shooting information";
   CBatchWBDlg dialog(nullptr);
   dialog.SetMode(CBatchWBDlg::kModeColorMode);
   dialog.SetFiles(&m_Thumbs);
