@@ -71,6 +71,13 @@ inline void ClickItem(HWND dialog, int id) {
   const CRect r = PlaceOf(dialog, id);
   pt::Click(Item(dialog, id), {r.Width() / 2, r.Height() / 2});
 }
+// Replaces an edit's text as the person would: focus, select all, delete, type.
+inline void TypeInto(HWND dialog, int editId, const std::u16string& text) {
+  SetFocus(Item(dialog, editId));
+  SendMessageW(Item(dialog, editId), EM_SETSEL, 0, -1);
+  pt::SystemKey(VK_DELETE);
+  pt::SystemType(text);
+}
 // Renders the dialog (after it has painted) into the test output folder.
 inline void Render(HWND dialog, const std::string& name) {
   pt::Pump();

@@ -97,12 +97,8 @@ namespace {
 
 class SingleRename : public DialogTest {
 protected:
-  // Replaces the edit's text by typing.
   static void TypeName(HWND dialog, const std::u16string& text) {
-    SetFocus(Item(dialog, CBatchRenameThumb::kNameEditId));
-    SendMessageW(Item(dialog, CBatchRenameThumb::kNameEditId), EM_SETSEL, 0, -1);
-    pt::SystemKey(VK_DELETE);
-    pt::SystemType(text);
+    TypeInto(dialog, CBatchRenameThumb::kNameEditId, text);
   }
   // The next message box: its text, then the answer.
   void AnswerNextMessage(int expectedTextId, bool ok) {
@@ -197,11 +193,6 @@ namespace {
 
 class BatchRename : public DialogTest {
 protected:
-  static void TypeInto(HWND dialog, int editId, const std::u16string& text) {
-    SetFocus(Item(dialog, editId));
-    SendMessageW(Item(dialog, editId), EM_SETSEL, 0, -1);
-    pt::SystemType(text);
-  }
   static std::vector<std::u16string> Preview(HWND dialog) {
     auto* list = dynamic_cast<CListCtrl*>(CWnd::FromHandle(Item(dialog, CBatchRenameDlg::kPreviewId)));
     std::vector<std::u16string> rows;
