@@ -5,9 +5,7 @@
 #include "shell/facade/CTLM_Exif.h"
 #include "shell/facade/KVR_FileSettings.h"
 
-#include "platform/win/WinGdiText.h"
 
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 
