@@ -2,8 +2,8 @@
 // The two browser panes as the main frame uses them: the folder-tree pane
 // (CTreeFormView, splitter column 0) and the thumbnail pane (CThumbFormView,
 // column 1). The frame talks to them through these interfaces; the binding to
-// the real pane classes lives in BrowserPaneBinding.cpp, the one place that
-// includes their headers, so the frame also runs with test panes.
+// the real pane classes lives in BrowserPaneBinding.cpp, so the frame's
+// commands also run on test panes.
 
 #include "foundation/FString.h"
 #include "platform/afx/AfxExt.h"
@@ -74,13 +74,11 @@ public:
   virtual void SelectPath(const FString& folder) = 0;
 };
 
-// How the frame makes its splitter and finds its panes. The binding to the
-// real classes comes from BrowserPaneBinding.cpp; without the browser panes
-// in the build it makes no splitter and the frame has no panes.
+// How the frame makes its splitter and finds its panes.
 class IBrowserPaneFactory {
 public:
   virtual ~IBrowserPaneFactory() = default;
-  // A new splitter (CThumbSplitterWnd), or null when the build has no panes.
+  // A new splitter (CThumbSplitterWnd).
   virtual std::unique_ptr<CSplitterWnd> NewSplitter() = 0;
   virtual const CRuntimeClass* FolderPaneClass() = 0;
   virtual const CRuntimeClass* ThumbPaneClass() = 0;
@@ -90,5 +88,5 @@ public:
   virtual std::unique_ptr<IThumbPane> BindThumbPane(CWnd* pane) = 0;
 };
 
-// The factory of the real browser panes (or of none, see above).
+// The factory of the browser's panes.
 IBrowserPaneFactory& BrowserPaneFactory();

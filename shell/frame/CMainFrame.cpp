@@ -109,7 +109,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_COMMAND(ID_FILE_PREFERENCES, OnPreferences)
   ON_UPDATE_COMMAND_UI(ID_FILE_OPEN_REVIEW, OnUpdateOpenReview)
   ON_UPDATE_COMMAND_UI(ID_FILE_OPEN_NEW_REVIEW, OnUpdateOpenReview)
-  ON_UPDATE_COMMAND_UI(ID_FILE_BATCH_RENAME, OnUpdateRename)
+  ON_UPDATE_COMMAND_UI(ID_FILE_BATCH_RENAME, OnUpdateAlways)
   ON_UPDATE_COMMAND_UI(ID_FILE_SAVE_IMAGES, OnUpdateSaveImages)
   ON_UPDATE_COMMAND_UI(ID_FILE_EXTRACT_JPEG, OnUpdateExtractJpeg)
   ON_UPDATE_COMMAND_UI(ID_FILE_INFO_PALETTE, OnUpdateInfoPalette)
@@ -171,7 +171,7 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_COMMAND(ID_TOOLS_CHECK_MONITOR, OnCheckMonitor)
   ON_COMMAND(ID_HELP_MANUAL, OnHelpManual)
   ON_COMMAND(ID_HELP_WEB_PAGE, OnWebPage)
-  ON_UPDATE_COMMAND_UI(ID_TOOLS_CHECK_MONITOR, OnUpdateCheckMonitor)
+  ON_UPDATE_COMMAND_UI(ID_TOOLS_CHECK_MONITOR, OnUpdateAlways)
   ON_UPDATE_COMMAND_UI(ID_HELP_MANUAL, OnUpdateHelpManual)
   ON_UPDATE_COMMAND_UI(ID_HELP_WEB_PAGE, OnUpdateAlways)
   // Requests of review windows and palettes, and the hand-over
@@ -255,7 +255,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
   // The splash window is the application's (it shows it before the frame).
   std::u16string title;
   if (CLumitraApp* app = GetLumitraApp(); app != nullptr && app->GetString(999, title)) {
-    SetWindowText(reinterpret_cast<LPCWSTR>(title.c_str()));
+    SetWindowText(title.c_str());
   }
   LoadMenuTexts();
   if (IThumbPane* pane = GetThumbPane()) {
@@ -330,7 +330,7 @@ IReviewFrame* CMainFrame::GetReviewFrame(int index) const {
   return index >= 0 && index < GetReviewFrameCount() ? m_aReviewFrames[static_cast<size_t>(index)] : nullptr;
 }
 
-int CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) {
+void CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) {
   // A receiver may leave the list while it handles the message (WM_CLOSE):
   // send to the windows listed when the broadcast began that are still listed.
   const std::vector<IReviewFrame*> frames = m_aReviewFrames;
@@ -339,7 +339,12 @@ int CMainFrame::BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lPar
       frame->GetFrameWnd()->SendMessage(message, wParam, lParam);
     }
   }
-  return static_cast<int>(frames.size());
+}
+
+void CMainFrame::SendToAdjustPalette(UINT message, WPARAM wParam, LPARAM lParam) {
+  if (CWnd* palette = ReviewWindows().GetAdjustPalette()) {
+    palette->SendMessage(message, wParam, lParam);
+  }
 }
 
 void CMainFrame::CollectTopWindows(std::vector<CWnd*>* windows) {

@@ -12,8 +12,10 @@
 //   CMainFrame.cpp          windows, splitter, review-frame list, queries,
 //                           closing protocol and the message map
 //   CMainFrameCommands.cpp  the menu: texts, commands and update rules
+//   CMainFrameTransfers.cpp paste and the two renames
 //   CMainFrameDialogs.cpp   the small dialogs the commands run (message box,
 //                           rename, batch white balance, monitor check)
+//   BrowserPaneBinding.cpp  the panes behind BrowserPanes.h
 //   CMainFrameFileOps.cpp   the file operations, the rotation worker and the
 //                           application messages (requests from review
 //                           windows and palettes, the hand-over of a second
@@ -28,6 +30,10 @@
 #include "platform/afx/AfxExt.h"
 #include "platform/afx/AfxFrame.h"
 #include "platform/afx/AfxMenu.h"
+#include "shell/app/CPresetList.h"
+#include "shell/browser/CTLM_ThumbnailWnd.h"
+#include "shell/browser/CTreeFormView.h"
+#include "shell/browser/ThumbViewFrame.h"
 #include "shell/frame/BrowserPanes.h"
 #include "shell/frame/OutputDialogs.h"
 #include "shell/frame/ReviewWindows.h"
@@ -36,6 +42,7 @@
 #include <vector>
 
 class CET_ThumbnailDataManager;
+class IShootingInfoCache;
 class CKVR_FilterData;
 class CTLM_ThumbnailData;
 
@@ -118,7 +125,14 @@ struct RotationJob {
   IThumbPane* thumbPane = nullptr;
 };
 
-class CMainFrame : public CFrameWnd {
+// The frame is also what its panes, the thumbnail grid and the presets ask
+// of it (IThumbViewFrame, ITreeFormViewFrame, IThumbnailGridFrame,
+// IPresetListener).
+class CMainFrame : public CFrameWnd,
+                   public IThumbViewFrame,
+                   public ITreeFormViewFrame,
+                   public IThumbnailGridFrame,
+                   public IPresetListener {
   DECLARE_DYNAMIC(CMainFrame)
 public:
   CMainFrame();
@@ -142,8 +156,10 @@ public:
   void ReorderReviewFrame(IReviewFrame* frame, int action);
   int GetReviewFrameCount() const { return static_cast<int>(m_aReviewFrames.size()); }
   IReviewFrame* GetReviewFrame(int index) const;
-  // Sends the message to every review window, front first; the number of windows.
-  int BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam);
+  // Sends the message to every review window, front first.
+  void BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) override;
+  // Sends it to the adjustment palette when it is open.
+  void SendToAdjustPalette(UINT message, WPARAM wParam, LPARAM lParam) override;
   // The main frame, every review window in list order, then the information
   // and the adjustment palette when open: what a modal dialog disables.
   void CollectTopWindows(std::vector<CWnd*>* windows);
@@ -160,9 +176,9 @@ public:
   FString GetNextImagePath(const FString& path);
   FString GetPrevImagePath(const FString& path);
   BOOL IsThumbnailLoading();
-  void NotifyInfoPalette(const FString& path);
+  void NotifyInfoPalette(const FString& path) override;
   void ReloadFolder();
-  void SelectFolder(const FString& folder, BOOL selectInTree);
+  void SelectFolder(const FString& folder, BOOL selectInTree) override;
 
   // The panes (null when they do not exist).
   virtual IThumbPane* GetThumbPane();
@@ -179,7 +195,7 @@ public:
   // ---- Commands (menu 128 and the panes' buttons)
   void LoadMenuTexts();
   void ShowInfoPalette();
-  void SaveImages();
+  void SaveImages() override;
   void ExtractJpeg();
   void PrintImages(const FString& path);
   void StartSlideShow();
@@ -202,7 +218,7 @@ public:
   static UINT RotateThreadProc(RotationJob* job);
   // Opens a file of the browser (empty: the current file) in a review window,
   // a movie in its player.
-  void OpenImage(const FString& path, BOOL newWindow);
+  void OpenImage(const FString& path, BOOL newWindow) override;
   afx_msg LRESULT OnWBChanged(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnSettingsWritten(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnFileOperation(WPARAM wParam, LPARAM lParam);
@@ -222,14 +238,11 @@ protected:
   virtual BOOL RunRenameOneDlg(const FString& name, FString* newName);
   // CBatchRenameDlg: FALSE unless OK; one new name per name, in order.
   virtual BOOL RunBatchRenameDlg(const std::vector<FString>& names, std::vector<FString>* newNames);
-  // CBatchWBDlg (colour-mode mode when asked): FALSE unless OK; pairs of
-  // path and list index.
-  virtual BOOL RunBatchWBDlg(const std::vector<FString>& files, BOOL colorMode,
+  // CBatchWBDlg over the raw files (colour-mode mode when asked): FALSE
+  // unless OK; pairs of path and list index.
+  virtual BOOL RunBatchWBDlg(const CET_ThumbnailDataManager* files, BOOL colorMode,
                              std::vector<std::pair<FString, int>>* choices);
   virtual void RunCheckMonitorDlg();
-  // Whether each of those dialogs is in the program.
-  virtual BOOL HasBrowserDialogs() const;
-  virtual BOOL HasCheckMonitorDlg() const;
   // The program that opens "User Manual.pdf" exists; opening a document or
   // address with its program.
   virtual BOOL HasManualViewer() const;
@@ -270,7 +283,6 @@ protected:
 
   afx_msg void OnUpdateAlways(CCmdUI* ui);
   afx_msg void OnUpdateOpenReview(CCmdUI* ui);
-  afx_msg void OnUpdateRename(CCmdUI* ui);
   afx_msg void OnUpdateSaveImages(CCmdUI* ui);
   afx_msg void OnUpdateExtractJpeg(CCmdUI* ui);
   afx_msg void OnUpdateInfoPalette(CCmdUI* ui);
@@ -288,7 +300,6 @@ protected:
   afx_msg void OnUpdateStateFilter(CCmdUI* ui);
   afx_msg void OnUpdateSortMode(CCmdUI* ui);
   afx_msg void OnUpdateSortInvert(CCmdUI* ui);
-  afx_msg void OnUpdateCheckMonitor(CCmdUI* ui);
   afx_msg void OnUpdateHelpManual(CCmdUI* ui);
 
   DECLARE_MESSAGE_MAP()
@@ -305,6 +316,8 @@ private:
   void SendFileListToReviewFrames();
   void NotifyInfoPaletteOfSelection(LPARAM force);
   BOOL IsShownInReviewFrame(const FString& path) const;
+  // The application's shooting-information cache, as the file operations use it.
+  static IShootingInfoCache& ShootingInfo();
 
   std::unique_ptr<CSplitterWnd> m_pSplitter;
   std::unique_ptr<IFolderPane> m_pFolderPane;

@@ -417,3 +417,9 @@ BOOL CMainFrame::OnCopyData(CWnd*, COPYDATASTRUCT* data)
     }
     return TRUE;
 }
+
+IShootingInfoCache& CMainFrame::ShootingInfo()
+{
+    static AppShootingInfoCache cache;
+    return cache;
+}
