@@ -36,11 +36,6 @@ bool RotateJobFile(CRotationJob& job, size_t index, CTLM_Exif& record)
 
 } // namespace
 
-bool ReadShootingInfo(IShootingInfoCache& cache, const FString& path, CTLM_Exif* record)
-{
-    return cache.GetExif(path, record) && record->HasEntry();
-}
-
 bool RotatePicture(const FString& source, const FString& destination, bool clockwise, bool hasOrientationTag)
 {
     if (GetFileType(source) == ETFILETYPE_KVR)
