@@ -155,6 +155,11 @@ void PutFilesOnClipboard(HWND owner, const FArray<FString>& paths, BOOL cut)
                            MakeClipboardDropEffect(cut ? kDropEffectMove : kDropEffectCopy)}});
 }
 
+BOOL EmptyAppClipboard(HWND owner)
+{
+    return Backend().Put(owner, {}) ? TRUE : FALSE;
+}
+
 BOOL CopyTextToClipboard(const FString& text)
 {
     if (text.GetLength() == 0)
