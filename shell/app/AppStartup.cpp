@@ -230,9 +230,10 @@ BOOL CLumitraApp::PreTranslateMessage(MSG* msg)
     return CWinApp::PreTranslateMessage(msg);
 }
 
+// The program's application object (app/Lumitra4.cpp) makes the browser's
+// frame; this one has none to make.
 CFrameWnd* CLumitraApp::CreateMainFrame()
 {
-    // The browser's main frame is wired here once it is built.
     return nullptr;
 }
 
