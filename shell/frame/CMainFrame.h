@@ -304,8 +304,7 @@ protected:
   DECLARE_MESSAGE_MAP()
 
 private:
-  void CreateBrowserPanes(CCreateContext* context);
-  // Every listed item is raw / some is; the selected ones likewise.
+  // Some listed file is a raw file.
   BOOL AnyListedRaw();
   void CopyOrCutSelection(DWORD dropEffect);
   void RunBatchSettings(BOOL colorMode);
@@ -326,7 +325,6 @@ private:
   CWnd* m_pProgressDlg = nullptr;             // the batch save's progress dialog while it runs
   IReviewWindows* m_pReviewWindows;
   IOutputDialogs* m_pOutputDialogs;
-  BOOL m_bOpenInfoPaletteAtStart = FALSE;
 
   // ---- The file operations' view of the frame (CMainFrameFileOps.cpp)
   friend class CMainFrameOpsHost;

@@ -559,6 +559,20 @@ TEST_F(MainFrameTest, WithoutAThumbnailPaneNothingActsOnTheBrowser) {
   EXPECT_EQ(frame->GetNextImagePath(u"/a.jpg").GetLength(), 0);
 }
 
+TEST_F(MainFrameTest, LockLocksEverySelectedFileWhenOneIsWritableElseUnlocksThemAll) {
+  WriteFolder(); // R_0002.kvr is write-protected
+  auto writable = [&](const char* name) {
+    return (fs::status(dir.Path() / name).permissions() & fs::perms::owner_write) != fs::perms::none;
+  };
+  pane.Select({0, 1});
+  Command(ID_EDIT_LOCK);
+  EXPECT_FALSE(writable("R_0001.kvr"));
+  EXPECT_FALSE(writable("R_0002.kvr"));
+  Command(ID_EDIT_LOCK);
+  EXPECT_TRUE(writable("R_0001.kvr"));
+  EXPECT_TRUE(writable("R_0002.kvr"));
+}
+
 // ---- View and selection commands reach the pane ----------------------------------
 
 TEST_F(MainFrameTest, ViewCommandsSetThePanesOptionsAndTheirChecksFollowIt) {
