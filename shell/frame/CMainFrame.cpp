@@ -292,9 +292,13 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* context) {
   if (m_pSplitter == nullptr) {
     return TRUE; // a build without the browser panes: an empty frame
   }
+  // The panes start as high as the frame (a pane of no height has nothing to draw on).
+  CRect client;
+  GetClientRect(&client);
+  const int height = std::max<int>(client.Height(), 1);
   if (!m_pSplitter->CreateStatic(this, 1, 2, WS_CHILD | WS_VISIBLE, AFX_IDW_PANE_FIRST) ||
-      !m_pSplitter->CreateView(0, 0, factory.FolderPaneClass(), CSize(folderWidth, 0), context) ||
-      !m_pSplitter->CreateView(0, 1, factory.ThumbPaneClass(), CSize(thumbWidth, 0), context)) {
+      !m_pSplitter->CreateView(0, 0, factory.FolderPaneClass(), CSize(folderWidth, height), context) ||
+      !m_pSplitter->CreateView(0, 1, factory.ThumbPaneClass(), CSize(thumbWidth, height), context)) {
     return FALSE;
   }
   m_pSplitter->SetColumnInfo(0, folderWidth, 0);
