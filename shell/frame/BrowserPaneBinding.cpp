@@ -5,7 +5,7 @@
 
 #include "shell/frame/BrowserPanes.h"
 
-#include "foundation/FArray.h"
+#include "shell/frame/PathLists.h"
 #include "shell/browser/CTLM_ThumbnailWnd.h"
 #include "shell/browser/CThumbFormView.h"
 #include "shell/browser/CThumbSplitterWnd.h"
@@ -13,21 +13,12 @@
 
 namespace {
 
-FArray<FString> ToFArray(const std::vector<FString>& paths) {
-  FArray<FString> array;
-  for (const FString& path : paths) {
-    array.Append(path);
-  }
-  return array;
-}
-
 int AppendAll(const FArray<FString>& from, std::vector<FString>* to) {
   if (to == nullptr) {
     return 0;
   }
-  for (int i = 0; i < from.GetCount(); ++i) {
-    to->push_back(from[i]);
-  }
+  const std::vector<FString> paths = ToVector(from);
+  to->insert(to->end(), paths.begin(), paths.end());
   return from.GetCount();
 }
 

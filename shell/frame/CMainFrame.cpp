@@ -59,7 +59,6 @@ struct BrowserStartValues {
   int stateFilter = 0;
   int sortMode = 0;
   int sortInvert = 0;
-  int splash = 0;
   int openInfoPalette = 0;
 };
 
@@ -74,7 +73,6 @@ BrowserStartValues ReadStartValues() {
     values.stateFilter = settings->m_nStateFilter;
     values.sortMode = settings->m_nSortMode;
     values.sortInvert = settings->m_nSortInvert;
-    values.splash = settings->m_nSplash;
     values.openInfoPalette = settings->m_nOpenInfoPalette;
   }
   return values;
@@ -250,7 +248,7 @@ int CMainFrame::OnCreate(LPCREATESTRUCT cs) {
   if (CFrameWnd::OnCreate(cs) == -1) {
     return -1;
   }
-  // The splash window is the application's (it shows it before the frame).
+  // The splash window is the application's: it shows it once the frame exists.
   std::u16string title;
   if (CLumitraApp* app = GetLumitraApp(); app != nullptr && app->GetString(999, title)) {
     SetWindowText(title.c_str());

@@ -320,7 +320,7 @@ private:
   std::unique_ptr<CSplitterWnd> m_pSplitter;
   std::unique_ptr<IFolderPane> m_pFolderPane;
   std::unique_ptr<IThumbPane> m_pThumbPane;
-  HICON m_hIcon = nullptr;
+  HICON m_hIcon = nullptr; // the large icon; none while the window layer loads no icon resources
   std::vector<IReviewFrame*> m_aReviewFrames; // index 0: the most recently active
   CWnd* m_pProgressDlg = nullptr;             // the batch save's progress dialog while it runs
   IReviewWindows* m_pReviewWindows;

@@ -6,7 +6,6 @@
 
 #include "shell/frame/CMainFrame.h"
 
-#include "foundation/FArray.h"
 #include "foundation/FPath.h"
 #include "platform/shell/WinShell.h"
 #include "platform/win/WinCommonDialogs.h"
@@ -19,6 +18,7 @@
 #include "shell/facade/CSaveJob.h"
 #include "shell/facade/CTLM_ThumbnailData.h"
 #include "shell/frame/MainFrameMenu.h"
+#include "shell/frame/PathLists.h"
 #include "toolkit/CET_ThumbnailData.h"
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFileTypes.h"
@@ -73,14 +73,6 @@ void SetCaption(CCmdUI* ui, int textId) {
   if (const std::u16string text = TextOf(textId); !text.empty()) {
     ui->SetText(text.c_str());
   }
-}
-
-FArray<FString> ToFArray(const std::vector<FString>& paths) {
-  FArray<FString> array;
-  for (const FString& path : paths) {
-    array.Append(path);
-  }
-  return array;
 }
 
 // The items of a list, for range loops.

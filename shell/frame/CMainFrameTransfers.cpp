@@ -5,12 +5,12 @@
 
 #include "shell/frame/CMainFrame.h"
 
-#include "foundation/FArray.h"
 #include "foundation/FPath.h"
 #include "shell/app/AppClipboard.h"
 #include "shell/fileops/LockedRename.h"
 #include "shell/fileops/PastePlan.h"
 #include "shell/fileops/ShootingInfoCache.h"
+#include "shell/frame/PathLists.h"
 #include "toolkit/FileOperations.h"
 
 #include <algorithm>
@@ -64,18 +64,13 @@ void CMainFrame::OnEditPaste() {
   }
   int effect = 0;
   const bool move = GetClipboardDropEffect(GetSafeHwnd(), &effect) && effect == kDropEffectMove;
-  std::vector<FString> files;
-  for (int i = 0; i < clipboard.GetCount(); ++i) {
-    files.push_back(clipboard[i]);
-  }
   const FString target = pane->GetFolder();
-  const std::vector<FString> transfer = PlanPaste(
-      files, target, [this](int style, const FString& destination) { return int(RunMessageDlg(style, destination)); });
+  const std::vector<FString> transfer =
+      PlanPaste(ToVector(clipboard), target, [this](int style, const FString& destination) {
+        return static_cast<int>(RunMessageDlg(style, destination));
+      });
 
-  FArray<FString> sources;
-  for (const FString& file : transfer) {
-    sources.Append(file);
-  }
+  const FArray<FString> sources = ToFArray(transfer);
   if (CopyFilesToFolder(&sources, target, !move, false, false)) {
     for (const FString& source : transfer) {
       ShootingInfo().RemoveExif(PathJoin(target, PathFileName(source)));
