@@ -14,6 +14,7 @@
 #include "shell/app/AppClipboard.h"
 #include "shell/app/AppMessages.h"
 #include "shell/app/CLumitraApp.h"
+#include "shell/facade/CSaveJob.h"
 #include "shell/facade/CTLM_ThumbnailData.h"
 #include "shell/frame/MainFrameMenu.h"
 #include "support/BrowserFolder.h"
@@ -319,14 +320,26 @@ private:
 class RecordingOutputDialogs : public IOutputDialogs {
 public:
   std::vector<std::string> runs;
+  // The pairs the save dialog gives after OK (none: it is cancelled).
+  std::vector<std::pair<FString, FString>> job;
+  std::vector<std::string> extracted; // output names of the extraction run
   BOOL Has(OutputDialog) const override { return TRUE; }
-  INT_PTR RunSaveDialog(CWnd*, CET_ThumbnailDataManager*, int flag, CSaveJob*) override {
+  INT_PTR RunSaveDialog(CWnd*, CET_ThumbnailDataManager*, int flag, CSaveJob* saveJob) override {
     runs.push_back("save " + std::to_string(flag));
-    return IDCANCEL;
+    for (const auto& [input, output] : job) {
+      saveJob->m_aInputs.push_back(input);
+      saveJob->m_aOutputs.push_back(output);
+    }
+    return job.empty() ? IDCANCEL : IDOK;
   }
   INT_PTR RunSaveDialogForImage(CWnd*, const CTLM_ThumbnailData*, CSaveJob*) override { return IDCANCEL; }
   void RunSaveProgress(CWnd*, CET_ThumbnailDataManager*, CSaveJob*, CWnd**, SaveRunResult*) override {}
-  BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>&) override { return FALSE; }
+  BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>& outputs) override {
+    for (const FString& output : outputs) {
+      extracted.push_back(Ascii(PathFileName(output)));
+    }
+    return FALSE;
+  }
   INT_PTR RunThreadProgress(CWnd*, const std::function<UINT(IThreadProgress&)>&) override { return IDCANCEL; }
   void RunPrintDialog(const FString&) override { runs.push_back("print"); }
   BOOL RunSlideShowParams(int*, int*, BOOL*) override {
@@ -345,6 +358,7 @@ public:
   RecordingFolderPane* folderPane = nullptr;
   std::vector<int> answers; // message box results, in order; cancel when none is left
   std::vector<std::string> questions;
+  FString renameTo; // the single rename's answer (empty: cancelled)
   static inline bool destroyed = false;
   ~TestFrame() override { destroyed = true; }
 
@@ -361,6 +375,10 @@ protected:
     const int answer = answers.front();
     answers.erase(answers.begin());
     return answer;
+  }
+  BOOL RunRenameOneDlg(const FString&, FString* newName) override {
+    *newName = renameTo;
+    return renameTo.GetLength() > 0;
   }
   BOOL RunBatchRenameDlg(const std::vector<FString>& names, std::vector<FString>* newNames) override {
     for (size_t i = 0; i < names.size(); ++i) {
@@ -801,6 +819,72 @@ TEST_F(MainFrameTest, RenamesRefuseAFileOpenInAReviewWindowAndANameAnotherFileHa
   EXPECT_TRUE(frame->questions.empty());
   EXPECT_TRUE(fs::exists(dir.Path() / "Trip 1.jpg"));
   EXPECT_FALSE(fs::exists(dir.Path() / "IMG_0001.jpg"));
+}
+
+TEST_F(MainFrameTest, TheSingleRenameKeepsAnUnchangedNameAndNeverTakesAnotherFilesName) {
+  WriteFolder();
+  pane.Select({2});
+  frame->renameTo = u"IMG_0001.jpg"; // unchanged
+  Command(ID_THUMB_RENAME);
+  EXPECT_TRUE(frame->questions.empty());
+  EXPECT_EQ(pane.calls, std::vector<std::string>{}) << "nothing stopped, nothing listed again";
+
+  frame->renameTo = u"IMG_0002.jpg"; // a listed file's name
+  Command(ID_THUMB_RENAME);
+  EXPECT_EQ(frame->questions, std::vector<std::string>{"0 A file of that name already exists."});
+  EXPECT_TRUE(fs::exists(dir.Path() / "IMG_0001.jpg"));
+
+  frame->questions.clear();
+  frame->renameTo = u"Trip.jpg";
+  Command(ID_THUMB_RENAME);
+  EXPECT_TRUE(frame->questions.empty());
+  EXPECT_TRUE(fs::exists(dir.Path() / "Trip.jpg"));
+  EXPECT_FALSE(fs::exists(dir.Path() / "IMG_0001.jpg"));
+  EXPECT_EQ(pane.calls, (std::vector<std::string>{"StopLoader", "ListAgain"}));
+}
+
+TEST_F(MainFrameTest, ExtractionAsksAboutEveryExistingOutputUntilYesToAll) {
+  RecordingOutputDialogs dialogs;
+  frame->SetOutputDialogs(&dialogs);
+  for (const char* name : {"a.kvr", "b.kvr", "c.kvr", "d.kvr"}) {
+    WriteFileBytes(dir.Path() / name, "raw");
+  }
+  for (const char* name : {"a.jpg", "b.jpg", "d.jpg"}) {
+    WriteFileBytes(dir.Path() / name, "old");
+  }
+  pane.folder = PathFromNative(dir.Str());
+  auto pairs = [&](std::initializer_list<const char*> stems) {
+    dialogs.job.clear();
+    for (const char* stem : stems) {
+      dialogs.job.emplace_back(Native(std::string(stem) + ".kvr"), Native(std::string(stem) + ".jpg"));
+    }
+  };
+  struct Case {
+    const char* what;
+    std::vector<int> answers;
+    std::vector<std::string> questions;
+    std::vector<std::string> extracted;
+  };
+  const Case cases[] = {
+      {"no, then yes to all", {14, 21}, {"11 a.jpg", "11 b.jpg"}, {"b.jpg", "c.jpg", "d.jpg"}},
+      {"yes, no, yes", {13, 14, 13}, {"11 a.jpg", "11 b.jpg", "11 d.jpg"}, {"a.jpg", "c.jpg", "d.jpg"}},
+      {"cancel", {14, 12}, {"11 a.jpg", "11 b.jpg"}, {}},
+  };
+  for (const Case& c : cases) {
+    pairs({"a", "b", "c", "d"});
+    frame->questions.clear();
+    frame->answers = c.answers;
+    dialogs.extracted.clear();
+    Command(ID_FILE_EXTRACT_JPEG);
+    EXPECT_EQ(frame->questions, c.questions) << c.what;
+    EXPECT_EQ(dialogs.extracted, c.extracted) << c.what;
+  }
+  pairs({"a"});
+  frame->questions.clear();
+  frame->answers = {13};
+  Command(ID_FILE_EXTRACT_JPEG);
+  EXPECT_EQ(frame->questions, std::vector<std::string>{"10 a.jpg"}) << "one pair: the single-file question";
+  frame->SetOutputDialogs(nullptr);
 }
 
 TEST_F(MainFrameTest, TheSlideShowOfAFolderWithoutJpegTiffOrRawFilesShowsNothing) {
