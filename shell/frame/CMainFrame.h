@@ -264,6 +264,8 @@ protected:
   afx_msg void OnFileOpenNewReview();
   afx_msg void OnFilePrint();
   afx_msg void OnPreferences();
+  // The framework's exit: the frame's own closing protocol.
+  afx_msg void OnAppExit();
   afx_msg void OnSelectCommand(UINT id);
   afx_msg void OnRotateClockwise();
   afx_msg void OnRotateCounterClockwise();

@@ -311,6 +311,8 @@ void CMainFrame::StartSlideShow() {
   AfterStateChange(markPaths, filter == 1 || filter == 2);
 }
 
+void CMainFrame::OnAppExit() { PostMessage(WM_CLOSE); }
+
 void CMainFrame::OnPreferences() {
   if (OutputDialogs().Has(OutputDialog::Preferences)) {
     OutputDialogs().RunPreferences();

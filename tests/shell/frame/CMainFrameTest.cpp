@@ -686,8 +686,8 @@ TEST_F(MainFrameTest, ActivationMovesAReviewWindowToTheFrontAndStrangersAreIgnor
 }
 
 TEST_F(MainFrameTest, ClosingWithoutReviewWindowsEndsAtOnce) {
-  frame->PostMessage(WM_CLOSE);
-  pt::Pump();
+  EXPECT_TRUE(Update(ID_FILE_EXIT).enabled);
+  Command(ID_FILE_EXIT);
   EXPECT_TRUE(TestFrame::destroyed);
 }
 
