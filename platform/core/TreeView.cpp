@@ -644,17 +644,7 @@ private:
   void ScrollColumns(HWND hwnd, UINT code, int position) {
     RECT client;
     GetClientRect(hwnd, &client);
-    switch (code) {
-    case SB_LINELEFT: SetLeft(hwnd, m_left - kIndent); break;
-    case SB_LINERIGHT: SetLeft(hwnd, m_left + kIndent); break;
-    case SB_PAGELEFT: SetLeft(hwnd, m_left - client.right); break;
-    case SB_PAGERIGHT: SetLeft(hwnd, m_left + client.right); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: SetLeft(hwnd, position); break;
-    case SB_LEFT: SetLeft(hwnd, 0); break;
-    case SB_RIGHT: SetLeft(hwnd, ContentWidth(hwnd)); break;
-    default: break;
-    }
+    SetLeft(hwnd, ScrolledLeft(code, position, m_left, kIndent, client.right, ContentWidth(hwnd)));
   }
 
   void Changed(HWND hwnd) {
@@ -667,20 +657,7 @@ private:
   }
 
   void UpdateScroll(HWND hwnd) {
-    RECT client;
-    GetClientRect(hwnd, &client);
-    SCROLLINFO v;
-    v.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    v.nMax = std::max(0, VisibleCount() - 1);
-    v.nPage = static_cast<UINT>(Page(hwnd));
-    v.nPos = m_top;
-    SetScrollInfo(hwnd, SB_VERT, &v, TRUE);
-    SCROLLINFO h;
-    h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    h.nMax = std::max(0, ContentWidth(hwnd) - 1);
-    h.nPage = static_cast<UINT>(std::max<LONG>(client.right, 0));
-    h.nPos = m_left;
-    SetScrollInfo(hwnd, SB_HORZ, &h, TRUE);
+    SetItemScrollData(hwnd, VisibleCount(), Page(hwnd), m_top, ContentWidth(hwnd), m_left);
   }
 
   // ---- Input ----

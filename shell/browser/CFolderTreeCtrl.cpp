@@ -40,14 +40,6 @@ constexpr LONG kWatchedEvents = SHCNE_MKDIR | SHCNE_RMDIR | SHCNE_MEDIAINSERTED 
 
 CFolderTreeCtrl::QuestionFunc g_ask;
 
-std::u16string TableText(int id) {
-  std::u16string text;
-  CFont* font = nullptr;
-  COLORREF colour = 0;
-  GetTextTableString(id, text, font, colour);
-  return text;
-}
-
 bool Exists(const FString& path) { return ReadFileAttributeWord(path) != -1; }
 
 bool DeviceOf(const FString& path, dev_t& device) {
@@ -331,55 +323,41 @@ FString CFolderTreeCtrl::PathOf(HTREEITEM item) const {
 FString CFolderTreeCtrl::GetSelectedPath() const { return PathOf(GetSelectedItem()); }
 
 HTREEITEM CFolderTreeCtrl::FindItemByPidl(LPCITEMIDLIST list, BOOL expand) {
-  HTREEITEM item = GetRootItem();
-  FolderTreeItemData* desktop = DataOf(item);
+  HTREEITEM root = GetRootItem();
+  FolderTreeItemData* desktop = DataOf(root);
   if (!list || !desktop || !desktop->folder) return nullptr;
-  if (GetIdListSize(list) == GetIdListSize(desktop->absolute) && CompareItemIds(desktop->folder, list, desktop->absolute) == 0) {
-    return item;
-  }
-  if (!expand && !(GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED)) return nullptr;
-  Expand(item, TVE_EXPAND);
-  IShellFolder* folder = desktop->folder;
-  LPCITEMIDLIST remaining = list;
-  HTREEITEM child = GetChildItem(item);
-  while (child) {
-    FolderTreeItemData* data = DataOf(child);
-    ListHolder first(CopyFirstItemId(remaining));
-    if (!data || !first.list || CompareItemIds(folder, first.list, data->relative) != 0) {
-      child = GetNextSiblingItem(child);
-      continue;
-    }
-    remaining = GetNextItemId(remaining);
-    if (!remaining) return child;
-    if (!expand && !(GetItemState(child, TVIS_EXPANDED) & TVIS_EXPANDED)) return nullptr;
-    Expand(child, TVE_EXPAND);
-    folder = data->folder;
-    child = GetChildItem(child);
-  }
-  return nullptr;
+  if (CompareItemIds(desktop->folder, list, desktop->absolute) == 0) return root;
+  return WalkToPidl(list, expand ? Walk::Expanding : Walk::ExpandedOnly);
 }
 
-HTREEITEM CFolderTreeCtrl::FindShownItem(LPCITEMIDLIST list) {
-  // Walks the items already made, whatever their expansion.
+HTREEITEM CFolderTreeCtrl::FindShownItem(LPCITEMIDLIST list) { return WalkToPidl(list, Walk::MadeOnly); }
+
+HTREEITEM CFolderTreeCtrl::WalkToPidl(LPCITEMIDLIST list, Walk walk) {
   HTREEITEM item = GetRootItem();
-  FolderTreeItemData* desktop = DataOf(item);
-  if (!list || !desktop || !desktop->folder || GetIdListSize(list) <= 2) return nullptr;
-  IShellFolder* folder = desktop->folder;
+  FolderTreeItemData* data = DataOf(item);
+  if (!list || !data || !data->folder || GetIdListSize(list) <= 2) return nullptr;
   LPCITEMIDLIST remaining = list;
-  HTREEITEM child = GetChildItem(item);
-  while (child) {
-    FolderTreeItemData* data = DataOf(child);
-    ListHolder first(CopyFirstItemId(remaining));
-    if (!data || !first.list || CompareItemIds(folder, first.list, data->relative) != 0) {
-      child = GetNextSiblingItem(child);
-      continue;
+  // Each level: open the item (as the walk allows), then find the child
+  // holding the list's next ID by the item's folder's comparison.
+  for (;;) {
+    if (walk != Walk::MadeOnly) {
+      if (walk == Walk::ExpandedOnly && !(GetItemState(item, TVIS_EXPANDED) & TVIS_EXPANDED)) return nullptr;
+      Expand(item, TVE_EXPAND);
     }
+    IShellFolder* folder = data->folder;
+    ListHolder first(CopyFirstItemId(remaining));
+    HTREEITEM child = GetChildItem(item);
+    FolderTreeItemData* childData = nullptr;
+    for (; child; child = GetNextSiblingItem(child)) {
+      childData = DataOf(child);
+      if (childData && first.list && CompareItemIds(folder, first.list, childData->relative) == 0) break;
+    }
+    if (!child) return nullptr;
     remaining = GetNextItemId(remaining);
     if (!remaining) return child;
-    folder = data->folder;
-    child = GetChildItem(child);
+    item = child;
+    data = childData;
   }
-  return nullptr;
 }
 
 BOOL CFolderTreeCtrl::SelectPidl(LPCITEMIDLIST list) {
@@ -524,14 +502,14 @@ void CFolderTreeCtrl::OnRButtonUp(UINT flags, CPoint point) {
   menu.CreatePopupMenu();
   menu.AppendMenu(MF_STRING | grey(readOnly || !(attributes & SFGAO_FILESYSTEM) || newFolder.View().empty() ||
                                    newFolder.GetLength() > kMaxNewFolderPath),
-                  kNewFolderCommand, TableText(kNewFolderTextId).c_str());
+                  kNewFolderCommand, GetTextTableText(kNewFolderTextId).c_str());
   menu.AppendMenu(MF_SEPARATOR);
-  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANCOPY)), kCopyCommand, TableText(kCopyTextId).c_str());
-  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANMOVE)), kCutCommand, TableText(kCutTextId).c_str());
+  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANCOPY)), kCopyCommand, GetTextTableText(kCopyTextId).c_str());
+  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANMOVE)), kCutCommand, GetTextTableText(kCutTextId).c_str());
   menu.AppendMenu(MF_STRING | grey(readOnly || clipboard.GetCount() == 0 || path.View().empty()), kPasteCommand,
-                  TableText(kPasteTextId).c_str());
+                  GetTextTableText(kPasteTextId).c_str());
   menu.AppendMenu(MF_SEPARATOR);
-  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANDELETE)), kDeleteCommand, TableText(kDeleteTextId).c_str());
+  menu.AppendMenu(MF_STRING | grey(!(attributes & SFGAO_CANDELETE)), kDeleteCommand, GetTextTableText(kDeleteTextId).c_str());
   CPoint screen = point;
   ClientToScreen(&screen);
   const UINT command =
@@ -557,7 +535,7 @@ void CFolderTreeCtrl::RunContextCommand(UINT command, HTREEITEM, const FString& 
   case kCutCommand: PutFilesOnClipboard(m_hWnd, one, command == kCutCommand); return;
   case kPasteCommand: PasteInto(path, clipboard); return;
   case kDeleteCommand:
-    if (Ask(kStyleOKCancel, FString(TableText(kDeleteQuestionTextId).c_str())) != kAnswerOK) return;
+    if (Ask(kStyleOKCancel, FString(GetTextTableText(kDeleteQuestionTextId).c_str())) != kAnswerOK) return;
     DeleteFiles(&one, true, false);
     return;
   default: return;
@@ -628,10 +606,10 @@ DROPEFFECT CFolderTreeCtrl::FolderTreeDropEx(CWnd* wnd, const FArray<FString>* p
   if (tree->m_rightDrag) {
     CMenu menu;
     menu.CreatePopupMenu();
-    menu.AppendMenu(MF_STRING, kDropCopyCommand, TableText(kCopyHereTextId).c_str());
-    menu.AppendMenu(MF_STRING, kDropMoveCommand, TableText(kMoveHereTextId).c_str());
+    menu.AppendMenu(MF_STRING, kDropCopyCommand, GetTextTableText(kCopyHereTextId).c_str());
+    menu.AppendMenu(MF_STRING, kDropMoveCommand, GetTextTableText(kMoveHereTextId).c_str());
     menu.AppendMenu(MF_SEPARATOR);
-    menu.AppendMenu(MF_STRING, kDropNothingCommand, TableText(kCancelDropTextId).c_str());
+    menu.AppendMenu(MF_STRING, kDropNothingCommand, GetTextTableText(kCancelDropTextId).c_str());
     if (effect == DROPEFFECT_COPY) menu.SetDefaultItem(kDropCopyCommand);
     if (effect == DROPEFFECT_MOVE) menu.SetDefaultItem(kDropMoveCommand);
     CPoint screen = point;

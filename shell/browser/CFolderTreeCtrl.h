@@ -99,6 +99,10 @@ protected:
   void SortChildrenOf(HTREEITEM item);
   // Finds an item already in the tree (never expanding).
   HTREEITEM FindShownItem(LPCITEMIDLIST list);
+  // How a walk from the desktop treats the items on its way: it opens each,
+  // stops at one that is not open, or only looks at the children already made.
+  enum class Walk { Expanding, ExpandedOnly, MadeOnly };
+  HTREEITEM WalkToPidl(LPCITEMIDLIST list, Walk walk);
   FolderTreeItemData* DataOf(HTREEITEM item) const;
   FString PathOf(HTREEITEM item) const;
   void PlaceBars();

@@ -24,14 +24,6 @@ constexpr int kMegabytesTextId = 1023;
 constexpr UINT kButtonFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE; // 37
 constexpr UINT kBarFormat = DT_VCENTER | DT_SINGLELINE;                  // 36
 
-std::u16string TableText(int id) {
-  std::u16string text;
-  CFont* font = nullptr;
-  COLORREF colour = 0;
-  GetTextTableString(id, text, font, colour);
-  return text;
-}
-
 bool IsCountedType(int type) {
   return type == ETFILETYPE_KVR || type == ETFILETYPE_JPEG || type == ETFILETYPE_TIFF || type == ETFILETYPE_AVI;
 }
@@ -61,9 +53,9 @@ FolderSummary CountFolderPictures(const FString& folder) {
 
 std::u16string FolderSummaryText(const FolderSummary& summary) {
   if (summary.files <= 0) return {};
-  const std::u16string countFormat = TableText(summary.files == 1 ? kOneFileTextId : kFilesTextId);
+  const std::u16string countFormat = GetTextTableText(summary.files == 1 ? kOneFileTextId : kFilesTextId);
   std::optional<std::u16string> count = FormatTableText(countFormat, {summary.files});
-  std::optional<std::u16string> size = FormatTableText(TableText(kMegabytesTextId), {summary.megabytes, summary.files});
+  std::optional<std::u16string> size = FormatTableText(GetTextTableText(kMegabytesTextId), {summary.megabytes, summary.files});
   std::u16string text = count ? *count : FString(std::to_string(summary.files).c_str()).GetText();
   if (size) text += *size;
   return text;

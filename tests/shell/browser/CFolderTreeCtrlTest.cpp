@@ -7,18 +7,12 @@
 #include "shell/browser/CFolderTreeCtrl.h"
 #include "shell/browser/ItemIdLists.h"
 
+#include "TempHome.h"
 #include "platform/testing/Headless.h"
 #include "platform/win/WinMenus.h"
 #include "shell/app/AppClipboard.h"
-#include "support/TestSupport.h"
 #include "toolkit/FileOperations.h"
 #include "toolkit/TextTable.h"
-
-#include "foundation/FIStorageClass.h"
-#include "foundation/FMountTable.h"
-#include "foundation/FPath.h"
-
-#include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
@@ -65,17 +59,13 @@ protected:
   }
 };
 
-class FolderTree : public ::testing::Test {
+class FolderTree : public TempHome {
 protected:
   void SetUp() override {
-    pt::Init();
-    InitStorageClasses();
-    for (const char* folder : {"home/Desktop", "home/Pictures/2024/summer", "home/Pictures/2024/summerhouse",
-                               "home/Pictures/trips", "home/.local/share"}) {
+    TempHome::SetUp();
+    for (const char* folder : {"home/Pictures/2024/summer", "home/Pictures/2024/summerhouse", "home/Pictures/trips"}) {
       fs::create_directories(Path(folder));
     }
-    testsupport::WriteFileBytes(Path("mounts"), "/dev/sda1 / ext4 rw 0 0\n");
-    SetMountTableFile(Str("mounts"));
     SetTextTable(&texts);
     ASSERT_TRUE(parent.CreateEx(0, u"Parent", u"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 400, 500), nullptr, 0));
     ASSERT_TRUE(tree.Create(WS_VISIBLE | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_SHOWSELALWAYS,
@@ -85,15 +75,10 @@ protected:
   void TearDown() override {
     CFolderTreeCtrl::SetQuestionFunc(nullptr);
     if (IsWindow(parent.m_hWnd)) parent.DestroyWindow();
-    pt::Pump();
     SetTextTable(nullptr);
-    SetMountTableFile("");
-    ReleaseStorageClasses();
+    TempHome::TearDown();
   }
 
-  fs::path Path(const std::string& below) const { return root.Path() / below; }
-  std::string Str(const std::string& below) const { return Path(below).string(); }
-  FString W(const std::string& below) const { return PathFromNative(Str(below)); }
   std::string Selected() const { return testsupport::Utf8FromWide(tree.GetSelectedPath()); }
 
   // Right-clicks the item of a path with the menu choosing `command`.
@@ -114,10 +99,6 @@ protected:
     return nullptr;
   }
 
-  testsupport::TempDir root;
-  testsupport::ScopedEnv home{"HOME", Str("home")};
-  testsupport::ScopedEnv data{"XDG_DATA_HOME", Str("home/.local/share")};
-  testsupport::ScopedEnv desktop{"XDG_DESKTOP_DIR", Str("home/Desktop")};
   MenuTexts texts;
   TreeParent parent;
   CFolderTreeCtrl tree;

@@ -4,15 +4,9 @@
 
 #include "shell/browser/CTreeFormView.h"
 
+#include "TempHome.h"
 #include "platform/testing/Headless.h"
-#include "support/TestSupport.h"
 #include "toolkit/TextTable.h"
-
-#include "foundation/FIStorageClass.h"
-#include "foundation/FMountTable.h"
-#include "foundation/FPath.h"
-
-#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <map>
@@ -46,13 +40,11 @@ public:
   void SaveImages() override { ++saves; }
 };
 
-class TreePane : public ::testing::Test {
+class TreePane : public TempHome {
 protected:
   void SetUp() override {
-    pt::Init();
-    InitStorageClasses();
-    for (const char* folder : {"home/Desktop", "home/Pictures/one-jpeg", "home/Pictures/one-raw/sub",
-                               "home/Pictures/others"}) {
+    TempHome::SetUp();
+    for (const char* folder : {"home/Pictures/one-jpeg", "home/Pictures/one-raw/sub", "home/Pictures/others"}) {
       fs::create_directories(Path(folder));
     }
     testsupport::WriteFileBytes(Path("home/Pictures/one-jpeg/a.jpg"), std::string(1572864, 'j'));
@@ -61,8 +53,6 @@ protected:
     for (const char* name : {"a.png", "b.bmp", "c.gif", "d.mp4", "e.wmv", "f.mpg"}) {
       testsupport::WriteFileBytes(Path(std::string("home/Pictures/others/") + name), "x");
     }
-    testsupport::WriteFileBytes(Path("mounts"), "/dev/sda1 / ext4 rw 0 0\n");
-    SetMountTableFile(Str("mounts"));
     SetTextTable(&texts);
     frame = new BrowserFrame;
     CCreateContext context;
@@ -76,20 +66,12 @@ protected:
   }
   void TearDown() override {
     if (frame && IsWindow(frame->m_hWnd)) frame->DestroyWindow();
-    pt::Pump();
     SetTextTable(nullptr);
-    SetMountTableFile("");
-    ReleaseStorageClasses();
+    TempHome::TearDown();
   }
 
-  fs::path Path(const std::string& below) const { return root.Path() / below; }
-  std::string Str(const std::string& below) const { return Path(below).string(); }
-  FString W(const std::string& below) const { return PathFromNative(Str(below)); }
   std::u16string Summary() { return view->GetSummaryBar().GetText(); }
 
-  testsupport::TempDir root;
-  testsupport::ScopedEnv home{"HOME", Str("home")};
-  testsupport::ScopedEnv desktop{"XDG_DESKTOP_DIR", Str("home/Desktop")};
   PaneTexts texts;
   BrowserFrame* frame = nullptr;
   CTreeFormView* view = nullptr;
