@@ -10,6 +10,8 @@
 #include "platform/afx/AfxFrame.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/CLumitraApp.h"
+#include "support/BuildTree.h"
 #include "support/BrowserFolder.h"
 #include "support/MovieWriter.h"
 #include "support/RectPrinting.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -467,6 +470,33 @@ TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   pt::SavePng(info, "BrowserGrid_info.png");
   const CRect infoCell = grid.GetItemOrigin(0);
   EXPECT_EQ(pt::PixelAt(info, infoCell.right - 2, infoCell.bottom - 2), RGB(178, 178, 207));
+}
+
+TEST_F(ThumbnailGridTest, TheContextMenuGoesToTheMainFrameWithTheTextTablesCaptions) {
+  CLumitraApp app;
+  const FString resources = PathJoin(PathParent(testsupport::BuildTreeProgramPath()), FString("resources"));
+  ASSERT_TRUE(app.LoadStringTable(PathJoin(resources, FString("String.txt"))));
+  app.m_pMainWnd = &parent;
+  pt::ScriptMenuChoice(0);
+  grid.SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(500, 400));
+  app.m_pMainWnd = nullptr;
+  const pt::ShownMenu menu = pt::LastShownMenu();
+  ASSERT_EQ(menu.size(), 20u);
+  struct Entry {
+    std::size_t position;
+    UINT command;
+    const char16_t* caption;
+  };
+  for (const Entry& e : {Entry{0, 32780, u"Open in New Window"}, Entry{3, 109, u"Rename..."},
+                         Entry{5, 32949, u"Extract JPEG..."}, Entry{15, 57634, u"Copy"},
+                         Entry{19, 32782, u"Image Information"}}) {
+    EXPECT_EQ(menu[e.position].id, e.command) << e.position;
+    EXPECT_EQ(menu[e.position].text, e.caption) << e.position;
+  }
+  EXPECT_EQ(std::count_if(menu.begin(), menu.end(), [](const pt::ShownMenuItem& item) {
+              return (item.state & MF_SEPARATOR) != 0;
+            }),
+            6);
 }
 
 // ---- The splitter ---------------------------------------------------------------------------------
