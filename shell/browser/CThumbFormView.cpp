@@ -400,27 +400,20 @@ int CThumbFormView::GetLoaderState() { return m_Grid.GetLoaderState(); }
 // ---- Filters and sorting ---------------------------------------------------------------
 
 void CThumbFormView::SetStateFilter(int filter) {
-  if (filter == m_Grid.GetStateFilter()) return;
-  if (m_Grid.SetStateFilter(filter)) {
-    m_Grid.SetFolder(m_Folder);
-    m_Grid.Invalidate();
-  }
-  AnnounceFilterChange();
+  if (filter != m_Grid.GetStateFilter()) FilterChanged(m_Grid.SetStateFilter(filter));
 }
 
 void CThumbFormView::SetFormatFilter(int filter) {
-  if (filter == m_Grid.GetFormatFilter()) return;
-  if (m_Grid.SetFormatFilter(filter)) {
+  if (filter != m_Grid.GetFormatFilter()) FilterChanged(m_Grid.SetFormatFilter(filter));
+}
+
+void CThumbFormView::FilterChanged(BOOL gridChanged) {
+  if (gridChanged) {
     m_Grid.SetFolder(m_Folder);
     m_Grid.Invalidate();
   }
-  AnnounceFilterChange();
-}
-
-void CThumbFormView::AnnounceFilterChange() {
   UpdateFilterCaption();
-  IThumbViewFrame* frame = Frame();
-  if (frame) {
+  if (IThumbViewFrame* frame = Frame()) {
     CET_ThumbnailDataManager all;
     m_Grid.GetAllItems(&all);
     frame->BroadcastToReviewFrames(WM_APP_FILE_LIST_CHANGED, reinterpret_cast<WPARAM>(&all), 0);

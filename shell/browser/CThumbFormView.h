@@ -151,9 +151,10 @@ private:
   void SendFrameCommand(UINT command);
   IThumbViewFrame* Frame() const;
   void ChangeSelection(int command);
-  // Steps after a filter changed: the caption, the review windows' file lists,
-  // the information palette and the view's own focus event.
-  void AnnounceFilterChange();
+  // Steps after a filter changed: listing again when the grid's filter
+  // changed, the caption, the review windows' file lists, the information
+  // palette and the view's own focus event.
+  void FilterChanged(BOOL gridChanged);
   void RedrawGrid();
   // A child's rectangle in client coordinates; empty for a window that does not exist.
   CRect ChildRect(const CWnd& child) const;
