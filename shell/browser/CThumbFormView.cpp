@@ -38,19 +38,6 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// The icon buttons: id, icon size, normal, pushed and disabled icons (0: none).
-struct IconButtonLook {
-  int id;
-  SIZE size;
-  int normal, pushed, disabled;
-};
-const IconButtonLook kIconButtons[] = {
-    {kInfoPalette, {23, 23}, 174, 179, 175}, {kRotateLeft, {25, 23}, 176, 177, 178},
-    {kRotateRight, {25, 23}, 180, 181, 182}, {kSlideShow, {23, 23}, 183, 184, 0},
-    {kPrint, {23, 23}, 185, 186, 0},         {kMark, {23, 23}, 187, 188, 189},
-    {kLock, {23, 23}, 190, 191, 192},        {kDelete, {23, 23}, 193, 194, 195},
-    {kSmaller, {31, 30}, 221, 222, 223},     {kLarger, {31, 30}, 224, 225, 226}};
-
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kShootingBoxFill = RGB(107, 115, 165);
 constexpr COLORREF kSelectionBoxFill = RGB(100, 99, 99);
@@ -134,13 +121,21 @@ void CThumbFormView::OnInitialUpdate() {
 void CThumbFormView::SetUpControls() {
   m_OpenButton.SetStringId(1003, kButtonCaptionFormat);
   m_OpenNewButton.SetStringId(1020, kButtonCaptionFormat);
-  for (const IconButtonLook& look : kIconButtons) {
-    auto* button = static_cast<CButtonBase*>(GetDlgItem(look.id));
-    if (!button) continue;
-    button->SetIconSize(look.size.cx, look.size.cy);
-    button->SetIcon(look.normal);
-    button->SetPushedIcon(look.pushed);
-    if (look.disabled) button->SetDisabledIcon(look.disabled);
+  // Each icon button: its size, normal, pushed and disabled icons (0: none).
+  const struct {
+    CButtonBase& button;
+    SIZE size;
+    int normal, pushed, disabled;
+  } looks[] = {{m_InfoPaletteButton, {23, 23}, 174, 179, 175}, {m_RotateLeftButton, {25, 23}, 176, 177, 178},
+               {m_RotateRightButton, {25, 23}, 180, 181, 182}, {m_SlideShowButton, {23, 23}, 183, 184, 0},
+               {m_PrintButton, {23, 23}, 185, 186, 0},         {m_MarkButton, {23, 23}, 187, 188, 189},
+               {m_LockButton, {23, 23}, 190, 191, 192},        {m_DeleteButton, {23, 23}, 193, 194, 195},
+               {m_SmallerButton, {31, 30}, 221, 222, 223},     {m_LargerButton, {31, 30}, 224, 225, 226}};
+  for (const auto& look : looks) {
+    look.button.SetIconSize(look.size.cx, look.size.cy);
+    look.button.SetIcon(look.normal);
+    look.button.SetPushedIcon(look.pushed);
+    if (look.disabled) look.button.SetDisabledIcon(look.disabled);
   }
 
   m_ShootingBox.SetRoundCorners(1);
