@@ -343,15 +343,15 @@ BOOL CThumbFormView::CollectSelectedStills(CET_ThumbnailDataManager* items) {
 }
 
 CTLM_ThumbnailData* CThumbFormView::FindItem(const FString& path) {
-  CET_ThumbnailDataManager all;
-  m_Grid.GetAllItems(&all);
-  for (int i = all.GetCount() - 1; i >= 0; --i) {
-    auto* item = dynamic_cast<CTLM_ThumbnailData*>(all.GetAt(i));
-    if (!item || item->m_Path != path) continue;
-    all.RemoveAt(i, FALSE); // the copy is the caller's now
-    return item;
+  if (!m_Grid.m_hWnd) return nullptr;
+  CTLM_ThumbnailData* copy = nullptr;
+  m_Grid.LockItems();
+  for (int i = m_Grid.GetItemCount() - 1; i >= 0 && !copy; --i) {
+    const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
+    if (item && item->m_Path == path) copy = static_cast<CTLM_ThumbnailData*>(item->Clone());
   }
-  return nullptr;
+  m_Grid.UnlockItems();
+  return copy;
 }
 
 FString CThumbFormView::GetFirstPath(BOOL selected) {
@@ -465,40 +465,42 @@ void CThumbFormView::ChangeSelection(int command) {
   UpdateButtons();
 }
 
-void CThumbFormView::UpdateButtons() {
-  CET_ThumbnailDataManager selected;
-  if (m_Grid.m_hWnd) m_Grid.GetSelectedItems(&selected);
-  bool anyStill = false, anyMarkable = false, anyUnlocked = false;
-  for (int i = 0; i < selected.GetCount(); ++i) {
-    const auto* item = static_cast<const CTLM_ThumbnailData*>(selected.GetAt(i));
-    anyStill = anyStill || IsStillFileType(item->m_FileType);
-    anyMarkable = anyMarkable || item->m_Exif.CanMark();
-    anyUnlocked = anyUnlocked || !item->m_Exif.IsLocked();
+CThumbFormView::SelectionFacts CThumbFormView::ReadSelection() {
+  SelectionFacts facts;
+  if (!m_Grid.m_hWnd) return facts;
+  // Read in place under the grid's item lock: copies of the items would copy
+  // their pictures too, for every selected file on every focus change.
+  m_Grid.LockItems();
+  for (int i = 0; i < m_Grid.GetItemCount(); ++i) {
+    const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
+    if (!item || !item->m_bSelected) continue;
+    if (++facts.count == 1) facts.single = ShootingTextsOf(std::u16string(item->m_FileName.View()), item->m_Exif);
+    facts.totalBytes += item->m_FileSize;
+    facts.anyStill = facts.anyStill || IsStillFileType(item->m_FileType);
+    facts.anyMarkable = facts.anyMarkable || item->m_Exif.CanMark();
+    facts.anyUnlocked = facts.anyUnlocked || !item->m_Exif.IsLocked();
   }
+  m_Grid.UnlockItems();
+  return facts;
+}
+
+void CThumbFormView::UpdateButtons() {
+  const SelectionFacts facts = ReadSelection();
   const auto enable = [](CWnd& button, bool on) {
     if (button.m_hWnd) button.EnableWindow(on ? TRUE : FALSE);
   };
-  enable(m_RotateLeftButton, anyStill);
-  enable(m_RotateRightButton, anyStill);
-  enable(m_LockButton, selected.GetCount() > 0);
-  enable(m_MarkButton, anyMarkable);
-  enable(m_DeleteButton, anyUnlocked);
+  enable(m_RotateLeftButton, facts.anyStill);
+  enable(m_RotateRightButton, facts.anyStill);
+  enable(m_LockButton, facts.count > 0);
+  enable(m_MarkButton, facts.anyMarkable);
+  enable(m_DeleteButton, facts.anyUnlocked);
 }
 
 void CThumbFormView::UpdateSelectionInfo() {
-  CET_ThumbnailDataManager selected;
-  if (m_Grid.m_hWnd) m_Grid.GetSelectedItems(&selected);
-  std::u16string shooting;
-  std::uint64_t totalBytes = 0;
-  for (int i = 0; i < selected.GetCount(); ++i) {
-    totalBytes += static_cast<const CTLM_ThumbnailData*>(selected.GetAt(i))->m_FileSize;
-  }
-  if (selected.GetCount() == 1) {
-    const auto* item = static_cast<const CTLM_ThumbnailData*>(selected.GetAt(0));
-    shooting = ShootingLine(ShootingTextsOf(std::u16string(item->m_FileName.View()), item->m_Exif), m_Words);
-  }
+  const SelectionFacts facts = ReadSelection();
+  const std::u16string shooting = facts.count == 1 ? ShootingLine(facts.single, m_Words) : std::u16string();
   if (m_ShootingBox.m_hWnd) m_ShootingBox.SetText(shooting, TRUE);
-  if (m_SelectionBox.m_hWnd) m_SelectionBox.SetText(SelectionSizeText(selected.GetCount(), totalBytes), TRUE);
+  if (m_SelectionBox.m_hWnd) m_SelectionBox.SetText(SelectionSizeText(facts.count, facts.totalBytes), TRUE);
 }
 
 void CThumbFormView::UpdateFilterCaption() {
