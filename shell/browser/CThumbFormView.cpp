@@ -38,19 +38,6 @@ END_MESSAGE_MAP()
 
 namespace {
 
-// The icon buttons: id, icon size, normal, pushed and disabled icons (0: none).
-struct IconButtonLook {
-  int id;
-  SIZE size;
-  int normal, pushed, disabled;
-};
-const IconButtonLook kIconButtons[] = {
-    {kInfoPalette, {23, 23}, 174, 179, 175}, {kRotateLeft, {25, 23}, 176, 177, 178},
-    {kRotateRight, {25, 23}, 180, 181, 182}, {kSlideShow, {23, 23}, 183, 184, 0},
-    {kPrint, {23, 23}, 185, 186, 0},         {kMark, {23, 23}, 187, 188, 189},
-    {kLock, {23, 23}, 190, 191, 192},        {kDelete, {23, 23}, 193, 194, 195},
-    {kSmaller, {31, 30}, 221, 222, 223},     {kLarger, {31, 30}, 224, 225, 226}};
-
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 constexpr COLORREF kShootingBoxFill = RGB(107, 115, 165);
 constexpr COLORREF kSelectionBoxFill = RGB(100, 99, 99);
@@ -134,13 +121,21 @@ void CThumbFormView::OnInitialUpdate() {
 void CThumbFormView::SetUpControls() {
   m_OpenButton.SetStringId(1003, kButtonCaptionFormat);
   m_OpenNewButton.SetStringId(1020, kButtonCaptionFormat);
-  for (const IconButtonLook& look : kIconButtons) {
-    auto* button = static_cast<CButtonBase*>(GetDlgItem(look.id));
-    if (!button) continue;
-    button->SetIconSize(look.size.cx, look.size.cy);
-    button->SetIcon(look.normal);
-    button->SetPushedIcon(look.pushed);
-    if (look.disabled) button->SetDisabledIcon(look.disabled);
+  // Each icon button: its size, normal, pushed and disabled icons (0: none).
+  const struct {
+    CButtonBase& button;
+    SIZE size;
+    int normal, pushed, disabled;
+  } looks[] = {{m_InfoPaletteButton, {23, 23}, 174, 179, 175}, {m_RotateLeftButton, {25, 23}, 176, 177, 178},
+               {m_RotateRightButton, {25, 23}, 180, 181, 182}, {m_SlideShowButton, {23, 23}, 183, 184, 0},
+               {m_PrintButton, {23, 23}, 185, 186, 0},         {m_MarkButton, {23, 23}, 187, 188, 189},
+               {m_LockButton, {23, 23}, 190, 191, 192},        {m_DeleteButton, {23, 23}, 193, 194, 195},
+               {m_SmallerButton, {31, 30}, 221, 222, 223},     {m_LargerButton, {31, 30}, 224, 225, 226}};
+  for (const auto& look : looks) {
+    look.button.SetIconSize(look.size.cx, look.size.cy);
+    look.button.SetIcon(look.normal);
+    look.button.SetPushedIcon(look.pushed);
+    if (look.disabled) look.button.SetDisabledIcon(look.disabled);
   }
 
   m_ShootingBox.SetRoundCorners(1);
@@ -348,15 +343,15 @@ BOOL CThumbFormView::CollectSelectedStills(CET_ThumbnailDataManager* items) {
 }
 
 CTLM_ThumbnailData* CThumbFormView::FindItem(const FString& path) {
-  CET_ThumbnailDataManager all;
-  m_Grid.GetAllItems(&all);
-  for (int i = all.GetCount() - 1; i >= 0; --i) {
-    auto* item = dynamic_cast<CTLM_ThumbnailData*>(all.GetAt(i));
-    if (!item || item->m_Path != path) continue;
-    all.RemoveAt(i, FALSE); // the copy is the caller's now
-    return item;
+  if (!m_Grid.m_hWnd) return nullptr;
+  CTLM_ThumbnailData* copy = nullptr;
+  m_Grid.LockItems();
+  for (int i = m_Grid.GetItemCount() - 1; i >= 0 && !copy; --i) {
+    const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
+    if (item && item->m_Path == path) copy = static_cast<CTLM_ThumbnailData*>(item->Clone());
   }
-  return nullptr;
+  m_Grid.UnlockItems();
+  return copy;
 }
 
 FString CThumbFormView::GetFirstPath(BOOL selected) {
@@ -400,27 +395,20 @@ int CThumbFormView::GetLoaderState() { return m_Grid.GetLoaderState(); }
 // ---- Filters and sorting ---------------------------------------------------------------
 
 void CThumbFormView::SetStateFilter(int filter) {
-  if (filter == m_Grid.GetStateFilter()) return;
-  if (m_Grid.SetStateFilter(filter)) {
-    m_Grid.SetFolder(m_Folder);
-    m_Grid.Invalidate();
-  }
-  AnnounceFilterChange();
+  if (filter != m_Grid.GetStateFilter()) FilterChanged(m_Grid.SetStateFilter(filter));
 }
 
 void CThumbFormView::SetFormatFilter(int filter) {
-  if (filter == m_Grid.GetFormatFilter()) return;
-  if (m_Grid.SetFormatFilter(filter)) {
+  if (filter != m_Grid.GetFormatFilter()) FilterChanged(m_Grid.SetFormatFilter(filter));
+}
+
+void CThumbFormView::FilterChanged(BOOL gridChanged) {
+  if (gridChanged) {
     m_Grid.SetFolder(m_Folder);
     m_Grid.Invalidate();
   }
-  AnnounceFilterChange();
-}
-
-void CThumbFormView::AnnounceFilterChange() {
   UpdateFilterCaption();
-  IThumbViewFrame* frame = Frame();
-  if (frame) {
+  if (IThumbViewFrame* frame = Frame()) {
     CET_ThumbnailDataManager all;
     m_Grid.GetAllItems(&all);
     frame->BroadcastToReviewFrames(WM_APP_FILE_LIST_CHANGED, reinterpret_cast<WPARAM>(&all), 0);
@@ -477,40 +465,42 @@ void CThumbFormView::ChangeSelection(int command) {
   UpdateButtons();
 }
 
-void CThumbFormView::UpdateButtons() {
-  CET_ThumbnailDataManager selected;
-  if (m_Grid.m_hWnd) m_Grid.GetSelectedItems(&selected);
-  bool anyStill = false, anyMarkable = false, anyUnlocked = false;
-  for (int i = 0; i < selected.GetCount(); ++i) {
-    const auto* item = static_cast<const CTLM_ThumbnailData*>(selected.GetAt(i));
-    anyStill = anyStill || IsStillFileType(item->m_FileType);
-    anyMarkable = anyMarkable || item->m_Exif.CanMark();
-    anyUnlocked = anyUnlocked || !item->m_Exif.IsLocked();
+CThumbFormView::SelectionFacts CThumbFormView::ReadSelection() {
+  SelectionFacts facts;
+  if (!m_Grid.m_hWnd) return facts;
+  // Read in place under the grid's item lock: copies of the items would copy
+  // their pictures too, for every selected file on every focus change.
+  m_Grid.LockItems();
+  for (int i = 0; i < m_Grid.GetItemCount(); ++i) {
+    const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
+    if (!item || !item->m_bSelected) continue;
+    if (++facts.count == 1) facts.single = ShootingTextsOf(std::u16string(item->m_FileName.View()), item->m_Exif);
+    facts.totalBytes += item->m_FileSize;
+    facts.anyStill = facts.anyStill || IsStillFileType(item->m_FileType);
+    facts.anyMarkable = facts.anyMarkable || item->m_Exif.CanMark();
+    facts.anyUnlocked = facts.anyUnlocked || !item->m_Exif.IsLocked();
   }
+  m_Grid.UnlockItems();
+  return facts;
+}
+
+void CThumbFormView::UpdateButtons() {
+  const SelectionFacts facts = ReadSelection();
   const auto enable = [](CWnd& button, bool on) {
     if (button.m_hWnd) button.EnableWindow(on ? TRUE : FALSE);
   };
-  enable(m_RotateLeftButton, anyStill);
-  enable(m_RotateRightButton, anyStill);
-  enable(m_LockButton, selected.GetCount() > 0);
-  enable(m_MarkButton, anyMarkable);
-  enable(m_DeleteButton, anyUnlocked);
+  enable(m_RotateLeftButton, facts.anyStill);
+  enable(m_RotateRightButton, facts.anyStill);
+  enable(m_LockButton, facts.count > 0);
+  enable(m_MarkButton, facts.anyMarkable);
+  enable(m_DeleteButton, facts.anyUnlocked);
 }
 
 void CThumbFormView::UpdateSelectionInfo() {
-  CET_ThumbnailDataManager selected;
-  if (m_Grid.m_hWnd) m_Grid.GetSelectedItems(&selected);
-  std::u16string shooting;
-  std::uint64_t totalBytes = 0;
-  for (int i = 0; i < selected.GetCount(); ++i) {
-    totalBytes += static_cast<const CTLM_ThumbnailData*>(selected.GetAt(i))->m_FileSize;
-  }
-  if (selected.GetCount() == 1) {
-    const auto* item = static_cast<const CTLM_ThumbnailData*>(selected.GetAt(0));
-    shooting = ShootingLine(ShootingTextsOf(std::u16string(item->m_FileName.View()), item->m_Exif), m_Words);
-  }
+  const SelectionFacts facts = ReadSelection();
+  const std::u16string shooting = facts.count == 1 ? ShootingLine(facts.single, m_Words) : std::u16string();
   if (m_ShootingBox.m_hWnd) m_ShootingBox.SetText(shooting, TRUE);
-  if (m_SelectionBox.m_hWnd) m_SelectionBox.SetText(SelectionSizeText(selected.GetCount(), totalBytes), TRUE);
+  if (m_SelectionBox.m_hWnd) m_SelectionBox.SetText(SelectionSizeText(facts.count, facts.totalBytes), TRUE);
 }
 
 void CThumbFormView::UpdateFilterCaption() {

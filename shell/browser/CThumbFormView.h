@@ -22,6 +22,8 @@
 #include "foundation/FArray.h"
 #include "foundation/FString.h"
 
+#include <cstdint>
+
 class CTLM_ThumbnailData;
 class IThumbViewFrame;
 
@@ -146,14 +148,26 @@ protected:
   DECLARE_MESSAGE_MAP()
 
 private:
+  // What the buttons and captions show of the selected items.
+  struct SelectionFacts {
+    int count = 0;
+    std::uint64_t totalBytes = 0;
+    bool anyStill = false;    // of a still-picture type: can be rotated
+    bool anyMarkable = false; // its file can carry the mark
+    bool anyUnlocked = false; // can be deleted
+    ShootingTexts single;     // the first selected item's
+  };
+  SelectionFacts ReadSelection();
+
   void SetUpControls();
   void SizeTextButtons();
   void SendFrameCommand(UINT command);
   IThumbViewFrame* Frame() const;
   void ChangeSelection(int command);
-  // Steps after a filter changed: the caption, the review windows' file lists,
-  // the information palette and the view's own focus event.
-  void AnnounceFilterChange();
+  // Steps after a filter changed: listing again when the grid's filter
+  // changed, the caption, the review windows' file lists, the information
+  // palette and the view's own focus event.
+  void FilterChanged(BOOL gridChanged);
   void RedrawGrid();
   // A child's rectangle in client coordinates; empty for a window that does not exist.
   CRect ChildRect(const CWnd& child) const;

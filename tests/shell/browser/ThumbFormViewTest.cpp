@@ -512,4 +512,13 @@ TEST_F(ThumbFormViewTest, TheViewDraws) {
   EXPECT_EQ(pt::PixelAt(image, lower.CenterPoint().x, lower.top + 2), RGB(100, 99, 99)) << "the selection box";
   const CRect grid = Placed(ThumbView::kGridId);
   EXPECT_EQ(pt::PixelAt(image, grid.right - 3, grid.bottom - 3), RGB(222, 222, 222)) << "the grid's own grey";
+
+  view->SetInfoView(TRUE);
+  pt::Pump();
+  const pt::PixelImage info = pt::GrabClient(view->m_hWnd);
+  std::printf("rendered %s\n", pt::SavePng(info, "ThumbView_info.png").c_str());
+  const CRect button = Placed(ThumbView::kInfoViewButton);
+  EXPECT_NE(pt::PixelAt(info, button.CenterPoint().x, button.CenterPoint().y),
+            pt::PixelAt(image, button.CenterPoint().x, button.CenterPoint().y))
+      << "the toggle shows its checked icon";
 }
