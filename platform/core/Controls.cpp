@@ -15,6 +15,7 @@ namespace platform::core {
 std::unique_ptr<NativeControl> MakeListBox(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeListView(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeHeader(HWND hwnd, const CREATESTRUCTW& cs);
+std::unique_ptr<NativeControl> MakeTreeView(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeEdit(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeDialogClass(HWND hwnd, const CREATESTRUCTW& cs);
 
@@ -39,6 +40,7 @@ ClassRegistry& Classes() {
     r->classes[ClassKey(WC_LISTBOX)] = MakeListBox;
     r->classes[ClassKey(WC_LISTVIEW)] = MakeListView;
     r->classes[ClassKey(WC_HEADER)] = MakeHeader;
+    r->classes[ClassKey(WC_TREEVIEW)] = MakeTreeView;
     r->classes[ClassKey(WC_EDIT)] = MakeEdit;
     r->classes[ClassKey(WC_DIALOG)] = MakeDialogClass;
     return r;

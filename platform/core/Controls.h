@@ -6,6 +6,7 @@
 #include "platform/core/Core.h"
 #include "platform/core/UiServices.h"
 #include "platform/win/WinControls.h"
+#include "platform/win/WinTreeView.h"
 
 #include <functional>
 #include <string_view>
@@ -58,6 +59,11 @@ bool PreTranslate(MSG& msg);
 // Whether the key message last dispatched to an edit reached its own
 // handling (the text entry then takes the key).
 bool KeyReachedEdit(HWND hwnd);
+
+// Draws an image of an image list (and the overlay its style names) for
+// the tree view; the shell's image lists install it when they are made.
+using ImageListPainter = BOOL (*)(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+void SetImageListPainter(ImageListPainter painter);
 
 IModalDriver* ModalDriver();
 IMenuDriver* MenuDriver();

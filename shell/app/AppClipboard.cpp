@@ -2,10 +2,9 @@
 
 #include "platform/afx/AfxWin.h"
 #include "platform/win/WinClipboard.h"
-
-#include <cstring>
 #include "shell/app/AppMessages.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -153,6 +152,11 @@ void PutFilesOnClipboard(HWND owner, const FArray<FString>& paths, BOOL cut)
     Backend().Put(owner, {{AppClipboardFormat::kFileList, MakeClipboardFileList(paths)},
                           {AppClipboardFormat::kPreferredDropEffect,
                            MakeClipboardDropEffect(cut ? kDropEffectMove : kDropEffectCopy)}});
+}
+
+BOOL EmptyAppClipboard(HWND owner)
+{
+    return Backend().Put(owner, {}) ? TRUE : FALSE;
 }
 
 BOOL CopyTextToClipboard(const FString& text)

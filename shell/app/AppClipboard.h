@@ -41,6 +41,9 @@ BOOL GetClipboardDropEffect(HWND owner, int* effect);
 // The file list of the paths in order, and "Preferred DropEffect" 2 when cut,
 // else 1.
 void PutFilesOnClipboard(HWND owner, const FArray<FString>& paths, BOOL cut);
+// Empties the clipboard (after its files were moved away); FALSE when it
+// cannot be opened.
+BOOL EmptyAppClipboard(HWND owner);
 // The text as Unicode text, owned by the main window; FALSE for an empty text
 // or when the clipboard cannot take it.
 BOOL CopyTextToClipboard(const FString& text);

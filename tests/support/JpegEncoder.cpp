@@ -67,4 +67,20 @@ Bytes EncodeJpeg(const Bytes& pixels, int columns, int rows, int components, con
     return Bytes(buffer.data, buffer.data + buffer.size);
 }
 
+std::vector<uint8_t> PhotoLikeRgb(int columns, int rows)
+{
+    std::vector<uint8_t> pixels(size_t(columns) * size_t(rows) * 3);
+    uint32_t state = 12345;
+    size_t at = 0;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < columns; ++x) {
+            for (int c = 0; c < 3; ++c) {
+                state = state * 1664525u + 1013904223u;
+                pixels[at++] = uint8_t((x / 9 + y / 7) * (c + 1) + (x * y >> 13) + (state >> 29));
+            }
+        }
+    }
+    return pixels;
+}
+
 } // namespace testsupport

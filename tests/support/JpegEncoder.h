@@ -14,6 +14,9 @@ struct JpegEncodeOptions {
     bool fullColour = false;  // the first component sampled 1 x 1
     bool accurate = true;     // the slow integer transform, else the fast one
 };
+// Photograph-like RGB rows (smooth gradients with fine texture), so a JPEG
+// of them has a camera picture's size.
+std::vector<uint8_t> PhotoLikeRgb(int columns, int rows);
 // Encodes components-per-pixel rows with libjpeg into memory; throws
 // std::runtime_error when libjpeg refuses.
 std::vector<uint8_t> EncodeJpeg(const std::vector<uint8_t>& pixels, int columns, int rows, int components,
