@@ -26,6 +26,11 @@ constexpr int kLineWidth = 440;
 constexpr int kLineHeight = 20;
 constexpr POINT kFirstLineAt{10, 30};
 constexpr POINT kSecondLineAt{10, 60};
+// Where the buttons wait, hidden, until a style places them.
+constexpr POINT kButton1At{20, 100};
+constexpr POINT kButton2At{330, 100};
+constexpr POINT kYesToAllAt{20, 130};
+constexpr POINT kLastButtonAt{330, 130};
 
 // Messages and paths are not ours: an "&" in them is a character, not a prefix.
 constexpr UINT kLineFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX;
@@ -43,10 +48,10 @@ void RegisterTemplate() {
     dialogs::RegisterPixelTemplate(CMessageDlg::kTemplate, {kClientWidth, kClientHeight},
                                    {PixelItem(CMessageDlg::kFirstLineId, u"Static", 0, LineAt(kFirstLineAt)),
                                     PixelItem(CMessageDlg::kSecondLineId, u"Static", 0, LineAt(kSecondLineAt)),
-                                    PixelItem(IDOK, u"Button", button, ButtonAt({20, 100})),
-                                    PixelItem(IDCANCEL, u"Button", button, ButtonAt({330, 100})),
-                                    PixelItem(CMessageDlg::kYesToAllId, u"Button", button, ButtonAt({20, 130})),
-                                    PixelItem(CMessageDlg::kLastButtonId, u"Button", button, ButtonAt({330, 130}))});
+                                    PixelItem(IDOK, u"Button", button, ButtonAt(kButton1At)),
+                                    PixelItem(IDCANCEL, u"Button", button, ButtonAt(kButton2At)),
+                                    PixelItem(CMessageDlg::kYesToAllId, u"Button", button, ButtonAt(kYesToAllAt)),
+                                    PixelItem(CMessageDlg::kLastButtonId, u"Button", button, ButtonAt(kLastButtonAt))});
   });
 }
 
@@ -129,9 +134,9 @@ BOOL CMessageDlg::OnInitDialog() {
 
 void CMessageDlg::HideAndResetControls() {
   const std::pair<CWnd*, RECT> defaults[] = {
-      {&m_FirstLine, LineAt(kFirstLineAt)},   {&m_SecondLine, LineAt(kSecondLineAt)},
-      {&m_Button1, ButtonAt({20, 100})},      {&m_Button2, ButtonAt({330, 100})},
-      {&m_ButtonYesToAll, ButtonAt({20, 130})}, {&m_ButtonLast, ButtonAt({330, 130})}};
+      {&m_FirstLine, LineAt(kFirstLineAt)},      {&m_SecondLine, LineAt(kSecondLineAt)},
+      {&m_Button1, ButtonAt(kButton1At)},         {&m_Button2, ButtonAt(kButton2At)},
+      {&m_ButtonYesToAll, ButtonAt(kYesToAllAt)}, {&m_ButtonLast, ButtonAt(kLastButtonAt)}};
   for (const auto& [control, rect] : defaults) {
     control->ShowWindow(SW_HIDE);
     dialogs::Place(*control, rect);

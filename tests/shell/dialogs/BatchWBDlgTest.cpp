@@ -191,7 +191,8 @@ TEST_F(BatchWB, TheColourModeIsFoundByItsNameIgnoringCaseOrElseTheFirstChoice) {
   const struct {
     const char16_t* descriptor;
     const char16_t* selected;
-  } cases[] = {{u"vivid ", u"Vivid"}, {u"NEUTRAL", u"Neutral"}, {u"Monochrome", u"Monochrome"}, {u"Sepia", u"Standard"}};
+  } cases[] = {
+      {u"vivid ", u"Vivid"}, {u"NEUTRAL", u"Neutral"}, {u"Monochrome", u"Monochrome"}, {u"Sepia", u"Standard"}};
   for (const auto& c : cases) {
     m_Source.files[u"/p/a.kvr"] = {{}, -1, modes, c.descriptor};
     m_Thumbs.RemoveAll(TRUE);
