@@ -14,6 +14,7 @@
 
 #include <QDir>
 #include <QFont>
+#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -178,6 +179,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s <folder>\n", argv[0]);
         return 2;
     }
+    // Text needs the font database, which needs an application: one without a display.
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication application(argc, argv);
     const QString folder = QString::fromLocal8Bit(argv[1]);
     bool ok = true;
     ok &= Save(folder, "bitmaps", 272, Scene());

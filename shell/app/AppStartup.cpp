@@ -18,9 +18,13 @@
 #include "shell/app/CAboutDlg.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/facade/KVR_ApplicationState.h"
+#include "foundation/FPath.h"
 #include "toolkit/FileOperations.h"
 
 #include <clocale>
+#include <filesystem>
+#include <string>
+#include <system_error>
 
 namespace {
 
@@ -61,33 +65,36 @@ private:
     CLumitraApp& m_App;
 };
 
-bool FolderExists(const FString& path)
+// The application's own folders are handled directly, not through the storage
+// classes, which are not registered yet when start-up prepares them.
+std::filesystem::path NativeFolder(const FString& path)
 {
-    constexpr int kFolderAttribute = 0x10;
-    const int attributes = ReadFileAttributeWord(path);
-    return attributes != -1 && (attributes & kFolderAttribute) != 0;
-}
-
-// Deletes the folder with its contents, for good and without asking.
-void DeleteFolderQuietly(const FString& folder)
-{
-    FArray<FString> paths;
-    paths.Append(folder);
-    DeleteFiles(&paths, false, false);
+    std::string bytes;
+    PathToNative(path, bytes);
+    return bytes;
 }
 
 // The temporary folder exists, and a temporary profile folder left over by an
 // earlier run is emptied. Nothing without a per-user folder (both are empty then).
 void PrepareTemporaryFolders()
 {
-    const FString temp = GetAppFolder(kAppFolderTemp);
-    const FString profiles = GetAppFolder(kAppFolderTempProfiles);
-    if (temp.GetLength() == 0 || profiles.GetLength() == 0)
+    const std::filesystem::path temp = NativeFolder(GetAppFolder(kAppFolderTemp));
+    const std::filesystem::path profiles = NativeFolder(GetAppFolder(kAppFolderTempProfiles));
+    if (temp.empty() || profiles.empty())
         return;
-    CreateFolderTree(temp);
-    if (FolderExists(profiles))
-        DeleteFolderQuietly(profiles);
-    CreateFolderTree(profiles);
+    std::error_code error;
+    std::filesystem::create_directories(temp, error);
+    std::filesystem::remove_all(profiles, error);
+    std::filesystem::create_directories(profiles, error);
+}
+
+// Deletes the temporary folder with its contents, for good and without asking.
+void DeleteTemporaryFolder()
+{
+    const std::filesystem::path temp = NativeFolder(GetAppFolder(kAppFolderTemp));
+    std::error_code error;
+    if (!temp.empty())
+        std::filesystem::remove_all(temp, error);
 }
 
 } // namespace
@@ -203,9 +210,7 @@ int CLumitraApp::ExitInstance()
     if (!m_bSecondInstance && m_bSettingsRead) {
         SavePresetFile(AppFilePath(kAppFolderUser, u"KVR_Setting.xml"));
         WriteIniFile(AppFilePath(kAppFolderUser, u"TLumitra.ini"));
-        const FString temp = GetAppFolder(kAppFolderTemp);
-        if (temp.GetLength() != 0 && FolderExists(temp))
-            DeleteFolderQuietly(temp);
+        DeleteTemporaryFolder();
         m_bSettingsRead = false;
     }
     ClearPresets();
@@ -225,9 +230,10 @@ BOOL CLumitraApp::PreTranslateMessage(MSG* msg)
     return CWinApp::PreTranslateMessage(msg);
 }
 
+// The program's application object (app/Lumitra4.cpp) makes the browser's
+// frame; this one has none to make.
 CFrameWnd* CLumitraApp::CreateMainFrame()
 {
-    // The browser's main frame is wired here once it is built.
     return nullptr;
 }
 

@@ -136,11 +136,12 @@ public:
     void DeleteTempProfiles() { m_TempProfiles.DeleteTempProfiles(); }
 
 protected:
-    // Start-up step 15: the main frame, loaded and made the main window; null
-    // when it cannot be made. Tests give a frame of their own.
+    // The main frame, loaded (not yet shown); null when it cannot be made. The
+    // program's application object gives the browser's frame (app/), tests
+    // frames of their own.
     virtual CFrameWnd* CreateMainFrame();
-    // Start-up step 17: the browser shows the folder, or the file's folder
-    // and opens the file.
+    // The browser shows the start path: a folder, or a file's folder with
+    // the file opened.
     virtual void ShowStartPath(const FString& path);
 
     DECLARE_MESSAGE_MAP()

@@ -282,7 +282,9 @@ void CThumbFormView::OnLargerButton() {
 void CThumbFormView::OnInfoViewButton() { SetInfoView(!m_bInfoView); }
 
 BOOL CThumbFormView::PreTranslateMessage(MSG* msg) {
-  if (msg->message == WM_KEYDOWN) {
+  // While a file name is being edited the arrows move the caret.
+  const bool renaming = msg->hwnd && msg->hwnd == m_Grid.GetRenameEdit().m_hWnd;
+  if (msg->message == WM_KEYDOWN && !renaming) {
     int command = -1;
     switch (msg->wParam) {
       case VK_UP: command = kSelectUp; break;

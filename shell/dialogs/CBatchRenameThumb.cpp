@@ -4,7 +4,6 @@
 #include "shell/dialogs/DialogLayout.h"
 #include "shell/dialogs/RenameNames.h"
 
-#include "platform/win/WinGdiText.h"
 
 #include <mutex>
 

@@ -5,18 +5,18 @@
 #include "shell/facade/CTLM_Exif.h"
 #include "shell/facade/KVR_FileSettings.h"
 
-#include "platform/win/WinGdiText.h"
 
-#include <algorithm>
 #include <cstring>
 #include <mutex>
 
 namespace {
 
-// Texts by mode: [white balance, colour mode].
-constexpr int kTitleTextId[2] = {6000, 6050};
-constexpr int kHeadingTextId[2] = {6001, 6051};
-constexpr int kExplanationTextId[2] = {6003, 6052};
+constexpr int kWBTitleTextId = 6000;
+constexpr int kWBHeadingTextId = 6001;
+constexpr int kWBExplanationTextId = 6003;
+constexpr int kCMTitleTextId = 6050;
+constexpr int kCMHeadingTextId = 6051;
+constexpr int kCMExplanationTextId = 6052;
 constexpr int kFileLineLookTextId = 6002;
 constexpr int kSeveralFilesTextId = 6006;
 constexpr int kOKTextId = 6004;
@@ -44,8 +44,16 @@ struct ColorModeName {
   const char* descriptor;
   int textId;
 };
-constexpr ColorModeName kColorModeNames[] = {
-    {"Standard", 122}, {"Vivid ", 123}, {"Neutral", 124}, {"Portrait", 125}, {"Landscape", 126}};
+constexpr int kStandardTextId = 122;
+constexpr int kVividTextId = 123;
+constexpr int kNeutralTextId = 124;
+constexpr int kPortraitTextId = 125;
+constexpr int kLandscapeTextId = 126;
+constexpr ColorModeName kColorModeNames[] = {{"Standard", kStandardTextId},
+                                             {"Vivid ", kVividTextId},
+                                             {"Neutral", kNeutralTextId},
+                                             {"Portrait", kPortraitTextId},
+                                             {"Landscape", kLandscapeTextId}};
 
 void RegisterTemplate() {
   static std::once_flag once;
@@ -84,10 +92,10 @@ public:
   int GetWhiteBalanceIndex(const FString& path, const CKVR_Data_FileList<CKVR_WBData>* list) override {
     return KVR_GetFileWhiteBalanceIndex(path.GetText(), list, 0);
   }
-  // Read from the file itself: the application keeps no shooting-information cache yet.
   FString GetColorModeDesc(const FString& path) override {
-    const std::unique_ptr<CTLM_Exif> record = CTLM_Exif::Create(path);
-    return record ? record->GetCMDesc() : FString();
+    CLumitraApp* app = GetLumitraApp();
+    CTLM_Exif record;
+    return app && app->GetExif(path, &record) ? record.GetCMDesc() : FString();
   }
 };
 
@@ -136,12 +144,12 @@ BOOL CBatchWBDlg::OnInitDialog() {
     EndDialog(IDCANCEL);
     return FALSE;
   }
-  const int mode = m_nMode == kModeColorMode ? 1 : 0;
+  const bool colorMode = m_nMode == kModeColorMode;
   dialogs::SetClientSize(*this, kClientWidth, kClientHeight);
-  SetWindowText(dialogs::TableText(kTitleTextId[mode]).c_str());
+  SetWindowText(dialogs::TableText(colorMode ? kCMTitleTextId : kWBTitleTextId).c_str());
 
   dialogs::Place(m_Heading, kHeadingRect);
-  m_Heading.SetStringId(kHeadingTextId[mode], kLabelFormat, FALSE);
+  m_Heading.SetStringId(colorMode ? kCMHeadingTextId : kWBHeadingTextId, kLabelFormat, FALSE);
   dialogs::Place(m_FileLine, kFileLineRect);
   m_FileLine.SetStringId(kFileLineLookTextId, kLabelFormat | DT_NOPREFIX, FALSE); // a file's name: "&" is a character
   m_FileLine.SetText(m_Files.GetCount() == 1 ? std::u16string(m_Files.GetAt(0)->m_FileName.View())
@@ -150,13 +158,13 @@ BOOL CBatchWBDlg::OnInitDialog() {
   dialogs::Place(m_Choices, kChoicesRect);
   m_Choices.SetTextStyleById(kChoicesStyleTextId);
 
-  if (!(mode == 1 ? FillColorModeList() : FillWBList())) {
+  if (!(colorMode ? FillColorModeList() : FillWBList())) {
     EndDialog(IDCANCEL);
     return FALSE;
   }
 
   dialogs::Place(m_Explanation, kExplanationRect);
-  m_Explanation.SetStringId(kExplanationTextId[mode], DT_WORDBREAK, FALSE);
+  m_Explanation.SetStringId(colorMode ? kCMExplanationTextId : kWBExplanationTextId, DT_WORDBREAK, FALSE);
   dialogs::Place(m_OK, kOKRect);
   m_OK.SetStringId(kOKTextId, kCaptionFormat);
   dialogs::Place(m_Cancel, kCancelRect);

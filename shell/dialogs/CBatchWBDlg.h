@@ -40,7 +40,8 @@ public:
   // The file's current colour-mode descriptor from its shooting information.
   virtual FString GetColorModeDesc(const FString& path) = 0;
 };
-// The program's own source (the application's list caches, the raw file's settings).
+// The program's own source: the application's list and shooting-information
+// caches, and the raw file's own white balance.
 IBatchChoiceSource& ApplicationChoiceSource();
 
 class CBatchWBDlg : public CDialogBase {

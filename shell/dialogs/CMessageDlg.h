@@ -57,7 +57,6 @@ public:
   // styles 10 and 11 keep their path there.
   void SetSubMessage(int textId);
 
-  int GetStyle() const { return m_nStyle; }
   // The result code of button 1, 2, 1167 or 1168; 0 for another id.
   int GetButtonResult(int buttonId) const;
 

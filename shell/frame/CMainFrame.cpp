@@ -103,7 +103,6 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_COMMAND(ID_FILE_SAVE_IMAGES, SaveImages)
   ON_COMMAND(ID_FILE_EXTRACT_JPEG, ExtractJpeg)
   ON_COMMAND(ID_FILE_INFO_PALETTE, ShowInfoPalette)
-  ON_COMMAND(ID_FILE_PRINT_SETUP_CMD, OnFilePrintSetup)
   ON_COMMAND(ID_FILE_PRINT_IMAGES, OnFilePrint)
   ON_COMMAND(ID_FILE_SLIDE_SHOW, StartSlideShow)
   ON_COMMAND(ID_FILE_PREFERENCES, OnPreferences)
@@ -113,7 +112,6 @@ BEGIN_MESSAGE_MAP(CMainFrame, CFrameWnd)
   ON_UPDATE_COMMAND_UI(ID_FILE_SAVE_IMAGES, OnUpdateSaveImages)
   ON_UPDATE_COMMAND_UI(ID_FILE_EXTRACT_JPEG, OnUpdateExtractJpeg)
   ON_UPDATE_COMMAND_UI(ID_FILE_INFO_PALETTE, OnUpdateInfoPalette)
-  ON_UPDATE_COMMAND_UI(ID_FILE_PRINT_SETUP_CMD, OnUpdateAlways)
   ON_UPDATE_COMMAND_UI(ID_FILE_PRINT_IMAGES, OnUpdatePrint)
   ON_UPDATE_COMMAND_UI(ID_FILE_SLIDE_SHOW, OnUpdateSlideShow)
   ON_UPDATE_COMMAND_UI(ID_FILE_PREFERENCES, OnUpdatePreferences)
@@ -302,6 +300,10 @@ BOOL CMainFrame::OnCreateClient(LPCREATESTRUCT, CCreateContext* context) {
   m_pSplitter->SetColumnInfo(0, folderWidth, 0);
   m_pSplitter->SetColumnInfo(1, thumbWidth, 0);
   m_pSplitter->RecalcLayout();
+  // There are no documents to update the views later: they set up their
+  // controls now, so that the frame can give them their start values.
+  m_pSplitter->GetPane(0, 0)->SendMessage(WM_INITIALUPDATE);
+  m_pSplitter->GetPane(0, 1)->SendMessage(WM_INITIALUPDATE);
   m_pFolderPane = factory.BindFolderPane(m_pSplitter->GetPane(0, 0));
   m_pThumbPane = factory.BindThumbPane(m_pSplitter->GetPane(0, 1));
   return TRUE;

@@ -263,7 +263,6 @@ protected:
   afx_msg void OnFileOpenReview();
   afx_msg void OnFileOpenNewReview();
   afx_msg void OnFilePrint();
-  afx_msg void OnFilePrintSetup();
   afx_msg void OnPreferences();
   afx_msg void OnSelectCommand(UINT id);
   afx_msg void OnRotateClockwise();

@@ -8,8 +8,8 @@
 
 #include "foundation/FArray.h"
 #include "foundation/FPath.h"
-#include "platform/afx/AfxCommonDialogs.h"
 #include "platform/shell/WinShell.h"
+#include "platform/win/WinCommonDialogs.h"
 #include "platform/win/WinClipboard.h"
 #include "platform/win/WinIcm.h"
 #include "shell/app/AppClipboard.h"
@@ -92,6 +92,28 @@ std::vector<const CTLM_ThumbnailData*> ItemsOf(const CET_ThumbnailDataManager& l
     }
   }
   return items;
+}
+
+// Copies of the pane's selected items (none without a pane).
+class SelectedItems {
+public:
+  explicit SelectedItems(const IThumbPane* pane) {
+    if (pane != nullptr) {
+      pane->GetSelectedItems(&m_List);
+    }
+    m_Items = ItemsOf(m_List);
+  }
+  const std::vector<const CTLM_ThumbnailData*>& Items() const { return m_Items; }
+
+private:
+  CET_ThumbnailDataManager m_List;
+  std::vector<const CTLM_ThumbnailData*> m_Items;
+};
+
+std::vector<FString> SelectedPaths(const IThumbPane& pane) {
+  std::vector<FString> paths;
+  pane.GetSelectedPaths(&paths);
+  return paths;
 }
 
 bool IsRaw(const CTLM_ThumbnailData* item) { return item->m_FileType == ETFILETYPE_KVR; }
@@ -244,13 +266,6 @@ void CMainFrame::ExtractJpeg() {
   }
 }
 
-void CMainFrame::OnFilePrintSetup() {
-  CPrintDialog dialog(TRUE);
-  if (CWinApp* app = AfxGetApp()) {
-    app->DoPrintDialog(&dialog);
-  }
-}
-
 void CMainFrame::OnFilePrint() { PrintImages(FString()); }
 
 void CMainFrame::PrintImages(const FString& path) {
@@ -336,11 +351,10 @@ void CMainFrame::OnEditMark() {
   if (pane == nullptr) {
     return;
   }
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
   std::vector<FString> paths;
   bool anyUnmarked = false;
-  for (const CTLM_ThumbnailData* item : ItemsOf(selected)) {
+  const SelectedItems selected(pane);
+  for (const CTLM_ThumbnailData* item : selected.Items()) {
     if (CanCarryMark(item)) {
       paths.push_back(item->m_Path);
       anyUnmarked = anyUnmarked || !item->IsMarked();
@@ -350,33 +364,22 @@ void CMainFrame::OnEditMark() {
 }
 
 void CMainFrame::OnEditLock() {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    return;
+  if (IThumbPane* pane = GetThumbPane()) {
+    const std::vector<FString> paths = SelectedPaths(*pane);
+    LockImages(paths, std::any_of(paths.begin(), paths.end(), IsWritable));
   }
-  std::vector<FString> paths;
-  pane->GetSelectedPaths(&paths);
-  const bool lock = std::any_of(paths.begin(), paths.end(), IsWritable);
-  LockImages(paths, lock);
 }
 
 void CMainFrame::OnEditDelete() {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    return;
+  if (IThumbPane* pane = GetThumbPane()) {
+    DeleteImages(SelectedPaths(*pane), TRUE);
   }
-  std::vector<FString> paths;
-  pane->GetSelectedPaths(&paths);
-  DeleteImages(paths, TRUE);
 }
 
 void CMainFrame::CopyOrCutSelection(DWORD dropEffect) {
   IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    return;
-  }
-  std::vector<FString> paths;
-  if (pane->GetSelectedPaths(&paths) > 0) {
+  if (const std::vector<FString> paths = pane != nullptr ? SelectedPaths(*pane) : std::vector<FString>();
+      !paths.empty()) {
     PutFilesOnClipboard(GetSafeHwnd(), ToFArray(paths), dropEffect == DROPEFFECT_MOVE);
   }
 }
@@ -533,25 +536,16 @@ void CMainFrame::OnUpdateSomeSelected(CCmdUI* ui) {
 
 void CMainFrame::OnUpdateRotate(CCmdUI* ui) {
   IThumbPane* pane = GetThumbPane();
-  std::vector<FString> paths;
-  if (pane != nullptr) {
-    pane->GetSelectedPaths(&paths);
-  }
+  const std::vector<FString> paths = pane != nullptr ? SelectedPaths(*pane) : std::vector<FString>();
   ui->Enable(OutputDialogs().Has(OutputDialog::ThreadProgress) &&
              std::any_of(paths.begin(), paths.end(), FileExists));
 }
 
 void CMainFrame::OnUpdateMark(CCmdUI* ui) {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    ui->Enable(FALSE);
-    return;
-  }
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
   bool anyMarkable = false;
   bool allMarked = true;
-  for (const CTLM_ThumbnailData* item : ItemsOf(selected)) {
+  const SelectedItems selected(GetThumbPane());
+  for (const CTLM_ThumbnailData* item : selected.Items()) {
     if (CanCarryMark(item)) {
       anyMarkable = true;
       allMarked = allMarked && item->IsMarked();
@@ -562,14 +556,8 @@ void CMainFrame::OnUpdateMark(CCmdUI* ui) {
 }
 
 void CMainFrame::OnUpdateLock(CCmdUI* ui) {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    ui->Enable(FALSE);
-    return;
-  }
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
-  const auto items = ItemsOf(selected);
+  const SelectedItems selected(GetThumbPane());
+  const auto& items = selected.Items();
   const bool allLocked = !items.empty() && std::all_of(items.begin(), items.end(),
                                                        [](const CTLM_ThumbnailData* item) { return item->IsLocked(); });
   ui->Enable(!items.empty());
@@ -577,28 +565,16 @@ void CMainFrame::OnUpdateLock(CCmdUI* ui) {
 }
 
 void CMainFrame::OnUpdateDelete(CCmdUI* ui) {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    ui->Enable(FALSE);
-    return;
-  }
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
-  const auto items = ItemsOf(selected);
+  const SelectedItems selected(GetThumbPane());
+  const auto& items = selected.Items();
   ui->Enable(std::any_of(items.begin(), items.end(), [](const CTLM_ThumbnailData* item) { return !item->IsLocked(); }));
 }
 
 void CMainFrame::OnUpdatePaste(CCmdUI* ui) { ui->Enable(IsClipboardFileListAvailable()); }
 
 void CMainFrame::OnUpdateBatchRaw(CCmdUI* ui) {
-  IThumbPane* pane = GetThumbPane();
-  if (pane == nullptr) {
-    ui->Enable(FALSE);
-    return;
-  }
-  CET_ThumbnailDataManager selected;
-  pane->GetSelectedItems(&selected);
-  const auto items = ItemsOf(selected);
+  const SelectedItems selected(GetThumbPane());
+  const auto& items = selected.Items();
   const bool selectionAllows = items.empty() || std::any_of(items.begin(), items.end(), IsRaw);
   ui->Enable(AnyListedRaw() && selectionAllows);
 }

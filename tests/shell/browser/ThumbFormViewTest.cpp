@@ -256,6 +256,11 @@ TEST_F(ThumbFormViewTest, TheSliderAndTheSizeButtonsSizeTheGridAndTheInformation
     note.position = position;
     view->SendMessage(WM_APP_TRACKBAR_CHANGED, control, reinterpret_cast<LPARAM>(&note));
   };
+  // A click on the slider's bar right of its thumb: ten sizes larger.
+  ASSERT_EQ(view->GetSizeSlider().GetPos(), 0);
+  pt::Click(view->GetSizeSlider().m_hWnd, {100, 10});
+  EXPECT_EQ(view->GetThumbSizeIndex(), 10);
+  EXPECT_EQ(CellSize(), BrowserThumbLayout(10).cell);
   slide(ThumbView::kSizeSlider, 12);
   EXPECT_EQ(view->GetThumbSizeIndex(), 12);
   EXPECT_EQ(CellSize(), BrowserThumbLayout(12).cell);
@@ -419,7 +424,14 @@ TEST_F(ThumbFormViewTest, ArrowKeysMoveTheSelectionAndTellThePalette) {
   EXPECT_EQ(frame.palette, std::vector<std::string>{Native(second).GetAscii()});
   EXPECT_EQ(ShootingText().rfind(second + " ", 0), 0u) << ShootingText();
 
+  // A key as the window system delivers it reaches the view through the grid.
+  grid.SetFocus();
+  pt::SystemKey(VK_RIGHT);
+  pt::Pump();
+  EXPECT_TRUE(grid.GetItem(2)->m_bSelected);
+  EXPECT_EQ(view->GetSelectedCount(), 1);
   key.wParam = VK_LEFT;
+  EXPECT_TRUE(view->PreTranslateMessage(&key));
   EXPECT_TRUE(view->PreTranslateMessage(&key));
   EXPECT_TRUE(grid.GetItem(0)->m_bSelected);
   key.wParam = VK_LEFT;
@@ -430,6 +442,11 @@ TEST_F(ThumbFormViewTest, ArrowKeysMoveTheSelectionAndTellThePalette) {
 
   key.wParam = 'A';
   EXPECT_FALSE(view->PreTranslateMessage(&key)) << "other keys go on";
+  key.wParam = VK_RIGHT;
+  key.hwnd = grid.GetRenameEdit().m_hWnd;
+  ASSERT_NE(key.hwnd, nullptr);
+  EXPECT_FALSE(view->PreTranslateMessage(&key)) << "the arrows move the caret of a file name being edited";
+  EXPECT_TRUE(grid.GetItem(0)->m_bSelected);
 }
 
 TEST_F(ThumbFormViewTest, TheWheelScrollsTheGridARowPerNotch) {

@@ -318,9 +318,20 @@ TEST_F(ThumbnailGridTest, ADownMoveOutOfThePageScrollsItsRowToTheBottom) {
   ASSERT_EQ(grid.SetFolder(Folder()), 40);
   WaitForLoader();
   ASSERT_EQ(grid.GetRowsPerPage(), 3);
+  // The owner-drawn bar stands against the grid's right edge and follows it.
+  CScrollBarBase& bar = grid.GetScrollBar();
+  ASSERT_TRUE(bar.GetSafeHwnd());
+  CRect place;
+  bar.GetWindowRect(place);
+  parent.ScreenToClient(place);
+  EXPECT_EQ(place, CRect(540, 0, 554, 440));
+  const CRect thumbAtTop = bar.GetThumbRect();
   grid.m_Anchor = 9;
   grid.ChangeSelection(kSelectDown); // row 3
   EXPECT_EQ(grid.GetFirstVisible(), 4) << "row 3 is the last row shown";
+  EXPECT_GT(bar.GetThumbRect().top, thumbAtTop.top);
+  pt::Pump();
+  pt::SavePng(pt::GrabClient(parent.m_hWnd), "BrowserGrid_scrolled.png");
   grid.m_Anchor = 5;
   grid.ChangeSelection(kSelectUp); // row 0
   EXPECT_EQ(grid.GetFirstVisible(), 0);
@@ -341,10 +352,15 @@ TEST_F(ThumbnailGridTest, ClicksTellTheViewAndAClickOnEmptySpaceDeselects) {
   EXPECT_EQ(parent.events[0].path, Path("IMG_2.jpg").string());
   Click(CellCentre(1));
   EXPECT_EQ(parent.events.size(), 1u) << "the same selection tells nothing";
+  grid.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(CellCentre(1).x, CellCentre(1).y));
+  ASSERT_EQ(parent.events.size(), 2u);
+  EXPECT_EQ(parent.events[1].kind, kThumbViewOpenFile);
+  EXPECT_EQ(parent.events[1].path, Path("IMG_2.jpg").string());
   Click(CPoint(500, 400));
   EXPECT_TRUE(grid.SelectedNames().empty());
-  ASSERT_EQ(parent.events.size(), 2u);
-  EXPECT_EQ(parent.events[1].path, "");
+  ASSERT_EQ(parent.events.size(), 3u);
+  EXPECT_EQ(parent.events[2].kind, kThumbViewFocusChanged);
+  EXPECT_EQ(parent.events[2].path, "");
 }
 
 TEST_F(ThumbnailGridTest, UpdateKeepsThePictureRefreshLoadsItAgainRotationTurnsIt) {
@@ -407,7 +423,7 @@ TEST_F(ThumbnailGridTest, ADragThatMovedTheFilesAnnouncesThemAndShowsTheFolderAg
 
 TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   WriteJpegs(5, 160, 120);
-  const SyntheticRaw raw = MakeSyntheticRaw({SyntheticShot::DaylightIso100, SyntheticSize::Small});
+  const SyntheticRaw raw = MakeSyntheticRaw();
   raw.file.WriteTo(Path("R_0001.kvr"));
   WriteFileBytes(Path("R_0002.kvr"), EmptyRawBytes());
   MovieShape shape;
