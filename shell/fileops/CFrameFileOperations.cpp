@@ -13,7 +13,6 @@
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFileTypes.h"
 
-
 namespace {
 
 // lParam's high word of WM_APP_FILE_OPERATION.
@@ -35,6 +34,11 @@ constexpr int kLowestIsoWithNoiseSteps = 400;
 
 // The read-only bit of ReadFileAttributeWord.
 constexpr int kReadOnlyAttribute = 0x1;
+
+LPARAM RotationResult(bool clockwise)
+{
+    return clockwise ? kFileOperationRotateClockwise : kFileOperationRotateCounterClockwise;
+}
 
 const FString& PathOf(WPARAM wParam) { return *reinterpret_cast<const FString*>(wParam); }
 WPARAM AsWParam(const FString& path) { return reinterpret_cast<WPARAM>(&path); }
@@ -328,8 +332,7 @@ void CFrameFileOperations::RotateFile(const FString& source, const FString& dest
         return;
     if (IThumbnailPane* pane = m_Host.GetThumbnailPane())
         pane->RotateItems({destination}, clockwise);
-    m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination),
-                                   clockwise ? kFileOperationRotateClockwise : kFileOperationRotateCounterClockwise);
+    m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination), RotationResult(clockwise));
 }
 
 void CFrameFileOperations::RotateSelection(bool clockwise)
@@ -361,9 +364,7 @@ void CFrameFileOperations::RotateSelection(bool clockwise)
     pane->RotateItems({}, clockwise);
     NotifyInfoPaletteOfSelection(1);
     for (const FString& destination : job.done)
-        m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination),
-                                       clockwise ? kFileOperationRotateClockwise
-                                                 : kFileOperationRotateCounterClockwise);
+        m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination), RotationResult(clockwise));
 }
 
 // ---- The hand-over of a second instance

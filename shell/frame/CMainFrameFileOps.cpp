@@ -137,10 +137,16 @@ public:
             m_pPane = std::make_unique<ThumbPaneOps>(*pane, false);
     }
 
-    bool GetExif(const FString& path, CTLM_Exif* record) override { return m_Cache.GetExif(path, record); }
-    void UpdateExif(const FString& path, const CTLM_Exif* record) override { m_Cache.UpdateExif(path, record); }
-    void RemoveExif(const FString& path) override { m_Cache.RemoveExif(path); }
-    void RemoveImageSettings(const FString& path) override { m_Cache.RemoveImageSettings(path); }
+    bool GetExif(const FString& path, CTLM_Exif* record) override
+    {
+        return CMainFrame::ShootingInfo().GetExif(path, record);
+    }
+    void UpdateExif(const FString& path, const CTLM_Exif* record) override
+    {
+        CMainFrame::ShootingInfo().UpdateExif(path, record);
+    }
+    void RemoveExif(const FString& path) override { CMainFrame::ShootingInfo().RemoveExif(path); }
+    void RemoveImageSettings(const FString& path) override { CMainFrame::ShootingInfo().RemoveImageSettings(path); }
 
     IThumbnailPane* GetThumbnailPane() override { return m_pPane.get(); }
     void BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -198,7 +204,6 @@ public:
 
 private:
     CMainFrame& m_Frame;
-    AppShootingInfoCache m_Cache;
     std::unique_ptr<ThumbPaneOps> m_pPane;
 };
 
@@ -244,7 +249,6 @@ void CMainFrame::RotateSelection(BOOL clockwise)
 
 UINT CMainFrame::RotateThreadProc(RotationJob* job)
 {
-    AppShootingInfoCache cache;
     RotationProgress progress(job->progress);
     std::unique_ptr<ThumbPaneOps> pane = job->thumbPane ? std::make_unique<ThumbPaneOps>(*job->thumbPane, true) : nullptr;
     CRotationJob work;
@@ -253,7 +257,7 @@ UINT CMainFrame::RotateThreadProc(RotationJob* job)
     work.progress = &progress;
     work.clockwise = job->clockwise != FALSE;
     work.pane = pane.get();
-    work.cache = &cache;
+    work.cache = &ShootingInfo();
     const UINT result = ::RotateThreadProc(&work);
     job->rotated = work.done;
     return result;
