@@ -16,20 +16,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "shell/facade/CTLM_Exif.h"
-#include "shell/facade/CTLM_Exif_Manager.h"
 #include "shell/facade/KVR_DevelopToDIB.h"
 #include "shell/facade/KVR_EngineLock.h"
 #include "shell/facade/KVR_FileSettings.h"
 #include "shell/facade/KVR_Manager.h"
 #include "shell/fileops/RotationWorker.h"
 #include "shell/fileops/ShootingInfoCache.h"
+#include "shell/fileops/RecordCache.h"
 #include "support/SyntheticCamera.h"
 #include "support/TestSupport.h"
 
@@ -47,32 +46,6 @@ constexpr int kFiles = 100;
 }
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-// The application's cache of records, behind one lock as the application's is.
-class BenchCache : public IShootingInfoCache {
-public:
-    bool GetExif(const FString& path, CTLM_Exif* record) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        record->CopyFrom(m_Records.FindOrCreate(path));
-        return true;
-    }
-    void UpdateExif(const FString& path, const CTLM_Exif* record) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        m_Records.Update(path, record);
-    }
-    void RemoveExif(const FString& path) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        m_Records.Remove(path);
-    }
-    void RemoveImageSettings(const FString&) override {}
-
-private:
-    std::mutex m_Lock;
-    CTLM_Exif_Manager m_Records;
-};
 
 class QuietProgress : public IRotationProgress {
 public:
@@ -107,7 +80,7 @@ Setup& TheSetup()
 void RotateHundredRawFiles(benchmark::State& state)
 {
     const std::vector<FString>& files = TheSetup().files;
-    BenchCache cache;
+    RecordCache cache;
     double workerSeconds = 0, facadeSeconds = 0;
     int iterations = 0;
     for (auto _ : state) {

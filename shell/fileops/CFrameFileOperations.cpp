@@ -13,7 +13,6 @@
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFileTypes.h"
 
-
 namespace {
 
 // lParam's high word of WM_APP_FILE_OPERATION.
@@ -35,6 +34,11 @@ constexpr int kLowestIsoWithNoiseSteps = 400;
 
 // The read-only bit of ReadFileAttributeWord.
 constexpr int kReadOnlyAttribute = 0x1;
+
+LPARAM RotationResult(bool clockwise)
+{
+    return clockwise ? kFileOperationRotateClockwise : kFileOperationRotateCounterClockwise;
+}
 
 const FString& PathOf(WPARAM wParam) { return *reinterpret_cast<const FString*>(wParam); }
 WPARAM AsWParam(const FString& path) { return reinterpret_cast<WPARAM>(&path); }
@@ -79,6 +83,27 @@ private:
     bool m_bWasLocked;
 };
 
+using SettingWrite = int (*)(const char16_t* nativePath, const CKVR_FilterData* settings);
+
+// Writes the settings into the file through the facade, with the file's write
+// protection lifted for the write. False, nothing written, when the file's
+// shooting information cannot be read or does not pass the check.
+bool WriteIntoReadableFile(IShootingInfoCache& cache, const FString& path, const CKVR_FilterData& settings,
+                           SettingWrite write, bool (*check)(const CTLM_Exif&) = nullptr)
+{
+    CTLM_Exif record;
+    if (!ReadShootingInfo(cache, path, &record) || (check && !check(record)))
+        return false;
+    const WriteProtectionLift lift(record);
+    write(path.GetText(), &settings);
+    return true;
+}
+
+bool TakesNoiseSteps(const CTLM_Exif& record)
+{
+    return LeadingNumber(record.GetIso()) >= kLowestIsoWithNoiseSteps;
+}
+
 } // namespace
 
 LRESULT CFrameFileOperations::OnFileOperation(WPARAM wParam, LPARAM lParam)
@@ -110,19 +135,11 @@ LRESULT CFrameFileOperations::OnFileOperation(WPARAM wParam, LPARAM lParam)
 LRESULT CFrameFileOperations::OnWBChanged(WPARAM wParam, LPARAM lParam)
 {
     const FString path = PathOf(wParam);
-    CTLM_Exif record;
-    if (!ReadShootingInfo(m_Host, path, &record))
+    CKVR_FilterData settings;
+    settings.m_nWhiteBalance = static_cast<int32_t>(lParam);
+    if (!WriteIntoReadableFile(m_Host, path, settings, KVR_ApplyWhiteBalanceToFile))
         return 0;
-    {
-        const WriteProtectionLift lift(record);
-        CKVR_FilterData settings;
-        settings.m_nWhiteBalance = static_cast<int32_t>(lParam);
-        KVR_ApplyWhiteBalanceToFile(path.GetText(), &settings);
-    }
-    // The record is read again from the file and cached anew.
-    m_Host.RemoveExif(path);
-    CTLM_Exif fresh;
-    m_Host.GetExif(path, &fresh);
+    RenewShootingInfo(path);
     m_Host.RemoveImageSettings(path);
     FinishSettingWrite(WM_APP_WB_CHANGED, path, wParam, lParam);
     return 0;
@@ -140,11 +157,8 @@ LRESULT CFrameFileOperations::OnSettingsWritten(WPARAM wParam, LPARAM lParam)
         const WriteProtectionLift lift(record);
         written = KVR_WriteFileFilterData(path.GetText(), reinterpret_cast<const CKVR_FilterData*>(lParam)) != 0;
     }
-    if (written) {
-        m_Host.RemoveExif(path);
-        CTLM_Exif fresh;
-        m_Host.GetExif(path, &fresh);
-    }
+    if (written)
+        RenewShootingInfo(path);
     if (IThumbnailPane* pane = m_Host.GetThumbnailPane())
         pane->ReReadItems({path});
     m_Host.BroadcastToReviewFrames(WM_APP_SAVE_SETTINGS, wParam, lParam);
@@ -156,34 +170,29 @@ LRESULT CFrameFileOperations::OnSettingsWritten(WPARAM wParam, LPARAM lParam)
 LRESULT CFrameFileOperations::OnColorModeChanged(WPARAM wParam, LPARAM lParam)
 {
     const FString path = PathOf(wParam);
-    CTLM_Exif record;
-    if (!ReadShootingInfo(m_Host, path, &record))
-        return 0;
-    {
-        const WriteProtectionLift lift(record);
-        CKVR_FilterData settings;
-        settings.m_nColorMode = static_cast<int32_t>(lParam);
-        KVR_ApplyColorModeToFile(path.GetText(), &settings);
-    }
-    FinishSettingWrite(WM_APP_COLORMODE_CHANGED, path, wParam, lParam);
+    CKVR_FilterData settings;
+    settings.m_nColorMode = static_cast<int32_t>(lParam);
+    if (WriteIntoReadableFile(m_Host, path, settings, KVR_ApplyColorModeToFile))
+        FinishSettingWrite(WM_APP_COLORMODE_CHANGED, path, wParam, lParam);
     return 0;
 }
 
 LRESULT CFrameFileOperations::OnNoiseChanged(WPARAM wParam, LPARAM lParam)
 {
     const FString path = PathOf(wParam);
-    CTLM_Exif record;
-    if (!ReadShootingInfo(m_Host, path, &record) || LeadingNumber(record.GetIso()) < kLowestIsoWithNoiseSteps)
-        return 0;
-    {
-        const WriteProtectionLift lift(record);
-        CKVR_FilterData settings;
-        settings.m_nChromaNoise = LOWORD(static_cast<std::uintptr_t>(lParam));
-        settings.m_nLumaNoise = HIWORD(static_cast<std::uintptr_t>(lParam));
-        KVR_WriteFileNoiseReduction(path.GetText(), &settings);
-    }
-    FinishSettingWrite(WM_APP_NOISE_CHANGED, path, wParam, lParam);
+    CKVR_FilterData settings;
+    settings.m_nChromaNoise = LOWORD(static_cast<std::uintptr_t>(lParam));
+    settings.m_nLumaNoise = HIWORD(static_cast<std::uintptr_t>(lParam));
+    if (WriteIntoReadableFile(m_Host, path, settings, KVR_WriteFileNoiseReduction, TakesNoiseSteps))
+        FinishSettingWrite(WM_APP_NOISE_CHANGED, path, wParam, lParam);
     return 0;
+}
+
+void CFrameFileOperations::RenewShootingInfo(const FString& path)
+{
+    m_Host.RemoveExif(path);
+    CTLM_Exif fresh;
+    m_Host.GetExif(path, &fresh);
 }
 
 void CFrameFileOperations::FinishSettingWrite(UINT message, const FString& path, WPARAM wParam, LPARAM lParam)
@@ -248,7 +257,7 @@ void CFrameFileOperations::LockImages(const std::vector<FString>& paths, bool lo
         m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(path),
                                        lock ? kFileOperationLockSet : kFileOperationLockClear);
     }
-    AfterStateChange(paths, kFilterLocked, kFilterUnlocked);
+    AfterStateChangeFiltered(paths, kFilterLocked, kFilterUnlocked);
 }
 
 void CFrameFileOperations::MarkImages(const std::vector<FString>& paths, bool mark)
@@ -267,32 +276,40 @@ void CFrameFileOperations::MarkImages(const std::vector<FString>& paths, bool ma
             m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(path),
                                            mark ? kFileOperationMarkSet : kFileOperationMarkClear);
     }
-    AfterStateChange(paths, kFilterMarked, kFilterUnmarked);
+    AfterStateChangeFiltered(paths, kFilterMarked, kFilterUnmarked);
 }
 
-void CFrameFileOperations::AfterStateChange(const std::vector<FString>& paths, int firstFilter, int secondFilter)
+void CFrameFileOperations::AfterStateChangeFiltered(const std::vector<FString>& paths, int firstFilter,
+                                                    int secondFilter)
+{
+    IThumbnailPane* pane = m_Host.GetThumbnailPane();
+    const int filter = pane ? pane->GetStateFilter() : 0;
+    AfterStateChange(paths, filter == firstFilter || filter == secondFilter);
+}
+
+void CFrameFileOperations::AfterStateChange(const std::vector<FString>& paths, bool listAgain)
 {
     if (IThumbnailPane* pane = m_Host.GetThumbnailPane()) {
-        const int filter = pane->GetStateFilter();
-        if (filter == firstFilter || filter == secondFilter)
+        if (listAgain)
             pane->ListFolderAgain();
         else
             pane->ReReadItems(paths);
         pane->UpdateButtons();
     }
     m_Host.SendFileListChanged();
-    if (m_Host.IsInfoPaletteOpen())
-        ShowSingleSelectionInfo(0, 0);
+    NotifyInfoPaletteOfSelection(0);
 }
 
-void CFrameFileOperations::ShowSingleSelectionInfo(LPARAM single, LPARAM none)
+void CFrameFileOperations::NotifyInfoPaletteOfSelection(LPARAM force)
 {
+    if (!m_Host.IsInfoPaletteOpen())
+        return;
     IThumbnailPane* pane = m_Host.GetThumbnailPane();
     const std::vector<FString> selected = pane ? pane->GetSelectedPaths() : std::vector<FString>();
     if (selected.size() > 1)
         return;
     const FString current = selected.empty() ? FString() : selected.front();
-    m_Host.SendToInfoPalette(WM_APP_SHOW_INFO, AsWParam(current), selected.empty() ? none : single);
+    m_Host.SendToInfoPalette(WM_APP_SHOW_INFO, AsWParam(current), selected.empty() ? 0 : force);
 }
 
 // ---- Rotation
@@ -315,8 +332,7 @@ void CFrameFileOperations::RotateFile(const FString& source, const FString& dest
         return;
     if (IThumbnailPane* pane = m_Host.GetThumbnailPane())
         pane->RotateItems({destination}, clockwise);
-    m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination),
-                                   clockwise ? kFileOperationRotateClockwise : kFileOperationRotateCounterClockwise);
+    m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination), RotationResult(clockwise));
 }
 
 void CFrameFileOperations::RotateSelection(bool clockwise)
@@ -346,12 +362,9 @@ void CFrameFileOperations::RotateSelection(bool clockwise)
     m_Host.RunRotationJob(job);
     pane->Redraw();
     pane->RotateItems({}, clockwise);
-    if (m_Host.IsInfoPaletteOpen())
-        ShowSingleSelectionInfo(1, 0);
+    NotifyInfoPaletteOfSelection(1);
     for (const FString& destination : job.done)
-        m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination),
-                                       clockwise ? kFileOperationRotateClockwise
-                                                 : kFileOperationRotateCounterClockwise);
+        m_Host.BroadcastToReviewFrames(WM_APP_FILE_OPERATION, AsWParam(destination), RotationResult(clockwise));
 }
 
 // ---- The hand-over of a second instance

@@ -43,13 +43,24 @@ public:
     // The rotate commands: the selected still pictures on the rotation worker.
     void RotateSelection(bool clockwise);
 
+    // After marks or locks of files changed: the pane lists its folder again
+    // (listAgain: its state filter depends on the change) or reads the items
+    // again, the review windows get the file list, the information palette
+    // the selection.
+    void AfterStateChange(const std::vector<FString>& paths, bool listAgain);
+    // The information palette, when open, gets the single selected path with
+    // force, or an empty path with 0 when nothing is selected; nothing when
+    // several are selected.
+    void NotifyInfoPaletteOfSelection(LPARAM force);
+
 private:
+    // The file's record read again from the file and cached anew.
+    void RenewShootingInfo(const FString& path);
     // The steps every setting message shares after its write.
     void FinishSettingWrite(UINT message, const FString& path, WPARAM wParam, LPARAM lParam);
-    // The pane and windows after a lock or mark change; filterDependent: the
-    // state filters that show or hide items by the changed property.
-    void AfterStateChange(const std::vector<FString>& paths, int firstFilter, int secondFilter);
-    void ShowSingleSelectionInfo(LPARAM single, LPARAM none);
+    // AfterStateChange, listing again when the pane's state filter is one of
+    // the two that show or hide items by the changed property.
+    void AfterStateChangeFiltered(const std::vector<FString>& paths, int firstFilter, int secondFilter);
 
     IFileOpsHost& m_Host;
 };

@@ -137,10 +137,16 @@ public:
             m_pPane = std::make_unique<ThumbPaneOps>(*pane, false);
     }
 
-    bool GetExif(const FString& path, CTLM_Exif* record) override { return m_Cache.GetExif(path, record); }
-    void UpdateExif(const FString& path, const CTLM_Exif* record) override { m_Cache.UpdateExif(path, record); }
-    void RemoveExif(const FString& path) override { m_Cache.RemoveExif(path); }
-    void RemoveImageSettings(const FString& path) override { m_Cache.RemoveImageSettings(path); }
+    bool GetExif(const FString& path, CTLM_Exif* record) override
+    {
+        return CMainFrame::ShootingInfo().GetExif(path, record);
+    }
+    void UpdateExif(const FString& path, const CTLM_Exif* record) override
+    {
+        CMainFrame::ShootingInfo().UpdateExif(path, record);
+    }
+    void RemoveExif(const FString& path) override { CMainFrame::ShootingInfo().RemoveExif(path); }
+    void RemoveImageSettings(const FString& path) override { CMainFrame::ShootingInfo().RemoveImageSettings(path); }
 
     IThumbnailPane* GetThumbnailPane() override { return m_pPane.get(); }
     void BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) override
@@ -198,45 +204,51 @@ public:
 
 private:
     CMainFrame& m_Frame;
-    AppShootingInfoCache m_Cache;
     std::unique_ptr<ThumbPaneOps> m_pPane;
 };
 
 // ---- File operations
 
+namespace {
+
+// Runs one of the window-free operations with this frame as its host.
+template <class Operation>
+auto WithFileOps(CMainFrame& frame, Operation operation)
+{
+    CMainFrameOpsHost host(frame);
+    CFrameFileOperations operations(host);
+    return operation(operations);
+}
+
+} // namespace
+
 void CMainFrame::DeleteImages(const std::vector<FString>& paths, BOOL confirm)
 {
-    CMainFrameOpsHost host(*this);
-    CFrameFileOperations(host).DeleteImages(paths, confirm != FALSE);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.DeleteImages(paths, confirm != FALSE); });
 }
 
 void CMainFrame::LockImages(const std::vector<FString>& paths, BOOL lock)
 {
-    CMainFrameOpsHost host(*this);
-    CFrameFileOperations(host).LockImages(paths, lock != FALSE);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.LockImages(paths, lock != FALSE); });
 }
 
 void CMainFrame::MarkImages(const std::vector<FString>& paths, BOOL mark)
 {
-    CMainFrameOpsHost host(*this);
-    CFrameFileOperations(host).MarkImages(paths, mark != FALSE);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.MarkImages(paths, mark != FALSE); });
 }
 
 void CMainFrame::RotateFile(const FString& source, const FString& destination, BOOL clockwise)
 {
-    CMainFrameOpsHost host(*this);
-    CFrameFileOperations(host).RotateFile(source, destination, clockwise != FALSE);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.RotateFile(source, destination, clockwise != FALSE); });
 }
 
 void CMainFrame::RotateSelection(BOOL clockwise)
 {
-    CMainFrameOpsHost host(*this);
-    CFrameFileOperations(host).RotateSelection(clockwise != FALSE);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.RotateSelection(clockwise != FALSE); });
 }
 
 UINT CMainFrame::RotateThreadProc(RotationJob* job)
 {
-    AppShootingInfoCache cache;
     RotationProgress progress(job->progress);
     std::unique_ptr<ThumbPaneOps> pane = job->thumbPane ? std::make_unique<ThumbPaneOps>(*job->thumbPane, true) : nullptr;
     CRotationJob work;
@@ -245,7 +257,7 @@ UINT CMainFrame::RotateThreadProc(RotationJob* job)
     work.progress = &progress;
     work.clockwise = job->clockwise != FALSE;
     work.pane = pane.get();
-    work.cache = &cache;
+    work.cache = &ShootingInfo();
     const UINT result = ::RotateThreadProc(&work);
     job->rotated = work.done;
     return result;
@@ -253,59 +265,39 @@ UINT CMainFrame::RotateThreadProc(RotationJob* job)
 
 void CMainFrame::AfterStateChange(const std::vector<FString>& paths, BOOL dependsOnFilter)
 {
-    if (IThumbPane* pane = GetThumbPane()) {
-        pane->RefreshItems(dependsOnFilter ? nullptr : &paths);
-        pane->UpdateButtons();
-    }
-    SendFileListToReviewFrames();
-    NotifyInfoPaletteOfSelection(0);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.AfterStateChange(paths, dependsOnFilter != FALSE); });
 }
 
 void CMainFrame::NotifyInfoPaletteOfSelection(LPARAM force)
 {
-    CWnd* palette = ReviewWindows().GetInfoPalette();
-    IThumbPane* pane = GetThumbPane();
-    if (!palette)
-        return;
-    std::vector<FString> selected;
-    if (pane)
-        pane->GetSelectedPaths(&selected);
-    if (selected.size() > 1)
-        return;
-    FString current = selected.empty() ? FString() : selected.front();
-    palette->SendMessage(WM_APP_SHOW_INFO, reinterpret_cast<WPARAM>(&current), selected.empty() ? 0 : force);
+    WithFileOps(*this, [&](CFrameFileOperations& ops) { ops.NotifyInfoPaletteOfSelection(force); });
 }
 
 // ---- Application messages
 
 LRESULT CMainFrame::OnFileOperation(WPARAM wParam, LPARAM lParam)
 {
-    CMainFrameOpsHost host(*this);
-    return CFrameFileOperations(host).OnFileOperation(wParam, lParam);
+    return WithFileOps(*this, [&](CFrameFileOperations& ops) { return ops.OnFileOperation(wParam, lParam); });
 }
 
 LRESULT CMainFrame::OnWBChanged(WPARAM wParam, LPARAM lParam)
 {
-    CMainFrameOpsHost host(*this);
-    return CFrameFileOperations(host).OnWBChanged(wParam, lParam);
+    return WithFileOps(*this, [&](CFrameFileOperations& ops) { return ops.OnWBChanged(wParam, lParam); });
 }
 
 LRESULT CMainFrame::OnSettingsWritten(WPARAM wParam, LPARAM lParam)
 {
-    CMainFrameOpsHost host(*this);
-    return CFrameFileOperations(host).OnSettingsWritten(wParam, lParam);
+    return WithFileOps(*this, [&](CFrameFileOperations& ops) { return ops.OnSettingsWritten(wParam, lParam); });
 }
 
 LRESULT CMainFrame::OnColorModeChanged(WPARAM wParam, LPARAM lParam)
 {
-    CMainFrameOpsHost host(*this);
-    return CFrameFileOperations(host).OnColorModeChanged(wParam, lParam);
+    return WithFileOps(*this, [&](CFrameFileOperations& ops) { return ops.OnColorModeChanged(wParam, lParam); });
 }
 
 LRESULT CMainFrame::OnNoiseChanged(WPARAM wParam, LPARAM lParam)
 {
-    CMainFrameOpsHost host(*this);
-    return CFrameFileOperations(host).OnNoiseChanged(wParam, lParam);
+    return WithFileOps(*this, [&](CFrameFileOperations& ops) { return ops.OnNoiseChanged(wParam, lParam); });
 }
 
 // ---- Opening files and the hand-over

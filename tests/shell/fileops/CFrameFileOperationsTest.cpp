@@ -16,6 +16,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 using namespace testsupport;
 
 namespace {
@@ -189,6 +191,24 @@ TEST_F(FrameFileOperationsTest, MarkWritesTheFileAndKeepsItsLock)
 
 TEST_F(FrameFileOperationsTest, NoiseStepsAreWrittenFromIso400OnlyAndTheLockIsRestored)
 {
+    for (const auto& [speed, written] : {std::pair{u"200", false}, std::pair{u"400", true}}) {
+        std::vector<uint8_t> bytes = s_RawIso800->file.bytes;
+        const std::u16string key = u"ISO", old = u"800";
+        const auto at = std::search(bytes.begin(), bytes.end(), reinterpret_cast<const uint8_t*>(key.data()),
+                                    reinterpret_cast<const uint8_t*>(key.data() + key.size()));
+        const auto value = std::search(at, bytes.end(), reinterpret_cast<const uint8_t*>(old.data()),
+                                       reinterpret_cast<const uint8_t*>(old.data() + old.size()));
+        ASSERT_NE(value, bytes.end());
+        std::copy_n(reinterpret_cast<const uint8_t*>(speed), 6, value);
+        const std::string name = "iso" + Utf8FromWide(FString(speed)) + ".kvr";
+        const FString path = Write(name, bytes);
+        ASSERT_EQ(Property(name, "ISO"), Utf8FromWide(FString(speed)));
+        FakeFrame frame;
+        CFrameFileOperations(frame).OnNoiseChanged(reinterpret_cast<WPARAM>(&path), 2 | (2 << 16));
+        EXPECT_EQ(Property(name, "rpChromaNoise") == "0.5000", written) << name;
+        EXPECT_EQ(frame.reviewFrames.size(), written ? 1u : 0u) << name;
+    }
+
     const FString low = Raw("iso100.kvr"), high = Raw("iso800.kvr", true);
     Protect(high, true);
     m_Frame.infoPaletteOpen = true;

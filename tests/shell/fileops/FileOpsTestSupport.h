@@ -11,6 +11,7 @@
 #include "shell/facade/CTLM_Exif_Manager.h"
 #include "shell/fileops/IFileOpsHost.h"
 #include "shell/fileops/RotationWorker.h"
+#include "shell/fileops/RecordCache.h"
 #include "support/PictureFileBuilder.h"
 #include "support/SyntheticCamera.h"
 #include "support/TempFileTest.h"
@@ -45,52 +46,6 @@ inline std::ostream& operator<<(std::ostream& out, const SentMessage& m)
     return out << "{0x" << std::hex << m.message << std::dec << ", " << m.path.GetAscii() << ", 0x" << std::hex
                << m.lParam << std::dec << "}";
 }
-
-// The application's cache of records, behind one lock as the application's is.
-class RecordCache : public IShootingInfoCache {
-public:
-    bool GetExif(const FString& path, CTLM_Exif* record) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        record->CopyFrom(m_Records.FindOrCreate(path));
-        ++reads;
-        return true;
-    }
-    void UpdateExif(const FString& path, const CTLM_Exif* record) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        m_Records.Update(path, record);
-    }
-    void RemoveExif(const FString& path) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        m_Records.Remove(path);
-    }
-    void RemoveImageSettings(const FString& path) override
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        settingsDropped.push_back(path);
-    }
-    // The cached record's lock state; false when none is cached.
-    bool CachedLocked(const FString& path)
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        const CTLM_Exif* record = m_Records.Find(path);
-        return record && record->IsLocked();
-    }
-    bool IsCached(const FString& path)
-    {
-        std::lock_guard<std::mutex> hold(m_Lock);
-        return m_Records.Find(path) != nullptr;
-    }
-
-    std::vector<FString> settingsDropped;
-    int reads = 0;
-
-private:
-    std::mutex m_Lock;
-    CTLM_Exif_Manager m_Records;
-};
 
 // The thumbnail pane: a selection and a list the test sets, and a log of
 // what it was asked to do.
