@@ -60,8 +60,8 @@ public:
 };
 
 // The frame's default until the review window exists: nothing can be opened
-// and no palette is ever open.
-class CNoReviewWindows final : public IReviewWindows {
+// and no palette is ever open. Test doubles override what they offer.
+class CNoReviewWindows : public IReviewWindows {
 public:
   IReviewFrame* CreateReviewFrame() override { return nullptr; }
   BOOL CanCreateReviewFrame() const override { return FALSE; }

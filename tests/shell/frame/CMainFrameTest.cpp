@@ -290,7 +290,7 @@ BEGIN_MESSAGE_MAP(FakeReviewFrame, CFrameWnd)
   ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
-class FakeReviewWindows : public IReviewWindows {
+class FakeReviewWindows : public CNoReviewWindows {
 public:
   explicit FakeReviewWindows(ReviewLog& log) : m_Log(log) {}
   std::vector<int> refusals; // of the next windows made, in order
@@ -304,12 +304,6 @@ public:
     return frame;
   }
   BOOL CanCreateReviewFrame() const override { return TRUE; }
-  BOOL HasInfoPalette() const override { return FALSE; }
-  CWnd* GetInfoPalette() override { return nullptr; }
-  CWnd* OpenInfoPalette() override { return nullptr; }
-  void CloseInfoPalette() override {}
-  CWnd* GetAdjustPalette() override { return nullptr; }
-  void CloseAdjustPalette() override {}
 
 private:
   ReviewLog& m_Log;
