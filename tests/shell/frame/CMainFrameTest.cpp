@@ -327,7 +327,15 @@ public:
     return job.empty() ? IDCANCEL : IDOK;
   }
   INT_PTR RunSaveDialogForImage(CWnd*, const CTLM_ThumbnailData*, CSaveJob*) override { return IDCANCEL; }
-  void RunSaveProgress(CWnd*, CET_ThumbnailDataManager*, CSaveJob*, CWnd**, SaveRunResult*) override {}
+  std::vector<FString> saved;      // the inputs the batch save reports as done
+  bool frameKnewProgress = false; // the frame had the progress dialog while it ran
+  void RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager*, CSaveJob*, CWnd** running,
+                       SaveRunResult* result) override {
+    *running = owner;
+    frameKnewProgress = GetMainFrame()->HasProgressDialog() != FALSE;
+    *running = nullptr;
+    result->doneFiles = saved;
+  }
   BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>& outputs) override {
     for (const FString& output : outputs) {
       extracted.push_back(Ascii(PathFileName(output)));
@@ -878,6 +886,34 @@ TEST_F(MainFrameTest, ExtractionAsksAboutEveryExistingOutputUntilYesToAll) {
   frame->answers = {13};
   Command(ID_FILE_EXTRACT_JPEG);
   EXPECT_EQ(frame->questions, std::vector<std::string>{"10 a.jpg"}) << "one pair: the single-file question";
+  frame->SetOutputDialogs(nullptr);
+}
+
+TEST_F(MainFrameTest, TheBatchSaveListsTheFolderAgainOnlyWhenItSavedIntoIt) {
+  RecordingOutputDialogs dialogs;
+  frame->SetOutputDialogs(&dialogs);
+  WriteFolder();
+  fs::create_directories(dir.Path() / "out");
+  struct Case {
+    const char* what;
+    std::string output;
+    bool done;
+    std::vector<std::string> calls;
+  };
+  const Case cases[] = {
+      {"into the browser's folder", "R_0001.jpg", true, {"ListAgain"}},
+      {"into another folder", "out/R_0001.jpg", true, {}},
+      {"nothing saved", "R_0001.jpg", false, {}},
+  };
+  for (const Case& c : cases) {
+    dialogs.job = {{Native("R_0001.kvr"), Native(c.output)}};
+    dialogs.saved = c.done ? std::vector<FString>{Native("R_0001.kvr")} : std::vector<FString>{};
+    pane.calls.clear();
+    Command(ID_FILE_SAVE_IMAGES);
+    EXPECT_EQ(pane.calls, c.calls) << c.what;
+    EXPECT_TRUE(dialogs.frameKnewProgress) << c.what;
+    EXPECT_FALSE(frame->HasProgressDialog()) << c.what;
+  }
   frame->SetOutputDialogs(nullptr);
 }
 
