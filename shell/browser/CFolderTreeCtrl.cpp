@@ -32,6 +32,7 @@ constexpr int kDeleteQuestionTextId = 1052;
 constexpr int kStyleOKCancel = 1;
 constexpr int kStyleOverwrite = 10;
 constexpr int kAnswerOK = 11;
+constexpr int kAnswerCancel = 12;
 constexpr int kAnswerYes = 13;
 
 // Shell events the tree registers for (0x201F8).
@@ -476,7 +477,7 @@ void CFolderTreeCtrl::OnRButtonDown(UINT, CPoint) {
   // Nothing: the control's own right-click handling must not run.
 }
 
-int CFolderTreeCtrl::Ask(int style, const FString& text) { return g_ask ? g_ask(this, style, text) : 12; }
+int CFolderTreeCtrl::Ask(int style, const FString& text) { return g_ask ? g_ask(this, style, text) : kAnswerCancel; }
 
 void CFolderTreeCtrl::OnRButtonUp(UINT flags, CPoint point) {
   HTREEITEM item = HitTest(point);
