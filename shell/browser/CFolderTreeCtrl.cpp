@@ -81,6 +81,18 @@ struct ListHolder {
   ListHolder& operator=(const ListHolder&) = delete;
 };
 
+// A new list of all IDs but the last; null for an empty list.
+LPITEMIDLIST ParentIdList(LPCITEMIDLIST list) {
+  const UINT size = GetIdListSize(list);
+  if (size <= 2) return nullptr;
+  LPITEMIDLIST parent = CloneIdList(list);
+  if (!parent) return nullptr;
+  LPITEMIDLIST last = parent;
+  for (LPITEMIDLIST next = GetNextItemId(parent); next; next = GetNextItemId(next)) last = next;
+  reinterpret_cast<BYTE*>(last)[0] = reinterpret_cast<BYTE*>(last)[1] = 0;
+  return parent;
+}
+
 // The last ID of a list (within the list).
 LPCITEMIDLIST LastItemId(LPCITEMIDLIST list) {
   LPCITEMIDLIST last = list;
@@ -384,11 +396,12 @@ BOOL CFolderTreeCtrl::InsertFolder(const FString& path) {
 
 BOOL CFolderTreeCtrl::AddFolderItem(LPCITEMIDLIST list) {
   if (!list || FindShownItem(list)) return FALSE;
-  ListHolder parentList(ParsePath(GetParentPath(GetPathFromPidl(list))));
+  // The parent is the list without its last ID: for a folder the same as its
+  // path's parent, and for a medium or a share (whose mount point's parent
+  // folder is not where it shows) the desktop.
+  ListHolder parentList(ParentIdList(list));
   if (!parentList.list) return FALSE;
-  HTREEITEM parent = ILIsEqual(parentList.list, DataOf(GetRootItem()) ? DataOf(GetRootItem())->absolute : nullptr)
-                         ? GetRootItem()
-                         : FindShownItem(parentList.list);
+  HTREEITEM parent = GetIdListSize(parentList.list) <= 2 ? GetRootItem() : FindShownItem(parentList.list);
   if (!parent) return FALSE;
   BOOL inserted = FALSE;
   FolderTreeItemData* parentData = DataOf(parent);
