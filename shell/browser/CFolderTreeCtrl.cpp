@@ -81,23 +81,22 @@ struct ListHolder {
   ListHolder& operator=(const ListHolder&) = delete;
 };
 
+// The last ID of a list (within the list).
+LPCITEMIDLIST LastItemId(LPCITEMIDLIST list) {
+  LPCITEMIDLIST last = list;
+  for (LPCITEMIDLIST next = GetNextItemId(list); next; next = GetNextItemId(next)) last = next;
+  return last;
+}
+
 // A new list of all IDs but the last; null for an empty list.
 LPITEMIDLIST ParentIdList(LPCITEMIDLIST list) {
   const UINT size = GetIdListSize(list);
   if (size <= 2) return nullptr;
   LPITEMIDLIST parent = CloneIdList(list);
   if (!parent) return nullptr;
-  LPITEMIDLIST last = parent;
-  for (LPITEMIDLIST next = GetNextItemId(parent); next; next = GetNextItemId(next)) last = next;
-  reinterpret_cast<BYTE*>(last)[0] = reinterpret_cast<BYTE*>(last)[1] = 0;
+  auto* last = reinterpret_cast<BYTE*>(const_cast<LPITEMIDLIST>(LastItemId(parent)));
+  last[0] = last[1] = 0; // the terminator now
   return parent;
-}
-
-// The last ID of a list (within the list).
-LPCITEMIDLIST LastItemId(LPCITEMIDLIST list) {
-  LPCITEMIDLIST last = list;
-  for (LPCITEMIDLIST next = GetNextItemId(list); next; next = GetNextItemId(next)) last = next;
-  return last;
 }
 
 } // namespace
