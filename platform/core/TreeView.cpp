@@ -13,6 +13,7 @@
 #include "platform/win/WinTreeView.h"
 
 #include <algorithm>
+#include <atomic>
 #include <map>
 #include <memory>
 
@@ -25,7 +26,8 @@ constexpr int kImageGap = 3;
 constexpr COLORREF kLineColour = RGB(160, 160, 160);
 constexpr UINT kDrawTransparent = 0x0001; // the image lists' ILD_TRANSPARENT
 
-ImageListPainter g_imagePainter = nullptr;
+// Set by whichever thread first hands out an image list; read when painting.
+std::atomic<ImageListPainter> g_imagePainter{nullptr};
 
 struct Item {
   std::uintptr_t id = 0;
@@ -837,9 +839,9 @@ private:
       }
     }
     const bool selected = item.id == m_caret;
-    if (m_images && g_imagePainter) {
+    if (const ImageListPainter painter = g_imagePainter.load(); m_images && painter) {
       const int image = selected ? item.selectedImage : item.image;
-      g_imagePainter(m_images, image, dc, left, middle - kImageSize / 2, kDrawTransparent | (item.state & TVIS_OVERLAYMASK));
+      painter(m_images, image, dc, left, middle - kImageSize / 2, kDrawTransparent | (item.state & TVIS_OVERLAYMASK));
     }
     const int textLeft = TextLeft(hwnd, &item);
     RECT label{textLeft, top, textLeft + TextWidth(hwnd, &item), top + m_itemHeight};
@@ -868,7 +870,7 @@ private:
 
 } // namespace
 
-void SetImageListPainter(ImageListPainter painter) { g_imagePainter = painter; }
+void SetImageListPainter(ImageListPainter painter) { g_imagePainter.store(painter); }
 
 std::unique_ptr<NativeControl> MakeTreeView(HWND, const CREATESTRUCTW&) { return std::make_unique<TreeView>(); }
 

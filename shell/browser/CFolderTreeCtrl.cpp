@@ -32,6 +32,7 @@ constexpr int kDeleteQuestionTextId = 1052;
 constexpr int kStyleOKCancel = 1;
 constexpr int kStyleOverwrite = 10;
 constexpr int kAnswerOK = 11;
+constexpr int kAnswerCancel = 12;
 constexpr int kAnswerYes = 13;
 
 // Shell events the tree registers for (0x201F8).
@@ -85,6 +86,17 @@ LPCITEMIDLIST LastItemId(LPCITEMIDLIST list) {
   LPCITEMIDLIST last = list;
   for (LPCITEMIDLIST next = GetNextItemId(list); next; next = GetNextItemId(next)) last = next;
   return last;
+}
+
+// A new list of all IDs but the last; null for an empty list.
+LPITEMIDLIST ParentIdList(LPCITEMIDLIST list) {
+  const UINT size = GetIdListSize(list);
+  if (size <= 2) return nullptr;
+  LPITEMIDLIST parent = CloneIdList(list);
+  if (!parent) return nullptr;
+  auto* last = reinterpret_cast<BYTE*>(const_cast<LPITEMIDLIST>(LastItemId(parent)));
+  last[0] = last[1] = 0; // the terminator now
+  return parent;
 }
 
 } // namespace
@@ -383,11 +395,12 @@ BOOL CFolderTreeCtrl::InsertFolder(const FString& path) {
 
 BOOL CFolderTreeCtrl::AddFolderItem(LPCITEMIDLIST list) {
   if (!list || FindShownItem(list)) return FALSE;
-  ListHolder parentList(ParsePath(GetParentPath(GetPathFromPidl(list))));
+  // The parent is the list without its last ID: for a folder the same as its
+  // path's parent, and for a medium or a share (whose mount point's parent
+  // folder is not where it shows) the desktop.
+  ListHolder parentList(ParentIdList(list));
   if (!parentList.list) return FALSE;
-  HTREEITEM parent = ILIsEqual(parentList.list, DataOf(GetRootItem()) ? DataOf(GetRootItem())->absolute : nullptr)
-                         ? GetRootItem()
-                         : FindShownItem(parentList.list);
+  HTREEITEM parent = GetIdListSize(parentList.list) <= 2 ? GetRootItem() : FindShownItem(parentList.list);
   if (!parent) return FALSE;
   BOOL inserted = FALSE;
   FolderTreeItemData* parentData = DataOf(parent);
@@ -476,7 +489,7 @@ void CFolderTreeCtrl::OnRButtonDown(UINT, CPoint) {
   // Nothing: the control's own right-click handling must not run.
 }
 
-int CFolderTreeCtrl::Ask(int style, const FString& text) { return g_ask ? g_ask(this, style, text) : 12; }
+int CFolderTreeCtrl::Ask(int style, const FString& text) { return g_ask ? g_ask(this, style, text) : kAnswerCancel; }
 
 void CFolderTreeCtrl::OnRButtonUp(UINT flags, CPoint point) {
   HTREEITEM item = HitTest(point);

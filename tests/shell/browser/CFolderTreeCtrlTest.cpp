@@ -17,6 +17,7 @@
 #include <cstring>
 #include <filesystem>
 #include <chrono>
+#include <algorithm>
 #include <map>
 #include <thread>
 
@@ -222,6 +223,28 @@ TEST_F(FolderTree, RemovingAMediumCollapsesItsItemAndForgetsItsChildren) {
   EXPECT_EQ(tree.GetChildItem(cardItem), nullptr) << "its children are forgotten";
   EXPECT_EQ(tree.GetItemState(cardItem, TVIS_EXPANDED | TVIS_EXPANDEDONCE), 0u) << "and enumerated again when opened";
   EXPECT_EQ(Selected(), Str("media")) << "the selection inside it goes to the medium's parent folder";
+}
+
+TEST_F(FolderTree, AMediumMountedLaterJoinsTheDesktopAndAFolderMadeLaterItsOpenedParent) {
+  ASSERT_TRUE(tree.SelectPath(W("home/Pictures/trips")));
+  tree.Expand(tree.GetSelectedItem(), TVE_EXPAND);
+  fs::create_directories(Path("media/CARD/DCIM"));
+  testsupport::WriteFileBytes(Path("mounts"), "/dev/sda1 / ext4 rw 0 0\n/dev/sr0 " + Str("media/CARD") +
+                                                  " iso9660 ro 0 0\n");
+  SetMountTableFile(Str("mounts")); // read again
+  SHChangeNotify(SHCNE_DRIVEADD, SHCNF_PATHW, W("media/CARD").GetText(), nullptr);
+  fs::create_directories(Path("home/Pictures/trips/later"));
+  SHChangeNotify(SHCNE_MKDIR, SHCNF_PATHW, W("home/Pictures/trips/later").GetText(), nullptr);
+  pt::Pump();
+  std::vector<std::u16string> desktopItems;
+  for (HTREEITEM item = tree.GetChildItem(tree.GetRootItem()); item; item = tree.GetNextSiblingItem(item)) {
+    desktopItems.push_back(tree.GetItemText(item));
+  }
+  EXPECT_NE(std::find(desktopItems.begin(), desktopItems.end(), u"CARD"), desktopItems.end());
+  HTREEITEM later = tree.GetChildItem(tree.GetSelectedItem());
+  ASSERT_NE(later, nullptr) << "the open folder gets its new sub-folder";
+  EXPECT_EQ(tree.GetItemText(later), u"later");
+  EXPECT_EQ(Selected(), Str("home/Pictures/trips")) << "a folder made elsewhere is not selected";
 }
 
 TEST_F(FolderTree, DropEffectsFollowTheFileSystemAndTheKeys) {
