@@ -485,6 +485,9 @@ TEST_F(MainFrameTest, TheMenuShowsTheTextTableAndTheRulesOfItsCommands) {
                   ID_FILE_PREFERENCES, ID_FILE_INFO_PALETTE}) {
     EXPECT_TRUE(byId.at(id)->state & MF_GRAYED) << id;
   }
+  // The program folder of the build tree holds no manual, so nothing can open it.
+  EXPECT_FALSE(Update(ID_HELP_MANUAL).enabled);
+  EXPECT_TRUE(Update(ID_HELP_WEB_PAGE).enabled);
   const pt::ShownMenu bar = pt::Snapshot(frame->GetMenu()->GetSafeHmenu());
   ASSERT_EQ(bar.size(), 5u);
   EXPECT_EQ(Ascii(bar[0].text), "&File");
