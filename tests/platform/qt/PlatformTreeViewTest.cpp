@@ -164,6 +164,25 @@ TEST_F(PlatformTreeView, SortingByCallbackCaretAndDropHighlight) {
   EXPECT_EQ(owner.log, (std::vector<std::string>{"selected a", "deleted 2"})) << "the caret leaves first";
 }
 
+TEST_F(PlatformTreeView, ArrowKeysMoveTheCaretAndOpenAndCloseBranches) {
+  HTREEITEM root = Add(u"root", TVI_ROOT, 1, 1);
+  Add(u"next", TVI_ROOT, 0, 2);
+  tree.SelectItem(root);
+  struct Step {
+    int key;
+    const char16_t* caret;
+    bool rootOpen;
+  };
+  const Step steps[] = {{VK_RIGHT, u"root", true},  {VK_RIGHT, u"Alpha", true}, {VK_DOWN, u"zeta", true},
+                        {VK_LEFT, u"root", true},   {VK_LEFT, u"root", false}, {VK_DOWN, u"next", false},
+                        {VK_END, u"next", false},   {VK_HOME, u"root", false}};
+  for (const Step& step : steps) {
+    tree.SendMessage(WM_KEYDOWN, static_cast<WPARAM>(step.key));
+    EXPECT_EQ(tree.GetItemText(tree.GetSelectedItem()), step.caret) << step.key;
+    EXPECT_EQ(tree.GetItemState(root, TVIS_EXPANDED) != 0, step.rootOpen) << step.key;
+  }
+}
+
 TEST_F(PlatformTreeView, ALabelEditEndsWithTheTextOrCancelledAndTheAnswerKeepsIt) {
   HTREEITEM item = Add(u"old", TVI_ROOT, 0, 1);
   CEdit* edit = tree.EditLabel(item);
