@@ -55,22 +55,6 @@ constexpr int kFolderFiles = 500;
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
 
-// Photograph-like RGB rows: smooth gradients with fine texture.
-Bytes MakeRgb() {
-  Bytes pixels(size_t(kWidth) * kHeight * 3);
-  uint32_t state = 12345;
-  size_t at = 0;
-  for (int y = 0; y < kHeight; ++y) {
-    for (int x = 0; x < kWidth; ++x) {
-      for (int c = 0; c < 3; ++c) {
-        state = state * 1664525u + 1013904223u;
-        pixels[at++] = uint8_t((x / 9 + y / 7) * (c + 1) + (x * y >> 13) + (state >> 29));
-      }
-    }
-  }
-  return pixels;
-}
-
 Bytes ReadAll(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});
@@ -88,7 +72,7 @@ struct Files {
 
   Files() {
     InitStorageClasses();
-    const Bytes rgb = MakeRgb();
+    const Bytes rgb = testsupport::PhotoLikeRgb(kWidth, kHeight);
     testsupport::JpegEncodeOptions options;
     options.quality = 90;
     jpeg = dir.Path() / "big.jpg";

@@ -8,14 +8,13 @@
 #include "toolkit/CET_DropTarget.h"
 #include "toolkit/CET_ThumbEdit.h"
 #include "toolkit/CET_ThumbnailData.h"
+#include "toolkit/ThumbnailMessages.h"
 
 #include "foundation/FArray.h"
 #include "platform/afx/AfxMt.h"
 #include "platform/afx/AfxOle.h"
 #include "platform/afx/AfxWin.h"
 
-constexpr UINT WM_THUMB_ITEMLOADED = WM_USER + 500;
-constexpr UINT WM_THUMB_RENAMEEND = WM_USER + 600;
 constexpr UINT kThumbEditId = 0x9000;
 
 class CET_ThumbnailWnd;

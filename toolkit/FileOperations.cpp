@@ -407,6 +407,8 @@ int ReadFileAttributeWord(const FString& path) {
   struct stat info{};
   if (!PathToNative(path, native) || native.empty() || ::stat(native.c_str(), &info) != 0) return -1;
   int word = S_ISDIR(info.st_mode) ? 0x10 : 0x80;
-  if (::access(native.c_str(), W_OK) != 0) word |= 0x1;
+  // The owner's write bit is the file's write protection, also for a user who
+  // may write any file.
+  if ((info.st_mode & S_IWUSR) == 0 || ::access(native.c_str(), W_OK) != 0) word |= 0x1;
   return word;
 }

@@ -59,7 +59,8 @@ bool RenameFiles(const FArray<FString>* newPaths, const FArray<FString>* oldPath
 // The attribute word of a file as the file system reports it: -1 when it
 // cannot be read (the file does not exist), else FILE_ATTRIBUTE_DIRECTORY
 // (0x10) for a folder or FILE_ATTRIBUTE_NORMAL (0x80), with
-// FILE_ATTRIBUTE_READONLY (0x1) when we may not write it.
+// FILE_ATTRIBUTE_READONLY (0x1) when it is write-protected (its owner may not
+// write it) or we may not write it.
 int ReadFileAttributeWord(const FString& path);
 
 // The file-drop block: a 20-byte header (file list at 20, drop point 0, 0,

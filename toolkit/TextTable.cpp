@@ -20,3 +20,9 @@ BOOL GetTextTableString(int id, std::u16string& text, CFont*& font, COLORREF& co
   if (entry->font) font = entry->font;
   return TRUE;
 }
+
+std::u16string GetTextTableText(int id) {
+  const ITextTable* table = g_table.load();
+  std::optional<TextTableEntry> entry = table ? table->Find(id) : std::nullopt;
+  return entry ? std::move(entry->text) : std::u16string();
+}

@@ -49,3 +49,5 @@ const ITextTable* GetTextTable();
 // one, the font only when the entry names one; TRUE. When it is not found,
 // nothing changes; FALSE.
 BOOL GetTextTableString(int id, std::u16string& text, CFont*& font, COLORREF& colour);
+// The text of an id alone; empty when the table holds no such id.
+std::u16string GetTextTableText(int id);

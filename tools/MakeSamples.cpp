@@ -1,18 +1,68 @@
-// Writes a folder of synthetic raw files with their ground truth:
+// Writes a sample folder: synthetic raw files with their ground truth, JPEG
+// pictures with EXIF thumbnails and a Motion-JPEG movie.
 //   make_samples <folder> [small|medium|large|all]...
-// One file per shot and size, "<shot>-<columns>x<rows>.kvr", and beside it
-// "<same name>.truth.txt" with the chart's patches and true colours.
+// One raw file per shot and size, "<shot>-<columns>x<rows>.kvr", and beside it
+// "<same name>.truth.txt" with the chart's patches and true colours; JPEGs
+// "IMG_0001.JPG" to "IMG_0004.JPG" (1600 x 1200, each turned another way by
+// its EXIF orientation, with a 160 x 120 thumbnail); the movie "MOV_0001.AVI".
 
+#include "support/MovieWriter.h"
+#include "support/PictureFileBuilder.h"
 #include "support/SyntheticCamera.h"
 
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 using namespace testsupport;
+
+namespace {
+
+// Written under a temporary name and renamed, so no half-written sample looks complete.
+void WriteComplete(const std::filesystem::path& path, const std::vector<uint8_t>& bytes)
+{
+    const std::filesystem::path partial = path.string() + ".partial";
+    {
+        std::ofstream file(partial, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!file)
+            throw std::runtime_error("cannot write " + partial.string());
+    }
+    std::filesystem::rename(partial, path);
+}
+
+void WritePictures(const std::filesystem::path& folder)
+{
+    const uint16_t orientations[] = {1, 6, 3, 8};
+    for (int i = 0; i < 4; ++i) {
+        ExifFields exif;
+        exif.orientation = orientations[i];
+        exif.thumbnail = QuarterJpeg(160, 120, nullptr, 80);
+        exif.markFlag = i == 1 ? 1u : 0u;
+        char name[32];
+        std::snprintf(name, sizeof name, "IMG_%04d.JPG", i + 1);
+        const std::filesystem::path path = folder / name;
+        WriteComplete(path, QuarterJpeg(1600, 1200, &exif));
+        std::printf("%s\n", path.c_str());
+    }
+}
+
+void WriteMovieSample(const std::filesystem::path& folder)
+{
+    const std::filesystem::path path = folder / "MOV_0001.AVI";
+    const std::filesystem::path partial = folder / "MOV_0001.AVI.partial";
+    MovieShape shape;
+    shape.frames = 30;
+    WriteMovie(partial, shape);
+    std::filesystem::rename(partial, path);
+    std::printf("%s\n", path.c_str());
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -57,6 +107,8 @@ int main(int argc, char** argv)
                     throw std::runtime_error("cannot write the truth of " + name);
                 std::printf("%s\n", path.c_str());
             }
+        WritePictures(folder);
+        WriteMovieSample(folder);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "make_samples: %s\n", e.what());
         return 1;

@@ -10,8 +10,12 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstdio>
 #include <functional>
+#include <numbers>
 #include <tuple>
 
 namespace {
@@ -60,6 +64,133 @@ void Face(QPainter& p, const QRectF& box, bool pressed) {
   p.setPen(QPen(pressed ? QColor(30, 30, 30) : QColor(150, 150, 150), 1));
   p.setBrush(fill);
   p.drawRoundedRect(r, 2.5, 2.5);
+}
+
+// The browser view's icon buttons: a face with a light mark (normal), a sunk
+// face with a warm mark (pushed) and a flat face with a dim mark (disabled).
+enum class Mark { Info, RotateLeft, RotateRight, SlideShow, Print, Star, Lock, Delete, Smaller, Larger, InfoView };
+
+void DrawMark(QPainter& p, const QRectF& box, Mark mark, const QColor& c) {
+  const QPointF m = box.center();
+  const double r = std::min(box.width(), box.height()) * 0.3;
+  p.setPen(QPen(c, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+  p.setBrush(Qt::NoBrush);
+  switch (mark) {
+  case Mark::Info:
+    p.drawEllipse(m, r, r);
+    p.drawLine(QPointF(m.x(), m.y() - r * 0.1), QPointF(m.x(), m.y() + r * 0.55));
+    p.setBrush(c);
+    p.drawEllipse(QPointF(m.x(), m.y() - r * 0.5), 0.8, 0.8);
+    break;
+  case Mark::RotateLeft: {
+    // Three quarters of a circle from the top round the left, ending at the right pointing up.
+    p.drawArc(QRectF(m.x() - r, m.y() - r, 2 * r, 2 * r), 90 * 16, 270 * 16);
+    QPainterPath head;
+    head.moveTo(m.x() + r, m.y() - 4);
+    head.lineTo(m.x() + r - 3.5, m.y() + 1);
+    head.lineTo(m.x() + r + 3.5, m.y() + 1);
+    head.closeSubpath();
+    p.fillPath(head, c);
+    break;
+  }
+  case Mark::RotateRight:
+    p.save();
+    p.translate(2 * m.x(), 0);
+    p.scale(-1, 1);
+    DrawMark(p, box, Mark::RotateLeft, c);
+    p.restore();
+    break;
+  case Mark::SlideShow: {
+    p.drawRect(QRectF(m.x() - r * 1.2, m.y() - r * 0.9, r * 2.4, r * 1.8));
+    QPainterPath play;
+    play.moveTo(m.x() - r * 0.35, m.y() - r * 0.5);
+    play.lineTo(m.x() + r * 0.55, m.y());
+    play.lineTo(m.x() - r * 0.35, m.y() + r * 0.5);
+    play.closeSubpath();
+    p.fillPath(play, c);
+    break;
+  }
+  case Mark::Print:
+    p.drawRect(QRectF(m.x() - r * 0.7, m.y() - r * 1.1, r * 1.4, r * 0.8));
+    p.drawRect(QRectF(m.x() - r * 1.2, m.y() - r * 0.3, r * 2.4, r * 0.9));
+    p.drawRect(QRectF(m.x() - r * 0.7, m.y() + r * 0.3, r * 1.4, r * 0.8));
+    break;
+  case Mark::Star: {
+    QPainterPath star;
+    for (int i = 0; i < 10; ++i) {
+      const double a = -std::numbers::pi / 2 + i * std::numbers::pi / 5;
+      const double k = i % 2 ? r * 0.45 : r * 1.1;
+      const QPointF q(m.x() + k * std::cos(a), m.y() + k * std::sin(a));
+      i ? star.lineTo(q) : star.moveTo(q);
+    }
+    star.closeSubpath();
+    p.fillPath(star, c);
+    break;
+  }
+  case Mark::Lock:
+    p.drawArc(QRectF(m.x() - r * 0.55, m.y() - r * 1.15, r * 1.1, r * 1.2), 0, 180 * 16);
+    p.drawLine(QPointF(m.x() - r * 0.55, m.y() - r * 0.55), QPointF(m.x() - r * 0.55, m.y() - r * 0.1));
+    p.drawLine(QPointF(m.x() + r * 0.55, m.y() - r * 0.55), QPointF(m.x() + r * 0.55, m.y() - r * 0.1));
+    p.fillRect(QRectF(m.x() - r * 0.9, m.y() - r * 0.1, r * 1.8, r * 1.2), c);
+    break;
+  case Mark::Delete:
+    p.setPen(QPen(c, 2.2, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(m.x() - r * 0.8, m.y() - r * 0.8), QPointF(m.x() + r * 0.8, m.y() + r * 0.8));
+    p.drawLine(QPointF(m.x() + r * 0.8, m.y() - r * 0.8), QPointF(m.x() - r * 0.8, m.y() + r * 0.8));
+    break;
+  case Mark::Smaller:
+  case Mark::Larger: {
+    const double k = mark == Mark::Smaller ? r * 0.45 : r * 0.6;
+    for (int i = 0; i < 4; ++i) {
+      const double dx = i % 2 ? 0.55 : -0.55, dy = i / 2 ? 0.55 : -0.55;
+      const double side = mark == Mark::Smaller ? k : k * 1.35;
+      p.fillRect(QRectF(m.x() + dx * r * 1.1 - side / 2, m.y() + dy * r * 1.1 - side / 2, side, side), c);
+    }
+    break;
+  }
+  case Mark::InfoView:
+    p.fillRect(QRectF(m.x() - r * 1.2, m.y() - r * 0.9, r * 0.9, r * 0.9), c);
+    p.fillRect(QRectF(m.x() - r * 1.2, m.y() + r * 0.2, r * 0.9, r * 0.9), c);
+    for (double y : {-0.75, -0.3, 0.35, 0.8}) p.drawLine(QPointF(m.x(), m.y() + y * r), QPointF(m.x() + r * 1.2, m.y() + y * r));
+    break;
+  }
+}
+
+bool DrawBrowserViewIcons(const QString& folder) {
+  bool ok = true;
+  // state 0 normal, 1 pushed, 2 disabled, 3 checked (the information view's toggle)
+  const auto icon = [&](int id, QSize size, Mark mark, int state) {
+    ok &= Save(folder, "icons", id, size, false, [=](QPainter& p, QSize s) {
+      const QRectF box(0, 0, s.width(), s.height());
+      if (state == 2) {
+        p.setPen(QPen(QColor(110, 110, 110), 1));
+        p.setBrush(QColor(95, 95, 95));
+        p.drawRoundedRect(box.adjusted(0.5, 0.5, -0.5, -0.5), 2.5, 2.5);
+      } else {
+        Face(p, box, state == 1 || state == 3);
+      }
+      const QColor colour = state == 2 ? QColor(135, 135, 135) : state == 0 ? QColor(240, 240, 240) : QColor(255, 200, 80);
+      DrawMark(p, box, mark, colour);
+    });
+  };
+  const struct {
+    QSize size;
+    Mark mark;
+    int normal, pushed, disabled;
+  } buttons[] = {{{23, 23}, Mark::Info, 174, 179, 175},       {{25, 23}, Mark::RotateLeft, 176, 177, 178},
+                 {{25, 23}, Mark::RotateRight, 180, 181, 182}, {{23, 23}, Mark::SlideShow, 183, 184, 0},
+                 {{23, 23}, Mark::Print, 185, 186, 0},         {{23, 23}, Mark::Star, 187, 188, 189},
+                 {{23, 23}, Mark::Lock, 190, 191, 192},        {{23, 23}, Mark::Delete, 193, 194, 195},
+                 {{31, 30}, Mark::Smaller, 221, 222, 223},     {{31, 30}, Mark::Larger, 224, 225, 226}};
+  for (const auto& b : buttons) {
+    icon(b.normal, b.size, b.mark, 0);
+    icon(b.pushed, b.size, b.mark, 1);
+    if (b.disabled) icon(b.disabled, b.size, b.mark, 2);
+  }
+  icon(227, {31, 30}, Mark::InfoView, 0);
+  icon(228, {31, 30}, Mark::InfoView, 3);
+  icon(229, {31, 30}, Mark::InfoView, 2);
+  return ok;
 }
 
 } // namespace
@@ -253,5 +384,60 @@ int main(int argc, char** argv) {
       Arrow(p, QRectF(0, 0, s.width(), s.height()), 'd', mark);
     });
   }
+  // The browser grid's file-type badges 22 x 9 (230 raw, 231 JPEG, 232 TIFF,
+  // 289 AVI movie): three letters of a 3 x 5 pixel font on the type's colour
+  // (no font engine runs here). Then its mark icon (233, a flag) and lock
+  // icon (235, a padlock).
+  const auto glyph = [](char c) -> std::array<int, 5> {
+    switch (c) {
+    case 'R': return {6, 5, 6, 5, 5};
+    case 'A': return {2, 5, 7, 5, 5};
+    case 'W': return {5, 5, 5, 7, 5};
+    case 'J': return {1, 1, 1, 5, 2};
+    case 'P': return {6, 5, 6, 4, 4};
+    case 'G': return {3, 4, 5, 5, 3};
+    case 'T': return {7, 2, 2, 2, 2};
+    case 'I': return {7, 2, 2, 2, 7};
+    case 'F': return {7, 4, 6, 4, 4};
+    default: return {5, 5, 5, 5, 2}; // V
+    }
+  };
+  for (const auto& [id, text, colour] : {std::tuple{230, "RAW", QColor(196, 60, 40)},
+                                         std::tuple{231, "JPG", QColor(40, 110, 190)},
+                                         std::tuple{232, "TIF", QColor(40, 140, 80)},
+                                         std::tuple{289, "AVI", QColor(120, 70, 160)}}) {
+    ok &= Save(folder, "bitmaps", id, {22, 9}, true, [=](QPainter& p, QSize s) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.fillRect(QRect(QPoint(0, 0), s), colour);
+      for (int letter = 0; letter < 3; ++letter) {
+        const std::array<int, 5> rows = glyph(text[letter]);
+        for (int y = 0; y < 5; ++y) {
+          for (int x = 0; x < 3; ++x) {
+            if (rows[y] & (4 >> x)) p.fillRect(QRect(5 + letter * 4 + x, 2 + y, 1, 1), Qt::white);
+          }
+        }
+      }
+    });
+  }
+  ok &= Save(folder, "icons", 233, {16, 16}, false, [](QPainter& p, QSize) {
+    p.fillRect(QRectF(3, 1, 1.5, 14), QColor(60, 60, 60));
+    QPainterPath flag;
+    flag.moveTo(4.5, 1.5);
+    flag.lineTo(14, 4.5);
+    flag.lineTo(4.5, 8.5);
+    flag.closeSubpath();
+    p.fillPath(flag, QColor(230, 40, 40));
+  });
+  ok &= Save(folder, "icons", 235, {16, 16}, false, [](QPainter& p, QSize) {
+    p.setPen(QPen(QColor(70, 70, 70), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(QRectF(4.5, 1.5, 7, 9), 0, 180 * 16);
+    p.drawLine(QPointF(4.5, 6), QPointF(4.5, 8));
+    p.drawLine(QPointF(11.5, 6), QPointF(11.5, 8));
+    p.setPen(QPen(QColor(120, 90, 20), 1));
+    p.setBrush(QColor(230, 180, 40));
+    p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7), 1.5, 1.5);
+  });
+  ok &= DrawBrowserViewIcons(folder);
   return ok ? 0 : 1;
 }

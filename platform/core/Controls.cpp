@@ -15,6 +15,7 @@ namespace platform::core {
 std::unique_ptr<NativeControl> MakeListBox(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeListView(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeHeader(HWND hwnd, const CREATESTRUCTW& cs);
+std::unique_ptr<NativeControl> MakeTreeView(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeEdit(HWND hwnd, const CREATESTRUCTW& cs);
 std::unique_ptr<NativeControl> MakeDialogClass(HWND hwnd, const CREATESTRUCTW& cs);
 
@@ -39,6 +40,7 @@ ClassRegistry& Classes() {
     r->classes[ClassKey(WC_LISTBOX)] = MakeListBox;
     r->classes[ClassKey(WC_LISTVIEW)] = MakeListView;
     r->classes[ClassKey(WC_HEADER)] = MakeHeader;
+    r->classes[ClassKey(WC_TREEVIEW)] = MakeTreeView;
     r->classes[ClassKey(WC_EDIT)] = MakeEdit;
     r->classes[ClassKey(WC_DIALOG)] = MakeDialogClass;
     return r;
@@ -135,6 +137,37 @@ int TopShowing(int index, int top, int page) {
   if (index < top) return index;
   if (index >= top + page) return index - page + 1;
   return top;
+}
+
+int ScrolledLeft(UINT code, int position, int left, int line, int page, int width) {
+  switch (code) {
+  case SB_LINELEFT: return left - line;
+  case SB_LINERIGHT: return left + line;
+  case SB_PAGELEFT: return left - page;
+  case SB_PAGERIGHT: return left + page;
+  case SB_THUMBTRACK:
+  case SB_THUMBPOSITION: return position;
+  case SB_LEFT: return 0;
+  case SB_RIGHT: return width;
+  default: return left;
+  }
+}
+
+void SetItemScrollData(HWND hwnd, int count, int page, int top, int width, int left) {
+  RECT client;
+  GetClientRect(hwnd, &client);
+  SCROLLINFO v;
+  v.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  v.nMax = std::max(0, count - 1);
+  v.nPage = static_cast<UINT>(std::max(0, page));
+  v.nPos = top;
+  SetScrollInfo(hwnd, SB_VERT, &v, TRUE);
+  SCROLLINFO h;
+  h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  h.nMax = std::max(0, width - 1);
+  h.nPage = static_cast<UINT>(std::max<LONG>(client.right, 0));
+  h.nPos = left;
+  SetScrollInfo(hwnd, SB_HORZ, &h, TRUE);
 }
 
 int MeasureOwnerItems(HWND control, UINT type, int height) {

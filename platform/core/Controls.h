@@ -6,6 +6,7 @@
 #include "platform/core/Core.h"
 #include "platform/core/UiServices.h"
 #include "platform/win/WinControls.h"
+#include "platform/win/WinTreeView.h"
 
 #include <functional>
 #include <string_view>
@@ -36,6 +37,12 @@ int LineHeight(HWND hwnd);
 int ScrolledTop(UINT code, int position, int top, int page, int count);
 // The first item that shows `index` with as little scrolling as can be.
 int TopShowing(int index, int top, int page);
+// The left edge (pixels) a horizontal scroll request asks for; the caller
+// keeps it in range.
+int ScrolledLeft(UINT code, int position, int left, int line, int page, int width);
+// The scroll data of a control that scrolls in items vertically (count,
+// page, top) and in pixels horizontally (width, page the client width, left).
+void SetItemScrollData(HWND hwnd, int count, int page, int top, int width, int left);
 // Owner drawing: asks the parent for the items' height (the default when it
 // leaves it), and has the parent draw one item on the control's DC.
 int MeasureOwnerItems(HWND control, UINT type, int height);
@@ -58,6 +65,11 @@ bool PreTranslate(MSG& msg);
 // Whether the key message last dispatched to an edit reached its own
 // handling (the text entry then takes the key).
 bool KeyReachedEdit(HWND hwnd);
+
+// Draws an image of an image list (and the overlay its style names) for
+// the tree view; the shell's image lists install it when they are made.
+using ImageListPainter = BOOL (*)(HIMAGELIST list, int index, HDC dc, int x, int y, UINT style);
+void SetImageListPainter(ImageListPainter painter);
 
 IModalDriver* ModalDriver();
 IMenuDriver* MenuDriver();

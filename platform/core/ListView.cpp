@@ -391,22 +391,7 @@ private:
     InvalidateRect(hwnd, nullptr, TRUE);
   }
 
-  void UpdateScroll(HWND hwnd) {
-    RECT client;
-    GetClientRect(hwnd, &client);
-    SCROLLINFO v;
-    v.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    v.nMax = std::max(0, RowCount() - 1);
-    v.nPage = static_cast<UINT>(Page(hwnd));
-    v.nPos = m_top;
-    SetScrollInfo(hwnd, SB_VERT, &v, TRUE);
-    SCROLLINFO h;
-    h.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-    h.nMax = std::max(0, TotalWidth() - 1);
-    h.nPage = static_cast<UINT>(std::max<LONG>(client.right, 0));
-    h.nPos = m_left;
-    SetScrollInfo(hwnd, SB_HORZ, &h, TRUE);
-  }
+  void UpdateScroll(HWND hwnd) { SetItemScrollData(hwnd, RowCount(), Page(hwnd), m_top, TotalWidth(), m_left); }
 
   void ScrollRows(HWND hwnd, UINT code, int position) {
     SetTop(hwnd, ScrolledTop(code, position, m_top, std::max(1, Page(hwnd)), RowCount()));
@@ -415,18 +400,7 @@ private:
   void ScrollColumns(HWND hwnd, UINT code, int position) {
     RECT client;
     GetClientRect(hwnd, &client);
-    const int line = 10;
-    switch (code) {
-    case SB_LINELEFT: SetLeft(hwnd, m_left - line); break;
-    case SB_LINERIGHT: SetLeft(hwnd, m_left + line); break;
-    case SB_PAGELEFT: SetLeft(hwnd, m_left - client.right); break;
-    case SB_PAGERIGHT: SetLeft(hwnd, m_left + client.right); break;
-    case SB_THUMBTRACK:
-    case SB_THUMBPOSITION: SetLeft(hwnd, position); break;
-    case SB_LEFT: SetLeft(hwnd, 0); break;
-    case SB_RIGHT: SetLeft(hwnd, TotalWidth()); break;
-    default: break;
-    }
+    SetLeft(hwnd, ScrolledLeft(code, position, m_left, 10, client.right, TotalWidth()));
   }
 
   void SelectOnly(HWND hwnd, int index) {

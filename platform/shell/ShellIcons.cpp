@@ -5,6 +5,7 @@
 #include "platform/shell/FileTypes.h"
 #include "platform/shell/ShellItems.h"
 
+#include "platform/core/Controls.h"
 #include "platform/core/Gdi.h"
 #include "platform/core/ThemeIcons.h"
 
@@ -162,6 +163,8 @@ BOOL ImageList_Draw(HIMAGELIST handle, int index, HDC dc, int x, int y, UINT sty
 }
 
 DWORD_PTR SHGetFileInfoW(LPCWSTR path, DWORD attributes, SHFILEINFOW* info, UINT size, UINT flags) {
+  // Whoever holds an image list may hand it to a tree view, which draws through this.
+  platform::core::SetImageListPainter(ImageList_Draw);
   if (info && size < sizeof(SHFILEINFOW)) return 0;
   ImageList& list = (flags & SHGFI_SMALLICON) ? SmallIcons() : LargeIcons();
   const bool open = flags & SHGFI_OPENICON;

@@ -1,8 +1,10 @@
 #include "shell/app/AppClipboard.h"
 
 #include "platform/afx/AfxWin.h"
+#include "platform/win/WinClipboard.h"
 #include "shell/app/AppMessages.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 
@@ -39,6 +41,65 @@ private:
     std::map<AppClipboardFormat, std::vector<BYTE>> m_Data;
 };
 
+// The layer's clipboard, in the formats the desktop's file managers and text
+// editors exchange.
+class SystemClipboard : public IClipboardBackend {
+public:
+    bool Put(HWND owner, const Formats& formats) override
+    {
+        if (!OpenClipboard(owner))
+            return false;
+        EmptyClipboard();
+        bool complete = true;
+        for (const auto& [format, data] : formats) {
+            HGLOBAL block = GlobalAlloc(GHND, data.size());
+            void* bytes = block ? GlobalLock(block) : nullptr;
+            if (!bytes) {
+                complete = false;
+                continue;
+            }
+            std::memcpy(bytes, data.data(), data.size());
+            GlobalUnlock(block);
+            if (!SetClipboardData(FormatNumber(format), block)) {
+                GlobalFree(block);
+                complete = false;
+            }
+        }
+        CloseClipboard();
+        return complete;
+    }
+    bool Get(HWND owner, AppClipboardFormat format, std::vector<BYTE>& data) override
+    {
+        if (!OpenClipboard(owner))
+            return false;
+        bool found = false;
+        const HANDLE block = GetClipboardData(FormatNumber(format));
+        if (const void* bytes = block ? GlobalLock(block) : nullptr) {
+            const auto* first = static_cast<const BYTE*>(bytes);
+            data.assign(first, first + GlobalSize(block));
+            GlobalUnlock(block);
+            found = true;
+        }
+        CloseClipboard();
+        return found;
+    }
+    bool Has(AppClipboardFormat format) override { return IsClipboardFormatAvailable(FormatNumber(format)) != FALSE; }
+
+private:
+    static UINT FormatNumber(AppClipboardFormat format)
+    {
+        switch (format) {
+        case AppClipboardFormat::kFileList:
+            return CF_HDROP;
+        case AppClipboardFormat::kPreferredDropEffect:
+            return RegisterClipboardFormatW(u"Preferred DropEffect");
+        case AppClipboardFormat::kUnicodeText:
+            break;
+        }
+        return CF_UNICODETEXT;
+    }
+};
+
 std::mutex g_BackendLock;
 IClipboardBackend* g_pBackend = nullptr;
 
@@ -55,6 +116,11 @@ void SetClipboardBackend(IClipboardBackend* backend)
 {
     std::lock_guard<std::mutex> lock(g_BackendLock);
     g_pBackend = backend;
+}
+
+std::unique_ptr<IClipboardBackend> MakeSystemClipboardBackend()
+{
+    return std::make_unique<SystemClipboard>();
 }
 
 BOOL IsClipboardFileListAvailable()
@@ -86,6 +152,11 @@ void PutFilesOnClipboard(HWND owner, const FArray<FString>& paths, BOOL cut)
     Backend().Put(owner, {{AppClipboardFormat::kFileList, MakeClipboardFileList(paths)},
                           {AppClipboardFormat::kPreferredDropEffect,
                            MakeClipboardDropEffect(cut ? kDropEffectMove : kDropEffectCopy)}});
+}
+
+BOOL EmptyAppClipboard(HWND owner)
+{
+    return Backend().Put(owner, {}) ? TRUE : FALSE;
 }
 
 BOOL CopyTextToClipboard(const FString& text)

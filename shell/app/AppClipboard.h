@@ -8,6 +8,7 @@
 #include "platform/win/WinUser.h"
 #include "shell/app/ClipboardData.h"
 
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -27,6 +28,9 @@ public:
 };
 // Null: the process's own clipboard again.
 void SetClipboardBackend(IClipboardBackend* backend);
+// The desktop's clipboard, through the window layer (GUI thread only, as the
+// layer's clipboard is); the application installs it at start-up.
+std::unique_ptr<IClipboardBackend> MakeSystemClipboardBackend();
 
 BOOL IsClipboardFileListAvailable();
 // Appends the clipboard's file list to paths (not emptied first); FALSE when
@@ -37,6 +41,9 @@ BOOL GetClipboardDropEffect(HWND owner, int* effect);
 // The file list of the paths in order, and "Preferred DropEffect" 2 when cut,
 // else 1.
 void PutFilesOnClipboard(HWND owner, const FArray<FString>& paths, BOOL cut);
+// Empties the clipboard (after its files were moved away); FALSE when it
+// cannot be opened.
+BOOL EmptyAppClipboard(HWND owner);
 // The text as Unicode text, owned by the main window; FALSE for an empty text
 // or when the clipboard cannot take it.
 BOOL CopyTextToClipboard(const FString& text);

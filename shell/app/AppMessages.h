@@ -25,6 +25,7 @@
 
 #include "platform/win/WinUser.h"
 #include "toolkit/ControlNotifyData.h"
+#include "toolkit/ThumbnailMessages.h"
 
 // ---- The toolkit's controls to their parent (sent, synchronously)
 
@@ -257,11 +258,11 @@ constexpr UINT WM_APP_PRINT_PAN = WM_APP + 0x100;
 // The thumbnail loader threads of CET_ThumbnailWnd and CTLM_ThumbnailWnd to
 // their window, sent: redraw the item's cell. wParam: the item whose picture
 // was set, lParam 1; wParam 0 and lParam 0: the loader has finished.
-constexpr UINT WM_THUMB_ITEMLOADED = WM_USER + 500;
+static_assert(WM_THUMB_ITEMLOADED == WM_USER + 500); // toolkit/ThumbnailMessages.h
 
 // CET_ThumbEdit to CET_ThumbnailWnd, posted: the in-place rename edit ended;
 // take its text and hide it. wParam 0, lParam 0.
-constexpr UINT WM_THUMB_RENAMEEND = WM_USER + 600;
+static_assert(WM_THUMB_RENAMEEND == WM_USER + 600);
 
 // Forwarded to CET_ImageWndOrg's notification hook (nothing in the program
 // sends it).

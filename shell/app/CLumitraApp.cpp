@@ -1,7 +1,13 @@
 #include "shell/app/CLumitraApp.h"
 
+#include "platform/afx/AfxInstance.h"
 #include "platform/win/WinGdi.h"
+#include "shell/app/AppClipboard.h"
 #include "shell/app/AppFiles.h"
+#include "shell/facade/KVR_ApplicationState.h"
+#include "shell/facade/KVR_FileSettings.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -12,15 +18,16 @@ constexpr int kCustomSettingsTextId = 105;
 
 CKVR_Data_FileListArray<CKVR_WBData>::Filler WhiteBalanceListFiller()
 {
-    // To come with the facade's file settings: KVR_FillWhiteBalanceList. Until
-    // then a file's list is cached empty.
-    return {};
+    return [](const FString& path, CKVR_Data_FileList<CKVR_WBData>& list) {
+        KVR_FillWhiteBalanceList(path.GetText(), &list);
+    };
 }
 
 CKVR_Data_FileListArray<CKVR_CMData>::Filler ColorModeListFiller()
 {
-    // To come with the facade's file settings: KVR_FillColorModeList.
-    return {};
+    return [](const FString& path, CKVR_Data_FileList<CKVR_CMData>& list) {
+        KVR_FillColorModeList(path.GetText(), &list);
+    };
 }
 
 CLumitraApp* GetLumitraApp()
@@ -139,6 +146,66 @@ BOOL CLumitraApp::ReadIniFile(const FString& path)
 BOOL CLumitraApp::WriteIniFile(const FString& path)
 {
     return m_Settings.WriteFile(path) ? TRUE : FALSE;
+}
+
+// ---- Shooting information
+
+void CLumitraApp::ApplyPendingExifRemovals()
+{
+    std::vector<FString> removals;
+    {
+        std::lock_guard<std::mutex> lock(m_PendingExifLock);
+        removals.swap(m_aPendingExifRemovals);
+    }
+    for (const FString& path : removals)
+        m_ExifCache.Remove(path);
+}
+
+BOOL CLumitraApp::GetExif(const FString& path, CTLM_Exif* record)
+{
+    if (!record || !m_ExifLock.Lock(kKVRWaitForever))
+        return FALSE;
+    ApplyPendingExifRemovals();
+    const CTLM_Exif* cached = m_ExifCache.FindOrCreate(path);
+    if (cached)
+        record->CopyFrom(cached);
+    m_ExifLock.Unlock();
+    return cached ? TRUE : FALSE;
+}
+
+BOOL CLumitraApp::UpdateExif(const FString& path, const CTLM_Exif* record)
+{
+    if (!m_ExifLock.Lock(kKVRWaitForever))
+        return FALSE;
+    ApplyPendingExifRemovals();
+    m_ExifCache.Update(path, record);
+    m_ExifLock.Unlock();
+    return TRUE;
+}
+
+void CLumitraApp::RemoveExif(const FString& path)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_PendingExifLock);
+        m_aPendingExifRemovals.push_back(path);
+    }
+    // The development facade removes records while its thread may hold the
+    // engine lock, which a reader of the cache may be waiting for: only try.
+    // A holder of the cache lock itself is inside a look-up, which must
+    // not lose its record under it; the next look-up removes it.
+    if (!m_ExifLock.IsHeldByCallingThread() && m_ExifLock.Lock(0)) {
+        ApplyPendingExifRemovals();
+        m_ExifLock.Unlock();
+    }
+}
+
+void CLumitraApp::ClearExifCache()
+{
+    if (!m_ExifLock.Lock(kKVRWaitForever))
+        return;
+    ApplyPendingExifRemovals();
+    m_ExifCache.RemoveAll();
+    m_ExifLock.Unlock();
 }
 
 // ---- Image settings

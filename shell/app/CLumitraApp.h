@@ -22,6 +22,7 @@
 #include "shell/app/CTempProfileList.h"
 #include "shell/app/TextTables.h"
 #include "shell/facade/CKVR_Data_FileList.h"
+#include "shell/facade/CTLM_Exif_Manager.h"
 #include "shell/facade/KVR_EngineLock.h"
 #include "toolkit/CET_GDIPlus.h"
 #include "toolkit/TextTable.h"
@@ -34,6 +35,12 @@
 #include <vector>
 
 class CET_ExifData;
+class CFrameWnd;
+class IClipboardBackend;
+class KVRApplicationState;
+namespace platform {
+class InstanceLock;
+}
 
 // One entry of the font table: the table owns the font.
 struct CFontItem {
@@ -45,6 +52,19 @@ class CLumitraApp : public CWinApp, public ITextTable {
 public:
     CLumitraApp();
     ~CLumitraApp() override;
+
+    // ---- Start-up and shut-down (AppStartup.cpp)
+    // The program's arguments after its name, read by InitInstance.
+    void SetArguments(std::vector<std::string> arguments) { m_astrArguments = std::move(arguments); }
+    BOOL InitInstance() override;
+    int ExitInstance() override;
+    // The splash window sees every message first.
+    BOOL PreTranslateMessage(MSG* msg) override;
+    BOOL IsSecondInstance() const { return m_bSecondInstance; }
+    // Commands: the about box, and the printer set-up (always enabled).
+    void OnAppAbout();
+    void OnFilePrintSetup();
+    void OnUpdateFilePrintSetup(CCmdUI* cmdUI);
 
     // ---- Engine lock (timeout in ms: 0xFFFFFFFF waits for ever, 0 tries once)
     BOOL LockEngine(DWORD milliseconds);
@@ -86,6 +106,17 @@ public:
     BOOL ExportPresets(const FString& path) const { return m_Presets.ExportPresets(path); }
     const CPresetList& GetPresets() const { return m_Presets; }
 
+    // ---- Shooting information of files (any thread)
+    // The cached record of the file, read and cached on first demand, copied
+    // into record; FALSE for a null record.
+    BOOL GetExif(const FString& path, CTLM_Exif* record);
+    // The cached record of the path takes the record's values.
+    BOOL UpdateExif(const FString& path, const CTLM_Exif* record);
+    // Forgets the file's record. Safe under the engine lock: when the cache is
+    // busy the removal waits in a list that every later look-up applies first.
+    void RemoveExif(const FString& path);
+    void ClearExifCache();
+
     // ---- Adjustment settings last applied to a file (any thread)
     void SetImageSettings(const FString& path, const CET_FilterData* record);
     // A new copy, or null.
@@ -105,19 +136,31 @@ public:
     void DeleteTempProfiles() { m_TempProfiles.DeleteTempProfiles(); }
 
 protected:
+    // The main frame, loaded (not yet shown); null when it cannot be made. The
+    // program's application object gives the browser's frame (app/), tests
+    // frames of their own.
+    virtual CFrameWnd* CreateMainFrame();
+    // The browser shows the start path: a folder, or a file's folder with
+    // the file opened.
+    virtual void ShowStartPath(const FString& path);
+
+    DECLARE_MESSAGE_MAP()
+
     // Members in construction order; destruction runs the other way.
     std::array<int, 4> m_anVersion{};
     KVROrderedLock m_WBListLock{kLockRankAdjustmentLists};
     KVROrderedLock m_CMListLock{kLockRankAdjustmentLists};
     KVROrderedLock m_ExifLock{kLockRankShootingInfo};
-    // To come with the shooting-information manager: its cache
-    // (CTLM_Exif_Manager m_ExifCache) and GetExif, UpdateExif, RemoveExif and
-    // ClearExifCache, each holding m_ExifLock for one call.
+    CTLM_Exif_Manager m_ExifCache;
+    std::mutex m_PendingExifLock; // guards m_aPendingExifRemovals alone
+    std::vector<FString> m_aPendingExifRemovals;
     // The engine lock is the process's one (GetEngineLock), which the
     // development facade's own functions take as well.
     std::mutex m_ImageSettingsLock;
     CImageSettingsCache m_ImageSettings;
-    HANDLE m_hMutex = nullptr;
+    // The single-instance lock (in place of the named mutex); null in a
+    // second instance and after shut-down.
+    std::unique_ptr<platform::InstanceLock> m_pInstanceLock;
     BOOL m_bSecondInstance = FALSE;
     CET_GDIPlus m_GdiPlus;
     CStringTable m_StringTable;
@@ -128,7 +171,23 @@ protected:
     CKVR_Data_FileListArray<CKVR_WBData> m_WBLists;
     CKVR_Data_FileListArray<CKVR_CMData> m_CMLists;
     CTempProfileList m_TempProfiles;
+
+    // Start-up's progress, so that shut-down undoes only what was done: the
+    // settings and preset files are written only when they were read.
+    std::vector<std::string> m_astrArguments;
+    bool m_bCoreStarted = false;
+    bool m_bSettingsRead = false;
+    std::unique_ptr<KVRApplicationState> m_pFacadeState;
+    std::unique_ptr<IClipboardBackend> m_pClipboard;
+
+private:
+    void ApplyPendingExifRemovals();
 };
+
+// The core's start and stop: the storage classes and the image cache's size
+// limit (and at the stop the manager pool).
+void StartCoreLibrary();
+void StopCoreLibrary();
 
 // The application object (null before it is constructed).
 CLumitraApp* GetLumitraApp();

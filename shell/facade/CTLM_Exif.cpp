@@ -239,6 +239,11 @@ int CTLM_Exif::GetRotation() const
     return m_pEntry ? m_pEntry->GetRotation() : 0;
 }
 
+uint32_t CTLM_Exif::GetCaptureTime() const
+{
+    return m_pEntry ? static_cast<uint32_t>(m_pEntry->GetCaptureTime()) : 0;
+}
+
 bool CTLM_Exif::GetFilterData(CKVR_FilterData* settings) const
 {
     if (!m_pEntry || !settings)

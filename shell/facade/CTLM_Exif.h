@@ -15,6 +15,7 @@
 
 #include "foundation/FString.h"
 
+#include <cstdint>
 #include <memory>
 
 class CKVR_FilterData;
@@ -68,6 +69,8 @@ public:
     int GetImageWidth() const;       // COLS
     int GetImageHeight() const;      // ROWS
     int GetRotation() const;         // degrees; 0 without an entry
+    // The capture time (TIME) in seconds since 1970; 0 without an entry or a time.
+    uint32_t GetCaptureTime() const;
     // The stored adjustments into the record (values the file does not store
     // become kKVRUnsetValue; others the hundredths, rounded), white balance and
     // colour mode -1, the setting mode as the name; the automatic flag and the

@@ -17,6 +17,7 @@
 #include "foundation/FPixmap.h"
 #include "foundation/FString.h"
 #include "support/TempFileTest.h"
+#include "support/JpegEncoder.h"
 #include "support/TestPixmap.h"
 
 namespace testsupport {
@@ -65,15 +66,6 @@ struct JpegMarker {
 // The markers from SOI to the first SOS, in file order.
 std::vector<JpegMarker> ReadJpegMarkers(const Bytes& file);
 
-struct JpegEncodeOptions {
-    int quality = 90;
-    bool progressive = false;
-    int colorSpace = 2;  // a J_COLOR_SPACE: 1 grey, 2 RGB, 4 CMYK
-    bool fullColour = false;  // the first component sampled 1 x 1
-    bool accurate = true;     // the slow integer transform, else the fast one
-};
-// Encodes components-per-pixel rows with libjpeg into memory.
-Bytes EncodeJpeg(const Bytes& pixels, int columns, int rows, int components, const JpegEncodeOptions& options);
 
 struct DecodedJpeg {
     uint32_t columns = 0;

@@ -1,6 +1,6 @@
 #include "support/PictureFileBuilder.h"
 
-#include "support/ImageFileTest.h"
+#include "support/JpegEncoder.h"
 
 #include <algorithm>
 
