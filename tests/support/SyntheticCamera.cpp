@@ -648,9 +648,11 @@ SyntheticRaw MakeSyntheticRaw(const SyntheticOptions& options)
         const uint32_t previewColumns = std::min<uint32_t>(t.outputColumns, 1536);
         const uint32_t previewRows = uint32_t(std::lround(double(t.outputRows) * previewColumns / t.outputColumns));
         shot.previewJpeg = RenderJpeg(t, previewColumns, previewRows);
-        shot.thumbnailJpeg = RenderJpeg(t, 221, 147);
         builder.AddImage(PdxbEmbeddedPicture(18, previewColumns, previewRows, shot.previewJpeg), kPdxbIma2);
-        builder.AddImage(PdxbEmbeddedPicture(18, 221, 147, shot.thumbnailJpeg), kPdxbIma2);
+        if (!options.previewOnly) {
+            shot.thumbnailJpeg = RenderJpeg(t, 221, 147);
+            builder.AddImage(PdxbEmbeddedPicture(18, 221, 147, shot.thumbnailJpeg), kPdxbIma2);
+        }
     }
     shot.file = builder.Build();
     return shot;

@@ -96,6 +96,7 @@ struct SyntheticOptions {
     std::string defectEntry;
     CalibrationDefect defect = CalibrationDefect::None;
     double defectValue = 0; // CalibrationDefect::Value
+    bool previewOnly = false; // with previews: the large JPEG preview without the small thumbnail
 };
 
 // One patch of the chart.

@@ -103,14 +103,16 @@ protected:
 };
 
 TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecond) {
-  const SyntheticRaw withPreviews = MakeSyntheticRaw({SyntheticShot::DaylightIso100, SyntheticSize::Small});
+  const SyntheticRaw withPreviews = MakeSyntheticRaw();
   SyntheticOptions bare;
-  bare.size = SyntheticSize::Tiny;
   bare.previews = false;
   const SyntheticRaw withoutPreviews = MakeSyntheticRaw(bare);
   withPreviews.file.WriteTo(Path("a1.kvr"));
   withPreviews.file.WriteTo(Path("a2.kvr"));
-  withoutPreviews.file.WriteTo(Path("b_developed.kvr"));
+  withoutPreviews.file.WriteTo(Path("b_undeveloped.kvr"));
+  SyntheticOptions previewOnly;
+  previewOnly.previewOnly = true;
+  MakeSyntheticRaw(previewOnly).file.WriteTo(Path("b_developed.kvr"));
   WriteFileBytes(Path("c_empty.kvr"), EmptyRawBytes());
   for (const char* name : {"d1.jpg", "d2.jpg", "d3.jpg"}) WriteBytes(Path(name), CameraJpeg(1200, 900));
   WriteBytes(Path("e_truncated.jpg"), TruncatedJpeg());
@@ -122,7 +124,7 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
   WriteFileBytes(Path("g_broken.avi"), BrokenAviBytes());
   WriteBytes(Path("h_never.png"), QuarterJpeg(16, 16));
 
-  ASSERT_EQ(grid.SetFolder(Folder()), 10) << "the PNG file is not listed";
+  ASSERT_EQ(grid.SetFolder(Folder()), 11) << "the PNG file is not listed";
   WaitForLoader();
   const std::vector<Sent> sent = grid.Messages();
   ASSERT_FALSE(sent.empty());
@@ -133,7 +135,10 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
 
   // Quick pictures first (in list order), then the final ones.
   const std::vector<std::string> twoPasses = {"a1.kvr", "a2.kvr", "b_developed.kvr", "d1.jpg", "d2.jpg", "d3.jpg"};
-  const std::vector<std::string> nothing = {"c_empty.kvr", "e_truncated.jpg", "g_broken.avi"};
+  // The managers develop previews from a raw file's embedded preview: a file
+  // with only the large one is developed at 94 x 94; without any, the
+  // development fails as the empty file's does.
+  const std::vector<std::string> nothing = {"b_undeveloped.kvr", "c_empty.kvr", "e_truncated.jpg", "g_broken.avi"};
   std::size_t lastQuick = 0;
   std::size_t firstFinal = sent.size();
   for (const std::string& name : twoPasses) {
@@ -150,6 +155,9 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
     EXPECT_LE(sent[at[1]].longSide, kBrowserFinalPictureSide);
     EXPECT_GT(sent[at[1]].longSide, sent[at[0]].longSide) << "the second picture is the larger";
     EXPECT_EQ(sent[at[0]].busy, 1);
+    if (name == "b_developed.kvr") {
+      EXPECT_LE(sent[at[0]].longSide, 94) << "a 94 x 94 development";
+    }
     lastQuick = std::max(lastQuick, at[0]);
     firstFinal = std::min(firstFinal, at[1]);
     EXPECT_TRUE(item->m_pDib && item->m_pDib->IsValid());
@@ -170,8 +178,9 @@ TEST_F(BrowserLoaderTest, EveryItemComesInTheFirstPassAndIsRedrawnOnceInTheSecon
     EXPECT_EQ(Count(sent, item), 0);
     EXPECT_EQ(item->m_pDib, nullptr);
   }
-  // The developable raw file twice (94 and 360), the empty one once (its
-  // development fails, so it has no second pass).
+  // Each raw file without a small embedded picture is developed once, under
+  // the engine lock: its second pass takes the large preview, and a failed
+  // development leaves no second pass.
   EXPECT_EQ(grid.engineLocks.load(), 3);
   EXPECT_TRUE(GetEngineLock().Lock(0)) << "the engine lock is free again";
   GetEngineLock().Unlock();

@@ -10,6 +10,8 @@
 #include "platform/afx/AfxFrame.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppMessages.h"
+#include "shell/app/CLumitraApp.h"
+#include "support/BuildTree.h"
 #include "support/BrowserFolder.h"
 #include "support/MovieWriter.h"
 #include "support/RectPrinting.h"
@@ -18,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <string>
@@ -318,9 +321,20 @@ TEST_F(ThumbnailGridTest, ADownMoveOutOfThePageScrollsItsRowToTheBottom) {
   ASSERT_EQ(grid.SetFolder(Folder()), 40);
   WaitForLoader();
   ASSERT_EQ(grid.GetRowsPerPage(), 3);
+  // The owner-drawn bar stands against the grid's right edge and follows it.
+  CScrollBarBase& bar = grid.GetScrollBar();
+  ASSERT_TRUE(bar.GetSafeHwnd());
+  CRect place;
+  bar.GetWindowRect(place);
+  parent.ScreenToClient(place);
+  EXPECT_EQ(place, CRect(540, 0, 554, 440));
+  const CRect thumbAtTop = bar.GetThumbRect();
   grid.m_Anchor = 9;
   grid.ChangeSelection(kSelectDown); // row 3
   EXPECT_EQ(grid.GetFirstVisible(), 4) << "row 3 is the last row shown";
+  EXPECT_GT(bar.GetThumbRect().top, thumbAtTop.top);
+  pt::Pump();
+  pt::SavePng(pt::GrabClient(parent.m_hWnd), "BrowserGrid_scrolled.png");
   grid.m_Anchor = 5;
   grid.ChangeSelection(kSelectUp); // row 0
   EXPECT_EQ(grid.GetFirstVisible(), 0);
@@ -341,10 +355,15 @@ TEST_F(ThumbnailGridTest, ClicksTellTheViewAndAClickOnEmptySpaceDeselects) {
   EXPECT_EQ(parent.events[0].path, Path("IMG_2.jpg").string());
   Click(CellCentre(1));
   EXPECT_EQ(parent.events.size(), 1u) << "the same selection tells nothing";
+  grid.SendMessage(WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(CellCentre(1).x, CellCentre(1).y));
+  ASSERT_EQ(parent.events.size(), 2u);
+  EXPECT_EQ(parent.events[1].kind, kThumbViewOpenFile);
+  EXPECT_EQ(parent.events[1].path, Path("IMG_2.jpg").string());
   Click(CPoint(500, 400));
   EXPECT_TRUE(grid.SelectedNames().empty());
-  ASSERT_EQ(parent.events.size(), 2u);
-  EXPECT_EQ(parent.events[1].path, "");
+  ASSERT_EQ(parent.events.size(), 3u);
+  EXPECT_EQ(parent.events[2].kind, kThumbViewFocusChanged);
+  EXPECT_EQ(parent.events[2].path, "");
 }
 
 TEST_F(ThumbnailGridTest, UpdateKeepsThePictureRefreshLoadsItAgainRotationTurnsIt) {
@@ -407,7 +426,7 @@ TEST_F(ThumbnailGridTest, ADragThatMovedTheFilesAnnouncesThemAndShowsTheFolderAg
 
 TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   WriteJpegs(5, 160, 120);
-  const SyntheticRaw raw = MakeSyntheticRaw({SyntheticShot::DaylightIso100, SyntheticSize::Small});
+  const SyntheticRaw raw = MakeSyntheticRaw();
   raw.file.WriteTo(Path("R_0001.kvr"));
   WriteFileBytes(Path("R_0002.kvr"), EmptyRawBytes());
   MovieShape shape;
@@ -451,6 +470,33 @@ TEST_F(ThumbnailGridTest, TheGridDrawsBadgesFramesAndTheInformationView) {
   pt::SavePng(info, "BrowserGrid_info.png");
   const CRect infoCell = grid.GetItemOrigin(0);
   EXPECT_EQ(pt::PixelAt(info, infoCell.right - 2, infoCell.bottom - 2), RGB(178, 178, 207));
+}
+
+TEST_F(ThumbnailGridTest, TheContextMenuGoesToTheMainFrameWithTheTextTablesCaptions) {
+  CLumitraApp app;
+  const FString resources = PathJoin(PathParent(testsupport::BuildTreeProgramPath()), FString("resources"));
+  ASSERT_TRUE(app.LoadStringTable(PathJoin(resources, FString("String.txt"))));
+  app.m_pMainWnd = &parent;
+  pt::ScriptMenuChoice(0);
+  grid.SendMessage(WM_RBUTTONUP, 0, MAKELPARAM(500, 400));
+  app.m_pMainWnd = nullptr;
+  const pt::ShownMenu menu = pt::LastShownMenu();
+  ASSERT_EQ(menu.size(), 20u);
+  struct Entry {
+    std::size_t position;
+    UINT command;
+    const char16_t* caption;
+  };
+  for (const Entry& e : {Entry{0, 32780, u"Open in New Window"}, Entry{3, 109, u"Rename..."},
+                         Entry{5, 32949, u"Extract JPEG..."}, Entry{15, 57634, u"Copy"},
+                         Entry{19, 32782, u"Image Information"}}) {
+    EXPECT_EQ(menu[e.position].id, e.command) << e.position;
+    EXPECT_EQ(menu[e.position].text, e.caption) << e.position;
+  }
+  EXPECT_EQ(std::count_if(menu.begin(), menu.end(), [](const pt::ShownMenuItem& item) {
+              return (item.state & MF_SEPARATOR) != 0;
+            }),
+            6);
 }
 
 // ---- The splitter ---------------------------------------------------------------------------------
