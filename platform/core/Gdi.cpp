@@ -849,10 +849,16 @@ bool BlitExtentsOk(int width, int height, int sw, int sh) { return width != 0 &&
 BOOL StretchBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, int sw, int sh,
                 DWORD rop) {
   if (rop != SRCCOPY || !BlitExtentsOk(width, height, sw, sh)) return FALSE;
-  PixelImage pixels;
-  if (!ReadSource(source, sx, sy, sw, sh, pixels)) return FALSE;
-  return BlitPixels(width == sw && height == sh ? "BitBlt" : "StretchBlt", dest, x, y, width, height, sx, sy, sw, sh,
-                    pixels, false);
+  // One buffer per thread carries the source: a window-sized blit on every
+  // paint would otherwise fault in fresh pages each time. A very large one is
+  // not kept.
+  constexpr std::size_t kKeptPixels = std::size_t{1} << 24;
+  thread_local PixelImage pixels;
+  const BOOL done = ReadSource(source, sx, sy, sw, sh, pixels) &&
+                    BlitPixels(width == sw && height == sh ? "BitBlt" : "StretchBlt", dest, x, y, width, height, sx,
+                               sy, sw, sh, pixels, false);
+  if (pixels.argb.capacity() > kKeptPixels) pixels.argb = {};
+  return done;
 }
 
 BOOL BitBlt(HDC dest, int x, int y, int width, int height, HDC source, int sx, int sy, DWORD rop) {

@@ -129,6 +129,7 @@ public:
   void DrawPixels(const RECT& dest, const PixelView& source, const RECT& srcRect, bool blend,
                   const Clip& clip) override {
     if (!source.bits || source.width <= 0 || source.height <= 0) return;
+    if (!blend && DrawSampled(dest, source, srcRect, clip)) return;
     const QImage image(source.bits, source.width, source.height, static_cast<qsizetype>(source.stride),
                        QtFormat(source.format));
     const QRect target = Normalised(dest);
@@ -155,19 +156,13 @@ public:
     const QRect area = Normalised(rect);
     // Nothing reads more than a picture of 2^28 pixels (1 GiB).
     if (area.isEmpty() || static_cast<qint64>(area.width()) * area.height() > (qint64{1} << 28)) return false;
-    QImage composed;
-    if (m_window) {
-      composed = ComposeWindow(m_window, area, false);
-    } else {
-      composed = QImage(area.size(), QImage::Format_ARGB32_Premultiplied);
-      composed.fill(Qt::black);
-      QPainter p(&composed);
-      QImage logical = m_flip ? m_image->mirrored(false, true) : *m_image;
-      p.drawImage(QPoint(0, 0), logical, area);
+    out.width = area.width();
+    out.height = area.height();
+    if (!m_window) {
+      ReadMemory(area, out);
+      return true;
     }
-    composed = composed.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    out.width = composed.width();
-    out.height = composed.height();
+    const QImage composed = ComposeWindow(m_window, area, false).convertToFormat(QImage::Format_ARGB32_Premultiplied);
     out.argb.resize(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
     for (int y = 0; y < out.height; ++y) {
       const auto* row = reinterpret_cast<const std::uint32_t*>(composed.constScanLine(y));
@@ -194,6 +189,140 @@ public:
   }
 
 private:
+  // A memory bitmap's pixels of a logical rectangle, opaque; what lies
+  // outside the bitmap reads black. Only the rectangle's rows are copied: a
+  // bottom-up bitmap is not mirrored as a whole.
+  void ReadMemory(const QRect& area, PixelImage& out) const {
+    out.argb.assign(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height), 0xFF000000u);
+    const QRect inside = area & m_image->rect();
+    if (inside.isEmpty()) return;
+    const QImage::Format format = m_image->format();
+    const bool direct = format == QImage::Format_BGR888 || format == QImage::Format_RGB32 ||
+                        format == QImage::Format_ARGB32_Premultiplied;
+    // Other formats are converted once, rectangle only.
+    QRect memory = inside;
+    if (m_flip) memory.moveTop(m_image->height() - 1 - inside.bottom());
+    const QImage converted =
+        direct ? QImage() : m_image->copy(memory).convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 0; y < inside.height(); ++y) {
+      std::uint32_t* to = out.argb.data() + static_cast<std::size_t>(inside.top() - area.top() + y) * out.width +
+                          (inside.left() - area.left());
+      if (!direct) {
+        const int row = m_flip ? inside.height() - 1 - y : y;
+        const auto* from = reinterpret_cast<const std::uint32_t*>(converted.constScanLine(row));
+        for (int x = 0; x < inside.width(); ++x) to[x] = from[x] | 0xFF000000u;
+        continue;
+      }
+      const int logical = inside.top() + y;
+      const uchar* line = m_image->constScanLine(m_flip ? m_image->height() - 1 - logical : logical);
+      if (format == QImage::Format_BGR888) {
+        const uchar* px = line + 3 * static_cast<std::size_t>(inside.left());
+        for (int x = 0; x < inside.width(); ++x, px += 3) {
+          to[x] = 0xFF000000u | std::uint32_t{px[2]} << 16 | std::uint32_t{px[1]} << 8 | px[0];
+        }
+      } else {
+        const auto* from = reinterpret_cast<const std::uint32_t*>(line) + inside.left();
+        for (int x = 0; x < inside.width(); ++x) to[x] = from[x] | 0xFF000000u;
+      }
+    }
+  }
+
+  // An overwriting blit samples the source itself, nearest pixel first, and
+  // only for the destination pixels that can show: Qt would convert a whole
+  // 24-bit source (a 6000 x 4000 picture fitted into a window: 96 MB) before
+  // it scales, and a zoomed-in picture's destination can be far larger than
+  // the target. False when the source rectangle leaves the picture.
+  bool DrawSampled(const RECT& dest, const PixelView& source, const RECT& srcRect, const Clip& clip) {
+    const QRect target = Normalised(dest);
+    const QRect from = Normalised(srcRect);
+    if (target.isEmpty() || from.isEmpty()) return true;
+    if (from.left() < 0 || from.top() < 0 || from.right() >= source.width || from.bottom() >= source.height) {
+      return false;
+    }
+    QRect visible = target & m_image->rect();
+    if (clip.active) {
+      QRect bounds;
+      for (const RECT& r : clip.rects) {
+        if (r.right > r.left && r.bottom > r.top) bounds |= ToQRect(r);
+      }
+      visible &= bounds;
+    }
+    if (visible.isEmpty()) return true;
+    const bool mirrorX = dest.right < dest.left;
+    const bool mirrorY = dest.bottom < dest.top;
+    // Destination pixel d of n takes source pixel floor((d + 1/2) * m / n),
+    // counted from the far edge when mirrored.
+    auto sourceIndex = [](int d, int n, int m, bool mirror) {
+      const int i = static_cast<int>((2 * static_cast<std::int64_t>(d) + 1) * m / (2 * static_cast<std::int64_t>(n)));
+      return mirror ? m - 1 - i : i;
+    };
+    std::vector<int> columns(static_cast<std::size_t>(visible.width()));
+    for (int x = 0; x < visible.width(); ++x) {
+      columns[static_cast<std::size_t>(x)] =
+          from.left() + sourceIndex(visible.left() + x - target.left(), target.width(), from.width(), mirrorX);
+    }
+    // Same width, not mirrored: the columns follow one another.
+    const bool straight = target.width() == from.width() && !mirrorX;
+    // A 32-bit target under at most one clip rectangle takes the pixels
+    // straight into its rows; otherwise the painter lays them down.
+    const QImage::Format format = m_image->format();
+    const bool packed = format == QImage::Format_BGR888;
+    const bool direct = (format == QImage::Format_RGB32 || format == QImage::Format_ARGB32_Premultiplied || packed) &&
+                        (!clip.active || clip.rects.size() <= 1);
+    QImage sampled = direct ? QImage() : QImage(visible.size(), QImage::Format_ARGB32_Premultiplied);
+    std::vector<std::uint32_t> packRow(packed ? columns.size() : 0);
+    for (int y = 0; y < visible.height(); ++y) {
+      const int row = from.top() + sourceIndex(visible.top() + y - target.top(), target.height(), from.height(), mirrorY);
+      const std::uint8_t* line = source.bits + source.stride * (source.bottomUp ? source.height - 1 - row : row);
+      std::uint32_t* out = nullptr;
+      const int logical = visible.top() + y;
+      uchar* targetRow = direct ? m_image->scanLine(m_flip ? m_image->height() - 1 - logical : logical) : nullptr;
+      if (packed && direct) {
+        out = packRow.data();
+      } else if (direct) {
+        out = reinterpret_cast<std::uint32_t*>(targetRow) + visible.left();
+      } else {
+        out = reinterpret_cast<std::uint32_t*>(sampled.scanLine(y));
+      }
+      SampleRow(line, source.format, columns, straight, out);
+      if (packed && direct) PackBgr(packRow, targetRow + 3 * static_cast<std::size_t>(visible.left()));
+    }
+    if (direct) return true;
+    QPainter p(m_image);
+    Prepare(p, clip);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.drawImage(visible.topLeft(), sampled);
+    return true;
+  }
+
+  static void PackBgr(const std::vector<std::uint32_t>& row, uchar* to) {
+    for (const std::uint32_t pixel : row) {
+      *to++ = static_cast<uchar>(pixel);
+      *to++ = static_cast<uchar>(pixel >> 8);
+      *to++ = static_cast<uchar>(pixel >> 16);
+    }
+  }
+
+  static void SampleRow(const std::uint8_t* line, PixelFormat format, const std::vector<int>& columns, bool straight,
+                        std::uint32_t* out) {
+    const std::size_t n = columns.size();
+    if (format == PixelFormat::Bgr24) {
+      for (std::size_t x = 0; x < n; ++x) {
+        const std::uint8_t* px = line + 3 * static_cast<std::size_t>(columns[x]);
+        out[x] = 0xFF000000u | std::uint32_t{px[2]} << 16 | std::uint32_t{px[1]} << 8 | px[0];
+      }
+      return;
+    }
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(line);
+    const std::uint32_t opaque = format == PixelFormat::Bgrx32 ? 0xFF000000u : 0u;
+    if (straight) {
+      const std::uint32_t* first = pixels + columns[0];
+      for (std::size_t x = 0; x < n; ++x) out[x] = first[x] | opaque;
+      return;
+    }
+    for (std::size_t x = 0; x < n; ++x) out[x] = pixels[columns[x]] | opaque;
+  }
+
   void Prepare(QPainter& p, const Clip& clip) {
     if (m_flip) {
       p.translate(0, m_image->height());

@@ -177,6 +177,61 @@ TEST_F(PlatformRaster, SectionBitsAndDrawingSeeEachOther) {
   EXPECT_EQ(target.Pixel(2, 2), RGB(7, 8, 9));
 }
 
+// A stretch takes, for each destination pixel, the source pixel under its
+// centre: the same on 24- and 32-bit targets of either row order, mirrored or
+// not, shrunk or grown.
+TEST_F(PlatformRaster, StretchesTakeTheSourcePixelUnderEachCentre) {
+  const Picture picture(7, 5, true);
+  for (const int bitCount : {24, 32}) {
+    for (const bool bottomUp : {false, true}) {
+      for (const SIZE size : {SIZE{3, 2}, SIZE{14, 10}, SIZE{5, 7}}) {
+        for (const bool mirror : {false, true}) {
+          SCOPED_TRACE(testing::Message() << bitCount << " bit, bottom-up " << bottomUp << ", " << size.cx << "x"
+                                          << size.cy << ", mirrored " << mirror);
+          Canvas c(16, 12, bottomUp, bitCount);
+          StretchDIBits(c.dc, mirror ? size.cx - 1 : 0, 0, mirror ? -size.cx : size.cx, size.cy, 0, 0, 7, 5,
+                        picture.bits.data(), &picture.info, DIB_RGB_COLORS, SRCCOPY);
+          for (int y = 0; y < size.cy; ++y) {
+            for (int x = 0; x < size.cx; ++x) {
+              const int under = (2 * x + 1) * 7 / (2 * size.cx);
+              const int sx = mirror ? 6 - under : under;
+              const int sy = (2 * y + 1) * 5 / (2 * size.cy);
+              ASSERT_EQ(c.Pixel(x, y), RGB(200, sy, sx)) << "at " << x << "," << y;
+            }
+          }
+          EXPECT_EQ(c.Pixel(size.cx, 0), RGB(1, 2, 3)) << "nothing beyond the destination";
+        }
+      }
+    }
+  }
+}
+
+// Clipped to two rectangles, a stretch writes exactly the unclipped pixels
+// inside them and nothing outside.
+TEST_F(PlatformRaster, AClippedStretchWritesOnlyInsideTheClip) {
+  const Picture picture(7, 5, false);
+  for (const int bitCount : {24, 32}) {
+    SCOPED_TRACE(bitCount);
+    Canvas whole(16, 12, true, bitCount), clipped(16, 12, true, bitCount);
+    HRGN region = CreateRectRgn(1, 1, 4, 3);
+    HRGN second = CreateRectRgn(6, 5, 9, 11);
+    CombineRgn(region, region, second, RGN_OR);
+    SelectClipRgn(clipped.dc, region);
+    for (Canvas* c : {&whole, &clipped}) {
+      StretchDIBits(c->dc, 0, 0, 16, 12, 0, 0, 7, 5, picture.bits.data(), &picture.info, DIB_RGB_COLORS, SRCCOPY);
+    }
+    for (int y = 0; y < 12; ++y) {
+      for (int x = 0; x < 16; ++x) {
+        const bool inside = (x >= 1 && x < 4 && y >= 1 && y < 3) || (x >= 6 && x < 9 && y >= 5 && y < 11);
+        ASSERT_EQ(clipped.Pixel(x, y), inside ? whole.Pixel(x, y) : RGB(1, 2, 3)) << "at " << x << "," << y;
+      }
+    }
+    SelectClipRgn(clipped.dc, nullptr);
+    DeleteObject(second);
+    DeleteObject(region);
+  }
+}
+
 TEST_F(PlatformRaster, TheViewportOriginMovesLogicalCoordinates) {
   Canvas c(10, 10);
   CPoint previous = c.dc.SetViewportOrg(-3, -4); // logical (3, 4) lands on device (0, 0)
