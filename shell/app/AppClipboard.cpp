@@ -2,10 +2,9 @@
 
 #include "platform/afx/AfxWin.h"
 #include "platform/win/WinClipboard.h"
-
-#include <cstring>
 #include "shell/app/AppMessages.h"
 
+#include <cstring>
 #include <map>
 #include <mutex>
 

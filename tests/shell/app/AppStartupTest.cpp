@@ -205,7 +205,7 @@ TEST_F(AppStartup, ASecondStartHandsItsFileOverAndLeavesTheFilesUntouched)
     first.ExitInstance();
 }
 
-TEST_F(AppStartup, ASecondInstanceInTheSameWayWritesNothing)
+TEST_F(AppStartup, AStartThatFindsTheLockTakenReadsAndWritesNothing)
 {
     platform::InstanceLock holder(u"TALVO Lumitra v3.X");
     ASSERT_EQ(holder.Acquire(), platform::InstanceLock::State::First);

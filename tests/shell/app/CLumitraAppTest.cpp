@@ -9,6 +9,7 @@
 #include "shell/app/AppFiles.h"
 #include "shell/app/AppMessages.h"
 #include "Utf16Text.h"
+#include "support/PictureFileBuilder.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -195,6 +196,36 @@ TEST_F(CLumitraAppTest, SaveProgressCallbackPostsAndStopsWhenCancelled)
     platform::testing::Pump();
     EXPECT_EQ(dialog.received, (std::vector<std::pair<WPARAM, LPARAM>>{{40, 0}, {55, 0}}));
     dialog.DestroyWindow();
+}
+
+TEST_F(CLumitraAppTest, ShootingInformationIsCachedAndForgottenAlsoUnderTheEngineLock)
+{
+    using testsupport::ExifFields;
+    using testsupport::QuarterJpeg;
+    StartCoreLibrary();
+    const auto write = [&](uint32_t mark) {
+        ExifFields exif;
+        exif.markFlag = mark;
+        const std::vector<uint8_t> jpeg = QuarterJpeg(64, 48, &exif);
+        WriteFileBytes(m_Dir.Path() / "a.jpg", std::string(jpeg.begin(), jpeg.end()));
+    };
+    const FString path = PathOf("a.jpg");
+    write(1);
+    CTLM_Exif record;
+    ASSERT_TRUE(m_App.GetExif(path, &record));
+    EXPECT_TRUE(record.IsMarked());
+    write(0);
+    ASSERT_TRUE(m_App.GetExif(path, &record));
+    EXPECT_TRUE(record.IsMarked()) << "read once, then cached";
+    {
+        // The development facade forgets a file it changed while it holds the engine lock.
+        KVREngineLockScope engine;
+        m_App.RemoveExif(path);
+    }
+    ASSERT_TRUE(m_App.GetExif(path, &record));
+    EXPECT_FALSE(record.IsMarked()) << "read again";
+    m_App.ClearExifCache();
+    StopCoreLibrary();
 }
 
 } // namespace
