@@ -5,7 +5,9 @@
 
 #include "shell/frame/BrowserPanes.h"
 
+#include "shell/dialogs/CMessageDlg.h"
 #include "shell/frame/PathLists.h"
+#include "shell/browser/CFolderTreeCtrl.h"
 #include "shell/browser/CTLM_ThumbnailWnd.h"
 #include "shell/browser/CThumbFormView.h"
 #include "shell/browser/CThumbSplitterWnd.h"
@@ -115,6 +117,13 @@ private:
 class BrowserPanes final : public IBrowserPaneFactory {
 public:
   std::unique_ptr<CSplitterWnd> NewSplitter() override {
+    // The folder tree asks before it deletes or overwrites with the
+    // program's own message box.
+    CFolderTreeCtrl::SetQuestionFunc([](CWnd* owner, int style, const FString& text) {
+      CMessageDlg box(owner);
+      box.SetMessage(style, text);
+      return static_cast<int>(box.DoModal());
+    });
     CTreeFormView::RegisterTemplate();
     CThumbFormView::RegisterTemplate();
     return std::make_unique<CThumbSplitterWnd>();
