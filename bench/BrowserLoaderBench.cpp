@@ -19,142 +19,27 @@
 #include <benchmark/benchmark.h>
 
 #include "shell/browser/CTLM_ThumbnailWnd.h"
-#include "shell/facade/KVR_EmbeddedImages.h"
 
-#include "engine/colour/TransformColor.h"
-#include "foundation/FIStorageClass.h"
+#include "ThumbnailFolder.h"
 #include "foundation/FPath.h"
 #include "platform/testing/Headless.h"
-#include "support/BrowserFolder.h"
-#include "support/BuildTree.h"
-#include "support/ImageFileTest.h"
-#include "support/JpegEncoder.h"
 
-#include <jpeglib.h>
-
-#include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <chrono>
-#include <cstdio>
+#include <condition_variable>
 #include <cstdlib>
-#include <filesystem>
-#include <stdexcept>
-#include <string>
-#include <thread>
+#include <mutex>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
 namespace pt = platform::testing;
+using benchfolder::Fail;
 using Clock = std::chrono::steady_clock;
-using Bytes = std::vector<uint8_t>;
 
 constexpr int kFilesOfEachKind = 500;
-constexpr int kCameraWidth = 6000;
-constexpr int kCameraHeight = 4000;
 
 double Seconds(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
-
-[[noreturn]] void Fail(const char* what) {
-  std::fprintf(stderr, "BrowserLoaderBench: %s\n", what);
-  std::abort();
-}
-
-
-// Where a file's embedded thumbnail lies.
-struct Thumbnail {
-  fs::path path;
-  long offset = 0;
-  long length = 0;
-};
-
-struct Folder {
-  testsupport::TempDir dir;
-  fs::path folder;
-  std::vector<Thumbnail> thumbnails;
-
-  Folder() {
-    InitStorageClasses();
-    SetColorProfileProgramPath(testsupport::BuildTreeProgramPath());
-    folder = dir.Path() / "folder";
-    fs::create_directory(folder);
-
-    const testsupport::SyntheticRaw raw =
-        testsupport::MakeSyntheticRaw();
-    const fs::path rawFile = dir.Path() / "camera.kvr";
-    raw.file.WriteTo(rawFile);
-    int offset = 0;
-    int length = 0;
-    FILE* file = std::fopen(rawFile.c_str(), "rb");
-    if (!file || KVR_FindEmbeddedImage(file, kEmbeddedThumbnail, &offset, &length) != kEmbeddedSmallJpeg) {
-      Fail("the raw file has no small embedded JPEG");
-    }
-    std::fclose(file);
-    // The section's picture bytes follow its 28-byte header.
-    const Thumbnail rawThumbnail{rawFile, offset + 28, length - 28};
-    const std::string rawBytes = testsupport::ReadFileBytes(rawFile);
-    if (size_t(offset) + 30 > rawBytes.size() || uint8_t(rawBytes[size_t(offset) + 28]) != 0xFF ||
-        uint8_t(rawBytes[size_t(offset) + 29]) != 0xD8) {
-      Fail("the small JPEG does not start behind its section header");
-    }
-
-    testsupport::JpegEncodeOptions options;
-    options.quality = 90;
-    const Bytes plain = testsupport::EncodeJpeg(testsupport::PhotoLikeRgb(kCameraWidth, kCameraHeight), kCameraWidth, kCameraHeight, 3, options);
-    testsupport::ExifFields fields;
-    fields.orientation = 1;
-    fields.markFlag = 0;
-    fields.thumbnail = testsupport::QuarterJpeg(160, 120);
-    const Bytes camera = testsupport::InsertSegment(
-        plain, 0xE1, testsupport::ExifApp1Data(testsupport::BuildExifStructure(fields)));
-    const fs::path jpegFile = dir.Path() / "camera.jpg";
-    testsupport::WriteBytes(jpegFile, camera);
-    const auto at = std::search(camera.begin(), camera.end(), fields.thumbnail.begin(), fields.thumbnail.end());
-    if (at == camera.end()) Fail("the thumbnail is not in the JPEG");
-    const Thumbnail jpegThumbnail{jpegFile, long(at - camera.begin()), long(fields.thumbnail.size())};
-
-    for (int i = 0; i < kFilesOfEachKind; ++i) {
-      const std::string number = std::to_string(1000 + i);
-      fs::create_hard_link(rawFile, folder / ("KVR_" + number + ".kvr"));
-      fs::create_hard_link(jpegFile, folder / ("IMG_" + number + ".JPG"));
-      thumbnails.push_back({folder / ("KVR_" + number + ".kvr"), rawThumbnail.offset, rawThumbnail.length});
-      thumbnails.push_back({folder / ("IMG_" + number + ".JPG"), jpegThumbnail.offset, jpegThumbnail.length});
-    }
-  }
-};
-
-// libjpeg-turbo on its own: the thumbnail's bytes read from the file and
-// decoded at full scale into 24-bit rows; the pixel count.
-size_t PlainDecode(const Thumbnail& thumbnail, Bytes& rows) {
-  Bytes bytes(size_t(thumbnail.length));
-  FILE* file = std::fopen(thumbnail.path.c_str(), "rb");
-  if (!file) return 0;
-  std::fseek(file, thumbnail.offset, SEEK_SET);
-  const size_t read = std::fread(bytes.data(), 1, bytes.size(), file);
-  std::fclose(file);
-  if (read != bytes.size()) return 0;
-  jpeg_decompress_struct info{};
-  jpeg_error_mgr error{};
-  info.err = jpeg_std_error(&error);
-  jpeg_create_decompress(&info);
-  jpeg_mem_src(&info, bytes.data(), bytes.size());
-  jpeg_read_header(&info, TRUE);
-  info.out_color_space = JCS_EXT_BGR;
-  jpeg_start_decompress(&info);
-  const size_t stride = (size_t(info.output_width) * 3 + 3) / 4 * 4;
-  rows.resize(stride * info.output_height);
-  while (info.output_scanline < info.output_height) {
-    JSAMPROW row = rows.data() + stride * info.output_scanline;
-    jpeg_read_scanlines(&info, &row, 1);
-  }
-  const size_t pixels = size_t(info.output_width) * info.output_height;
-  jpeg_finish_decompress(&info);
-  jpeg_destroy_decompress(&info);
-  return pixels;
-}
 
 // The grid with a clock on its loader's messages; it stops the run once the
 // first pass has brought every picture.
@@ -230,7 +115,7 @@ private:
 };
 
 void BM_BrowserLoaderFirstPass(benchmark::State& state) {
-  static const Folder folder;
+  static const benchfolder::ThumbnailFolder folder(kFilesOfEachKind);
   pt::Init();
   CWnd frame;
   frame.CreateEx(0, u"Frame", u"", WS_POPUP | WS_VISIBLE, CRect(0, 0, 1280, 900), nullptr, 0);
@@ -248,7 +133,7 @@ void BM_BrowserLoaderFirstPass(benchmark::State& state) {
 
   bool checked = false;
   double loader = 0, plain = 0, firstScreen = 0;
-  Bytes rows;
+  benchfolder::Bytes rows;
   for (auto _ : state) {
     grid.ClearPictures();
     grid.Run();
@@ -259,13 +144,16 @@ void BM_BrowserLoaderFirstPass(benchmark::State& state) {
 
     const auto plainStart = Clock::now();
     size_t pixels = 0;
-    for (const Thumbnail& thumbnail : folder.thumbnails) pixels += PlainDecode(thumbnail, rows);
+    for (const auto& thumbnail : folder.thumbnails) pixels += benchfolder::PlainDecode(thumbnail, rows);
     plain += Seconds(plainStart);
     if (!checked) {
       // Both decode the same thumbnails: 221 x 147 and 160 x 120 pixels.
-      if (pixels != size_t(kFilesOfEachKind) * (221 * 147 + 160 * 120)) Fail("plain decode");
+      if (pixels != size_t(kFilesOfEachKind) * (benchfolder::kRawThumbnailWidth * benchfolder::kRawThumbnailHeight +
+                                                  benchfolder::kJpegThumbnailWidth * benchfolder::kJpegThumbnailHeight)) {
+        Fail("plain decode");
+      }
       const CTLM_ThumbnailData* first = grid.GetItem(kFilesOfEachKind); // the first raw file
-      if (!first->m_pDib || std::abs(first->m_pDib->GetHeight()) != 147) {
+      if (!first->m_pDib || std::abs(first->m_pDib->GetHeight()) != benchfolder::kRawThumbnailHeight) {
         Fail("the raw file's quick picture is not its small embedded JPEG");
       }
       checked = true;
