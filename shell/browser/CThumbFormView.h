@@ -24,7 +24,6 @@
 
 #include <cstdint>
 
-class CTLM_ThumbnailData;
 class IThumbViewFrame;
 
 // The view's form template and the ids of its controls.
