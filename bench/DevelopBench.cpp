@@ -24,7 +24,7 @@
 #include "support/SyntheticDevelopment.h"
 
 #include "CountedAllocations.h"
-#include "engine/RunRowBands.h"
+#include "engine/core/RunRowBands.h"
 #include "fileio/loaders/FDataRetrieverRequest.h"
 #include "fileio/loaders/FILoader.h"
 #include "foundation/FIStorageClass.h"

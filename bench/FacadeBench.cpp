@@ -25,7 +25,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FCache.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"

@@ -33,7 +33,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FByteReader.h"
 #include "foundation/FCache.h"
 #include "foundation/FIStorageClass.h"

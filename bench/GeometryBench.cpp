@@ -15,9 +15,9 @@
 #include <memory>
 #include <vector>
 
-#include "engine/GlobalLUTs.h"
-#include "engine/ResizeDisplayPixmap.h"
-#include "engine/Stage3.h"
+#include "engine/core/GlobalLUTs.h"
+#include "engine/geometry/ResizeDisplayPixmap.h"
+#include "engine/stages/Stage3.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPixmap.h"
 #include "support/CamdataWriter.h"

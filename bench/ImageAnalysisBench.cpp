@@ -12,11 +12,11 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engine/AutoWB_ChromaWt.h"
-#include "engine/CalculateAutoAdjustSettings.h"
-#include "engine/EAutoWB.h"
-#include "engine/GlobalLUTs.h"
-#include "engine/Retinex.h"
+#include "engine/analysis/AutoWB_ChromaWt.h"
+#include "engine/analysis/CalculateAutoAdjustSettings.h"
+#include "engine/analysis/EAutoWB.h"
+#include "engine/analysis/Retinex.h"
+#include "engine/core/GlobalLUTs.h"
 #include "support/NeutralScene.h"
 
 namespace {

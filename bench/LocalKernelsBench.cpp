@@ -13,9 +13,9 @@
 #include <functional>
 #include <vector>
 
-#include "engine/ChromaBlur.h"
-#include "engine/FIRNoiseReduction.h"
-#include "engine/GlobalLUTs.h"
+#include "engine/chroma/ChromaBlur.h"
+#include "engine/core/GlobalLUTs.h"
+#include "engine/noise/FIRNoiseReduction.h"
 #include "foundation/FPixmap.h"
 
 namespace {

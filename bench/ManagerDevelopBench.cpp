@@ -25,7 +25,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FCache.h"
 #include "foundation/FIStorageClass.h"
 #include "managers/FIPMImage.h"
@@ -77,8 +77,6 @@ struct Setup {
             Fail("the file's properties cannot be read");
         props = std::make_unique<FPropTree>(nullptr, "props");
         props->CopyPairs(request.m_pImageProps);
-        // The direct run starts from frames in memory, made once.
-        inputs = std::make_unique<DirectInputs>(shot);
     }
 
     int32_t Run(IPManagerData& request)
@@ -107,7 +105,6 @@ struct Setup {
     EngineCounts counts;
     std::unique_ptr<FIPManagerPool> pool;
     std::unique_ptr<FPropTree> props;
-    std::unique_ptr<DirectInputs> inputs;
 };
 
 Setup& TheSetup()
@@ -116,9 +113,10 @@ Setup& TheSetup()
     return setup;
 }
 
-// The direct side: one engine and every image made once, before timing.
+// The direct side: one engine and every image, the frames in memory among
+// them, made once, before timing.
 struct Direct {
-    Direct(Setup& setup, const IPManagerData& settings) : development(*setup.inputs, *setup.props, settings) {}
+    Direct(Setup& setup, const IPManagerData& settings) : development(setup.shot, *setup.props, settings) {}
     EngineCounts counts;
     CountingEngine engine{counts, nullptr};
     DirectDevelopment development;

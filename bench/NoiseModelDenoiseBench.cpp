@@ -20,7 +20,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/NoiseModelDenoise.h"
+#include "engine/noise/NoiseModelDenoise.h"
 #include "foundation/FPixmap.h"
 
 namespace {

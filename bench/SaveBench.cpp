@@ -16,7 +16,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "fileio/codecs/FJPEGLineWriter.h"
 #include "fileio/codecs/FTiffImageReader.h"
 #include "fileio/codecs/FTiffLineWriter.h"

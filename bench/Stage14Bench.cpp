@@ -22,13 +22,13 @@
 #include <memory>
 #include <vector>
 
-#include "engine/ColorSpaces.h"
-#include "engine/FIPEngine2.h"
-#include "engine/GlobalLUTs.h"
-#include "engine/Stage1.h"
-#include "engine/Stage4.h"
-#include "engine/ToneLUT.h"
-#include "engine/TransformColor.h"
+#include "engine/colour/ColorSpaces.h"
+#include "engine/colour/ToneLUT.h"
+#include "engine/colour/TransformColor.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/core/GlobalLUTs.h"
+#include "engine/stages/Stage1.h"
+#include "engine/stages/Stage4.h"
 #include "support/BuildTree.h"
 #include "support/EngineDriver.h"
 

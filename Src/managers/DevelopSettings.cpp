@@ -1,6 +1,6 @@
 #include "managers/DevelopSettings.h"
 
-#include "engine/CamdataValues.h"
+#include "engine/core/CamdataValues.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPropTree.h"
 

@@ -1,13 +1,13 @@
 #include "managers/FDataRetriever.h"
 
 #include "fileio/loaders/FILoader.h"
-#include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FException.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
 #include "foundation/FThread.h"
+#include "foundation/FWideText.h"
 #include "managers/FDataObject.h"
 #include "managers/IPMCacheEntry.h"
 #include "managers/IPManagerData.h"
@@ -91,11 +91,7 @@ void WriteStoredResult(FICacheObject* entry, const IPRequestResult& result)
 IPRequestResult ResultOf(const FDataRetrieverRequest& request)
 {
     IPRequestResult result;
-    result.m_dProgress = request.GetProgress();
-    result.m_eStatus = request.GetStatus();
-    result.m_eError = request.GetError();
-    result.m_sErrorText = request.m_sErrorText;
-    result.m_bCancel = request.IsCancelled();
+    result.TakeOutcome(request);
     return result;
 }
 
@@ -110,7 +106,7 @@ void SetResult(FDataRetrieverRequest& request, const IPRequestResult& result)
 void Fail(FDataRetrieverRequest& request, int error, const char* text)
 {
     request.SetError(error);
-    request.m_sErrorText = LoaderWideText(text);
+    request.m_sErrorText = WideFromSystemText(text);
     request.SetStatus(kIPStatusError);
 }
 
@@ -165,11 +161,6 @@ void SetRetrieverRequest(FDataRetrieverRequest& request, const FString& url, int
 FIDataObject* GetRetrievedObject(const FDataRetrieverRequest& request)
 {
     return reinterpret_cast<FIDataObject*>(request.m_SlotA);
-}
-
-void CopyRetrieverResult(const FDataRetrieverRequest& from, IPRequestResult& to)
-{
-    to = ResultOf(from);
 }
 
 std::vector<FLoaderTableEntry> FDataRetriever::DefaultLoaderTable()

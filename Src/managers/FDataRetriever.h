@@ -22,7 +22,6 @@ class FIDataObject;
 class FDataObject;
 class FILoader;
 class FPropTree;
-class IPRequestResult;
 
 enum : int {
     kRetrieverInfo = 0,
@@ -52,8 +51,6 @@ void SetRetrieverRequest(FDataRetrieverRequest& request, const FString& url, int
 // A data request's result: the data object whose one reference the caller
 // now owns (null unless the request ended done).
 FIDataObject* GetRetrievedObject(const FDataRetrieverRequest& request);
-// Copies the retriever request's outcome into a manager's result block.
-void CopyRetrieverResult(const FDataRetrieverRequest& from, IPRequestResult& to);
 
 class FIDataRetriever {
 public:

@@ -17,8 +17,7 @@ FIPManagerPool::~FIPManagerPool()
     m_Workers.clear();
     for (IPManagerData* request : m_Queue) {
         DebugPrintf("FIPManagerPool destroy: request 0x%p never handled.\n", static_cast<void*>(request));
-        request->m_Result.m_eStatus = kIPStatusError;
-        request->m_Result.m_eError = kIPErrorBusy;
+        request->m_Result.Fail(kIPErrorBusy);
     }
     m_Queue.clear();
 }
@@ -33,8 +32,7 @@ void FIPManagerPool::Request(IPManagerData* request)
 {
     if (!request)
         return;
-    request->m_Result.m_eStatus = kIPStatusNew;
-    request->m_Result.m_eError = kIPErrorNone;
+    request->m_Result.Begin(kIPStatusNew);
     for (const auto& worker : m_Workers) {
         if (!worker->IsBusy()) {
             priHandOver(*worker, *request);
@@ -53,7 +51,7 @@ void FIPManagerPool::Request(IPManagerData* request)
         }
     }
     m_Queue.push_back(request);
-    request->m_Result.m_eStatus = kIPStatusPending;
+    request->m_Result.Begin(kIPStatusPending);
 }
 
 void FIPManagerPool::priEndCancelledRequests()

@@ -213,12 +213,13 @@ bool FImageFileListEntry::GetProps(FIPManager* manager)
     if (!manager || m_sURL.GetLength() == 0)
         return false;
     priParseURL();
-    FIFile* file = OpenFileByURL(m_sURL, FIFile::OPEN_READ);
-    if (!file)
-        return false;
     FFileInfo info;
-    file->GetInfo(info);
-    file->Close();
+    {
+        const FFilePtr file(OpenFileByURL(m_sURL, FIFile::OPEN_READ));
+        if (!file)
+            return false;
+        file->GetInfo(info);
+    }
     m_bLocked = (info.m_iFlags & FILEINFO_READONLY) != 0;
     if (m_bTiff || m_bJpeg)
         m_bSecondAttribute = false;

@@ -9,7 +9,7 @@
 // and its header written, under one process-wide lock: no one ever finds an
 // entry whose header is not yet written. Every look-up the managers make goes
 // through FindCacheEntry for that reason.
-#include "engine/FIPERequest.h" // FIPEResumeState
+#include "engine/core/FIPERequest.h" // FIPEResumeState
 #include "foundation/FValueTypes.h"
 
 #include <cstddef>

@@ -1,20 +1,24 @@
 #include "managers/IPManager2.h"
 
-#include "engine/FIPEngine2.h"
+#include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
-#include "fileio/loaders/LoaderRequestHandling.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FException.h"
 #include "foundation/FIFile.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FWideText.h"
 #include "managers/FDataObject.h"
 #include "managers/FDataRetriever.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <new>
+
+using namespace ipmanager2;
 
 namespace {
 
@@ -26,33 +30,10 @@ constexpr double kStateProgress[IPManager2::kStateCount] = {
     0.8, 0.8, 0.825, 0.825, 0.838, 0.838, 0.85, 0.85, 0.9, 1, 1, 1, 1,
 };
 
-// Eviction priorities: lower goes first.
-enum : uint32_t {
-    kPriorityStage1 = 5,
-    kPriorityStage2 = 30,
-    kPriorityStage3 = 10,
-    kPriorityStage4 = 20,
-    kPriorityRetiredStage2 = 15,
-    kPriorityRetiredLUT = 2,
-};
-
-void UnlockAndForget(FICacheObject*& entry)
-{
-    if (entry) {
-        entry->Unlock();
-        entry = nullptr;
-    }
-}
-
-bool IsDone(FICacheObject* entry)
-{
-    return IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
-
 FString ExceptionText(const char* format, const FException& e)
 {
     const FNarrowString text(format, e.GetDescription(), e.GetMessage());
-    return LoaderWideText(text.GetText());
+    return WideFromSystemText(text.GetText());
 }
 
 } // namespace
@@ -164,8 +145,7 @@ void IPManager2::priDispatchRequest(IPManagerData* request)
         priStartPipeline(*request);
         break;
     default:
-        request->m_Result.m_eStatus = kIPStatusError;
-        request->m_Result.m_eError = kIPErrorUnsupportedRequest;
+        request->m_Result.Fail(kIPErrorUnsupportedRequest);
         break;
     }
 }
@@ -214,7 +194,7 @@ void IPManager2::priStartPipeline(IPManagerData& request)
         return;
     m_iState = kStateBegin;
     m_pCurrentRequest = &request;
-    request.m_Result.m_eStatus = kIPStatusPending;
+    request.m_Result.Begin(kIPStatusPending);
     m_RequestStopwatch.Start();
     priProcessIdle();
 }
@@ -251,30 +231,21 @@ void IPManager2::priProcessIdle()
             if (m_RetrieverRequest.IsPending())
                 m_RetrieverRequest.Cancel();
         }
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pCurrentRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pCurrentRequest != nullptr; }, [this] {
             m_pEngine->Idle();
             m_pRetriever->Idle();
-            lastState = m_iState;
             priRunState(m_iState);
             if (m_pCurrentRequest && m_pCurrentRequest->m_Result.m_eStatus != kIPStatusPending)
                 priEndRequest();
-        }
+        });
     } catch (const FExceptionFileIO& e) {
-        priFailCurrent(kIPErrorFileIO, nullptr);
-        if (m_pCurrentRequest)
-            m_pCurrentRequest->m_Result.m_sErrorText =
-                ExceptionText("IPManager2::priProcessIdle: caught FExceptionFileIO(%s, %s)!", e);
+        priFailCurrent(kIPErrorFileIO,
+                       ExceptionText("IPManager2::priProcessIdle: caught FExceptionFileIO(%s, %s)!", e));
         priEndRequest();
     } catch (const FException& e) {
         DebugPrintf("IPManager2::priProcessIdle caught unhandled FException(%s, %s)\n", e.GetDescription(),
                     e.GetMessage());
-        priFailCurrent(kIPErrorException, nullptr);
-        if (m_pCurrentRequest)
-            m_pCurrentRequest->m_Result.m_sErrorText =
-                ExceptionText("IPManager2::priProcessIdle: caught FException(%s, %s)!", e);
+        priFailCurrent(kIPErrorException, ExceptionText("IPManager2::priProcessIdle: caught FException(%s, %s)!", e));
         priEndRequest();
     } catch (...) {
         DebugPrintf("IPManager2::priProcessIdle caught unhandled unknown exception\n");
@@ -332,13 +303,14 @@ void IPManager2::priEndRequest()
 
 void IPManager2::priFailCurrent(int32_t error, const char* text)
 {
+    priFailCurrent(error, text ? WideFromSystemText(text) : FString());
+}
+
+void IPManager2::priFailCurrent(int32_t error, const FString& text)
+{
     m_iState = kStateIdle;
-    if (!m_pCurrentRequest)
-        return;
-    IPRequestResult& result = m_pCurrentRequest->m_Result;
-    result.m_eStatus = kIPStatusError;
-    result.m_eError = error;
-    result.m_sErrorText = text ? LoaderWideText(text) : FString();
+    if (m_pCurrentRequest)
+        m_pCurrentRequest->m_Result.Fail(error, text);
 }
 
 void IPManager2::priWriteProgress(int state, int next, double x)
@@ -433,34 +405,34 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
     };
 
     if (!autoAdjust) {
-        if ((m_pStage4OutImageObj = FindCacheEntry(m_Labels.m_sStage4Out))) {
-            m_pStage4OutImageObj->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
-            if (IsDone(m_pStage4OutImageObj)) {
+        if ((m_Held.stage4 = FindCacheEntry(m_Labels.m_sStage4Out))) {
+            m_Held.stage4->SetPriority(region ? 0u : uint32_t(kPriorityStage4));
+            if (IsPixmapDone(m_Held.stage4)) {
                 startAt(kStateCompleteDevelop, m_iAfterLoadState, kStateCompleteDevelop);
                 return true;
             }
         }
-        m_pStage3OutImageObj = FindCacheEntry(m_Labels.m_sStage3Out);
-        m_pStage3OutLImageObj = FindCacheEntry(m_Labels.m_sStage3OutL);
-        m_pStage3OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage3OutRtnx);
-        if (m_pStage3OutImageObj && m_pStage3OutLImageObj && m_pStage3OutRtnxImageObj) {
-            for (FICacheObject* entry : {m_pStage3OutImageObj, m_pStage3OutLImageObj, m_pStage3OutRtnxImageObj})
+        m_Held.stage3 = FindCacheEntry(m_Labels.m_sStage3Out);
+        m_Held.stage3Lightness = FindCacheEntry(m_Labels.m_sStage3OutL);
+        m_Held.stage3Retinex = FindCacheEntry(m_Labels.m_sStage3OutRtnx);
+        if (m_Held.stage3 && m_Held.stage3Lightness && m_Held.stage3Retinex) {
+            for (FICacheObject* entry : {m_Held.stage3.get(), m_Held.stage3Lightness.get(), m_Held.stage3Retinex.get()})
                 entry->SetPriority(region ? 0u : uint32_t(kPriorityStage3));
-            if (IsDone(m_pStage3OutImageObj)) {
+            if (IsPixmapDone(m_Held.stage3)) {
                 startAt(kStateLoadCamfile, kStateToneLUT, kStateLoadCamfile);
                 return true;
             }
         }
     }
 
-    m_pStage2OutImageObj = FindCacheEntry(m_Labels.m_sStage2Out);
-    m_pStage2OutRtnxImageObj = FindCacheEntry(m_Labels.m_sStage2OutRtnx);
-    m_pStage2OutRefKVImageObj = FindCacheEntry(m_Labels.m_sStage2OutRefKV);
-    if (m_pStage2OutImageObj && m_pStage2OutRtnxImageObj && m_pStage2OutRefKVImageObj) {
-        for (FICacheObject* entry : {m_pStage2OutImageObj, m_pStage2OutRtnxImageObj, m_pStage2OutRefKVImageObj})
+    m_Held.stage2 = FindCacheEntry(m_Labels.m_sStage2Out);
+    m_Held.stage2Retinex = FindCacheEntry(m_Labels.m_sStage2OutRtnx);
+    m_Held.stage2Reference = FindCacheEntry(m_Labels.m_sStage2OutRefKV);
+    if (m_Held.stage2 && m_Held.stage2Retinex && m_Held.stage2Reference) {
+        for (FICacheObject* entry : {m_Held.stage2.get(), m_Held.stage2Retinex.get(), m_Held.stage2Reference.get()})
             entry->SetPriority(kPriorityStage2);
         int next = kStateStage2;
-        if (IsDone(m_pStage2OutImageObj)) {
+        if (IsPixmapDone(m_Held.stage2)) {
             next = request.m_eKind == kIPRequestAutoAdjust       ? kStateCompleteAutoAdjust
                    : request.m_eKind == kIPRequestNeutralAtPoint ? kStateCompleteNeutralAtPoint
                                                                   : kStateStage3;
@@ -468,11 +440,11 @@ bool IPManager2::priChooseStartState(bool region, bool autoAdjust)
         startAt(kStateLoadCamfile, next, next);
         return true;
     }
-    UnlockAndForget(m_pStage2OutImageObj);
+    m_Held.stage2.reset();
 
-    if ((m_pStage1OutImageObj = FindCacheEntry(m_Labels.m_sStage1Out))) {
-        m_pStage1OutImageObj->SetPriority(kPriorityStage1);
-        if (IsDone(m_pStage1OutImageObj)) {
+    if ((m_Held.stage1 = FindCacheEntry(m_Labels.m_sStage1Out))) {
+        m_Held.stage1->SetPriority(kPriorityStage1);
+        if (IsPixmapDone(m_Held.stage1)) {
             startAt(kStateLoadCamfile, kStateStage2, kStateStage2);
             return true;
         }
@@ -492,21 +464,15 @@ void IPManager2::priLoadCamfile()
         return;
     }
     if (request.m_sCamfileURL.GetLength() > 0) {
-        FIFile* file = OpenFileByURL(request.m_sCamfileURL, FIFile::OPEN_READ);
+        const FFilePtr file(OpenFileByURL(request.m_sCamfileURL, FIFile::OPEN_READ));
         if (!file) {
             priFailCurrent(kIPErrorFileNotFound, "FIPManager::priLoadCamfile: external camfile not found.");
             return;
         }
-        try {
-            const int64_t size = file->GetSize();
-            m_ExternalCamfile.assign(size_t(size > 0 ? size : 0), 0);
-            if (size > 0)
-                file->ReadExact(m_ExternalCamfile.data(), size);
-        } catch (...) {
-            file->Close();
-            throw;
-        }
-        file->Close();
+        const int64_t size = file->GetSize();
+        m_ExternalCamfile.assign(size_t(size > 0 ? size : 0), 0);
+        if (size > 0)
+            file->ReadExact(m_ExternalCamfile.data(), size);
         m_pCambData = std::make_unique<FCamdata>(m_ExternalCamfile.data(), m_ExternalCamfile.size());
         m_iState = m_iAfterLoadState;
         return;
@@ -527,7 +493,7 @@ bool IPManager2::priRetrieverDelivered(int state, int next)
     }
     if (status != kIPStatusDone) {
         IPRequestResult& result = m_pCurrentRequest->m_Result;
-        CopyRetrieverResult(m_RetrieverRequest, result);
+        result.TakeOutcome(m_RetrieverRequest);
         if (result.m_eError == kIPErrorException)
             result.m_eError = kIPErrorFileIO;
         return false;
@@ -539,9 +505,9 @@ void IPManager2::priWaitCamfile()
 {
     if (!priRetrieverDelivered(kStateWaitCamfile, m_iAfterLoadState))
         return;
-    m_pCamfileObj = GetRetrievedObject(m_RetrieverRequest);
+    m_Held.camfile = GetRetrievedObject(m_RetrieverRequest);
     m_RetrieverRequest.m_SlotA = 0;
-    m_pCambData = std::make_unique<FCamdata>(m_pCamfileObj->GetCamfileData(), m_pCamfileObj->GetCamfileSize());
+    m_pCambData = std::make_unique<FCamdata>(m_Held.camfile->GetCamfileData(), m_Held.camfile->GetCamfileSize());
     priWriteProgress(kStateWaitCamfile, m_iAfterLoadState, 1.0);
     m_iState = m_iAfterLoadState;
 }
@@ -555,16 +521,9 @@ void IPManager2::priCleanup()
         DebugPrintf("IPManager2::priCleanup: retriever request is not done!\n");
     priCollectEngineRequest();
 
-    ReleaseDataObject(m_pRawImageObj);
-    ReleaseDataObject(m_pDarkImageObj);
+    // The camera data reads the camfile object's bytes: it goes first.
     m_pCambData.reset();
     m_ExternalCamfile.clear();
-    ReleaseDataObject(m_pCamfileObj);
-    m_pCaptureProps = nullptr;
-
-    for (FICacheObject** entry :
-         {&m_pPropsObj, &m_pStage1OutImageObj, &m_pStage2OutImageObj, &m_pStage2OutRtnxImageObj,
-          &m_pStage2OutRefKVImageObj, &m_pStage3OutImageObj, &m_pStage3OutLImageObj, &m_pStage3OutRtnxImageObj,
-          &m_pStage4OutImageObj, &m_pToneLUTObj, &m_pRtnxLUTObj, &m_pGammaLUTObj})
-        UnlockAndForget(*entry);
+    m_pCaptureProps = nullptr; // owned by the properties entry
+    m_Held = RequestHolds{};
 }

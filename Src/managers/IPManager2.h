@@ -12,10 +12,11 @@
 // retiring superseded results, choosing where to start from what is cached),
 // the camera-data load (7, 8) and the completions (22 to 25); the develop
 // states (2 to 6 and 9 to 21) are IPManager2::priRunDevelopState.
-#include "engine/FIPERequest.h"
+#include "engine/core/FIPERequest.h"
 #include "fileio/loaders/FDataRetrieverRequest.h"
 #include "foundation/FStopwatch.h"
 #include "foundation/FString.h"
+#include "managers/FHeldRef.h"
 #include "managers/FIPManager.h"
 #include "managers/IPManagerLabels.h"
 
@@ -122,7 +123,7 @@ private:
     bool priCheckDevelopRequest(IPManagerData& request);
     void priFindImages();
     void priLoadFrame(uint32_t index, int waitState, const char* busyText);
-    void priWaitFrame(FIDataObject*& frame, int next);
+    void priWaitFrame(FDataObjectRef& frame, int next);
     void priStage1Process();
     void priStage2Process();
     bool priTakeStage1AsStage2Output();
@@ -136,9 +137,9 @@ private:
     void priCompleteDevelop();
     // The guarded computation shared by the stages: the entry whose mutex
     // decides who computes, the engine request and its end.
-    bool priFindOrAllocate(FICacheObject*& held, const FString& label, int32_t pixelType, int32_t width,
+    bool priFindOrAllocate(FCacheEntryLock& held, const FString& label, int32_t pixelType, int32_t width,
                            int32_t height, const char* allocationText);
-    bool priFindOrAllocateLUT(FICacheObject*& held, const FString& label, bool colorLUT,
+    bool priFindOrAllocateLUT(FCacheEntryLock& held, const FString& label, bool colorLUT,
                               const char* allocationText);
     bool priTryGuard(FICacheObject* guard, bool lut, const char* waitText);
     void priReleaseGuard();
@@ -153,6 +154,7 @@ private:
     void priCollectEngineRequest();
     void priEndRequest();
     void priFailCurrent(int32_t error, const char* text);
+    void priFailCurrent(int32_t error, const FString& text);
     // A wait state's progress: sub-request progress x towards state next.
     void priWriteProgress(int state, int next, double x);
     // False with the request failed when the retriever still runs a request.
@@ -207,24 +209,22 @@ private:
     uint32_t m_iDarkIndex = kNoImage;
     uint32_t m_iDarkSubIndex = kNoImage;
 
-    FIDataObject* m_pRawImageObj = nullptr;
-    FIDataObject* m_pDarkImageObj = nullptr;
-    FIDataObject* m_pCamfileObj = nullptr;
+    // What the current request holds: the frames and camera data the
+    // retriever delivered and the cache entries it has found or made, each
+    // locked until it is reset; all given back together when a request ends.
+    struct RequestHolds {
+        FDataObjectRef raw, dark, camfile;
+        FCacheEntryLock props;
+        FCacheEntryLock stage1;
+        FCacheEntryLock stage2, stage2Retinex, stage2Reference;
+        FCacheEntryLock stage3, stage3Lightness, stage3Retinex;
+        FCacheEntryLock stage4;
+        FCacheEntryLock toneLUT, gammaLUT, retinexLUT;
+    };
+    RequestHolds m_Held;
     std::vector<uint8_t> m_ExternalCamfile;
     std::unique_ptr<FCamdata> m_pCambData;
 
-    FICacheObject* m_pStage1OutImageObj = nullptr;
-    FICacheObject* m_pStage2OutImageObj = nullptr;
-    FICacheObject* m_pStage2OutRefKVImageObj = nullptr;
-    FICacheObject* m_pStage2OutRtnxImageObj = nullptr;
-    FICacheObject* m_pStage3OutImageObj = nullptr;
-    FICacheObject* m_pStage3OutLImageObj = nullptr;
-    FICacheObject* m_pStage3OutRtnxImageObj = nullptr;
-    FICacheObject* m_pStage4OutImageObj = nullptr;
-    FICacheObject* m_pToneLUTObj = nullptr;
-    FICacheObject* m_pGammaLUTObj = nullptr;
-    FICacheObject* m_pRtnxLUTObj = nullptr;
-    FICacheObject* m_pPropsObj = nullptr;
     FPropTree* m_pCaptureProps = nullptr; // owned by the "-Properties" entry
 
     FString m_sUniqueID;

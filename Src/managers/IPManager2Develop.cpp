@@ -9,7 +9,8 @@
 // block in the entry, so the next attempt continues where it stopped.
 #include "managers/IPManager2.h"
 
-#include "engine/FIPEngine2.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/stages/Stage2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
@@ -20,6 +21,7 @@
 #include "managers/FDataObject.h"
 #include "managers/FDataRetriever.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>
@@ -28,12 +30,9 @@
 #include <mutex>
 #include <string>
 
-namespace {
+using namespace ipmanager2;
 
-enum : uint32_t {
-    kPriorityStage1 = 5,
-    kPriorityStage2 = 30,
-};
+namespace {
 
 // What the guarded computation needs of an entry's header, for pixmap and
 // table entries alike.
@@ -53,24 +52,6 @@ EntryControl ControlOf(FICacheObject* entry, bool lut)
     return {header->m_bDone, header->m_pMutex, header->m_ResumeState};
 }
 
-bool IsPixmapDone(FICacheObject* entry)
-{
-    return entry && IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
-
-FPixmap& PixmapOf(FICacheObject* entry)
-{
-    return *PixmapEntryHeader(entry)->m_pPixmap;
-}
-
-void UnlockAndForget(FICacheObject*& entry)
-{
-    if (entry) {
-        entry->Unlock();
-        entry = nullptr;
-    }
-}
-
 void CopyRows(const FPixmap& from, FPixmap& to)
 {
     const size_t bytes = size_t(std::min(from.m_iRowBytes, to.m_iRowBytes));
@@ -84,11 +65,6 @@ void CopyRows(const FPixmap& from, FPixmap& to)
 void StoreStage1Results(FICacheObject* entry, const std::array<int32_t, 6>& results)
 {
     std::copy(results.begin(), results.end(), PixmapEntryHeader(entry)->m_aiGeometry);
-}
-
-bool IsOutputColorSpace(int32_t colorSpace)
-{
-    return colorSpace == 2 || colorSpace == 3 || colorSpace == 4 || colorSpace == 8 || colorSpace == 11;
 }
 
 } // namespace
@@ -131,14 +107,14 @@ void IPManager2::priRunDevelopState(int state)
         break;
     }
     case kStateWaitRaw:
-        priWaitFrame(m_pRawImageObj, m_iDarkSubIndex != kNoImage ? kStateLoadCamfile : kStateLoadDark);
+        priWaitFrame(m_Held.raw, m_iDarkSubIndex != kNoImage ? kStateLoadCamfile : kStateLoadDark);
         break;
     case kStateLoadDark:
         DebugPrintf("Loading dark...\n");
         priLoadFrame(m_iDarkIndex, kStateWaitDark, "FIPManager::priLoadDark: data retriever is busy!");
         break;
     case kStateWaitDark:
-        priWaitFrame(m_pDarkImageObj, kStateLoadCamfile);
+        priWaitFrame(m_Held.dark, kStateLoadCamfile);
         break;
     case kStateStage1:
         priStage1Process();
@@ -197,7 +173,7 @@ void IPManager2::priFindImages()
     priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoImageCount, 0);
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return;
     }
     m_iRawIndex = m_iDarkIndex = m_iDarkSubIndex = kNoImage;
@@ -206,7 +182,7 @@ void IPManager2::priFindImages()
         priPrepareRetrieverRequest(request.m_sURL, kRetrieverInfo, kRetrieverInfoImage, index);
         priRunRetrieverRequest();
         if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-            CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+            request.m_Result.TakeOutcome(m_RetrieverRequest);
             return;
         }
         switch (m_RetrieverRequest.m_iSlotC) {
@@ -252,11 +228,10 @@ void IPManager2::priLoadFrame(uint32_t index, int waitState, const char* busyTex
     m_iState = waitState;
 }
 
-void IPManager2::priWaitFrame(FIDataObject*& frame, int next)
+void IPManager2::priWaitFrame(FDataObjectRef& frame, int next)
 {
     if (!priRetrieverDelivered(m_iState, next))
         return;
-    ReleaseDataObject(frame);
     frame = GetRetrievedObject(m_RetrieverRequest);
     m_RetrieverRequest.m_SlotA = 0;
     priWriteProgress(m_iState, next, 1.0);
@@ -273,39 +248,39 @@ void IPManager2::priStage1Process()
         request.m_Result.Finish(kIPStatusCancelled);
         return;
     }
-    const FPixmap* raw = m_pRawImageObj ? m_pRawImageObj->GetPixmap() : nullptr;
+    const FPixmap* raw = m_Held.raw ? m_Held.raw->GetPixmap() : nullptr;
     if (!raw) {
         priFailCurrent(kIPErrorException, "IPManager2::priStage1Process: no raw frame loaded.");
         return;
     }
-    if (!m_pStage1OutImageObj) {
+    if (!m_Held.stage1) {
         // Another worker may have finished stage 1 and taken its picture
         // over for stage 2 meanwhile: then this one waits for that stage 2.
         // Both looked up at once, so the take-over never falls between them.
         std::lock_guard lock(CacheEntryCreationLock());
         FICache* cache = GetGlobalCache();
-        if (!m_pStage2OutImageObj && (m_pStage2OutImageObj = cache->Allocate(m_Labels.m_sStage2Out, 0))) {
-            ReleaseDataObject(m_pRawImageObj);
-            ReleaseDataObject(m_pDarkImageObj);
+        if (!m_Held.stage2 && (m_Held.stage2 = cache->Allocate(m_Labels.m_sStage2Out, 0))) {
+            m_Held.raw.reset();
+            m_Held.dark.reset();
             m_iState = kStateStage2;
             return;
         }
-        m_pStage1OutImageObj = cache->Allocate(m_Labels.m_sStage1Out, 0);
+        m_Held.stage1 = cache->Allocate(m_Labels.m_sStage1Out, 0);
     }
-    if (!priFindOrAllocate(m_pStage1OutImageObj, m_Labels.m_sStage1Out, FPixmap::PIXEL_48S_RGB, raw->m_iColumns,
+    if (!priFindOrAllocate(m_Held.stage1, m_Labels.m_sStage1Out, FPixmap::PIXEL_48S_RGB, raw->m_iColumns,
                            raw->m_iRows, "IPManager2::priStage1Process:Cache allocation failed."))
         return;
-    if (!priTryGuard(m_pStage1OutImageObj, false, "priStage1Process: waiting for someone else to process.\n"))
+    if (!priTryGuard(m_Held.stage1, false, "priStage1Process: waiting for someone else to process.\n"))
         return;
-    if (IsPixmapDone(m_pStage1OutImageObj)) {
+    if (IsPixmapDone(m_Held.stage1)) {
         priReleaseGuard();
-        ReleaseDataObject(m_pRawImageObj);
-        ReleaseDataObject(m_pDarkImageObj);
+        m_Held.raw.reset();
+        m_Held.dark.reset();
         m_iState = kStateStage2;
         return;
     }
-    m_pStage1OutImageObj->SetPriority(kPriorityStage1);
-    FPixmap& out = PixmapOf(m_pStage1OutImageObj);
+    m_Held.stage1->SetPriority(kPriorityStage1);
+    FPixmap& out = PixmapOf(m_Held.stage1);
 
     if (m_iDarkSubIndex != kNoImage) {
         // The camera subtracted the dark frame itself: the frame is stage 1's output.
@@ -317,9 +292,9 @@ void IPManager2::priStage1Process()
         }
         CopyRows(*raw, out);
         m_aStage1Results.fill(0);
-        StoreStage1Results(m_pStage1OutImageObj, m_aStage1Results);
-        ReleaseDataObject(m_pRawImageObj);
-        SetEntryDone(PixmapEntryHeader(m_pStage1OutImageObj)->m_bDone, true);
+        StoreStage1Results(m_Held.stage1, m_aStage1Results);
+        m_Held.raw.reset();
+        SetEntryDone(PixmapEntryHeader(m_Held.stage1)->m_bDone, true);
         priReleaseGuard();
         m_iState = kStateStage2;
         return;
@@ -327,10 +302,10 @@ void IPManager2::priStage1Process()
 
     auto stage1 = std::make_unique<FIPERequestStage1>();
     stage1->m_pRawImage = raw;
-    stage1->m_pDarkImage = m_pDarkImageObj ? m_pDarkImageObj->GetPixmap() : nullptr;
+    stage1->m_pDarkImage = m_Held.dark ? m_Held.dark->GetPixmap() : nullptr;
     stage1->m_pCambData = m_pCambData.get();
     stage1->m_pOutImage = &out;
-    priSendEngineRequest(std::move(stage1), {m_pStage1OutImageObj}, kStateWaitStage1);
+    priSendEngineRequest(std::move(stage1), {m_Held.stage1}, kStateWaitStage1);
 }
 
 // ---------------------------------------------------------------------------
@@ -350,28 +325,27 @@ int IPManager2::priStateAfterStage2() const
 
 bool IPManager2::priTakeStage1AsStage2Output()
 {
-    FICacheObject* stage1 = m_pStage1OutImageObj;
+    FICacheObject* stage1 = m_Held.stage1;
     if (!IsPixmapDone(stage1)) {
         priFailCurrent(kIPErrorException, "IPManager2::priStage2Process: stage 1 is not done.");
         return false;
     }
     {
         std::lock_guard lock(CacheEntryCreationLock());
-        m_pStage2OutImageObj = GetGlobalCache()->Allocate(m_Labels.m_sStage2Out, 0);
-        if (!m_pStage2OutImageObj && stage1->GetLockCount() == 1) {
+        m_Held.stage2 = GetGlobalCache()->Allocate(m_Labels.m_sStage2Out, 0);
+        if (!m_Held.stage2 && stage1->GetLockCount() == 1) {
             // No one else holds the stage-1 picture, and no one can find it
             // while the lock is held: stage 2 may develop it in place.
             stage1->SetLabel(m_Labels.m_sStage2Out);
             SetEntryDone(PixmapEntryHeader(stage1)->m_bDone, false);
-            m_pStage2OutImageObj = stage1;
-            m_pStage1OutImageObj = nullptr;
+            m_Held.stage2 = m_Held.stage1.release();
             return true;
         }
     }
-    if (!m_pStage2OutImageObj)
+    if (!m_Held.stage2)
         priCopyStage1IntoStage2Output();
-    UnlockAndForget(m_pStage1OutImageObj);
-    return m_pStage2OutImageObj != nullptr;
+    m_Held.stage1.reset();
+    return m_Held.stage2 != nullptr;
 }
 
 void IPManager2::priCopyStage1IntoStage2Output()
@@ -380,7 +354,7 @@ void IPManager2::priCopyStage1IntoStage2Output()
     // under it: stage 2 works on a copy. The copy is made under a label of
     // this worker's own and takes the stage-2 label only once it is whole,
     // so no one ever finds a stage-2 entry without its picture.
-    const FPixmap& from = PixmapOf(m_pStage1OutImageObj);
+    const FPixmap& from = PixmapOf(m_Held.stage1);
     FString suffix;
     suffix.Format("-Copying-%p", static_cast<void*>(this));
     FString privateLabel = m_Labels.m_sStage2Out;
@@ -392,14 +366,14 @@ void IPManager2::priCopyStage1IntoStage2Output()
         return;
     }
     CopyRows(from, PixmapOf(copy));
-    std::copy(std::begin(PixmapEntryHeader(m_pStage1OutImageObj)->m_aiGeometry),
-              std::end(PixmapEntryHeader(m_pStage1OutImageObj)->m_aiGeometry), PixmapEntryHeader(copy)->m_aiGeometry);
+    std::copy(std::begin(PixmapEntryHeader(m_Held.stage1)->m_aiGeometry),
+              std::end(PixmapEntryHeader(m_Held.stage1)->m_aiGeometry), PixmapEntryHeader(copy)->m_aiGeometry);
     {
         std::lock_guard lock(CacheEntryCreationLock());
-        m_pStage2OutImageObj = GetGlobalCache()->Allocate(m_Labels.m_sStage2Out, 0);
-        if (!m_pStage2OutImageObj) {
+        m_Held.stage2 = GetGlobalCache()->Allocate(m_Labels.m_sStage2Out, 0);
+        if (!m_Held.stage2) {
             copy->SetLabel(m_Labels.m_sStage2Out);
-            m_pStage2OutImageObj = copy;
+            m_Held.stage2 = copy;
             return;
         }
     }
@@ -414,42 +388,40 @@ void IPManager2::priStage2Process()
         request.m_Result.Finish(kIPStatusCancelled);
         return;
     }
-    if (!m_pStage2OutImageObj) {
-        if (!m_pStage1OutImageObj) {
+    if (!m_Held.stage2) {
+        if (!m_Held.stage1) {
             priFailCurrent(kIPErrorException, "IPManager2::priStage2Process: no stage-1 image.");
             return;
         }
         if (!priTakeStage1AsStage2Output())
             return;
     }
-    FICacheObject* output = m_pStage2OutImageObj;
-    if (!priFindOrAllocate(m_pStage2OutImageObj, m_Labels.m_sStage2Out, FPixmap::PIXEL_48S_RGB,
+    FICacheObject* output = m_Held.stage2;
+    if (!priFindOrAllocate(m_Held.stage2, m_Labels.m_sStage2Out, FPixmap::PIXEL_48S_RGB,
                            PixmapOf(output).m_iColumns, PixmapOf(output).m_iRows,
                            "IPManager2::priStage2Process:Cache allocation failed."))
         return;
     const int32_t width = PixmapOf(output).m_iColumns;
     const int32_t height = PixmapOf(output).m_iRows;
-    if (!priFindOrAllocate(m_pStage2OutRtnxImageObj, m_Labels.m_sStage2OutRtnx, FPixmap::PIXEL_16S_MONO, width,
+    if (!priFindOrAllocate(m_Held.stage2Retinex, m_Labels.m_sStage2OutRtnx, FPixmap::PIXEL_16S_MONO, width,
                            height, "IPManager2::priStage2Process:Cache allocation failed on rtnx image."))
         return;
-    if (!priFindOrAllocate(m_pStage2OutRefKVImageObj, m_Labels.m_sStage2OutRefKV, FPixmap::PIXEL_48S_RGB, width,
+    if (!priFindOrAllocate(m_Held.stage2Reference, m_Labels.m_sStage2OutRefKV, FPixmap::PIXEL_48S_RGB, width,
                            height, "IPManager2::priStage2Process:Cache allocation failed on refKV image."))
         return;
     if (!priTryGuard(output, false, "priStage2Process: waiting for someone else to process.\n"))
         return;
-    if (IsPixmapDone(output) && IsPixmapDone(m_pStage2OutRtnxImageObj) && IsPixmapDone(m_pStage2OutRefKVImageObj)) {
+    if (IsPixmapDone(output) && IsPixmapDone(m_Held.stage2Retinex) && IsPixmapDone(m_Held.stage2Reference)) {
         priReleaseGuard();
         m_iState = priStateAfterStage2();
         return;
     }
-    for (FICacheObject* entry : {output, m_pStage2OutRtnxImageObj, m_pStage2OutRefKVImageObj})
+    for (FICacheObject* entry : {output, m_Held.stage2Retinex.get(), m_Held.stage2Reference.get()})
         entry->SetPriority(kPriorityStage2);
 
     FPixmapEntryHeader& header = *PixmapEntryHeader(output);
     if (!header.m_pScratch) {
-        const int64_t w = width, h = height;
-        const int64_t rows = ((h + 3) / 4 * ((w + 3) / 4) + w - 1) / std::max<int64_t>(w, 1) + 2;
-        if (!AttachScratchPixmap(output, FPixmap::PIXEL_48S_RGB, width, int32_t(rows))) {
+        if (!AttachScratchPixmap(output, FPixmap::PIXEL_48S_RGB, width, int32_t(Stage2TempRows(width, height)))) {
             priReleaseGuard();
             priFailCurrent(kIPErrorOutOfMemory, "IPManager2::priStage2Process:Cache allocation failed.");
             return;
@@ -466,8 +438,8 @@ void IPManager2::priStage2Process()
     }
     auto stage2 = std::make_unique<FIPERequestStage2>();
     stage2->m_pStage1Image = header.m_pPixmap;
-    stage2->m_pRtnxImage = &PixmapOf(m_pStage2OutRtnxImageObj);
-    stage2->m_pStage2PreMatImage = &PixmapOf(m_pStage2OutRefKVImageObj);
+    stage2->m_pRtnxImage = &PixmapOf(m_Held.stage2Retinex);
+    stage2->m_pStage2PreMatImage = &PixmapOf(m_Held.stage2Reference);
     stage2->m_pCambData = m_pCambData.get();
     stage2->m_pCaptureProps = m_pCaptureProps;
     stage2->m_pTempData = header.m_pScratch->GetPixmap();
@@ -485,14 +457,14 @@ void IPManager2::priStage2Process()
     stage2->m_iPipeFlags = request.m_iPipeFlags;
     stage2->m_dChromaNoise = request.m_dChromaNoise;
     stage2->m_dLumaNoise = request.m_dLumaNoise;
-    priSendEngineRequest(std::move(stage2), {output, m_pStage2OutRtnxImageObj, m_pStage2OutRefKVImageObj},
+    priSendEngineRequest(std::move(stage2), {output, m_Held.stage2Retinex, m_Held.stage2Reference},
                          kStateWaitStage2);
 }
 
 // ---------------------------------------------------------------------------
 // The guarded computation
 
-bool IPManager2::priFindOrAllocate(FICacheObject*& held, const FString& label, int32_t pixelType, int32_t width,
+bool IPManager2::priFindOrAllocate(FCacheEntryLock& held, const FString& label, int32_t pixelType, int32_t width,
                                    int32_t height, const char* allocationText)
 {
     if (held) {
@@ -512,7 +484,7 @@ bool IPManager2::priFindOrAllocate(FICacheObject*& held, const FString& label, i
     return true;
 }
 
-bool IPManager2::priFindOrAllocateLUT(FICacheObject*& held, const FString& label, bool colorLUT,
+bool IPManager2::priFindOrAllocateLUT(FCacheEntryLock& held, const FString& label, bool colorLUT,
                                       const char* allocationText)
 {
     if (held) {
@@ -591,8 +563,8 @@ bool IPManager2::priFinishEngineRequest(bool report)
 
     // The stage's own results, written before the outputs are published.
     if (type == kIPERequestStage1) {
-        ReleaseDataObject(m_pRawImageObj);
-        ReleaseDataObject(m_pDarkImageObj);
+        m_Held.raw.reset();
+        m_Held.dark.reset();
         m_aStage1Results.fill(0);
         if (done) {
             const auto& stage1 = static_cast<const FIPERequestStage1&>(ended);
@@ -626,24 +598,18 @@ bool IPManager2::priFinishEngineRequest(bool report)
 
     // Inputs and side results no later step of this request reads.
     if (type == kIPERequestStage2) {
-        UnlockAndForget(m_pStage2OutRefKVImageObj);
+        m_Held.stage2Reference.reset();
     } else if (type == kIPERequestStage3) {
-        UnlockAndForget(m_pStage2OutImageObj);
-        UnlockAndForget(m_pStage2OutRtnxImageObj);
+        m_Held.stage2.reset();
+        m_Held.stage2Retinex.reset();
     } else if (type == kIPERequestStage4) {
-        for (FICacheObject** entry : {&m_pStage3OutImageObj, &m_pStage3OutLImageObj, &m_pStage3OutRtnxImageObj,
-                                      &m_pToneLUTObj, &m_pRtnxLUTObj, &m_pGammaLUTObj})
-            UnlockAndForget(*entry);
+        for (FCacheEntryLock* entry : {&m_Held.stage3, &m_Held.stage3Lightness, &m_Held.stage3Retinex,
+                                       &m_Held.toneLUT, &m_Held.retinexLUT, &m_Held.gammaLUT})
+            entry->reset();
     }
 
-    if (!done && report && m_pCurrentRequest) {
-        IPRequestResult& result = m_pCurrentRequest->m_Result;
-        result.m_dProgress = ended.GetProgress();
-        result.m_eError = ended.m_iErrorCode;
-        result.m_sErrorText = ended.m_sErrorText;
-        result.m_bCancel = ended.IsCancelled();
-        result.m_eStatus = ended.GetStatus();
-    }
+    if (!done && report && m_pCurrentRequest)
+        m_pCurrentRequest->m_Result.TakeOutcome(ended);
     m_pIPEngineReq.reset();
     return done;
 }

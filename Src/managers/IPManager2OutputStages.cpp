@@ -5,9 +5,9 @@
 // follows the guarded computation of IPManager2Develop.cpp.
 #include "managers/IPManager2.h"
 
-#include "engine/GlobalLUTs.h"
-#include "engine/Retinex.h"
-#include "engine/ToneLUT.h"
+#include "engine/analysis/Retinex.h"
+#include "engine/colour/ToneLUT.h"
+#include "engine/core/GlobalLUTs.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"
@@ -16,30 +16,17 @@
 #include "managers/DevelopSettings.h"
 #include "managers/FIPMImage.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>
 #include <cmath>
 
+using namespace ipmanager2;
+
 namespace {
 
-enum : uint32_t {
-    kPriorityStage3 = 10,
-    kPriorityLUT = 10,
-    kPriorityStage4 = 20,
-};
-
 enum GeometryWord : int { kCropLeft, kCropTop, kCropRight, kCropBottom, kOutWidth, kOutHeight };
-
-FPixmap& PixmapOf(FICacheObject* entry)
-{
-    return *PixmapEntryHeader(entry)->m_pPixmap;
-}
-
-bool IsPixmapDone(FICacheObject* entry)
-{
-    return entry && IsEntryDone(PixmapEntryHeader(entry)->m_bDone);
-}
 
 void StoreGeometry(FICacheObject* entry, const FIntRect& crop, const FIntSize& size)
 {
@@ -111,34 +98,34 @@ void IPManager2::priStage3Process()
     request.m_Crop = crop;
     const int32_t width = crop.right - crop.left, height = crop.bottom - crop.top;
 
-    if (!priFindOrAllocate(m_pStage3OutImageObj, m_Labels.m_sStage3Out, FPixmap::PIXEL_48S_RGB, width, height,
+    if (!priFindOrAllocate(m_Held.stage3, m_Labels.m_sStage3Out, FPixmap::PIXEL_48S_RGB, width, height,
                            "IPManager2::priStage3Process:Cache allocation failed on stg3 image.") ||
-        !priFindOrAllocate(m_pStage3OutLImageObj, m_Labels.m_sStage3OutL, FPixmap::PIXEL_16S_MONO, width, height,
+        !priFindOrAllocate(m_Held.stage3Lightness, m_Labels.m_sStage3OutL, FPixmap::PIXEL_16S_MONO, width, height,
                            "IPManager2::priStage3Process:Cache allocation failed on sharpL image.") ||
-        !priFindOrAllocate(m_pStage3OutRtnxImageObj, m_Labels.m_sStage3OutRtnx, FPixmap::PIXEL_16S_MONO, width,
+        !priFindOrAllocate(m_Held.stage3Retinex, m_Labels.m_sStage3OutRtnx, FPixmap::PIXEL_16S_MONO, width,
                            height, "IPManager2::priStage3Process:Cache allocation failed on rtnx image."))
         return;
-    if (!priTryGuard(m_pStage3OutImageObj, false, "priStage3Process: waiting for someone else to process.\n"))
+    if (!priTryGuard(m_Held.stage3, false, "priStage3Process: waiting for someone else to process.\n"))
         return;
-    if (IsPixmapDone(m_pStage3OutImageObj) && IsPixmapDone(m_pStage3OutLImageObj) &&
-        IsPixmapDone(m_pStage3OutRtnxImageObj)) {
+    if (IsPixmapDone(m_Held.stage3) && IsPixmapDone(m_Held.stage3Lightness) &&
+        IsPixmapDone(m_Held.stage3Retinex)) {
         priReleaseGuard();
         m_iState = kStateToneLUT;
         return;
     }
-    if (!m_pStage2OutImageObj || !m_pStage2OutRtnxImageObj || !IsPixmapDone(m_pStage2OutImageObj)) {
+    if (!m_Held.stage2 || !m_Held.stage2Retinex || !IsPixmapDone(m_Held.stage2)) {
         priReleaseGuard();
         priFailCurrent(kIPErrorException, "IPManager2::priStage3Process: no stage-2 image.");
         return;
     }
-    for (FICacheObject* entry : {m_pStage3OutImageObj, m_pStage3OutLImageObj, m_pStage3OutRtnxImageObj})
+    for (FICacheObject* entry : {m_Held.stage3.get(), m_Held.stage3Lightness.get(), m_Held.stage3Retinex.get()})
         entry->SetPriority(kPriorityStage3);
 
-    FPixmapEntryHeader& header = *PixmapEntryHeader(m_pStage3OutImageObj);
-    const bool romm = PixmapEntryHeader(m_pStage2OutImageObj)->m_bRommWorkingSpace;
-    StoreGeometry(m_pStage3OutImageObj, crop, fitted);
+    FPixmapEntryHeader& header = *PixmapEntryHeader(m_Held.stage3);
+    const bool romm = PixmapEntryHeader(m_Held.stage2)->m_bRommWorkingSpace;
+    StoreGeometry(m_Held.stage3, crop, fitted);
     header.m_bRommWorkingSpace = romm;
-    if (!header.m_pScratch && !AttachScratchPixmap(m_pStage3OutImageObj, FPixmap::PIXEL_48S_RGB, width, 5)) {
+    if (!header.m_pScratch && !AttachScratchPixmap(m_Held.stage3, FPixmap::PIXEL_48S_RGB, width, 5)) {
         priReleaseGuard();
         priFailCurrent(kIPErrorOutOfMemory, "IPManager2::priStage3Process:Cache allocation failed on stg3 image.");
         return;
@@ -146,8 +133,8 @@ void IPManager2::priStage3Process()
 
     const bool quarterTurn = rotation == 90 || rotation == 270;
     auto stage3 = std::make_unique<FIPERequestStage3>();
-    stage3->m_pStage2Image = &PixmapOf(m_pStage2OutImageObj);
-    stage3->m_pStage2ImageRtnx = &PixmapOf(m_pStage2OutRtnxImageObj);
+    stage3->m_pStage2Image = &PixmapOf(m_Held.stage2);
+    stage3->m_pStage2ImageRtnx = &PixmapOf(m_Held.stage2Retinex);
     stage3->m_iOutWidth = fitted.width;
     stage3->m_iOutHeight = fitted.height;
     stage3->m_iImageWidth = quarterTurn ? rows : columns;
@@ -157,12 +144,12 @@ void IPManager2::priStage3Process()
     stage3->m_pTempData = header.m_pScratch->GetPixmap();
     stage3->m_iRotation = rotation;
     stage3->m_pOutImage = header.m_pPixmap;
-    stage3->m_pOutImageL = &PixmapOf(m_pStage3OutLImageObj);
-    stage3->m_pOutImageRtnx = &PixmapOf(m_pStage3OutRtnxImageObj);
+    stage3->m_pOutImageL = &PixmapOf(m_Held.stage3Lightness);
+    stage3->m_pOutImageRtnx = &PixmapOf(m_Held.stage3Retinex);
     stage3->m_bRommWorkingSpace = romm;
     stage3->m_iPipeFlags = request.m_iPipeFlags;
     stage3->m_dISO = IsoOf(props);
-    priSendEngineRequest(std::move(stage3), {m_pStage3OutImageObj, m_pStage3OutLImageObj, m_pStage3OutRtnxImageObj},
+    priSendEngineRequest(std::move(stage3), {m_Held.stage3, m_Held.stage3Lightness, m_Held.stage3Retinex},
                          kStateWaitStage3);
 }
 
@@ -182,18 +169,18 @@ void IPManager2::priMakeToneLUT()
         priFailCurrent(kIPErrorBadParameter, "IPManager2::priMakeToneLUT: Color adjust gains must be positive.");
         return;
     }
-    if (!priFindOrAllocateLUT(m_pToneLUTObj, m_Labels.m_sToneLUT, true,
+    if (!priFindOrAllocateLUT(m_Held.toneLUT, m_Labels.m_sToneLUT, true,
                               "IPManager2::priMakeToneLUT:Cache allocation failed."))
         return;
-    if (!priTryGuard(m_pToneLUTObj, true, "priMakeToneLUT: waiting for someone else to process.\n"))
+    if (!priTryGuard(m_Held.toneLUT, true, "priMakeToneLUT: waiting for someone else to process.\n"))
         return;
-    FLUTEntryHeader& header = *LUTEntryHeader(m_pToneLUTObj);
+    FLUTEntryHeader& header = *LUTEntryHeader(m_Held.toneLUT);
     if (IsEntryDone(header.m_bDone)) {
         priReleaseGuard();
         m_iState = kStateRetinexLUT;
         return;
     }
-    m_pToneLUTObj->SetPriority(kPriorityLUT);
+    m_Held.toneLUT->SetPriority(kPriorityLUT);
 
     const FPropTree& props = *m_pCaptureProps;
     auto tone = std::make_unique<FIPERequestGenerateToneLUT>();
@@ -203,12 +190,12 @@ void IPManager2::priMakeToneLUT()
     tone->m_dContrast = request.m_dContrast;
     tone->m_dHighlight = request.m_dHighlight;
     tone->m_adColorGain = request.m_ColorAdjust;
-    tone->m_pStage3Image = m_pStage3OutImageObj ? &PixmapOf(m_pStage3OutImageObj) : nullptr;
+    tone->m_pStage3Image = m_Held.stage3 ? &PixmapOf(m_Held.stage3) : nullptr;
     tone->m_iPipeFlags = request.m_iPipeFlags;
     tone->m_dISO = IsoOf(props);
     tone->m_dContrastCompensation = ColorModeContrastCompensation(m_pCambData.get(), props);
     tone->m_bModelToneOffsets = UsesModelToneOffsets(props);
-    priSendEngineRequest(std::move(tone), {m_pToneLUTObj}, kStateWaitToneLUT);
+    priSendEngineRequest(std::move(tone), {m_Held.toneLUT}, kStateWaitToneLUT);
 }
 
 void IPManager2::priMakeLUTInPlace(bool retinex)
@@ -218,7 +205,7 @@ void IPManager2::priMakeLUTInPlace(bool retinex)
         request.m_Result.Finish(kIPStatusCancelled);
         return;
     }
-    FICacheObject*& entry = retinex ? m_pRtnxLUTObj : m_pGammaLUTObj;
+    FCacheEntryLock& entry = retinex ? m_Held.retinexLUT : m_Held.gammaLUT;
     if (!priFindOrAllocateLUT(entry, retinex ? m_Labels.m_sRtnxLUT : m_Labels.m_sGammaLUT, false,
                               retinex ? "IPManager2::priMakeRetinexLUT:Cache allocation failed."
                                       : "IPManager2::priMakeGammaLUT:Cache allocation failed."))
@@ -253,62 +240,61 @@ void IPManager2::priStage4Process()
         request.m_Result.Finish(kIPStatusCancelled);
         return;
     }
-    if (!m_pStage3OutImageObj || !m_pStage3OutLImageObj || !m_pStage3OutRtnxImageObj || !m_pToneLUTObj ||
-        !m_pRtnxLUTObj || !m_pGammaLUTObj) {
+    if (!m_Held.stage3 || !m_Held.stage3Lightness || !m_Held.stage3Retinex || !m_Held.toneLUT ||
+        !m_Held.retinexLUT || !m_Held.gammaLUT) {
         priFailCurrent(kIPErrorException, "IPManager2::priStage4Process: a stage-3 image or a table is missing.");
         return;
     }
     // A stage 3 found in the cache gives the fitted geometry back too.
-    RestoreGeometry(m_pStage3OutImageObj, request);
-    const FPixmap& stage3 = PixmapOf(m_pStage3OutImageObj);
-    if (!priFindOrAllocate(m_pStage4OutImageObj, m_Labels.m_sStage4Out,
+    RestoreGeometry(m_Held.stage3, request);
+    const FPixmap& stage3 = PixmapOf(m_Held.stage3);
+    if (!priFindOrAllocate(m_Held.stage4, m_Labels.m_sStage4Out,
                            PixelTypeOfOutputFormat(request.m_eOutputFormat), stage3.m_iColumns, stage3.m_iRows,
                            "IPManager2::priStage4Process:Cache allocation failed."))
         return;
-    if (!priTryGuard(m_pStage4OutImageObj, false, "priStage4Process: waiting for someone else to process.\n"))
+    if (!priTryGuard(m_Held.stage4, false, "priStage4Process: waiting for someone else to process.\n"))
         return;
-    if (IsPixmapDone(m_pStage4OutImageObj)) {
+    if (IsPixmapDone(m_Held.stage4)) {
         priReleaseGuard();
         m_iState = kStateCompleteDevelop;
         return;
     }
-    m_pStage4OutImageObj->SetPriority(kPriorityStage4);
-    FPixmapEntryHeader& stage3Header = *PixmapEntryHeader(m_pStage3OutImageObj);
+    m_Held.stage4->SetPriority(kPriorityStage4);
+    FPixmapEntryHeader& stage3Header = *PixmapEntryHeader(m_Held.stage3);
     // So that a stage 4 found in the cache gives it back as well.
     std::copy(std::begin(stage3Header.m_aiGeometry), std::end(stage3Header.m_aiGeometry),
-              PixmapEntryHeader(m_pStage4OutImageObj)->m_aiGeometry);
+              PixmapEntryHeader(m_Held.stage4)->m_aiGeometry);
 
     auto stage4 = std::make_unique<FIPERequestStage4>();
     stage4->m_pStage3Image = &stage3;
-    stage4->m_pStage3ImageL = &PixmapOf(m_pStage3OutLImageObj);
-    stage4->m_pStage3ImageRtnx = &PixmapOf(m_pStage3OutRtnxImageObj);
-    stage4->m_pOutImage = &PixmapOf(m_pStage4OutImageObj);
-    stage4->m_pToneLUT = LUTEntryHeader(m_pToneLUTObj)->m_pTable;
-    stage4->m_pRtnxLUT = LUTEntryHeader(m_pRtnxLUTObj)->m_pTable;
-    stage4->m_pGammaLUT = LUTEntryHeader(m_pGammaLUTObj)->m_pTable;
+    stage4->m_pStage3ImageL = &PixmapOf(m_Held.stage3Lightness);
+    stage4->m_pStage3ImageRtnx = &PixmapOf(m_Held.stage3Retinex);
+    stage4->m_pOutImage = &PixmapOf(m_Held.stage4);
+    stage4->m_pToneLUT = LUTEntryHeader(m_Held.toneLUT)->m_pTable;
+    stage4->m_pRtnxLUT = LUTEntryHeader(m_Held.retinexLUT)->m_pTable;
+    stage4->m_pGammaLUT = LUTEntryHeader(m_Held.gammaLUT)->m_pTable;
     stage4->m_dSharpness = request.m_dSharpness;
     stage4->m_dSaturation = request.m_dSaturation;
     stage4->m_iColorSpace = request.m_iColorSpace;
     stage4->m_bRommWorkingSpace = stage3Header.m_bRommWorkingSpace;
     stage4->m_pCambData = m_pCambData.get();
     stage4->m_iPipeFlags = request.m_iPipeFlags;
-    priSendEngineRequest(std::move(stage4), {m_pStage4OutImageObj}, kStateWaitStage4);
+    priSendEngineRequest(std::move(stage4), {m_Held.stage4}, kStateWaitStage4);
 }
 
 void IPManager2::priCompleteDevelop()
 {
     IPManagerData& request = *m_pCurrentRequest;
-    if (!IsPixmapDone(m_pStage4OutImageObj)) {
+    if (!IsPixmapDone(m_Held.stage4)) {
         priFailCurrent(kIPErrorException, "IPManager2::priCompleteDevelop: no developed image.");
         return;
     }
-    RestoreGeometry(m_pStage4OutImageObj, request);
-    FIPMImage* image = new FIPMCommon::Image(m_pStage4OutImageObj);
+    RestoreGeometry(m_Held.stage4, request);
+    FIPMImage* image = new FIPMCommon::Image(m_Held.stage4);
     if (request.m_pResultImage)
         request.m_pResultImage->Release();
     request.m_pResultImage = image;
-    m_pStage4OutImageObj->Unlock();
-    m_pStage4OutImageObj = nullptr;
+    m_Held.stage4.reset(); // the image holds a lock of its own
     request.m_Result.m_dProgress = 1.0;
     request.m_Result.Finish(kIPStatusDone);
     m_iState = kStateIdle;

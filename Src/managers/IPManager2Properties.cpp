@@ -11,13 +11,15 @@
 #include "managers/FDataRetriever.h"
 #include "managers/FRotation16.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/IPManager2Private.h"
 #include "managers/IPManagerData.h"
 
 #include <algorithm>
 
+using namespace ipmanager2;
+
 namespace {
 
-constexpr uint32_t kPriorityProperties = 3;
 constexpr int kPatchHalf = 4;
 
 void ReleasePropertiesCacheEntry(FICacheObject* entry)
@@ -91,7 +93,7 @@ bool IPManager2::priGetUniqueID(IPManagerData& request, FString& id)
                         reinterpret_cast<intptr_t>(&tree));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return false;
     }
     const FString fallback("NO-UNIQUEID");
@@ -107,8 +109,8 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
     if (m_pCaptureProps)
         return;
     const FString label = PropertiesLabel(request.m_sURL, id);
-    if ((m_pPropsObj = FindCacheEntry(label))) {
-        m_pCaptureProps = TreeOf(m_pPropsObj);
+    if ((m_Held.props = FindCacheEntry(label))) {
+        m_pCaptureProps = TreeOf(m_Held.props);
         return;
     }
 
@@ -119,26 +121,26 @@ void IPManager2::priGetCaptureProps(IPManagerData& request)
                         reinterpret_cast<intptr_t>(tree.get()));
     priRunRetrieverRequest();
     if (m_RetrieverRequest.GetStatus() != kIPStatusDone) {
-        CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+        request.m_Result.TakeOutcome(m_RetrieverRequest);
         return;
     }
 
     std::lock_guard lock(CacheEntryCreationLock());
     FICache* cache = GetGlobalCache();
-    if ((m_pPropsObj = cache->Allocate(label, 0))) {
-        m_pCaptureProps = TreeOf(m_pPropsObj);
+    if ((m_Held.props = cache->Allocate(label, 0))) {
+        m_pCaptureProps = TreeOf(m_Held.props);
         return;
     }
-    m_pPropsObj = cache->Allocate(label, sizeof(FPropTree*));
-    if (!m_pPropsObj) {
+    m_Held.props = cache->Allocate(label, sizeof(FPropTree*));
+    if (!m_Held.props) {
         request.m_Result.Fail(kIPErrorOutOfMemory,
                               "IPManager2::priGetCaptureProps: Out of memory allocating capture props");
         return;
     }
     m_pCaptureProps = tree.release();
-    *static_cast<FPropTree**>(m_pPropsObj->GetData()) = m_pCaptureProps;
-    m_pPropsObj->SetPriority(kPriorityProperties);
-    m_pPropsObj->SetReleaseCallback(ReleasePropertiesCacheEntry);
+    *static_cast<FPropTree**>(m_Held.props->GetData()) = m_pCaptureProps;
+    m_Held.props->SetPriority(kPriorityProperties);
+    m_Held.props->SetReleaseCallback(ReleasePropertiesCacheEntry);
 }
 
 void IPManager2::priHandlePropertiesRequest(IPManagerData& request)
@@ -172,7 +174,7 @@ void IPManager2::priHandleModifyRequest(IPManagerData& request)
     priPrepareRetrieverRequest(request.m_sURL, kRetrieverModify,
                         reinterpret_cast<intptr_t>(request.m_pImageProps), 0);
     priRunRetrieverRequest();
-    CopyRetrieverResult(m_RetrieverRequest, request.m_Result);
+    request.m_Result.TakeOutcome(m_RetrieverRequest);
     // A file the loader could not write (a locked one, for instance) is a
     // failed modification, whatever the writer threw.
     if (request.m_Result.IsFailed() && request.m_Result.m_eError == kIPErrorException)
@@ -191,7 +193,7 @@ void IPManager2::priHandleModifyRequest(IPManagerData& request)
 void IPManager2::priCompleteAutoAdjust()
 {
     IPManagerData& request = *m_pCurrentRequest;
-    const FPixmapEntryHeader& header = *PixmapEntryHeader(m_pStage2OutImageObj);
+    const FPixmapEntryHeader& header = *PixmapEntryHeader(m_Held.stage2);
     request.m_dExposure = header.m_dAutoExposure;
     request.m_dContrast = header.m_dAutoContrast;
     request.m_dHighlight = header.m_dAutoHighlight;
@@ -222,7 +224,7 @@ void IPManager2::priCompleteNeutralAtPoint()
     patch.Set(std::max(patch.left, 0), std::max(patch.top, 0), std::min(patch.right, size.width),
               std::min(patch.bottom, size.height));
 
-    const FPixmap& image = *PixmapEntryHeader(m_pStage2OutImageObj)->m_pPixmap;
+    const FPixmap& image = *PixmapEntryHeader(m_Held.stage2)->m_pPixmap;
     FIntRect keep = CamdataGetRect(m_pCambData.get(), "KeepImageArea");
     FIntRect active = CamdataGetRect(m_pCambData.get(), "ActiveImageArea");
     if (image.m_iColumns == keep.right - keep.left && image.m_iRows == keep.bottom - keep.top)

@@ -1,7 +1,8 @@
 #include "managers/IPManagerData.h"
 
-#include "fileio/loaders/LoaderRequestHandling.h"
+#include "engine/colour/ColorSpaces.h"
 #include "foundation/FPropTree.h"
+#include "foundation/FWideText.h"
 #include "managers/FIPMImage.h"
 
 #include <cstdio>
@@ -44,6 +45,20 @@ int32_t PixelTypeOfOutputFormat(int32_t format)
     }
 }
 
+bool IsOutputColorSpace(int32_t colorSpace)
+{
+    switch (colorSpace) {
+    case kColorSpaceSRGB:
+    case kColorSpaceAdobeRGB:
+    case kColorSpaceAppleRGB:
+    case kColorSpaceColorMatchRGB:
+    case kColorSpaceProPhoto:
+        return true;
+    default:
+        return false;
+    }
+}
+
 void IPRequestResult::Clear()
 {
     m_dProgress = 0.0;
@@ -55,14 +70,19 @@ void IPRequestResult::Clear()
 
 void IPRequestResult::Fail(int32_t error, const char* text)
 {
-    Fail(error, LoaderWideText(text));
+    Fail(error, WideFromSystemText(text));
 }
 
 void IPRequestResult::Fail(int32_t error, const FString& text)
 {
+    Fail(error);
+    m_sErrorText = text;
+}
+
+void IPRequestResult::Fail(int32_t error)
+{
     m_eStatus = kIPStatusError;
     m_eError = error;
-    m_sErrorText = text;
 }
 
 IPManagerData::IPManagerData()
@@ -103,7 +123,7 @@ void IPManagerData::priResetRequestFields()
     m_dExposure = m_dShadow = m_dContrast = m_dHighlight = m_dSaturation = m_dSharpness = m_dFillLight = 0.0;
     m_dChromaNoise = m_dLumaNoise = 0.5;
     m_ColorAdjust = FDoubleTriple();
-    m_iColorSpace = 2;
+    m_iColorSpace = kColorSpaceSRGB;
     m_CustomNeutral = FDoubleTriple(-1.0);
     m_sWBDesc.Empty();
     m_bDumpIntermediates = false;

@@ -18,7 +18,7 @@
 // drops such a queued record in its next Idle, a worker its current record in
 // its next slice, and the pool gives its busy workers one slice per Idle, in
 // turn). Such a caller keeps the record, and goes on calling Idle, until then.
-#include "engine/FIPERequest.h" // IPRequestStatus and IPErrorCode, shared with the engine
+#include "engine/core/FIPERequest.h" // IPRequestStatus and IPErrorCode, shared with the engine
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"
 
@@ -71,6 +71,9 @@ enum IPOutputFormat : int32_t {
 };
 // The pixel type of an output format: 13, 7, 15, and 0 for any other value.
 int32_t PixelTypeOfOutputFormat(int32_t format);
+// The colour spaces a development may deliver: sRGB, Adobe RGB, Apple RGB,
+// ColorMatch RGB and ProPhoto (ROMM) RGB. Each has a profile that a saved file carries.
+bool IsOutputColorSpace(int32_t colorSpace);
 
 // Progress, status, error and the cancel flag of a request.
 class IPRequestResult {
@@ -81,7 +84,27 @@ public:
     // Status kIPStatusError with the code and the text (UTF-8).
     void Fail(int32_t error, const char* text);
     void Fail(int32_t error, const FString& text);
+    // Status kIPStatusError with the code; the text stays as it is.
+    void Fail(int32_t error);
     void Finish(int32_t status) { m_eStatus = status; }
+    // A record taken on: no error yet, and the status given (new while it
+    // waits its turn, pending once it runs).
+    void Begin(int32_t status)
+    {
+        m_eError = kIPErrorNone;
+        m_eStatus = status;
+    }
+    // The outcome of a request this one waited on (an engine or a retriever
+    // request): its progress, status, code, text and cancel flag.
+    template <class Ended>
+    void TakeOutcome(const Ended& ended)
+    {
+        m_dProgress = ended.GetProgress();
+        m_eStatus = ended.GetStatus();
+        m_eError = ended.GetError();
+        m_sErrorText = ended.m_sErrorText;
+        m_bCancel = ended.IsCancelled();
+    }
 
     double m_dProgress = 0.0; // 0 to 1; -1 unknown
     int32_t m_eStatus = kIPStatusNew;

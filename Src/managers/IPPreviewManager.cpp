@@ -1,9 +1,8 @@
 #include "managers/IPPreviewManager.h"
 
-#include "engine/ChromaBlur.h"
-#include "engine/FIPEngine2.h"
-#include "engine/ResizeDisplayPixmap.h"
-#include "fileio/loaders/LoaderRequestHandling.h"
+#include "engine/chroma/ChromaBlur.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/geometry/ResizeDisplayPixmap.h"
 #include "foundation/FAssert.h"
 #include "foundation/FCache.h"
 #include "foundation/FImage.h"
@@ -16,6 +15,7 @@
 #include "managers/FIPMImage.h"
 #include "managers/FRotation16.h"
 #include "managers/IPMCacheEntry.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <algorithm>
 #include <new>
@@ -27,14 +27,6 @@ constexpr uint32_t kPreviewPriority = 20;
 constexpr int32_t kEmbeddedPreview = 4;
 constexpr int32_t kChromaBlurStrength = 1200;
 constexpr int32_t kChromaBlurOffset = 12;
-
-void ReleaseImage(FImage*& image)
-{
-    if (image) {
-        image->Release();
-        image = nullptr;
-    }
-}
 
 // Turns a crop and the size it lies in by angle degrees. The fixed-point turn
 // lands exclusive rectangles one unit before 0 on the axes it mirrors; such a
@@ -97,10 +89,9 @@ void IPPreviewManager::Request(IPManagerData* request)
         result.Fail(kIPErrorBadParameter, "IPPreviewManager: cannot process a preview for non-display output format.");
         return;
     }
-    result.m_eError = kIPErrorNone;
     m_iState = kStateRequestProperties;
     m_pRequest = request;
-    result.m_eStatus = kIPStatusPending;
+    result.Begin(kIPStatusPending);
     m_Stopwatch.Start();
     Idle();
 }
@@ -121,17 +112,13 @@ void IPPreviewManager::Idle()
 void IPPreviewManager::priProcessIdle()
 {
     try {
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pRequest != nullptr; }, [this] {
             m_pEngine->Idle();
             m_pRetriever->Idle();
-            lastState = m_iState;
             priRunState(m_iState);
             if (m_pRequest && !m_pRequest->m_Result.IsPending())
                 priEndRequest();
-        }
+        });
     } catch (...) {
         priFail(kIPErrorException, "IPPreviewManager::priProcessIdle: caught exception!");
         priEndRequest();
@@ -198,7 +185,7 @@ bool IPPreviewManager::priRetrieverDone()
 {
     if (m_RetrieverRequest.GetStatus() == kIPStatusDone)
         return true;
-    CopyRetrieverResult(m_RetrieverRequest, m_pRequest->m_Result);
+    m_pRequest->m_Result.TakeOutcome(m_RetrieverRequest);
     return false;
 }
 
@@ -374,7 +361,7 @@ void IPPreviewManager::priProcessImage()
     }
     try {
         const FPixmap& loaded = *data->GetPixmap();
-        ReleaseImage(m_pLoadedImage);
+        m_pLoadedImage.reset();
         m_pLoadedImage = new FImage(loaded.m_iColumns, loaded.m_iRows, FPixmap::PIXEL_32_BGRA, 1);
         FPixmap* display = m_pLoadedImage->GetPixmap();
         ConvertColorPixmap(&loaded, display);
@@ -396,7 +383,7 @@ void IPPreviewManager::priRotate()
     FIntRect bounds(0, 0, loaded.m_iColumns, loaded.m_iRows);
     FIntSize size(loaded.m_iColumns, loaded.m_iRows);
     RotateRectBounds(bounds, size, m_iRotation);
-    ReleaseImage(m_pRotatedImage);
+    m_pRotatedImage.reset();
     m_pRotatedImage = new FImage(size.width, size.height, FPixmap::PIXEL_32_BGRA, 1);
     m_pIPEngineReq = std::make_unique<FIPERequestRotate>();
     m_pIPEngineReq->m_pInImage = m_pLoadedImage->GetPixmap();
@@ -420,14 +407,12 @@ void IPPreviewManager::priWaitRotate()
         result.m_eError = m_pIPEngineReq->m_iErrorCode;
         result.m_sErrorText = m_pIPEngineReq->m_sErrorText;
         m_pIPEngineReq.reset();
-        ReleaseImage(m_pLoadedImage);
-        ReleaseImage(m_pRotatedImage);
+        m_pLoadedImage.reset();
+        m_pRotatedImage.reset();
         return;
     }
     m_pIPEngineReq.reset();
-    ReleaseImage(m_pLoadedImage);
-    m_pLoadedImage = m_pRotatedImage;
-    m_pRotatedImage = nullptr;
+    m_pLoadedImage = std::move(m_pRotatedImage);
     TurnCrop(m_FittedCrop, m_FittedSize, m_iRotation);
     m_iState = kStateResize;
 }
@@ -442,7 +427,7 @@ void IPPreviewManager::priResize()
         m_pPreviewEntry =
             GetPixmapCacheEntry(m_sLabel, FPixmap::PIXEL_32_BGRA, Width(m_FittedCrop), Height(m_FittedCrop));
         if (!m_pPreviewEntry) {
-            ReleaseImage(m_pLoadedImage);
+            m_pLoadedImage.reset();
             priFail(kIPErrorOutOfMemory, "IPPreviewManager::priPreviewResize: Cache allocation failed.");
             return;
         }
@@ -467,7 +452,7 @@ void IPPreviewManager::priResize()
     }
     header.m_pMutex->Unlock();
     m_bEntryMutexHeld = false;
-    ReleaseImage(m_pLoadedImage);
+    m_pLoadedImage.reset();
     m_iState = kStateComplete;
 }
 
@@ -478,8 +463,7 @@ void IPPreviewManager::priComplete()
     const int32_t* geometry = PixmapEntryHeader(m_pPreviewEntry)->m_aiGeometry;
     request.m_Crop.Set(geometry[0], geometry[1], geometry[2], geometry[3]);
     request.m_OutputSize.Set(geometry[4], geometry[5]);
-    m_pPreviewEntry->Unlock();
-    m_pPreviewEntry = nullptr;
+    m_pPreviewEntry.reset();
 
     auto* props = new FPropTree(nullptr, "Props");
     props->CopyPairs(m_pProps);
@@ -514,8 +498,8 @@ void IPPreviewManager::priCleanup()
         m_RetrieverRequest.m_SlotA = 0;
     }
     DeletePropTree(m_pProps);
-    ReleaseImage(m_pLoadedImage);
-    ReleaseImage(m_pRotatedImage);
+    m_pLoadedImage.reset();
+    m_pRotatedImage.reset();
     if (m_pPreviewEntry) {
         // A preview this manager began and did not finish must never be found.
         FPixmapEntryHeader& header = *PixmapEntryHeader(m_pPreviewEntry);
@@ -524,8 +508,7 @@ void IPPreviewManager::priCleanup()
                 ForgetCacheEntry(m_pPreviewEntry);
             header.m_pMutex->Unlock();
         }
-        m_pPreviewEntry->Unlock();
-        m_pPreviewEntry = nullptr;
+        m_pPreviewEntry.reset();
     }
     m_bEntryMutexHeld = false;
     m_sLabel.Empty();

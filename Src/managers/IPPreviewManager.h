@@ -14,6 +14,7 @@
 #include "foundation/FStopwatch.h"
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"
+#include "managers/FHeldRef.h"
 #include "managers/FIPManager.h"
 #include "managers/IPManagerData.h"
 
@@ -103,7 +104,7 @@ private:
     IPManagerData m_SubRequest;
     FPropTree* m_pProps = nullptr; // the file's properties, owned
     FString m_sLabel;
-    FICacheObject* m_pPreviewEntry = nullptr; // locked while held
+    FCacheEntryLock m_pPreviewEntry;
     bool m_bEntryMutexHeld = false;
     int32_t m_iRotation = 0;
     int32_t m_iCountdown = 0;
@@ -112,8 +113,8 @@ private:
     Candidate m_Chosen;
     FIntSize m_FittedSize;
     FIntRect m_FittedCrop;
-    FImage* m_pLoadedImage = nullptr;  // one reference owned
-    FImage* m_pRotatedImage = nullptr; // one reference owned
+    FImageRef m_pLoadedImage;
+    FImageRef m_pRotatedImage;
 };
 
 FIPManager* CreatePreviewManager(FIPManager* worker, FIDataRetriever* retriever, FIIPEngine2* engine);

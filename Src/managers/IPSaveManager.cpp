@@ -1,6 +1,7 @@
 #include "managers/IPSaveManager.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/ColorSpaces.h"
+#include "engine/colour/TransformColor.h"
 #include "fileio/codecs/FJPEGLineWriter.h"
 #include "fileio/codecs/FTemporaryOutputFile.h"
 #include "fileio/codecs/FTiffLineWriter.h"
@@ -8,8 +9,8 @@
 #include "foundation/FColorAdjust.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
-#include "foundation/FStopwatch.h"
 #include "managers/FIPMImage.h"
+#include "managers/TimeSlicedLoop.h"
 
 #include <lcms2.h>
 
@@ -25,22 +26,6 @@ constexpr int32_t kFileTypeTIFF = 1;
 constexpr int32_t kFileTypeJPEG = 2;
 constexpr int32_t kThumbnailSquare = 160;
 constexpr double kThumbnailPixels = 21800;
-constexpr int32_t kSRGB = 2;
-
-// The colour spaces whose profile goes into a saved file.
-bool HasEmbeddedProfile(int32_t colorSpace)
-{
-    switch (colorSpace) {
-    case 2:
-    case 3:
-    case 4:
-    case 8:
-    case 11:
-        return true;
-    default:
-        return false;
-    }
-}
 
 // The profile's bytes; empty when it cannot be had.
 std::vector<uint8_t> ProfileBytes(int32_t colorSpace)
@@ -159,10 +144,9 @@ void IPSaveManager::Request(IPManagerData* request)
         result.Fail(kIPErrorBadParameter, problem);
         return;
     }
-    result.m_eError = kIPErrorNone;
     m_pRequest = request;
     m_iState = kStateBegin;
-    result.m_eStatus = kIPStatusPending;
+    result.Begin(kIPStatusPending);
     Idle();
 }
 
@@ -180,15 +164,11 @@ void IPSaveManager::Idle()
 void IPSaveManager::priProcessIdle()
 {
     try {
-        FStopwatch slice;
-        slice.Start();
-        int lastState = kStateIdle;
-        while (m_pRequest && slice.GetElapsedSeconds() < kSliceSeconds && m_iState != lastState) {
-            lastState = m_iState;
+        RunTimeSlice(kSliceSeconds, m_iState, [this] { return m_pRequest != nullptr; }, [this] {
             priRunState(m_iState);
             if (m_pRequest && !m_pRequest->m_Result.IsPending())
                 priEndRequest();
-        }
+        });
     } catch (...) {
         priFail(kIPErrorException, "IPSaveManager::priProcessIdle: caught exception!");
         priEndRequest();
@@ -323,7 +303,7 @@ void IPSaveManager::priSaveCreateThumbnail()
         return;
     const FIntSize size = SaveThumbnailSize(m_iColumns, m_iRows);
     priCopyHeldRequest();
-    m_SubRequest.m_iColorSpace = kSRGB;
+    m_SubRequest.m_iColorSpace = kColorSpaceSRGB;
     m_SubRequest.m_eOutputFormat = kRGB24;
     m_SubRequest.m_eKind = kIPRequestDevelop;
     m_SubRequest.m_OutputSize = size;
@@ -382,10 +362,10 @@ void IPSaveManager::priSaveWriteProperties()
 void IPSaveManager::priWriteProfile()
 {
     const IPManagerData& request = *m_pRequest;
-    if (request.m_iFileType == kFileTypeJPEG && request.m_iColorSpace == kSRGB)
+    if (request.m_iFileType == kFileTypeJPEG && request.m_iColorSpace == kColorSpaceSRGB)
         return;
     const std::vector<uint8_t> profile =
-        HasEmbeddedProfile(request.m_iColorSpace) ? ProfileBytes(request.m_iColorSpace) : std::vector<uint8_t>();
+        IsOutputColorSpace(request.m_iColorSpace) ? ProfileBytes(request.m_iColorSpace) : std::vector<uint8_t>();
     if (!profile.empty()) {
         m_pWriter->WriteProfile(uint32_t(profile.size()), profile.data());
         return;

@@ -20,7 +20,7 @@ void RegisterTemplate()
 {
     const DWORD button = WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
     DialogItemTemplate caption{CLicenseDlg::kCaptionId, u"Static", WS_VISIBLE, 0, {16, 6, 316, 15}, u""};
-    DialogItemTemplate text{CLicenseDlg::kTextId, WC_EDIT,
+    DialogItemTemplate text{CLicenseDlg::kTextEditId, WC_EDIT,
                             WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY, 0, {11, 18, 311, 335},
                             u""};
     DialogItemTemplate copy{CLicenseDlg::kCopyButtonId, u"Button", button, 0, {40, 342, 173, 356}, u""};
@@ -75,7 +75,7 @@ void CLicenseDlg::DoDataExchange(CDataExchange* dx)
 {
     CDialogBase::DoDataExchange(dx);
     DDX_Control(dx, kCaptionId, m_Caption);
-    DDX_Control(dx, kTextId, m_Text);
+    DDX_Control(dx, kTextEditId, m_Text);
     DDX_Control(dx, kCopyButtonId, m_CopyButton);
     DDX_Control(dx, IDOK, m_OkButton);
 }
@@ -95,7 +95,7 @@ BOOL CLicenseDlg::OnInitDialog()
 
     SetClientAreaSize(this, 498, 584);
     MoveDlgControl(this, kCaptionId, {24, 10, 474, 25});
-    MoveDlgControl(this, kTextId, {17, 30, 467, 545});
+    MoveDlgControl(this, kTextEditId, {17, 30, 467, 545});
     MoveDlgControl(this, kCopyButtonId, {60, 556, 260, 579});
     MoveDlgControl(this, IDOK, {330, 556, 438, 579});
     return TRUE;

@@ -20,7 +20,7 @@ class CLicenseDlg : public CDialogBase {
 public:
     static constexpr UINT kTemplateId = 111;
     static constexpr int kCaptionId = 1235;
-    static constexpr int kTextId = 1083;
+    static constexpr int kTextEditId = 1083;
     static constexpr int kCopyButtonId = 1051;
 
     explicit CLicenseDlg(CWnd* parent = nullptr);

@@ -113,6 +113,8 @@ void CThumbFormView::OnInitialUpdate() {
     SizeTextButtons();
     // The text buttons stand against the right edge: place them at their new width.
     LayoutControls();
+    // The filters say what is shown from the start, also when no filter is ever changed.
+    UpdateFilterCaption();
     m_bInitialized = TRUE;
   }
   UpdateButtons();

@@ -6,22 +6,18 @@
 // for the real stage 2 where a test must control where the stage stops, and
 // everywhere while the real one is not built yet.
 //
-// DevelopDirectly runs the same stages on one engine without the managers:
-// what a develop through the managers must equal.
+// DevelopDirectly runs the same stages on one engine without the managers
+// (the test support's direct development, framed as the request asks): what
+// a develop through the managers must equal.
 
-#include "engine/FIPEngine2.h"
-#include "engine/GlobalLUTs.h"
-#include "engine/Retinex.h"
-#include "engine/Stage2.h"
-#include "engine/ToneLUT.h"
-#include "engine/TransformColor.h"
-#include "foundation/FImage.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/stages/Stage2.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
 #include "managers/DevelopSettings.h"
 #include "managers/IPManagerData.h"
 #include "support/EngineDriver.h"
-#include "support/SyntheticWorkingImage.h"
+#include "support/SyntheticDevelopment.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
@@ -30,7 +26,7 @@
 #include <chrono>
 #include <cstring>
 #include <memory>
-#include <string>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -132,26 +128,14 @@ inline void TestStage2(FIPERequestStage2& request, Stage2Hold* hold)
     request.Finish(kIPStatusDone);
 }
 
-// True once the engine has a stage 2 of its own.
-inline bool EngineHasStage2()
-{
-    static const bool built = [] {
-        FIPERequestStage2 probe;
-        RunEngineRequest(probe);
-        return probe.GetStatus() != kIPStatusError ||
-               Utf8FromWide(probe.m_sErrorText).find("not built") == std::string::npos;
-    }();
-    return built;
-}
-
 // The engine's stages, counted; stage 2 is the tests' own when a hold is
-// given or the engine has none. An observer given with the engine's own stage 2
+// given. An observer given with the engine's own stage 2
 // sees the head of each of its steps (and may wait there).
 class CountingEngine final : public FIIPEngine2 {
 public:
     CountingEngine(EngineCounts& counts, Stage2Hold* hold, Stage2StepObserver observer = {}) : m_Counts(counts)
     {
-        const bool testStage2 = hold || !EngineHasStage2();
+        const bool testStage2 = hold != nullptr;
         FIPEngine2TestAccess::SetHandler(m_Engine, [this, hold, testStage2,
                                                     observer = std::move(observer)](FIPERequest& request) {
             if (request.GetType() == kIPERequestStage2 && testStage2)
@@ -175,16 +159,6 @@ private:
     FIPEngine2 m_Engine;
 };
 
-// An image of its own.
-struct OwnedImage {
-    OwnedImage(int32_t width, int32_t height, int32_t type) : image(new FImage(width, height, type, 1)) {}
-    ~OwnedImage() { image->Release(); }
-    OwnedImage(const OwnedImage&) = delete;
-    OwnedImage& operator=(const OwnedImage&) = delete;
-    FPixmap* get() const { return image->GetPixmap(); }
-    FImage* image;
-};
-
 // The pixel bytes of an image, row padding left out.
 inline std::vector<uint8_t> PixelBytes(const FPixmap& pixmap, int32_t bytesPerPixel)
 {
@@ -201,156 +175,85 @@ inline int32_t BytesPerPixel(int32_t outputFormat)
     return outputFormat == kDisplay ? 4 : outputFormat == kRGB24 ? 3 : 6;
 }
 
-// What a direct development starts from: the shot's frames as loaded and its
-// camera data, made once.
-struct DirectInputs {
-    explicit DirectInputs(const SyntheticRaw& shot)
-        : camdata(shot), raw(MakeSyntheticFrame(shot, false)), dark(MakeSyntheticFrame(shot, true))
-    {
-    }
-    SyntheticCamdata camdata;
-    TestPixmap<FPixelClass48RGB> raw, dark;
-};
+// The managers' settings in the direct development's terms: the frame a
+// request asks for (its output size fitted to the picture, its crop clamped
+// to it, the picture's turn and the output format's pixel type) and what it
+// asks of the development. No frame when the request's size or crop is
+// refused.
+inline std::optional<DevelopFrame> DevelopFrameOf(const IPManagerData& request, const FPropTree& props)
+{
+    DevelopFrame frame;
+    frame.rotation = props.GetInt(FString("ROTATION"), 0);
+    const int32_t columns = props.GetInt(FString("COLS"), 0), rows = props.GetInt(FString("ROWS"), 0);
+    if (!FitOutputSize(request.m_OutputSize, columns, rows, frame.rotation, frame.outputSize) ||
+        !ClampCropToOutput(request.m_Crop, frame.outputSize, frame.crop))
+        return std::nullopt;
+    frame.outputPixelType = PixelTypeOfOutputFormat(request.m_eOutputFormat);
+    return frame;
+}
 
-// The whole development of the shot, stage after stage on one engine, as the
-// managers should do it: every image it needs is made with the object, for
-// the output size, crop and format of the settings it is made for, so that a
-// run (with any other tone, noise or colour settings) only develops.
+inline DevelopSettings DevelopSettingsOf(const IPManagerData& request, const FCamdata* camdata,
+                                         const FPropTree& props)
+{
+    DevelopSettings settings;
+    settings.whiteBalance = Utf8FromWide(request.m_sWBDesc);
+    settings.neutral = request.m_CustomNeutral;
+    settings.chromaNoise = request.m_dChromaNoise;
+    settings.lumaNoise = request.m_dLumaNoise;
+    settings.exposure = request.m_dExposure;
+    settings.shadow = request.m_dShadow;
+    settings.contrast = request.m_dContrast;
+    settings.highlight = request.m_dHighlight;
+    settings.colorGain = request.m_ColorAdjust;
+    settings.contrastCompensation = ColorModeContrastCompensation(camdata, props);
+    settings.modelToneOffsets = UsesModelToneOffsets(props);
+    settings.fillLight = request.m_dFillLight;
+    settings.sharpness = request.m_dSharpness;
+    settings.saturation = request.m_dSaturation;
+    settings.colorSpace = request.m_iColorSpace;
+    return settings;
+}
+
+// The shot developed on the engine as the managers should develop the
+// request, from the file's properties; what a develop through the managers
+// must equal. Made once, it develops again with other settings of the same
+// frame (Redevelop).
 class DirectDevelopment {
 public:
-    DirectDevelopment(const DirectInputs& inputs, const FPropTree& props, const IPManagerData& settings)
-        : m_Inputs(inputs), m_Props(props), W(inputs.raw->m_iColumns), H(inputs.raw->m_iRows),
-          m_Stage1Out(W, H, FPixmap::PIXEL_48S_RGB), m_Retinex(W, H, FPixmap::PIXEL_16S_MONO),
-          m_Reference(W, H, FPixmap::PIXEL_48S_RGB), m_Scratch(W, Stage2ScratchRows(W, H), FPixmap::PIXEL_48S_RGB)
+    DirectDevelopment(const SyntheticRaw& shot, const FPropTree& props, const IPManagerData& request)
+        : DirectDevelopment(shot, props, DevelopFrameOf(request, props))
     {
-        m_iRotation = props.GetInt(FString("ROTATION"), 0);
-        const int32_t columns = props.GetInt(FString("COLS"), 0), rows = props.GetInt(FString("ROWS"), 0);
-        const bool quarterTurn = m_iRotation == 90 || m_iRotation == 270;
-        m_ImageSize = {quarterTurn ? rows : columns, quarterTurn ? columns : rows};
-        if (!FitOutputSize(settings.m_OutputSize, columns, rows, m_iRotation, m_Fitted) ||
-            !ClampCropToOutput(settings.m_Crop, m_Fitted, m_Crop))
-            return;
-        const int32_t cw = m_Crop.right - m_Crop.left, ch = m_Crop.bottom - m_Crop.top;
-        m_pOut3 = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_48S_RGB);
-        m_pOut3L = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_16S_MONO);
-        m_pOut3Rtnx = std::make_unique<OwnedImage>(cw, ch, FPixmap::PIXEL_16S_MONO);
-        m_pScratch3 = std::make_unique<OwnedImage>(cw, 5, FPixmap::PIXEL_48S_RGB);
-        m_pOut4 = std::make_unique<OwnedImage>(cw, ch, PixelTypeOfOutputFormat(settings.m_eOutputFormat));
-        m_iBytesPerPixel = BytesPerPixel(settings.m_eOutputFormat);
     }
 
-    // The developed picture's pixel bytes; empty when a stage fails. The
-    // settings' output size, crop and format are those the object was made for.
-    std::vector<uint8_t> Run(FIIPEngine2& engine, const IPManagerData& settings)
+    // The developed picture's pixel bytes; empty when a stage fails or the
+    // frame was refused. The request's frame must be the one this was made for.
+    std::vector<uint8_t> Run(FIIPEngine2& engine, const IPManagerData& request)
     {
-        if (!m_pOut4)
+        if (!m_bFramed)
             return {};
-        const SyntheticCamdata& camdata = m_Inputs.camdata;
-        FIPERequestStage1 stage1;
-        stage1.m_pRawImage = m_Inputs.raw.get();
-        stage1.m_pDarkImage = m_Inputs.dark.get();
-        stage1.m_pCambData = camdata.get();
-        stage1.m_pOutImage = m_Stage1Out.get();
-        if (RunEngineRequest(engine, stage1) != kIPStatusDone)
+        m_Development.settings = DevelopSettingsOf(request, m_Development.Camdata(), m_Props);
+        m_Development.UseEngine(engine);
+        if (m_Development.DevelopAll() != kIPStatusDone)
             return {};
-
-        FIPERequestStage2 stage2;
-        stage2.m_pStage1Image = m_Stage1Out.get();
-        stage2.m_pRtnxImage = m_Retinex.get();
-        stage2.m_pStage2PreMatImage = m_Reference.get();
-        stage2.m_pCambData = camdata.get();
-        stage2.m_pCaptureProps = &m_Props;
-        stage2.m_pTempData = m_Scratch.get();
-        stage2.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
-        stage2.m_adNeutral = settings.m_CustomNeutral;
-        stage2.m_sWhiteBalance = settings.m_sWBDesc;
-        stage2.m_iExposureTime = m_Props.GetInt(FString("EXPTIME"), 0);
-        stage2.m_dAperture = m_Props.GetDouble(FString("APERTURE"), 0.0);
-        stage2.m_aiSaturationLevel = stage1.m_aiSaturationLevel;
-        stage2.m_aiDarkLevel = stage1.m_aiDarkLevel;
-        stage2.m_dChromaNoise = settings.m_dChromaNoise;
-        stage2.m_dLumaNoise = settings.m_dLumaNoise;
-        if (RunEngineRequest(engine, stage2) != kIPStatusDone)
-            return {};
-
-        FIPERequestStage3 stage3;
-        stage3.m_pStage2Image = m_Stage1Out.get();
-        stage3.m_pStage2ImageRtnx = m_Retinex.get();
-        stage3.m_iOutWidth = m_Fitted.width;
-        stage3.m_iOutHeight = m_Fitted.height;
-        stage3.m_iImageWidth = m_ImageSize.width;
-        stage3.m_iImageHeight = m_ImageSize.height;
-        stage3.m_rcCrop = m_Crop;
-        stage3.m_pCambData = camdata.get();
-        stage3.m_pTempData = m_pScratch3->get();
-        stage3.m_iRotation = m_iRotation;
-        stage3.m_pOutImage = m_pOut3->get();
-        stage3.m_pOutImageL = m_pOut3L->get();
-        stage3.m_pOutImageRtnx = m_pOut3Rtnx->get();
-        stage3.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
-        if (RunEngineRequest(engine, stage3) != kIPStatusDone)
-            return {};
-
-        FIPERequestGenerateToneLUT tone;
-        tone.m_pToneLUT = m_ToneTable.data();
-        tone.m_dExposure = settings.m_dExposure;
-        tone.m_dShadow = settings.m_dShadow;
-        tone.m_dContrast = settings.m_dContrast;
-        tone.m_dHighlight = settings.m_dHighlight;
-        tone.m_adColorGain = settings.m_ColorAdjust;
-        tone.m_dISO = m_Props.GetDouble(FString("ISO"), 100.0);
-        tone.m_dContrastCompensation = ColorModeContrastCompensation(camdata.get(), m_Props);
-        tone.m_bModelToneOffsets = UsesModelToneOffsets(m_Props);
-        if (RunEngineRequest(engine, tone) != kIPStatusDone)
-            return {};
-        MakeRetinexGainLUT(m_RetinexTable, settings.m_dFillLight, 256);
-        MakeGammaLUT(m_GammaTable, 11, 16);
-
-        FIPERequestStage4 stage4;
-        stage4.m_pStage3Image = m_pOut3->get();
-        stage4.m_pStage3ImageL = m_pOut3L->get();
-        stage4.m_pStage3ImageRtnx = m_pOut3Rtnx->get();
-        stage4.m_pOutImage = m_pOut4->get();
-        stage4.m_pToneLUT = m_ToneTable.data();
-        stage4.m_pRtnxLUT = m_RetinexTable.m_pTable;
-        stage4.m_pGammaLUT = m_GammaTable.m_pTable;
-        stage4.m_dSharpness = settings.m_dSharpness;
-        stage4.m_dSaturation = settings.m_dSaturation;
-        stage4.m_iColorSpace = settings.m_iColorSpace;
-        stage4.m_bRommWorkingSpace = stage2.m_bRommWorkingSpace;
-        if (RunEngineRequest(engine, stage4) != kIPStatusDone)
-            return {};
-        return PixelBytes(*m_pOut4->get(), m_iBytesPerPixel);
+        return m_Development.OutputBytes();
     }
 
 private:
-    // The temp pixmap rows stage 2 asks for.
-    static int32_t Stage2ScratchRows(int64_t w, int64_t h) { return int32_t(((h + 3) / 4 * ((w + 3) / 4) + w - 1) / w + 2); }
+    DirectDevelopment(const SyntheticRaw& shot, const FPropTree& props, const std::optional<DevelopFrame>& frame)
+        : m_Props(props), m_bFramed(frame.has_value()),
+          m_Development(shot, {}, {}, frame.value_or(DevelopFrame{}), &props)
+    {
+    }
 
-    const DirectInputs& m_Inputs;
     const FPropTree& m_Props;
-    int32_t W, H;
-    OwnedImage m_Stage1Out, m_Retinex, m_Reference, m_Scratch;
-    int32_t m_iRotation = 0;
-    FIntSize m_ImageSize{0, 0};
-    FIntSize m_Fitted{0, 0};
-    FIntRect m_Crop;
-    std::unique_ptr<OwnedImage> m_pOut3, m_pOut3L, m_pOut3Rtnx, m_pScratch3, m_pOut4;
-    int32_t m_iBytesPerPixel = 3;
-    std::vector<int16_t> m_ToneTable = std::vector<int16_t>(3 * 65536);
-    FLUT16 m_RetinexTable{65536}, m_GammaTable{65536};
+    bool m_bFramed;
+    SyntheticDevelopment m_Development;
 };
-
-inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const DirectInputs& inputs, const FPropTree& props,
-                                            const IPManagerData& settings)
-{
-    return DirectDevelopment(inputs, props, settings).Run(engine, settings);
-}
 
 inline std::vector<uint8_t> DevelopDirectly(FIIPEngine2& engine, const SyntheticRaw& shot, const FPropTree& props,
                                             const IPManagerData& settings)
 {
-    return DevelopDirectly(engine, DirectInputs(shot), props, settings);
+    return DirectDevelopment(shot, props, settings).Run(engine, settings);
 }
 
 } // namespace testsupport

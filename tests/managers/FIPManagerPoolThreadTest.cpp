@@ -3,7 +3,7 @@
 
 #include "managers/FIPManagerPool.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "managers/IPManager2.h"
 #include "ManagerTestFiles.h"
 #include "support/BuildTree.h"

@@ -6,7 +6,7 @@
 
 #include "managers/FIPManagerPool.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FCache.h"
 #include "managers/FIPMImage.h"
 #include "ManagerTestFiles.h"

@@ -3,8 +3,8 @@
 
 #include "managers/IPPreviewManager.h"
 
-#include "engine/ChromaBlur.h"
-#include "engine/Rotate.h"
+#include "engine/chroma/ChromaBlur.h"
+#include "engine/geometry/Rotate.h"
 #include "foundation/FCache.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"

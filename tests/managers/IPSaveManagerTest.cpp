@@ -5,7 +5,7 @@
 
 #include "managers/IPSaveManager.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "fileio/codecs/FJPEGImageReader.h"
 #include "fileio/codecs/FTiffImageReader.h"
 #include "foundation/FCache.h"

@@ -7,7 +7,7 @@
 
 #include "managers/IPSaveManager.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "fileio/codecs/FJPEGImageReader.h"
 #include "fileio/codecs/FTiffImageReader.h"
 #include "fileio/metadata/FPardexTag.h"

@@ -4,7 +4,7 @@
 // engine, the support library does not. Camera data for engine tests is
 // built with CamdataWriter and parsed by ParsedCamdata.
 
-#include "engine/FIPEngine2.h"
+#include "engine/core/FIPEngine2.h"
 #include "fileio/container/CambData.h"
 #include "support/CamdataWriter.h"
 

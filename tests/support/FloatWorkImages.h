@@ -1,6 +1,6 @@
 #pragma once
 // Painting and comparing the float work images of the noise reduction.
-#include "engine/NoiseReductionImage.h"
+#include "engine/noise/NoiseReductionImage.h"
 
 #include <cstdint>
 

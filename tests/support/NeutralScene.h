@@ -2,8 +2,8 @@
 // Working images of a scene of known neutral, for the automatic white
 // balances: surfaces given as seen under a neutral light, lit by a light whose
 // camera response (the true neutral) is known, seen by a test camera.
-#include "engine/ColorMatrix3x3.h"
-#include "engine/ColorSpaces.h"
+#include "engine/colour/ColorMatrix3x3.h"
+#include "engine/colour/ColorSpaces.h"
 #include "support/WorkingImage.h"
 
 #include <gtest/gtest.h>

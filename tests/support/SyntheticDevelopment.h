@@ -1,16 +1,20 @@
 #pragma once
-// A whole development of a synthetic camera shot through engine requests, the
-// way an image manager submits them: stage 1 (raw and dark frame), stage 2,
-// stage 3 at the output's full size, the tone table, and stage 4 into 24-bit
-// sRGB. Default settings: no user adjustment, the Retinex gain table neutral
-// (strength 0), the managers' gamma table (ROMM, 16 bits). Header only: the
-// engine tests and benchmarks link the engine, the support library does not.
+// The one direct development of the test support: a synthetic camera shot
+// developed through engine requests, the way an image manager submits them:
+// stage 1 (raw and dark frame), stage 2, stage 3 into the frame asked for,
+// the tone table, and stage 4. By default the whole picture at the shot's
+// output size, unturned, into 24-bit sRGB, with no user adjustment, the
+// Retinex gain table neutral (strength 0) and the managers' gamma table (ROMM,
+// 16 bits). The manager tests frame it as a request does
+// (managers/DevelopTestEngine.h). Header only: the engine tests and
+// benchmarks link the engine, the support library does not.
 
-#include "engine/ColorSpaces.h"
-#include "engine/FIPEngine2.h"
-#include "engine/Retinex.h"
-#include "engine/ToneLUT.h"
-#include "engine/TransformColor.h"
+#include "engine/analysis/Retinex.h"
+#include "engine/colour/ColorSpaces.h"
+#include "engine/colour/ToneLUT.h"
+#include "engine/colour/TransformColor.h"
+#include "engine/core/FIPEngine2.h"
+#include "engine/stages/Stage2.h"
 #include "fileio/container/CambData.h"
 #include "foundation/FPixmap.h"
 #include "foundation/FPropTree.h"
@@ -18,11 +22,13 @@
 #include "support/ColorDifference.h"
 #include "support/EngineDriver.h"
 #include "support/SyntheticCamera.h"
+#include "support/TestPixmap.h"
 #include "support/TestSupport.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,30 +52,53 @@ struct OwnedPixmap {
     std::unique_ptr<FPixmapTemplate<Pixel>> pixmap;
 };
 
-// The temp pixmap rows stage 2 asks for: ((H + 3) / 4 x ((W + 3) / 4) + W - 1) / W + 2.
-inline int32_t Stage2TempRows(int32_t W, int32_t H)
-{
-    return int32_t((int64_t((H + 3) / 4) * ((W + 3) / 4) + W - 1) / W + 2);
-}
-
+// What a development is asked for; it may change between runs.
 struct DevelopSettings {
-    std::string whiteBalance; // empty: the picture's own
+    std::string whiteBalance;                // empty: the picture's own
+    FDoubleTriple neutral{-1.0, -1.0, -1.0}; // camera gains; -1s: none
     double chromaNoise = 0.5;
     double lumaNoise = 0.5;
+    double exposure = 0.0;
+    double shadow = 0.0;
+    double contrast = 0.0;
+    double highlight = 0.0;
+    FDoubleTriple colorGain{1.0};
+    double contrastCompensation = 0.0; // of the picture's colour mode
+    bool modelToneOffsets = false;
+    double fillLight = 0.0; // the Retinex gain table's strength
+    double sharpness = 0.0;
+    double saturation = 0.0;
+    int32_t colorSpace = kColorSpaceSRGB;
+};
+
+// Where stage 3 puts the picture and what stage 4 makes of it: fixed when the
+// development is made, so that its images are made once.
+struct DevelopFrame {
+    FIntSize outputSize; // the whole (turned) picture scaled to this; 0 x 0: the shot's output size
+    FIntRect crop;       // the part developed, in output-size coordinates; empty: all of it
+    int32_t rotation = 0; // degrees
+    int32_t outputPixelType = FPixmap::PIXEL_24_RGB;
 };
 
 class SyntheticDevelopment {
 public:
-    // camdata: camera data to develop with in place of the shot's own (empty: the shot's).
-    explicit SyntheticDevelopment(const SyntheticRaw& shot, DevelopSettings settings = {},
-                                  std::vector<uint8_t> camdata = {})
-        : m_Shot(shot), m_Settings(std::move(settings)), m_Camdata(camdata.empty() ? shot.camdata : std::move(camdata)),
-          W(int32_t(shot.truth.storedColumns)), H(int32_t(shot.truth.storedRows))
+    // camdata: camera data to develop with in place of the shot's own (empty:
+    // the shot's). props: the capture properties as a manager read them from
+    // the shot's file (null: the shot's own).
+    explicit SyntheticDevelopment(const SyntheticRaw& shot, DevelopSettings asked = {},
+                                  std::vector<uint8_t> camdata = {}, const DevelopFrame& frame = {},
+                                  const FPropTree* props = nullptr)
+        : settings(std::move(asked)), m_Shot(shot),
+          m_Camdata(camdata.empty() ? shot.camdata : std::move(camdata)), W(int32_t(shot.truth.storedColumns)),
+          H(int32_t(shot.truth.storedRows))
     {
         m_pCamdata = std::make_unique<FCamdata>(m_Camdata.data(), m_Camdata.size());
         SetColorProfileProgramPath(BuildTreeProgramPath());
-        for (const auto& [name, value] : SyntheticCaptureProperties(shot.truth))
-            m_Props.AddPair(name.c_str(), value.c_str());
+        if (props)
+            m_Props.CopyPairs(props);
+        else
+            for (const auto& [name, value] : SyntheticCaptureProperties(shot.truth))
+                m_Props.AddPair(name.c_str(), value.c_str());
         raw.Resize(W, H);
         dark.Resize(W, H);
         for (size_t i = 0; i < raw.pixels.size(); ++i) {
@@ -79,8 +108,12 @@ public:
         working.Resize(W, H);
         preMatrix.Resize(W, H);
         retinex.Resize(W, H);
-        temp.Resize(W, Stage2TempRows(W, H));
+        temp.Resize(W, int32_t(Stage2TempRows(W, H)));
+        priFrame(frame);
     }
+
+    // Runs on the caller's engine from now on (by default on one of its own).
+    void UseEngine(FIIPEngine2& engine) { m_pEngineInUse = &engine; }
 
     const FCamdata* Camdata() const { return m_pCamdata.get(); }
     const FPropTree& Properties() const { return m_Props; }
@@ -107,14 +140,15 @@ public:
         request.m_pTempData = temp.get();
         request.m_pCambData = m_pCamdata.get();
         request.m_pCaptureProps = &m_Props;
-        request.m_dISO = m_Shot.truth.captureIso;
-        request.m_iExposureTime = int32_t(m_Shot.truth.exposureSeconds * 1e6 + 0.5);
-        request.m_dAperture = 5.6;
-        request.m_sWhiteBalance = FString(m_Settings.whiteBalance.c_str());
+        request.m_dISO = Iso();
+        request.m_iExposureTime = m_Props.GetInt(FString("EXPTIME"), 0);
+        request.m_dAperture = m_Props.GetDouble(FString("APERTURE"), 0.0);
+        request.m_adNeutral = settings.neutral;
+        request.m_sWhiteBalance = FString(settings.whiteBalance.c_str());
         request.m_aiSaturationLevel = saturationLevel;
         request.m_aiDarkLevel = darkLevel;
-        request.m_dChromaNoise = m_Settings.chromaNoise;
-        request.m_dLumaNoise = m_Settings.lumaNoise;
+        request.m_dChromaNoise = settings.chromaNoise;
+        request.m_dLumaNoise = settings.lumaNoise;
     }
 
     int32_t Stage2()
@@ -126,22 +160,19 @@ public:
         return status;
     }
 
-    // Stage 3 at the output's full size, the tone table and stage 4 into sRGB.
+    // Stage 3 into the frame.
     int32_t Stage3()
     {
-        const int32_t w = int32_t(m_Shot.truth.outputColumns), h = int32_t(m_Shot.truth.outputRows);
-        colour3.Resize(w, h);
-        lightness3.Resize(w, h);
-        retinex3.Resize(w, h);
         FIPERequestStage3 request;
         request.m_pStage2Image = working.get();
         request.m_pStage2ImageRtnx = retinex.get();
-        request.m_iOutWidth = w;
-        request.m_iOutHeight = h;
-        request.m_rcCrop = FIntRect(0, 0, w, h);
-        request.m_dISO = m_Shot.truth.captureIso;
-        request.m_iImageWidth = w;
-        request.m_iImageHeight = h;
+        request.m_iOutWidth = m_OutputSize.width;
+        request.m_iOutHeight = m_OutputSize.height;
+        request.m_rcCrop = m_Crop;
+        request.m_iRotation = m_iRotation;
+        request.m_dISO = Iso();
+        request.m_iImageWidth = m_ImageSize.width;
+        request.m_iImageHeight = m_ImageSize.height;
         request.m_pCambData = m_pCamdata.get();
         request.m_pTempData = temp.get();
         request.m_pOutImage = colour3.get();
@@ -150,22 +181,25 @@ public:
         return Run(request);
     }
 
+    // The tone table, then stage 4 into the frame's pixel type.
     int32_t Stage4()
     {
-        tone.assign(3 * 65536, 0);
         FIPERequestGenerateToneLUT toneRequest;
-        toneRequest.m_adColorGain = FDoubleTriple(1.0);
-        toneRequest.m_dISO = m_Shot.truth.captureIso;
+        toneRequest.m_dExposure = settings.exposure;
+        toneRequest.m_dShadow = settings.shadow;
+        toneRequest.m_dContrast = settings.contrast;
+        toneRequest.m_dHighlight = settings.highlight;
+        toneRequest.m_adColorGain = settings.colorGain;
+        toneRequest.m_dContrastCompensation = settings.contrastCompensation;
+        toneRequest.m_bModelToneOffsets = settings.modelToneOffsets;
+        toneRequest.m_dISO = Iso();
         toneRequest.m_pToneLUT = tone.data();
         if (const int32_t status = Run(toneRequest); status != kIPStatusDone)
             return status;
-        gamma.assign(65536, 0);
         FLUT16 gammaTable(gamma.data(), 65536);
         MakeGammaLUT(gammaTable, kColorSpaceProPhoto, 16);
-        retinexGain.assign(65536, 0);
         FLUT16 retinexTable(retinexGain.data(), 65536);
-        MakeRetinexGainLUT(retinexTable, 0.0, 256);
-        output.Resize(colour3.get()->m_iColumns, colour3.get()->m_iRows);
+        MakeRetinexGainLUT(retinexTable, settings.fillLight, 256);
         FIPERequestStage4 request;
         request.m_pStage3Image = colour3.get();
         request.m_pStage3ImageL = lightness3.get();
@@ -173,7 +207,9 @@ public:
         request.m_pToneLUT = tone.data();
         request.m_pRtnxLUT = retinexGain.data();
         request.m_pGammaLUT = gamma.data();
-        request.m_iColorSpace = kColorSpaceSRGB;
+        request.m_dSharpness = settings.sharpness;
+        request.m_dSaturation = settings.saturation;
+        request.m_iColorSpace = settings.colorSpace;
         request.m_pOutImage = output.get();
         request.m_bRommWorkingSpace = rommWorkingSpace;
         request.m_pCambData = m_pCamdata.get();
@@ -197,7 +233,7 @@ public:
         int64_t n = 0;
         for (int32_t y = rect.top + margin; y < rect.bottom - margin; ++y)
             for (int32_t x = rect.left + margin; x < rect.right - margin; ++x) {
-                const FPixelClass24RGB& p = output.pixels[size_t(y) * size_t(output.get()->m_iColumns) + size_t(x)];
+                const FPixelClass24RGB& p = Rgb(x, y);
                 sum[0] += SrgbDecode(p.r / 255.0);
                 sum[1] += SrgbDecode(p.g / 255.0);
                 sum[2] += SrgbDecode(p.b / 255.0);
@@ -207,19 +243,55 @@ public:
         return XyzToLab(LinearSrgbToXyz(linear));
     }
 
+    // A pixel of a 24-bit output.
+    const FPixelClass24RGB& Rgb(int32_t x, int32_t y) const
+    {
+        return *reinterpret_cast<const FPixelClass24RGB*>(output->GetRow(y) + size_t(x) * sizeof(FPixelClass24RGB));
+    }
+    // A 24-bit output's pixels, row after row.
+    std::vector<FPixelClass24RGB> RgbPixels() const
+    {
+        std::vector<FPixelClass24RGB> pixels(size_t(output->m_iColumns) * size_t(output->m_iRows));
+        std::memcpy(pixels.data(), output.bytes.data(), pixels.size() * sizeof(FPixelClass24RGB));
+        return pixels;
+    }
+    // The output's pixel bytes, row padding left out.
+    std::vector<uint8_t> OutputBytes() const { return output.Bytes(output->m_iColumns, output->m_iRows); }
+
+    DevelopSettings settings;
     OwnedPixmap<FPixelClass48RGB> raw, dark;
     OwnedPixmap<FPixelClass48SRGB> working, preMatrix;
     OwnedPixmap<FPixelClass16SMono> retinex;
     OwnedPixmap<FPixelClass48SRGB> temp;
     OwnedPixmap<FPixelClass48SRGB> colour3;
     OwnedPixmap<FPixelClass16SMono> lightness3, retinex3;
-    OwnedPixmap<FPixelClass24RGB> output;
-    std::vector<int16_t> tone, gamma, retinexGain;
+    TestPixmap<> output; // of the frame's pixel type
+    std::vector<int16_t> tone = std::vector<int16_t>(3 * 65536), gamma = std::vector<int16_t>(65536),
+                         retinexGain = std::vector<int16_t>(65536);
     FIntTriple saturationLevel{0}, darkLevel{0};
     bool rommWorkingSpace = false;
     std::string lastError; // code and text of the last request that failed
 
 private:
+    // The output size (the shot's unless asked), the crop (all unless asked),
+    // the turned picture's size and the images of the crop's size.
+    void priFrame(const DevelopFrame& frame)
+    {
+        const int32_t columns = int32_t(m_Shot.truth.outputColumns), rows = int32_t(m_Shot.truth.outputRows);
+        const bool quarterTurn = frame.rotation == 90 || frame.rotation == 270;
+        m_iRotation = frame.rotation;
+        m_ImageSize = quarterTurn ? FIntSize(rows, columns) : FIntSize(columns, rows);
+        m_OutputSize = frame.outputSize.width > 0 ? frame.outputSize : m_ImageSize;
+        m_Crop = frame.crop.IsEmpty() ? FIntRect(0, 0, m_OutputSize.width, m_OutputSize.height) : frame.crop;
+        const int32_t w = m_Crop.right - m_Crop.left, h = m_Crop.bottom - m_Crop.top;
+        colour3.Resize(w, h);
+        lightness3.Resize(w, h);
+        retinex3.Resize(w, h);
+        output = MakePixmap(frame.outputPixelType, w, h);
+    }
+
+    double Iso() const { return m_Props.GetDouble(FString("ISO"), 100.0); }
+
     int32_t Run(FIPERequest& request)
     {
         const int32_t status = RunEngineRequest(Engine(), request);
@@ -230,18 +302,23 @@ private:
 
     FIIPEngine2& Engine()
     {
+        if (m_pEngineInUse)
+            return *m_pEngineInUse;
         if (!m_pEngine)
             m_pEngine.reset(CreateIPEngine2());
         return *m_pEngine;
     }
 
     const SyntheticRaw& m_Shot;
-    DevelopSettings m_Settings;
     std::vector<uint8_t> m_Camdata;
     std::unique_ptr<FCamdata> m_pCamdata;
     FPropTree m_Props{nullptr, "Properties"};
     int32_t W, H;
+    int32_t m_iRotation = 0;
+    FIntSize m_ImageSize, m_OutputSize;
+    FIntRect m_Crop;
     std::unique_ptr<FIIPEngine2> m_pEngine;
+    FIIPEngine2* m_pEngineInUse = nullptr;
 };
 
 } // namespace testsupport

@@ -8,7 +8,7 @@
 
 FLoaderOutcome FLoaderOutcome::Error(int error, const char* text)
 {
-    return Error(error, LoaderWideText(text));
+    return Error(error, WideFromSystemText(text));
 }
 
 void PublishOutcome(FDataRetrieverRequest& request, const FLoaderOutcome& outcome)
@@ -17,21 +17,6 @@ void PublishOutcome(FDataRetrieverRequest& request, const FLoaderOutcome& outcom
     if (outcome.m_iStatus == LOADER_STATUS_ERROR)
         request.m_sErrorText = outcome.m_sText;
     request.SetStatus(outcome.m_iStatus);
-}
-
-FString LoaderWideText(const char* text)
-{
-    if (!text)
-        return FString();
-    if (std::unique_ptr<char16_t[]> wide = AnsiToWide(text))
-        return FString(wide.get());
-    return FString(text);
-}
-
-FString LoaderExceptionText(const char* loaderName, const FException& exception)
-{
-    const FNarrowString text("%s: %s (%s)", loaderName, exception.GetDescription(), exception.GetMessage());
-    return LoaderWideText(text.GetText());
 }
 
 FLoaderOutcome NullPropTreeOutcome(const char* loaderName)

@@ -6,6 +6,7 @@
 #include "fileio/loaders/FDataRetrieverRequest.h"
 #include "foundation/FException.h"
 #include "foundation/FString.h"
+#include "foundation/FWideText.h"
 
 #include <new>
 #include <utility>
@@ -28,13 +29,6 @@ struct FLoaderOutcome {
 // Error code and text, then the status. Nothing touches the request after this.
 void PublishOutcome(FDataRetrieverRequest& request, const FLoaderOutcome& outcome);
 
-// The wide form of a narrow text of the system (UTF-8); bytes that are not
-// UTF-8 are taken one by one so nothing is lost silently.
-FString LoaderWideText(const char* text);
-
-// "<loader>: <description> (<message>)".
-FString LoaderExceptionText(const char* loaderName, const FException& exception);
-
 // "<loader>: Property list pointer is NULL".
 FLoaderOutcome NullPropTreeOutcome(const char* loaderName);
 
@@ -56,15 +50,15 @@ FLoaderOutcome RunLoaderRequest(const char* loaderName, FDataRetrieverRequest& r
     } catch (const FExceptionFileNotFound&) {
         outcome = FLoaderOutcome::Error(LOADER_ERROR_FILE_NOT_FOUND, request.m_sURL);
     } catch (const ReaderFamily& e) {
-        outcome = FLoaderOutcome::Error(LOADER_ERROR_READER_EXCEPTION, LoaderExceptionText(loaderName, e));
+        outcome = FLoaderOutcome::Error(LOADER_ERROR_READER_EXCEPTION, ExceptionWideText(loaderName, e));
     } catch (const FException& e) {
-        outcome = FLoaderOutcome::Error(LOADER_ERROR_EXCEPTION, LoaderExceptionText(loaderName, e));
+        outcome = FLoaderOutcome::Error(LOADER_ERROR_EXCEPTION, ExceptionWideText(loaderName, e));
     } catch (const std::bad_alloc&) {
         outcome = FLoaderOutcome::Error(LOADER_ERROR_OUT_OF_MEMORY,
-                                        LoaderWideText((FNarrowString(loaderName) += ": out of memory").GetText()));
+                                        WideFromSystemText((FNarrowString(loaderName) += ": out of memory").GetText()));
     } catch (...) {
         outcome = FLoaderOutcome::Error(LOADER_ERROR_EXCEPTION,
-                                        LoaderWideText((FNarrowString(loaderName) += ": unknown exception").GetText()));
+                                        WideFromSystemText((FNarrowString(loaderName) += ": unknown exception").GetText()));
     }
     return outcome;
 }

@@ -75,7 +75,7 @@ int ImageKindCode(uint32_t sectionKind)
 void PublishNameOverride(FPropTree& tree, const char* key, const char* origKey, const char* headerName,
                          const char* defaultOrig)
 {
-    const FString header = headerName ? LoaderWideText(headerName) : FString();
+    const FString header = headerName ? WideFromSystemText(headerName) : FString();
     if (FPropPair* recorded = tree.FindPair(FString(key))) {
         recorded->m_sKey = FString(origKey);
         const FString value = header.GetLength() > 0 ? header : recorded->m_sValue;

@@ -5,7 +5,7 @@
 
 #include "shell/facade/CTLM_Exif.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FPath.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "shell/facade/CTLM_Exif_Manager.h"

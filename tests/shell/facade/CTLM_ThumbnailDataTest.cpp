@@ -9,7 +9,7 @@
 #include "support/TestSupport.h"
 #include "toolkit/CET_ThumbnailData.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 
 #include <gtest/gtest.h>
 

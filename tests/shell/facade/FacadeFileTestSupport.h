@@ -4,7 +4,7 @@
 // the engine lock's state as another thread sees it, and a raw file's
 // properties read through a handle.
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FPath.h"
 #include "shell/facade/KVR_ApplicationState.h"
 #include "shell/facade/KVR_DevelopToDIB.h"

@@ -6,7 +6,7 @@
 
 #include "shell/facade/KVR_DevelopAndSave.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FColorAdjust.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"

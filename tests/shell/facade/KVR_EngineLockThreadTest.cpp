@@ -5,7 +5,7 @@
 
 #include "shell/facade/KVR_EngineLock.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FPath.h"
 #include "managers/FIPManagerPool.h"
 #include "shell/facade/CKVR_FilterData.h"

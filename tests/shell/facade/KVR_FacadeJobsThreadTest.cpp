@@ -5,7 +5,7 @@
 
 #include "shell/facade/KVR_DevelopAndSave.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FPath.h"
 #include "shell/facade/CSaveJob.h"
 #include "shell/facade/KVR_EmbeddedImages.h"

@@ -6,7 +6,7 @@
 
 #include "shell/facade/KVR_FileSettings.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FPath.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "support/BuildTree.h"

@@ -5,7 +5,7 @@
 
 #include "shell/facade/KVR_DevelopToDIB.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FCache.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
