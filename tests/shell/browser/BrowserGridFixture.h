@@ -5,7 +5,7 @@
 
 #include "shell/browser/CTLM_ThumbnailWnd.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "platform/testing/Headless.h"

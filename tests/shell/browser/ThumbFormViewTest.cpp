@@ -9,7 +9,7 @@
 #include "shell/browser/ThumbViewFrame.h"
 #include "shell/browser/ThumbViewLayout.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "platform/afx/AfxFrame.h"

@@ -10,7 +10,7 @@
 #include "shell/facade/KVR_FileSettings.h"
 #include "DialogTestSupport.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "support/SyntheticCamera.h"

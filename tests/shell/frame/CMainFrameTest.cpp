@@ -7,7 +7,7 @@
 
 #include "shell/frame/CMainFrame.h"
 
-#include "engine/TransformColor.h"
+#include "engine/colour/TransformColor.h"
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "platform/testing/Headless.h"
