@@ -3,6 +3,7 @@
 //
 //   Lumitra4 [folder or file]
 
+#include "output/COutputDialogs.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/frame/CMainFrame.h"
@@ -19,6 +20,7 @@ protected:
     CFrameWnd* CreateMainFrame() override
     {
         auto* frame = new CMainFrame;
+        frame->SetOutputDialogs(&m_OutputDialogs);
         // A frame whose window could not be made has already deleted itself
         // when its creation got that far; the program ends either way.
         if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE))
@@ -45,6 +47,9 @@ protected:
         frame->SelectFolder(GetParentPath(path), TRUE);
         frame->OpenImage(path, TRUE);
     }
+
+private:
+    COutputDialogs m_OutputDialogs; // outlives the frame, which the application ends first
 };
 
 // The program's one application object.
