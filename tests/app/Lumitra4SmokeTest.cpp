@@ -124,6 +124,24 @@ int RedPixels(const pt::PixelImage& image)
     return count;
 }
 
+// The extent of what the grid's first cell shows below its badge row: the
+// picture, told from the cell's white.
+SIZE FirstPictureExtent(const pt::PixelImage& image)
+{
+    RECT box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (int y = 128; y < 229 && y < image.height; ++y)
+        for (int x = 276; x < 385 && x < image.width; ++x) {
+            const COLORREF pixel = pt::PixelAt(image, x, y);
+            if (GetRValue(pixel) > 240 && GetGValue(pixel) > 240 && GetBValue(pixel) > 240)
+                continue;
+            box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                   std::max<LONG>(box.bottom, y + 1)};
+        }
+    if (box.right < box.left)
+        return SIZE{0, 0};
+    return SIZE{box.right - box.left, box.bottom - box.top};
+}
+
 TEST(Lumitra4Smoke, ShowsASampleFolderTurnsARawFileAndWritesItsSettingsWhenClosed)
 {
     if (const std::string why = pt::StartOnDisplay(false); !why.empty())
@@ -181,7 +199,12 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsARawFileAndWritesItsSettingsWhenClose
     EXPECT_TRUE(turned) << "the raw file was not turned";
     for (int i = 0; i < 6; ++i) // the browser brings the turned file's item up to date
         program.WaitFor("\x01", 500);
-    pt::SavePng(pt::GrabScreen(area), "lumitra4-rotated.png");
+    const pt::PixelImage rotated = pt::GrabScreen(area);
+    pt::SavePng(rotated, "lumitra4-rotated.png");
+    const SIZE wide = FirstPictureExtent(screen);
+    const SIZE tall = FirstPictureExtent(rotated);
+    EXPECT_GT(wide.cx, wide.cy) << "the raw file's thumbnail before it turns";
+    EXPECT_GT(tall.cy, tall.cx) << "the grid shows the turned thumbnail";
 
     server.AskToClose(*window);
     EXPECT_EQ(program.Finish(60000), 0) << program.Output();
