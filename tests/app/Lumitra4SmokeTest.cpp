@@ -142,7 +142,7 @@ SIZE FirstPictureExtent(const pt::PixelImage& image)
     return SIZE{box.right - box.left, box.bottom - box.top};
 }
 
-TEST(Lumitra4Smoke, ShowsASampleFolderTurnsARawFileAndWritesItsSettingsWhenClosed)
+TEST(Lumitra4Smoke, ShowsASampleFolderTurnsAndMarksARawFileAndWritesItsSettingsWhenClosed)
 {
     if (const std::string why = pt::StartOnDisplay(false); !why.empty())
         GTEST_SKIP() << why;
@@ -205,6 +205,19 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsARawFileAndWritesItsSettingsWhenClose
     const SIZE tall = FirstPictureExtent(rotated);
     EXPECT_GT(wide.cx, wide.cy) << "the raw file's thumbnail before it turns";
     EXPECT_GT(tall.cy, tall.cx) << "the grid shows the turned thumbnail";
+
+    // Mark it: the mark is written into the file.
+    constexpr POINT kMarkButton{441, 53};
+    const std::string unmarked = testsupport::ReadFileBytes(raw);
+    server.Click(area.left + kMarkButton.x, area.top + kMarkButton.y);
+    bool marked = false;
+    for (int i = 0; i < 60 && !marked; ++i) {
+        program.WaitFor("\x01", 500);
+        marked = testsupport::ReadFileBytes(raw) != unmarked;
+    }
+    EXPECT_TRUE(marked) << "the raw file was not marked";
+    program.WaitFor("\x01", 500);
+    pt::SavePng(pt::GrabScreen(area), "lumitra4-marked.png");
 
     server.AskToClose(*window);
     EXPECT_EQ(program.Finish(60000), 0) << program.Output();
