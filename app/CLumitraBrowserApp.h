@@ -2,6 +2,7 @@
 // The application object with the browser as its main frame: the program's
 // own (app/Lumitra4.cpp), and the one its start-up benchmark starts.
 
+#include "output/COutputDialogs.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/frame/CMainFrame.h"
@@ -12,6 +13,7 @@ protected:
     CFrameWnd* CreateMainFrame() override
     {
         auto* frame = new CMainFrame;
+        frame->SetOutputDialogs(&m_OutputDialogs);
         // A frame whose window could not be made has already deleted itself
         // when its creation got that far; the program ends either way.
         if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE))
@@ -38,4 +40,7 @@ protected:
         frame->SelectFolder(GetParentPath(path), TRUE);
         frame->OpenImage(path, TRUE);
     }
+
+private:
+    COutputDialogs m_OutputDialogs; // outlives the frame, which the application ends first
 };

@@ -92,8 +92,10 @@ public:
     void StopLoader() override { m_Pane.StopLoader(); }
     void Redraw() override
     {
+        // The pane's grid is a child: it must repaint too, or pictures the
+        // rotation worker turned in memory stay as they were on screen.
         if (CWnd* wnd = m_Pane.GetPaneWnd())
-            wnd->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+            wnd->RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
     }
     void SendViewEvent(WPARAM event, const FString& path) override
     {

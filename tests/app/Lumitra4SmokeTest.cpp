@@ -1,13 +1,15 @@
 // The program itself on an X server: started on a sample folder made by
 // make_samples, it shows the folder's thumbnails (the screen is saved as a PNG
-// in the test output), closes when the window system asks it to, and then
-// has written its settings file.
+// in the test output), turns a raw file clicked in its grid with the tool
+// bar's rotate button, closes when the window system asks it to, and then has
+// written its settings file.
 #include "platform/testing/Display.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
 #include <xcb/xcb.h>
+#include <xcb/xtest.h>
 
 #include <sys/stat.h>
 
@@ -24,8 +26,9 @@ namespace fs = std::filesystem;
 namespace pt = platform::testing;
 using testsupport::TempDir;
 
-// A connection of the test's own to the X server: finds the program's window
-// and asks it to close, as a window manager's close button does.
+// A connection of the test's own to the X server: finds the program's window,
+// clicks as the mouse does and asks the window to close, as a window
+// manager's close button does.
 class WindowSystem {
 public:
     WindowSystem() : m_Connection(xcb_connect(nullptr, nullptr))
@@ -77,6 +80,15 @@ public:
         xcb_flush(m_Connection);
     }
 
+    // A left click at a point of the screen.
+    void Click(int x, int y)
+    {
+        xcb_warp_pointer(m_Connection, XCB_NONE, m_Root, 0, 0, 0, 0, static_cast<int16_t>(x), static_cast<int16_t>(y));
+        xcb_test_fake_input(m_Connection, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(m_Connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(m_Connection);
+    }
+
 private:
     xcb_atom_t Atom(const char* name)
     {
@@ -112,7 +124,25 @@ int RedPixels(const pt::PixelImage& image)
     return count;
 }
 
-TEST(Lumitra4Smoke, ShowsASampleFolderAndWritesItsSettingsWhenClosed)
+// The extent of what the grid's first cell shows below its badge row: the
+// picture, told from the cell's white.
+SIZE FirstPictureExtent(const pt::PixelImage& image)
+{
+    RECT box{INT32_MAX, INT32_MAX, INT32_MIN, INT32_MIN};
+    for (int y = 128; y < 229 && y < image.height; ++y)
+        for (int x = 276; x < 385 && x < image.width; ++x) {
+            const COLORREF pixel = pt::PixelAt(image, x, y);
+            if (GetRValue(pixel) > 240 && GetGValue(pixel) > 240 && GetBValue(pixel) > 240)
+                continue;
+            box = {std::min<LONG>(box.left, x), std::min<LONG>(box.top, y), std::max<LONG>(box.right, x + 1),
+                   std::max<LONG>(box.bottom, y + 1)};
+        }
+    if (box.right < box.left)
+        return SIZE{0, 0};
+    return SIZE{box.right - box.left, box.bottom - box.top};
+}
+
+TEST(Lumitra4Smoke, ShowsASampleFolderTurnsAndMarksARawFileAndWritesItsSettingsWhenClosed)
 {
     if (const std::string why = pt::StartOnDisplay(false); !why.empty())
         GTEST_SKIP() << why;
@@ -146,6 +176,48 @@ TEST(Lumitra4Smoke, ShowsASampleFolderAndWritesItsSettingsWhenClosed)
     }
     pt::SavePng(screen, "lumitra4-browser.png");
     EXPECT_GT(RedPixels(screen), 3 * 500) << "the thumbnails of the sample JPEGs";
+
+    // Select the first raw file (the grid's first picture, sorted by name)
+    // and turn it: it turns in place under the progress dialog.
+    fs::path raw;
+    for (const auto& entry : fs::directory_iterator(samples))
+        if (entry.path().extension() == ".kvr" && entry.path().filename().string().rfind("daylight-iso100-", 0) == 0)
+            raw = entry.path();
+    ASSERT_FALSE(raw.empty());
+    const std::string before = testsupport::ReadFileBytes(raw);
+    // Points in the window, as the browser lays out its grid and tool bar.
+    constexpr POINT kFirstPicture{330, 165};
+    constexpr POINT kRotateButton{323, 53};
+    server.Click(area.left + kFirstPicture.x, area.top + kFirstPicture.y);
+    program.WaitFor("\x01", 500);
+    server.Click(area.left + kRotateButton.x, area.top + kRotateButton.y);
+    bool turned = false;
+    for (int i = 0; i < 120 && !turned; ++i) {
+        program.WaitFor("\x01", 500);
+        turned = testsupport::ReadFileBytes(raw) != before;
+    }
+    EXPECT_TRUE(turned) << "the raw file was not turned";
+    for (int i = 0; i < 6; ++i) // the browser brings the turned file's item up to date
+        program.WaitFor("\x01", 500);
+    const pt::PixelImage rotated = pt::GrabScreen(area);
+    pt::SavePng(rotated, "lumitra4-rotated.png");
+    const SIZE wide = FirstPictureExtent(screen);
+    const SIZE tall = FirstPictureExtent(rotated);
+    EXPECT_GT(wide.cx, wide.cy) << "the raw file's thumbnail before it turns";
+    EXPECT_GT(tall.cy, tall.cx) << "the grid shows the turned thumbnail";
+
+    // Mark it: the mark is written into the file.
+    constexpr POINT kMarkButton{441, 53};
+    const std::string unmarked = testsupport::ReadFileBytes(raw);
+    server.Click(area.left + kMarkButton.x, area.top + kMarkButton.y);
+    bool marked = false;
+    for (int i = 0; i < 60 && !marked; ++i) {
+        program.WaitFor("\x01", 500);
+        marked = testsupport::ReadFileBytes(raw) != unmarked;
+    }
+    EXPECT_TRUE(marked) << "the raw file was not marked";
+    program.WaitFor("\x01", 500);
+    pt::SavePng(pt::GrabScreen(area), "lumitra4-marked.png");
 
     server.AskToClose(*window);
     EXPECT_EQ(program.Finish(60000), 0) << program.Output();

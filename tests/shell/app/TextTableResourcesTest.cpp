@@ -101,7 +101,8 @@ TEST(TextTableResourcesTest, FormatsTakeTheValuesTheProgramPasses)
 TEST(TextTableResourcesTest, EveryIdTheCodeAsksForExists)
 {
     const std::regex call(R"((?:GetString|GetTextTableString|SetStringId|SetTextStyleById|SetCaptionStyle)\s*\(\s*(\d+)\s*[,)])");
-    const std::regex constant(R"(\bk\w*TextId\s*=\s*(\d+))");
+    // Text ids are named kSomethingTextId; a control that shows text is kTextId.
+    const std::regex constant(R"(\bk\w+TextId\s*=\s*(\d+))");
     const std::map<int, CStringItem> entries = Entries();
     int asked = 0;
     for (const char* folder : {"toolkit", "shell", "review", "output", "app"}) {

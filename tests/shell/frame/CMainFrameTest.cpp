@@ -25,6 +25,7 @@
 #include "platform/win/WinDialogs.h"
 #include "toolkit/CET_ThumbnailData.h"
 #include "toolkit/PictureFileTypes.h"
+#include "output/RecordingProgressDlg.h"
 
 #include <gtest/gtest.h>
 
@@ -580,6 +581,30 @@ TEST_F(MainFrameTest, WithoutAThumbnailPaneNothingActsOnTheBrowser) {
   EXPECT_EQ(count, -1);
   EXPECT_EQ(frame->FindThumbnail(u"/a.jpg"), nullptr);
   EXPECT_EQ(frame->GetNextImagePath(u"/a.jpg").GetLength(), 0);
+}
+
+TEST_F(MainFrameTest, RotatingThreeRawFilesRunsUnderTheProgressDialogWith33And66And100) {
+  EXPECT_FALSE(Update(ID_EDIT_ROTATE_CW).enabled) << "no progress dialog yet";
+  testsupport::ProgressOutputDialogs dialogs;
+  frame->SetOutputDialogs(&dialogs);
+  pane.folder = PathFromNative(dir.Str());
+  std::vector<std::string> before;
+  for (const char* name : {"R_0001.kvr", "R_0002.kvr", "R_0003.kvr"}) {
+    MakeSyntheticRaw(SyntheticOptions{}).file.WriteTo(dir.Path() / name);
+    before.push_back(ReadFileBytes(dir.Path() / name));
+    pane.Add(Native(name), true);
+  }
+  EXPECT_TRUE(Update(ID_EDIT_ROTATE_CW).enabled);
+  EXPECT_FALSE(Update(ID_FILE_SAVE_IMAGES).enabled) << "the other output dialogs stay away";
+  Command(ID_EDIT_ROTATE_CW);
+  EXPECT_EQ(dialogs.result, IDOK);
+  EXPECT_EQ(dialogs.posted, (std::vector<int>{33, 66, 100}));
+  EXPECT_EQ(dialogs.shown, (std::vector<int>{33, 66, 100}));
+  for (size_t i = 0; i < before.size(); ++i) {
+    const std::string name = "R_000" + std::to_string(i + 1) + ".kvr";
+    EXPECT_NE(ReadFileBytes(dir.Path() / name), before[i]) << name << " was not turned";
+  }
+  frame->SetOutputDialogs(nullptr);
 }
 
 TEST_F(MainFrameTest, LockLocksEverySelectedFileWhenOneIsWritableElseUnlocksThemAll) {

@@ -1,0 +1,61 @@
+#include "output/COutputDialogs.h"
+
+#include "output/CThreadProgressDlg.h"
+#include "shell/app/AppMessages.h"
+
+#include <memory>
+
+namespace {
+
+// The dialog as the worker sees it.
+class DialogProgress final : public IThreadProgress {
+public:
+  explicit DialogProgress(CThreadProgressDlg& dialog) : m_Dialog(dialog) {}
+  void SetProgress(int percent) override { m_Dialog.SetProgress(percent); }
+  BOOL IsCancelled() const override { return m_Dialog.IsCancelled(); }
+  void PostProgress(int percent, BOOL finished) override {
+    m_Dialog.PostMessage(WM_APP_THREAD_PROGRESS, static_cast<WPARAM>(percent), finished ? 1 : 0);
+  }
+
+private:
+  CThreadProgressDlg& m_Dialog;
+};
+
+struct WorkerCall {
+  const std::function<UINT(IThreadProgress&)>* worker;
+  DialogProgress* progress;
+};
+
+UINT WorkerThreadProc(LPVOID parameter) {
+  auto* call = static_cast<WorkerCall*>(parameter);
+  return (*call->worker)(*call->progress);
+}
+
+} // namespace
+
+INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<UINT(IThreadProgress&)>& worker) {
+  DialogProgress progress(dialog);
+  WorkerCall call{&worker, &progress};
+  std::unique_ptr<CWinThread> thread(
+      AfxBeginThread(WorkerThreadProc, &call, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
+  if (!thread) return IDCANCEL;
+  thread->m_bAutoDelete = FALSE;
+  dialog.SetThread(thread.get());
+  const INT_PTR result = dialog.DoModal();
+  if (result == -1) {
+    // No window came up, so the worker never started: it is let run only to
+    // see the cancel and end, as a thread cannot be left suspended.
+    dialog.SetCancel(TRUE);
+    thread->ResumeThread();
+    WaitForSingleObject(thread->m_hThread, INFINITE);
+    return IDCANCEL;
+  }
+  return result;
+}
+
+BOOL COutputDialogs::Has(OutputDialog dialog) const { return dialog == OutputDialog::ThreadProgress; }
+
+INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
+  CThreadProgressDlg dialog(owner);
+  return RunUnderProgressDialog(dialog, worker);
+}
