@@ -50,13 +50,14 @@ struct Thumbnail {
 
 // "KVR_1000.kvr" ... and "IMG_1000.JPG" ..., filesOfEachKind of each, in the
 // folder "folder" of a temporary folder; thumbnails in that order, taking
-// turns between the kinds.
+// turns between the kinds. With rawPrefix "IMG_" the two kinds take turns in
+// the folder's name order too.
 struct ThumbnailFolder {
   testsupport::TempDir dir;
   fs::path folder;
   std::vector<Thumbnail> thumbnails;
 
-  explicit ThumbnailFolder(int filesOfEachKind) {
+  explicit ThumbnailFolder(int filesOfEachKind, const std::string& rawPrefix = "KVR_") {
     constexpr int kCameraWidth = 6000;
     constexpr int kCameraHeight = 4000;
     InitStorageClasses();
@@ -100,9 +101,9 @@ struct ThumbnailFolder {
 
     for (int i = 0; i < filesOfEachKind; ++i) {
       const std::string number = std::to_string(1000 + i);
-      fs::create_hard_link(rawFile, folder / ("KVR_" + number + ".kvr"));
+      fs::create_hard_link(rawFile, folder / (rawPrefix + number + ".kvr"));
       fs::create_hard_link(jpegFile, folder / ("IMG_" + number + ".JPG"));
-      thumbnails.push_back({folder / ("KVR_" + number + ".kvr"), rawThumbnail.offset, rawThumbnail.length});
+      thumbnails.push_back({folder / (rawPrefix + number + ".kvr"), rawThumbnail.offset, rawThumbnail.length});
       thumbnails.push_back({folder / ("IMG_" + number + ".JPG"), jpegThumbnail.offset, jpegThumbnail.length});
     }
   }
