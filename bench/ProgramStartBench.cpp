@@ -1,8 +1,8 @@
 // The program's start-up on a folder of 500 files (250 raw files of the
 // synthetic camera with embedded previews and 250 camera-sized JPEGs with EXIF
-// thumbnails, taking turns in name order, made once per run): from the application object's start-up
-// (text tables, core, settings read, main frame made and shown, the folder
-// given on the command line shown) until every cell on the first screenful of
+// thumbnails, taking turns in name order, made once per run): from the
+// application object's start-up (text tables, core, settings read, main frame
+// made and shown, the folder given on the command line shown) until every cell on the first screenful of
 // thumbnails has its picture and has been redrawn ("start_ms"; "init_ms" until
 // the application object's start-up returns, the folder listed); the memory in
 // use then (resident set, "rss_MB"), and its growth over the process just
