@@ -1,5 +1,7 @@
 #include "output/print/PrintPreparation.h"
 
+#include "output/print/PrintLayout.h"
+#include "shell/facade/CKVR_FilterData.h"
 #include "toolkit/CET_Calc.h"
 #include "toolkit/PictureFileTypes.h"
 
@@ -120,10 +122,10 @@ std::unique_ptr<CET_Dib> DibFromMovieFrame(const BITMAPINFO* header, const void*
 
 void PreparePrintPictures(const std::vector<CET_PrintPictData*>& pictures, bool filterStills,
                           const CET_FilterData* settings, PrintPictureSource& source,
-                          const std::function<void(int, int)>& progress) {
+                          const std::function<void(int, int)>& starting, const std::function<void()>& finished) {
   const int count = static_cast<int>(pictures.size());
   for (int n = 0; n < count; ++n) {
-    if (progress) progress(n + 1, count);
+    if (starting) starting(n + 1, count);
     CET_PrintPictData& picture = *pictures[static_cast<std::size_t>(n)];
     if (!picture.m_picture) {
       switch (source.FileType(picture.m_path)) {
@@ -143,5 +145,54 @@ void PreparePrintPictures(const std::vector<CET_PrintPictData*>& pictures, bool 
       }
     }
     if (picture.m_infoLines.empty()) picture.m_infoLines = source.InfoLines(picture.m_path);
+    if (finished) finished();
+  }
+}
+
+void LoadCellForPrint(CET_PrintPictData& cell, PrintPictureSource& source, const CET_FilterData* rawSettings,
+                      bool infoOn, const InfoPrintSetting& info, bool autoRotate) {
+  if (cell.m_picture) return;
+  switch (source.FileType(cell.m_path)) {
+  case ETFILETYPE_KVR:
+    cell.m_picture = source.DevelopRaw(cell.m_path, rawSettings);
+    break;
+  case ETFILETYPE_AVI:
+    cell.m_picture = source.GrabMovieFrame(cell.m_path);
+    break;
+  default:
+    cell.m_picture = source.LoadStill(cell.m_path);
+    break;
+  }
+  if (cell.m_infoLines.empty()) {
+    cell.m_infoLines = source.InfoLines(cell.m_path);
+    if (infoOn) FillCellInfoTexts(cell, info);
+  }
+  if (cell.m_picture)
+    cell.m_sourceArea = CarryCropOver(cell.m_cell, cell.m_sourceArea, cell.m_picture->GetWidth(),
+                                      std::abs(cell.m_picture->GetHeight()), autoRotate);
+}
+
+void FreeRawPictureBitmaps(PrintLayout& layout, const std::vector<CET_PrintPictData*>& pictures,
+                           PrintPictureSource& source) {
+  // The page on show borrows these bitmaps; it must not draw freed ones.
+  layout.DetachPictures();
+  for (CET_PrintPictData* picture : pictures)
+    if (source.FileType(picture->m_path) == ETFILETYPE_KVR) picture->m_picture.reset();
+}
+
+std::unique_ptr<CET_FilterData> PrintSettingsFor(bool fromReview, const CET_FilterData* reviewSettings, int mode,
+                                                 const CET_FilterData* savedSetting) {
+  if (fromReview) return std::unique_ptr<CET_FilterData>(reviewSettings ? reviewSettings->Clone() : nullptr);
+  switch (mode) {
+  case 1: {
+    auto automatic = std::make_unique<CKVR_FilterData>();
+    automatic->m_nAuto = 1;
+    return automatic;
+  }
+  case 2:
+    if (savedSetting) return std::unique_ptr<CET_FilterData>(savedSetting->Clone());
+    return std::make_unique<CKVR_FilterData>();
+  default:
+    return nullptr;
   }
 }

@@ -69,7 +69,28 @@ public:
 
 // Prepares the pictures: each one without bitmap gets its bitmap (or stays
 // without when it cannot be made), each one without lines its lines.
-// progress(n, count) is called before picture n (from 1).
+// starting(n, count) is called before picture n (from 1), finished() after it.
 void PreparePrintPictures(const std::vector<CET_PrintPictData*>& pictures, bool filterStills,
                           const CET_FilterData* settings, PrintPictureSource& source,
-                          const std::function<void(int, int)>& progress);
+                          const std::function<void(int, int)>& starting,
+                          const std::function<void()>& finished = {});
+
+// A cell's picture at print time, loaded again at full size (stills are not
+// filtered); a cell without lines gets them, and with information printing
+// on they go into its slots; the crop chosen on the preview is carried over
+// to the new picture's size. Nothing happens to a cell that has its picture.
+void LoadCellForPrint(CET_PrintPictData& cell, PrintPictureSource& source, const CET_FilterData* rawSettings,
+                      bool infoOn, const InfoPrintSetting& info, bool autoRotate);
+
+// Frees the bitmaps of the raw pictures, so that the next preparation
+// develops them again; the layout's cells let go of them first.
+struct PrintLayout;
+void FreeRawPictureBitmaps(PrintLayout& layout, const std::vector<CET_PrintPictData*>& pictures,
+                           PrintPictureSource& source);
+
+// The settings raw files are printed with: from the review window a copy of
+// its settings (none: each file's own); otherwise by mode, 0 each file's own
+// (null), 1 automatic, 2 a copy of the saved setting chosen (a reset record
+// when none is).
+std::unique_ptr<CET_FilterData> PrintSettingsFor(bool fromReview, const CET_FilterData* reviewSettings, int mode,
+                                                 const CET_FilterData* savedSetting);

@@ -4,6 +4,9 @@
 
 #include "output/print/PrintPreparation.h"
 
+#include "output/print/PrintLayout.h"
+#include "shell/facade/CKVR_FilterData.h"
+
 #include "toolkit/CET_FilterData.h"
 #include "toolkit/PictureFileTypes.h"
 
@@ -193,4 +196,70 @@ TEST(PrintPreparation, AGrabWithoutPixelsIsNoPicture) {
   EXPECT_FALSE(DibFromMovieFrame(&info, bits.data(), 30)) << "rows of 15 bytes are padded to 16";
   info.bmiHeader.biWidth = 0;
   EXPECT_FALSE(DibFromMovieFrame(&info, bits.data(), static_cast<DWORD>(bits.size())));
+}
+
+TEST(PrintPreparation, ACellLoadedAtPrintTime) {
+  ScriptedSource source;
+  InfoPrintSetting info;
+  info.m_nBasic = 1;
+  // A page never previewed: the cell gets its picture, its lines and its texts.
+  CET_PrintPictData cell;
+  cell.m_path = FString("A.KVR");
+  cell.m_cell = {0, 0, 1000, 1000};
+  cell.m_texts.push_back(std::make_unique<CET_PrintTextData>());
+  cell.m_sourceArea = {10, 0, 30, 20}; // the right square of the preview's 30 x 20 picture
+  LoadCellForPrint(cell, source, nullptr, true, info, false);
+  ASSERT_TRUE(cell.m_picture);
+  EXPECT_EQ(cell.m_infoLines.size(), 3u);
+  EXPECT_EQ(cell.m_texts[0]->m_text, u"A.KVR") << "line 0 into the only slot";
+  EXPECT_EQ(cell.m_sourceArea, (RECT{20, 0, 60, 40})) << "the same square of the 60 x 40 development";
+  // A still is decoded, not filtered, however the preview showed it.
+  CET_PrintPictData still;
+  still.m_path = FString("B.JPG");
+  CET_FilterData adjusted;
+  LoadCellForPrint(still, source, &adjusted, false, info, false);
+  EXPECT_EQ(still.m_picture->GetWidth(), 30);
+  EXPECT_EQ(source.calls["filter"], 0);
+  const CET_Dib* kept = still.m_picture.get();
+  LoadCellForPrint(still, source, nullptr, false, info, false);
+  EXPECT_EQ(still.m_picture.get(), kept) << "a cell with its picture is left alone";
+}
+
+TEST(PrintPreparation, NewRawSettingsFreeOnlyRawBitmapsAndThePageLetsGoFirst) {
+  Pictures p{"A.KVR", "B.JPG"};
+  for (auto& picture : p.owned) picture->m_picture = Picture(4, 4);
+  PrintLayoutInput input;
+  input.caps = platform::LetterAt600Dpi();
+  input.sizeIndex = 2;
+  PrintLayout layout = ComputePrintLayout(input);
+  ComposePrintPage(layout, p.pointers, 1, 0, InfoPrintSetting{}, HeadFootPrintSetting{});
+  ASSERT_EQ(layout.cells[0]->m_picture.get(), p.owned[0]->m_picture.get());
+  ScriptedSource source;
+  FreeRawPictureBitmaps(layout, p.pointers, source);
+  EXPECT_FALSE(p.owned[0]->m_picture);
+  EXPECT_TRUE(p.owned[1]->m_picture) << "the JPEG keeps its bitmap";
+  EXPECT_FALSE(layout.cells[0]->m_picture) << "no cell still points at a freed bitmap";
+  EXPECT_FALSE(layout.cells[1]->m_picture);
+}
+
+TEST(PrintPreparation, TheSettingsRawFilesArePrintedWith) {
+  CKVR_FilterData review;
+  review.m_nExposure = 30;
+  CKVR_FilterData saved;
+  saved.m_nContrast = -20;
+  auto fromReview = PrintSettingsFor(true, &review, 2, &saved);
+  ASSERT_TRUE(fromReview);
+  EXPECT_EQ(fromReview->m_nExposure, 30);
+  EXPECT_TRUE(dynamic_cast<CKVR_FilterData*>(fromReview.get()));
+  EXPECT_FALSE(PrintSettingsFor(true, nullptr, 1, nullptr)) << "the review window gave none";
+  EXPECT_FALSE(PrintSettingsFor(false, &review, 0, &saved)) << "as shot: each file's own";
+  auto automatic = PrintSettingsFor(false, nullptr, 1, nullptr);
+  ASSERT_TRUE(automatic);
+  EXPECT_EQ(automatic->m_nAuto, 1);
+  auto custom = PrintSettingsFor(false, nullptr, 2, &saved);
+  ASSERT_TRUE(custom);
+  EXPECT_EQ(custom->m_nContrast, -20);
+  auto none = PrintSettingsFor(false, nullptr, 2, nullptr);
+  ASSERT_TRUE(none);
+  EXPECT_EQ(none->m_nContrast, 0);
 }
