@@ -3,18 +3,23 @@
 #include "toolkit/CET_Calc.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace {
 
 std::u16string Widen(const char* text) { return std::u16string(text, text + std::char_traits<char>::length(text)); }
 
-// The most prints of `length` with gaps of 5 % that fit into `room`.
+// The most prints of `length` with gaps of 5 % whose span, cut to whole
+// dots, fits into `room`: span k = k x length + (k - 1) x 0.05 x length, and
+// a span cut to whole dots fits when it is less than room + 1.
 int PrintsThatFit(double length, int room) {
-  if (length <= 0.0) return 0;
-  int k = 0;
-  while (static_cast<int>((k + 1) * length + k * 0.05 * length) <= room) ++k;
-  return k;
+  if (!(length > 0.0) || room <= 0) return 0;
+  const auto fits = [length, room](double k) { return k * length + (k - 1) * 0.05 * length < room + 1.0; };
+  double k = std::floor((room + 1.0 + 0.05 * length) / (1.05 * length));
+  while (k > 0 && !fits(k)) --k;
+  while (fits(k + 1)) ++k;
+  return static_cast<int>(k);
 }
 
 // Device lengths of a print size; heights along the vertical axis use the
@@ -22,9 +27,20 @@ int PrintsThatFit(double length, int room) {
 double PrintWidth(const PrintSizeEntry& entry, const platform::PrinterCaps& caps) { return caps.dpiX * entry.width; }
 double PrintHeight(const PrintSizeEntry& entry, const platform::PrinterCaps& caps) { return caps.dpiY * entry.height; }
 
+// More prints than this on one page only come from a printer that reports
+// nonsense (4096 is 1.5-inch prints on a roll of 100 x 100 inches).
+constexpr long long kMaxCellsPerPage = 4096;
+
+long long CellsPerPage(const PrintSizeEntry& entry, const platform::PrinterCaps& caps, int usableHeight) {
+  return static_cast<long long>(PrintsThatFit(PrintWidth(entry, caps), caps.printable.cx)) *
+         PrintsThatFit(PrintHeight(entry, caps), usableHeight);
+}
+
 bool Fits(const PrintSizeEntry& entry, const platform::PrinterCaps& caps) {
-  return static_cast<int>(PrintWidth(entry, caps)) < caps.printable.cx &&
-         static_cast<int>(PrintHeight(entry, caps)) < caps.printable.cy;
+  // A length cut to whole dots is under the room exactly when the length is.
+  return PrintWidth(entry, caps) > 0.0 && PrintHeight(entry, caps) > 0.0 &&
+         PrintWidth(entry, caps) < caps.printable.cx && PrintHeight(entry, caps) < caps.printable.cy &&
+         CellsPerPage(entry, caps, caps.printable.cy) <= kMaxCellsPerPage;
 }
 
 // Information lines: below the picture (the cell shortened) or over its bottom.
@@ -120,8 +136,7 @@ PrintSizeList ListPrintSizes(const platform::PrinterCaps& caps, const std::u16st
     const PrintSizeEntry& entry = PrintSizeTable[i];
     if (!Fits(entry, caps)) continue;
     list.available[i] = true;
-    const int cells = PrintsThatFit(PrintWidth(entry, caps), caps.printable.cx) *
-                      PrintsThatFit(PrintHeight(entry, caps), caps.printable.cy);
+    const int cells = static_cast<int>(CellsPerPage(entry, caps, caps.printable.cy));
     char text[64];
     std::snprintf(text, sizeof text, "%dx%d (%d)", static_cast<int>(entry.height), static_cast<int>(entry.width),
                   cells);
@@ -171,8 +186,10 @@ PrintLayout ComputePrintLayout(const PrintLayoutInput& input) {
     layout.headerTemplate->m_rect = {0, y, caps.printable.cx, y + input.bandHeight};
     layout.headerTemplate->m_format = HeaderAlign(input.headerPos) | DT_SINGLELINE | DT_VCENTER;
   }
-  if (input.sizeIndex >= 0 && input.sizeIndex < static_cast<int>(PrintSizeTable.size()))
-    AddGrid(layout, input, PrintSizeTable[input.sizeIndex], top, bottom - top);
+  if (input.sizeIndex >= 0 && input.sizeIndex < static_cast<int>(PrintSizeTable.size())) {
+    const long long cells = CellsPerPage(PrintSizeTable[input.sizeIndex], caps, bottom - top);
+    if (cells >= 1 && cells <= kMaxCellsPerPage) AddGrid(layout, input, PrintSizeTable[input.sizeIndex], top, bottom - top);
+  }
   if (layout.cells.empty()) {
     // The full page, also when the bands leave no room for a row of the size asked for.
     layout.columns = layout.rows = 1;
@@ -260,6 +277,19 @@ ComposedPage ComposePrintPage(PrintLayout& layout, const std::vector<CET_PrintPi
   // A page without cells draws nothing, not even its header.
   if (composed.cells.empty()) composed.texts.clear();
   return composed;
+}
+
+PaperLabels DescribePaper(const platform::PrinterCaps& caps) {
+  PaperLabels labels;
+  if (caps.dpiX <= 0 || caps.dpiY <= 0) return labels;
+  const int mmWidth = static_cast<int>(static_cast<double>(caps.paper.cx) / caps.dpiX * 25.4 + 0.5);
+  const int mmHeight = static_cast<int>(static_cast<double>(caps.paper.cy) / caps.dpiY * 25.4 + 0.5);
+  char text[64];
+  std::snprintf(text, sizeof text, "%.1f\" x %.1f\"", mmWidth / 25.4, mmHeight / 25.4);
+  labels.inches = Widen(text);
+  std::snprintf(text, sizeof text, "%dmm x %dmm", mmWidth, mmHeight);
+  labels.millimetres = Widen(text);
+  return labels;
 }
 
 PreviewPlacement PlacePreview(RECT frame, const platform::PrinterCaps& caps) {

@@ -114,6 +114,14 @@ struct ComposedPage {
 ComposedPage ComposePrintPage(PrintLayout& layout, const std::vector<CET_PrintPictData*>& pictures, int copies,
                               int page, const InfoPrintSetting& info, const HeadFootPrintSetting& header);
 
+// The paper's size as the print dialog labels it, in inches and millimetres
+// (rounded to whole millimetres first); empty without a resolution.
+struct PaperLabels {
+  std::u16string inches;
+  std::u16string millimetres;
+};
+PaperLabels DescribePaper(const platform::PrinterCaps& caps);
+
 // Where the preview of the paper goes in its frame (the frame already shrunk)
 // and its scale in preview pixels per device unit.
 struct PreviewPlacement {

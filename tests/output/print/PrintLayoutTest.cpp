@@ -92,6 +92,38 @@ TEST(PrintSizes, WhatAPrinterOffers) {
   EXPECT_EQ(letter.SelectionOf(0), -1);
 }
 
+TEST(PrintSizes, PrintersThatReportNonsenseGiveNoSizesAndNoOverflow) {
+  const platform::PrinterCaps cases[] = {
+      Caps(0, 0, 4950, 6450), Caps(600, 600, -5, 0), Caps(1, 1, 2'000'000'000, 2'000'000'000),
+      Caps(2'000'000'000, 2'000'000'000, 2'000'000'000, 2'000'000'000)};
+  for (const auto& caps : cases) {
+    const PrintSizeList list = ListPrintSizes(caps, u"Full page");
+    EXPECT_EQ(list.texts.back(), u"Full page");
+    PrintLayoutInput input;
+    input.caps = caps;
+    input.sizeIndex = list.TableIndexOf(0);
+    const PrintLayout layout = ComputePrintLayout(input);
+    EXPECT_GE(layout.cells.size(), 1u);
+    EXPECT_LE(layout.cells.size(), 4096u);
+    // Asked for a size the list did not offer, the layout still stays within bounds.
+    for (int size = 0; size < 6; ++size) {
+      input.sizeIndex = size;
+      EXPECT_LE(ComputePrintLayout(input).cells.size(), 4096u);
+    }
+  }
+  EXPECT_EQ(ListPrintSizes(Caps(1, 1, 2'000'000'000, 2'000'000'000), u"").texts.size(), 1u)
+      << "millions of prints a page: only the full page";
+  const auto roll = ListPrintSizes(Caps(2400, 2400, 105600, 240000), u"").texts;
+  EXPECT_EQ(roll[roll.size() - 2], u"1x1 (1701)") << "1.5-inch prints on 44 x 100 inches: 27 x 63";
+}
+
+TEST(PrintSizes, PaperLabels) {
+  const PaperLabels letter = DescribePaper(platform::LetterAt600Dpi());
+  EXPECT_EQ(letter.inches, u"8.5\" x 11.0\"");
+  EXPECT_EQ(letter.millimetres, u"216mm x 279mm");
+  EXPECT_TRUE(DescribePaper(Caps(0, 0, 10, 10)).inches.empty());
+}
+
 TEST(PrintSizes, NamesStoredAndFound) {
   EXPECT_EQ(PrintSizeName(u"4x6 (2)"), u"4x6");
   EXPECT_EQ(PrintSizeName(u"Full page"), u"Full page");
