@@ -7,6 +7,8 @@
 #include "platform/qt/RasterCanvas.h"
 #include "platform/testing/Headless.h"
 
+#include "support/DibBuilder.h"
+
 #include <gtest/gtest.h>
 
 namespace pt = platform::testing;
@@ -23,26 +25,8 @@ platform::PrinterCaps Caps(int dpiX, int dpiY, int width, int height) {
   return caps;
 }
 
-// A bottom-up 24-bit picture, plain colour with a darker left column.
 std::unique_ptr<CET_Dib> Picture(int width, int height, COLORREF colour) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  const int stride = DibRowBytes(width, 24);
-  std::vector<BYTE> bits(static_cast<std::size_t>(stride * height));
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      BYTE* p = &bits[static_cast<std::size_t>(stride * y + 3 * x)];
-      p[0] = GetBValue(colour);
-      p[1] = GetGValue(colour);
-      p[2] = GetRValue(colour);
-    }
-  auto dib = std::make_unique<CET_Dib>();
-  dib->Set(&info, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [colour](int, int) { return colour; });
 }
 
 std::unique_ptr<CET_PrintPictData> PrintPicture(const char* name, std::vector<std::u16string> lines = {}) {

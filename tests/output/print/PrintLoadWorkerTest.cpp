@@ -9,6 +9,8 @@
 
 #include "platform/testing/Headless.h"
 
+#include "support/DibBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -18,16 +20,7 @@ namespace pt = platform::testing;
 namespace {
 
 std::unique_ptr<CET_Dib> Picture() {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = 2;
-  info.bmiHeader.biHeight = 2;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  std::vector<BYTE> bits(16, 0);
-  auto dib = std::make_unique<CET_Dib>();
-  dib->Set(&info, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(2, 2, [](int, int) { return RGB(0, 0, 0); });
 }
 
 struct StillSource : PrintPictureSource {

@@ -10,6 +10,8 @@
 #include "toolkit/CET_FilterData.h"
 #include "toolkit/PictureFileTypes.h"
 
+#include "support/DibBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -17,16 +19,7 @@
 namespace {
 
 std::unique_ptr<CET_Dib> Picture(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  std::vector<BYTE> bits(static_cast<std::size_t>(DibRowBytes(width, 24) * height), 128);
-  auto dib = std::make_unique<CET_Dib>();
-  dib->Set(&info, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [](int, int) { return RGB(128, 128, 128); });
 }
 
 // Answers by the file's extension and counts what it was asked.

@@ -10,6 +10,8 @@
 #include "platform/testing/Headless.h"
 #include "support/TestSupport.h"
 
+#include "support/DibBuilder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -22,24 +24,7 @@ namespace pt = platform::testing;
 namespace {
 
 std::unique_ptr<CET_Dib> Picture(int width, int height, COLORREF colour) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  const int stride = DibRowBytes(width, 24);
-  std::vector<BYTE> bits(static_cast<std::size_t>(stride * height));
-  for (int y = 0; y < height; ++y)
-    for (int x = 0; x < width; ++x) {
-      BYTE* p = &bits[static_cast<std::size_t>(stride * y + 3 * x)];
-      p[0] = GetBValue(colour);
-      p[1] = GetGValue(colour);
-      p[2] = GetRValue(colour);
-    }
-  auto dib = std::make_unique<CET_Dib>();
-  dib->Set(&info, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [colour](int, int) { return colour; });
 }
 
 // Page 1 of a PDF at 72 dpi as RGB rows.
