@@ -8,10 +8,6 @@
 
 namespace {
 
-constexpr LONG kDefaultTenths = 100;
-
-LONG Tenths(const LOGFONTW& font) { return font.lfHeight > 0 ? font.lfHeight : kDefaultTenths; }
-
 // The height of text in a font on the DC; 0 when the font cannot be made.
 int TextHeight(HDC dc, LOGFONTW font, LONG height, const std::u16string& text) {
   font.lfHeight = height;
@@ -41,11 +37,12 @@ PrintFontMetrics MeasurePrintFonts(HDC printer, const InfoPrintSetting& info, co
   PrintFontMetrics metrics;
   const int dpiY = GetDeviceCaps(printer, LOGPIXELSY);
   const std::u16string sample(kPrintFontSample);
-  const LONG infoTenths = Tenths(info.m_Font);
-  metrics.lineHeight = TextHeight(printer, info.m_Font, -MulDiv(infoTenths, dpiY, 720), sample);
-  const int asNumber = TextHeight(printer, info.m_Font, infoTenths, sample);
+  const LOGFONTW infoFont = UsablePrintFont(info.m_Font);
+  metrics.lineHeight = TextHeight(printer, infoFont, -MulDiv(infoFont.lfHeight, dpiY, 720), sample);
+  const int asNumber = TextHeight(printer, infoFont, infoFont.lfHeight, sample);
   metrics.textRatio = asNumber > 0 ? static_cast<double>(metrics.lineHeight) / asNumber : 1.0;
-  metrics.bandHeight = TextHeight(printer, header.m_Font, -MulDiv(Tenths(header.m_Font), dpiY, 720),
+  const LOGFONTW headerFont = UsablePrintFont(header.m_Font);
+  metrics.bandHeight = TextHeight(printer, headerFont, -MulDiv(headerFont.lfHeight, dpiY, 720),
                                   std::u16string(header.m_strHeadFoot.View()));
   return metrics;
 }

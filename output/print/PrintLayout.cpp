@@ -86,7 +86,8 @@ void AddGrid(PrintLayout& layout, const PrintLayoutInput& input, const PrintSize
   const int total = static_cast<int>(layout.columns * w + (layout.columns - 1) * gx);
   const int x0 = (input.caps.printable.cx - total) / 2;
   const int n = InfoLineCount(input);
-  const int block = n * input.lineHeight;
+  // Lines taller than the print leave it no height, never a negative one.
+  const int block = std::min(n * input.lineHeight, static_cast<int>(h));
   const InfoPlacement place = PlaceInfo(input.infoPos);
   for (int r = 0; r < layout.rows; ++r) {
     for (int c = 0; c < layout.columns; ++c) {
@@ -188,7 +189,8 @@ PrintLayout ComputePrintLayout(const PrintLayoutInput& input) {
   }
   if (input.sizeIndex >= 0 && input.sizeIndex < static_cast<int>(PrintSizeTable.size())) {
     const long long cells = CellsPerPage(PrintSizeTable[input.sizeIndex], caps, bottom - top);
-    if (cells >= 1 && cells <= kMaxCellsPerPage) AddGrid(layout, input, PrintSizeTable[input.sizeIndex], top, bottom - top);
+    if (cells >= 1 && cells <= kMaxCellsPerPage)
+      AddGrid(layout, input, PrintSizeTable[input.sizeIndex], top, bottom - top);
   }
   if (layout.cells.empty()) {
     // The full page, also when the bands leave no room for a row of the size asked for.
@@ -233,7 +235,7 @@ ComposedPage ComposePrintPage(PrintLayout& layout, const std::vector<CET_PrintPi
     auto text = std::make_unique<CET_PrintTextData>();
     text->CopyFrom(layout.headerTemplate.get());
     text->m_colour = header.m_Coler;
-    text->m_font = header.m_Font;
+    text->m_font = UsablePrintFont(header.m_Font);
     text->m_text = std::u16string(header.m_strHeadFoot.View());
     composed.texts.push_back(std::move(text));
   }
@@ -269,7 +271,7 @@ ComposedPage ComposePrintPage(PrintLayout& layout, const std::vector<CET_PrintPi
       slot->m_text = line >= 0 && line < static_cast<int>(cell.m_infoLines.size()) ? cell.m_infoLines[line]
                                                                                     : std::u16string();
       slot->m_colour = info.m_Coler;
-      slot->m_font = info.m_Font;
+      slot->m_font = UsablePrintFont(info.m_Font);
       cell.m_texts[s] = std::move(slot);
     }
     composed.cells.push_back(&cell);
@@ -277,6 +279,11 @@ ComposedPage ComposePrintPage(PrintLayout& layout, const std::vector<CET_PrintPi
   // A page without cells draws nothing, not even its header.
   if (composed.cells.empty()) composed.texts.clear();
   return composed;
+}
+
+LOGFONTW UsablePrintFont(LOGFONTW font) {
+  if (font.lfHeight <= 0) font.lfHeight = 100;
+  return font;
 }
 
 PaperLabels DescribePaper(const platform::PrinterCaps& caps) {

@@ -5,8 +5,9 @@
 // lines; and, for one page, the cells filled with their pictures, lines and
 // the page's header or footer. The preview and the printer draw the same
 // cells (printer device units, relative to the printable area's corner), so
-// what the preview shows is what comes out. Window-free: the fonts' heights
-// are measured by the caller on the printer's DC (MeasurePrintFonts).
+// what the preview shows is what comes out. Nothing here draws or asks a
+// device: the fonts' heights are measured on the printer's DC by the caller
+// (MeasurePrintFonts).
 
 #include "platform/afx/AfxPrinters.h"
 #include "shell/app/CAppSettings.h"
@@ -129,6 +130,10 @@ struct PreviewPlacement {
   double scale = 0.0;
 };
 PreviewPlacement PlacePreview(RECT frame, const platform::PrinterCaps& caps);
+
+// A print font as it is used: a size (lfHeight, tenths of a point) that is
+// not positive counts as 10 points.
+LOGFONTW UsablePrintFont(LOGFONTW font);
 
 // The sample whose extent gives an information line's height.
 inline constexpr char16_t kPrintFontSample[] =

@@ -159,6 +159,10 @@ TEST(PrintGrid, CellsBandsAndInformationSlots) {
   }
   input.infoBasic = 0;
   EXPECT_EQ(ComputePrintLayout(input).cells[0]->m_texts.size(), 1u) << "capture alone: one slot";
+  input.infoPos = 0;
+  input.lineHeight = 5000;
+  const RECT tall = ComputePrintLayout(input).cells[0]->m_cell;
+  EXPECT_EQ(tall.bottom, tall.top) << "lines taller than the print leave it no height, not a negative one";
   input.info = false;
   EXPECT_TRUE(ComputePrintLayout(input).cells[0]->m_texts.empty()) << "information off";
 }
@@ -225,6 +229,7 @@ TEST(PrintPages, CopiesFillConsecutiveCells) {
   EXPECT_EQ(first.cells[0]->m_texts[0]->m_text, u"1/125s F5.6 ISO100 ") << "capture alone: the exposure line";
   EXPECT_EQ(first.cells[0]->m_texts[0]->m_colour, RGB(1, 2, 3));
   EXPECT_EQ(first.cells[0]->m_texts[0]->m_font.lfHeight, 80);
+  EXPECT_EQ(first.texts[0]->m_font.lfHeight, 100) << "a stored size of 0 prints at 10 points";
   ASSERT_EQ(first.texts.size(), 1u);
   EXPECT_EQ(first.texts[0]->m_text, u"Holiday");
   EXPECT_EQ(DescribePage(2, 3, 4, 0).text, u"1/2");
