@@ -26,6 +26,8 @@ constexpr int kBrowseTitleTextId = 6218;
 constexpr int kAllFilesTextId = 128;
 constexpr int kProgramsTextId = 129;
 constexpr int kNotAProgramTextId = 6220;
+constexpr int kOKTextId = 6216;
+constexpr int kCancelTextId = 6217;
 
 constexpr int kClientWidth = 447;
 constexpr int kClientHeight = 460;
@@ -37,9 +39,6 @@ constexpr COLORREF kBlack = RGB(0, 0, 0);
 
 constexpr UINT kLabelFormat = DT_VCENTER | DT_SINGLELINE;
 constexpr UINT kButtonFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-
-constexpr int kOKTextId = 6216;
-constexpr int kCancelTextId = 6217;
 
 struct Control {
   int id;
@@ -66,12 +65,15 @@ constexpr Control kChosenPlayer{CPreferenceDlg::kChosenPlayerId, {22, 132, 400, 
 constexpr Control kBrowse{CPreferenceDlg::kBrowseId, {22, 152, 100, 175}, 6207};
 constexpr Control kPlayerPath{CPreferenceDlg::kPlayerPathId, {108, 152, 421, 170}, 0};
 // In screen order: as recorded, sRGB, Apple RGB, Adobe RGB, ProPhoto.
-constexpr std::array<Control, 5> kColorSpaces{{{1204, {22, 223, 400, 238}, 6209},
-                                               {1205, {22, 243, 400, 258}, 6210},
-                                               {1207, {22, 263, 400, 278}, 6212},
-                                               {1206, {22, 283, 400, 298}, 6211},
-                                               {1230, {22, 303, 400, 318}, 6219}}};
-constexpr std::array<Control, 2> kSavePlaces{{{1209, {22, 366, 400, 381}, 6214}, {1210, {22, 386, 400, 401}, 6215}}};
+constexpr auto& kSpaceIds = CPreferenceDlg::kColorSpaceIds;
+constexpr std::array<Control, 5> kColorSpaces{{{kSpaceIds[0], {22, 223, 400, 238}, 6209},
+                                               {kSpaceIds[1], {22, 243, 400, 258}, 6210},
+                                               {kSpaceIds[2], {22, 263, 400, 278}, 6212},
+                                               {kSpaceIds[3], {22, 283, 400, 298}, 6211},
+                                               {kSpaceIds[4], {22, 303, 400, 318}, 6219}}};
+constexpr auto& kPlaceIds = CPreferenceDlg::kSavePlaceIds;
+constexpr std::array<Control, 2> kSavePlaces{
+    {{kPlaceIds[0], {22, 366, 400, 381}, 6214}, {kPlaceIds[1], {22, 386, 400, 401}, 6215}}};
 constexpr Control kOK{IDOK, {108, 427, 216, 450}, kOKTextId};
 constexpr Control kCancel{IDCANCEL, {239, 427, 347, 450}, kCancelTextId};
 
@@ -158,8 +160,8 @@ void CPreferenceDlg::DoDataExchange(CDataExchange* dx) {
   DDX_Control(dx, kChosenPlayerId, m_ChosenPlayer);
   DDX_Control(dx, kBrowseId, m_Browse);
   DDX_Control(dx, kPlayerPathId, m_PlayerPath);
-  for (size_t i = 0; i < m_ColorSpaces.size(); ++i) DDX_Control(dx, kColorSpaceIds[i], m_ColorSpaces[i]);
-  for (size_t i = 0; i < m_SavePlaces.size(); ++i) DDX_Control(dx, kSavePlaceIds[i], m_SavePlaces[i]);
+  for (size_t i = 0; i < m_ColorSpaces.size(); ++i) DDX_Control(dx, kColorSpaces[i].id, m_ColorSpaces[i]);
+  for (size_t i = 0; i < m_SavePlaces.size(); ++i) DDX_Control(dx, kSavePlaces[i].id, m_SavePlaces[i]);
   DDX_Control(dx, IDOK, m_OK);
   DDX_Control(dx, IDCANCEL, m_Cancel);
 }
