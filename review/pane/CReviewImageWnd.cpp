@@ -113,17 +113,22 @@ CReviewImageWnd::CReviewImageWnd() {
 }
 
 CReviewImageWnd::~CReviewImageWnd() {
+  ReleaseCursors();
   for (CScrollBarBase& bar : m_Bars) {
     if (bar.GetSafeHwnd()) bar.DestroyWindow();
   }
 }
 
-BOOL CReviewImageWnd::DestroyWindow() {
+void CReviewImageWnd::ReleaseCursors() {
   // Cursors share the icons' handles.
   for (HCURSOR* cursor : {&m_hGrayPointCursor, &m_hGrabCursor, &m_hHandCursor}) {
     if (*cursor) ::DestroyIcon(*cursor);
     *cursor = nullptr;
   }
+}
+
+BOOL CReviewImageWnd::DestroyWindow() {
+  ReleaseCursors();
   return CET_ImageWndOrg::DestroyWindow();
 }
 

@@ -39,7 +39,6 @@ public:
   void SetZoomIndex(int step);
   void StepZoom(int kind);
   int GetZoomIndex() const { return m_ZoomStep; }
-  double GetZoom() const { return m_Zoom; }
   BOOL IsPanning() const { return m_bPanning; }
   CRect GetImageRect() const { return m_ImageRect; }
   void SetRuler(BOOL on, BOOL ticksHidden);
@@ -112,6 +111,7 @@ private:
   void DrawRulersOn(CDC* dc);
   void DrawLoupe(CDC* dc, const CRect& pictureDestination);
   void ShowCursorAgain(BOOL hide);
+  void ReleaseCursors();
 
   int m_ZoomStep = -1;
   int m_bLoupe = 0;
