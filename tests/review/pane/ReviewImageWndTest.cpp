@@ -4,6 +4,7 @@
 #include "platform/testing/Headless.h"
 #include "support/DibBuilder.h"
 #include "toolkit/CET_PictCalc.h"
+#include "toolkit/ToolkitTestWindows.h"
 
 #include <gtest/gtest.h>
 
@@ -26,35 +27,17 @@ COLORREF Scene(int x, int y) {
 
 // The view's part for the pane: a grey window that keeps the pane's
 // notifications and renders loupe regions from its full-size picture.
-class RegionView : public CWnd, public IReviewRegionSource {
+class RegionView : public PlainParent, public IReviewRegionSource {
 public:
   std::unique_ptr<CET_Dib> full = testsupport::MakeBottomUpDib(400, 200, Scene);
   bool busy = false;
   std::vector<CRect> asked;
-  std::vector<std::pair<UINT, WPARAM>> messages;
 
-  BOOL CreateAt(const RECT& rect) { return CreateEx(0, u"View", u"", WS_POPUP | WS_VISIBLE, rect, nullptr, 0); }
   CET_Dib* RenderRegion(int left, int top, int right, int bottom, int x, int y, COLORREF* colour) override {
     asked.emplace_back(left, top, right, bottom);
     if (busy) return nullptr;
     *colour = static_cast<COLORREF>(full->GetPixel(x, y));
     return CET_PictCalc::CropDib(full.get(), CRect(left, top, right, bottom));
-  }
-
-protected:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_PAINT) {
-      CPaintDC dc(this);
-      CRect client;
-      GetClientRect(client);
-      dc.FillSolidRect(client, RGB(60, 60, 60));
-      return 0;
-    }
-    if (message == kImageMouse) {
-      messages.emplace_back(message, wParam);
-      return 0;
-    }
-    return CWnd::WindowProc(message, wParam, lParam);
   }
 };
 
@@ -65,7 +48,7 @@ struct PaneFixture : ::testing::Test {
 
   void SetUp() override {
     pt::Init();
-    ASSERT_TRUE(view.CreateAt(CRect(40, 40, 300, 200)));
+    ASSERT_TRUE(view.CreateAt(CRect(40, 40, 300, 200), RGB(60, 60, 60)));
     ASSERT_TRUE(pane.Create(nullptr, u"", WS_CHILD | WS_VISIBLE, paneRect, &view, 1));
     pane.SetNotifyWnd(&view);
     pane.SetNotifyMessage(static_cast<int>(kImageMouse));
@@ -358,7 +341,8 @@ TEST_F(PaneFixture, DragPansAndScrollsNotifyTheView) {
   EXPECT_TRUE(view.messages.empty());
   pt::Pump();
   ASSERT_EQ(view.messages.size(), 1u);
-  EXPECT_EQ(view.messages[0].second, static_cast<WPARAM>(WM_HSCROLL));
+  EXPECT_EQ(view.messages[0].first, kImageMouse);
+  EXPECT_EQ(view.messages[0].second.first, static_cast<WPARAM>(WM_HSCROLL));
 
   // The pane's own cursors: an open hand where it can be dragged, the
   // grey-point cursor while picking, in which mode the button does not pan.
