@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -166,6 +167,32 @@ TEST_F(PaneFixture, FitLeavesRoomForTheRulers) {
   EXPECT_EQ(pane.ImageToClient(CRect(0, 0, 400, 200)), CRect(20, 20, 220, 120));
   pane.SetRuler(FALSE, FALSE);
   EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.55);
+  // The view resizes the pane: fitted again.
+  pane.MoveWindow(CRect(0, 0, 100, 100));
+  EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.25);
+  EXPECT_EQ(pane.GetOffset().y, 25.0);
+  // Too small for a pixel: the zoom stays usable.
+  pane.MoveWindow(CRect(0, 0, 1, 0));
+  EXPECT_GT(pane.GetZoom(), 0.0);
+  EXPECT_TRUE(std::isfinite(pane.ClientToImage(CPoint(5, 5)).x));
+}
+
+TEST_F(PaneFixture, WarningPictureMarksClippedPixels) {
+  ShowHalfSize();
+  auto source = testsupport::MakeBottomUpDib(4, 2, [](int x, int) {
+    return x == 0 ? RGB(255, 255, 255) : x == 1 ? RGB(0, 0, 0) : RGB(128, 128, 128);
+  });
+  CET_Dib empty;
+  pane.ShowWarningImage(0, 250, 5, RGB(255, 0, 0), RGB(0, 0, 255), source.get(), &empty, 1.0, 0, 0);
+  EXPECT_EQ(pane.GetImageRect(), CRect(0, 0, 400, 200)); // a base without a picture changes nothing
+  pane.ShowWarningImage(0, 250, 5, RGB(255, 0, 0), RGB(0, 0, 255), source.get(), nullptr, 100.0, 0, 0);
+  EXPECT_EQ(pane.GetImageRect(), CRect(0, 0, 400, 200)); // 4 x 2 at 100 pixels a pixel
+  EXPECT_EQ(pane.GetPicture().GetPixel(0, 0), static_cast<int>(RGB(255, 0, 0)));
+  EXPECT_EQ(pane.GetPicture().GetPixel(1, 0), static_cast<int>(RGB(0, 0, 255)));
+  EXPECT_EQ(pane.GetPicture().GetPixel(2, 0), static_cast<int>(RGB(128, 128, 128)));
+  EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.55); // fitted as before
+  pane.ShowWarningImage(0, 250, 5, RGB(255, 0, 0), RGB(0, 0, 255), source.get(), nullptr, 1.0, 40, 30);
+  EXPECT_EQ(pane.GetImageRect(), CRect(0, 0, 40, 30));
 }
 
 TEST_F(PaneFixture, ConversionsRoundTripWithAndWithoutRulers) {
