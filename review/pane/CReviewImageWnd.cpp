@@ -43,6 +43,13 @@ CRect Truncated(const FDoubleRect& r) {
   return CRect(TruncateToInt(r.left), TruncateToInt(r.top), TruncateToInt(r.right), TruncateToInt(r.bottom));
 }
 
+// A cursor whose picture could not be loaded leaves the one shown.
+bool ShowOwnCursor(HCURSOR cursor) {
+  if (!cursor) return false;
+  ::SetCursor(cursor);
+  return true;
+}
+
 HCURSOR LoadResourceCursor(int id) {
   return reinterpret_cast<HCURSOR>(LoadImageW(nullptr, MAKEINTRESOURCEW(id), IMAGE_CURSOR, 0, 0, LR_DEFAULTCOLOR));
 }
@@ -569,12 +576,9 @@ void CReviewImageWnd::OnSize(UINT type, int cx, int cy) {
 
 BOOL CReviewImageWnd::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
   if (m_bGrayPointMode) {
-    ::SetCursor(m_hGrayPointCursor);
-    return TRUE;
-  }
-  if (!m_bLoupe) {
-    if (m_LeftButtonMode == 1 && AnyBarShown()) {
-      ::SetCursor(m_bPanning ? m_hGrabCursor : m_hHandCursor);
+    if (ShowOwnCursor(m_hGrayPointCursor)) return TRUE;
+  } else if (!m_bLoupe) {
+    if (m_LeftButtonMode == 1 && AnyBarShown() && ShowOwnCursor(m_bPanning ? m_hGrabCursor : m_hHandCursor)) {
       return TRUE;
     }
   } else if (m_bHideCursor) {
@@ -591,7 +595,7 @@ BOOL CReviewImageWnd::OnSetCursor(CWnd* wnd, UINT hitTest, UINT message) {
 void CReviewImageWnd::OnLButtonDown(UINT flags, CPoint point) {
   if (m_LeftButtonMode == 1 && AnyBarShown()) {
     m_bPanning = 1;
-    if (!m_bLoupe) ::SetCursor(m_hGrabCursor);
+    if (!m_bLoupe) ShowOwnCursor(m_hGrabCursor);
   }
   CET_ImageWndOrg::OnLButtonDown(flags, point);
 }
@@ -599,7 +603,7 @@ void CReviewImageWnd::OnLButtonDown(UINT flags, CPoint point) {
 void CReviewImageWnd::OnLButtonUp(UINT flags, CPoint point) {
   if (m_LeftButtonMode == 1 && AnyBarShown()) {
     m_bPanning = 0;
-    if (!m_bLoupe) ::SetCursor(m_hHandCursor);
+    if (!m_bLoupe) ShowOwnCursor(m_hHandCursor);
   }
   CET_ImageWndOrg::OnLButtonUp(flags, point);
 }
