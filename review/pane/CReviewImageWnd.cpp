@@ -377,9 +377,10 @@ void CReviewImageWnd::ApplyScrollPos() {
 }
 
 void CReviewImageWnd::ClampScroll(BOOL centre) {
+  // Both ways end in UpdateScrollBars or ApplyScrollPos, which make the
+  // shown bars re-read the scroll data.
   if (!m_bRuler) {
     CET_ImageWndOrg::ClampScroll(centre);
-    RereadBars();
     return;
   }
   const CRect zoomed = Rounded(ZoomedImageRect());
@@ -402,7 +403,6 @@ void CReviewImageWnd::ClampScroll(BOOL centre) {
   } else {
     ApplyScrollPos();
   }
-  RereadBars();
 }
 
 void CReviewImageWnd::ScrollToRelativeRect(const FDoubleRect& fractions) {
