@@ -167,6 +167,16 @@ TEST_F(PaneFixture, FitLeavesRoomForTheRulers) {
   EXPECT_EQ(pane.ImageToClient(CRect(0, 0, 400, 200)), CRect(20, 20, 220, 120));
   pane.SetRuler(FALSE, FALSE);
   EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.55);
+  // Stepping from the fitted zoom, and back to fit.
+  pane.StepZoom(3);
+  EXPECT_EQ(pane.GetZoomIndex(), 11);
+  pane.StepZoom(4);
+  EXPECT_EQ(pane.GetZoomIndex(), 10);
+  EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.5);
+  pane.StepZoom(1);
+  EXPECT_EQ(pane.GetZoomIndex(), -1);
+  EXPECT_TRUE(pane.IsFitMode());
+  EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.55);
   // The view resizes the pane: fitted again.
   pane.MoveWindow(CRect(0, 0, 100, 100));
   EXPECT_DOUBLE_EQ(pane.GetZoom(), 0.25);
