@@ -20,8 +20,6 @@ constexpr double kLeastGain = 0.025;
 // The colour field is this many times the control's size from its centre.
 constexpr double kFieldReach = 1.42;
 
-int TruncateToInt(double v) { return static_cast<int>(std::clamp(v, -1073741824.0, 1073741824.0)); }
-
 // Bytes of a 24-bit row, padded to four.
 int RowBytes24(int width) { return (width * 3 + 3) & ~3; }
 

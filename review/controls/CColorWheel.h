@@ -28,7 +28,7 @@ struct WheelGains {
 // Pixel p of an area size pixels wide (or high), its centre moved by offset
 // pixels from the field's centre, in wheel units of scale pixels.
 double PixelToWheel(int pixel, int size, int offset, double scale);
-// The inverse, truncated toward zero (held within +-2^30).
+// The inverse, truncated toward zero (held within the int range).
 int WheelToPixel(double wheel, int size, int offset, double scale);
 // The colour balance of a wheel point; the largest gain is the square root
 // of the largest raw value, no gain falls below 0.025 before that scaling.

@@ -1,12 +1,12 @@
 #include "review/controls/CTLM_Histogram.h"
 
+#include "foundation/FValueTypes.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
 
 namespace {
-
-int TruncateToInt(double v) { return static_cast<int>(std::clamp(v, -1073741824.0, 1073741824.0)); }
 
 // The grey of views with nothing counted.
 constexpr BYTE kEmptyViewByte = 0xC0;

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -114,7 +115,7 @@ TEST(WheelMaths, PixelsAndWheelUnits) {
   for (int offset : {-55, 0, 31}) {
     for (int p = 0; p < 98; ++p) EXPECT_EQ(WheelToPixel(PixelToWheel(p, 98, offset, 110), 98, offset, 110), p);
   }
-  EXPECT_EQ(WheelToPixel(1e300, 98, 0, 110), 1 << 30) << "held, never overflowing";
+  EXPECT_EQ(WheelToPixel(1e300, 98, 0, 110), INT_MAX) << "held, never overflowing";
 }
 
 TEST(WheelMaths, TextOfDensities) {
@@ -340,6 +341,8 @@ TEST_F(ColorWheel, PaintsFieldMarkerAndFrame) {
   const CPoint offset = wheel.GetViewOffset();
   const CPoint fieldCentre = kCentre - offset;
   ASSERT_GT(offset.x, 10) << "the view follows the marker to the right";
+  // The field's centre, marked once for each of the six neutral triples, is nearly black.
+  for (int c : channels(fieldCentre.x, fieldCentre.y)) EXPECT_LT(c, 30);
   const auto right = channels(fieldCentre.x + 20, fieldCentre.y + 4);
   EXPECT_GT(right[0], right[1]);
   EXPECT_GT(right[0], right[2]);

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <functional>
 #include <vector>
@@ -224,10 +225,18 @@ TEST_F(HistWnd, OnlyChangesRepaint) {
 }
 
 TEST_F(HistWnd, PaintsEveryViewOfAPicture) {
-  // A diagonal ramp: red rising to the right, blue downward, green between.
-  const CET_Dib ramp = Picture(128, 96, [](int x, int y) {
-    return RGB(x * 2, (x + y) * 255 / 222, 255 - y * 255 / 95);
-  });
+  // Bell-shaped tones: each channel the mean of four pseudo-random bytes
+  // around its own centre, a few highlights clipped.
+  unsigned seed = 12345;
+  const auto bell = [&](int centre) {
+    int sum = 0;
+    for (int i = 0; i < 4; ++i) {
+      seed = seed * 1103515245u + 12345u;
+      sum += static_cast<int>((seed >> 16) & 0xFF);
+    }
+    return std::clamp(centre + sum / 4 - 128, 0, 255);
+  };
+  const CET_Dib ramp = Picture(160, 120, [&](int x, int) { return RGB(bell(150), bell(110 + x / 4), bell(70)); });
   wnd.SetPicture(&ramp);
   for (int view = 0; view < CTLM_Histogram::kViewCount; ++view) {
     wnd.SetView(view);
