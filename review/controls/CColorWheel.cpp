@@ -1,5 +1,7 @@
 #include "review/controls/CColorWheel.h"
 
+#include "review/controls/TopDownDib.h"
+
 #include "foundation/FColorAdjust.h"
 #include "shell/app/AppMessages.h"
 #include "toolkit/CET_Calc.h"
@@ -24,17 +26,6 @@ constexpr double kFieldReach = 1.42;
 int RowBytes24(int width) { return (width * 3 + 3) & ~3; }
 
 int FieldExtent(int clientSize) { return 2 * static_cast<int>(clientSize * kFieldReach) + 1; }
-
-BITMAPINFO TopDown24(int width, int height) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
 
 } // namespace
 
@@ -282,9 +273,8 @@ void CColorWheel::BuildFrameOverlay(CDC* dc, const CRect& client) {
   CRect grown(client);
   grown.InflateRect(1, 1);
   if (!m_frameDC.CreateCompatibleDC(dc)) return;
-  const BITMAPINFO info = TopDown24(grown.Width(), grown.Height());
   void* bits = nullptr;
-  m_frameBitmap = CreateDIBSection(dc->m_hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  m_frameBitmap = CreateTopDownDib(dc->m_hDC, grown.Width(), grown.Height(), 24, &bits);
   if (!m_frameBitmap) {
     m_frameDC.DeleteDC();
     return;
@@ -303,12 +293,9 @@ void CColorWheel::BuildWheelBitmap(CDC* dc, const CRect& client) {
   m_wheelWidth = width;
   m_wheelHeight = height;
   if (!m_wheelDC.CreateCompatibleDC(dc)) return;
-  const BITMAPINFO info = TopDown24(width, height);
   void* memory = nullptr;
-  m_wheelBitmap = CreateDIBSection(dc->m_hDC, &info, DIB_RGB_COLORS, &memory, nullptr, 0);
-  if (!m_wheelBitmap || !memory) {
-    if (m_wheelBitmap) DeleteObject(m_wheelBitmap);
-    m_wheelBitmap = nullptr;
+  m_wheelBitmap = CreateTopDownDib(dc->m_hDC, width, height, 24, &memory);
+  if (!m_wheelBitmap) {
     m_wheelDC.DeleteDC(); // tried again on the next paint
     return;
   }

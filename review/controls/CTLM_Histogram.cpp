@@ -1,6 +1,7 @@
 #include "review/controls/CTLM_Histogram.h"
 
 #include "foundation/FValueTypes.h"
+#include "review/controls/TopDownDib.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -10,17 +11,6 @@ namespace {
 
 // The grey of views with nothing counted.
 constexpr BYTE kEmptyViewByte = 0xC0;
-
-BITMAPINFO TopDownInfo(int width, int height, WORD bitCount) {
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = -height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = bitCount;
-  info.bmiHeader.biCompression = BI_RGB;
-  return info;
-}
 
 // A 32-bit pixel (blue, green, red, 0) of a colour.
 std::uint32_t PixelOf(COLORREF colour) {
@@ -89,13 +79,12 @@ void CTLM_Histogram::Prepare(CDC* dc, int width, int height) {
   m_width = width;
   m_height = height;
   if (width <= 0 || height <= 0) return;
-  const BITMAPINFO info = TopDownInfo(width, height, 32);
   std::array<std::uint32_t*, kViewCount> pixels{};
   for (int v = 0; v < kViewCount; ++v) {
     void* bits = nullptr;
-    m_views[v] = CreateDIBSection(memory.m_hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    m_views[v] = CreateTopDownDib(memory.m_hDC, width, height, 32, &bits);
     pixels[v] = static_cast<std::uint32_t*>(bits);
-    if (!m_views[v] || !bits) {
+    if (!m_views[v]) {
       DeleteViews();
       return;
     }
@@ -156,9 +145,8 @@ void CTLM_Histogram::Draw(CDC* dc, CRect rect) {
   if (!memory.CreateCompatibleDC(dc)) return;
   CRect outer(rect);
   outer.InflateRect(1, 1);
-  const BITMAPINFO info = TopDownInfo(outer.Width(), outer.Height(), 24);
   void* bits = nullptr;
-  const HBITMAP bitmap = CreateDIBSection(dc->m_hDC, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  const HBITMAP bitmap = CreateTopDownDib(dc->m_hDC, outer.Width(), outer.Height(), 24, &bits);
   if (!bitmap) return;
   const HGDIOBJ oldBitmap = memory.SelectObject(bitmap);
   // What the DC shows around the rectangle (the window's frame) stays.

@@ -5,6 +5,7 @@
 #include "review/controls/CHistWnd.h"
 
 #include "platform/testing/Headless.h"
+#include "support/DibBuilder.h"
 #include "toolkit/CET_Dib.h"
 
 #include <gtest/gtest.h>
@@ -18,27 +19,10 @@ namespace pt = platform::testing;
 
 namespace {
 
-// A bottom-up 24-bit picture whose pixel (x, y) is colour(x, y).
+// A picture whose pixel (x, y), top row first, is colour(x, y).
 CET_Dib Picture(int width, int height, const std::function<COLORREF(int, int)>& colour) {
   CET_Dib dib;
-  BITMAPINFO info{};
-  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  const int stride = (width * 3 + 3) & ~3;
-  std::vector<BYTE> bits(static_cast<std::size_t>(stride * height), 0);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      const COLORREF c = colour(x, y);
-      BYTE* p = &bits[static_cast<std::size_t>(stride * y + 3 * x)];
-      p[0] = GetBValue(c);
-      p[1] = GetGValue(c);
-      p[2] = GetRValue(c);
-    }
-  }
-  dib.Set(&info, bits.data(), static_cast<DWORD>(bits.size()));
+  dib.CopyFrom(testsupport::MakeBottomUpDib(width, height, colour).get());
   return dib;
 }
 
