@@ -179,8 +179,7 @@ void CColorWheel::NotifyParent() {
 void CColorWheel::RedrawNow() { RedrawWindow(nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW); }
 
 BOOL CColorWheel::TrackPixel(CPoint pixel) {
-  if (!SetFromWheelPoint(PixelPoint(pixel))) return FALSE;
-  FollowMarker(pixel);
+  if (!SetFromPixel(pixel)) return FALSE;
   NotifyParent();
   RedrawNow();
   return TRUE;
