@@ -358,3 +358,14 @@ TEST_F(ColorWheel, PaintsFieldMarkerAndFrame) {
   EXPECT_EQ(pt::PixelAt(shot, mx - 1, my - 2), RGB(0, 0, 0));
   EXPECT_EQ(pt::PixelAt(shot, mx, my - 1), RGB(250, 250, 250));
 }
+
+TEST_F(ColorWheel, TheBackgroundColourSetBeforeTheFirstPaint) {
+  CColorWheel other;
+  other.SetBackColor(RGB(30, 60, 90));
+  ASSERT_TRUE(other.Create(u"", u"", WS_CHILD | WS_VISIBLE, CRect(0, 0, 98, 97), &parent, kWheelId + 1));
+  pt::Pump();
+  const auto shot = pt::GrabClient(other);
+  EXPECT_EQ(pt::PixelAt(shot, 1, 1), RGB(30, 60, 90));
+  EXPECT_EQ(pt::PixelAt(shot, 49, 48), pt::PixelAt(pt::GrabClient(wheel), 49, 48)) << "the same field and marker";
+  other.DestroyWindow();
+}
