@@ -196,10 +196,11 @@ bool DrawBrowserViewIcons(const QString& folder) {
 // The colour wheel's frame (139, 98 x 97): pure white where the colour field
 // shows through (the wheel keys white out), a bevelled ring around it and
 // transparency outside, where the wheel's background colour shows. Its
-// marker (140, 5 x 5): a white dot ringed in black, seen on every colour.
+// marker (140, 5 x 5): a light square ringed in black around a black dot,
+// seen on every colour.
 bool DrawColorWheelIcons(const QString& folder) {
   bool ok = Save(folder, "icons", 139, {98, 97}, false, [](QPainter& p, QSize s) {
-    const QPointF centre((s.width() - 1) / 2.0 + 0.5, s.height() / 2.0);
+    const QPointF centre(s.width() / 2.0, s.height() / 2.0);
     const double radius = 46.5;
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(40, 40, 40));
