@@ -8,6 +8,7 @@
 #include "platform/testing/Headless.h"
 #include "shell/app/AppMessages.h"
 #include "support/RectPrinting.h"
+#include "PaintCounting.h"
 
 #include <gtest/gtest.h>
 
@@ -164,16 +165,7 @@ protected:
   }
 };
 
-class CountingWheel : public CColorWheel {
-public:
-  int paints = 0;
-
-protected:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_PAINT) ++paints;
-    return CColorWheel::WindowProc(message, wParam, lParam);
-  }
-};
+using CountingWheel = PaintCounting<CColorWheel>;
 
 constexpr int kWheelId = 1203;
 

@@ -7,6 +7,7 @@
 #include "platform/testing/Headless.h"
 #include "support/DibBuilder.h"
 #include "toolkit/CET_Dib.h"
+#include "PaintCounting.h"
 
 #include <gtest/gtest.h>
 
@@ -123,16 +124,7 @@ TEST(HistogramViews, WiderThan256Columns) {
 
 namespace {
 
-class CountingHistWnd : public CHistWnd {
-public:
-  int paints = 0;
-
-protected:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_PAINT) ++paints;
-    return CHistWnd::WindowProc(message, wParam, lParam);
-  }
-};
+using CountingHistWnd = PaintCounting<CHistWnd>;
 
 class HistWnd : public ::testing::Test {
 protected:
