@@ -195,6 +195,34 @@ bool DrawBrowserViewIcons(const QString& folder) {
   return ok;
 }
 
+// The colour wheel's frame (139, 98 x 97): pure white where the colour field
+// shows through (the wheel keys white out), a bevelled ring around it and
+// transparency outside, where the wheel's background colour shows. Its
+// marker (140, 5 x 5): a light square ringed in black around a black dot,
+// seen on every colour.
+bool DrawColorWheelIcons(const QString& folder) {
+  bool ok = Save(folder, "icons", 139, {98, 97}, false, [](QPainter& p, QSize s) {
+    const QPointF centre(s.width() / 2.0, s.height() / 2.0);
+    const double radius = 46.5;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    p.drawEllipse(centre, radius + 2.5, radius + 2.5);
+    p.setBrush(QColor(150, 150, 150));
+    p.drawEllipse(centre, radius + 1.2, radius + 1.2);
+    // The field's opening without antialiasing: exactly white or not at all.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::white);
+    p.drawEllipse(centre, radius, radius);
+  });
+  ok &= Save(folder, "icons", 140, {5, 5}, false, [](QPainter& p, QSize s) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(QPoint(0, 0), s), Qt::black);
+    p.fillRect(QRect(1, 1, s.width() - 2, s.height() - 2), QColor(250, 250, 250));
+    p.fillRect(QRect(2, 2, 1, 1), Qt::black);
+  });
+  return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -467,5 +495,6 @@ int main(int argc, char** argv) {
       p.drawRect(13, 13, 6, 6);
     }
   });
+  ok &= DrawColorWheelIcons(folder);
   return ok ? 0 : 1;
 }
