@@ -1,5 +1,8 @@
 #include "output/print/PrintLoadWorker.h"
 
+#include "output/COutputDialogs.h"
+#include "output/CThreadProgressDlg.h"
+#include "output/print/AppPrintPictureSource.h"
 #include "shell/app/AppMessages.h"
 
 #include "platform/win/WinBase.h"
@@ -31,4 +34,18 @@ UINT PrintLoadThreadProc(LPVOID param) {
   }
   Post(job, WM_APP_THREAD_PROGRESS, 100, 1);
   return 0;
+}
+
+void RunPrintPreparation(CThreadProgressDlg& progress, CWnd* printDialog, const std::vector<CET_PrintPictData*>& list,
+                         BOOL filterStills, const CET_FilterData* settings) {
+  IThreadProgressDialog* dialog = &progress;
+  AppPrintPictureSource source(printDialog, ThreadProgressCallback, dialog);
+  PrintLoadParam param;
+  param.pictures = &list;
+  param.filterStills = filterStills;
+  param.settings = settings;
+  param.progress = dialog;
+  param.source = &source;
+  progress.SetCancelEnabled(FALSE);
+  RunUnderProgressDialog(progress, [&param](IThreadProgress&) { return PrintLoadThreadProc(&param); });
 }

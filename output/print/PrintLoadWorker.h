@@ -5,8 +5,7 @@
 // for the bar) and posts the bar's end; after the last one it posts the
 // finish message (100, 1). It touches no window otherwise.
 //
-//   PrintLoadParam param{&list, fromReview, settings.get(), &progressDialog, &source};
-//   CWinThread* worker = AfxBeginThread(PrintLoadThreadProc, &param, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED);
+//   RunPrintPreparation(progressDialog, this, PicturesToPrepare(...), fromReview, settings.get());
 
 #include "output/print/PrintPreparation.h"
 #include "shell/app/AppClipboard.h"
@@ -26,3 +25,13 @@ struct PrintLoadParam {
 };
 
 UINT PrintLoadThreadProc(LPVOID param);
+
+class CThreadProgressDlg;
+class CWnd;
+
+// A page's preparation as the print dialog runs it: the worker over the list
+// (the program's own pictures) under the progress dialog, shown even for an
+// empty list and without a cancel button; returns when the pictures are
+// ready. Movie grabs report to printDialog; settings may be null.
+void RunPrintPreparation(CThreadProgressDlg& progress, CWnd* printDialog, const std::vector<CET_PrintPictData*>& list,
+                         BOOL filterStills, const CET_FilterData* settings);

@@ -1,8 +1,16 @@
 // The print preparation worker's messages: per picture its number and the
 // bar's start and end, then the finish message once, and nothing but the
-// finish for an empty list.
+// finish for an empty list; and a page's pictures prepared under the progress
+// dialog.
 
 #include "output/print/PrintLoadWorker.h"
+
+#include "foundation/FIStorageClass.h"
+#include "foundation/FPath.h"
+#include "output/RecordingProgressDlg.h"
+#include "support/MovieWriter.h"
+#include "support/PictureFileBuilder.h"
+#include "support/TestSupport.h"
 
 #include "shell/app/AppMessages.h"
 #include "toolkit/PictureFileTypes.h"
@@ -81,4 +89,34 @@ TEST(PrintLoadWorker, PostsEachPicturesStepsThenItsFinish) {
   pt::Pump();
   EXPECT_EQ(window.received, (std::vector<M>{{WM_APP_THREAD_PROGRESS, 100, 1}})) << "an empty list finishes at once";
   window.DestroyWindow();
+}
+
+TEST(PrintLoadWorker, APagePreparedUnderTheProgressDialog) {
+  pt::Init();
+  InitStorageClasses();
+  testsupport::TempDir dir;
+  const auto jpeg = dir.Path() / "still.jpg";
+  const auto bytes = testsupport::QuarterJpeg(64, 48);
+  testsupport::WriteFileBytes(jpeg, std::string(bytes.begin(), bytes.end()));
+  testsupport::MovieShape shape;
+  shape.frames = 20;
+  const auto movie = dir.Path() / "clip.avi";
+  testsupport::WriteMovie(movie, shape);
+  std::vector<std::unique_ptr<CET_PrintPictData>> owned;
+  std::vector<CET_PrintPictData*> list;
+  for (const auto& path : {jpeg, movie}) {
+    owned.push_back(std::make_unique<CET_PrintPictData>());
+    owned.back()->m_path = PathFromNative(path.string());
+    list.push_back(owned.back().get());
+  }
+  testsupport::RecordingProgressDlg progress;
+  pt::OnNextModal([&](HWND) { progress.PumpUntilEnded(); });
+  RunPrintPreparation(progress, nullptr, list, FALSE, nullptr);
+  EXPECT_EQ(progress.finishedWith, 100);
+  EXPECT_EQ(progress.posted, (std::vector<int>{0, 100, 0, 100}));
+  ASSERT_TRUE(owned[0]->m_picture);
+  EXPECT_EQ(owned[0]->m_picture->GetWidth(), 64);
+  ASSERT_TRUE(owned[1]->m_picture);
+  EXPECT_EQ(owned[1]->m_picture->GetWidth(), 320);
+  EXPECT_EQ(owned[1]->m_infoLines.size(), 3u);
 }
