@@ -246,6 +246,7 @@ TEST(PrintPreparation, TheSettingsRawFilesArePrintedWith) {
   EXPECT_TRUE(dynamic_cast<CKVR_FilterData*>(fromReview.get()));
   EXPECT_FALSE(PrintSettingsFor(true, nullptr, 1, nullptr)) << "the review window gave none";
   EXPECT_FALSE(PrintSettingsFor(false, &review, 0, &saved)) << "as shot: each file's own";
+  EXPECT_FALSE(PrintSettingsFor(false, &review, 7, &saved)) << "a mode never offered: as shot";
   auto automatic = PrintSettingsFor(false, nullptr, 1, nullptr);
   ASSERT_TRUE(automatic);
   EXPECT_EQ(automatic->m_nAuto, 1);
