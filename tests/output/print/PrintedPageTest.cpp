@@ -11,6 +11,7 @@
 #include "support/TestSupport.h"
 
 #include "support/DibBuilder.h"
+#include "support/PdfRender.h"
 
 #include <gtest/gtest.h>
 
@@ -25,32 +26,6 @@ namespace {
 
 std::unique_ptr<CET_Dib> Picture(int width, int height, COLORREF colour) {
   return testsupport::MakeBottomUpDib(width, height, [colour](int, int) { return colour; });
-}
-
-// Page 1 of a PDF at 72 dpi as RGB rows.
-struct Raster {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  COLORREF At(int x, int y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
-  }
-};
-
-Raster Rasterise(const fs::path& pdf, const fs::path& folder) {
-  const std::string prefix = (folder / "page").string();
-  const std::string command = "pdftoppm -r 72 -f 1 -l 1 -singlefile '" + pdf.string() + "' '" + prefix + "'";
-  if (std::system(command.c_str()) != 0) return {};
-  Raster r;
-  std::ifstream in(prefix + ".ppm", std::ios::binary);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> r.width >> r.height >> maxValue;
-  in.get();
-  if (magic != "P6" || maxValue != 255) return {};
-  r.rgb.resize(static_cast<std::size_t>(r.width) * r.height * 3);
-  in.read(reinterpret_cast<char*>(r.rgb.data()), static_cast<std::streamsize>(r.rgb.size()));
-  return r;
 }
 
 bool Near(COLORREF a, COLORREF b) {
@@ -156,7 +131,7 @@ TEST_F(PrintedPage, APrintedContactSheet) {
   ASSERT_GT(dc.EndDoc(), 0);
   dc.DeleteDC();
 
-  const Raster r = Rasterise(dir.Path() / "out.pdf", dir.Path());
+  const testsupport::PdfPageRender r = testsupport::RenderPdfPage(dir.Path() / "out.pdf", 1, dir.Path());
   ASSERT_EQ(r.width, 612);
   ASSERT_EQ(r.height, 792);
   pt::PixelImage shot;
