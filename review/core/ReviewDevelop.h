@@ -3,63 +3,18 @@
 // raw file (ReviewDevelopThreadProc) or decodes and adjusts a still picture
 // (ReviewLoadThreadProc) for the review view, and reports by posting
 // WM_APP_DEVELOP_PARTIAL, WM_APP_DEVELOP_PROGRESS and, as its last action,
-// WM_APP_DEVELOP_DONE to the view. ReviewDevelopControl is the view's part that
-// starts, parks, cancels and replaces developments.
+// WM_APP_DEVELOP_DONE to the view. ReviewDevelopControl (ReviewDevelopControl.h)
+// is the view's part that starts, parks, cancels and replaces developments.
 //
 // Locks, in the order a worker takes them: the engine lock, then the settings
 // slots' lock; the slots' lock is never held while waiting for the engine lock.
 
 #include "foundation/FString.h"
 #include "foundation/FValueTypes.h"
-#include "platform/afx/AfxMt.h"
 #include "platform/afx/AfxWin.h"
 #include "review/core/CFilterDataSlots.h"
-#include "shell/facade/CKVR_Data_FileList.h"
-#include "shell/facade/CKVR_FilterData.h"
-#include "shell/facade/CKVR_ImageHandle.h"
+#include "review/core/ReviewDevelopServices.h"
 #include "toolkit/CET_Dib.h"
-
-#include <memory>
-
-// What the workers ask of the development facade and of the application. The
-// facade's calls default to the facade itself; the application's are the
-// view's to give (the application object lives with the windows).
-class ReviewDevelopServices {
-public:
-  virtual ~ReviewDevelopServices() = default;
-
-  // The application's engine lock, infinite wait.
-  virtual void LockEngine();
-  virtual void UnlockEngine();
-  virtual CKVR_ImageHandle* OpenHandle(const FString& path);
-  virtual void CloseHandle(CKVR_ImageHandle* handle);
-  virtual void ReloadProperties(CKVR_ImageHandle* handle);
-  virtual int GetImageWidth(CKVR_ImageHandle* handle);
-  virtual int GetImageHeight(CKVR_ImageHandle* handle);
-  virtual CET_Dib* ProcessToBitmap(CKVR_ImageHandle* handle, int width, int height);
-  virtual int GetFilterData(CKVR_ImageHandle* handle, CKVR_FilterData* settings, int autoFlag, int run,
-                            KVRProgressCallback callback, void* user);
-  virtual int FindWhiteBalanceIndex(CKVR_ImageHandle* handle, const CKVR_Data_FileList<CKVR_WBData>* list);
-  virtual int FindColorModeIndex(CKVR_ImageHandle* handle, const CKVR_Data_FileList<CKVR_CMData>* list);
-  virtual int GetNoiseReduction(CKVR_ImageHandle* handle, double* chroma, double* luma);
-  virtual void SetColorSpace(CKVR_ImageHandle* handle, int code);
-  virtual BYTE* DevelopRegionToDIB(CKVR_ImageHandle* handle, BITMAPINFOHEADER* header, int outputWidth,
-                                   int outputHeight, const RECT& region, CKVR_FilterData* settings,
-                                   KVRProgressCallback callback, void* user);
-  // A still picture decoded at full size (new bits, header filled), or null.
-  virtual BYTE* LoadPicture(const FString& path, BITMAPINFO* header);
-  // The picture with the settings applied (new record), or null when cancelled.
-  virtual CET_Dib* FilterPicture(const CET_Dib* picture, const CET_FilterData* settings, KVRProgressCallback callback,
-                                 void* user);
-
-  // The application's per-image cache of automatic settings.
-  virtual void SetImageSettings(const FString& path, const CET_FilterData* settings) = 0;
-  // The file's white-balance and colour-mode lists.
-  virtual BOOL GetWBList(const FString& path, CKVR_Data_FileList<CKVR_WBData>* list) = 0;
-  virtual BOOL GetColorModeList(const FString& path, CKVR_Data_FileList<CKVR_CMData>* list) = 0;
-  // The name of an empty user setting (text 104).
-  virtual FString GetUserSettingName() = 0;
-};
 
 class ReviewDevelopControl;
 
@@ -117,67 +72,3 @@ UINT ReviewDevelopThreadProc(LPVOID job);
 UINT ReviewLoadThreadProc(LPVOID job);
 
 inline constexpr int kRawFileType = 6;
-
-// What the develop control asks of its view and frame.
-class ReviewDevelopOwner {
-public:
-  virtual ~ReviewDevelopOwner() = default;
-  virtual void ShowSettingSelection(int slot, const FString& name) = 0;
-  virtual void EnableFileButtons(BOOL enable) = 0;
-  // The image pane: fit mode, its zoom factor and its client size.
-  virtual BOOL IsPaneFitMode() = 0;
-  virtual double GetPaneZoom() = 0;
-  virtual FIntSize GetPaneClientSize() = 0;
-  // The frame waits to close; PostCloseToFrame posts it WM_CLOSE.
-  virtual BOOL IsClosePending() = 0;
-  virtual void PostCloseToFrame() = 0;
-};
-
-// The review view's develop state: the job record, the running worker (a
-// flag only: the thread deletes itself), the request parked while an image's
-// first development runs, and the cancel flag under its own lock.
-class ReviewDevelopControl {
-public:
-  ReviewDevelopControl(CWnd* view, ReviewDevelopOwner* owner, ReviewDevelopServices* services);
-  ~ReviewDevelopControl();
-  ReviewDevelopControl(const ReviewDevelopControl&) = delete;
-  ReviewDevelopControl& operator=(const ReviewDevelopControl&) = delete;
-
-  // Develops the current image again with a slot: parked while the image's
-  // first development runs (the latest request wins), otherwise the running
-  // worker is stopped and a new one started.
-  void StartDevelop(int slot, CFilterDataSlots* slots);
-  // Cancels and ends a running worker, dispatching the thread's messages
-  // meanwhile; TRUE when no worker runs any longer. FALSE when a stop is already
-  // under way further up (and force is FALSE) or the frame waits to close.
-  BOOL StopWorker(BOOL force);
-  BOOL IsCancelled();
-  void DropParkedRequest();
-
-  // Starts the worker for the job's file type with the job as it stands.
-  void StartWorker();
-  // The view's WM_APP_DEVELOP_DONE handler: the worker has ended.
-  void OnWorkerDone() { m_pWorker = nullptr; }
-  // The request parked during the first development (settings owned by the
-  // caller), or null; clears it.
-  std::unique_ptr<CET_FilterData> TakeParkedRequest(int& slot);
-
-  BOOL IsWorkerRunning() const { return m_pWorker != nullptr; }
-  BOOL IsReady() const { return m_bReady; }
-  void SetReady(BOOL ready) { m_bReady = ready; }
-  ReviewDevelopParam& Job() { return m_Job; }
-
-private:
-  void SetCancel(BOOL cancel);
-
-  CWnd* m_pView;
-  ReviewDevelopOwner* m_pOwner;
-  ReviewDevelopParam m_Job;
-  CWinThread* m_pWorker = nullptr;
-  BOOL m_bReady = FALSE;
-  BOOL m_bRestart = FALSE;
-  CET_FilterData* m_pParkedSettings = nullptr;
-  int m_nParkedSlot = 0;
-  CSemaphore m_CancelLock{1, 1};
-  BOOL m_bCancel = FALSE;
-};

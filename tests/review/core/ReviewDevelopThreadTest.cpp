@@ -3,7 +3,7 @@
 // during the first development, stop-and-restart, cancelling, failures, and
 // the still-picture worker. Runs without windows (also under ThreadSanitizer).
 
-#include "review/core/ReviewDevelop.h"
+#include "review/core/ReviewDevelopControl.h"
 
 #include "platform/core/StandaloneHost.h"
 #include "shell/app/AppMessages.h"
