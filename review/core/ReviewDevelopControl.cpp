@@ -7,8 +7,6 @@ ReviewDevelopControl::ReviewDevelopControl(CWnd* view, ReviewDevelopOwner* owner
   m_Job.services = services;
 }
 
-ReviewDevelopControl::~ReviewDevelopControl() { DropParkedRequest(); }
-
 BOOL ReviewDevelopControl::IsCancelled() {
   CSingleLock lock(&m_CancelLock, TRUE);
   return m_bCancel;
@@ -22,8 +20,7 @@ void ReviewDevelopControl::SetCancel(BOOL cancel) {
 void ReviewDevelopControl::DropParkedRequest() {
   m_bRestart = FALSE;
   m_nParkedSlot = 0;
-  delete m_pParkedSettings;
-  m_pParkedSettings = nullptr;
+  m_pParkedSettings.reset();
 }
 
 std::unique_ptr<CET_FilterData> ReviewDevelopControl::TakeParkedRequest(int& slot) {
@@ -31,10 +28,8 @@ std::unique_ptr<CET_FilterData> ReviewDevelopControl::TakeParkedRequest(int& slo
     return nullptr;
   }
   slot = m_nParkedSlot;
-  std::unique_ptr<CET_FilterData> settings(m_pParkedSettings);
-  m_pParkedSettings = nullptr;
-  m_bRestart = FALSE;
-  m_nParkedSlot = 0;
+  std::unique_ptr<CET_FilterData> settings = std::move(m_pParkedSettings);
+  DropParkedRequest();
   return settings;
 }
 
@@ -58,8 +53,7 @@ void ReviewDevelopControl::StartDevelop(int slot, CFilterDataSlots* slots) {
   if (!m_bReady) {
     if (m_pWorker) {
       m_bRestart = TRUE;
-      delete m_pParkedSettings;
-      m_pParkedSettings = slots ? slots->GetSlot(slot) : nullptr;
+      m_pParkedSettings.reset(slots ? slots->GetSlot(slot) : nullptr);
       m_nParkedSlot = slot;
     }
     return;

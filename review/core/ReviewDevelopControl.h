@@ -28,8 +28,8 @@ public:
 // first development runs, and the cancel flag under its own lock.
 class ReviewDevelopControl {
 public:
+  // The view stops a running worker (StopWorker) before it destroys the control.
   ReviewDevelopControl(CWnd* view, ReviewDevelopOwner* owner, ReviewDevelopServices* services);
-  ~ReviewDevelopControl();
   ReviewDevelopControl(const ReviewDevelopControl&) = delete;
   ReviewDevelopControl& operator=(const ReviewDevelopControl&) = delete;
 
@@ -66,7 +66,7 @@ private:
   CWinThread* m_pWorker = nullptr;
   BOOL m_bReady = FALSE;
   BOOL m_bRestart = FALSE;
-  CET_FilterData* m_pParkedSettings = nullptr;
+  std::unique_ptr<CET_FilterData> m_pParkedSettings;
   int m_nParkedSlot = 0;
   CSemaphore m_CancelLock{1, 1};
   BOOL m_bCancel = FALSE;
