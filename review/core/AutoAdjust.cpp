@@ -29,7 +29,7 @@ constexpr int kFirstSampleColumn = 13;
 constexpr int kByteScale = 6;
 constexpr std::int64_t kColorScaleNumerator = 536870911;  // 2^29 - 1: a channel's maximum lands in step 31
 constexpr int kColorScaleShift = 24;
-constexpr int kCubeRootBinShift = 4;  // the luma bins are cube-root entries / 16
+constexpr int kCubeRootBinWidth = 16;  // the luma bins are cube-root entries / 16
 constexpr double kBorder = 0.1;
 
 std::valarray<double> ToValarray(const std::array<double, 7>& values) {
@@ -84,7 +84,7 @@ struct Histograms {
 
 Histograms CountSample(const AutoAdjustSample& sample, const FIntTriple& maxima, const FLUT16& cubeRoot) {
   Histograms h;
-  h.luma.assign(static_cast<std::size_t>(cubeRoot[0xEFFF] >> kCubeRootBinShift) + 1, 0);
+  h.luma.assign(static_cast<std::size_t>(cubeRoot[0xEFFF] / kCubeRootBinWidth) + 1, 0);
   h.color.assign(static_cast<std::size_t>(kAutoColorSteps) * kAutoColorSteps * kAutoColorSteps, 0);
   const std::int64_t scaleR = kColorScaleNumerator / maxima.r;
   const std::int64_t scaleG = kColorScaleNumerator / maxima.g;
@@ -95,7 +95,7 @@ Histograms CountSample(const AutoAdjustSample& sample, const FIntTriple& maxima,
     for (int i = columnMargin; i < sample.columns - columnMargin; ++i) {
       const FPixelClass48SRGB& p = sample.At(i, j);
       const double luma = AutoAdjustLuma(FDoubleTriple(p.r, p.g, p.b));
-      const int bin = cubeRoot[static_cast<std::int32_t>(std::floor(luma))] >> kCubeRootBinShift;
+      const int bin = cubeRoot[static_cast<std::int32_t>(std::floor(luma))] / kCubeRootBinWidth;
       ++h.luma[static_cast<std::size_t>(std::clamp<int>(bin, 0, static_cast<int>(h.luma.size()) - 1))];
       ++h.color[ColorIndex(ColorStep(p.r, scaleR), ColorStep(p.g, scaleG), ColorStep(p.b, scaleB))];
     }
