@@ -312,6 +312,22 @@ TEST_F(ReviewWorker, FirstRawDevelopmentReportsInOrderAndFillsTheSlots) {
   EXPECT_EQ(job.developedPicture->GetWidth(), 4);
 }
 
+TEST_F(ReviewWorker, ResettingTheJobClosesItsHandleAndFreesItsPictures) {
+  ReviewDevelopParam& job = control.Job();
+  job.slot = CFilterDataSlots::kCustom;
+  control.StartWorker();
+  WaitForWorker();
+  ASSERT_NE(job.handle, nullptr) << "kept open for the next development";
+  ASSERT_NE(job.developedPicture, nullptr);
+  job.Reset();
+  EXPECT_EQ(services.Calls().back(), "close");
+  EXPECT_EQ(job.handle, nullptr);
+  EXPECT_EQ(job.firstPicture, nullptr);
+  EXPECT_EQ(job.developedPicture, nullptr);
+  EXPECT_EQ(job.fileType, -1);
+  EXPECT_EQ(job.slots, nullptr);
+}
+
 TEST_F(ReviewWorker, AKnownQuickPictureAndAutomaticSlotSkipTheirSteps) {
   ReviewDevelopParam& job = control.Job();
   job.firstPicture = SmallPicture(10);
