@@ -115,6 +115,7 @@ struct FIRLevelTables {
 struct FIRTables {
     std::vector<float> edgePower; // (i / N)^exponent, the reference's edge map
     std::vector<float> sigmoid;   // made from the image's gradients
+    std::unique_ptr<std::atomic<uint8_t>[]> sigmoidInUse; // the entries the gradients reach
     std::shared_ptr<const FIRLevelTables> levels;
 };
 
@@ -171,6 +172,7 @@ bool FIRAllocateTables(FIRContext& context)
     try {
         t.edgePower.assign(static_cast<size_t>(context.N), 0.0f);
         t.sigmoid.assign(FIRWorkBufferEntries, 0.0f);
+        t.sigmoidInUse = std::make_unique<std::atomic<uint8_t>[]>(FIRWorkBufferEntries);
         t.levels = LevelTablesFor(context.N);
     } catch (const std::bad_alloc&) {
         return false;
@@ -688,20 +690,36 @@ void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
     const float s = sd * context.locality * 0.5f;
     const bool spread = std::isfinite(s) && s != 0.0f;
     std::vector<float>& S = context.tables.sigmoid;
-    // Each entry on its own: the table too is made in bands.
+    std::atomic<uint8_t>* inUse = context.tables.sigmoidInUse.get();
+    const float scale = kStepsPerLog * 0.5f;
+    const auto entryOf = [&](float gradient) { return TableIndex(gradient * scale, FIRWorkBufferEntries - 1); };
+    // Only the entries the gradients reach are made (a small picture reaches
+    // few of the table's): first marked, then made, each on its own and in
+    // bands, as the whole table would be. A mark already set is not written
+    // again, so the bands share the marks' cache lines for reading.
+    ForEachRow(context, [&](int32_t y) {
+        const float* row = E.Row(y);
+        for (int32_t x = 0; x < context.W; ++x) {
+            std::atomic<uint8_t>& mark = inUse[entryOf(row[x])];
+            if (!mark.load(std::memory_order_relaxed))
+                mark.store(1, std::memory_order_relaxed);
+        }
+    });
     RunInRowBands(FIRWorkBufferEntries, [&](uint32_t first, uint32_t last) {
         for (uint32_t i = first; i <= last; ++i) {
+            if (!inUse[i].load(std::memory_order_relaxed))
+                continue;
+            inUse[i].store(0, std::memory_order_relaxed); // cleared for the next edge map
             const float t = static_cast<float>(i) / kStepsPerLog;
             const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
             const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
             S[i] = 1.0f / (1.0f + std::exp(argument));
         }
     }, context.bandCount);
-    const float scale = kStepsPerLog * 0.5f;
     ForEachRow(context, [&](int32_t y) {
         float* row = E.Row(y);
         for (int32_t x = 0; x < context.W; ++x)
-            row[x] = S[TableIndex(row[x] * scale, FIRWorkBufferEntries - 1)];
+            row[x] = S[entryOf(row[x])];
     });
 }
 
