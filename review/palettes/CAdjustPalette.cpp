@@ -2,6 +2,8 @@
 
 #include "review/palettes/CPaletteToolAdjust.h"
 #include "review/palettes/CPaletteToolColMode.h"
+#include "review/palettes/CPaletteToolColor.h"
+#include "review/palettes/CPaletteToolHist.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
 #include "review/palettes/CPaletteToolWB.h"
 #include "shell/app/AppMessages.h"
@@ -128,7 +130,9 @@ BOOL CAdjustPalette::OnInitDialog() {
   made[kTonePanel] = std::make_unique<CPaletteToolAdjust>(this);
   made[kWhiteBalancePanel] = std::make_unique<CPaletteToolWB>(this);
   made[kColorModePanel] = std::make_unique<CPaletteToolColMode>(this);
+  made[kColorPanel] = std::make_unique<CPaletteToolColor>(this);
   made[kNoisePanel] = std::make_unique<CPaletteToolNoiseReduction>(this);
+  made[kHistogramPanel] = std::make_unique<CPaletteToolHist>(this);
   for (int i = 0; i < kPanelCount; ++i) {
     std::unique_ptr<CPaletteToolBase>& panel = made[i];
     if (!panel) continue;

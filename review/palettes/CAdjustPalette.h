@@ -14,8 +14,8 @@
 //
 // Panels by index (their bit in PaletteState is 1 << index): 0 presets, 1 tone,
 // 2 white balance, 3 colour mode, 4 colour, 5 noise reduction, 6 histogram,
-// 7 navigator. The preset, colour, histogram and navigator panels are not part
-// of this palette yet: their places stay empty and take no room.
+// 7 navigator. The preset and navigator panels are not part of this palette
+// yet: their places stay empty and take no room.
 
 #include "review/palettes/AdjustPaletteLinks.h"
 #include "review/palettes/CPaletteBase.h"

@@ -7,6 +7,8 @@
 #include "review/palettes/CAdjustPalette.h"
 #include "review/palettes/CPaletteToolAdjust.h"
 #include "review/palettes/CPaletteToolColMode.h"
+#include "review/palettes/CPaletteToolColor.h"
+#include "review/palettes/CPaletteToolHist.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
 #include "review/palettes/CPaletteToolWB.h"
 #include "shell/app/AppMessages.h"
@@ -134,14 +136,15 @@ protected:
 };
 
 TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
-  // Tone, white balance, colour mode, noise reduction: the panels built here.
+  // Tone, white balance, colour mode, colour, noise reduction, histogram.
   struct Case {
     DWORD state;
     const FString* path;
     int height;
   } cases[] = {
-      {0x33, &raw, 306 + 25 + 25 + 121},  {0x33, &jpeg, 271},          {0xFF, &raw, 306 + 60 + 60 + 121},
-      {0xFF, &jpeg, 271},                 {0x00, &raw, 25 * 4},         {0x00, &jpeg, 25},
+      {0x33, &raw, 306 + 25 + 25 + 161 + 121 + 28}, {0x33, &jpeg, 271 + 161 + 28},
+      {0xFF, &raw, 306 + 60 + 60 + 161 + 121 + 176}, {0xFF, &jpeg, 271 + 161 + 176},
+      {0x00, &raw, 25 * 5 + 28},                     {0x00, &jpeg, 25 + 25 + 28},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.state << " " << (c.path == &raw ? "raw" : "jpeg"));
@@ -154,13 +157,13 @@ TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
 
 TEST_F(AdjustPaletteTest, SwitchingFromJpegToRawGrowsThePalette) {
   CAdjustPalette* palette = OpenOn(frame, jpeg);
-  EXPECT_EQ(OuterSize(palette).cy, 271 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 460 + 20);
   EXPECT_EQ(palette->GetPanel(CAdjustPalette::kNoisePanel)->GetPanelSize(palette->GetFileType()), CSize(0, 0));
   OpenOn(frame, raw);
-  EXPECT_EQ(OuterSize(palette).cy, 306 + 25 + 25 + 121 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 666 + 20);
   // Collapsing the tone panel restacks at once.
   palette->GetPanel(CAdjustPalette::kTonePanel)->ToggleExpand();
-  EXPECT_EQ(OuterSize(palette).cy, 25 + 25 + 25 + 121 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 666 - 306 + 25 + 20);
 }
 
 TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThem) {
@@ -170,7 +173,7 @@ TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThe
   CAdjustPalette::Close();
   EXPECT_FALSE(CAdjustPalette::IsOpen());
   const CAppSettings& s = *m_App.GetSettings();
-  // The places without a panel (presets, colour, histogram, navigator) keep their stored bits.
+  // The places without a panel (presets, navigator) keep their stored bits.
   EXPECT_EQ(s.m_dwPaletteState, 0x37u);
   EXPECT_EQ(s.m_rcAdjustWindow.left, 120);
   EXPECT_EQ(s.m_rcAdjustWindow.top, 90);
@@ -414,17 +417,95 @@ TEST_F(AdjustPaletteTest, EditsBeforeAnyImageAreIgnored) {
   EXPECT_TRUE(services.main.sent.empty());
 }
 
-TEST_F(AdjustPaletteTest, ArrowKeysAreEatenByThePaletteAndItsPanels) {
+TEST_F(AdjustPaletteTest, ArrowKeysAnywhereMoveTheWheelOnlyWhileTheColourPanelIsExpanded) {
   CAdjustPalette* palette = OpenOn(frame, raw);
   CWnd* tone = palette->GetPanel(CAdjustPalette::kTonePanel);
-  MSG key{};
-  key.hwnd = tone->GetDlgItem(CPaletteToolAdjust::kFirstSliderId)->m_hWnd;
-  key.message = WM_KEYDOWN;
-  key.wParam = VK_LEFT;
-  EXPECT_TRUE(CWnd::WalkPreTranslateTree(palette->m_hWnd, &key));
-  MSG letter = key;
+  HWND slider = tone->GetDlgItem(CPaletteToolAdjust::kFirstSliderId)->m_hWnd;
+  MSG letter{};
+  letter.hwnd = slider;
+  letter.message = WM_KEYDOWN;
   letter.wParam = 'A';
   EXPECT_FALSE(CWnd::WalkPreTranslateTree(palette->m_hWnd, &letter));
+
+  auto pressRight = [&] {
+    frame.window.sent.clear();
+    ::PostMessageW(slider, WM_KEYDOWN, VK_RIGHT, 0);
+    pt::Pump();
+    return frame.window.sent.size();
+  };
+  EXPECT_EQ(pressRight(), 1u);
+  EXPECT_EQ(frame.window.sent[0].message, WM_APP_PREVIEW_SETTINGS);
+  EXPECT_NE(palette->GetSettings()->m_nCyan + palette->GetSettings()->m_nMagenta + palette->GetSettings()->m_nYellow,
+            0);
+  palette->GetPanel(CAdjustPalette::kColorPanel)->SetExpand(0, TRUE);
+  EXPECT_EQ(pressRight(), 0u);
+}
+
+TEST_F(AdjustPaletteTest, ColourPanelStoresTheWheelsValueResetsAndSwitchesTheDropper) {
+  frame.settings.m_nCyan = 12;
+  frame.settings.m_nYellow = 5;
+  CAdjustPalette* palette = OpenOn(frame, raw);
+  CWnd* color = palette->GetPanel(CAdjustPalette::kColorPanel);
+  auto* value = dynamic_cast<CStaticBase*>(color->GetDlgItem(CPaletteToolColor::kValueId));
+  EXPECT_EQ(value->GetText(), u"12C+5Y");
+
+  frame.window.sent.clear();
+  int cmy[3] = {0, 30, 0};
+  color->SendMessage(WM_APP_COLORWHEEL_CHANGED, CPaletteToolColor::kWheelId, reinterpret_cast<LPARAM>(cmy));
+  ASSERT_EQ(frame.window.sent.size(), 1u);
+  EXPECT_EQ(frame.window.sent[0].wParam, 3u);
+  EXPECT_EQ(std::vector<int>({frame.window.lastRecord->m_nCyan, frame.window.lastRecord->m_nMagenta}),
+            std::vector<int>({0, 30}));
+  EXPECT_EQ(frame.window.lastRecord->m_strName, FString(Text(kCustomSettingNameTextId)));
+  EXPECT_EQ(value->GetText(), u"30M");
+
+  color->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolColor::kResetId, BN_CLICKED), 0);
+  EXPECT_EQ(frame.window.lastRecord->m_nMagenta, 0);
+
+  frame.window.sent.clear();
+  ClickItem(color->m_hWnd, CPaletteToolColor::kDropperId);
+  pt::Pump();
+  EXPECT_EQ(frame.window.sent, (std::vector<Sent>{{WM_APP_GRAY_POINT_MODE, 1, 0}}));
+  EXPECT_EQ(palette->GetGrayPointMode(), 1);
+}
+
+TEST_F(AdjustPaletteTest, HistogramPanelSendsTheWarningStateAndKeepsTheThresholdsApart) {
+  CAdjustPalette* palette = OpenOn(frame, raw); // warnings off, shadow 10, highlight 250
+  CWnd* hist = palette->GetPanel(CAdjustPalette::kHistogramPanel);
+  auto* shadow = dynamic_cast<CSpinBase*>(hist->GetDlgItem(CPaletteToolHist::kShadowId));
+  auto* highlight = dynamic_cast<CSpinBase*>(hist->GetDlgItem(CPaletteToolHist::kHighlightId));
+  auto* view = dynamic_cast<CComboBoxBase*>(hist->GetDlgItem(CPaletteToolHist::kViewId));
+  ASSERT_TRUE(shadow && highlight && view);
+  EXPECT_EQ(shadow->GetPos(), 10);
+  EXPECT_EQ(highlight->GetPos(), 250);
+
+  // A view change with the warnings off keeps them off.
+  frame.window.sent.clear();
+  view->SetCurSel(2);
+  hist->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolHist::kViewId, CBN_SELCHANGE), 0);
+  EXPECT_EQ(frame.window.sent, (std::vector<Sent>{{WM_APP_CLIP_WARNINGS, 0, (2 << 16) | (250 << 8) | 10}}));
+
+  // A threshold step turns them on; the other spin narrows only on release.
+  frame.window.sent.clear();
+  shadow->SetPos(40);
+  ControlNotifyData press{40, 1, 0};
+  hist->SendMessage(WM_APP_SPIN_CHANGED, CPaletteToolHist::kShadowId, reinterpret_cast<LPARAM>(&press));
+  EXPECT_EQ(frame.window.sent, (std::vector<Sent>{{WM_APP_CLIP_WARNINGS, 1, (2 << 16) | (250 << 8) | 40}}));
+  highlight->SetPos(20);
+  EXPECT_EQ(highlight->GetPos(), 20) << "not narrowed while the button is held";
+  ControlNotifyData release{40, 3, 0};
+  hist->SendMessage(WM_APP_SPIN_CHANGED, CPaletteToolHist::kShadowId, reinterpret_cast<LPARAM>(&release));
+  highlight->SetPos(20);
+  EXPECT_EQ(highlight->GetPos(), 41);
+
+  // The warning state the frame reports comes back to the controls, the view is kept for the next palette.
+  palette->SendMessage(WM_APP_CLIP_WARNINGS, 1, (4 << 16) | (200 << 8) | 199);
+  EXPECT_EQ(std::vector<int>({shadow->GetPos(), highlight->GetPos(), view->GetCurSel()}),
+            std::vector<int>({199, 200, 4}));
+  shadow->SetPos(250);
+  EXPECT_EQ(shadow->GetPos(), 199);
+  CAdjustPalette::Close();
+  EXPECT_EQ(m_App.GetSettings()->m_nHistCmbIdx, 4);
 }
 
 TEST_F(AdjustPaletteTest, RendersThePalette) {
