@@ -36,7 +36,8 @@ void ClearOutside(WindowRecord& record, const Region& clientRegion) {
 } // namespace
 
 std::optional<Region> WindowClipOf(HWND hwnd) {
-  const WindowRecord* record = Record(hwnd);
+  // Window records live on the GUI thread; no other thread draws on a window.
+  const WindowRecord* record = IsGuiThread() ? Record(hwnd) : nullptr;
   if (!record || !record->windowRegion) return std::nullopt;
   return ClientRegion(*record, *record->windowRegion);
 }
