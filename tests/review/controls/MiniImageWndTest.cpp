@@ -9,6 +9,7 @@
 #include "foundation/FPath.h"
 #include "foundation/FIStorageClass.h"
 #include "support/BrowserFolder.h"
+#include "support/DibBuilder.h"
 #include "support/RectPrinting.h"
 #include "support/TestSupport.h"
 #include "toolkit/ControlNotifyData.h"
@@ -53,28 +54,9 @@ BEGIN_MESSAGE_MAP(NaviParent, CWnd)
   ON_MESSAGE(WM_APP_VISIBLE_RECT, OnVisibleRect)
 END_MESSAGE_MAP()
 
-// A one-colour 24-bit bottom-up picture.
+// A one-colour picture.
 std::unique_ptr<CET_Dib> Picture(int width, int height, COLORREF colour) {
-  const int stride = (width * 3 + 3) & ~3;
-  std::vector<BYTE> bits(static_cast<std::size_t>(stride) * height);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      BYTE* p = &bits[static_cast<std::size_t>(y) * stride + x * 3];
-      p[0] = GetBValue(colour);
-      p[1] = GetGValue(colour);
-      p[2] = GetRValue(colour);
-    }
-  }
-  BITMAPINFO header{};
-  header.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  header.bmiHeader.biWidth = width;
-  header.bmiHeader.biHeight = height;
-  header.bmiHeader.biPlanes = 1;
-  header.bmiHeader.biBitCount = 24;
-  header.bmiHeader.biSizeImage = static_cast<DWORD>(bits.size());
-  auto dib = std::make_unique<CET_Dib>();
-  dib->Set(&header, bits.data(), static_cast<DWORD>(bits.size()));
-  return dib;
+  return testsupport::MakeBottomUpDib(width, height, [=](int, int) { return colour; });
 }
 
 class MiniImageWndTest : public ::testing::Test {

@@ -4,7 +4,7 @@
 
 #include "platform/testing/Headless.h"
 #include "review/controls/CKVRSettingDlg.h"
-#include "ControlsTestSupport.h"
+#include "shell/dialogs/DialogTestSupport.h"
 
 #include "platform/win/WinControls.h"
 
@@ -15,16 +15,7 @@ namespace {
 
 const std::vector<std::u16string> kNames = {u"Portrait", u"Evening light", u"Studio"};
 
-HWND Item(HWND dialog, int id) { return GetDlgItem(dialog, id); }
 bool OKEnabled(HWND dialog) { return IsWindowEnabled(Item(dialog, IDOK)) != FALSE; }
-
-CRect PlaceOf(HWND dialog, int id) {
-  RECT r;
-  GetWindowRect(Item(dialog, id), &r);
-  CRect rect(r);
-  CWnd::FromHandle(dialog)->ScreenToClient(rect);
-  return rect;
-}
 
 // A click on a row of the names list, as the person selects it.
 void ClickRow(HWND dialog, int row) {
@@ -41,12 +32,11 @@ void SetName(HWND dialog, const std::u16string& text) {
 }
 
 void ClickButton(HWND dialog, int id) {
-  const CRect r = PlaceOf(dialog, id);
-  pt::Click(Item(dialog, id), {r.Width() / 2, r.Height() / 2});
+  ClickItem(dialog, id);
   pt::Pump();
 }
 
-class SettingDlg : public ControlsTest {};
+class SettingDlg : public DialogTest {};
 
 } // namespace
 
@@ -63,16 +53,14 @@ TEST_F(SettingDlg, EachModeShowsItsControlsAtTheirPlaces) {
     CKVRSettingDlg dialog(c.mode);
     dialog.SetNameList(kNames);
     pt::OnNextModal([&](HWND hwnd) {
-      RECT client;
-      GetClientRect(hwnd, &client);
-      EXPECT_EQ(CSize(client.right, client.bottom), CSize(320, 283));
-      EXPECT_EQ(CWnd::FromHandle(hwnd)->GetWindowText(), Text(c.titleId));
+      EXPECT_EQ(ClientSize(hwnd), CSize(320, 283));
+      EXPECT_EQ(WindowText(hwnd), Text(c.titleId));
       EXPECT_EQ(PlaceOf(hwnd, CKVRSettingDlg::kListLabelId), CRect(10, 10, 310, 25));
       EXPECT_EQ(PlaceOf(hwnd, CKVRSettingDlg::kListId), c.list);
       EXPECT_EQ(PlaceOf(hwnd, IDOK), CRect(50, 250, 155, 273));
       EXPECT_EQ(PlaceOf(hwnd, IDCANCEL), CRect(170, 250, 275, 273));
-      EXPECT_EQ(IsWindowVisible(Item(hwnd, CKVRSettingDlg::kNameEditId)) != FALSE, c.nameShown);
-      EXPECT_EQ(IsWindowVisible(Item(hwnd, CKVRSettingDlg::kNameLabelId)) != FALSE, c.nameShown);
+      EXPECT_EQ(Shown(hwnd, CKVRSettingDlg::kNameEditId), c.nameShown);
+      EXPECT_EQ(Shown(hwnd, CKVRSettingDlg::kNameLabelId), c.nameShown);
       EXPECT_EQ(SendMessageW(Item(hwnd, CKVRSettingDlg::kListId), LB_GETCOUNT, 0, 0), 3);
       EXPECT_FALSE(OKEnabled(hwnd));
       Render(hwnd, c.mode == CKVRSettingDlg::kNameMode ? "SettingDlgNameMode.png" : "SettingDlgPickMode.png");
@@ -148,7 +136,7 @@ TEST_F(SettingDlg, OKHandsBackThePickedOrTypedName) {
     pt::OnNextModal([&](HWND hwnd) {
       c.act(hwnd);
       if (c.mode == CKVRSettingDlg::kNameMode) {
-        EXPECT_EQ(CWnd::FromHandle(Item(hwnd, CKVRSettingDlg::kNameEditId))->GetWindowText(), c.name);
+        EXPECT_EQ(WindowText(Item(hwnd, CKVRSettingDlg::kNameEditId)), c.name);
       }
       ClickButton(hwnd, IDOK);
     });
