@@ -1,5 +1,6 @@
 #include "output/COutputDialogs.h"
 
+#include "output/CPreferenceDlg.h"
 #include "output/CThreadProgressDlg.h"
 #include "shell/app/AppMessages.h"
 
@@ -53,9 +54,17 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
   return result;
 }
 
-BOOL COutputDialogs::Has(OutputDialog dialog) const { return dialog == OutputDialog::ThreadProgress; }
+BOOL COutputDialogs::Has(OutputDialog dialog) const {
+  return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences;
+}
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
   CThreadProgressDlg dialog(owner);
   return RunUnderProgressDialog(dialog, worker);
+}
+
+// The browser's preferences command: modal, without a parent.
+void COutputDialogs::RunPreferences() {
+  CPreferenceDlg dialog(nullptr);
+  dialog.DoModal();
 }

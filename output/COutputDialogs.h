@@ -1,7 +1,8 @@
 #pragma once
 // The output dialogs the program has, as the main frame reaches them: so far
-// the progress dialog its workers run under (the rotate commands). The
-// others answer FALSE to Has and their commands stay disabled.
+// the progress dialog its workers run under (the rotate commands) and the
+// preferences. The others answer FALSE to Has and their commands stay
+// disabled.
 
 #include "shell/frame/OutputDialogs.h"
 
@@ -23,5 +24,5 @@ public:
   void RunPrintDialog(const FString&) override {}
   BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }
   void RunSlideShow(const std::vector<FString>&, int, int, BOOL, std::vector<FString>*, std::vector<BYTE>*) override {}
-  void RunPreferences() override {}
+  void RunPreferences() override;
 };

@@ -42,6 +42,12 @@ public:
   unsigned Maximum(int channel) const { return channel >= 0 && channel < 4 ? m_maxima[channel] : 0; }
   unsigned Sampled() const { return m_sampled; }
   unsigned Bins() const { return m_bins; }
+  // The marker positions (0 the first, 1 the second) and whether they show.
+  int Marker(int index) const { return index == 0 || index == 1 ? m_markers[index] : 0; }
+  void SetMarker(int index, int position) {
+    if (index == 0 || index == 1) m_markers[index] = position;
+  }
+  int MarkersShown() const { return m_markersShown; }
 
 private:
   void FreeCounts();

@@ -1,7 +1,8 @@
 // Draws the user interface's resource pictures by id, at the sizes the
 // controls load them, into <folder>/icons/<id>.png (with transparency) and
-// <folder>/bitmaps/<id>.png (opaque). The look: flat greys that sit on the
-// toolkit's RGB(89,89,89) background, light marks, a dark pressed state.
+// <folder>/bitmaps/<id>.png (opaque), and cursors into <folder>/cursors/<id>.png.
+// The look: flat greys that sit on the toolkit's RGB(89,89,89) background,
+// light marks, a dark pressed state.
 //
 //   MakeUiResources <folder>
 
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <utility>
 #include <numbers>
 #include <tuple>
 
@@ -190,6 +192,34 @@ bool DrawBrowserViewIcons(const QString& folder) {
   icon(227, {31, 30}, Mark::InfoView, 0);
   icon(228, {31, 30}, Mark::InfoView, 3);
   icon(229, {31, 30}, Mark::InfoView, 2);
+  return ok;
+}
+
+// The colour wheel's frame (139, 98 x 97): pure white where the colour field
+// shows through (the wheel keys white out), a bevelled ring around it and
+// transparency outside, where the wheel's background colour shows. Its
+// marker (140, 5 x 5): a light square ringed in black around a black dot,
+// seen on every colour.
+bool DrawColorWheelIcons(const QString& folder) {
+  bool ok = Save(folder, "icons", 139, {98, 97}, false, [](QPainter& p, QSize s) {
+    const QPointF centre(s.width() / 2.0, s.height() / 2.0);
+    const double radius = 46.5;
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(40, 40, 40));
+    p.drawEllipse(centre, radius + 2.5, radius + 2.5);
+    p.setBrush(QColor(150, 150, 150));
+    p.drawEllipse(centre, radius + 1.2, radius + 1.2);
+    // The field's opening without antialiasing: exactly white or not at all.
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setBrush(Qt::white);
+    p.drawEllipse(centre, radius, radius);
+  });
+  ok &= Save(folder, "icons", 140, {5, 5}, false, [](QPainter& p, QSize s) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.fillRect(QRect(QPoint(0, 0), s), Qt::black);
+    p.fillRect(QRect(1, 1, s.width() - 2, s.height() - 2), QColor(250, 250, 250));
+    p.fillRect(QRect(2, 2, 1, 1), Qt::black);
+  });
   return ok;
 }
 
@@ -451,5 +481,32 @@ int main(int argc, char** argv) {
     p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
   });
   ok &= DrawBrowserViewIcons(folder);
+
+  // The review pane's cursors, 32 x 32 with the hot spot at the centre: a
+  // closed hand while dragging (269), an open hand where dragging is
+  // possible (270) and a cross with a hollow centre to pick a grey point (276).
+  const auto hand = [](QPainter& p, bool open) {
+    p.setPen(QPen(Qt::black, 1.5));
+    p.setBrush(Qt::white);
+    const int fingers = open ? 9 : 4;
+    for (int i = 0; i < 4; ++i) p.drawRoundedRect(QRectF(8.5 + 4 * i, 16.5 - fingers, 4, fingers + 4), 2, 2);
+    p.drawRoundedRect(QRectF(8.5, 14.5, 16, 10), 3, 3);
+    p.drawRoundedRect(QRectF(open ? 4.5 : 6.5, 15.5, 5, open ? 4 : 3), 2, 2);
+  };
+  ok &= Save(folder, "cursors", 269, {32, 32}, false, [&](QPainter& p, QSize) { hand(p, false); });
+  ok &= Save(folder, "cursors", 270, {32, 32}, false, [&](QPainter& p, QSize) { hand(p, true); });
+  ok &= Save(folder, "cursors", 276, {32, 32}, false, [](QPainter& p, QSize) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 3}, std::pair{QColor(Qt::black), 1}}) {
+      p.setPen(QPen(colour, width));
+      p.drawLine(16, 2, 16, 12);
+      p.drawLine(16, 20, 16, 30);
+      p.drawLine(2, 16, 12, 16);
+      p.drawLine(20, 16, 30, 16);
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(13, 13, 6, 6);
+    }
+  });
+  ok &= DrawColorWheelIcons(folder);
   return ok ? 0 : 1;
 }

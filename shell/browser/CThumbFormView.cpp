@@ -386,7 +386,13 @@ FString CThumbFormView::GetPrevImagePath(const FString& path) {
   return FindStillPosition(stills, m_Folder, path).previous;
 }
 
-int CThumbFormView::RefreshItems(const FArray<FString>* paths) { return m_Grid.RefreshItems(paths); }
+int CThumbFormView::RefreshItems(const FArray<FString>* paths) {
+  const int result = m_Grid.RefreshItems(paths);
+  // Listing the folder again (after a rename, paste or delete) leaves nothing
+  // selected: the captions, buttons and the information palette follow.
+  if (!paths) SendMessage(WM_APP_THUMB_VIEW_EVENT, kThumbViewFocusChanged, reinterpret_cast<LPARAM>(u""));
+  return result;
+}
 int CThumbFormView::UpdateItemInfo(const FArray<FString>* paths) { return m_Grid.UpdateItems(paths); }
 int CThumbFormView::RotateItems(const FArray<FString>* paths, BOOL clockwise, BOOL redraw) {
   return m_Grid.RotateItems(paths, clockwise, redraw);

@@ -1,9 +1,14 @@
 // The program itself on an X server: started on a sample folder made by
-// make_samples, it shows the folder's thumbnails (the screen is saved as a PNG
-// in the test output), turns a raw file clicked in its grid with the tool
-// bar's rotate button, closes when the window system asks it to, and then has
-// written its settings file.
+// make_samples, it shows the folder's thumbnails (the screens are saved as
+// PNGs in the test output), turns a raw file clicked in its grid with the tool
+// bar's rotate button, marks it, renames it from the grid's context menu,
+// closes when the window system asks it to, and then has written its settings
+// file. Then the program's application object, started in this process, shows
+// on the X server exactly what the window layer composed.
+#include "app/CLumitraBrowserApp.h"
 #include "platform/testing/Display.h"
+#include "shell/app/AppFolders.h"
+#include "support/BuildTree.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -13,12 +18,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <thread>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -38,26 +47,43 @@ public:
     }
     ~WindowSystem() { xcb_disconnect(m_Connection); }
 
-    // The largest mapped top-level window (the window layer leaves the X
-    // window's name unset).
-    std::optional<xcb_window_t> FindLargestWindow()
+    // The mapped top-level windows, bottom to top (the window layer leaves
+    // the X windows' names unset).
+    std::vector<xcb_window_t> MappedTopLevels()
     {
-        std::optional<xcb_window_t> found;
+        std::vector<xcb_window_t> mapped;
         std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
             xcb_query_tree_reply(m_Connection, xcb_query_tree(m_Connection, m_Root), nullptr), &std::free);
         if (!tree)
-            return found;
+            return mapped;
         const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
+            if (Mapped(children[i]))
+                mapped.push_back(children[i]);
+        return mapped;
+    }
+    std::optional<xcb_window_t> FindLargestWindow()
+    {
+        std::optional<xcb_window_t> found;
         long largest = 0;
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i) {
-            const RECT area = Geometry(children[i]);
+        for (xcb_window_t window : MappedTopLevels()) {
+            const RECT area = Geometry(window);
             const long size = long(area.right - area.left) * (area.bottom - area.top);
-            if (Mapped(children[i]) && size > largest) {
+            if (size > largest) {
                 largest = size;
-                found = children[i];
+                found = window;
             }
         }
         return found;
+    }
+    // The topmost mapped top-level window other than the given ones.
+    std::optional<xcb_window_t> FindOtherWindow(std::initializer_list<xcb_window_t> known)
+    {
+        const std::vector<xcb_window_t> mapped = MappedTopLevels();
+        for (auto it = mapped.rbegin(); it != mapped.rend(); ++it)
+            if (std::find(known.begin(), known.end(), *it) == known.end())
+                return *it;
+        return std::nullopt;
     }
     RECT Geometry(xcb_window_t window)
     {
@@ -80,12 +106,33 @@ public:
         xcb_flush(m_Connection);
     }
 
-    // A left click at a point of the screen.
-    void Click(int x, int y)
+    // A click at a point of the screen (button 1 left, 3 right).
+    void Click(int x, int y, uint8_t button = 1)
     {
         xcb_warp_pointer(m_Connection, XCB_NONE, m_Root, 0, 0, 0, 0, static_cast<int16_t>(x), static_cast<int16_t>(y));
-        xcb_test_fake_input(m_Connection, XCB_BUTTON_PRESS, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-        xcb_test_fake_input(m_Connection, XCB_BUTTON_RELEASE, 1, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(m_Connection, XCB_BUTTON_PRESS, button, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(m_Connection, XCB_BUTTON_RELEASE, button, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(m_Connection);
+    }
+    // A key pressed and let go, by its key symbol (Latin-1 letters are their
+    // own symbols).
+    void Key(uint32_t symbol)
+    {
+        const uint8_t code = KeyCodeOf(symbol);
+        xcb_test_fake_input(m_Connection, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_test_fake_input(m_Connection, XCB_KEY_RELEASE, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+        xcb_flush(m_Connection);
+    }
+    void Type(const std::string& lowercase)
+    {
+        for (char c : lowercase)
+            Key(static_cast<uint8_t>(c));
+    }
+    // The keyboard to a window, as a window manager gives it to a dialog that
+    // opens (without one the keys follow the pointer).
+    void Focus(xcb_window_t window)
+    {
+        xcb_set_input_focus(m_Connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
         xcb_flush(m_Connection);
     }
 
@@ -97,7 +144,7 @@ private:
                                   xcb_intern_atom(m_Connection, 0, static_cast<uint16_t>(std::strlen(name)), name),
                                   nullptr),
             &std::free);
-        return reply ? reply->atom : XCB_ATOM_NONE;
+        return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
     }
     bool Mapped(xcb_window_t window)
     {
@@ -107,9 +154,34 @@ private:
         return attributes && attributes->map_state == XCB_MAP_STATE_VIEWABLE;
     }
 
+    uint8_t KeyCodeOf(uint32_t symbol)
+    {
+        const xcb_setup_t* setup = xcb_get_setup(m_Connection);
+        const int first = setup->min_keycode;
+        const int count = setup->max_keycode - setup->min_keycode + 1;
+        std::unique_ptr<xcb_get_keyboard_mapping_reply_t, decltype(&std::free)> mapping(
+            xcb_get_keyboard_mapping_reply(
+                m_Connection,
+                xcb_get_keyboard_mapping(m_Connection, static_cast<xcb_keycode_t>(first), static_cast<uint8_t>(count)),
+                nullptr),
+            &std::free);
+        if (!mapping)
+            return 0;
+        const xcb_keysym_t* symbols = xcb_get_keyboard_mapping_keysyms(mapping.get());
+        const int perCode = mapping->keysyms_per_keycode;
+        for (int i = 0; i < count; ++i)
+            for (int j = 0; j < perCode; ++j)
+                if (symbols[i * perCode + j] == symbol)
+                    return static_cast<uint8_t>(first + i);
+        return 0;
+    }
+
     xcb_connection_t* m_Connection;
     xcb_window_t m_Root = 0;
 };
+
+constexpr uint32_t kKeyDown = 0xff54;
+constexpr uint32_t kKeyReturn = 0xff0d;
 
 // Pictures of the sample JPEGs: their red quarters.
 int RedPixels(const pt::PixelImage& image)
@@ -142,21 +214,34 @@ SIZE FirstPictureExtent(const pt::PixelImage& image)
     return SIZE{box.right - box.left, box.bottom - box.top};
 }
 
-TEST(Lumitra4Smoke, ShowsASampleFolderTurnsAndMarksARawFileAndWritesItsSettingsWhenClosed)
+// A home of the test's own (settings and the instance lock) with a sample
+// folder made by make_samples.
+struct SampleHome {
+    TempDir home;
+    fs::path samples = home.Path() / "samples";
+    bool made = false;
+    std::string output;
+
+    SampleHome()
+    {
+        fs::create_directories(home.Path() / "config");
+        fs::create_directories(home.Path() / "runtime");
+        ::chmod((home.Path() / "runtime").c_str(), 0700);
+        ::setenv("XDG_CONFIG_HOME", (home.Path() / "config").c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (home.Path() / "runtime").c_str(), 1);
+        pt::ProgramRun make({MAKE_SAMPLES_PROGRAM, samples.string(), "small"});
+        made = make.Finish(120000) == 0;
+        output = make.Output();
+    }
+};
+
+TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSettingsWhenClosed)
 {
     if (const std::string why = pt::StartOnDisplay(false); !why.empty())
         GTEST_SKIP() << why;
-    TempDir home;
-    fs::create_directories(home.Path() / "config");
-    fs::create_directories(home.Path() / "runtime");
-    ::chmod((home.Path() / "runtime").c_str(), 0700);
-    ::setenv("XDG_CONFIG_HOME", (home.Path() / "config").c_str(), 1);
-    ::setenv("XDG_RUNTIME_DIR", (home.Path() / "runtime").c_str(), 1);
-    const fs::path samples = home.Path() / "samples";
-    {
-        pt::ProgramRun make({MAKE_SAMPLES_PROGRAM, samples.string(), "small"});
-        ASSERT_EQ(make.Finish(120000), 0) << make.Output();
-    }
+    SampleHome home;
+    ASSERT_TRUE(home.made) << home.output;
+    const fs::path& samples = home.samples;
 
     pt::ProgramRun program({LUMITRA_PROGRAM, "-Embedding", samples.string()});
     WindowSystem server;
@@ -219,9 +304,133 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsAndMarksARawFileAndWritesItsSettingsW
     program.WaitFor("\x01", 500);
     pt::SavePng(pt::GrabScreen(area), "lumitra4-marked.png");
 
+    // Rename it from the grid's context menu: its first enabled item is
+    // "Rename...", whose dialog offers the name without its extension, all
+    // of it selected, so typing replaces it.
+    const std::string markedBytes = testsupport::ReadFileBytes(raw);
+    server.Click(area.left + kFirstPicture.x, area.top + kFirstPicture.y, 3);
+    std::optional<xcb_window_t> menu;
+    for (int i = 0; i < 40 && !menu; ++i) {
+        program.WaitFor("\x01", 250);
+        menu = server.FindOtherWindow({*window});
+    }
+    ASSERT_TRUE(menu) << "no context menu";
+    server.Key(kKeyDown);
+    server.Key(kKeyReturn);
+    std::optional<xcb_window_t> dialog;
+    for (int i = 0; i < 40 && !dialog; ++i) {
+        program.WaitFor("\x01", 250);
+        dialog = server.FindOtherWindow({*window, *menu});
+    }
+    ASSERT_TRUE(dialog) << "no rename dialog";
+    server.Focus(*dialog);
+    program.WaitFor("\x01", 250);
+    server.Type("alpine"); // sorts first among the raw files
+    server.Key(kKeyReturn);
+    const fs::path renamed = samples / "alpine.kvr";
+    for (int i = 0; i < 40 && !fs::exists(renamed); ++i)
+        program.WaitFor("\x01", 250);
+    EXPECT_TRUE(fs::exists(renamed)) << "the raw file was not renamed";
+    EXPECT_FALSE(fs::exists(raw));
+    if (fs::exists(renamed)) {
+        EXPECT_EQ(testsupport::ReadFileBytes(renamed), markedBytes) << "a rename changes no byte";
+    }
+    for (int i = 0; i < 4; ++i) // the folder listed again, its pictures in
+        program.WaitFor("\x01", 500);
+    const pt::PixelImage afterRename = pt::GrabScreen(area);
+    pt::SavePng(afterRename, "lumitra4-renamed.png");
+    EXPECT_GT(FirstPictureExtent(afterRename).cy, FirstPictureExtent(afterRename).cx)
+        << "the renamed file, first by name, shows turned";
+
     server.AskToClose(*window);
     EXPECT_EQ(program.Finish(60000), 0) << program.Output();
-    EXPECT_TRUE(fs::exists(home.Path() / "config" / "Lumitra" / "TLumitra.ini"));
+    EXPECT_TRUE(fs::exists(home.home.Path() / "config" / "Lumitra" / "TLumitra.ini"));
+}
+
+// The program's application object in this process, so that the window
+// layer's own composite of its main window can be set beside what the X
+// server shows.
+class BrowserApp : public CLumitraBrowserApp {
+public:
+    CMainFrame* Frame() { return static_cast<CMainFrame*>(m_pMainWnd); }
+    IThumbPane* Pane() { return Frame() ? Frame()->GetThumbPane() : nullptr; }
+    // The frame goes before the application ends, as when the user closes it.
+    void CloseFrame()
+    {
+        CMainFrame* frame = Frame();
+        if (!frame)
+            return;
+        if (IThumbPane* pane = frame->GetThumbPane())
+            pane->StopLoader();
+        m_pMainWnd = nullptr;
+        frame->DestroyWindow();
+        pt::Pump();
+    }
+};
+
+// The pixels that differ by more than a step of rounding in some channel;
+// the difference picture shows them in magenta over the dimmed screen.
+int CountDifferences(const pt::PixelImage& screen, const pt::PixelImage& composite, pt::PixelImage* picture)
+{
+    if (screen.width != composite.width || screen.height != composite.height)
+        return screen.width * screen.height;
+    *picture = screen;
+    int differing = 0;
+    for (size_t i = 0; i < screen.argb.size(); ++i) {
+        const uint32_t a = screen.argb[i];
+        const uint32_t b = composite.argb[i];
+        bool differs = false;
+        for (int shift = 0; shift < 24; shift += 8)
+            differs = differs || std::abs(int((a >> shift) & 0xff) - int((b >> shift) & 0xff)) > 1;
+        differing += differs ? 1 : 0;
+        picture->argb[i] = differs ? 0xffff00ffu : 0xff000000u | ((a >> 1) & 0x7f7f7fu);
+    }
+    return differing;
+}
+
+TEST(Lumitra4Smoke, TheScreenShowsWhatTheWindowLayerComposed)
+{
+    if (const std::string why = pt::StartOnDisplay(false); !why.empty())
+        GTEST_SKIP() << why;
+    SampleHome home;
+    ASSERT_TRUE(home.made) << home.output;
+    SetAppProgramPath(testsupport::BuildTreeProgramPath());
+
+    BrowserApp app;
+    app.SetArguments({"-Embedding", home.samples.string()});
+    ASSERT_TRUE(app.InitInstance());
+    IThumbPane* pane = app.Pane();
+    ASSERT_NE(pane, nullptr);
+    const HWND frame = app.Frame()->GetSafeHwnd();
+    ASSERT_TRUE(pt::WaitUntilExposed(frame));
+    for (int i = 0; i < 600 && pane->IsLoading(); ++i) {
+        pt::Pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(pane->IsLoading()) << "the thumbnails did not come";
+
+    RECT client{};
+    ::GetClientRect(frame, &client);
+    POINT origin{0, 0};
+    ::ClientToScreen(frame, &origin);
+    const RECT onScreen{origin.x, origin.y, origin.x + client.right, origin.y + client.bottom};
+    pt::PixelImage screen, composite, difference;
+    int differing = -1;
+    for (int attempt = 0; attempt < 50 && differing != 0; ++attempt) { // until Qt has presented the last paint
+        pt::Pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        screen = pt::GrabScreen(onScreen);
+        composite = pt::GrabClient(frame);
+        differing = CountDifferences(screen, composite, &difference);
+    }
+    pt::SavePng(screen, "lumitra4-screen.png");
+    pt::SavePng(composite, "lumitra4-composite.png");
+    pt::SavePng(difference, "lumitra4-difference.png");
+    EXPECT_GT(RedPixels(composite), 3 * 500) << "the composite shows the sample JPEGs";
+    EXPECT_EQ(differing, 0) << "of " << screen.width << "x" << screen.height << " pixels";
+
+    app.CloseFrame();
+    app.ExitInstance();
 }
 
 } // namespace

@@ -364,6 +364,21 @@ TEST_F(ThumbFormViewTest, TheSelectionDecidesTheCaptionsAndWhichButtonsWork) {
   EXPECT_FALSE(Enabled(ThumbView::kDelete));
 }
 
+TEST_F(ThumbFormViewTest, ListingTheFolderAgainClearsTheSelectionCaptionAndButtons) {
+  WriteFolder();
+  ShowFolder();
+  Select({"IMG_0002.jpg"});
+  ASSERT_FALSE(SelectionText().empty());
+  frame.Forget();
+
+  view->RefreshItems(nullptr); // as after a rename
+  WaitForLoader();
+  EXPECT_EQ(view->GetSelectedCount(), 0);
+  EXPECT_EQ(SelectionText(), "") << "the caption no longer counts a selection";
+  EXPECT_FALSE(Enabled(ThumbView::kDelete));
+  EXPECT_EQ(frame.palette, std::vector<std::string>{""});
+}
+
 TEST_F(ThumbFormViewTest, AChangedFilterListsAgainAndAnnouncesItOnceAnUnchangedOneNothing) {
   WriteFolder();
   ShowFolder();
