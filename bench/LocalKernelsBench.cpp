@@ -126,6 +126,57 @@ void BM_FIRNoiseReduction(benchmark::State& state)
 }
 BENCHMARK(BM_FIRNoiseReduction)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
+// The noise reduction of a small picture (a screen preview), where the tables
+// that depend on the level count N = 36000 / b alone weigh most: a call at the
+// level count of the call before ("same_level_ms", the tables kept) beside a
+// call at a level count not met for a while ("new_level_ms", the tables made
+// again); "x_same" is the second's time over the first's. Both run in one
+// band, so that the figures are the work's and not the band threads' waits.
+void BM_FIRNoiseReductionSmallPicture(benchmark::State& state)
+{
+    constexpr int32_t kSmallColumns = 320, kSmallRows = 240;
+    std::vector<Pixel> source(static_cast<size_t>(kSmallColumns) * kSmallRows);
+    uint32_t seed = 5;
+    for (size_t i = 0; i < source.size(); ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        const int16_t base = static_cast<int16_t>(2000 + (i % kSmallColumns) * 8 + ((seed >> 8) & 0x7F));
+        source[i] = Pixel{base, static_cast<int16_t>(base + 100), static_cast<int16_t>(base - 100)};
+    }
+    std::vector<Pixel> work, reference;
+    std::vector<uint8_t> area(FIRWorkAreaBytes(kSmallColumns, kSmallRows));
+    const auto run = [&](float b) {
+        work = source;
+        reference = source;
+        FPixmapTemplate<Pixel> a(work.data(), kSmallColumns, kSmallRows, 0);
+        FPixmapTemplate<Pixel> r(reference.data(), kSmallColumns, kSmallRows, 0);
+        return SecondsOf([&] {
+            FIRNoiseReduction(&a, &r, 0.0011f, 0.0019f, 0.019f, 1.0f, 0.55f, 5.0f, 7.0f, 0.7f, 1, 1.0f, b,
+                              area.data(), area.size(), 1);
+        });
+    };
+    double same = 0.0, fresh = 0.0;
+    int call = 0;
+    for (auto _ : state) {
+        // Eight level counts in turn: more than are kept, so each is made again.
+        const float newLevel = 2.0f + 0.25f * static_cast<float>(call % 8);
+        const double seconds = run(newLevel);
+        fresh += seconds;
+        const std::vector<Pixel> madeAgain = work;
+        same += run(newLevel);
+        state.SetIterationTime(seconds);
+        if (call++ == 0 && std::memcmp(madeAgain.data(), work.data(), work.size() * sizeof(Pixel)) != 0) {
+            state.SkipWithError("the kept tables give other pixels than new ones");
+            return;
+        }
+        benchmark::DoNotOptimize(work.data());
+    }
+    const double n = static_cast<double>(state.iterations());
+    state.counters["new_level_ms"] = benchmark::Counter(1000.0 * fresh / n);
+    state.counters["same_level_ms"] = benchmark::Counter(1000.0 * same / n);
+    state.counters["x_same"] = benchmark::Counter(same > 0.0 ? fresh / same : 0.0);
+}
+BENCHMARK(BM_FIRNoiseReductionSmallPicture)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
 void BM_ChromaBlur3(benchmark::State& state)
 {
     RunKernelBenchmark(state, [](Images& images, uint32_t bands) {

@@ -23,7 +23,6 @@
 #include "ThumbnailFolder.h"
 #include "app/CLumitraBrowserApp.h"
 #include "foundation/FPath.h"
-#include "managers/FIPManagerPool.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppFolders.h"
 #include "shell/browser/CTLM_ThumbnailWnd.h"
@@ -148,9 +147,6 @@ void BM_ProgramStartToFirstScreenful(benchmark::State& state) {
   static double firstGrowth = 0;
   pt::Init();
   SetAppProgramPath(testsupport::BuildTreeProgramPath());
-  // The end of the application stops the core's manager pool for good (a
-  // program starts once); the next start in this process gets it back.
-  static const unsigned poolSize = GetIPManagerPoolSize();
 
   double total = 0, initTotal = 0, plain = 0, resident = 0, growth = 0;
   size_t screenful = 0;
@@ -199,7 +195,6 @@ void BM_ProgramStartToFirstScreenful(benchmark::State& state) {
     }
     app.CloseFrame();
     app.ExitInstance();
-    SetIPManagerPoolSize(poolSize);
 
     const auto plainStart = Clock::now();
     for (const benchfolder::Thumbnail* thumbnail : thumbnails) {

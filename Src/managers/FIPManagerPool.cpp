@@ -5,7 +5,7 @@
 
 namespace {
 
-unsigned g_uMaxWorkers = 4;
+unsigned g_uMaxWorkers = kDefaultIPManagerPoolSize;
 FIPManagerPool* g_pPool = nullptr;
 
 } // namespace

@@ -45,9 +45,13 @@ private:
     std::deque<IPManagerData*> m_Queue;
 };
 
+// The maximum number of workers a process starts with.
+constexpr unsigned kDefaultIPManagerPoolSize = 4;
+
 // The process-wide pool, made (empty) on the first call.
 FIPManagerPool* GetIPManagerPool();
-// The maximum number of workers (4 at start). 0 destroys the pool; the next
-// GetIPManagerPool makes a new one.
+// The maximum number of workers (kDefaultIPManagerPoolSize at start). 0
+// destroys the pool and leaves none to make until a size is set again; the
+// next GetIPManagerPool makes a new one.
 void SetIPManagerPoolSize(unsigned count);
 unsigned GetIPManagerPoolSize();

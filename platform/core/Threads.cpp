@@ -99,14 +99,17 @@ BOOL CWinThread::CreateThread(DWORD flags, UINT) {
 }
 
 DWORD CWinThread::ResumeThread() {
-  if (!m_state) return static_cast<DWORD>(-1);
+  // Works on its own reference: once resumed, a thread that deletes itself may
+  // end and delete this object before the waiter is woken.
+  const std::shared_ptr<ThreadState> state = m_state;
+  if (!state) return static_cast<DWORD>(-1);
   bool was;
   {
-    std::lock_guard lock(m_state->mutex);
-    was = m_state->resumed;
-    m_state->resumed = true;
+    std::lock_guard lock(state->mutex);
+    was = state->resumed;
+    state->resumed = true;
   }
-  m_state->changed.notify_all();
+  state->changed.notify_all();
   return was ? 0 : 1;
 }
 

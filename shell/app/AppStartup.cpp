@@ -101,6 +101,9 @@ void DeleteTemporaryFolder()
 
 void StartCoreLibrary()
 {
+    // A stop destroys the manager pool and sets its size to 0: every start
+    // gives it its workers again, so the core can be started after a stop.
+    SetIPManagerPoolSize(kDefaultIPManagerPoolSize);
     InitStorageClasses();
     GetGlobalCache()->SetSizeLimit(kImageCacheLimitBytes);
 }

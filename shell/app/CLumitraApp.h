@@ -184,8 +184,9 @@ private:
     void ApplyPendingExifRemovals();
 };
 
-// The core's start and stop: the storage classes and the image cache's size
-// limit (and at the stop the manager pool).
+// The core's start and stop: the manager pool's size, the storage classes and
+// the image cache's size limit (and at the stop the manager pool). The core
+// may be started again after a stop.
 void StartCoreLibrary();
 void StopCoreLibrary();
 

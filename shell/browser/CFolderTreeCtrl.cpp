@@ -451,9 +451,38 @@ BOOL CFolderTreeCtrl::RemoveFolderItem(LPCITEMIDLIST list, BOOL collapseOnly) {
 
 // ---- Shell changes ----
 
+// A change elsewhere in the tree leaves the view where it was: the item at the
+// top stays at the top while folders come and go above or below it (the view
+// keeps its row number, so an item inserted or removed above would shift it).
+// A selection the change moved is brought into view.
+class CFolderTreeCtrl::ViewKeeper {
+public:
+  explicit ViewKeeper(CFolderTreeCtrl& tree)
+      : m_tree(tree), m_top(tree.GetFirstVisibleItem()), m_selected(tree.GetSelectedItem()) {}
+  ViewKeeper(const ViewKeeper&) = delete;
+  ViewKeeper& operator=(const ViewKeeper&) = delete;
+  ~ViewKeeper() {
+    if (!IsWindow(m_tree.m_hWnd)) return;
+    CRect row;
+    // Only an item still shown: a collapsed or removed one has no row.
+    if (m_top && m_tree.GetFirstVisibleItem() != m_top && m_tree.GetItemRect(m_top, row, FALSE)) {
+      m_tree.SelectSetFirstVisible(m_top);
+    }
+    HTREEITEM selected = m_tree.GetSelectedItem();
+    if (selected && selected != m_selected) m_tree.EnsureVisible(selected);
+    m_tree.UpdateBars();
+  }
+
+private:
+  CFolderTreeCtrl& m_tree;
+  HTREEITEM m_top;
+  HTREEITEM m_selected;
+};
+
 LRESULT CFolderTreeCtrl::OnShellNotify(WPARAM wParam, LPARAM lParam) {
   const auto* lists = reinterpret_cast<const PCIDLIST_ABSOLUTE*>(wParam);
   if (!lists) return 0;
+  const ViewKeeper keeper(*this);
   const FString first = GetPathFromPidl(lists[0]);
   const bool exists = !first.View().empty() && Exists(first);
   switch (static_cast<LONG>(lParam)) {

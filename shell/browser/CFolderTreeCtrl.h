@@ -130,6 +130,8 @@ protected:
   DECLARE_MESSAGE_MAP()
 
 private:
+  class ViewKeeper;
+
   BOOL m_initialised = FALSE;
   CScrollBarBase m_verticalBar;
   CScrollBarBase m_horizontalBar;

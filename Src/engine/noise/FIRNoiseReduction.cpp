@@ -9,7 +9,11 @@
 #include <atomic>
 #include <cmath>
 #include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -101,13 +105,54 @@ struct LineBuffers {
     float* columnFactors = nullptr;
 };
 
-struct FIRTables {
+// The tables that depend on N alone, shared by every call with that N.
+struct FIRLevelTables {
     std::vector<float> log;             // ln(i / N)
-    std::vector<float> edgePower;       // (i / N)^exponent, the reference's edge map
     std::vector<float> brightnessPower; // (i / N)^0.2
-    std::vector<float> sigmoid;
-    std::vector<int32_t> exp;
+    std::vector<int32_t> exp;           // 2 N exp(-i / steps), the estimate from a log ratio
 };
+
+struct FIRTables {
+    std::vector<float> edgePower; // (i / N)^exponent, the reference's edge map
+    std::vector<float> sigmoid;   // made from the image's gradients
+    std::unique_ptr<std::atomic<uint8_t>[]> sigmoidInUse; // the entries the gradients reach
+    std::shared_ptr<const FIRLevelTables> levels;
+};
+
+std::unique_ptr<FIRLevelTables> MakeLevelTables(int32_t N)
+{
+    auto t = std::make_unique<FIRLevelTables>();
+    const size_t n = static_cast<size_t>(N);
+    t->log.resize(n);
+    t->brightnessPower.resize(n);
+    t->exp.resize(FIRWorkBufferEntries);
+    for (int32_t i = 0; i < N; ++i)
+        t->log[i] = static_cast<float>(std::log(static_cast<double>(i) / N + 1e-12));
+    for (int32_t i = 0; i < N; ++i)
+        t->brightnessPower[i] = std::pow(static_cast<float>(i) / static_cast<float>(N), 0.2f);
+    for (int32_t i = 0; i < FIRWorkBufferEntries; ++i)
+        t->exp[i] = static_cast<int32_t>(2.0f * N * std::exp(-static_cast<float>(i) / kStepsPerLog));
+    return t;
+}
+
+// The level tables of N, made on first use. A few N are kept (N follows the
+// picture's sensitivity, so a session meets only a handful); any thread may
+// ask. Throws std::bad_alloc when they cannot be made.
+std::shared_ptr<const FIRLevelTables> LevelTablesFor(int32_t N)
+{
+    constexpr size_t kKept = 4;
+    static std::mutex lock;
+    static std::deque<std::pair<int32_t, std::shared_ptr<const FIRLevelTables>>> kept; // newest first
+    std::lock_guard guard(lock);
+    for (const auto& [level, tables] : kept)
+        if (level == N)
+            return tables;
+    std::shared_ptr<const FIRLevelTables> made = MakeLevelTables(N);
+    if (kept.size() == kKept)
+        kept.pop_back();
+    kept.emplace_front(N, made);
+    return made;
+}
 
 struct FIRContext {
     int32_t W = 0;
@@ -125,12 +170,10 @@ bool FIRAllocateTables(FIRContext& context)
 {
     FIRTables& t = context.tables;
     try {
-        const size_t n = static_cast<size_t>(context.N);
-        t.log.assign(n, 0.0f);
-        t.edgePower.assign(n, 0.0f);
-        t.brightnessPower.assign(n, 0.0f);
+        t.edgePower.assign(static_cast<size_t>(context.N), 0.0f);
         t.sigmoid.assign(FIRWorkBufferEntries, 0.0f);
-        t.exp.assign(FIRWorkBufferEntries, 0);
+        t.sigmoidInUse = std::make_unique<std::atomic<uint8_t>[]>(FIRWorkBufferEntries);
+        t.levels = LevelTablesFor(context.N);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -647,20 +690,36 @@ void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
     const float s = sd * context.locality * 0.5f;
     const bool spread = std::isfinite(s) && s != 0.0f;
     std::vector<float>& S = context.tables.sigmoid;
-    // Each entry on its own: the table too is made in bands.
+    std::atomic<uint8_t>* inUse = context.tables.sigmoidInUse.get();
+    const float scale = kStepsPerLog * 0.5f;
+    const auto entryOf = [&](float gradient) { return TableIndex(gradient * scale, FIRWorkBufferEntries - 1); };
+    // Only the entries the gradients reach are made (a small picture reaches
+    // few of the table's): first marked, then made, each on its own and in
+    // bands, as the whole table would be. A mark already set is not written
+    // again, so the bands share the marks' cache lines for reading.
+    ForEachRow(context, [&](int32_t y) {
+        const float* row = E.Row(y);
+        for (int32_t x = 0; x < context.W; ++x) {
+            std::atomic<uint8_t>& mark = inUse[entryOf(row[x])];
+            if (!mark.load(std::memory_order_relaxed))
+                mark.store(1, std::memory_order_relaxed);
+        }
+    });
     RunInRowBands(FIRWorkBufferEntries, [&](uint32_t first, uint32_t last) {
         for (uint32_t i = first; i <= last; ++i) {
+            if (!inUse[i].load(std::memory_order_relaxed))
+                continue;
+            inUse[i].store(0, std::memory_order_relaxed); // cleared for the next edge map
             const float t = static_cast<float>(i) / kStepsPerLog;
             const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
             const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
             S[i] = 1.0f / (1.0f + std::exp(argument));
         }
     }, context.bandCount);
-    const float scale = kStepsPerLog * 0.5f;
     ForEachRow(context, [&](int32_t y) {
         float* row = E.Row(y);
         for (int32_t x = 0; x < context.W; ++x)
-            row[x] = S[TableIndex(row[x] * scale, FIRWorkBufferEntries - 1)];
+            row[x] = S[entryOf(row[x])];
     });
 }
 
@@ -781,7 +840,7 @@ struct CombineTables {
 void FIRCombineRow(const FIRContext& context, const CombineTables& t, Pixel* a, Pixel* r, const float* R,
                    const float* E2)
 {
-    const FIRTables& tables = context.tables;
+    const FIRLevelTables& tables = *context.tables.levels;
     for (int32_t x = 0; x < context.W; ++x) {
         const int32_t refs[3] = {Level(context, r[x].r), Level(context, r[x].g), Level(context, r[x].b)};
         const int32_t own[3] = {Level(context, a[x].r), Level(context, a[x].g), Level(context, a[x].b)};
@@ -809,7 +868,7 @@ void FIRCombineRow(const FIRContext& context, const CombineTables& t, Pixel* a, 
 void FIRSmoothAndCombine(FIRContext& context, FPixmap& A, FPixmap& B, const PlaneImage& E1,
                          float proportionImage, float proportionEdge, const CombineTables& combine)
 {
-    const FIRTables& tables = context.tables;
+    const FIRLevelTables& tables = *context.tables.levels;
     const float kRatio = FIRSmoothingCoefficient(context, proportionImage);
     const float kEdge = FIRSmoothingCoefficient(context, proportionEdge);
     FIRLineFactors(context, kEdge);
@@ -899,14 +958,6 @@ void FIRNoiseReduction(FPixmap* A, FPixmap* B, float ProportionLocalMeanRef, flo
         PlaneImage E1(context.W, context.H);
         FIREdgeMap(context, *B, EdgeMapExponent, ScaleFactorEdgeRef, ScaleFactorLocalMeanEdgeRef,
                    ProportionLocalMeanRef, E1);
-        FIRTables& tables = context.tables;
-        for (int32_t i = 0; i < context.N; ++i)
-            tables.log[i] = static_cast<float>(std::log(static_cast<double>(i) / context.N + 1e-12));
-        for (int32_t i = 0; i < context.N; ++i)
-            tables.brightnessPower[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), 0.2f);
-        for (int32_t i = 0; i < FIRWorkBufferEntries; ++i)
-            tables.exp[i] =
-                static_cast<int32_t>(2.0f * context.N * std::exp(-static_cast<float>(i) / kStepsPerLog));
         CombineTables combine;
         combine.L = TruncateFloat(static_cast<float>(std::min(gain, 7.0f) * b) * 4096.0f);
         combine.Lf = static_cast<float>(combine.L);

@@ -26,9 +26,11 @@ size_t FIRWorkAreaBytes(int32_t W, int32_t H);
 //
 // The line buffers go into workArea when it holds FIRWorkAreaBytes (and is
 // aligned for floats), else into buffers of the call's own. The edge map, the
-// blocks and the tables belong to the call; when they cannot be obtained, A
-// and B are left unchanged. Images narrower or lower than 3 pixels, an ISO residual
-// b that is not positive or leaves N below 2, are left unchanged too.
+// blocks and the tables made from the images belong to the call; the tables
+// that depend on N alone are made once per N and shared by later calls. When
+// any of them cannot be obtained, A and B are left unchanged. Images narrower
+// or lower than 3 pixels, an ISO residual b that is not positive or leaves N
+// below 2, are left unchanged too.
 // iterations is accepted for the stage's call and does not repeat any step.
 void FIRNoiseReduction(FPixmap* A, FPixmap* B, float ProportionLocalMeanRef, float ProportionLocalMeanEdgeRef,
                        float ProportionLocalMeanImgWithEdgeRef, float Locality, float SigmoidOffset,

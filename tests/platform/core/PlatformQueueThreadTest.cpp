@@ -272,4 +272,19 @@ TEST_F(PlatformQueue, AWaitThatPumpsTimesOutWhileTheThreadRuns) {
   delete thread;
 }
 
+TEST_F(PlatformQueue, ShortSelfDeletingThreadsEndWhileTheyAreStarted) {
+  // Each thread may end and delete its object while AfxBeginThread still wakes it.
+  std::atomic<int> ran{0};
+  for (int i = 0; i < 200; ++i) {
+    ASSERT_NE(AfxBeginThread(
+                  [](LPVOID p) -> UINT {
+                    ++*static_cast<std::atomic<int>*>(p);
+                    return 0;
+                  },
+                  &ran),
+              nullptr);
+  }
+  while (ran < 200) std::this_thread::yield();
+}
+
 } // namespace

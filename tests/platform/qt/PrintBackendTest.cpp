@@ -8,6 +8,7 @@
 #include "platform/afx/AfxPrinters.h"
 #include "platform/testing/CommonDialogs.h"
 #include "platform/testing/Headless.h"
+#include "support/PdfRender.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -36,32 +37,6 @@ std::string Shell(const std::string& command) {
     ::pclose(pipe);
   }
   return out;
-}
-
-// One page of a PDF rendered at 72 dpi (pdftoppm), as RGB rows.
-struct Render {
-  int width = 0, height = 0;
-  std::vector<unsigned char> rgb;
-  COLORREF At(int x, int y) const {
-    const std::size_t i = (static_cast<std::size_t>(y) * width + x) * 3;
-    return RGB(rgb[i], rgb[i + 1], rgb[i + 2]);
-  }
-};
-
-Render RenderPage(const fs::path& pdf, int page, const fs::path& folder) {
-  const std::string prefix = (folder / "render").string();
-  Shell("pdftoppm -r 72 -f " + std::to_string(page) + " -l " + std::to_string(page) + " -singlefile '" + pdf.string() +
-      "' '" + prefix + "'");
-  Render r;
-  std::ifstream in(prefix + ".ppm", std::ios::binary);
-  std::string magic;
-  int maxValue = 0;
-  in >> magic >> r.width >> r.height >> maxValue;
-  in.get();
-  if (magic != "P6" || maxValue != 255) return {};
-  r.rgb.resize(static_cast<std::size_t>(r.width) * r.height * 3);
-  in.read(reinterpret_cast<char*>(r.rgb.data()), static_cast<std::streamsize>(r.rgb.size()));
-  return r;
 }
 
 // The value of "Name:   value" in pdfinfo's report.
@@ -188,7 +163,7 @@ TEST_F(PrintBackend, TwoPagesCarryTheirHeaderTextsCellsAndUprightPictures) {
   // At 72 dpi a printer pixel is 0.12 points and the printable corner lies at (9, 9):
   // the red cell covers (81, 81)-(225, 153), the picture (297, 81)-(441, 153).
   for (int page = 1; page <= 2; ++page) {
-    const Render r = RenderPage(Output(), page, dir.Path());
+    const testsupport::PdfPageRender r = testsupport::RenderPdfPage(Output(), page, dir.Path());
     ASSERT_EQ(r.width, 612);
     ASSERT_EQ(r.height, 792);
     EXPECT_EQ(r.At(153, 117), RGB(255, 0, 0));

@@ -3,6 +3,7 @@
 // clipboard and the develop-and-save jobs' progress callback.
 #include "shell/app/CLumitraApp.h"
 
+#include "managers/FIPManagerPool.h"
 #include "movie/TKRMovieDefs.h"
 #include "platform/testing/Headless.h"
 #include "shell/app/AppClipboard.h"
@@ -226,6 +227,19 @@ TEST_F(CLumitraAppTest, ShootingInformationIsCachedAndForgottenAlsoUnderTheEngin
     EXPECT_FALSE(record.IsMarked()) << "read again";
     m_App.ClearExifCache();
     StopCoreLibrary();
+}
+
+TEST_F(CLumitraAppTest, TheCoreStartsAgainAfterAStopWithItsManagerPool)
+{
+    // A stop leaves the pool without workers; a start that did not give them
+    // back would queue every develop request for ever.
+    for (int start = 0; start < 2; ++start) {
+        StartCoreLibrary();
+        EXPECT_EQ(GetIPManagerPoolSize(), kDefaultIPManagerPoolSize) << "start " << start;
+        StopCoreLibrary();
+        EXPECT_EQ(GetIPManagerPoolSize(), 0u);
+    }
+    SetIPManagerPoolSize(kDefaultIPManagerPoolSize);
 }
 
 } // namespace

@@ -247,6 +247,40 @@ TEST_F(FolderTree, AMediumMountedLaterJoinsTheDesktopAndAFolderMadeLaterItsOpene
   EXPECT_EQ(Selected(), Str("home/Pictures/trips")) << "a folder made elsewhere is not selected";
 }
 
+TEST_F(FolderTree, ChangesElsewhereKeepTheScrollPositionTheSelectionAndTheOpenBranches) {
+  // More folders than the tree shows, the last one selected: the view is scrolled down to it.
+  for (int i = 0; i < 40; ++i) fs::create_directories(Path("home/Pictures/many/f" + std::to_string(10 + i)));
+  ASSERT_TRUE(tree.SelectPath(W("home/Pictures/2024/summer")));
+  ASSERT_TRUE(tree.SelectPath(W("home/Pictures/many/f49")));
+  HTREEITEM selected = tree.GetSelectedItem();
+  HTREEITEM many = tree.GetParentItem(selected);
+  const HTREEITEM top = tree.GetFirstVisibleItem();
+  ASSERT_NE(top, tree.GetRootItem()) << "scrolled";
+
+  struct Change {
+    LONG event;
+    const char* folder;
+    bool made; // on disk before the event
+  };
+  const Change changes[] = {
+      {SHCNE_MKDIR, "home/Pictures/many/f30x", true},   // in the selected folder's open parent
+      {SHCNE_MKDIR, "home/Pictures/many/f49/sub", true}, // below the selected folder
+      {SHCNE_MKDIR, "home/Pictures/2024/autumn", true},  // in another open branch, above the view
+      {SHCNE_RMDIR, "home/Pictures/2024/autumn", false},
+      {SHCNE_RMDIR, "home/Pictures/many/f30x", false},
+  };
+  for (const Change& c : changes) {
+    SCOPED_TRACE(c.folder);
+    if (c.made) fs::create_directories(Path(c.folder));
+    else fs::remove(Path(c.folder));
+    SHChangeNotify(c.event, SHCNF_PATHW, W(c.folder).GetText(), nullptr);
+    pt::Pump();
+    EXPECT_EQ(tree.GetSelectedItem(), selected);
+    EXPECT_NE(tree.GetItemState(many, TVIS_EXPANDED) & TVIS_EXPANDED, 0u);
+    EXPECT_EQ(tree.GetFirstVisibleItem(), top) << "the view stays where it was";
+  }
+}
+
 TEST_F(FolderTree, DropEffectsFollowTheFileSystemAndTheKeys) {
   testsupport::WriteFileBytes(Path("home/a.jpg"), "a");
   const FString target = W("home/Pictures/trips");
