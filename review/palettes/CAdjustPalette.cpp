@@ -5,6 +5,7 @@
 #include "review/palettes/CPaletteToolColor.h"
 #include "review/palettes/CPaletteToolHist.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
+#include "review/palettes/CPaletteToolSetting.h"
 #include "review/palettes/CPaletteToolWB.h"
 #include "shell/app/AppMessages.h"
 #include "shell/app/CLumitraApp.h"
@@ -69,6 +70,7 @@ BEGIN_MESSAGE_MAP(CAdjustPalette, CPaletteBase)
   ON_MESSAGE(WM_APP_ACTIVE_IMAGE, OnActiveImage)
   ON_MESSAGE(WM_APP_PREVIEW_BITMAP, OnPreviewBitmap)
   ON_MESSAGE(WM_APP_VISIBLE_RECT, OnVisibleRect)
+  ON_MESSAGE(WM_APP_PRESET_ADDED, OnPresetAdded)
 END_MESSAGE_MAP()
 
 CAdjustPalette::CAdjustPalette(IAdjustPaletteServices* services)
@@ -127,6 +129,7 @@ BOOL CAdjustPalette::OnInitDialog() {
   }
   SetWindowText(u"");
   std::array<std::unique_ptr<CPaletteToolBase>, kPanelCount> made;
+  made[kPresetPanel] = std::make_unique<CPaletteToolSetting>(this);
   made[kTonePanel] = std::make_unique<CPaletteToolAdjust>(this);
   made[kWhiteBalancePanel] = std::make_unique<CPaletteToolWB>(this);
   made[kColorModePanel] = std::make_unique<CPaletteToolColMode>(this);
@@ -375,5 +378,12 @@ LRESULT CAdjustPalette::OnPreviewBitmap(WPARAM wParam, LPARAM lParam) {
 
 LRESULT CAdjustPalette::OnVisibleRect(WPARAM, LPARAM) {
   // The navigator panel shows the visible part; this palette has none yet.
+  return 0;
+}
+
+LRESULT CAdjustPalette::OnPresetAdded(WPARAM wParam, LPARAM) {
+  if (auto* presets = dynamic_cast<CPaletteToolSetting*>(GetPanel(kPresetPanel)); presets && presets->m_hWnd) {
+    presets->AddPreset(reinterpret_cast<const CKVR_FilterData*>(wParam));
+  }
   return 0;
 }

@@ -14,8 +14,8 @@
 //
 // Panels by index (their bit in PaletteState is 1 << index): 0 presets, 1 tone,
 // 2 white balance, 3 colour mode, 4 colour, 5 noise reduction, 6 histogram,
-// 7 navigator. The preset and navigator panels are not part of this palette
-// yet: their places stay empty and take no room.
+// 7 navigator. The navigator panel is not part of this palette yet: its place
+// stays empty and takes no room.
 
 #include "review/palettes/AdjustPaletteLinks.h"
 #include "review/palettes/CPaletteBase.h"
@@ -99,6 +99,7 @@ protected:
   afx_msg LRESULT OnActiveImage(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnPreviewBitmap(WPARAM wParam, LPARAM lParam);
   afx_msg LRESULT OnVisibleRect(WPARAM wParam, LPARAM lParam);
+  afx_msg LRESULT OnPresetAdded(WPARAM wParam, LPARAM lParam);
   DECLARE_MESSAGE_MAP()
 
 private:

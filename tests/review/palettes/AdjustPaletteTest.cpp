@@ -10,6 +10,8 @@
 #include "review/palettes/CPaletteToolColor.h"
 #include "review/palettes/CPaletteToolHist.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
+#include "review/palettes/CPaletteToolSetting.h"
+#include "review/controls/CKVRSettingDlg.h"
 #include "review/palettes/CPaletteToolWB.h"
 #include "shell/app/AppMessages.h"
 #include "shell/dialogs/DialogTestSupport.h"
@@ -136,15 +138,15 @@ protected:
 };
 
 TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
-  // Tone, white balance, colour mode, colour, noise reduction, histogram.
+  // Presets, tone, white balance, colour mode, colour, noise reduction, histogram.
   struct Case {
     DWORD state;
     const FString* path;
     int height;
   } cases[] = {
-      {0x33, &raw, 306 + 25 + 25 + 161 + 121 + 28}, {0x33, &jpeg, 271 + 161 + 28},
-      {0xFF, &raw, 306 + 60 + 60 + 161 + 121 + 176}, {0xFF, &jpeg, 271 + 161 + 176},
-      {0x00, &raw, 25 * 5 + 28},                     {0x00, &jpeg, 25 + 25 + 28},
+      {0x33, &raw, 130 + 306 + 25 + 25 + 161 + 121 + 28}, {0x33, &jpeg, 85 + 271 + 161 + 28},
+      {0xFF, &raw, 130 + 306 + 60 + 60 + 161 + 121 + 176}, {0xFF, &jpeg, 85 + 271 + 161 + 176},
+      {0x00, &raw, 25 * 6 + 28},                           {0x00, &jpeg, 25 * 3 + 28},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.state << " " << (c.path == &raw ? "raw" : "jpeg"));
@@ -157,13 +159,13 @@ TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
 
 TEST_F(AdjustPaletteTest, SwitchingFromJpegToRawGrowsThePalette) {
   CAdjustPalette* palette = OpenOn(frame, jpeg);
-  EXPECT_EQ(OuterSize(palette).cy, 460 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 545 + 20);
   EXPECT_EQ(palette->GetPanel(CAdjustPalette::kNoisePanel)->GetPanelSize(palette->GetFileType()), CSize(0, 0));
   OpenOn(frame, raw);
-  EXPECT_EQ(OuterSize(palette).cy, 666 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 796 + 20);
   // Collapsing the tone panel restacks at once.
   palette->GetPanel(CAdjustPalette::kTonePanel)->ToggleExpand();
-  EXPECT_EQ(OuterSize(palette).cy, 666 - 306 + 25 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 796 - 306 + 25 + 20);
 }
 
 TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThem) {
@@ -173,7 +175,7 @@ TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThe
   CAdjustPalette::Close();
   EXPECT_FALSE(CAdjustPalette::IsOpen());
   const CAppSettings& s = *m_App.GetSettings();
-  // The places without a panel (presets, navigator) keep their stored bits.
+  // The navigator's place, without a panel here, keeps its stored bit.
   EXPECT_EQ(s.m_dwPaletteState, 0x37u);
   EXPECT_EQ(s.m_rcAdjustWindow.left, 120);
   EXPECT_EQ(s.m_rcAdjustWindow.top, 90);
@@ -506,6 +508,115 @@ TEST_F(AdjustPaletteTest, HistogramPanelSendsTheWarningStateAndKeepsTheThreshold
   EXPECT_EQ(shadow->GetPos(), 199);
   CAdjustPalette::Close();
   EXPECT_EQ(m_App.GetSettings()->m_nHistCmbIdx, 4);
+}
+
+// Runs the saved-setting dialog that opens next: types the name (name mode)
+// or picks it (pick mode), then OK.
+void AnswerSettingDialog(const std::u16string& name) {
+  pt::OnNextModal([name](HWND dialog) {
+    HWND edit = Item(dialog, CKVRSettingDlg::kNameEditId);
+    if (IsWindowVisible(edit)) {
+      SetWindowTextW(edit, name.c_str());
+    } else {
+      HWND list = Item(dialog, CKVRSettingDlg::kListId);
+      const LRESULT row = SendMessageW(list, LB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                       reinterpret_cast<LPARAM>(name.c_str()));
+      RECT item{};
+      SendMessageW(list, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+      pt::Click(list, {(item.left + item.right) / 2, (item.top + item.bottom) / 2});
+    }
+    pt::Pump();
+    ClickItem(dialog, IDOK);
+    pt::Pump();
+  });
+}
+
+TEST_F(AdjustPaletteTest, PresetPanelShowsTheSlotAndOffersTheWriteButtonOnlyWhenModified) {
+  struct Case {
+    int slot;
+    bool modified;
+    const FString* path;
+    int position;
+    bool writeEnabled, saveImageEnabled, listShown;
+  } cases[] = {{1, false, &raw, 0, false, false, true},
+               {2, true, &raw, 1, true, false, true},
+               {4, true, &jpeg, 2, false, true, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.slot);
+    frame.slot = c.slot;
+    frame.width += 1;
+    CAdjustPalette* palette = OpenOn(frame, *c.path);
+    if (c.modified) {
+      PaletteSettingsEcho echo{&frame.settings, &frame};
+      palette->SendMessage(WM_APP_PREVIEW_SETTINGS, c.slot | kPreviewSettingsFlag, reinterpret_cast<LPARAM>(&echo));
+    }
+    HWND panel = palette->GetPanel(CAdjustPalette::kPresetPanel)->m_hWnd;
+    EXPECT_EQ(dynamic_cast<CRadioBarBase*>(CWnd::FromHandle(Item(panel, CPaletteToolSetting::kSlotBarId)))->GetCurSel(),
+              c.position);
+    EXPECT_EQ(IsWindowEnabled(Item(panel, CPaletteToolSetting::kWriteSettingsId)) != FALSE, c.writeEnabled);
+    EXPECT_EQ(IsWindowEnabled(Item(panel, CPaletteToolSetting::kSaveImageId)) != FALSE, c.saveImageEnabled);
+    EXPECT_EQ(Shown(panel, CPaletteToolSetting::kPresetListId), c.listShown);
+    EXPECT_EQ(Shown(panel, CPaletteToolSetting::kWriteSettingsId), c.path == &raw);
+  }
+  // Settings written into the file: the button is disabled again.
+  CAdjustPalette* palette = CAdjustPalette::GetInstance();
+  OpenOn(frame, raw);
+  PaletteSettingsEcho echo{&frame.settings, &frame};
+  palette->SendMessage(WM_APP_PREVIEW_SETTINGS, 3 | kPreviewSettingsFlag, reinterpret_cast<LPARAM>(&echo));
+  HWND panel = palette->GetPanel(CAdjustPalette::kPresetPanel)->m_hWnd;
+  ClickItem(panel, CPaletteToolSetting::kWriteSettingsId);
+  pt::Pump();
+  ASSERT_FALSE(services.main.sent.empty());
+  EXPECT_EQ(services.main.sent.back().message, WM_APP_SAVE_SETTINGS);
+  palette->SendMessage(WM_APP_SAVE_SETTINGS, reinterpret_cast<WPARAM>(&raw), 0);
+  EXPECT_FALSE(IsWindowEnabled(Item(panel, CPaletteToolSetting::kWriteSettingsId)));
+}
+
+TEST_F(AdjustPaletteTest, PresetsApplyWithoutTheFileLevelValuesAndSaveOrReplaceByName) {
+  CKVR_FilterData studio;
+  studio.m_strName = FString(u"Studio");
+  studio.m_nContrast = 40;
+  studio.m_nWhiteBalance = 7;
+  m_App.SavePreset(&studio, nullptr);
+  frame.settings.m_nWhiteBalance = 2;
+  CAdjustPalette* palette = OpenOn(frame, raw);
+  auto* presets = dynamic_cast<CPaletteToolSetting*>(palette->GetPanel(CAdjustPalette::kPresetPanel));
+  ASSERT_TRUE(presets);
+  EXPECT_EQ(presets->GetPresetNames(), (std::vector<std::u16string>{Text(104), u"Studio"}));
+  auto* list = dynamic_cast<CComboBoxBase*>(presets->GetDlgItem(CPaletteToolSetting::kPresetListId));
+
+  auto choose = [&](int entry) {
+    list->SetCurSel(entry);
+    presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kPresetListId, CBN_SELCHANGE), 0);
+    return frame.window.sent.back();
+  };
+  EXPECT_EQ(choose(1).wParam, 3u);
+  const auto* applied = dynamic_cast<const CKVR_FilterData*>(frame.window.lastRecord.get());
+  EXPECT_EQ(applied->m_nContrast, 40);
+  EXPECT_EQ(applied->m_nWhiteBalance, 2) << "a preset never changes the white balance";
+  EXPECT_EQ(choose(0).wParam, 4u);
+  EXPECT_EQ(frame.window.lastRecord->m_nContrast, 0);
+
+  // A new name appends, an existing one replaces; nothing goes to the frame.
+  palette->GetSettings()->m_nSharpness = 30;
+  AnswerSettingDialog(u"Evening");
+  presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kSavePresetId, BN_CLICKED), 0);
+  palette->GetSettings()->m_nSharpness = 60;
+  AnswerSettingDialog(u"Studio");
+  presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kSavePresetId, BN_CLICKED), 0);
+  EXPECT_EQ(presets->GetPresetNames(), (std::vector<std::u16string>{Text(104), u"Studio", u"Evening"}));
+  ASSERT_EQ(m_App.GetPresets().GetCount(), 2);
+  EXPECT_EQ(m_App.GetPresets().GetAt(0)->m_nSharpness, 60);
+  EXPECT_EQ(m_App.GetPresets().GetAt(1)->m_nSharpness, 30);
+
+  // Deleting removes the entry and the preset, then the frame goes to the custom slot.
+  frame.window.sent.clear();
+  AnswerSettingDialog(u"Studio");
+  presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kDeletePresetId, BN_CLICKED), 0);
+  EXPECT_EQ(presets->GetPresetNames(), (std::vector<std::u16string>{Text(104), u"Evening"}));
+  EXPECT_EQ(m_App.GetPresets().GetCount(), 1);
+  ASSERT_EQ(frame.window.sent.size(), 1u);
+  EXPECT_EQ(frame.window.sent[0].wParam, 3u);
 }
 
 TEST_F(AdjustPaletteTest, RendersThePalette) {
