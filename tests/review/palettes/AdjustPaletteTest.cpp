@@ -4,6 +4,7 @@
 // rules (rebuild, echoes, a review window that goes), placement and state
 // kept across a close, and what the panels show for given settings.
 
+#include "platform/testing/Headless.h"
 #include "review/palettes/CAdjustPalette.h"
 #include "review/palettes/CPaletteToolAdjust.h"
 #include "review/palettes/CPaletteToolColMode.h"
@@ -358,8 +359,9 @@ TEST_F(AdjustPaletteTest, FollowingRebuildsOnlyOnChangeAndIgnoresOtherFrames) {
   OpenOn(frame, raw);                      // same frame, path, final picture and size
   EXPECT_EQ(palette->GetSettings()->m_nExposure, 7);
 
-  // A pending record rebuilds now and on the next activation.
+  // A pending record (here of a new picture size) rebuilds, and so does the next activation.
   frame.pending = 1;
+  frame.width = 600;
   OpenOn(frame, raw);
   frame.pending = 0;
   palette->GetSettings()->m_nExposure = 7;
@@ -484,7 +486,8 @@ TEST_F(AdjustPaletteTest, HistogramPanelSendsTheWarningStateAndKeepsTheThreshold
   // A view change with the warnings off keeps them off.
   frame.window.sent.clear();
   view->SetCurSel(2);
-  hist->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolHist::kViewId, CBN_SELCHANGE), 0);
+  hist->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolHist::kViewId, CBN_SELCHANGE),
+                    reinterpret_cast<LPARAM>(view->m_hWnd));
   EXPECT_EQ(frame.window.sent, (std::vector<Sent>{{WM_APP_CLIP_WARNINGS, 0, (2 << 16) | (250 << 8) | 10}}));
 
   // A threshold step turns them on; the other spin narrows only on release.
@@ -537,10 +540,8 @@ TEST_F(AdjustPaletteTest, PresetPanelShowsTheSlotAndOffersTheWriteButtonOnlyWhen
     bool modified;
     const FString* path;
     int position;
-    bool writeEnabled, saveImageEnabled, listShown;
-  } cases[] = {{1, false, &raw, 0, false, false, true},
-               {2, true, &raw, 1, true, false, true},
-               {4, true, &jpeg, 2, false, true, false}};
+    bool actionEnabled, listShown;
+  } cases[] = {{1, false, &raw, 0, false, true}, {2, true, &raw, 1, true, true}, {4, true, &jpeg, 2, true, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.slot);
     frame.slot = c.slot;
@@ -553,10 +554,10 @@ TEST_F(AdjustPaletteTest, PresetPanelShowsTheSlotAndOffersTheWriteButtonOnlyWhen
     HWND panel = palette->GetPanel(CAdjustPalette::kPresetPanel)->m_hWnd;
     EXPECT_EQ(dynamic_cast<CRadioBarBase*>(CWnd::FromHandle(Item(panel, CPaletteToolSetting::kSlotBarId)))->GetCurSel(),
               c.position);
-    EXPECT_EQ(IsWindowEnabled(Item(panel, CPaletteToolSetting::kWriteSettingsId)) != FALSE, c.writeEnabled);
-    EXPECT_EQ(IsWindowEnabled(Item(panel, CPaletteToolSetting::kSaveImageId)) != FALSE, c.saveImageEnabled);
+    const int action = c.path == &raw ? CPaletteToolSetting::kWriteSettingsId : CPaletteToolSetting::kSaveImageId;
+    EXPECT_TRUE(Shown(panel, action));
+    EXPECT_EQ(IsWindowEnabled(Item(panel, action)) != FALSE, c.actionEnabled);
     EXPECT_EQ(Shown(panel, CPaletteToolSetting::kPresetListId), c.listShown);
-    EXPECT_EQ(Shown(panel, CPaletteToolSetting::kWriteSettingsId), c.path == &raw);
   }
   // Settings written into the file: the button is disabled again.
   CAdjustPalette* palette = CAdjustPalette::GetInstance();
@@ -587,7 +588,8 @@ TEST_F(AdjustPaletteTest, PresetsApplyWithoutTheFileLevelValuesAndSaveOrReplaceB
 
   auto choose = [&](int entry) {
     list->SetCurSel(entry);
-    presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kPresetListId, CBN_SELCHANGE), 0);
+    presets->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolSetting::kPresetListId, CBN_SELCHANGE),
+                         reinterpret_cast<LPARAM>(list->m_hWnd));
     return frame.window.sent.back();
   };
   EXPECT_EQ(choose(1).wParam, 3u);
