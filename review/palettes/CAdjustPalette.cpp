@@ -9,6 +9,8 @@
 #include "review/palettes/CPaletteToolWB.h"
 #include "shell/app/AppMessages.h"
 #include "shell/app/CLumitraApp.h"
+#include "shell/dialogs/CBatchWBDlg.h"
+#include "shell/dialogs/DialogLayout.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "shell/facade/CTLM_Exif.h"
 #include "toolkit/PictureFileTypes.h"
@@ -36,13 +38,12 @@ void RegisterTemplate() {
 class ApplicationServices : public IAdjustPaletteServices {
 public:
   CWnd* GetMainFrame() override { return AfxGetMainWnd(); }
+  // The application's list caches, as the batch white-balance dialog reads them.
   BOOL GetWBList(const FString& path, CKVR_Data_FileList<CKVR_WBData>* list) override {
-    CLumitraApp* app = GetLumitraApp();
-    return app && app->GetWBList(path, list);
+    return ApplicationChoiceSource().GetWBList(path, list);
   }
   BOOL GetColorModeList(const FString& path, CKVR_Data_FileList<CKVR_CMData>* list) override {
-    CLumitraApp* app = GetLumitraApp();
-    return app && app->GetColorModeList(path, list);
+    return ApplicationChoiceSource().GetColorModeList(path, list);
   }
   FString GetIso(const FString& path) override {
     CLumitraApp* app = GetLumitraApp();
@@ -246,6 +247,12 @@ LRESULT CAdjustPalette::SendToMainFrame(UINT message, LPARAM lParam) {
 void CAdjustPalette::SendSettings(int slot, BOOL withRecord) {
   SendToFrame(WM_APP_PREVIEW_SETTINGS, static_cast<WPARAM>(slot),
               withRecord ? reinterpret_cast<LPARAM>(m_pSettings.get()) : 0);
+}
+
+void CAdjustPalette::SendCustomSettings() {
+  if (!m_pSettings) return;
+  m_pSettings->m_strName = FString(dialogs::TableText(kCustomSettingNameTextId));
+  SendSettings(3, TRUE);
 }
 
 void CAdjustPalette::SendGrayPointMode(int on) { SendToFrame(WM_APP_GRAY_POINT_MODE, on ? 1 : 0, 0); }

@@ -40,6 +40,8 @@ public:
   static constexpr int kHistogramPanel = 6;
   static constexpr int kNavigatorPanel = 7;
   static constexpr int kRawFileType = 6;
+  // The text of a custom setting's name.
+  static constexpr int kCustomSettingNameTextId = 105;
 
   // The one palette, made when none exists; services default to the
   // application's.
@@ -72,6 +74,9 @@ public:
 
   // What the panels ask for.
   void SendSettings(int slot, BOOL withRecord);
+  // An edit in a panel: the current settings become custom settings (named
+  // with the custom-setting text) and go to the frame as slot 3.
+  void SendCustomSettings();
   void SendGrayPointMode(int on);
   void SendSaveRequest();
   void SetClipWarnings(int flag, int type, BYTE shadow, BYTE highlight);

@@ -136,8 +136,7 @@ LRESULT CPaletteToolAdjust::OnTrackBarChanged(WPARAM id, LPARAM data) {
   if (note && slider >= 0 && slider < kSliderCount) {
     if (int32_t* field = Field(*record, slider)) *field = ValueOfPosition(note->position);
   }
-  record->m_strName = FString(dialogs::TableText(kCustomSettingNameTextId));
-  m_pOwner->SendSettings(3, TRUE);
+  m_pOwner->SendCustomSettings();
   return 0;
 }
 

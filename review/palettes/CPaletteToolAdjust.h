@@ -45,6 +45,3 @@ private:
   CButtonBase m_Reset;
   CStaticBase m_ResetLabel;
 };
-
-// The text of a custom setting's name.
-constexpr int kCustomSettingNameTextId = 105;

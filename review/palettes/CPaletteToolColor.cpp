@@ -1,7 +1,6 @@
 #include "review/palettes/CPaletteToolColor.h"
 
 #include "review/palettes/CAdjustPalette.h"
-#include "review/palettes/CPaletteToolAdjust.h"
 #include "shell/app/AppMessages.h"
 #include "shell/dialogs/DialogLayout.h"
 
@@ -114,8 +113,7 @@ LRESULT CPaletteToolColor::OnColorWheelChanged(WPARAM id, LPARAM data) {
     record->m_nMagenta = cmy[1];
     record->m_nYellow = cmy[2];
   }
-  record->m_strName = FString(dialogs::TableText(kCustomSettingNameTextId));
-  m_pOwner->SendSettings(3, TRUE);
+  m_pOwner->SendCustomSettings();
   return 0;
 }
 

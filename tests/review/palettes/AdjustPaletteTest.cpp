@@ -312,7 +312,7 @@ TEST_F(AdjustPaletteTest, ToneSlidersShowTenthsAndStoreTimesTenAsCustomSettings)
   EXPECT_EQ(frame.window.sent[0].wParam, 3u);
   ASSERT_TRUE(frame.window.lastRecord);
   EXPECT_EQ(frame.window.lastRecord->m_nHighlight, 10);
-  EXPECT_EQ(frame.window.lastRecord->m_strName, FString(Text(kCustomSettingNameTextId)));
+  EXPECT_EQ(frame.window.lastRecord->m_strName, FString(Text(CAdjustPalette::kCustomSettingNameTextId)));
 
   // Reset clears the six tone values and fill light on a raw file, and keeps the colour.
   palette->GetSettings()->m_nCyan = 12;
@@ -460,7 +460,7 @@ TEST_F(AdjustPaletteTest, ColourPanelStoresTheWheelsValueResetsAndSwitchesTheDro
   EXPECT_EQ(frame.window.sent[0].wParam, 3u);
   EXPECT_EQ(std::vector<int>({frame.window.lastRecord->m_nCyan, frame.window.lastRecord->m_nMagenta}),
             std::vector<int>({0, 30}));
-  EXPECT_EQ(frame.window.lastRecord->m_strName, FString(Text(kCustomSettingNameTextId)));
+  EXPECT_EQ(frame.window.lastRecord->m_strName, FString(Text(CAdjustPalette::kCustomSettingNameTextId)));
   EXPECT_EQ(value->GetText(), u"30M");
 
   color->SendMessage(WM_COMMAND, MAKEWPARAM(CPaletteToolColor::kResetId, BN_CLICKED), 0);
