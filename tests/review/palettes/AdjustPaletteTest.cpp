@@ -290,6 +290,17 @@ TEST_F(AdjustPaletteTest, ListPanelsOfferTheFilesChoicesAndSendEachPick) {
   EXPECT_EQ(cmCombo->GetCount(), 0);
   EXPECT_FALSE(cmCombo->IsWindowEnabled());
   EXPECT_FALSE(wbCombo->IsWindowEnabled());
+  // Only the colour-mode panel greys its title for an empty list.
+  auto titleColour = [](CWnd* panel) {
+    return dynamic_cast<CStaticBase*>(panel->GetDlgItem(CPaletteToolBase::kTitleId))->GetTextColor();
+  };
+  EXPECT_EQ(titleColour(cm), RGB(127, 127, 127));
+  EXPECT_NE(titleColour(wb), RGB(127, 127, 127));
+  services.modes = {u"Standard"};
+  frame.width = 200;
+  OpenOn(frame, raw);
+  EXPECT_EQ(titleColour(cm), RGB(255, 255, 255));
+  EXPECT_TRUE(cmCombo->IsWindowEnabled());
 }
 
 TEST_F(AdjustPaletteTest, ToneSlidersShowTenthsAndStoreTimesTenAsCustomSettings) {
