@@ -520,6 +520,12 @@ TEST_F(AdjustPaletteTest, HistogramPanelSendsTheWarningStateAndKeepsTheThreshold
             std::vector<int>({199, 200, 4}));
   shadow->SetPos(250);
   EXPECT_EQ(shadow->GetPos(), 199);
+  // Warnings turned off keep the type and thresholds.
+  palette->SendMessage(WM_APP_CLIP_WARNINGS, 0, (1 << 16) | (90 << 8) | 80);
+  int flag = -1, type = 0;
+  BYTE low = 0, high = 0;
+  palette->GetClipWarnings(&flag, &type, &low, &high);
+  EXPECT_EQ(std::vector<int>({flag, type, low, high}), std::vector<int>({0, 4, 199, 200}));
   CAdjustPalette::Close();
   EXPECT_EQ(m_App.GetSettings()->m_nHistCmbIdx, 4);
 }
