@@ -13,8 +13,6 @@ constexpr int kTitleTextId = 4100;
 constexpr int kFirstLabelTextId = 4101;
 constexpr int kResetTextId = 4108;
 constexpr UINT kLabelFormat = DT_VCENTER | DT_SINGLELINE;
-constexpr int kResetIcon = 151;
-constexpr int kResetPushedIcon = 152;
 constexpr int kRawHeight = 306;
 constexpr int kOtherHeight = 271;
 // The fields the sliders show, in slider order.
@@ -76,12 +74,7 @@ BOOL CPaletteToolAdjust::OnInitDialog() {
     m_Labels[i].SetStringId(kFirstLabelTextId + i, kLabelFormat, FALSE);
     m_Sliders[i].SetBkColor(kFill);
   }
-  m_Reset.SetIconSize(16, 17);
-  m_Reset.SetIcon(kResetIcon);
-  m_Reset.SetPushedIcon(kResetPushedIcon);
-  m_Reset.SetBkColor(kFill);
-  m_ResetLabel.SetBkColor(kFill);
-  m_ResetLabel.SetStringId(kResetTextId, kLabelFormat, FALSE);
+  InitResetButton(m_Reset, m_ResetLabel, kResetTextId);
   return TRUE;
 }
 

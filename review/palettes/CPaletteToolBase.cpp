@@ -12,6 +12,8 @@ constexpr int kExpandIcon = 156;
 constexpr int kExpandPushedIcon = 157;
 constexpr int kCollapsedIcon = 158;
 constexpr int kCollapsedPushedIcon = 159;
+constexpr int kResetIcon = 151;
+constexpr int kResetPushedIcon = 152;
 constexpr int kGroupLeft = 6;
 constexpr int kGroupTop = 24;
 constexpr int kGroupRight = 231;
@@ -72,6 +74,15 @@ void CPaletteToolBase::LayoutCommon(int groupBottom) {
   if (!m_pGroup) return;
   dialogs::Place(*m_pGroup, {kGroupLeft, kGroupTop, kGroupRight, groupBottom});
   m_pGroup->ShowWindow(m_bExpanded ? SW_SHOW : SW_HIDE);
+}
+
+void CPaletteToolBase::InitResetButton(CButtonBase& button, CStaticBase& label, int textId) {
+  button.SetIconSize(16, 17);
+  button.SetIcon(kResetIcon);
+  button.SetPushedIcon(kResetPushedIcon);
+  button.SetBkColor(kFill);
+  label.SetBkColor(kFill);
+  label.SetStringId(textId, DT_VCENTER | DT_SINGLELINE, FALSE);
 }
 
 void CPaletteToolBase::SetLook(bool active) {

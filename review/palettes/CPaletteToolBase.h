@@ -7,6 +7,7 @@
 
 #include "platform/afx/AfxDialog.h"
 #include "platform/win/WinDialogs.h"
+#include "toolkit/CButtonBase.h"
 #include "toolkit/CCheckButton.h"
 #include "toolkit/CGroupeBoxBase.h"
 #include "toolkit/CStaticBase.h"
@@ -64,6 +65,8 @@ protected:
   // Title, expand button and the group box down to groupBottom, the box shown
   // only while expanded.
   void LayoutCommon(int groupBottom);
+  // The reset button (icon and grey) and its label of the text id.
+  void InitResetButton(CButtonBase& button, CStaticBase& label, int textId);
   // Title colour and group-box fill of an active or a greyed panel.
   void SetLook(bool active);
   afx_msg void OnPaint();

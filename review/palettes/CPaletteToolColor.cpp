@@ -11,7 +11,6 @@ namespace {
 constexpr int kTitleTextId = 4300;
 constexpr int kResetTextId = 4301;
 constexpr int kValueTextId = 4302;
-constexpr UINT kLabelFormat = DT_VCENTER | DT_SINGLELINE;
 constexpr UINT kValueFormat = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 constexpr RECT kWheelRect{72, 30, 170, 127};
 constexpr RECT kValueRect{175, 133, 225, 148};
@@ -22,8 +21,6 @@ constexpr int kGroupBottom = 155;
 constexpr int kExpandedHeight = 161;
 constexpr int kDropperIcon = 149;
 constexpr int kDropperPushedIcon = 150;
-constexpr int kResetIcon = 151;
-constexpr int kResetPushedIcon = 152;
 
 } // namespace
 
@@ -66,12 +63,7 @@ BOOL CPaletteToolColor::OnInitDialog() {
   m_Dropper.SetCheckedIcon(kDropperPushedIcon);
   m_Dropper.SetCheckedPushedIcon(kDropperIcon);
   m_Dropper.SetBkColor(kFill);
-  m_Reset.SetIconSize(16, 17);
-  m_Reset.SetIcon(kResetIcon);
-  m_Reset.SetPushedIcon(kResetPushedIcon);
-  m_Reset.SetBkColor(kFill);
-  m_ResetLabel.SetBkColor(kFill);
-  m_ResetLabel.SetStringId(kResetTextId, kLabelFormat, FALSE);
+  InitResetButton(m_Reset, m_ResetLabel, kResetTextId);
   return TRUE;
 }
 
