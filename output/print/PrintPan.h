@@ -1,0 +1,13 @@
+#pragma once
+// Moving a cropped picture inside its cell: the crop rectangle (picture
+// pixels, rows counted from the bitmap's first row, i.e. from the bottom of
+// a bottom-up picture) after a drag of (dx, dy) printer device units. The
+// picture moves only along the axis on which it overflows its cell and never
+// shows more than its own pixels.
+
+#include "platform/win/WinTypes.h"
+
+// The crop after the drag; an empty crop counts as the centred one. The crop
+// is returned unchanged for a drag below a hundredth of a unit, a picture or
+// cell without area.
+RECT PanCrop(RECT cell, RECT crop, int pictureWidth, int pictureHeight, bool autoRotate, double dx, double dy);
