@@ -173,7 +173,7 @@ END_MESSAGE_MAP()
 CTLM_PrintDlg::CTLM_PrintDlg(CWnd* parent) : CDialogBase(kTemplate, parent) { RegisterTemplate(); }
 
 CTLM_PrintDlg::~CTLM_PrintDlg() {
-  m_Page = ComposedPage();
+  DropPage();
   m_Layout.DetachPictures();
   m_Layout = PrintLayout();
   ClearPictures();
@@ -418,7 +418,7 @@ void CTLM_PrintDlg::OnSettingCustom() { ChangeSettingsMode(2); }
 
 void CTLM_PrintDlg::OnSettingSelChange() {
   AppPrintPictureSource source(this, nullptr, nullptr);
-  m_Page = ComposedPage();
+  DropPage();
   FreeRawPictureBitmaps(m_Layout, m_Pictures, source);
   PreparePage(m_nCurrentPage);
   ShowPage(m_nCurrentPage);
@@ -432,7 +432,7 @@ void CTLM_PrintDlg::ClearPictures() {
 }
 
 void CTLM_PrintDlg::BuildPictureList(int choice) {
-  m_Page = ComposedPage();
+  DropPage();
   m_Layout.DetachPictures();
   ClearPictures();
   m_bRawPresent = false;
@@ -540,7 +540,7 @@ int CTLM_PrintDlg::GetCopiesPerPicture() const {
 
 void CTLM_PrintDlg::ComputeLayout() {
   m_Preview.ShowWindow(SW_HIDE);
-  m_Page = ComposedPage();
+  DropPage();
   m_Layout.DetachPictures();
   m_Layout = PrintLayout();
   for (CET_PrintPictData* picture : m_Pictures) picture->m_sourceArea = RECT{};
@@ -601,7 +601,16 @@ void CTLM_PrintDlg::RunPreparation(const std::vector<CET_PrintPictData*>& list, 
   RunPrintPreparation(progress, this, list, m_bFromReview, settings);
 }
 
+// The preview lets go of the page before its cells or texts go.
+void CTLM_PrintDlg::DropPage() {
+  m_Preview.SetPage({}, 0, 0, m_dPreviewScale, 0, 1, m_dTextRatio);
+  m_Preview.SetTextItems(nullptr);
+  m_PageTexts.clear();
+  m_Page = ComposedPage();
+}
+
 void CTLM_PrintDlg::ShowPage(int page) {
+  DropPage();
   m_nCurrentPage = page;
   m_Page = ComposePrintPage(m_Layout, m_Pictures, GetCopiesPerPicture(), page, m_InfoSetting, m_HeadFootSetting);
   UpdatePreview(true);

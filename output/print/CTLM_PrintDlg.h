@@ -130,6 +130,7 @@ private:
   void SelectPrintSizeByName(const std::u16string& name);
   void ComputeLayout();
   void PreparePage(int page);
+  void DropPage();
   void ShowPage(int page);
   void UpdatePreview(bool withPage);
   void Relayout();
