@@ -65,9 +65,9 @@ public:
   std::u16string TextOf(int id) { return dynamic_cast<CStringItemDrawer&>(*GetDlgItem(id)).GetText(); }
   bool Enabled(int id) { return GetDlgItem(id)->IsWindowEnabled() != FALSE; }
   void Click(int id) { SendMessage(WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(id)->m_hWnd)); }
+  // A click toggles a check box before the dialog hears it.
   void Check(int id, int check) {
-    Control<CCheckBox>(id).SetCheck(check);
-    Click(id);
+    if (Control<CCheckBox>(id).GetCheck() != check) Click(id);
   }
   void Choose(int comboId, int entry) {
     Control<CComboBoxBase>(comboId).SetCurSel(entry);
@@ -84,6 +84,7 @@ protected:
       data->m_Height = item.height;
       data->m_bSelected = item.selected ? 1 : 0;
       data->m_FileSize = fs::file_size(item.path);
+      data->m_Exif.Load(data->m_Path);
       data->m_Exif.SetMarkedFlag(item.marked);
       list->Add(data);
     }
@@ -177,7 +178,7 @@ TEST_F(PrintDlg, ControlsForTheStoredChoicesAndTheBrowsersPictures) {
     EXPECT_FALSE(dialog.GetDlgItem(D::kSpinId)->IsWindowVisible());
     EXPECT_EQ(dialog.TextOf(D::kPaperMmId), u"216mm x 279mm");
     // All pictures: the raw file brings the raw settings.
-    dialog.Check(D::kAllId, 1);
+    dialog.Click(D::kAllId);
     EXPECT_EQ(dialog.PrintPictures().size(), 3u);
     EXPECT_TRUE(dialog.Enabled(D::kAsShotId));
     EXPECT_EQ(dialog.TextOf(D::kSizeTextId), u"");
@@ -193,6 +194,7 @@ TEST_F(PrintDlg, ControlsForTheStoredChoicesAndTheBrowsersPictures) {
     dialog.EndDialog(IDCANCEL);
   });
   EXPECT_EQ(Settings().m_nPrintInfo, 1) << "Cancel stores nothing";
+  EXPECT_TRUE(COutputDialogs().Has(OutputDialog::Print)) << "the main frame's print command";
 }
 
 TEST_F(PrintDlg, PagesFollowSizeAndCopiesAndThePreviewShowsThem) {
@@ -237,13 +239,16 @@ TEST_F(PrintDlg, PagesFollowSizeAndCopiesAndThePreviewShowsThem) {
   });
 }
 
-// The non-white box of a rendered page inside a rectangle (points).
+// The box of a rendered page's coloured pixels inside a rectangle (points):
+// the pictures' red, green and blue quarters, not the paper nor a grey frame.
 RECT InkBox(const testsupport::PdfPageRender& r, RECT area) {
   RECT box{area.right, area.bottom, area.left, area.top};
   for (int y = std::max<int>(area.top, 0); y < std::min<int>(area.bottom, r.height); ++y)
     for (int x = std::max<int>(area.left, 0); x < std::min<int>(area.right, r.width); ++x) {
       const COLORREF p = r.At(x, y);
-      if (GetRValue(p) > 235 && GetGValue(p) > 235 && GetBValue(p) > 235) continue;
+      const int high = std::max({GetRValue(p), GetGValue(p), GetBValue(p)});
+      const int low = std::min({GetRValue(p), GetGValue(p), GetBValue(p)});
+      if (high - low < 100) continue;
       box.left = std::min<LONG>(box.left, x);
       box.top = std::min<LONG>(box.top, y);
       box.right = std::max<LONG>(box.right, x + 1);
