@@ -638,6 +638,14 @@ void CTLM_PrintDlg::Relayout() {
   ShowPage(0);
 }
 
+// After a change that keeps the pages apart from their layout: the current
+// page again, or the last one when there are fewer now.
+void CTLM_PrintDlg::RelayoutCurrentPage() {
+  ComputeLayout();
+  PreparePage(m_nCurrentPage);
+  ShowPage(m_nCurrentPage);
+}
+
 void CTLM_PrintDlg::ResetCropRects() {
   for (CET_PrintPictData* picture : m_Pictures) picture->m_sourceArea = RECT{};
   for (const PrintCell& cell : m_Layout.cells) cell->m_sourceArea = RECT{};
@@ -685,17 +693,13 @@ void CTLM_PrintDlg::OnCopiesCheck() {
 void CTLM_PrintDlg::OnInfoCheck() {
   m_bInfo = m_Info.GetCheck() ? 1 : 0;
   m_InfoOptions.EnableWindow(m_bInfo ? TRUE : FALSE);
-  ComputeLayout();
-  PreparePage(m_nCurrentPage);
-  ShowPage(m_nCurrentPage);
+  RelayoutCurrentPage();
 }
 
 void CTLM_PrintDlg::OnHeadFootCheck() {
   m_bHeadFoot = m_HeadFoot.GetCheck() ? 1 : 0;
   m_HeadFootOptions.EnableWindow(m_bHeadFoot ? TRUE : FALSE);
-  ComputeLayout();
-  PreparePage(m_nCurrentPage);
-  ShowPage(m_nCurrentPage);
+  RelayoutCurrentPage();
 }
 
 void CTLM_PrintDlg::OnInfoOptions() {
@@ -703,9 +707,7 @@ void CTLM_PrintDlg::OnInfoOptions() {
   options.SetSetting(m_InfoSetting);
   if (options.DoModal() != IDOK) return;
   options.GetSetting(m_InfoSetting);
-  ComputeLayout();
-  PreparePage(m_nCurrentPage);
-  ShowPage(m_nCurrentPage);
+  RelayoutCurrentPage();
 }
 
 void CTLM_PrintDlg::OnHeadFootOptions() {
@@ -713,9 +715,7 @@ void CTLM_PrintDlg::OnHeadFootOptions() {
   options.SetSetting(m_HeadFootSetting);
   if (options.DoModal() != IDOK) return;
   options.GetSetting(m_HeadFootSetting);
-  ComputeLayout();
-  PreparePage(m_nCurrentPage);
-  ShowPage(m_nCurrentPage);
+  RelayoutCurrentPage();
 }
 
 void CTLM_PrintDlg::OnPrevPage() {

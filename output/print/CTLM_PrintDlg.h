@@ -134,6 +134,7 @@ private:
   void ShowPage(int page);
   void UpdatePreview(bool withPage);
   void Relayout();
+  void RelayoutCurrentPage();
   void ResetCropRects();
   void RedrawPreviewNow();
 

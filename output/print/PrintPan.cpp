@@ -13,6 +13,26 @@ int Truncate(double value) { return static_cast<int>(std::trunc(value)); }
 
 } // namespace
 
+RECT KeepCropInPicture(RECT crop, int width, int height, RECT picture) {
+  if (crop.left < 0) {
+    crop.left = 0;
+    crop.right = width;
+  }
+  if (crop.top < 0) {
+    crop.top = 0;
+    crop.bottom = height;
+  }
+  if (crop.right > picture.right) {
+    crop.left = picture.right - width;
+    crop.right = picture.right;
+  }
+  if (crop.bottom > picture.bottom) {
+    crop.top = picture.bottom - height;
+    crop.bottom = picture.bottom;
+  }
+  return crop;
+}
+
 RECT PanCrop(RECT cell, RECT crop, int pictureWidth, int pictureHeight, bool autoRotate, double dx, double dy) {
   if (!std::isfinite(dx) || !std::isfinite(dy) || (std::fabs(dx) < 0.01 && std::fabs(dy) < 0.01)) return crop;
   if (pictureWidth <= 0 || pictureHeight <= 0 || IsEmpty(cell)) return crop;
@@ -28,23 +48,7 @@ RECT PanCrop(RECT cell, RECT crop, int pictureWidth, int pictureHeight, bool aut
   dx = std::clamp(dx, -limit, limit);
   dy = std::clamp(dy, -limit, limit);
   RECT moved{Truncate(old.left - dx), Truncate(old.top + dy), Truncate(old.right - dx), Truncate(old.bottom + dy)};
-  const int fullWidth = full.right - full.left, fullHeight = full.bottom - full.top;
-  if (moved.left < 0) {
-    moved.left = 0;
-    moved.right = fullWidth;
-  }
-  if (moved.top < 0) {
-    moved.top = 0;
-    moved.bottom = fullHeight;
-  }
-  if (moved.right > picture.right) {
-    moved.left = picture.right - fullWidth;
-    moved.right = picture.right;
-  }
-  if (moved.bottom > picture.bottom) {
-    moved.top = picture.bottom - fullHeight;
-    moved.bottom = picture.bottom;
-  }
+  moved = KeepCropInPicture(moved, full.right - full.left, full.bottom - full.top, picture);
   const bool same = moved.left == old.left && moved.top == old.top && moved.right == old.right &&
                     moved.bottom == old.bottom;
   return same ? crop : moved;

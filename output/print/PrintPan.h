@@ -7,6 +7,10 @@
 
 #include "platform/win/WinTypes.h"
 
+// A crop of width x height moved back inside the picture where it reaches
+// out of it (its left or top edge first).
+RECT KeepCropInPicture(RECT crop, int width, int height, RECT picture);
+
 // The crop after the drag; an empty crop counts as the centred one. The crop
 // is returned unchanged for a drag below a hundredth of a unit, a picture or
 // cell without area.
