@@ -6,7 +6,6 @@
 #include "output/print/AppPrintPictureSource.h"
 #include "output/print/PrintDeviceMetrics.h"
 #include "output/print/PrintLoadWorker.h"
-#include "output/print/PrintOptionControls.h"
 #include "output/print/PrintPan.h"
 #include "output/print/PrintPreparation.h"
 #include "shell/app/AppMessages.h"
