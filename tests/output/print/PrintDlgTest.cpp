@@ -197,6 +197,23 @@ TEST_F(PrintDlg, ControlsForTheStoredChoicesAndTheBrowsersPictures) {
   EXPECT_TRUE(COutputDialogs().Has(OutputDialog::Print)) << "the main frame's print command";
 }
 
+TEST_F(PrintDlg, FromTheReviewWindowOneFileWithItsSettings) {
+  const fs::path raw = dir.Path() / "IMG_0007.KVR";
+  testsupport::WriteFileBytes(raw, std::string(1000, 'x'));
+  TestPrintDlg dialog({{Jpeg("a.jpg", 60, 40), 60, 40, true}});
+  dialog.SetReviewSource(PathFromNative(raw.string()), nullptr);
+  Run(dialog, [&] {
+    using D = CTLM_PrintDlg;
+    ASSERT_EQ(dialog.PrintPictures().size(), 1u);
+    EXPECT_EQ(dialog.PrintPictures()[0]->m_path, PathFromNative(raw.string()));
+    for (int id : {D::kAllId, D::kMarkedId, D::kSelectedId, D::kAsShotId, D::kAutoId, D::kCustomId,
+                   D::kSettingComboId})
+      EXPECT_FALSE(dialog.Enabled(id)) << id;
+    EXPECT_FALSE(dialog.GetPrintSettings()) << "no settings given: the file's own";
+    dialog.EndDialog(IDCANCEL);
+  });
+}
+
 TEST_F(PrintDlg, PagesFollowSizeAndCopiesAndThePreviewShowsThem) {
   Settings().m_strPrintSize = FString(u"5x7"); // two cells a page
   TestPrintDlg dialog({{Jpeg("a.jpg", 60, 40), 60, 40}, {Jpeg("b.jpg", 60, 40), 60, 40},
