@@ -2,6 +2,7 @@
 
 #include "output/CPreferenceDlg.h"
 #include "output/CThreadProgressDlg.h"
+#include "output/print/CTLM_PrintDlg.h"
 #include "shell/app/AppMessages.h"
 
 #include <memory>
@@ -55,7 +56,8 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 }
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
-  return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences;
+  return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
+         dialog == OutputDialog::Print;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -66,5 +68,12 @@ INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(
 // The browser's preferences command: modal, without a parent.
 void COutputDialogs::RunPreferences() {
   CPreferenceDlg dialog(nullptr);
+  dialog.DoModal();
+}
+
+// The browser's print commands (empty path) and a single file's.
+void COutputDialogs::RunPrintDialog(const FString& path) {
+  CTLM_PrintDlg dialog(AfxGetMainWnd());
+  dialog.SetSource(path);
   dialog.DoModal();
 }

@@ -579,5 +579,18 @@ int main(int argc, char** argv) {
   });
   ok &= DrawColorWheelIcons(folder);
   ok &= DrawPalettePanelIcons(folder);
+
+  // The print preview's page buttons, 16 x 23: previous 201 normal, 202 pushed,
+  // 203 disabled; next 204, 205, 206.
+  for (int state = 0; state < 3; ++state) {
+    const QColor mark = state == 1 ? QColor(255, 200, 80) : state == 2 ? QColor(110, 110, 110) : QColor(235, 235, 235);
+    for (const auto& [first, direction] : {std::pair{201, 'l'}, std::pair{204, 'r'}}) {
+      ok &= Save(folder, "icons", first + state, {16, 23}, false, [=](QPainter& p, QSize s) {
+        const QRectF face(1, 3, s.width() - 2, s.height() - 6);
+        Face(p, face, state == 1);
+        Arrow(p, face, direction, mark);
+      });
+    }
+  }
   return ok ? 0 : 1;
 }
