@@ -647,7 +647,7 @@ TEST_F(AdjustPaletteTest, RendersThePalette) {
   frame.settings.m_nLumaNoise = 1;
   m_App.GetSettings()->m_dwPaletteState = 0xFF;
   CAdjustPalette* palette = OpenOn(frame, raw);
-  Render(palette->m_hWnd, "adjust_palette_raw");
+  Render(palette->m_hWnd, "adjust_palette_raw.png");
 }
 
 } // namespace
