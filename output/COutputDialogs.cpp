@@ -1,6 +1,8 @@
 #include "output/COutputDialogs.h"
 
 #include "output/CPreferenceDlg.h"
+#include "output/CSaveMultiProgressDlg.h"
+#include "output/SaveWorkers.h"
 #include "output/CThreadProgressDlg.h"
 #include "shell/app/AppMessages.h"
 
@@ -67,4 +69,25 @@ INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(
 void COutputDialogs::RunPreferences() {
   CPreferenceDlg dialog(nullptr);
   dialog.DoModal();
+}
+
+// The batch save, owned by the main window so that minimising it minimises
+// the main window.
+void COutputDialogs::RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager* items, CSaveJob* job, CWnd** running,
+                                     SaveRunResult* result) {
+  CSaveMultiProgressDlg dialog(owner);
+  dialog.SetJob(job);
+  dialog.SetThumbnailList(items);
+  if (running) *running = &dialog;
+  dialog.DoModal();
+  if (running) *running = nullptr;
+  if (result) {
+    dialog.GetDoneFiles(&result->doneFiles);
+    dialog.GetAutoAdjustResults(&result->autoAdjustResults);
+  }
+}
+
+BOOL COutputDialogs::RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) {
+  CThreadProgressDlg dialog(nullptr);
+  return ::RunExtractJpegJob(&inputs, &outputs, &dialog);
 }

@@ -18,8 +18,9 @@ public:
   BOOL Has(OutputDialog dialog) const override;
   INT_PTR RunSaveDialog(CWnd*, CET_ThumbnailDataManager*, int, CSaveJob*) override { return IDCANCEL; }
   INT_PTR RunSaveDialogForImage(CWnd*, const CTLM_ThumbnailData*, CSaveJob*) override { return IDCANCEL; }
-  void RunSaveProgress(CWnd*, CET_ThumbnailDataManager*, CSaveJob*, CWnd**, SaveRunResult*) override {}
-  BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>&) override { return FALSE; }
+  void RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager* items, CSaveJob* job, CWnd** running,
+                       SaveRunResult* result) override;
+  BOOL RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) override;
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
   void RunPrintDialog(const FString&) override {}
   BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }
