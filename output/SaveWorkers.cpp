@@ -85,18 +85,14 @@ private:
 // A picture for the batch dialog: the browser's item of the source when it
 // has its final picture, else the file's embedded preview or a development.
 CTLM_ThumbnailData* PictureRecordFor(const CET_ThumbnailDataManager* list, const FString& source) {
-  CTLM_ThumbnailData* record = nullptr;
-  for (int i = 0; list && i < list->GetCount() && !record; ++i) {
+  auto* record = new CTLM_ThumbnailData;
+  for (int i = 0; list && i < list->GetCount(); ++i) {
     const CET_ThumbnailData* item = list->GetAt(i);
     if (item && item->m_Path.CompareNoCase(source.GetText()) == 0) {
-      record = dynamic_cast<CTLM_ThumbnailData*>(item->Clone());
-      if (!record) {
-        record = new CTLM_ThumbnailData;
-        record->CET_ThumbnailData::CopyFrom(item);
-      }
+      record->CopyFrom(item); // a deep copy, the browser's record too
+      break;
     }
   }
-  if (!record) record = new CTLM_ThumbnailData;
   if (record->m_pDib && record->m_pDib->IsValid() && record->m_bFinalPicture) return record;
   CLumitraApp* app = GetLumitraApp();
   app->LockEngine(INFINITE);

@@ -131,10 +131,13 @@ protected:
     }
   }
   fs::path Output(int i) const { return dir.Path() / ("shot" + std::to_string(i) + ".jpg"); }
-  void PutOldOutput(int i) const { std::ofstream(Output(i), std::ios::binary) << "old"; }
+  // An earlier output: a real JPEG (the small embedded one), so its record can be read.
+  static std::string OldBytes() { return {s_Raw->thumbnailJpeg.begin(), s_Raw->thumbnailJpeg.end()}; }
+  void PutOldOutput(int i) const { std::ofstream(Output(i), std::ios::binary) << OldBytes(); }
   bool IsNewJpeg(int i) const {
     const std::string bytes = ReadAll(Output(i));
-    return bytes.size() > 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8;
+    return bytes.size() > 2 && static_cast<uint8_t>(bytes[0]) == 0xFF && static_cast<uint8_t>(bytes[1]) == 0xD8 &&
+           bytes != OldBytes();
   }
   // Nothing in the folder but the raw files and these outputs.
   std::vector<std::string> OtherFiles() const {
@@ -188,9 +191,9 @@ TEST_F(SaveWorkersTest, BatchAnswersNoAndCancelLeaveExistingOutputsAlone) {
   dialog.SetJob(&job);
   EXPECT_EQ(dialog.Run(), IDOK); // the batch dialog always ends with OK
   EXPECT_EQ(dialog.questions.size(), 2u);
-  EXPECT_EQ(ReadAll(Output(0)), "old");
+  EXPECT_EQ(ReadAll(Output(0)), OldBytes());
   EXPECT_TRUE(IsNewJpeg(1));
-  EXPECT_EQ(ReadAll(Output(2)), "old");
+  EXPECT_EQ(ReadAll(Output(2)), OldBytes());
   EXPECT_EQ(DoneFiles(dialog), std::vector<FString>{job.m_aInputs[1]});
 }
 
@@ -201,7 +204,7 @@ TEST_F(SaveWorkersTest, BatchCancelledFirstWritesNothing) {
   dialog.answers = {CSaveMultiProgressDlg::kAnswerCancel};
   dialog.SetJob(&job);
   EXPECT_EQ(dialog.Run(), IDOK);
-  EXPECT_EQ(ReadAll(Output(0)), "old");
+  EXPECT_EQ(ReadAll(Output(0)), OldBytes());
   EXPECT_FALSE(fs::exists(Output(1)));
   EXPECT_TRUE(DoneFiles(dialog).empty());
 }
