@@ -465,6 +465,7 @@ FString CSaveDlg::FolderText() const { return FString(m_Folder.GetWindowText());
 FString CSaveDlg::NameText() const { return FString(m_FileName.GetWindowText()); }
 
 void CSaveDlg::ShowQualityRow(bool show) {
+  show = show && m_nMode != 2; // extraction has no options section
   m_QualityLabel.ShowWindow(show ? SW_SHOW : SW_HIDE);
   m_Quality.ShowWindow(show ? SW_SHOW : SW_HIDE);
 }

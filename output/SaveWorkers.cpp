@@ -72,8 +72,10 @@ public:
     if (m_bLocked) m_Record.SetLocked(false);
     return true;
   }
-  ~WriteProtectionLift() {
+  ~WriteProtectionLift() { Restore(); }
+  void Restore() {
     if (m_bLocked) m_Record.SetLocked(true);
+    m_bLocked = false;
   }
   CTLM_Exif& Record() { return m_Record; }
 
@@ -117,11 +119,11 @@ FileOutcome SaveOneOfBatch(CSaveMultiProgressDlg* dialog, const CSaveJob& job, b
     WriteProtectionLift protection;
     if (!protection.Begin(output)) return FileOutcome::Skipped;
     const int result = KVR_DevelopAndSave(&job, ThreadProgressCallback, CallbackUser(dialog), computed);
+    protection.Restore();
     if (result != kSaveDone) {
       GetLumitraApp()->UpdateExif(output, &protection.Record());
       return result == kSaveCancelled ? FileOutcome::Stop : FileOutcome::Skipped;
     }
-    // The protection goes back on first, then the record of the old file goes.
   }
   else {
     const int result = KVR_DevelopAndSave(&job, ThreadProgressCallback, CallbackUser(dialog), computed);

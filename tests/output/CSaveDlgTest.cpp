@@ -4,6 +4,7 @@
 // OK (no folder, a folder that cannot be written, a bad file name).
 
 #include "output/CSaveDlg.h"
+#include "platform/testing/Headless.h"
 #include "shell/dialogs/DialogTestSupport.h"
 
 #include "foundation/FPath.h"
@@ -24,8 +25,6 @@ using testsupport::TempDir;
 
 class SaveDlgTest : public DialogTest {
 protected:
-  ~SaveDlgTest() override { pt::CancelDialogs(); }
-
   CTLM_ThumbnailData* Item(const std::string& name, int fileType, int width, int height, bool selected = false) {
     auto* item = new CTLM_ThumbnailData;
     item->m_Path = Native(dir.Path() / name);

@@ -3,7 +3,9 @@
 // folder and the output names.
 
 #include "output/SaveDlgModel.h"
+#include "platform/testing/Headless.h" // links the dialogs library
 
+#include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/facade/CTLM_ThumbnailData.h"
@@ -41,7 +43,9 @@ protected:
     item->m_bSelected = selected ? 1 : 0;
     item->m_FileSize = 1048576;
     if (marked) {
-      WriteSyntheticRaw(path, {SyntheticShot::DaylightIso100, SyntheticSize::Tiny});
+      SyntheticOptions options;
+      options.size = SyntheticSize::Tiny;
+      WriteSyntheticRaw(path, options);
       EXPECT_TRUE(app.GetExif(item->m_Path, &item->m_Exif));
       item->m_Exif.SetMarkedFlag(true);
       EXPECT_TRUE(item->IsMarked());

@@ -11,6 +11,7 @@
 #include "platform/testing/Headless.h"
 
 #include "engine/colour/TransformColor.h"
+#include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
 #include "shell/app/AppMessages.h"
 #include "shell/app/CLumitraApp.h"
@@ -64,13 +65,12 @@ public:
   std::vector<FString> questions;    // the outputs asked about
   std::vector<std::u16string> counts; // label 1166 after each file started
   std::vector<int> events;           // -1 file started, else the percent posted
-  bool cancelOnProgress = false;
+  bool cancelOnProgress = false;     // the facade's first progress report stops it
   std::atomic<bool> ended{false};
 
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
     if (message == WM_APP_THREAD_PROGRESS && lParam == 0) {
       events.push_back(static_cast<int>(wParam));
-      if (cancelOnProgress && wParam > 0) SetCancel(TRUE);
     }
     const LRESULT result = CSaveMultiProgressDlg::WindowProc(message, wParam, lParam);
     if (message == WM_APP_SAVE_FILE_STARTED) {
@@ -80,6 +80,7 @@ public:
     if (message == WM_APP_THREAD_PROGRESS && lParam != 0) ended = true;
     return result;
   }
+  BOOL IsCancelled() const override { return cancelOnProgress ? TRUE : CSaveMultiProgressDlg::IsCancelled(); }
   INT_PTR Run() {
     pt::OnNextModal([this](HWND) {
       const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
@@ -191,9 +192,9 @@ TEST_F(SaveWorkersTest, BatchAnswersNoAndCancelLeaveExistingOutputsAlone) {
   dialog.SetJob(&job);
   EXPECT_EQ(dialog.Run(), IDOK); // the batch dialog always ends with OK
   EXPECT_EQ(dialog.questions.size(), 2u);
-  EXPECT_EQ(ReadAll(Output(0)), OldBytes());
+  EXPECT_TRUE(ReadAll(Output(0)) == OldBytes());
   EXPECT_TRUE(IsNewJpeg(1));
-  EXPECT_EQ(ReadAll(Output(2)), OldBytes());
+  EXPECT_TRUE(ReadAll(Output(2)) == OldBytes());
   EXPECT_EQ(DoneFiles(dialog), std::vector<FString>{job.m_aInputs[1]});
 }
 
@@ -204,7 +205,7 @@ TEST_F(SaveWorkersTest, BatchCancelledFirstWritesNothing) {
   dialog.answers = {CSaveMultiProgressDlg::kAnswerCancel};
   dialog.SetJob(&job);
   EXPECT_EQ(dialog.Run(), IDOK);
-  EXPECT_EQ(ReadAll(Output(0)), OldBytes());
+  EXPECT_TRUE(ReadAll(Output(0)) == OldBytes());
   EXPECT_FALSE(fs::exists(Output(1)));
   EXPECT_TRUE(DoneFiles(dialog).empty());
 }
@@ -253,13 +254,10 @@ TEST_F(SaveWorkersTest, SingleSaveReturnsTheFacadesResult) {
   EXPECT_EQ(dialog.finishedWith, -1);
 }
 
-// Cancels as soon as the facade reports progress.
+// Cancelled from the start: the facade's first progress report stops it.
 class CancellingProgressDlg : public RecordingProgressDlg {
 public:
-  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
-    if (message == WM_APP_THREAD_PROGRESS && lParam == 0 && wParam > 0) SetCancel(TRUE);
-    return RecordingProgressDlg::WindowProc(message, wParam, lParam);
-  }
+  BOOL IsCancelled() const override { return TRUE; }
 };
 
 TEST_F(SaveWorkersTest, SingleSaveCancelledEndsWithCancelAndNoFile) {
@@ -274,7 +272,13 @@ TEST_F(SaveWorkersTest, SingleSaveCancelledEndsWithCancelAndNoFile) {
 
 TEST_F(SaveWorkersTest, ExtractionPostsCutPercentsAndKeepsAWriteProtectedOutputProtected) {
   MakeBatch(3);
-  PutOldOutput(0);
+  {
+    // The first output exists: a picture saved earlier, then write-protected.
+    RecordingProgressDlg dialog;
+    pt::OnNextModal([&dialog](HWND) { dialog.PumpUntilEnded(); });
+    ASSERT_EQ(RunDevelopSaveJob(&job, &dialog, nullptr), kSaveDone);
+  }
+  const std::string earlier = ReadAll(Output(0));
   fs::permissions(Output(0), fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
   fs::remove(fs::path(job.m_aInputs[2].GetAscii())); // no picture to copy: not written
   RecordingProgressDlg dialog;
@@ -282,7 +286,8 @@ TEST_F(SaveWorkersTest, ExtractionPostsCutPercentsAndKeepsAWriteProtectedOutputP
   EXPECT_TRUE(RunExtractJpegJob(&job.m_aInputs, &job.m_aOutputs, &dialog));
   EXPECT_EQ(dialog.posted, (std::vector<int>{33, 66, 100}));
   EXPECT_EQ(dialog.finishedWith, 100);
-  EXPECT_EQ(ReadAll(Output(0)), std::string(s_Raw->previewJpeg.begin(), s_Raw->previewJpeg.end()));
+  EXPECT_TRUE(ReadAll(Output(0)) == std::string(s_Raw->previewJpeg.begin(), s_Raw->previewJpeg.end()));
+  EXPECT_FALSE(ReadAll(Output(0)) == earlier);
   EXPECT_EQ(fs::status(Output(0)).permissions() & fs::perms::owner_write, fs::perms::none);
   EXPECT_TRUE(IsNewJpeg(1));
   EXPECT_FALSE(fs::exists(Output(2)));
