@@ -13,6 +13,7 @@
 #include "support/RectPrinting.h"
 #include "support/TestSupport.h"
 #include "toolkit/ControlNotifyData.h"
+#include "toolkit/TextTable.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +110,19 @@ protected:
   NaviParent parent;
   CMiniImageWnd mini;
   std::unique_ptr<CET_Dib> m_picture;
+};
+
+// One entry: a caption style in light yellow.
+constexpr int kCaptionTextId = 7;
+constexpr COLORREF kCaptionColour = RGB(255, 255, 160);
+class CaptionTable : public ITextTable {
+public:
+  CaptionTable() { SetTextTable(this); }
+  ~CaptionTable() override { SetTextTable(nullptr); }
+  std::optional<TextTableEntry> Find(int id) const override {
+    if (id != kCaptionTextId) return std::nullopt;
+    return TextTableEntry{u"(unused)", nullptr, kCaptionColour};
+  }
 };
 
 bool Near(const FDoubleRect& a, const FDoubleRect& b) {
@@ -213,8 +227,10 @@ TEST_F(MiniImageWndTest, ThumbnailModeShowsBadgeIconsBesideThePictureAndTheName)
   const std::unique_ptr<CTLM_Exif> exif = CTLM_Exif::Create(PathFromNative(file.string()));
   ASSERT_TRUE(exif && exif->IsMarked() && exif->IsLocked());
 
+  CaptionTable table;
   CreateMini(200, 150);
   mini.SetNavigatorMode(0);
+  mini.SetCaptionStyle(kCaptionTextId);
   struct Case {
     const char* name;
     SIZE picture;
@@ -243,5 +259,10 @@ TEST_F(MiniImageWndTest, ThumbnailModeShowsBadgeIconsBesideThePictureAndTheName)
     EXPECT_EQ(lock, RGB(230, 180, 40)) << "the lock's body";
     EXPECT_NE(pt::PixelAt(shot, 200 - 15, 7), kBackground) << "the badge";
     EXPECT_EQ(pt::PixelAt(shot, 100, 75), kPictureColour);
+    bool captionShown = false; // the name in the caption's colour, under the picture
+    for (int x = 6; x < 194 && !captionShown; ++x) {
+      for (int y = 136; y < 148; ++y) captionShown = captionShown || pt::PixelAt(shot, x, y) == kCaptionColour;
+    }
+    EXPECT_TRUE(captionShown);
   }
 }
