@@ -114,6 +114,8 @@ protected:
   static void TearDownTestSuite() {
     delete s_Raw;
     s_Raw = nullptr;
+    delete s_Larger;
+    s_Larger = nullptr;
   }
   void SetUp() override {
     pt::Init();
@@ -122,11 +124,18 @@ protected:
   }
 
   // Raw files 0..n-1 in the folder and a job saving each as a JPEG beside it.
-  void MakeBatch(int count) {
+  // The tiny shot may be saved before the facade ever reports progress, so a
+  // test that cancels on the first report takes the larger one.
+  void MakeBatch(int count, bool reportsProgress = false) {
+    if (reportsProgress && !s_Larger) {
+      SyntheticOptions options;
+      options.size = SyntheticSize::Small;
+      s_Larger = new SyntheticRaw(MakeSyntheticRaw(options));
+    }
     job.m_nSettingMode = 1;
     for (int i = 0; i < count; ++i) {
       const fs::path raw = dir.Path() / ("shot" + std::to_string(i) + ".kvr");
-      s_Raw->file.WriteTo(raw);
+      (reportsProgress ? s_Larger : s_Raw)->file.WriteTo(raw);
       job.m_aInputs.push_back(PathFromNative(raw.string()));
       job.m_aOutputs.push_back(PathFromNative(Output(i).string()));
     }
@@ -156,6 +165,7 @@ protected:
   }
 
   static inline SyntheticRaw* s_Raw = nullptr;
+  static inline SyntheticRaw* s_Larger = nullptr;
   CLumitraApp app;
   TempDir dir;
   CSaveJob job;
@@ -211,7 +221,7 @@ TEST_F(SaveWorkersTest, BatchCancelledFirstWritesNothing) {
 }
 
 TEST_F(SaveWorkersTest, BatchCancelInsideAFileLeavesNoPartialFileAndStops) {
-  MakeBatch(2);
+  MakeBatch(2, true);
   ScriptedBatchDlg dialog;
   dialog.cancelOnProgress = true;
   dialog.SetJob(&job);
@@ -261,7 +271,7 @@ public:
 };
 
 TEST_F(SaveWorkersTest, SingleSaveCancelledEndsWithCancelAndNoFile) {
-  MakeBatch(1);
+  MakeBatch(1, true);
   CancellingProgressDlg dialog;
   pt::OnNextModal([&dialog](HWND) { dialog.PumpUntilEnded(); });
   EXPECT_EQ(RunDevelopSaveJob(&job, &dialog, nullptr), kSaveCancelled);
