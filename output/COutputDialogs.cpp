@@ -5,6 +5,7 @@
 #include "output/CSaveMultiProgressDlg.h"
 #include "output/SaveWorkers.h"
 #include "output/CThreadProgressDlg.h"
+#include "output/print/CTLM_PrintDlg.h"
 #include "shell/app/AppMessages.h"
 
 #include <memory>
@@ -59,7 +60,7 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
   return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
-         dialog == OutputDialog::Save || dialog == OutputDialog::ExtractJpeg;
+         dialog == OutputDialog::Save || dialog == OutputDialog::ExtractJpeg || dialog == OutputDialog::Print;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -110,4 +111,11 @@ void COutputDialogs::RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager* item
 BOOL COutputDialogs::RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) {
   CThreadProgressDlg dialog(nullptr);
   return ::RunExtractJpegJob(&inputs, &outputs, &dialog);
+}
+
+// The browser's print commands (empty path) and a single file's.
+void COutputDialogs::RunPrintDialog(const FString& path) {
+  CTLM_PrintDlg dialog(AfxGetMainWnd());
+  dialog.SetSource(path);
+  dialog.DoModal();
 }

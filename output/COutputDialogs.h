@@ -2,8 +2,8 @@
 // The output dialogs the program has, as the main frame reaches them: the
 // progress dialog its workers run under (the rotate commands), the save
 // dialog with the batch save and the extraction of embedded JPEG pictures,
-// and the preferences. The others answer FALSE to Has and their commands stay
-// disabled.
+// the preferences and the print dialog. The others answer FALSE to Has and
+// their commands stay disabled.
 
 #include "shell/frame/OutputDialogs.h"
 
@@ -23,7 +23,7 @@ public:
                        SaveRunResult* result) override;
   BOOL RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) override;
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
-  void RunPrintDialog(const FString&) override {}
+  void RunPrintDialog(const FString& path) override;
   BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }
   void RunSlideShow(const std::vector<FString>&, int, int, BOOL, std::vector<FString>*, std::vector<BYTE>*) override {}
   void RunPreferences() override;
