@@ -1,6 +1,9 @@
 #include "output/COutputDialogs.h"
 
 #include "output/CPreferenceDlg.h"
+#include "output/CSaveDlg.h"
+#include "output/CSaveMultiProgressDlg.h"
+#include "output/SaveWorkers.h"
 #include "output/CThreadProgressDlg.h"
 #include "output/print/CTLM_PrintDlg.h"
 #include "shell/app/AppMessages.h"
@@ -57,7 +60,7 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
   return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
-         dialog == OutputDialog::Print;
+         dialog == OutputDialog::Save || dialog == OutputDialog::ExtractJpeg || dialog == OutputDialog::Print;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -69,6 +72,45 @@ INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(
 void COutputDialogs::RunPreferences() {
   CPreferenceDlg dialog(nullptr);
   dialog.DoModal();
+}
+
+INT_PTR COutputDialogs::RunSaveDialog(CWnd* owner, CET_ThumbnailDataManager* items, int flag, CSaveJob* job) {
+  CSaveDlg dialog(owner);
+  dialog.SetThumbnailList(items, flag);
+  const INT_PTR result = dialog.DoModal();
+  if (result == IDOK) dialog.GetSaveJob(job);
+  return result;
+}
+
+// The rotate commands choose the output of a turned image with it: as shot,
+// nothing to write back.
+INT_PTR COutputDialogs::RunSaveDialogForImage(CWnd* owner, const CTLM_ThumbnailData* item, CSaveJob* job) {
+  CSaveDlg dialog(owner);
+  dialog.SetReviewImage(item, 1, nullptr, 0);
+  const INT_PTR result = dialog.DoModal();
+  if (result == IDOK) dialog.GetSaveJob(job);
+  return result;
+}
+
+// The batch save, owned by the main window so that minimising it minimises
+// the main window.
+void COutputDialogs::RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager* items, CSaveJob* job, CWnd** running,
+                                     SaveRunResult* result) {
+  CSaveMultiProgressDlg dialog(owner);
+  dialog.SetJob(job);
+  dialog.SetThumbnailList(items);
+  if (running) *running = &dialog;
+  dialog.DoModal();
+  if (running) *running = nullptr;
+  if (result) {
+    dialog.GetDoneFiles(&result->doneFiles);
+    dialog.GetAutoAdjustResults(&result->autoAdjustResults);
+  }
+}
+
+BOOL COutputDialogs::RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) {
+  CThreadProgressDlg dialog(nullptr);
+  return ::RunExtractJpegJob(&inputs, &outputs, &dialog);
 }
 
 // The browser's print commands (empty path) and a single file's.

@@ -1,8 +1,9 @@
 #pragma once
-// The output dialogs the program has, as the main frame reaches them: so far
-// the progress dialog its workers run under (the rotate commands), the
-// preferences and the print dialog. The others answer FALSE to Has and their
-// commands stay disabled.
+// The output dialogs the program has, as the main frame reaches them: the
+// progress dialog its workers run under (the rotate commands), the save
+// dialog with the batch save and the extraction of embedded JPEG pictures,
+// the preferences and the print dialog. The others answer FALSE to Has and
+// their commands stay disabled.
 
 #include "shell/frame/OutputDialogs.h"
 
@@ -16,10 +17,11 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 class COutputDialogs : public IOutputDialogs {
 public:
   BOOL Has(OutputDialog dialog) const override;
-  INT_PTR RunSaveDialog(CWnd*, CET_ThumbnailDataManager*, int, CSaveJob*) override { return IDCANCEL; }
-  INT_PTR RunSaveDialogForImage(CWnd*, const CTLM_ThumbnailData*, CSaveJob*) override { return IDCANCEL; }
-  void RunSaveProgress(CWnd*, CET_ThumbnailDataManager*, CSaveJob*, CWnd**, SaveRunResult*) override {}
-  BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>&) override { return FALSE; }
+  INT_PTR RunSaveDialog(CWnd* owner, CET_ThumbnailDataManager* items, int flag, CSaveJob* job) override;
+  INT_PTR RunSaveDialogForImage(CWnd* owner, const CTLM_ThumbnailData* item, CSaveJob* job) override;
+  void RunSaveProgress(CWnd* owner, CET_ThumbnailDataManager* items, CSaveJob* job, CWnd** running,
+                       SaveRunResult* result) override;
+  BOOL RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) override;
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
   void RunPrintDialog(const FString& path) override;
   BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }

@@ -19,6 +19,8 @@ public:
 
     // Disposes of the settings record; null afterwards.
     void FreeSettings();
+    // Takes the other job's choices (a clone of its settings) and paths.
+    void CopyFrom(const CSaveJob* other);
 
     int m_nSettingMode = 0;                // 1 as shot, 2 automatic, 3 custom preset, 4 user setting
     CKVR_FilterData* m_pSettings = nullptr; // owned; null: from the file (1) or computed (2)
