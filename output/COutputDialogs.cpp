@@ -2,6 +2,8 @@
 
 #include "output/CPreferenceDlg.h"
 #include "output/CThreadProgressDlg.h"
+#include "output/slideshow/CSlideShowDlg.h"
+#include "output/slideshow/CSlideShowParamDlg.h"
 #include "shell/app/AppMessages.h"
 
 #include <memory>
@@ -55,7 +57,8 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 }
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
-  return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences;
+  return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
+         dialog == OutputDialog::SlideShow;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -67,4 +70,21 @@ INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(
 void COutputDialogs::RunPreferences() {
   CPreferenceDlg dialog(nullptr);
   dialog.DoModal();
+}
+
+BOOL COutputDialogs::RunSlideShowParams(int* effect, int* seconds, BOOL* loop) {
+  CSlideShowParamDlg dialog(nullptr);
+  if (dialog.DoModal() != IDOK) return FALSE;
+  dialog.GetParams(effect, seconds, loop);
+  return TRUE;
+}
+
+void COutputDialogs::RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
+                                  std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) {
+  if (files.empty()) return;
+  CSlideShowDlg dialog(nullptr);
+  dialog.SetParams(effect, seconds, loop);
+  dialog.SetFileList(&files);
+  dialog.DoModal();
+  if (markPaths && markFlags) dialog.GetMarkChanges(*markPaths, *markFlags);
 }

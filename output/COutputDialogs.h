@@ -1,7 +1,7 @@
 #pragma once
 // The output dialogs the program has, as the main frame reaches them: so far
-// the progress dialog its workers run under (the rotate commands) and the
-// preferences. The others answer FALSE to Has and their commands stay
+// the progress dialog its workers run under (the rotate commands), the
+// slide show and the preferences. The others answer FALSE to Has and their commands stay
 // disabled.
 
 #include "shell/frame/OutputDialogs.h"
@@ -22,7 +22,8 @@ public:
   BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>&) override { return FALSE; }
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
   void RunPrintDialog(const FString&) override {}
-  BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }
-  void RunSlideShow(const std::vector<FString>&, int, int, BOOL, std::vector<FString>*, std::vector<BYTE>*) override {}
+  BOOL RunSlideShowParams(int* effect, int* seconds, BOOL* loop) override;
+  void RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
+                    std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) override;
   void RunPreferences() override;
 };
