@@ -2,7 +2,6 @@
 
 #include "shell/app/AppMessages.h"
 #include "shell/app/CLumitraApp.h"
-#include "shell/dialogs/DialogLayout.h"
 #include "shell/facade/CTLM_Exif.h"
 #include "shell/facade/KVR_DevelopToDIB.h"
 #include "shell/facade/KVR_EmbeddedImages.h"
@@ -10,6 +9,8 @@
 #include "toolkit/CET_Dib.h"
 #include "toolkit/PictureFileTypes.h"
 #include "toolkit/PictureFiles.h"
+
+#include "platform/win/WinDialogs.h"
 
 #include <algorithm>
 #include <mutex>
@@ -35,7 +36,14 @@ struct SlideShowLoad {
 
 void RegisterTemplate() {
   static std::once_flag once;
-  std::call_once(once, [] { dialogs::RegisterPixelTemplate(CSlideShowDlg::kTemplate, {640, 480}, {}); });
+  std::call_once(once, [] {
+    // A popup with a system menu and no caption or frame; it fills the screen when it opens.
+    DialogTemplate dialog;
+    dialog.id = CSlideShowDlg::kTemplate;
+    dialog.style = WS_POPUP | WS_SYSMENU;
+    dialog.size = {320, 240};
+    platform::RegisterDialogTemplate(dialog);
+  });
 }
 
 // Holds the application's engine lock for a scope (nothing without an application).
@@ -159,9 +167,8 @@ void CSlideShowDlg::GetMarkChanges(std::vector<FString>& paths, std::vector<BYTE
 BOOL CSlideShowDlg::OnInitDialog() {
   CDialogBase::OnInitDialog();
   m_HandOver->loop = m_bLoop;
-  CRect screen;
-  ::GetClientRect(GetDesktopWindow(), &screen);
-  MoveWindow(&screen);
+  // The whole screen: the desktop window's client area.
+  MoveWindow(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
   CRect client;
   GetClientRect(&client);
   m_PictureWnd.Create(u"SlideShowWnd", u"", WS_CHILD | WS_VISIBLE, client, this, kPictureWindowId);

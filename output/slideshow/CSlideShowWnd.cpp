@@ -4,6 +4,7 @@
 #include "shell/app/AppMessages.h"
 #include "toolkit/CET_Calc.h"
 #include "toolkit/CET_Dib.h"
+#include "toolkit/ControlParts.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>
@@ -100,8 +101,7 @@ CSlideShowWnd::~CSlideShowWnd() {
 
 int CSlideShowWnd::OnCreate(LPCREATESTRUCT cs) {
   if (COpenGLWnd::OnCreate(cs) == -1) return -1;
-  m_hMarkIcon = static_cast<HICON>(static_cast<void*>(
-      LoadImageW(nullptr, MAKEINTRESOURCEW(kMarkIconId), IMAGE_ICON, kIconSize, kIconSize, LR_DEFAULTCOLOR)));
+  m_hMarkIcon = LoadIconResource(kMarkIconId, kIconSize, kIconSize);
   return 0;
 }
 
