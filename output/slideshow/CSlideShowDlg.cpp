@@ -29,11 +29,6 @@ constexpr int kStartPolls = 60;
 constexpr DWORD kTickPollMs = 10;
 constexpr int kTickPolls = 100;
 
-// The loader's ticket: the shared block and the number of its load.
-struct SlideShowLoad {
-  std::shared_ptr<SlideShowHandOver> handOver;
-};
-
 void RegisterTemplate() {
   static std::once_flag once;
   std::call_once(once, [] {

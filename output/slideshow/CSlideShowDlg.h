@@ -36,7 +36,14 @@ struct SlideShowHandOver {
   std::unique_ptr<CET_Dib> loadedPicture;
 };
 
-// The worker: the parameter is a heap SlideShowLoad it deletes.
+// A loader's ticket: the block it shares with the dialog.
+struct SlideShowLoad {
+  std::shared_ptr<SlideShowHandOver> handOver;
+};
+
+// The worker: the parameter is a heap SlideShowLoad it deletes. It loads the
+// file to load, or the next readable one after it, and stores the picture
+// unless the load was given up on meanwhile.
 UINT SlideShowLoadThreadProc(LPVOID parameter);
 
 class CSlideShowDlg : public CDialogBase {
