@@ -1,7 +1,11 @@
 // The slide show's loader: it passes over files it cannot read, at most
-// once round the list, from the start again only with loop.
+// once round the list, from the start again only with loop; and a load
+// given up on stores nothing when it finally ends (the newer load's picture
+// and flag stay, the late picture is freed).
 
 #include "output/slideshow/CSlideShowDlg.h"
+#include "platform/testing/Headless.h"
+#include "shell/app/CLumitraApp.h"
 
 #include "foundation/FIStorageClass.h"
 #include "foundation/FPath.h"
@@ -10,6 +14,8 @@
 #include "toolkit/CET_Dib.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 namespace {
 
@@ -59,6 +65,36 @@ TEST_F(SlideShowLoaderTest, PassesOverWhatItCannotRead) {
     EXPECT_EQ(handOver->loadedPicture != nullptr, c.loaded >= 0);
     handOver->loadedPicture.reset();
   }
+}
+
+TEST_F(SlideShowLoaderTest, ALoadGivenUpOnStoresNothingLater) {
+  platform::testing::Init();
+  CLumitraApp app;
+  // A raw file's load waits for the engine lock, which the test holds.
+  handOver->files = {Junk("slow.kvr"), Jpeg("b.jpg")};
+  ASSERT_TRUE(app.LockEngine(0xFFFFFFFF));
+  {
+    CSingleLock lock(&handOver->lock, TRUE);
+    handOver->loading = TRUE;
+    handOver->sequence = 1;
+    handOver->indexToLoad = 0;
+  }
+  std::thread slow(SlideShowLoadThreadProc, new SlideShowLoad{handOver});
+  // Once the slow loader has taken its ticket and waits for the engine, it
+  // is given up on (as the dialog does after its polls) and the next file
+  // loaded.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  Load(1);
+  ASSERT_EQ(handOver->loadedIndex, 1);
+  const CET_Dib* newer = handOver->loadedPicture.get();
+  ASSERT_NE(newer, nullptr);
+  // The slow loader goes on: the raw file fails, it passes on to b.jpg and
+  // would store that picture.
+  app.UnlockEngine();
+  slow.join();
+  EXPECT_EQ(handOver->loadedIndex, 1);
+  EXPECT_EQ(handOver->loadedPicture.get(), newer) << "the newer load's picture stays";
+  EXPECT_FALSE(handOver->loading);
 }
 
 } // namespace
