@@ -149,6 +149,8 @@ public:
 // any other class name); made when the window's record is.
 std::unique_ptr<NativeControl> MakeNativeControl(HWND hwnd, const CREATESTRUCTW& cs);
 
+class Region;
+
 struct WindowRecord {
   CWnd* object = nullptr;
   HWND parent = nullptr;
@@ -179,6 +181,7 @@ struct WindowRecord {
   int menuHeight = 0;        // the menu bar's band between border and client area
   int showState = 1;         // SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED
   RECT normalRect;           // the rectangle a minimised or maximised window returns to
+  std::shared_ptr<Region> windowRegion; // SetWindowRgn, window coordinates; null: the whole window
 };
 
 // The record of a live window on the GUI thread; null for a stale handle.

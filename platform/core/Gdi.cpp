@@ -196,8 +196,11 @@ std::unique_ptr<IDrawTarget> OpenTarget(const DcRecord& dc) {
 }
 
 Clip EffectiveClip(const DcRecord& dc) {
-  if (!dc.systemClip && !dc.state.clip) return {};
+  const bool onWindow = dc.kind == DcRecord::Window || dc.kind == DcRecord::Paint;
+  const std::optional<Region> window = onWindow ? WindowClipOf(dc.hwnd) : std::nullopt;
+  if (!dc.systemClip && !dc.state.clip && !window) return {};
   Region region = dc.systemClip ? *dc.systemClip : Region::Everything();
+  if (window) region = Region::Combine(region, *window, Region::Op::And);
   if (dc.state.clip) region = Region::Combine(region, *dc.state.clip, Region::Op::And);
   return Clip{true, region.Rects()};
 }

@@ -91,6 +91,8 @@ bool Allowed(const DcRecord& dc);
 std::unique_ptr<IDrawTarget> OpenTarget(const DcRecord& dc);
 // The device pixels a DC's drawing is limited to right now.
 Clip EffectiveClip(const DcRecord& dc);
+// A window's region (SetWindowRgn) in its client coordinates; none without one.
+std::optional<Region> WindowClipOf(HWND hwnd);
 // The DC's state copied into a call record for its device.
 void DescribeState(const DcRecord& dc, GdiCall& call);
 

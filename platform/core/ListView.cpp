@@ -444,6 +444,9 @@ private:
     RECT client;
     GetClientRect(hwnd, &client);
     const bool owner = OwnerDrawn(hwnd);
+    // Owner-drawn rows get the list's font in their DC, as the window system's list gives them.
+    const HGDIOBJ font = owner ? reinterpret_cast<HGDIOBJ>(SendMessageW(hwnd, WM_GETFONT, 0, 0)) : nullptr;
+    if (font) SelectObject(dc, font);
     for (int i = m_top; i < RowCount() && m_rowHeight > 0; ++i) {
       const RECT rect = RowRect(hwnd, i);
       if (rect.top >= client.bottom) break;

@@ -468,6 +468,18 @@ int main(int argc, char** argv) {
     p.setBrush(QColor(230, 180, 40));
     p.drawRoundedRect(QRectF(2.5, 7.5, 11, 7), 1.5, 1.5);
   });
+  // The palettes' dialog buttons 105 x 23: normal 147, pushed 148, disabled 210 (a flat, dimmer face).
+  for (const auto& [id, pressed] : {std::pair{147, false}, std::pair{148, true}}) {
+    ok &= Save(folder, "icons", id, {105, 23}, false, [=](QPainter& p, QSize s) {
+      Face(p, QRectF(0, 0, s.width(), s.height()), pressed);
+    });
+  }
+  ok &= Save(folder, "icons", 210, {105, 23}, false, [](QPainter& p, QSize s) {
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(QColor(90, 90, 90), 1));
+    p.setBrush(QColor(70, 70, 70));
+    p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
+  });
   ok &= DrawBrowserViewIcons(folder);
 
   // The review pane's cursors, 32 x 32 with the hot spot at the centre: a

@@ -54,3 +54,11 @@ int OffsetClipRgn(HDC dc, int dx, int dy);
 int GetClipRgn(HDC dc, HRGN region);
 BOOL PtVisible(HDC dc, int x, int y);
 BOOL RectVisible(HDC dc, const RECT* rect);
+
+// Window regions (window coordinates): the window shows and draws only the
+// region's pixels; what lies outside shows the windows beneath. The window
+// takes the region (the handle is freed); null removes it. Non-zero on success.
+int SetWindowRgn(HWND hwnd, HRGN region, BOOL redraw);
+// The kind of a copy of the window's region written into `region`;
+// RGN_ERROR when the window has none.
+int GetWindowRgn(HWND hwnd, HRGN region);
