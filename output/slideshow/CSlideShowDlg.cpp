@@ -5,6 +5,7 @@
 #include "shell/facade/CTLM_Exif.h"
 #include "shell/facade/KVR_DevelopToDIB.h"
 #include "shell/facade/KVR_EmbeddedImages.h"
+#include "shell/facade/KVR_EngineLock.h"
 #include "shell/facade/KVR_FileSettings.h"
 #include "toolkit/CET_Dib.h"
 #include "toolkit/PictureFileTypes.h"
@@ -41,29 +42,13 @@ void RegisterTemplate() {
   });
 }
 
-// Holds the application's engine lock for a scope (nothing without an application).
-class EngineLock {
-public:
-  EngineLock() : m_app(GetLumitraApp()) {
-    if (m_app) m_app->LockEngine(0xFFFFFFFF);
-  }
-  ~EngineLock() {
-    if (m_app) m_app->UnlockEngine();
-  }
-  EngineLock(const EngineLock&) = delete;
-  EngineLock& operator=(const EngineLock&) = delete;
-
-private:
-  CLumitraApp* m_app;
-};
-
 // A raw file: its embedded large preview, else a development fitting
 // 600 x 600; the mark from the file.
 std::unique_ptr<CET_Dib> LoadRawSlide(const FString& path, int& mark) {
   const std::u16string native(path.View());
   std::unique_ptr<CET_Dib> picture(
       KVR_LoadEmbeddedImageToBitmap(native.c_str(), kLargeEmbeddedPicture, nullptr, nullptr, 0));
-  EngineLock lock;
+  KVREngineLockScope engine; // both calls below open a development handle
   if (!picture) {
     picture.reset(
         KVR_DevelopFileToBitmap(native.c_str(), kPreviewDevelopMode, 1, nullptr, nullptr, nullptr, nullptr, nullptr));

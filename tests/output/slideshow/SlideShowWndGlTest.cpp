@@ -8,12 +8,11 @@
 #include "output/slideshow/CSlideShowWnd.h"
 #include "platform/testing/Display.h"
 #include "shell/app/AppMessages.h"
-#include "toolkit/CET_Dib.h"
+#include "support/DibBuilder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
 
 namespace pt = platform::testing;
@@ -26,29 +25,9 @@ constexpr COLORREF kOld = RGB(255, 0, 0);
 constexpr COLORREF kNew = RGB(0, 0, 255);
 constexpr COLORREF kBlack = RGB(0, 0, 0);
 
-// A picture of one colour, bottom-up 24-bit, with the window's proportions.
-CET_Dib Solid(COLORREF colour, int width = kWidth, int height = kHeight) {
-  CET_Dib dib;
-  dib.header = NewDibHeader();
-  BITMAPINFOHEADER& h = dib.header->bmiHeader;
-  h.biSize = sizeof(BITMAPINFOHEADER);
-  h.biWidth = width;
-  h.biHeight = height;
-  h.biPlanes = 1;
-  h.biBitCount = 24;
-  const int stride = (width * 3 + 3) & ~3;
-  dib.size = static_cast<DWORD>(stride * height);
-  dib.bits = NewDibBits(dib.size);
-  std::memset(dib.bits, 0, dib.size);
-  for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) {
-      BYTE* p = dib.bits + y * stride + x * 3;
-      p[0] = GetBValue(colour);
-      p[1] = GetGValue(colour);
-      p[2] = GetRValue(colour);
-    }
-  }
-  return dib;
+// A picture of one colour, with the window's proportions unless told.
+std::unique_ptr<CET_Dib> Solid(COLORREF colour, int width = kWidth, int height = kHeight) {
+  return testsupport::MakeBottomUpDib(width, height, [colour](int, int) { return colour; });
 }
 
 bool Near(COLORREF a, COLORREF b, int tolerance = 4) {
@@ -88,9 +67,9 @@ protected:
   // The frame after the old and the new picture and that many 50 ms steps.
   pt::PixelImage Frame(int effect, int steps, const std::string& png) {
     slides.SetEffect(effect);
-    EXPECT_TRUE(slides.SetPicture(&oldPicture));
+    EXPECT_TRUE(slides.SetPicture(oldPicture.get()));
     EXPECT_FALSE(slides.IsInTransition()) << "the first picture shows at once";
-    EXPECT_TRUE(slides.SetPicture(&newPicture));
+    EXPECT_TRUE(slides.SetPicture(newPicture.get()));
     EXPECT_TRUE(slides.IsInTransition());
     slides.Invalidate();
     pt::Pump();
@@ -103,8 +82,8 @@ protected:
 
   SlideParent parent;
   CSlideShowWnd slides;
-  CET_Dib oldPicture = Solid(kOld);
-  CET_Dib newPicture = Solid(kNew);
+  std::unique_ptr<CET_Dib> oldPicture = Solid(kOld);
+  std::unique_ptr<CET_Dib> newPicture = Solid(kNew);
   CET_Dib emptyPicture;
 };
 
@@ -171,9 +150,9 @@ TEST_F(SlideShowWndGl, AnUnknownEffectShowsBlackFrames) {
 }
 
 TEST_F(SlideShowWndGl, ThePictureIsFittedWithBlackBars) {
-  const CET_Dib square = Solid(kNew, 50, 50);
+  const std::unique_ptr<CET_Dib> square = Solid(kNew, 50, 50);
   slides.SetEffect(1);
-  ASSERT_TRUE(slides.SetPicture(&square));
+  ASSERT_TRUE(slides.SetPicture(square.get()));
   slides.Invalidate();
   pt::Pump();
   const pt::PixelImage shot = pt::GrabClient(slides);
@@ -196,14 +175,14 @@ TEST_F(SlideShowWndGl, TheMarkShowsOnlyOutsideATransition) {
     return false;
   };
   slides.SetEffect(1);
-  ASSERT_TRUE(slides.SetPicture(&oldPicture));
+  ASSERT_TRUE(slides.SetPicture(oldPicture.get()));
   slides.SetMarked(1);
   slides.Invalidate();
   pt::Pump();
   const pt::PixelImage marked = pt::GrabClient(slides);
   pt::SavePng(marked, "slide-marked.png");
   EXPECT_TRUE(iconDiffers(marked, kOld));
-  ASSERT_TRUE(slides.SetPicture(&newPicture));
+  ASSERT_TRUE(slides.SetPicture(newPicture.get()));
   pt::AdvanceTime(50 * 20);
   pt::Pump();
   EXPECT_FALSE(iconDiffers(pt::GrabClient(slides), pt::PixelAt(pt::GrabClient(slides), 5, 5)))
