@@ -81,7 +81,6 @@ BOOL COutputDialogs::RunSlideShowParams(int* effect, int* seconds, BOOL* loop) {
 
 void COutputDialogs::RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
                                   std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) {
-  if (files.empty()) return;
   CSlideShowDlg dialog(nullptr);
   dialog.SetParams(effect, seconds, loop);
   dialog.SetFileList(&files);

@@ -95,9 +95,7 @@ END_MESSAGE_MAP()
 
 CSlideShowWnd::CSlideShowWnd() = default;
 
-CSlideShowWnd::~CSlideShowWnd() {
-  if (m_hMarkIcon) DestroyIcon(m_hMarkIcon);
-}
+CSlideShowWnd::~CSlideShowWnd() { FreeIcon(m_hMarkIcon); }
 
 int CSlideShowWnd::OnCreate(LPCREATESTRUCT cs) {
   if (COpenGLWnd::OnCreate(cs) == -1) return -1;
@@ -126,15 +124,16 @@ BOOL CSlideShowWnd::SetPicture(const CET_Dib* picture) {
   const int width = client.Width();
   const int height = client.Height();
   if (width <= 0 || height <= 0) return FALSE;
-  const WindowPicture image = DrawIntoWindowPicture(*this, *picture, width, height);
-  if (!image.bitmap) return FALSE;
-
   if (!MakeCurrent()) {
-    DeleteObject(image.bitmap);
     // Nothing can be drawn: the new picture simply takes the old one's place.
     if (m_bHasPicture && GetParent()) GetParent()->PostMessage(WM_APP_SLIDE_NEXT, 0, 0);
     m_bHasPicture = true;
     return TRUE;
+  }
+  const WindowPicture image = DrawIntoWindowPicture(*this, *picture, width, height);
+  if (!image.bitmap) {
+    ReleaseContext();
+    return FALSE;
   }
   const bool startsTransition = m_nCurrentTexture != 0;
   GLuint texture = 0;
