@@ -2,6 +2,7 @@
 
 #include "output/CPreferenceDlg.h"
 #include "output/CThreadProgressDlg.h"
+#include "output/print/CTLM_PrintDlg.h"
 #include "output/slideshow/CSlideShowDlg.h"
 #include "output/slideshow/CSlideShowParamDlg.h"
 #include "shell/app/AppMessages.h"
@@ -58,7 +59,7 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
   return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
-         dialog == OutputDialog::SlideShow;
+         dialog == OutputDialog::Print || dialog == OutputDialog::SlideShow;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -69,6 +70,13 @@ INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(
 // The browser's preferences command: modal, without a parent.
 void COutputDialogs::RunPreferences() {
   CPreferenceDlg dialog(nullptr);
+  dialog.DoModal();
+}
+
+// The browser's print commands (empty path) and a single file's.
+void COutputDialogs::RunPrintDialog(const FString& path) {
+  CTLM_PrintDlg dialog(AfxGetMainWnd());
+  dialog.SetSource(path);
   dialog.DoModal();
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 // The output dialogs the program has, as the main frame reaches them: so far
 // the progress dialog its workers run under (the rotate commands), the
-// slide show and the preferences. The others answer FALSE to Has and their commands stay
-// disabled.
+// preferences, the print dialog and the slide show. The others answer FALSE
+// to Has and their commands stay disabled.
 
 #include "shell/frame/OutputDialogs.h"
 
@@ -21,7 +21,7 @@ public:
   void RunSaveProgress(CWnd*, CET_ThumbnailDataManager*, CSaveJob*, CWnd**, SaveRunResult*) override {}
   BOOL RunExtractJpegJob(const std::vector<FString>&, const std::vector<FString>&) override { return FALSE; }
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
-  void RunPrintDialog(const FString&) override {}
+  void RunPrintDialog(const FString& path) override;
   BOOL RunSlideShowParams(int* effect, int* seconds, BOOL* loop) override;
   void RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
                     std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) override;

@@ -1,6 +1,7 @@
 #include "output/print/PrintPreparation.h"
 
 #include "output/print/PrintLayout.h"
+#include "output/print/PrintPan.h"
 #include "shell/facade/CKVR_FilterData.h"
 #include "toolkit/CET_Calc.h"
 #include "toolkit/PictureFileTypes.h"
@@ -90,23 +91,7 @@ RECT CarryCropOver(RECT cell, RECT crop, int width, int height, bool autoRotate)
              0};
   moved.right = moved.left + fullWidth;
   moved.bottom = moved.top + fullHeight;
-  if (moved.left < 0) {
-    moved.left = 0;
-    moved.right = fullWidth;
-  }
-  if (moved.top < 0) {
-    moved.top = 0;
-    moved.bottom = fullHeight;
-  }
-  if (moved.right > picture.right) {
-    moved.left = picture.right - fullWidth;
-    moved.right = picture.right;
-  }
-  if (moved.bottom > picture.bottom) {
-    moved.top = picture.bottom - fullHeight;
-    moved.bottom = picture.bottom;
-  }
-  return moved;
+  return KeepCropInPicture(moved, fullWidth, fullHeight, picture);
 }
 
 std::unique_ptr<CET_Dib> DibFromMovieFrame(const BITMAPINFO* header, const void* bits, DWORD size) {

@@ -225,6 +225,76 @@ bool DrawColorWheelIcons(const QString& folder) {
 
 } // namespace
 
+// The adjustment palette's panel icons: the expand button 12 x 12 (156
+// expanded, 157 pushed, 158 collapsed, 159 collapsed and pushed), the reset
+// button 16 x 17 (151, 152 pushed), and the 31 x 30 buttons: dropper (149,
+// 150 pushed), write settings (160, 161 disabled, 162 pushed) and save image
+// (153, 154 disabled, 155 pushed).
+bool DrawPalettePanelIcons(const QString& folder) {
+  bool ok = true;
+  const QColor light(220, 220, 220);
+  const QColor dim(140, 140, 140);
+  for (const auto& [id, collapsed, pushed] : {std::tuple{156, false, false}, std::tuple{157, false, true},
+                                               std::tuple{158, true, false}, std::tuple{159, true, true}}) {
+    ok &= Save(folder, "icons", id, {12, 12}, false, [=](QPainter& p, QSize s) {
+      Arrow(p, QRectF(0, 0, s.width(), s.height()), collapsed ? 'r' : 'd', pushed ? dim : light);
+    });
+  }
+  for (const auto& [id, pushed] : {std::pair{151, false}, std::pair{152, true}}) {
+    ok &= Save(folder, "icons", id, {16, 17}, false, [=](QPainter& p, QSize) {
+      p.setPen(QPen(pushed ? dim : light, 2));
+      p.drawArc(QRectF(3, 3.5, 10, 10), 100 * 16, 290 * 16);
+      Arrow(p, QRectF(4, 0, 8, 8), 'r', pushed ? dim : light);
+    });
+  }
+  // A button face with a symbol: the face pressed or flat (disabled), the symbol dimmed when disabled.
+  const auto button = [&](int id, bool pressed, bool disabled, const std::function<void(QPainter&, QColor)>& symbol) {
+    ok &= Save(folder, "icons", id, {31, 30}, false, [=](QPainter& p, QSize s) {
+      if (disabled) {
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(QColor(70, 70, 70));
+        p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
+      } else {
+        Face(p, QRectF(0, 0, s.width(), s.height()), pressed);
+      }
+      symbol(p, disabled ? QColor(110, 110, 110) : QColor(30, 30, 30));
+    });
+  };
+  const auto dropper = [](QPainter& p, QColor c) {
+    p.setPen(QPen(c, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(9, 22), QPointF(19, 12));
+    p.setBrush(c);
+    p.drawEllipse(QRectF(18, 6, 6, 6));
+  };
+  const auto disk = [](QPainter& p, QColor c) {
+    p.setPen(QPen(c, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(8.5, 7.5, 14, 15));
+    p.fillRect(QRectF(11, 8, 9, 5), c);
+  };
+  const auto picture = [](QPainter& p, QColor c) {
+    p.setPen(QPen(c, 1.5));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRectF(6.5, 8.5, 18, 13));
+    QPainterPath hill;
+    hill.moveTo(8, 21);
+    hill.lineTo(14, 14);
+    hill.lineTo(18, 18);
+    hill.lineTo(23, 21);
+    hill.closeSubpath();
+    p.fillPath(hill, c);
+  };
+  button(149, false, false, dropper);
+  button(150, true, false, dropper);
+  button(160, false, false, disk);
+  button(161, false, true, disk);
+  button(162, true, false, disk);
+  button(153, false, false, picture);
+  button(154, false, true, picture);
+  button(155, true, false, picture);
+  return ok;
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: MakeUiResources <folder>\n");
@@ -508,5 +578,19 @@ int main(int argc, char** argv) {
     }
   });
   ok &= DrawColorWheelIcons(folder);
+  ok &= DrawPalettePanelIcons(folder);
+
+  // The print preview's page buttons, 16 x 23: previous 201 normal, 202 pushed,
+  // 203 disabled; next 204, 205, 206.
+  for (int state = 0; state < 3; ++state) {
+    const QColor mark = state == 1 ? QColor(255, 200, 80) : state == 2 ? QColor(110, 110, 110) : QColor(235, 235, 235);
+    for (const auto& [first, direction] : {std::pair{201, 'l'}, std::pair{204, 'r'}}) {
+      ok &= Save(folder, "icons", first + state, {16, 23}, false, [=](QPainter& p, QSize s) {
+        const QRectF face(1, 3, s.width() - 2, s.height() - 6);
+        Face(p, face, state == 1);
+        Arrow(p, face, direction, mark);
+      });
+    }
+  }
   return ok ? 0 : 1;
 }
