@@ -6,6 +6,8 @@
 #include "output/SaveWorkers.h"
 #include "output/CThreadProgressDlg.h"
 #include "output/print/CTLM_PrintDlg.h"
+#include "output/slideshow/CSlideShowDlg.h"
+#include "output/slideshow/CSlideShowParamDlg.h"
 #include "shell/app/AppMessages.h"
 
 #include <memory>
@@ -60,7 +62,8 @@ INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<U
 
 BOOL COutputDialogs::Has(OutputDialog dialog) const {
   return dialog == OutputDialog::ThreadProgress || dialog == OutputDialog::Preferences ||
-         dialog == OutputDialog::Save || dialog == OutputDialog::ExtractJpeg || dialog == OutputDialog::Print;
+         dialog == OutputDialog::Save || dialog == OutputDialog::ExtractJpeg || dialog == OutputDialog::Print ||
+         dialog == OutputDialog::SlideShow;
 }
 
 INT_PTR COutputDialogs::RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) {
@@ -118,4 +121,20 @@ void COutputDialogs::RunPrintDialog(const FString& path) {
   CTLM_PrintDlg dialog(AfxGetMainWnd());
   dialog.SetSource(path);
   dialog.DoModal();
+}
+
+BOOL COutputDialogs::RunSlideShowParams(int* effect, int* seconds, BOOL* loop) {
+  CSlideShowParamDlg dialog(nullptr);
+  if (dialog.DoModal() != IDOK) return FALSE;
+  dialog.GetParams(effect, seconds, loop);
+  return TRUE;
+}
+
+void COutputDialogs::RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
+                                  std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) {
+  CSlideShowDlg dialog(nullptr);
+  dialog.SetParams(effect, seconds, loop);
+  dialog.SetFileList(&files);
+  dialog.DoModal();
+  if (markPaths && markFlags) dialog.GetMarkChanges(*markPaths, *markFlags);
 }

@@ -2,8 +2,7 @@
 // The output dialogs the program has, as the main frame reaches them: the
 // progress dialog its workers run under (the rotate commands), the save
 // dialog with the batch save and the extraction of embedded JPEG pictures,
-// the preferences and the print dialog. The others answer FALSE to Has and
-// their commands stay disabled.
+// the preferences, the print dialog and the slide show.
 
 #include "shell/frame/OutputDialogs.h"
 
@@ -24,7 +23,8 @@ public:
   BOOL RunExtractJpegJob(const std::vector<FString>& inputs, const std::vector<FString>& outputs) override;
   INT_PTR RunThreadProgress(CWnd* owner, const std::function<UINT(IThreadProgress&)>& worker) override;
   void RunPrintDialog(const FString& path) override;
-  BOOL RunSlideShowParams(int*, int*, BOOL*) override { return FALSE; }
-  void RunSlideShow(const std::vector<FString>&, int, int, BOOL, std::vector<FString>*, std::vector<BYTE>*) override {}
+  BOOL RunSlideShowParams(int* effect, int* seconds, BOOL* loop) override;
+  void RunSlideShow(const std::vector<FString>& files, int effect, int seconds, BOOL loop,
+                    std::vector<FString>* markPaths, std::vector<BYTE>* markFlags) override;
   void RunPreferences() override;
 };
