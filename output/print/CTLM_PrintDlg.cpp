@@ -59,7 +59,7 @@ const ControlPlace kControls[] = {
     {D::kMarkedId, u"Button", kOwnerButton, {22, 55, 292, 70}},
     {D::kSelectedId, u"Button", kOwnerButton, {22, 80, 292, 95}},
     {D::kSizeLabelId, u"Static", kStatic, {22, 105, 102, 120}},
-    {D::kSizeTextId, u"Static", kStatic, {107, 105, 322, 120}},
+    {D::kSizeValueId, u"Static", kStatic, {107, 105, 322, 120}},
     {D::kSeparator1Id, u"Static", kStatic, {15, 135, 328, 136}},
     {D::kRawTitleId, u"Static", kStatic, {20, 142, 320, 157}},
     {D::kRawFrameId, u"Static", kStatic, {15, 160, 328, 249}},
@@ -194,7 +194,7 @@ void CTLM_PrintDlg::DoDataExchange(CDataExchange* dx) {
   const std::pair<int, CWnd*> controls[] = {
       {kSourceTitleId, &m_SourceTitle}, {kSourceFrameId, &m_SourceFrame}, {kAllId, &m_SourceAll},
       {kMarkedId, &m_SourceMarked}, {kSelectedId, &m_SourceSelected}, {kSizeLabelId, &m_SizeLabel},
-      {kSizeTextId, &m_SizeText}, {kSeparator1Id, &m_Separator1}, {kRawTitleId, &m_RawTitle},
+      {kSizeValueId, &m_SizeText}, {kSeparator1Id, &m_Separator1}, {kRawTitleId, &m_RawTitle},
       {kRawFrameId, &m_RawFrame}, {kAsShotId, &m_AsShot}, {kAutoId, &m_Auto}, {kCustomId, &m_Custom},
       {kSettingComboId, &m_SettingCombo}, {kSeparator2Id, &m_Separator2}, {kPrintTitleId, &m_PrintTitle},
       {kPrintFrameId, &m_PrintFrame}, {kPrintSizeLabelId, &m_PrintSizeLabel}, {kPrintSizeId, &m_PrintSize},

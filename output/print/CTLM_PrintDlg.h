@@ -46,7 +46,7 @@ public:
   static constexpr UINT kTemplate = 237;
   enum : int {
     kSourceTitleId = 1088, kSourceFrameId = 1087, kAllId = 1057, kMarkedId = 1058, kSelectedId = 1106,
-    kSizeLabelId = 1092, kSizeTextId = 1238, kSeparator1Id = 1193, kRawTitleId = 1094, kRawFrameId = 1093,
+    kSizeLabelId = 1092, kSizeValueId = 1238, kSeparator1Id = 1193, kRawTitleId = 1094, kRawFrameId = 1093,
     kAsShotId = 1107, kAutoId = 1108, kCustomId = 1109, kSettingComboId = 1098, kSeparator2Id = 1194,
     kPrintTitleId = 1100, kPrintFrameId = 1099, kPrintSizeLabelId = 1101, kPrintSizeId = 1102,
     kAutoRotateId = 1110, kAutoCropId = 1111, kCopiesCheckId = 1112, kCopiesId = 1113, kInfoId = 1115,

@@ -163,7 +163,7 @@ TEST_F(PrintDlg, ControlsForTheStoredChoicesAndTheBrowsersPictures) {
     EXPECT_EQ(dialog.TextOf(D::kMarkedId).substr(0, 18), u"Marked (1 picture,");
     EXPECT_EQ(dialog.TextOf(D::kAllId).substr(0, 16), u"All (3 pictures,");
     EXPECT_EQ(dialog.TextOf(D::kSelectedId), u"Selected (0 picture, 0.0 MB)");
-    EXPECT_EQ(dialog.TextOf(D::kSizeTextId), u"0.0 MB (60 x 40 x 3)");
+    EXPECT_EQ(dialog.TextOf(D::kSizeValueId), u"0.0 MB (60 x 40 x 3)");
     // A marked JPEG alone: no raw settings.
     EXPECT_FALSE(dialog.Enabled(D::kAsShotId));
     EXPECT_EQ(dialog.PrintPictures().size(), 1u);
@@ -181,7 +181,7 @@ TEST_F(PrintDlg, ControlsForTheStoredChoicesAndTheBrowsersPictures) {
     dialog.Click(D::kAllId);
     EXPECT_EQ(dialog.PrintPictures().size(), 3u);
     EXPECT_TRUE(dialog.Enabled(D::kAsShotId));
-    EXPECT_EQ(dialog.TextOf(D::kSizeTextId), u"");
+    EXPECT_EQ(dialog.TextOf(D::kSizeValueId), u"");
     // The full page turns shooting information off.
     const int entries = dialog.Control<CComboBoxBase>(D::kPrintSizeId).GetCount();
     dialog.Choose(D::kPrintSizeId, entries - 1);
