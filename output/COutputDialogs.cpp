@@ -40,23 +40,31 @@ UINT WorkerThreadProc(LPVOID parameter) {
 
 } // namespace
 
-INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<UINT(IThreadProgress&)>& worker) {
-  DialogProgress progress(dialog);
-  WorkerCall call{&worker, &progress};
-  std::unique_ptr<CWinThread> thread(
-      AfxBeginThread(WorkerThreadProc, &call, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-  if (!thread) return IDCANCEL;
+BOOL RunThreadUnderDialog(CThreadProgressDlg& dialog, AFX_THREADPROC procedure, void* parameter, INT_PTR* result,
+                          DWORD* exitCode) {
+  std::unique_ptr<CWinThread> thread(AfxBeginThread(procedure, parameter, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
+  if (!thread) return FALSE;
   thread->m_bAutoDelete = FALSE;
   dialog.SetThread(thread.get());
-  const INT_PTR result = dialog.DoModal();
-  if (result == -1) {
+  *result = dialog.DoModal();
+  if (*result == -1) {
     // No window came up, so the worker never started: it is let run only to
     // see the cancel and end, as a thread cannot be left suspended.
     dialog.SetCancel(TRUE);
     thread->ResumeThread();
-    WaitForSingleObject(thread->m_hThread, INFINITE);
-    return IDCANCEL;
   }
+  WaitForSingleObject(thread->m_hThread, INFINITE);
+  *exitCode = 0;
+  GetExitCodeThread(thread->m_hThread, exitCode);
+  return TRUE;
+}
+
+INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<UINT(IThreadProgress&)>& worker) {
+  DialogProgress progress(dialog);
+  WorkerCall call{&worker, &progress};
+  INT_PTR result = IDCANCEL;
+  DWORD exitCode = 0;
+  if (!RunThreadUnderDialog(dialog, WorkerThreadProc, &call, &result, &exitCode) || result == -1) return IDCANCEL;
   return result;
 }
 

@@ -12,6 +12,11 @@ class CThreadProgressDlg;
 // resumed once the dialog is up); the dialog's end code, or IDCANCEL without
 // the dialog when the thread cannot be made.
 INT_PTR RunUnderProgressDialog(CThreadProgressDlg& dialog, const std::function<UINT(IThreadProgress&)>& worker);
+// The same for a thread procedure: FALSE when the thread cannot be made;
+// else the worker has ended and *exitCode holds its exit code, *result the
+// dialog's end code (-1 when no window came up).
+BOOL RunThreadUnderDialog(CThreadProgressDlg& dialog, AFX_THREADPROC procedure, void* parameter, INT_PTR* result,
+                          DWORD* exitCode);
 
 class COutputDialogs : public IOutputDialogs {
 public:

@@ -1,5 +1,6 @@
 #include "output/SaveWorkers.h"
 
+#include "output/COutputDialogs.h"
 #include "output/CSaveMultiProgressDlg.h"
 #include "output/CThreadProgressDlg.h"
 #include "shell/app/AppClipboard.h"
@@ -45,20 +46,8 @@ void* CallbackUser(CThreadProgressDlg* dialog) { return static_cast<IThreadProgr
 // Runs the procedure on a worker thread under the dialog; the worker's exit
 // code, or nothing when the thread cannot be made.
 bool RunUnderDialog(AFX_THREADPROC procedure, void* parameter, CThreadProgressDlg* dialog, DWORD* exitCode) {
-  std::unique_ptr<CWinThread> thread(
-      AfxBeginThread(procedure, parameter, THREAD_PRIORITY_NORMAL, 0, CREATE_SUSPENDED));
-  if (!thread) return false;
-  thread->m_bAutoDelete = FALSE;
-  dialog->SetThread(thread.get());
-  if (dialog->DoModal() == -1) {
-    // No window: the worker is let run only to see the cancel and end.
-    dialog->SetCancel(TRUE);
-    thread->ResumeThread();
-  }
-  WaitForSingleObject(thread->m_hThread, INFINITE);
-  *exitCode = 0;
-  GetExitCodeThread(thread->m_hThread, exitCode);
-  return true;
+  INT_PTR result = 0;
+  return RunThreadUnderDialog(*dialog, procedure, parameter, &result, exitCode) != FALSE;
 }
 
 // The output's write protection, lifted for a write and set again whatever
