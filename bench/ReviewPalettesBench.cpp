@@ -242,7 +242,8 @@ void BM_NavigatorDragToPaneRepaint(benchmark::State& state) {
   CAdjustPalette* palette = CAdjustPalette::Open();
   if (!palette) Fail("the palette");
   FString path(u"/pictures/big.jpg");
-  palette->SendMessage(WM_APP_ACTIVE_IMAGE, reinterpret_cast<WPARAM>(&path), reinterpret_cast<LPARAM>(&review));
+  IAdjustPaletteFrame* followed = &review;
+  palette->SendMessage(WM_APP_ACTIVE_IMAGE, reinterpret_cast<WPARAM>(&path), reinterpret_cast<LPARAM>(followed));
   pt::Pump();
   auto* navigator = dynamic_cast<CPaletteToolNavi*>(palette->GetPanel(CAdjustPalette::kNavigatorPanel));
   if (!navigator) Fail("the navigator");
