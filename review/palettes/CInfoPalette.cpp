@@ -11,8 +11,10 @@
 
 #include "platform/win/WinControls.h"
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
+#include <tuple>
 
 CInfoPalette* CInfoPalette::s_pInstance = nullptr;
 
