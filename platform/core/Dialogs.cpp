@@ -86,14 +86,16 @@ HFONT DialogFont(const DialogTemplate& t) {
 
 // The rectangle of a dialog window: a child at its parent's origin, a
 // top-level one centred over its owner (or the screen).
-RECT DialogRect(const DialogTemplate& t, DWORD style, HWND parent) {
+// A window manager's frame (known once the window exists) is part of the
+// window's rectangle, around the template's client area.
+RECT DialogRect(const DialogTemplate& t, DWORD style, HWND parent, const RECT& frame = {}) {
   WindowRecord probe;
   probe.style = style;
   probe.exStyle = t.exStyle;
   const int border = BorderWidth(probe);
   const SIZE client = DialogUnitsToPixels(t.size);
-  const int width = client.cx + 2 * border;
-  const int height = client.cy + 2 * border;
+  const int width = client.cx + 2 * border + frame.left + frame.right;
+  const int height = client.cy + 2 * border + frame.top + frame.bottom;
   if (style & WS_CHILD) return {0, 0, width, height};
   RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (parent && IsWindowVisible(parent)) GetWindowRect(parent, &around);
@@ -144,6 +146,12 @@ HWND CreateDialogFromTemplate(CWnd* object, UINT templateId, HWND parent, LPARAM
     return nullptr;
   }
   const HWND dialog = object->m_hWnd;
+  if (const RECT frame = Record(dialog)->frame; !childWindow && frame != RECT{}) {
+    const RECT framed = DialogRect(t, style, host, frame);
+    SetWindowPos(dialog, nullptr, framed.left, framed.top, framed.right - framed.left, framed.bottom - framed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!IsLiveWindow(dialog)) return nullptr;
+  }
   const HFONT font = DialogFont(t);
   if (auto* native = dynamic_cast<DialogClass*>(Record(dialog)->native.get())) {
     native->font = font;
