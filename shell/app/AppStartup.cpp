@@ -189,7 +189,7 @@ BOOL CLumitraApp::InitInstance()
         ShowStartPath(GetLongPath(commandLine.m_strFileName));
 
     // From now on a second start reaches this frame.
-    m_pInstanceLock->Publish(frame->GetSafeHwnd());
+    m_pInstanceLock->Publish(frame->GetSafeHwnd(), IsHandOverTarget);
     return TRUE;
 }
 

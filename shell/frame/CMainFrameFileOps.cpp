@@ -406,6 +406,13 @@ BOOL CMainFrame::OnCopyData(CWnd*, COPYDATASTRUCT* data)
     const FString path = PathFromCopyData(data);
     if (path.GetLength() > 0) {
         const FString file = GetLongPath(path);
+        // A folder is shown, as at start; a file is shown in its folder and opened.
+        constexpr int kFolderAttribute = 0x10;
+        const int attributes = ReadFileAttributeWord(file);
+        if (attributes != -1 && (attributes & kFolderAttribute) != 0) {
+            SelectFolder(file, TRUE);
+            return TRUE;
+        }
         SelectFolder(GetParentPath(file), TRUE);
         OpenImage(file, m_aReviewFrames.empty() ? TRUE : FALSE);
     }
