@@ -5,8 +5,11 @@
 
 #include "platform/afx/AfxDialog.h"
 #include "platform/core/Controls.h"
+#include "platform/core/UiServices.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace platform::core {
 namespace {
@@ -262,14 +265,23 @@ END_MESSAGE_MAP()
 // gives the owner the activation back and destroys the dialog (through the
 // object's DestroyWindow, so derived dialogs undo what they did). Runs on the
 // way out of DoModal whether it returns or a handler threw.
+// The modal dialogs running now, innermost last.
+std::vector<HWND>& ModalDialogs() {
+  static std::vector<HWND> dialogs;
+  return dialogs;
+}
+
 struct DialogModalRun {
   CDialog* dialog;
   HWND owner;
   bool enableOwner;
   bool finished = false;
+  HWND running = nullptr;
 
   void Finish() {
     finished = true;
+    auto& modal = ModalDialogs();
+    modal.erase(std::remove(modal.begin(), modal.end(), running), modal.end());
     dialog->m_modal = false;
     const HWND hwnd = dialog->m_hWnd;
     if (IsLiveWindow(hwnd)) ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE |
@@ -305,12 +317,26 @@ INT_PTR CDialog::DoModal() {
   DialogModalRun run{this, owner, enableOwner};
   const HWND dialog = CreateDialogFromTemplate(this, m_nIDTemplate, owner, 0, false);
   if (dialog && !m_endPending) {
+    run.running = dialog;
+    ModalDialogs().push_back(dialog);
     ::ShowWindow(dialog, SW_SHOWNORMAL);
     RunModalLoop(dialog, [this, dialog] { return m_endPending || !IsLiveWindow(dialog); });
   }
   run.Finish();
   return dialog ? m_nModalResult : -1;
 }
+
+namespace platform::core {
+
+HWND InnermostModalDialog() {
+  const auto& modal = ModalDialogs();
+  for (auto it = modal.rbegin(); it != modal.rend(); ++it) {
+    if (IsLiveWindow(*it)) return *it;
+  }
+  return nullptr;
+}
+
+} // namespace platform::core
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
   if (m_hWnd) return FALSE;

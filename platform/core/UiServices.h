@@ -116,6 +116,14 @@ void UserResized(HWND hwnd, RECT proposed);
 // takes its part of it and the client area what is left (WM_SIZE when that
 // changed). False when the frame is the one the window has.
 bool UserFrameChanged(HWND hwnd, RECT frame);
+// The session ends (SIGTERM as it ends, SIGHUP, SIGINT): the program closes
+// as its close command does. The back end calls this again and again (a few
+// times a second) until it answers false. Each call cancels the innermost
+// modal dialog not cancelled yet (as Esc does) and, once none runs, asks the
+// main window to close (WM_CLOSE) once; without a main window every loop ends.
+bool ContinueEndingSession();
+// The innermost modal dialog of the layer that runs now (null: none).
+HWND InnermostModalDialog();
 // The window system activated a top-level window (a click, the window
 // manager): it becomes the layer's active window unless it is disabled (a
 // window under a modal dialog leaves the activation with the dialog).

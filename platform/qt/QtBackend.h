@@ -114,6 +114,10 @@ private:
   Dispatcher* m_dispatcher;
 };
 
+// The program closes as its close command does when the session ends
+// (SIGTERM, SIGINT, SIGHUP): the first such signal starts closing, a second
+// one of the same kind ends the program at once.
+void CloseOnEndOfSession();
 // The host widget of a window (null for a stale handle or no host).
 HostWidget* WidgetOf(HWND hwnd);
 // A target drawing into a window's retained surface.
