@@ -508,6 +508,9 @@ HWND Activate(HWND hwnd, bool tellWindowSystem) {
   if (Record(old)) SendSimple(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
   WindowRecord* r = Record(hwnd);
   if (r) SendSimple(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+  // The keys follow the activation: a focus left in another window (the
+  // owner of a dialog without a control to focus) moves to the active one.
+  if (Record(hwnd) && g_active == hwnd && g_focus != hwnd && !IsChild(hwnd, g_focus)) SetFocus(hwnd);
   if (tellWindowSystem && (r = Record(hwnd)) != nullptr && g_active == hwnd && r->visible && r->host) {
     r->host->Activate();
   }
