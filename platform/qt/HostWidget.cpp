@@ -109,7 +109,7 @@ public:
     m_widget->setGeometry(inner);
   }
   RECT ExpectedFrame() override {
-    if (!m_widget || !m_widget->isWindow()) return {};
+    if (!m_widget || !m_widget->isWindow() || QGuiApplication::platformName() != QLatin1String("xcb")) return {};
     if (const std::optional<RECT> known = KnownFrame()) return *known;
     const std::optional<RECT> asked = FrameExtentsFromX11(m_widget->winId());
     if (asked) KnownFrame() = asked;
