@@ -238,8 +238,10 @@ class RecordingFolderPane : public IFolderPane {
 public:
   CWnd* wnd = nullptr;
   std::vector<std::string> selected;
+  std::vector<std::string> summarised;
   CWnd* GetPaneWnd() override { return wnd; }
   void SelectPath(const FString& folder) override { selected.push_back(Ascii(folder)); }
+  void UpdateSummary(const FString& folder) override { summarised.push_back(Ascii(folder)); }
 };
 
 // What happened to the review windows, which delete themselves with their windows.
@@ -989,8 +991,11 @@ TEST_F(MainFrameTest, TheBatchSaveListsTheFolderAgainOnlyWhenItSavedIntoIt) {
     dialogs.job = {{Native("R_0001.kvr"), Native(c.output)}};
     dialogs.saved = c.done ? std::vector<FString>{Native("R_0001.kvr")} : std::vector<FString>{};
     pane.calls.clear();
+    tree.summarised.clear();
     Command(ID_FILE_SAVE_IMAGES);
     EXPECT_EQ(pane.calls, c.calls) << c.what;
+    // The folder's summary counts the saved files too.
+    EXPECT_EQ(tree.summarised.size(), c.calls.size()) << c.what;
     EXPECT_TRUE(dialogs.frameKnewProgress) << c.what;
     EXPECT_FALSE(frame->HasProgressDialog()) << c.what;
   }
