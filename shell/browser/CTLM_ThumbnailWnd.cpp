@@ -441,6 +441,7 @@ void TakeFileFields(CTLM_ThumbnailData* item, const CTLM_ThumbnailData& fresh) {
   item->m_FileType = fresh.m_FileType;
   item->m_FileSize = fresh.m_FileSize;
   item->m_Exif.CopyFrom(&fresh.m_Exif);
+  item->m_bInfoRead = fresh.m_bInfoRead;
 }
 
 } // namespace

@@ -260,7 +260,7 @@ protected:
   HICON m_hMarkIcon = nullptr;
   int m_nLoaderBusy = 0;
   CSemaphore m_LoaderBusySemaphore{1, 1};
-  std::uint64_t m_PictureBudget;
+  std::atomic<std::uint64_t> m_PictureBudget;
   // What the loader sees of the view.
   std::atomic<int> m_ViewFirst{0};
   std::atomic<int> m_ViewCount{0};
