@@ -11,7 +11,7 @@
 //   libpng), and an uncompressed 24-megapixel TIFF beside libtiff's scanline
 //   reader and a plain loop turning each row into the same 32-bit bottom-up row;
 // every library side reads the file and writes its rows into blocks allocated
-// as the toolkit's are (new[], not cleared);
+// as the toolkit's are (NewDibBits);
 // - FilterDib on a 24-megapixel 24-bit picture (tone, levels, saturation and
 //   colour compensation) beside a plain pass copying the picture through one
 //   table ("x_plain");
@@ -132,11 +132,15 @@ const Files& TheFiles() {
   return files;
 }
 
-// A block of bytes as the toolkit allocates its rows: new[], not cleared.
+// A block of bytes allocated as the toolkit allocates a picture's rows
+// (NewDibBits: not cleared, offered for huge pages), given back alike.
 struct Block {
-  std::unique_ptr<uint8_t[]> bytes;
+  struct Free {
+    void operator()(uint8_t* bytes) const { DeleteDibBits(bytes); }
+  };
+  std::unique_ptr<uint8_t[], Free> bytes;
   size_t size = 0;
-  explicit Block(size_t n = 0) : bytes(n ? new uint8_t[n] : nullptr), size(n) {}
+  explicit Block(size_t n = 0) : bytes(n ? NewDibBits(n) : nullptr), size(n) {}
 };
 
 // The file read whole into a block, as the toolkit reads a picture file.
