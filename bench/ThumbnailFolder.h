@@ -41,11 +41,13 @@ constexpr int kJpegThumbnailHeight = 120;
   std::abort();
 }
 
-// Where a file's embedded thumbnail lies.
+// Where a file's embedded thumbnail lies (or the whole file, for a JPEG
+// without one), and the scale its quick picture is decoded at.
 struct Thumbnail {
   fs::path path;
   long offset = 0;
   long length = 0;
+  unsigned scaleDenominator = 1;
 };
 
 // "KVR_1000.kvr" ... and "IMG_1000.JPG" ..., filesOfEachKind of each, in the
@@ -117,8 +119,43 @@ struct ThumbnailFolder {
   }
 };
 
+// "IMG_00000.JPG" ... : files small JPEGs of 640 x 480 without an EXIF
+// thumbnail, as a phone or a web download gives them (links to a few files),
+// in the folder "folder" of a temporary folder. Their quick pictures are the
+// files decoded at a quarter (160 x 120).
+struct SmallJpegFolder {
+  testsupport::TempDir dir;
+  fs::path folder;
+  std::vector<Thumbnail> thumbnails;
+
+  explicit SmallJpegFolder(int files) {
+    constexpr int kWidth = 640;
+    constexpr int kHeight = 480;
+    constexpr int kSources = 8;
+    InitStorageClasses();
+    SetColorProfileProgramPath(testsupport::BuildTreeProgramPath());
+    folder = dir.Path() / "folder";
+    fs::create_directory(folder);
+    std::vector<fs::path> sources;
+    const Bytes pixels = testsupport::PhotoLikeRgb(kWidth, kHeight);
+    for (int k = 0; k < kSources; ++k) {
+      testsupport::JpegEncodeOptions options;
+      options.quality = 60 + 4 * k;
+      const fs::path source = dir.Path() / ("small" + std::to_string(k) + ".jpg");
+      testsupport::WriteBytes(source, testsupport::EncodeJpeg(pixels, kWidth, kHeight, 3, options));
+      sources.push_back(source);
+    }
+    for (int i = 0; i < files; ++i) {
+      char name[32];
+      std::snprintf(name, sizeof name, "IMG_%05d.JPG", i);
+      fs::create_hard_link(sources[size_t(i % kSources)], folder / name);
+      thumbnails.push_back({folder / name, 0, long(fs::file_size(folder / name)), 4});
+    }
+  }
+};
+
 // libjpeg-turbo on its own: the thumbnail's bytes read from the file and
-// decoded at full scale into 24-bit rows; the pixel count.
+// decoded at its scale into 24-bit rows; the pixel count.
 inline size_t PlainDecode(const Thumbnail& thumbnail, Bytes& rows) {
   Bytes bytes(size_t(thumbnail.length));
   FILE* file = std::fopen(thumbnail.path.c_str(), "rb");
@@ -134,6 +171,8 @@ inline size_t PlainDecode(const Thumbnail& thumbnail, Bytes& rows) {
   jpeg_mem_src(&info, bytes.data(), bytes.size());
   jpeg_read_header(&info, TRUE);
   info.out_color_space = JCS_EXT_BGR;
+  info.scale_num = 1;
+  info.scale_denom = thumbnail.scaleDenominator;
   jpeg_start_decompress(&info);
   const size_t stride = (size_t(info.output_width) * 3 + 3) / 4 * 4;
   rows.resize(stride * info.output_height);

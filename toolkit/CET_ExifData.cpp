@@ -278,6 +278,40 @@ void CET_ExifData::ReadMakerNote(bool bigEndian, std::uint64_t makerNoteOffset) 
   }
 }
 
+namespace {
+
+std::uint16_t BigEndian16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+
+// How many bytes from its start a JPEG file's EXIF needs: up to the end of its
+// APP1 "Exif" segment, found by reading the segments' headers alone; 0 when
+// the segments end (picture data, a broken marker) before one.
+std::uint64_t JpegExifExtent(PictureFileReader& file) {
+  std::uint64_t position = 2;
+  std::uint8_t head[10];
+  while (position + 4 <= file.Size()) {
+    const std::uint64_t count = std::min<std::uint64_t>(sizeof head, file.Size() - position);
+    if (!file.Read(position, count, head) || head[0] != 0xFF) {
+      return 0;
+    }
+    const std::uint8_t marker = head[1];
+    if (marker == 0xDA || marker == 0xD9) {
+      return 0;
+    }
+    const std::uint16_t length = BigEndian16(head + 2);
+    if (length < 2) {
+      return 0;
+    }
+    const std::uint64_t end = position + 2 + length;
+    if (marker == 0xE1 && count == sizeof head && std::memcmp(head + 4, "Exif\0\0", 6) == 0) {
+      return std::min(end, file.Size());
+    }
+    position = end;
+  }
+  return 0;
+}
+
+} // namespace
+
 int CET_ExifData::ReadFile(const FString& path) {
   Clear();
   if (GetFileType(path) == ETFILETYPE_AVI) {
@@ -287,14 +321,28 @@ int CET_ExifData::ReadFile(const FString& path) {
   if (!file.IsOpen() || file.Size() < kMinFileBytes) {
     return 0;
   }
+  std::uint8_t start[2] = {};
+  if (!file.Read(0, sizeof start, start)) {
+    return 0;
+  }
+  // A JPEG's EXIF lies in one segment near its start: only that much is read.
+  // A TIFF's directories may lie anywhere: its first bytes, then all of it.
+  const bool jpeg = start[0] == 0xFF && start[1] == 0xD8;
+  std::uint64_t first = std::min<std::uint64_t>(file.Size(), kFirstReadBytes);
+  if (jpeg) {
+    first = JpegExifExtent(file);
+    if (first == 0) {
+      return 0;
+    }
+  }
   std::vector<std::uint8_t> bytes;
-  if (!file.Read(0, std::min<std::uint64_t>(file.Size(), kFirstReadBytes), bytes)) {
+  if (!file.Read(0, first, bytes)) {
     return 0;
   }
   if (ParseBuffer(bytes.data(), bytes.size())) {
     return 1;
   }
-  if (bytes.size() == file.Size()) {
+  if (jpeg || bytes.size() == file.Size()) {
     return 0;
   }
   if (!file.Read(0, file.Size(), bytes)) {

@@ -86,12 +86,16 @@ int CET_ThumbnailWnd::AddFiles(const FArray<FString>* paths, BOOL sort) {
   int added = 0;
   for (int i = 0; paths && i < paths->GetCount(); ++i) {
     if (CET_ThumbnailData* item = CreateItem((*paths)[i])) {
+      ItemsLock hold(*this);
       m_Items.Add(item);
       ++added;
     }
   }
   if (added > 0) {
-    if (sort) m_Items.Sort(0, TRUE, nullptr);
+    if (sort) {
+      ItemsLock hold(*this);
+      m_Items.Sort(0, TRUE, nullptr);
+    }
     RecalcLayout();
     StartLoader();
   }
@@ -265,6 +269,7 @@ BOOL CET_ThumbnailWnd::PreTranslateMessage(MSG* msg) {
 }
 
 void CET_ThumbnailWnd::OnPaint() {
+  FreeRetiredPictures();
   CPaintDC dc(this);
   CRect client;
   GetClientRect(client);
@@ -296,14 +301,26 @@ void CET_ThumbnailWnd::DrawItem(CDC* dc, int index, const POINT* origin) {
   if (!m_bInitialized || !dc) return;
   CRect cell = GetItemOrigin(index);
   if (origin) cell = CRect(origin->x, origin->y, origin->x + cell.Width(), origin->y + cell.Height());
-  LockItems();
-  const CET_ThumbnailData* item = m_Items.GetAt(index);
-  if (!item) {
-    UnlockItems();
+  // What the cell shows, read under the item lock; drawing runs without it.
+  // The picture stays alive meanwhile: only this thread deletes pictures.
+  bool present = false;
+  bool selected = false;
+  const CET_Dib* picture = nullptr;
+  std::u16string name;
+  {
+    ItemsLock hold(*this);
+    if (const CET_ThumbnailData* item = m_Items.GetAt(index)) {
+      present = true;
+      selected = item->m_bSelected != 0;
+      picture = item->m_pDib;
+      name = item->m_FileName.GetText();
+    }
+  }
+  if (!present) {
     dc->FillSolidRect(cell, RGB(225, 225, 225));
     return;
   }
-  dc->FillSolidRect(cell, item->m_bSelected ? RGB(192, 192, 255) : RGB(225, 225, 225));
+  dc->FillSolidRect(cell, selected ? RGB(192, 192, 255) : RGB(225, 225, 225));
   if (index == m_Anchor) {
     CPen dotted(PS_DOT, 1, RGB(0, 0, 0));
     CPen* oldPen = dc->SelectObject(&dotted);
@@ -312,7 +329,6 @@ void CET_ThumbnailWnd::DrawItem(CDC* dc, int index, const POINT* origin) {
     if (oldBrush) dc->SelectObject(oldBrush->GetSafeHandle());
     dc->SelectObject(oldPen);
   }
-  const CET_Dib* picture = item->m_pDib;
   if (picture && picture->IsValid() && picture->header) {
     CRect frame = m_PictRect;
     frame.OffsetRect(cell.left, cell.top);
@@ -326,8 +342,6 @@ void CET_ThumbnailWnd::DrawItem(CDC* dc, int index, const POINT* origin) {
   }
   CRect caption = m_CaptionRect;
   caption.OffsetRect(cell.left, cell.top);
-  const std::u16string name(item->m_FileName.GetText());
-  UnlockItems();
   // The caption lies on the cell's colour; font and text colour are the DC's.
   const int oldMode = dc->SetBkMode(TRANSPARENT);
   dc->DrawText(name, caption, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
@@ -375,20 +389,22 @@ bool CET_ThumbnailWnd::IsDragStarted(int button) {
 }
 
 bool CET_ThumbnailWnd::SelectOnlyIfUnselected(int index) {
-  LockItems();
+  ItemsLock hold(*this);
   const CET_ThumbnailData* hit = m_Items.GetAt(index);
-  const bool change = hit && !hit->m_bSelected;
-  UnlockItems();
-  if (change) SelectOnly(index);
-  return change;
+  if (!hit || hit->m_bSelected) return false;
+  SelectOnlyLocked(index);
+  return true;
 }
 
 void CET_ThumbnailWnd::SelectOnly(int index) {
-  LockItems();
+  ItemsLock hold(*this);
+  SelectOnlyLocked(index);
+}
+
+void CET_ThumbnailWnd::SelectOnlyLocked(int index) {
   for (int i = 0; i < m_Items.GetCount(); ++i) {
     if (CET_ThumbnailData* item = m_Items.GetAt(i)) item->m_bSelected = i == index;
   }
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
@@ -402,26 +418,28 @@ void CET_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
   } else if (shift && m_Anchor >= 0) {
     const int first = std::min(m_Anchor, hit);
     const int last = std::max(m_Anchor, hit);
-    LockItems();
+    ItemsLock hold(*this);
     for (int i = 0; i < m_Items.GetCount(); ++i) {
       if (CET_ThumbnailData* item = m_Items.GetAt(i)) item->m_bSelected = i >= first && i <= last;
     }
-    UnlockItems();
   } else if (control) {
     if (IsDragStarted(VK_LBUTTON)) {
-      LockItems();
-      CET_ThumbnailData* item = m_Items.GetAt(hit);
-      const bool change = item && !item->m_bSelected;
-      if (item) item->m_bSelected = TRUE;
-      UnlockItems();
+      bool change = false;
+      {
+        ItemsLock hold(*this);
+        CET_ThumbnailData* item = m_Items.GetAt(hit);
+        change = item && !item->m_bSelected;
+        if (item) item->m_bSelected = TRUE;
+      }
       const bool anchorMoved = m_Anchor != hit;
       m_Anchor = hit;
       if (change || anchorMoved) RedrawAll();
       return; // the drag starts at the next mouse move
     }
-    LockItems();
-    if (CET_ThumbnailData* item = m_Items.GetAt(hit)) item->m_bSelected = !item->m_bSelected;
-    UnlockItems();
+    {
+      ItemsLock hold(*this);
+      if (CET_ThumbnailData* item = m_Items.GetAt(hit)) item->m_bSelected = !item->m_bSelected;
+    }
     m_Anchor = hit;
   } else {
     if (IsDragStarted(VK_LBUTTON)) {
@@ -431,10 +449,12 @@ void CET_ThumbnailWnd::OnLButtonDown(UINT flags, CPoint point) {
       if (change || anchorMoved) RedrawAll();
       return;
     }
-    LockItems();
-    const CET_ThumbnailData* item = m_Items.GetAt(hit);
-    const bool wasSelected = item && item->m_bSelected;
-    UnlockItems();
+    bool wasSelected = false;
+    {
+      ItemsLock hold(*this);
+      const CET_ThumbnailData* item = m_Items.GetAt(hit);
+      wasSelected = item && item->m_bSelected;
+    }
     if (onCaption && wasSelected) {
       // No drag may follow: the next move would drag the files away while
       // their name is being edited.
@@ -480,10 +500,11 @@ void CET_ThumbnailWnd::OnMouseMove(UINT flags, CPoint point) {
 
 void CET_ThumbnailWnd::StartRename(int index) {
   if (!m_RenameEdit.GetSafeHwnd()) return;
-  LockItems();
-  const CET_ThumbnailData* item = m_Items.GetAt(index);
-  const std::u16string name = item ? std::u16string(item->m_FileName.GetText()) : std::u16string();
-  UnlockItems();
+  std::u16string name;
+  {
+    ItemsLock hold(*this);
+    if (const CET_ThumbnailData* item = m_Items.GetAt(index)) name = item->m_FileName.GetText();
+  }
   m_RenameEdit.SetWindowText(name.c_str());
   m_RenameEdit.MoveWindow(GetItemCaptionRect(index));
   m_RenameEdit.ShowWindow(SW_SHOW);
@@ -552,60 +573,52 @@ bool IsSelectedStill(const CET_ThumbnailData& item) { return item.m_bSelected &&
 
 int CET_ThumbnailWnd::GetSelectedCount() {
   int count = 0;
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) { count += item.m_bSelected ? 1 : 0; });
-  UnlockItems();
   return count;
 }
 
 int CET_ThumbnailWnd::CountSelectedStills() {
   int count = 0;
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) { count += IsSelectedStill(item) ? 1 : 0; });
-  UnlockItems();
   return count;
 }
 
 void CET_ThumbnailWnd::GetSelectedPaths(FArray<FString>* out) {
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) {
     if (item.m_bSelected) out->Append(item.m_Path);
   });
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::GetStillPaths(FArray<FString>* out) {
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) {
     if (IsStillFileType(item.m_FileType)) out->Append(item.m_Path);
   });
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::GetAllPaths(FArray<FString>* out) {
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) { out->Append(item.m_Path); });
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::GetSelectedItems(CET_ThumbnailDataManager* out) {
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) {
     if (item.m_bSelected) out->Add(item.Clone());
   });
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::CollectSelectedStills(CET_ThumbnailDataManager* out) {
-  LockItems();
+  ItemsLock hold(*this);
   ForEachItem(m_Items, [&](const CET_ThumbnailData& item) {
     if (IsSelectedStill(item)) out->Add(item.Clone());
   });
-  UnlockItems();
 }
 
 void CET_ThumbnailWnd::GetAllItems(CET_ThumbnailDataManager* out) {
-  LockItems();
+  ItemsLock hold(*this);
   if (m_Items.GetCount() > 0) out->CopyFrom(&m_Items);
-  UnlockItems();
 }

@@ -15,7 +15,19 @@
 #include "platform/afx/AfxOle.h"
 #include "platform/afx/AfxWin.h"
 
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
 constexpr UINT kThumbEditId = 0x9000;
+
+// Loader states.
+enum : int {
+  kThumbLoaderRun = 0,
+  kThumbLoaderStop = 1,
+  kThumbLoaderPause = 3, // the thread waits before its next item until the state changes
+};
 
 class CET_ThumbnailWnd;
 
@@ -62,6 +74,15 @@ public:
   void LockItems();
   void UnlockItems();
 
+  // The item lock for the length of a scope.
+  class ItemsLock {
+  public:
+    explicit ItemsLock(CET_ThumbnailWnd& window) : m_lock(&window.m_ItemSemaphore, TRUE) {}
+
+  private:
+    CSingleLock m_lock;
+  };
+
   // The list queries, each under the item lock. The caller owns what it gets.
   int GetSelectedCount();
   int CountSelectedStills();
@@ -107,6 +128,7 @@ protected:
   // the selection changed. Under the item lock.
   bool SelectOnlyIfUnselected(int index);
   void SelectOnly(int index);
+  void SelectOnlyLocked(int index); // the caller holds the item lock
   void StartRename(int index);
   void ScrollByBar(int bar, UINT code, UINT pos);
   void RedrawAll();
@@ -127,8 +149,10 @@ protected:
   int m_ScrollDirection = -1;
   CWinThread* m_pLoaderThread = nullptr;
   HANDLE m_hLoaderThread = nullptr; // goes stale when the thread has ended
-  int m_LoaderState = 0;
-  CSemaphore m_LoaderSemaphore{1, 1};
+  int m_LoaderState = kThumbLoaderRun;
+  std::mutex m_LoaderStateMutex; // guards m_LoaderState alone
+  std::condition_variable m_LoaderStateChanged;
+  std::vector<std::unique_ptr<CET_Dib>> m_RetiredPictures; // under the item lock
   int m_Anchor = -1;
   CET_ThumbEdit m_RenameEdit;
   int m_PendingDrag = -1;
@@ -138,9 +162,19 @@ protected:
   int m_RenameEndCount = 0;
 
   friend UINT ThumbnailLoaderThread(LPVOID param);
-  // The loader's state word under its semaphore.
+  // The loader's state word under its lock; a change wakes a paused loader.
   int ReadLoaderState();
   void WriteLoaderState(int state);
+  // The state, once it is no longer "pause" (the caller's thread sleeps until then).
+  int WaitWhilePaused();
+
+  // Stores the loader's picture in the item (the caller holds the item lock).
+  // The item's old picture is not deleted here: the window may be drawing it
+  // without the lock, so it waits in a list that only the window's thread
+  // empties (FreeRetiredPictures).
+  void ReplacePicture(CET_ThumbnailData* item, std::unique_ptr<CET_Dib> picture);
+  // Deletes the pictures the loader replaced; the window's thread only.
+  void FreeRetiredPictures();
 
   DECLARE_MESSAGE_MAP()
 };

@@ -55,6 +55,13 @@ std::atomic<bool> g_wakePending{false};
 // Asked on every window call: no lock. The GUI thread marks itself.
 std::atomic<bool> g_guiRunning{false};
 std::atomic<std::thread::id> g_guiId{};
+// Moves on whenever a GUI thread starts, so that each thread asks once per
+// start whether it is the GUI thread (every message asks several times).
+std::atomic<std::uint64_t> g_guiStarts{0};
+// Initial-exec: the library is loaded with the program, and the two words
+// are then read without a call.
+[[gnu::tls_model("initial-exec")]] thread_local std::uint64_t t_guiStartSeen = 0;
+[[gnu::tls_model("initial-exec")]] thread_local bool t_isGui = false;
 // Sends waiting, so the GUI thread looks under the lock only when there are some.
 std::atomic<int> g_sentWaiting{0};
 int g_drainHold = 0;        // GUI thread only
@@ -138,6 +145,7 @@ void StartGuiThread(IHost* host) {
   q.quit = false;
   g_wakePending = false;
   g_guiId = std::this_thread::get_id();
+  g_guiStarts.fetch_add(1, std::memory_order_release);
   g_guiRunning = true;
 }
 
@@ -165,8 +173,13 @@ void StopGuiThread() {
 }
 
 bool IsGuiThread() {
-  return g_guiRunning.load(std::memory_order_acquire) &&
-         g_guiId.load(std::memory_order_relaxed) == std::this_thread::get_id();
+  if (!g_guiRunning.load(std::memory_order_acquire)) return false;
+  const std::uint64_t starts = g_guiStarts.load(std::memory_order_acquire);
+  if (t_guiStartSeen != starts) {
+    t_isGui = g_guiId.load(std::memory_order_relaxed) == std::this_thread::get_id();
+    t_guiStartSeen = starts;
+  }
+  return t_isGui;
 }
 
 bool GuiThreadRunning() {

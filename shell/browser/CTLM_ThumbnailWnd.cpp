@@ -8,6 +8,7 @@
 #include "toolkit/FileOperations.h"
 #include "toolkit/PictureFileTypes.h"
 
+#include "foundation/FCache.h"
 #include "foundation/FPath.h"
 #include "platform/afx/AfxMenu.h"
 
@@ -98,10 +99,12 @@ std::uint64_t ReadFileSize(const FString& path) {
   return error ? 0 : static_cast<std::uint64_t>(size);
 }
 
-// The application's shooting information for the path, copied into the item.
-void ReadShootingInfo(const FString& path, CTLM_Exif* target) {
-  const std::unique_ptr<CTLM_Exif> record = CTLM_Exif::Create(path);
-  target->CopyFrom(record.get());
+// The image cache's limit, which the grid's pictures keep to as well.
+std::uint64_t DefaultPictureBudget() {
+  constexpr std::uint64_t kFallback = 0x20800000;
+  FICache* cache = GetGlobalCache();
+  const std::uint64_t limit = cache ? cache->GetSizeLimit() : 0;
+  return limit > 0 ? limit : kFallback;
 }
 
 // Empty for a text the file does not carry (" ") or an empty one.
@@ -216,7 +219,7 @@ int CompareBrowserItems(const void* a, const void* b) {
 
 // ---- Construction and set-up --------------------------------------------------------------
 
-CTLM_ThumbnailWnd::CTLM_ThumbnailWnd() {
+CTLM_ThumbnailWnd::CTLM_ThumbnailWnd() : m_PictureBudget(DefaultPictureBudget()) {
   g_BrowserSortKey = m_nSortKey;
   g_bBrowserSortInvert = m_bSortInvert;
 }
@@ -298,9 +301,11 @@ void CTLM_ThumbnailWnd::ToggleSortOrder() {
 void CTLM_ThumbnailWnd::SortItems() {
   g_BrowserSortKey = m_nSortKey;
   g_bBrowserSortInvert = m_bSortInvert;
-  LockItems();
-  m_Items.Sort(m_nSortKey, !m_bSortInvert, CompareBrowserItems);
-  UnlockItems();
+  {
+    ItemsLock hold(*this);
+    m_Items.Sort(m_nSortKey, !m_bSortInvert, CompareBrowserItems);
+  }
+  PublishView(true);
   if (GetSafeHwnd()) Invalidate(TRUE);
 }
 
@@ -310,7 +315,7 @@ CTLM_ThumbnailData* CTLM_ThumbnailWnd::GetItem(int index) const {
 
 // ---- Listing -------------------------------------------------------------------------------
 
-CET_ThumbnailData* CTLM_ThumbnailWnd::CreateItem(const FString& path) {
+CTLM_ThumbnailData* CTLM_ThumbnailWnd::MakeItem(const FString& path) {
   const int attributes = ReadFileAttributeWord(path);
   if (attributes == -1 || (attributes & 0x10)) return nullptr;
   const emETFILETYPE type = GetFileType(path);
@@ -323,33 +328,93 @@ CET_ThumbnailData* CTLM_ThumbnailWnd::CreateItem(const FString& path) {
   item->m_Attributes = attributes;
   item->m_FileType = type;
   item->m_FileSize = ReadFileSize(path);
-  ReadShootingInfo(path, &item->m_Exif);
   return item;
 }
+
+CET_ThumbnailData* CTLM_ThumbnailWnd::CreateItem(const FString& path) {
+  CTLM_ThumbnailData* item = MakeItem(path);
+  if (item) {
+    LoaderReadInfo(path, &item->m_Exif);
+    item->m_bInfoRead = true;
+  }
+  return item;
+}
+
+void CTLM_ThumbnailWnd::ReadInfoOf(int first, int last) {
+  for (int i = std::max(first, 0); i <= last; ++i) {
+    FString path;
+    {
+      ItemsLock hold(*this);
+      const CTLM_ThumbnailData* item = GetItem(i);
+      if (!item || item->m_bInfoRead) continue;
+      path = item->m_Path;
+    }
+    CTLM_Exif record;
+    LoaderReadInfo(path, &record);
+    ItemsLock hold(*this);
+    if (CTLM_ThumbnailData* item = GetItem(i); item && item->m_Path == path) {
+      item->m_Exif.CopyFrom(&record);
+      item->m_bInfoRead = true;
+    }
+  }
+}
+
+namespace {
+
+// A flag set for a scope.
+class ListingScope {
+public:
+  explicit ListingScope(bool& flag) : m_flag(flag) { m_flag = true; }
+  ~ListingScope() { m_flag = false; }
+  ListingScope(const ListingScope&) = delete;
+  ListingScope& operator=(const ListingScope&) = delete;
+
+private:
+  bool& m_flag;
+};
+
+} // namespace
 
 int CTLM_ThumbnailWnd::AddFiles(const FArray<FString>* paths, BOOL sort) {
   WaitCursor wait;
   int kept = 0;
+  // The shooting information is read here only when the state filter needs
+  // it; otherwise the first screenful's is read before the window shows
+  // it and the rest's by the loader, so that a large folder shows at once.
+  const bool filtered = m_nStateFilter != kStateFilterAll;
+  {
+    const ListingScope listing(m_bListing);
+    kept = ListFiles(paths, filtered);
+    if (sort) SortItems();
+    if (kept > 0) {
+      RecalcLayout();
+      ReadInfoOf(m_FirstVisible, m_FirstVisible + CountShownCells() - 1);
+    }
+  }
+  if (kept > 0) StartLoader();
+  return kept;
+}
+
+int CTLM_ThumbnailWnd::ListFiles(const FArray<FString>* paths, bool filtered) {
+  int kept = 0;
   for (int i = 0; paths && i < paths->GetCount(); ++i) {
     const FString& path = (*paths)[i];
     if (!FormatFilterKeeps(m_nFormatFilter, GetFileType(path))) continue;
-    CET_ThumbnailData* made = CreateItem(path);
-    if (!made) continue;
+    CET_ThumbnailData* made = filtered ? CreateItem(path) : MakeItem(path);
     auto* item = dynamic_cast<CTLM_ThumbnailData*>(made);
-    if (!item || !StateFilterKeeps(m_nStateFilter, item->IsMarked(), item->IsLocked())) {
-      made->Reset();
-      made->Delete();
+    if (!item) {
+      if (made) made->Delete();
       continue;
     }
-    LockItems();
+    if (filtered && !StateFilterKeeps(m_nStateFilter, item->IsMarked(), item->IsLocked())) {
+      item->Reset();
+      item->Delete();
+      continue;
+    }
+    ItemsLock hold(*this);
     m_Items.Add(item);
-    UnlockItems();
     ++kept;
   }
-  if (sort) SortItems();
-  if (kept == 0) return 0;
-  RecalcLayout();
-  StartLoader();
   return kept;
 }
 
@@ -376,6 +441,7 @@ void TakeFileFields(CTLM_ThumbnailData* item, const CTLM_ThumbnailData& fresh) {
   item->m_FileType = fresh.m_FileType;
   item->m_FileSize = fresh.m_FileSize;
   item->m_Exif.CopyFrom(&fresh.m_Exif);
+  item->m_bInfoRead = fresh.m_bInfoRead;
 }
 
 } // namespace
@@ -391,30 +457,31 @@ int CTLM_ThumbnailWnd::UpdateItems(const FArray<FString>* paths) {
   bool visible = false;
   CRect client;
   if (GetSafeHwnd()) GetClientRect(client);
-  LockItems();
-  for (int p = 0; p < paths->GetCount(); ++p) {
-    if (!fresh[p]) continue;
-    for (int i = 0; i < m_Items.GetCount(); ++i) {
-      auto* item = GetItem(i);
-      if (!item || item->m_Path != (*paths)[p]) continue;
-      // The picture and what describes it stay; only the file's data is new.
-      CET_Dib* picture = std::exchange(item->m_pDib, nullptr);
-      const int final = item->m_bFinalPicture;
-      const int selected = item->m_bSelected;
-      const int width = item->m_Width;
-      const int height = item->m_Height;
-      item->CopyFrom(fresh[p]);
-      item->m_pDib = picture;
-      item->m_bFinalPicture = final;
-      item->m_bSelected = selected;
-      item->m_Width = width;
-      item->m_Height = height;
-      ++updated;
-      visible = visible || IsCellVisible(GetItemOrigin(i), client);
-      break;
+  {
+    ItemsLock hold(*this);
+    for (int p = 0; p < paths->GetCount(); ++p) {
+      if (!fresh[p]) continue;
+      for (int i = 0; i < m_Items.GetCount(); ++i) {
+        auto* item = GetItem(i);
+        if (!item || item->m_Path != (*paths)[p]) continue;
+        // The picture and what describes it stay; only the file's data is new.
+        CET_Dib* picture = std::exchange(item->m_pDib, nullptr);
+        const int final = item->m_bFinalPicture;
+        const int selected = item->m_bSelected;
+        const int width = item->m_Width;
+        const int height = item->m_Height;
+        item->CopyFrom(fresh[p]);
+        item->m_pDib = picture;
+        item->m_bFinalPicture = final;
+        item->m_bSelected = selected;
+        item->m_Width = width;
+        item->m_Height = height;
+        ++updated;
+        visible = visible || IsCellVisible(GetItemOrigin(i), client);
+        break;
+      }
     }
   }
-  UnlockItems();
   DeleteFreshItems(&fresh);
   if (visible) RedrawAll();
   return updated;
@@ -427,18 +494,19 @@ int CTLM_ThumbnailWnd::RefreshItems(const FArray<FString>* paths) {
   std::vector<CTLM_ThumbnailData*> fresh;
   MakeFreshItems(paths, &fresh);
   int refreshed = 0;
-  LockItems();
-  for (int p = 0; p < paths->GetCount(); ++p) {
-    if (!fresh[p]) continue;
-    for (int i = 0; i < m_Items.GetCount(); ++i) {
-      auto* item = GetItem(i);
-      if (!item || item->m_Path != (*paths)[p]) continue;
-      item->Reset();
-      TakeFileFields(item, *fresh[p]);
-      ++refreshed;
+  {
+    ItemsLock hold(*this);
+    for (int p = 0; p < paths->GetCount(); ++p) {
+      if (!fresh[p]) continue;
+      for (int i = 0; i < m_Items.GetCount(); ++i) {
+        auto* item = GetItem(i);
+        if (!item || item->m_Path != (*paths)[p]) continue;
+        item->Reset();
+        TakeFileFields(item, *fresh[p]);
+        ++refreshed;
+      }
     }
   }
-  UnlockItems();
   DeleteFreshItems(&fresh);
   if (refreshed > 0) StartLoader();
   return refreshed;
@@ -451,41 +519,42 @@ int CTLM_ThumbnailWnd::RotateItems(const FArray<FString>* paths, BOOL clockwise,
   MakeFreshItems(paths, &fresh);
   std::vector<CTLM_ThumbnailData*> turned;
   int found = 0;
-  LockItems();
-  for (int p = 0; p < paths->GetCount(); ++p) {
-    for (int i = 0; i < m_Items.GetCount(); ++i) {
-      auto* item = GetItem(i);
-      if (!item || item->m_Path != (*paths)[p]) continue;
-      ++found;
-      const CET_Dib* picture = item->m_pDib;
-      if (item->m_Exif.HasOrientationTag() && picture && picture->IsValid() && picture->header &&
-          item->m_bFinalPicture) {
-        // The file turns by its tag: the picture in hand turns the same way.
-        BITMAPINFO* header = NewDibHeader();
-        BYTE* bits = CET_PictCalc::RotateDibBitsByAngle(clockwise ? 90.0 : 270.0, nullptr, picture->header,
-                                                        picture->bits, header);
-        if (bits) {
-          auto* rotated = new CET_Dib;
-          rotated->header = header;
-          rotated->bits = bits;
-          rotated->size = header->bmiHeader.biSizeImage;
-          item->SetPicture(rotated);
-          std::swap(item->m_Width, item->m_Height);
-          turned.push_back(item);
-          break;
+  {
+    ItemsLock hold(*this);
+    for (int p = 0; p < paths->GetCount(); ++p) {
+      for (int i = 0; i < m_Items.GetCount(); ++i) {
+        auto* item = GetItem(i);
+        if (!item || item->m_Path != (*paths)[p]) continue;
+        ++found;
+        const CET_Dib* picture = item->m_pDib;
+        if (item->m_Exif.HasOrientationTag() && picture && picture->IsValid() && picture->header &&
+            item->m_bFinalPicture) {
+          // The file turns by its tag: the picture in hand turns the same way.
+          BITMAPINFO* header = NewDibHeader();
+          BYTE* bits = CET_PictCalc::RotateDibBitsByAngle(clockwise ? 90.0 : 270.0, nullptr, picture->header,
+                                                          picture->bits, header);
+          if (bits) {
+            auto* rotated = new CET_Dib;
+            rotated->header = header;
+            rotated->bits = bits;
+            rotated->size = header->bmiHeader.biSizeImage;
+            item->SetPicture(rotated);
+            std::swap(item->m_Width, item->m_Height);
+            turned.push_back(item);
+            break;
+          }
+          DeleteDibHeader(header);
         }
-        DeleteDibHeader(header);
+        item->Reset();
+        if (fresh[p]) {
+          TakeFileFields(item, *fresh[p]);
+          item->m_Width = fresh[p]->m_Width;
+          item->m_Height = fresh[p]->m_Height;
+        }
+        break;
       }
-      item->Reset();
-      if (fresh[p]) {
-        TakeFileFields(item, *fresh[p]);
-        item->m_Width = fresh[p]->m_Width;
-        item->m_Height = fresh[p]->m_Height;
-      }
-      break;
     }
   }
-  UnlockItems();
   DeleteFreshItems(&fresh);
   if (notify) {
     for (CTLM_ThumbnailData* item : turned) {
@@ -499,19 +568,20 @@ int CTLM_ThumbnailWnd::RotateItems(const FArray<FString>* paths, BOOL clockwise,
 // ---- Loader ----------------------------------------------------------------------------------
 
 void CTLM_ThumbnailWnd::StartLoader() {
-  if (m_pLoaderThread) return;
-  WriteLoaderState(0);
-  auto* param = new CET_ThumbLoadParam;
+  if (m_pLoaderThread || !GetSafeHwnd()) return;
+  WriteLoaderState(kThumbLoaderRun);
+  auto param = std::make_unique<CET_ThumbLoadParam>();
   param->owner = this;
-  LockItems();
-  param->items.AssignFrom(&m_Items);
-  UnlockItems();
-  m_pLoaderThread = AfxBeginThread(BrowserThumbnailLoaderThread, param, THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
+  {
+    ItemsLock hold(*this);
+    param->items.AssignFrom(&m_Items);
+  }
+  m_pLoaderThread = AfxBeginThread(BrowserThumbnailLoaderThread, param.get(), THREAD_PRIORITY_NORMAL, 0, 0, nullptr);
   if (!m_pLoaderThread) {
     param->items.RemoveAll(FALSE);
-    delete param;
     return;
   }
+  param.release(); // the thread deletes it
   m_hLoaderThread = m_pLoaderThread->m_hThread;
 }
 
@@ -525,23 +595,17 @@ void CTLM_ThumbnailWnd::WriteLoaderBusy(int busy) {
   m_nLoaderBusy = busy;
 }
 
-void CTLM_ThumbnailWnd::LoaderLockItems() { LockItems(); }
-void CTLM_ThumbnailWnd::LoaderUnlockItems() { UnlockItems(); }
+void CTLM_ThumbnailWnd::LoaderLockItems() { m_ItemSemaphore.Lock(INFINITE); }
+void CTLM_ThumbnailWnd::LoaderUnlockItems() { m_ItemSemaphore.Unlock(); }
 
-void CTLM_ThumbnailWnd::LoaderLockEngine() {
-  if (CLumitraApp* app = GetLumitraApp()) {
-    app->LockEngine(INFINITE);
-  } else {
-    LockEngine(kKVRWaitForever);
+std::uint64_t CTLM_ThumbnailWnd::CountPictureBytes() {
+  ItemsLock hold(*this);
+  std::uint64_t bytes = 0;
+  for (int i = 0; i < m_Items.GetCount(); ++i) {
+    const CET_ThumbnailData* item = m_Items.GetAt(i);
+    if (item && item->m_pDib) bytes += item->m_pDib->size;
   }
-}
-
-void CTLM_ThumbnailWnd::LoaderUnlockEngine() {
-  if (CLumitraApp* app = GetLumitraApp()) {
-    app->UnlockEngine();
-  } else {
-    UnlockEngine();
-  }
+  return bytes;
 }
 
 void CTLM_ThumbnailWnd::LoaderSendItemLoaded(CET_ThumbnailData* item, LPARAM state) {
@@ -550,6 +614,11 @@ void CTLM_ThumbnailWnd::LoaderSendItemLoaded(CET_ThumbnailData* item, LPARAM sta
 
 LRESULT CTLM_ThumbnailWnd::OnBrowserItemLoaded(WPARAM wParam, LPARAM lParam) {
   OnItemLoaded(wParam, lParam);
+  if (lParam == kBrowserInfoComplete) {
+    // The order by date is right only now.
+    if (m_nSortKey == kBrowserSortDate) SortItems();
+    return 0;
+  }
   if (lParam == 0) {
     // The cursor's shape follows the end of loading.
     POINT cursor{};
@@ -559,15 +628,16 @@ LRESULT CTLM_ThumbnailWnd::OnBrowserItemLoaded(WPARAM wParam, LPARAM lParam) {
   if (lParam != 1) return 0;
   FString selectedPath;
   bool selected = false;
-  LockItems();
-  for (int i = 0; i < m_Items.GetCount() && !selected; ++i) {
-    const CET_ThumbnailData* item = m_Items.GetAt(i);
-    if (item && item == reinterpret_cast<const CET_ThumbnailData*>(wParam) && item->m_bSelected) {
-      selected = true;
-      selectedPath = item->m_Path;
+  {
+    ItemsLock hold(*this);
+    for (int i = 0; i < m_Items.GetCount() && !selected; ++i) {
+      const CET_ThumbnailData* item = m_Items.GetAt(i);
+      if (item && item == reinterpret_cast<const CET_ThumbnailData*>(wParam) && item->m_bSelected) {
+        selected = true;
+        selectedPath = item->m_Path;
+      }
     }
   }
-  UnlockItems();
   if (selected) NotifyParent(kThumbViewFocusChanged, selectedPath);
   return 0;
 }
@@ -581,13 +651,59 @@ void CTLM_ThumbnailWnd::SyncScrollBar() {
 void CTLM_ThumbnailWnd::RecalcLayout() {
   CET_ThumbnailWnd::RecalcLayout();
   SyncScrollBar();
+  PublishView(false);
 }
 
 int CTLM_ThumbnailWnd::ScrollTo(int position) {
   SCROLLINFO info{};
   GetScrollInfo(&info);
   if (position == info.nPos) return 1;
-  return CET_ThumbnailWnd::ScrollTo(position);
+  const int result = CET_ThumbnailWnd::ScrollTo(position);
+  PublishView(false);
+  return result;
+}
+
+int CTLM_ThumbnailWnd::CountShownCells() const {
+  if (!GetSafeHwnd()) return 0;
+  CRect client;
+  GetClientRect(client);
+  const int stepY = m_CellSize.cy + m_Gap.cy;
+  // Rows partly shown count too.
+  const int rows = stepY > 0 ? std::max(0, (client.Height() - m_Margin.y + stepY - 1) / stepY) : 1;
+  return std::max(m_Columns, 1) * std::max(rows, 1);
+}
+
+void CTLM_ThumbnailWnd::PublishView(bool orderChanged) {
+  const int first = m_FirstVisible;
+  const int count = CountShownCells();
+  const bool byDate = m_nSortKey == kBrowserSortDate;
+  if (!orderChanged && first == m_ViewFirst.load() && count == m_ViewCount.load() && byDate == m_ViewByDate.load()) {
+    return;
+  }
+  {
+    // Under the item lock, so that the loader sees the view and the order together.
+    ItemsLock hold(*this);
+    m_ViewFirst = first;
+    m_ViewCount = count;
+    m_ViewByDate = byDate;
+    ++m_ViewGeneration;
+  }
+  if (!m_bListing && !m_pLoaderThread && ShownItemsNeedLoading()) StartLoader();
+}
+
+bool CTLM_ThumbnailWnd::ShownItemsNeedLoading() {
+  ItemsLock hold(*this);
+  const int end = std::min(m_Items.GetCount(), m_ViewFirst.load() + m_ViewCount.load());
+  for (int i = std::max(m_ViewFirst.load(), 0); i < end; ++i) {
+    const CTLM_ThumbnailData* item = GetItem(i);
+    if (!item) continue;
+    const bool hasPicture = item->m_pDib && item->m_pDib->IsValid();
+    if (!item->m_bInfoRead || (!hasPicture && !item->m_bQuickFailed) ||
+        (hasPicture && !item->m_bFinalPicture && !item->m_bFinalFailed && item->m_FileType != ETFILETYPE_AVI)) {
+      return true;
+    }
+  }
+  return false;
 }
 
 int CTLM_ThumbnailWnd::OnCreate(LPCREATESTRUCT cs) {
@@ -631,14 +747,15 @@ void CTLM_ThumbnailWnd::OnNcCalcSize(BOOL calcValidRects, NCCALCSIZE_PARAMS* par
 void CTLM_ThumbnailWnd::NoteSelection(int* count, FString* first) {
   *count = 0;
   *first = FString();
-  LockItems();
-  for (int i = 0; i < m_Items.GetCount(); ++i) {
-    const CET_ThumbnailData* item = m_Items.GetAt(i);
-    if (!item || !item->m_bSelected) continue;
-    if (*count == 0) *first = item->m_Path;
-    ++*count;
+  {
+    ItemsLock hold(*this);
+    for (int i = 0; i < m_Items.GetCount(); ++i) {
+      const CET_ThumbnailData* item = m_Items.GetAt(i);
+      if (!item || !item->m_bSelected) continue;
+      if (*count == 0) *first = item->m_Path;
+      ++*count;
+    }
   }
-  UnlockItems();
 }
 
 void CTLM_ThumbnailWnd::NotifyParent(WPARAM event, const FString& path) {
@@ -712,19 +829,20 @@ void CTLM_ThumbnailWnd::OnRButtonUp(UINT flags, CPoint point) {
 
 void CTLM_ThumbnailWnd::ChangeSelection(int command) {
   if (command >= kSelectAll && command <= kSelectInvert) {
-    LockItems();
-    for (int i = 0; i < m_Items.GetCount(); ++i) {
-      auto* item = GetItem(i);
-      if (!item) continue;
-      switch (command) {
-      case kSelectAll: item->m_bSelected = 1; break;
-      case kSelectMarked: item->m_bSelected = item->IsMarked() ? 1 : 0; break;
-      case kSelectLocked: item->m_bSelected = item->IsLocked() ? 1 : 0; break;
-      case kSelectNone: item->m_bSelected = 0; break;
-      default: item->m_bSelected = item->m_bSelected ? 0 : 1; break;
+    {
+      ItemsLock hold(*this);
+      for (int i = 0; i < m_Items.GetCount(); ++i) {
+        auto* item = GetItem(i);
+        if (!item) continue;
+        switch (command) {
+        case kSelectAll: item->m_bSelected = 1; break;
+        case kSelectMarked: item->m_bSelected = item->IsMarked() ? 1 : 0; break;
+        case kSelectLocked: item->m_bSelected = item->IsLocked() ? 1 : 0; break;
+        case kSelectNone: item->m_bSelected = 0; break;
+        default: item->m_bSelected = item->m_bSelected ? 0 : 1; break;
+        }
       }
     }
-    UnlockItems();
     RedrawAll();
     return;
   }
@@ -811,14 +929,14 @@ void CTLM_ThumbnailWnd::DrawFileTypeBadge(CDC* dc, int fileType, int x, int y) {
   ::SelectObject(memory.m_hDC, old);
 }
 
-void CTLM_ThumbnailWnd::DrawBadgeAndIcons(CDC* dc, const CTLM_ThumbnailData& item, const CRect& cell,
+void CTLM_ThumbnailWnd::DrawBadgeAndIcons(CDC* dc, int fileType, bool locked, bool marked, const CRect& cell,
                                           const CRect& frame, const CRect& drawn) {
   const int right = m_bInfoView ? frame.right + 6 : cell.right;
-  DrawFileTypeBadge(dc, item.m_FileType, right - 25, cell.top + 3);
+  DrawFileTypeBadge(dc, fileType, right - 25, cell.top + 3);
   HICON icons[2] = {nullptr, nullptr};
   int n = 0;
-  if (item.IsLocked() && m_hLockIcon) icons[n++] = m_hLockIcon;
-  if (item.IsMarked() && m_hMarkIcon) icons[n++] = m_hMarkIcon;
+  if (locked && m_hLockIcon) icons[n++] = m_hLockIcon;
+  if (marked && m_hMarkIcon) icons[n++] = m_hMarkIcon;
   // The icons stand in the wider of the two free bands: above the picture or to its right.
   const bool stacked = drawn.top - cell.top < right - drawn.right;
   for (int i = 0; i < n; ++i) {
@@ -881,34 +999,43 @@ void CTLM_ThumbnailWnd::DrawItem(CDC* dc, int index, const POINT* origin) {
   CRect cell = GetItemOrigin(index);
   if (origin) cell = CRect(origin->x, origin->y, origin->x + cell.Width(), origin->y + cell.Height());
   dc->FillSolidRect(cell, kCellBackground);
-  LockItems();
-  const CTLM_ThumbnailData* item = GetItem(index);
-  if (!item) {
-    UnlockItems();
-    return;
+  // What the cell shows, read under the item lock; drawing runs without it.
+  // The picture stays alive meanwhile: only this thread deletes pictures.
+  const CET_Dib* picture = nullptr;
+  int fileType = 0;
+  bool locked = false;
+  bool marked = false;
+  bool selected = false;
+  std::u16string name;
+  FString info;
+  {
+    ItemsLock hold(*this);
+    const CTLM_ThumbnailData* item = GetItem(index);
+    if (!item) return;
+    picture = item->m_pDib;
+    fileType = item->m_FileType;
+    locked = item->IsLocked();
+    marked = item->IsMarked();
+    selected = item->m_bSelected != 0;
+    name = item->m_FileName.GetText();
+    if (m_bInfoView) info = BuildInfoText(*item);
   }
   CRect frame = m_PictRect;
   frame.OffsetRect(cell.left, cell.top);
   const bool decorated = frame.top - cell.top >= kDecoratedPictureTop;
-  const CET_Dib* picture = item->m_pDib;
   if (picture && picture->IsValid() && picture->header) {
     const int width = picture->GetWidth();
     const int height = std::abs(picture->GetHeight());
     const CRect drawn = CET_Calc::FitRectInRect(frame, CRect(0, 0, width, height));
     ::StretchDIBits(dc->m_hDC, drawn.left, drawn.top, drawn.Width(), drawn.Height(), 0, 0, width, height,
                     picture->bits, picture->header, DIB_RGB_COLORS, SRCCOPY);
-    if (decorated) DrawBadgeAndIcons(dc, *item, cell, frame, drawn);
+    if (decorated) DrawBadgeAndIcons(dc, fileType, locked, marked, cell, frame, drawn);
   } else {
     // No picture (yet, or the file cannot give one): its type shows instead.
-    DrawFileTypeBadge(dc, item->m_FileType, frame.CenterPoint().x - kBadgeWidth / 2,
-                      frame.CenterPoint().y - kBadgeHeight / 2);
+    DrawFileTypeBadge(dc, fileType, frame.CenterPoint().x - kBadgeWidth / 2, frame.CenterPoint().y - kBadgeHeight / 2);
   }
   CRect caption = m_CaptionRect;
   caption.OffsetRect(cell.left, cell.top);
-  std::u16string name(item->m_FileName.GetText());
-  const bool selected = item->m_bSelected != 0;
-  const FString info = m_bInfoView ? BuildInfoText(*item) : FString();
-  UnlockItems();
 
   CFont* oldFont = m_pCaptionFont ? dc->SelectObject(m_pCaptionFont) : nullptr;
   const COLORREF oldColour = dc->SetTextColor(m_CaptionColor);

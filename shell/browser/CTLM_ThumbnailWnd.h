@@ -20,7 +20,9 @@
 #include "platform/afx/AfxDC.h"
 #include "platform/afx/AfxMt.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // Format filters.
@@ -71,6 +73,19 @@ constexpr int kThumbnailScrollBarWidth = 14;
 constexpr int kThumbSizeCount = 32;
 // The long side of the loader's second-pass pictures.
 constexpr int kBrowserFinalPictureSide = 360;
+// The loader's message to its grid (WM_THUMB_ITEMLOADED, wParam 0) when the
+// shooting information of every listed item is in.
+constexpr LPARAM kBrowserInfoComplete = 2;
+
+class CET_ExifData;
+
+// A picture the loader made, with the whole image's size; the caller owns it.
+struct BrowserPicture {
+  std::unique_ptr<CET_Dib> picture;
+  int width = 0;
+  int height = 0;
+  bool final = false; // a movie's frame: no larger picture follows
+};
 
 // What the grid asks of the main frame (it implements this and hands itself
 // over with SetFrame): the announcement of files moved away by a drag, and
@@ -154,6 +169,14 @@ public:
   // 1 while the loader thread works.
   int GetLoaderState();
 
+  // The most bytes of pictures the grid holds (its items' pictures): beyond
+  // it, the pictures farthest from the shown cells are dropped and loaded
+  // again when their cells come back. The image cache's limit unless set.
+  void SetPictureBudget(std::uint64_t bytes) { m_PictureBudget = bytes; }
+  std::uint64_t GetPictureBudget() const { return m_PictureBudget; }
+  // The bytes of pictures the items hold now.
+  std::uint64_t CountPictureBytes();
+
   void SetFrame(IThumbnailGridFrame* frame) { m_pFrame = frame; }
   CScrollBarBase& GetScrollBar() { return m_ScrollBar; }
   // The paths of the drag in progress (empty after one that moved them).
@@ -164,12 +187,33 @@ public:
 
 protected:
   // The loader's lock and message steps, one place each so that they can be
-  // watched. The engine lock is the application's (CLumitraApp::LockEngine).
+  // watched.
   virtual void LoaderLockItems();
   virtual void LoaderUnlockItems();
-  virtual void LoaderLockEngine();
-  virtual void LoaderUnlockEngine();
   virtual void LoaderSendItemLoaded(CET_ThumbnailData* item, LPARAM state);
+  // The loader's reads, on its thread, without the item lock: the shooting
+  // information through the application's cache; the quick picture (EXIF
+  // items into exif when given); the 360-pixel one; a raw file's development
+  // under the engine lock. Failures give no picture; a throw counts as one.
+  virtual void LoaderReadInfo(const FString& path, CTLM_Exif* record);
+  virtual BrowserPicture LoaderLoadQuick(const FString& path, int type, int rotation, CET_ExifData* exif);
+  virtual BrowserPicture LoaderLoadFinal(const FString& path, int type, int width, int height);
+  virtual std::unique_ptr<CET_Dib> LoaderDevelop(const FString& path, int mode, CET_ExifData* exif, int size[2]);
+
+  // The item of the file without its shooting information; null as CreateItem.
+  CTLM_ThumbnailData* MakeItem(const FString& path);
+  // Makes and appends the items the filters keep, with their shooting
+  // information only when filtered (the state filter needs it); their number.
+  int ListFiles(const FArray<FString>* paths, bool filtered);
+  // Reads the shooting information of the items from first to last (list
+  // order) that lack it, on the window's thread.
+  void ReadInfoOf(int first, int last);
+  // How many cells show, from the first visible one.
+  int CountShownCells() const;
+  // Tells the loader which cells show (the generation moves on every change
+  // of view or order); starts it when a shown item lacks what it needs.
+  void PublishView(bool orderChanged);
+  bool ShownItemsNeedLoading();
 
   afx_msg int OnCreate(LPCREATESTRUCT cs);
   afx_msg void OnSize(UINT type, int cx, int cy);
@@ -183,7 +227,7 @@ protected:
 
   // The information view's ten lines for an item.
   FString BuildInfoText(const CTLM_ThumbnailData& item) const;
-  void DrawBadgeAndIcons(CDC* dc, const CTLM_ThumbnailData& item, const CRect& cell, const CRect& frame,
+  void DrawBadgeAndIcons(CDC* dc, int fileType, bool locked, bool marked, const CRect& cell, const CRect& frame,
                          const CRect& drawn);
   void DrawFileTypeBadge(CDC* dc, int fileType, int x, int y);
   HBITMAP BadgeFor(int fileType) const;
@@ -216,6 +260,13 @@ protected:
   HICON m_hMarkIcon = nullptr;
   int m_nLoaderBusy = 0;
   CSemaphore m_LoaderBusySemaphore{1, 1};
+  std::atomic<std::uint64_t> m_PictureBudget;
+  // What the loader sees of the view.
+  std::atomic<int> m_ViewFirst{0};
+  std::atomic<int> m_ViewCount{0};
+  std::atomic<unsigned> m_ViewGeneration{0};
+  std::atomic<bool> m_ViewByDate{false}; // the order needs every item's shooting information
+  bool m_bListing = false; // AddFiles runs: it starts the loader itself
   FArray<FString> m_DraggedSelection;
   IThumbnailGridFrame* m_pFrame = nullptr;
 

@@ -347,12 +347,11 @@ BOOL CThumbFormView::CollectSelectedStills(CET_ThumbnailDataManager* items) {
 CTLM_ThumbnailData* CThumbFormView::FindItem(const FString& path) {
   if (!m_Grid.m_hWnd) return nullptr;
   CTLM_ThumbnailData* copy = nullptr;
-  m_Grid.LockItems();
+  CET_ThumbnailWnd::ItemsLock hold(m_Grid);
   for (int i = m_Grid.GetItemCount() - 1; i >= 0 && !copy; --i) {
     const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
     if (item && item->m_Path == path) copy = static_cast<CTLM_ThumbnailData*>(item->Clone());
   }
-  m_Grid.UnlockItems();
   return copy;
 }
 
@@ -478,7 +477,7 @@ CThumbFormView::SelectionFacts CThumbFormView::ReadSelection() {
   if (!m_Grid.m_hWnd) return facts;
   // Read in place under the grid's item lock: copies of the items would copy
   // their pictures too, for every selected file on every focus change.
-  m_Grid.LockItems();
+  CET_ThumbnailWnd::ItemsLock hold(m_Grid);
   for (int i = 0; i < m_Grid.GetItemCount(); ++i) {
     const CTLM_ThumbnailData* item = m_Grid.GetItem(i);
     if (!item || !item->m_bSelected) continue;
@@ -488,7 +487,6 @@ CThumbFormView::SelectionFacts CThumbFormView::ReadSelection() {
     facts.anyMarkable = facts.anyMarkable || item->m_Exif.CanMark();
     facts.anyUnlocked = facts.anyUnlocked || !item->m_Exif.IsLocked();
   }
-  m_Grid.UnlockItems();
   return facts;
 }
 

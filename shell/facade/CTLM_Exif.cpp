@@ -105,7 +105,7 @@ bool CTLM_Exif::Load(const FString& nativePath)
     m_sPath = nativePath;
     FString url;
     NativePathToURL(nativePath, url);
-    m_pEntry = std::make_unique<FImageFileListEntry>();
+    m_pEntry = std::make_shared<FImageFileListEntry>();
     m_pEntry->SetURL(url);
     bool read = false;
     {
@@ -160,8 +160,7 @@ void CTLM_Exif::CopyFrom(const CTLM_Exif* source)
     if (!source)
         return;
     m_sPath = source->m_sPath;
-    if (source->m_pEntry)
-        m_pEntry = std::make_unique<FImageFileListEntry>(*source->m_pEntry);
+    m_pEntry = source->m_pEntry;
     m_bMarkCapable = source->m_bMarkCapable;
     m_bOrientationTag = source->m_bOrientationTag;
 }
@@ -176,10 +175,17 @@ bool CTLM_Exif::IsLocked() const
     return m_pEntry && m_pEntry->IsLocked();
 }
 
+FImageFileListEntry& CTLM_Exif::priOwnEntry()
+{
+    if (m_pEntry.use_count() > 1)
+        m_pEntry = std::make_shared<FImageFileListEntry>(*m_pEntry);
+    return *m_pEntry;
+}
+
 void CTLM_Exif::SetMarkedFlag(bool marked)
 {
     if (m_pEntry)
-        m_pEntry->SetMarkedFlag(marked);
+        priOwnEntry().SetMarkedFlag(marked);
 }
 
 bool CTLM_Exif::SetMarked(bool marked)
@@ -191,22 +197,23 @@ bool CTLM_Exif::SetMarked(bool marked)
         if (!lock.IsLocked())
             return false;
         FIPManager* pool = GetIPManagerPool();
-        const bool done = m_pEntry->MarkImage(pool, marked);
+        const bool done = priOwnEntry().MarkImage(pool, marked);
         ReleaseIPManager(pool);
         return done;
     }
-    const bool before = m_pEntry->IsMarked();
-    m_pEntry->SetMarkedFlag(marked);
+    FImageFileListEntry& entry = priOwnEntry();
+    const bool before = entry.IsMarked();
+    entry.SetMarkedFlag(marked);
     if (SetJpegMarkFlag(m_sPath, marked))
         return true;
     // The file keeps its old mark: so does the record.
-    m_pEntry->SetMarkedFlag(before);
+    entry.SetMarkedFlag(before);
     return false;
 }
 
 bool CTLM_Exif::SetLocked(bool locked)
 {
-    return m_pEntry && m_pEntry->SetLocked(locked);
+    return m_pEntry && priOwnEntry().SetLocked(locked);
 }
 
 int CTLM_Exif::GetColorSpace() const

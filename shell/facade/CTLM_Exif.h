@@ -9,6 +9,10 @@
 // (CTLM_Exif_Manager) and hands out copies; callers work on their copies
 // without any lock.
 //
+// Copies share the entry until one of them changes it (the entry of a copy is
+// never changed in place while another record holds it), so the cache and
+// the browser's items hold one entry per file, not one each.
+//
 // A text the file does not carry is a single space " "; a record that was
 // never read gives empty texts and the numeric defaults (-1 colour space,
 // 0 otherwise).
@@ -104,9 +108,11 @@ public:
 
 private:
     FString priText(const FString& (FImageFileListEntry::*getter)() const) const;
+    // The entry, this record's own before it is changed.
+    FImageFileListEntry& priOwnEntry();
 
     FString m_sPath;
-    std::unique_ptr<FImageFileListEntry> m_pEntry;
+    std::shared_ptr<FImageFileListEntry> m_pEntry;
     bool m_bMarkCapable = false;
     bool m_bOrientationTag = false;
 };

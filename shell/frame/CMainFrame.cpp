@@ -450,12 +450,19 @@ void CMainFrame::SelectFolder(const FString& folder, BOOL selectInTree) {
   if (pane == nullptr) {
     return;
   }
-  pane->SetFolder(folder);
   if (selectInTree) {
     if (IFolderPane* tree = GetFolderPane()) {
+      // A new selection in the tree lists the folder through this function:
+      // a large folder is listed once, not twice.
+      const int listings = m_nFolderListings;
       tree->SelectPath(folder);
+      if (m_nFolderListings != listings && pane->GetFolder() == folder) {
+        return;
+      }
     }
   }
+  ++m_nFolderListings;
+  pane->SetFolder(folder);
   NotifyInfoPalette(FString());
   const char16_t empty[] = u"";
   pane->GetPaneWnd()->SendMessage(WM_APP_THUMB_VIEW_EVENT, kThumbViewFocusChanged, reinterpret_cast<LPARAM>(empty));

@@ -327,6 +327,7 @@ private:
   HICON m_hIcon = nullptr; // the large icon; none while the window layer loads no icon resources
   std::vector<IReviewFrame*> m_aReviewFrames; // index 0: the most recently active
   CWnd* m_pProgressDlg = nullptr;             // the batch save's progress dialog while it runs
+  int m_nFolderListings = 0;                  // how often SelectFolder has listed a folder
   IReviewWindows* m_pReviewWindows;
   IOutputDialogs* m_pOutputDialogs;
 

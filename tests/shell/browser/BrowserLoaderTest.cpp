@@ -64,12 +64,11 @@ protected:
     t_holdsItemLock = false;
     CTLM_ThumbnailWnd::LoaderUnlockItems();
   }
-  void LoaderLockEngine() override {
+  std::unique_ptr<CET_Dib> LoaderDevelop(const FString& path, int mode, CET_ExifData* exif, int size[2]) override {
     if (t_holdsItemLock) ++violations;
     ++engineLocks;
-    CTLM_ThumbnailWnd::LoaderLockEngine();
+    return CTLM_ThumbnailWnd::LoaderDevelop(path, mode, exif, size);
   }
-  void LoaderUnlockEngine() override { CTLM_ThumbnailWnd::LoaderUnlockEngine(); }
   void LoaderSendItemLoaded(CET_ThumbnailData* item, LPARAM state) override {
     if (t_holdsItemLock || GetEngineLock().IsHeldByCallingThread()) ++violations;
     Sent record{item, state, item ? item->m_bFinalPicture : -1, 0, GetLoaderState()};

@@ -358,6 +358,8 @@ TEST_F(ThumbFormViewTest, TheSelectionDecidesTheCaptionsAndWhichButtonsWork) {
                                std::filesystem::perm_options::remove);
   FArray<FString> locked;
   locked.Append(Native("IMG_0010.jpg"));
+  // As the main frame's lock command does: the cached record goes first.
+  app.RemoveExif(Native("IMG_0010.jpg"));
   view->UpdateItemInfo(&locked);
   Select({"IMG_0010.jpg"});
   EXPECT_TRUE(Enabled(ThumbView::kLock));
