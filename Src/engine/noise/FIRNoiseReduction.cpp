@@ -283,13 +283,24 @@ void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, fl
     }
 }
 
+// Floats that every filter writes before it reads them: not cleared.
+class FloatLine {
+public:
+    explicit FloatLine(size_t n) : m_pValues(new float[n]) {}
+    float* data() const { return m_pValues.get(); }
+
+private:
+    std::unique_ptr<float[]> m_pValues;
+};
+
 // The sums a band's line filters keep, for lines of n pixels.
 struct LineScratch {
     explicit LineScratch(int32_t n)
-        : input(static_cast<size_t>(n) * 3), F(input.size()), Bk(input.size()), e(static_cast<size_t>(n)), f(e.size())
+        : input(static_cast<size_t>(n) * 3), F(static_cast<size_t>(n) * 3), Bk(static_cast<size_t>(n) * 3),
+          e(static_cast<size_t>(n)), f(static_cast<size_t>(n))
     {
     }
-    std::vector<float> input, F, Bk, e, f;
+    FloatLine input, F, Bk, e, f;
 };
 
 // The edge-aware filter of one RGB line: the link into position m is k w[m],
@@ -601,15 +612,14 @@ private:
     float* m_pValues;
 };
 
-// Line scratch for every band of a block's rows, made before any band runs.
+// Line scratch for every band of a block's rows, each made by the first band
+// that needs it, on that band's thread, and kept for the later blocks.
 class BandScratch {
 public:
     BandScratch(const FIRContext& context, const RowBlocks& blocks)
+        : m_iColumns(context.W),
+          m_Scratch(RowBandsOf(static_cast<uint32_t>(blocks.size), context.bandCount).size())
     {
-        const size_t bands = RowBandsOf(static_cast<uint32_t>(blocks.size), context.bandCount).size();
-        m_Scratch.reserve(bands);
-        for (size_t i = 0; i < bands; ++i)
-            m_Scratch.emplace_back(context.W);
     }
 
     // Calls rowFunction(y, scratch) for the block's rows in bands, each band
@@ -620,14 +630,17 @@ public:
         const int32_t first = blocks.First(block);
         std::atomic<size_t> next{0};
         RunInRowBands(static_cast<uint32_t>(blocks.Rows(block)), [&](uint32_t firstRow, uint32_t lastRow) {
-            LineScratch& scratch = m_Scratch[next++];
+            std::unique_ptr<LineScratch>& scratch = m_Scratch[next++];
+            if (!scratch)
+                scratch = std::make_unique<LineScratch>(m_iColumns);
             for (uint32_t i = firstRow; i <= lastRow; ++i)
-                rowFunction(first + static_cast<int32_t>(i), scratch);
+                rowFunction(first + static_cast<int32_t>(i), *scratch);
         }, context.bandCount);
     }
 
 private:
-    std::vector<LineScratch> m_Scratch;
+    int32_t m_iColumns;
+    std::vector<std::unique_ptr<LineScratch>> m_Scratch;
 };
 
 // Calls stripFunction(firstColumn, lastColumn) for the columns in bands.
