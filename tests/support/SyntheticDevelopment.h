@@ -115,6 +115,7 @@ public:
         RestoreFrames();
         priFrame(frame);
         if (!m_bFreeInputs) {
+            working.Resize(W, H);
             priMakeStage2Images();
             priMakeStage3Images();
         }
