@@ -101,7 +101,7 @@ WorkMemoryStore*& WorkMemoryStore::Current()
     return current;
 }
 
-WorkMemoryStore::Scope::Scope(WorkMemoryStore& store) : m_pPrevious(std::exchange(Current(), &store)) {}
+WorkMemoryStore::Scope::Scope(WorkMemoryStore* store) : m_pPrevious(std::exchange(Current(), store)) {}
 
 WorkMemoryStore::Scope::~Scope() { Current() = m_pPrevious; }
 

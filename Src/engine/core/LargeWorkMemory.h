@@ -6,9 +6,10 @@
 // 2 MiB and offered to the system for huge pages (where the system does not
 // give them, it is ordinary memory). The contents start undefined.
 //
-// On an engine's processing thread the blocks come from the engine's store
-// (WorkMemoryStore) and go back to it: the steps of a development, and the
-// developments of one engine after another, reuse memory already faulted in.
+// On an engine's processing thread, and in the bands of the calls it makes,
+// the blocks come from the engine's store (WorkMemoryStore) and go back to it:
+// the steps of a development, and the developments of one engine after
+// another, reuse memory already faulted in.
 #include <cstddef>
 #include <mutex>
 #include <vector>
@@ -53,10 +54,15 @@ public:
     void ReleaseKept();
     size_t KeptBytes() const;
 
-    // While one lives, LargeWorkMemory made on its thread uses the store.
+    // The store LargeWorkMemory made on this thread uses; null for none.
+    static WorkMemoryStore* OfThisThread() { return Current(); }
+
+    // While one lives, LargeWorkMemory made on its thread uses the store (the
+    // bands of a call use their caller's).
     class Scope {
     public:
-        explicit Scope(WorkMemoryStore& store);
+        explicit Scope(WorkMemoryStore& store) : Scope(&store) {}
+        explicit Scope(WorkMemoryStore* store);
         ~Scope();
         Scope(const Scope&) = delete;
         Scope& operator=(const Scope&) = delete;

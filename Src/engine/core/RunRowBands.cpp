@@ -1,5 +1,7 @@
 #include "engine/core/RunRowBands.h"
 
+#include "engine/core/LargeWorkMemory.h"
+
 #include <sched.h>
 
 #include <algorithm>
@@ -57,9 +59,10 @@ public:
         m_Job.pContextC = contextC;
     }
 
-    // Runs bands as long as any is left to claim.
+    // Runs bands as long as any is left to claim, with the caller's work memory.
     void RunBands()
     {
+        const WorkMemoryStore::Scope workMemory(m_pWorkMemory);
         for (uint32_t band = Claim(); band < m_iBands; band = Claim()) {
             std::exception_ptr failure;
             RowBandJob job = m_Job;
@@ -123,6 +126,7 @@ private:
     }
 
     RowBandJob m_Job;
+    WorkMemoryStore* const m_pWorkMemory = WorkMemoryStore::OfThisThread();
     const uint32_t m_iBands;
     const uint32_t m_iRows;
     std::atomic<uint32_t> m_iNext{0};

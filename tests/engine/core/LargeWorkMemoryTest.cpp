@@ -1,5 +1,6 @@
 #include "engine/core/LargeWorkMemory.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "foundation/FMemoryAllocator.h"
 
 #include <gtest/gtest.h>
@@ -65,9 +66,14 @@ TEST(LargeWorkMemoryTest, OnlyTheStoresThreadWhileItsScopeLivesUsesIt)
         EXPECT_EQ(store.KeptBytes(), 0u);
         { const LargeWorkMemory here(kPage); }
         EXPECT_EQ(store.KeptBytes(), kPage);
+        // The bands of a call made here use it, on whichever thread they run.
+        RunInRowBands(4, [](uint32_t, uint32_t) { const LargeWorkMemory inBand(kPage); }, 4);
+        EXPECT_GE(store.KeptBytes(), kPage);
+        EXPECT_LE(store.KeptBytes(), 4 * kPage);
     }
-    { const LargeWorkMemory after(kPage); }
-    EXPECT_EQ(store.KeptBytes(), kPage);
+    store.ReleaseKept();
+    { const LargeWorkMemory outside(kPage); }
+    EXPECT_EQ(store.KeptBytes(), 0u);
     // A block taken from the store and moved keeps its way back to it.
     const WorkMemoryStore::Scope scope(store);
     LargeWorkMemory moved;
