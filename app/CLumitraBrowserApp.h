@@ -3,6 +3,7 @@
 // own (app/Lumitra4.cpp), and the one its start-up benchmark starts.
 
 #include "output/COutputDialogs.h"
+#include "review/palettes/CInfoPalette.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/frame/CMainFrame.h"
@@ -14,6 +15,7 @@ protected:
     {
         auto* frame = new CMainFrame;
         frame->SetOutputDialogs(&m_OutputDialogs);
+        frame->SetReviewWindows(&m_ReviewWindows);
         // A frame whose window could not be made has already deleted itself
         // when its creation got that far; the program ends either way.
         if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE))
@@ -42,5 +44,15 @@ protected:
     }
 
 private:
-    COutputDialogs m_OutputDialogs; // outlives the frame, which the application ends first
+    // The palettes the program has so far: the information palette.
+    class CPaletteWindows : public CNoReviewWindows {
+    public:
+        BOOL HasInfoPalette() const override { return TRUE; }
+        CWnd* GetInfoPalette() override { return CInfoPalette::GetInstance(); }
+        CWnd* OpenInfoPalette() override { return CInfoPalette::Open(); }
+        void CloseInfoPalette() override { CInfoPalette::Close(); }
+    };
+
+    COutputDialogs m_OutputDialogs; // these outlive the frame, which the application ends first
+    CPaletteWindows m_ReviewWindows;
 };

@@ -178,6 +178,8 @@ public:
   BOOL IsThumbnailLoading();
   void NotifyInfoPalette(const FString& path) override;
   void ReloadFolder();
+  // The folder pane counts the shown folder's files again.
+  void UpdateFolderSummary();
   void SelectFolder(const FString& folder, BOOL selectInTree) override;
 
   // The panes (null when they do not exist).
