@@ -14,6 +14,14 @@
 // exposure, stages 1 to 3 cached: the tone table and stage 4 run (goal: at
 // most 50 ms on 8 cores).
 //
+// CachedStage2Requests: the review window's requests with stage 2 cached:
+// stages 3 and 4 run for the whole picture at full size, for a 256 x 256
+// loupe at full size (moved every iteration) and for the whole picture fitted
+// to about 1000 x 666 (its width changed every iteration). "ns_per_pixel" is
+// the time per pixel asked for and "x_full_size" that over the full-size
+// request's, measured in the same run (goal: about 1, the cost in proportion
+// to the pixels asked for).
+//
 // Each result is checked once against the direct run.
 
 #include <benchmark/benchmark.h>
@@ -22,6 +30,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -204,5 +213,77 @@ void RedevelopAfterToneChange(benchmark::State& state)
     }
 }
 BENCHMARK(RedevelopAfterToneChange)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(20);
+
+enum CachedRequest { kFullSize, kLoupe, kFitted };
+
+// A request whose stage 3 has not run before (its geometry is new), on the
+// full-size development's stage 2.
+std::unique_ptr<IPManagerData> CachedStage2Request(const Setup& setup, CachedRequest kind, int number)
+{
+    const int32_t w = int32_t(setup.shot.truth.outputColumns), h = int32_t(setup.shot.truth.outputRows);
+    std::unique_ptr<IPManagerData> request = setup.Request(w, h);
+    if (kind == kFullSize) {
+        request->m_Crop.Set(0, 0, w, h - 1 - number % 64);
+    } else if (kind == kLoupe) {
+        const int32_t x = 300 + (number * 37) % (w - 900), y = 200 + (number * 53) % (h - 600);
+        request->m_Crop.Set(x, y, x + 256, y + 256);
+    } else {
+        const int32_t width = 1000 - number % 64, height = int32_t(int64_t(width) * h / w);
+        request->m_OutputSize.Set(width, height);
+        request->m_Crop.Set(0, 0, width, height);
+    }
+    return request;
+}
+
+std::map<int, double>& NanosecondsPerPixel()
+{
+    static std::map<int, double> times;
+    return times;
+}
+
+void CachedStage2Requests(benchmark::State& state)
+{
+    Setup& setup = TheSetup();
+    const auto kind = CachedRequest(state.range(0));
+    const int32_t w = int32_t(setup.shot.truth.outputColumns), h = int32_t(setup.shot.truth.outputRows);
+    if (setup.Run(*setup.Request(w, h)) != kIPStatusDone)
+        Fail("the full-size develop failed");
+    bool checked = false;
+    double seconds = 0, pixels = 0;
+    for (auto _ : state) {
+        auto request = CachedStage2Request(setup, kind, NextSettingsNumber());
+        IPManagerData asked;
+        asked.CopyRequestFrom(*request);
+        setup.counts.Reset();
+        const auto start = Clock::now();
+        if (setup.Run(*request) != kIPStatusDone)
+            Fail("the cached-stage-2 develop failed");
+        const double taken = std::chrono::duration<double>(Clock::now() - start).count();
+        state.SetIterationTime(taken);
+        seconds += taken;
+        pixels += double(request->m_Crop.Width()) * double(request->m_Crop.Height());
+        if (setup.counts.Of(kIPERequestStage2) != 0 || setup.counts.Of(kIPERequestStage3) != 1)
+            Fail("stage 2 was not taken from the cache, or stage 3 did not run");
+        if (!checked) {
+            Direct direct(setup, asked);
+            if (ResultOf(*request) != direct.Run(asked))
+                Fail("the picture differs from the direct run's");
+            checked = true;
+        }
+    }
+    const double perPixel = 1e9 * seconds / pixels;
+    state.counters["ns_per_pixel"] = perPixel;
+    NanosecondsPerPixel()[int(kind)] = perPixel;
+    if (kind != kFullSize && NanosecondsPerPixel().count(kFullSize))
+        state.counters["x_full_size"] = perPixel / NanosecondsPerPixel()[kFullSize];
+}
+BENCHMARK(CachedStage2Requests)
+    ->ArgName("full_loupe_fitted")
+    ->Arg(kFullSize)
+    ->Arg(kLoupe)
+    ->Arg(kFitted)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(10);
 
 } // namespace

@@ -406,14 +406,18 @@ void IPManager2::priStage2Process()
     if (!priFindOrAllocate(m_Held.stage2Retinex, m_Labels.m_sStage2OutRtnx, FPixmap::PIXEL_16S_MONO, width,
                            height, "IPManager2::priStage2Process:Cache allocation failed on rtnx image."))
         return;
-    if (!priFindOrAllocate(m_Held.stage2Reference, m_Labels.m_sStage2OutRefKV, FPixmap::PIXEL_48S_RGB, width,
-                           height, "IPManager2::priStage2Process:Cache allocation failed on refKV image."))
-        return;
     if (!priTryGuard(output, false, "priStage2Process: waiting for someone else to process.\n"))
         return;
-    if (IsPixmapDone(output) && IsPixmapDone(m_Held.stage2Retinex) && IsPixmapDone(m_Held.stage2Reference)) {
+    // The pre-matrix reference is read by stage 2 alone: a finished stage 2
+    // needs it no more (it is forgotten once stage 2 has succeeded).
+    if (IsPixmapDone(output) && IsPixmapDone(m_Held.stage2Retinex)) {
         priReleaseGuard();
         m_iState = priStateAfterStage2();
+        return;
+    }
+    if (!priFindOrAllocate(m_Held.stage2Reference, m_Labels.m_sStage2OutRefKV, FPixmap::PIXEL_48S_RGB, width,
+                           height, "IPManager2::priStage2Process:Cache allocation failed on refKV image.")) {
+        priReleaseGuard();
         return;
     }
     for (FICacheObject* entry : {output, m_Held.stage2Retinex.get(), m_Held.stage2Reference.get()})
@@ -596,8 +600,13 @@ bool IPManager2::priFinishEngineRequest(bool report)
     m_aEngineOutputs.fill(nullptr);
     priReleaseGuard();
 
-    // Inputs and side results no later step of this request reads.
+    // Inputs and side results no later step of this request reads. The
+    // pre-matrix reference of a finished stage 2 is read by no request
+    // either: forgotten, it is the first entry the cache gives up. An
+    // unfinished stage 2 resumes from it.
     if (type == kIPERequestStage2) {
+        if (done && m_Held.stage2Reference)
+            ForgetCacheEntry(m_Held.stage2Reference);
         m_Held.stage2Reference.reset();
     } else if (type == kIPERequestStage3) {
         m_Held.stage2.reset();

@@ -257,6 +257,30 @@ TEST_F(DevelopTest, ASecondRequestRerunsOnlyWhatItsChangedSettingShapes)
     }
 }
 
+// The pre-matrix reference is stage 2's input alone: once stage 2 has
+// succeeded it is forgotten (the cache gives it up first), and a later
+// request finds stage 2 done without it.
+TEST_F(DevelopTest, AFinishedStage2ForgetsItsReferenceAndIsFoundWithoutIt)
+{
+    const FString url = WriteDaylightShot();
+    auto first = DevelopRequest(url);
+    ASSERT_EQ(RunRequest(Pool(), *first), kIPStatusDone) << ResultText(*first);
+    const auto props = PropertiesOf(url);
+    const FIPManagerLabels labels = BuildIPManagerLabels(*first, *props, FString(Value(*props, "UNIQUEID").c_str()));
+    EXPECT_EQ(FindCacheEntry(labels.m_sStage2OutRefKV), nullptr);
+    FICacheObject* stage2 = FindCacheEntry(labels.m_sStage2Out);
+    ASSERT_NE(stage2, nullptr);
+    stage2->Unlock();
+
+    m_Counts.Reset();
+    auto cropped = DevelopRequest(url);
+    cropped->m_Crop.Set(16, 8, cropped->m_Crop.right - 16, cropped->m_Crop.bottom - 8);
+    ASSERT_EQ(RunRequest(Pool(), *cropped), kIPStatusDone) << ResultText(*cropped);
+    EXPECT_EQ(m_Counts.Of(kIPERequestStage2), 0);
+    EXPECT_EQ(m_Counts.Of(kIPERequestStage3), 1);
+    EXPECT_EQ(ResultOf(*cropped), Expected(url, *cropped));
+}
+
 TEST_F(DevelopTest, ARequestCancelledDuringStage2ResumesWhereItStoppedAndGivesTheSamePicture)
 {
     Stage2Hold hold;

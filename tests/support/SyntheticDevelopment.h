@@ -45,6 +45,13 @@ struct OwnedPixmap {
         pixels.assign(size_t(columns) * size_t(rows), Pixel{});
         pixmap = std::make_unique<FPixmapTemplate<Pixel>>(pixels.data(), columns, rows, 0);
     }
+    // Gives the pixels back; get() is null until the next Resize.
+    void Release()
+    {
+        std::vector<Pixel>().swap(pixels);
+        pixmap.reset();
+    }
+    bool Empty() const { return !pixmap; }
     FPixmapTemplate<Pixel>* get() const { return pixmap.get(); }
     Pixel& At(int32_t x, int32_t y) { return pixels[size_t(y) * size_t(pixmap->m_iColumns) + size_t(x)]; }
 
@@ -78,6 +85,12 @@ struct DevelopFrame {
     FIntRect crop;       // the part developed, in output-size coordinates; empty: all of it
     int32_t rotation = 0; // degrees
     int32_t outputPixelType = FPixmap::PIXEL_24_RGB;
+    // Each image is made when its stage first needs it and freed once its
+    // last reader is done, as the image managers hold them: the frames after
+    // stage 1, the pre-matrix image after stage 2, the stage-2 and temp
+    // images after stage 3 and the stage-3 images after stage 4. A stage may
+    // then run only after the one before it (the frames: RestoreFrames).
+    bool freeInputsOnceRead = false;
 };
 
 class SyntheticDevelopment {
@@ -99,17 +112,24 @@ public:
         else
             for (const auto& [name, value] : SyntheticCaptureProperties(shot.truth))
                 m_Props.AddPair(name.c_str(), value.c_str());
+        RestoreFrames();
+        priFrame(frame);
+        if (!m_bFreeInputs) {
+            working.Resize(W, H);
+            priMakeStage2Images();
+            priMakeStage3Images();
+        }
+    }
+
+    // The raw and dark frames of the shot, as a load gives them.
+    void RestoreFrames()
+    {
         raw.Resize(W, H);
         dark.Resize(W, H);
         for (size_t i = 0; i < raw.pixels.size(); ++i) {
-            raw.pixels[i] = {shot.raw[3 * i], shot.raw[3 * i + 1], shot.raw[3 * i + 2]};
-            dark.pixels[i] = {shot.dark[3 * i], shot.dark[3 * i + 1], shot.dark[3 * i + 2]};
+            raw.pixels[i] = {m_Shot.raw[3 * i], m_Shot.raw[3 * i + 1], m_Shot.raw[3 * i + 2]};
+            dark.pixels[i] = {m_Shot.dark[3 * i], m_Shot.dark[3 * i + 1], m_Shot.dark[3 * i + 2]};
         }
-        working.Resize(W, H);
-        preMatrix.Resize(W, H);
-        retinex.Resize(W, H);
-        temp.Resize(W, int32_t(Stage2TempRows(W, H)));
-        priFrame(frame);
     }
 
     // Runs on the caller's engine from now on (by default on one of its own).
@@ -120,6 +140,8 @@ public:
 
     int32_t Stage1()
     {
+        if (working.Empty())
+            working.Resize(W, H);
         FIPERequestStage1 request;
         request.m_pRawImage = raw.get();
         request.m_pDarkImage = dark.get();
@@ -128,6 +150,10 @@ public:
         const int32_t status = Run(request);
         saturationLevel = request.m_aiSaturationLevel;
         darkLevel = request.m_aiDarkLevel;
+        if (m_bFreeInputs) {
+            raw.Release();
+            dark.Release();
+        }
         return status;
     }
 
@@ -153,16 +179,20 @@ public:
 
     int32_t Stage2()
     {
+        priMakeStage2Images();
         FIPERequestStage2 request;
         FillStage2(request);
         const int32_t status = Run(request);
         rommWorkingSpace = request.m_bRommWorkingSpace;
+        if (m_bFreeInputs)
+            preMatrix.Release();
         return status;
     }
 
     // Stage 3 into the frame.
     int32_t Stage3()
     {
+        priMakeStage3Images();
         FIPERequestStage3 request;
         request.m_pStage2Image = working.get();
         request.m_pStage2ImageRtnx = retinex.get();
@@ -178,7 +208,13 @@ public:
         request.m_pOutImage = colour3.get();
         request.m_pOutImageL = lightness3.get();
         request.m_pOutImageRtnx = retinex3.get();
-        return Run(request);
+        const int32_t status = Run(request);
+        if (m_bFreeInputs) {
+            working.Release();
+            retinex.Release();
+            temp.Release();
+        }
+        return status;
     }
 
     // The tone table, then stage 4 into the frame's pixel type.
@@ -200,6 +236,8 @@ public:
         MakeGammaLUT(gammaTable, kColorSpaceProPhoto, 16);
         FLUT16 retinexTable(retinexGain.data(), 65536);
         MakeRetinexGainLUT(retinexTable, settings.fillLight, 256);
+        if (!output.pixmap)
+            priMakeOutput();
         FIPERequestStage4 request;
         request.m_pStage3Image = colour3.get();
         request.m_pStage3ImageL = lightness3.get();
@@ -213,7 +251,13 @@ public:
         request.m_pOutImage = output.get();
         request.m_bRommWorkingSpace = rommWorkingSpace;
         request.m_pCambData = m_pCamdata.get();
-        return Run(request);
+        const int32_t status = Run(request);
+        if (m_bFreeInputs) {
+            colour3.Release();
+            lightness3.Release();
+            retinex3.Release();
+        }
+        return status;
     }
 
     // Every stage in turn; the status of the first that does not finish.
@@ -274,20 +318,48 @@ public:
 
 private:
     // The output size (the shot's unless asked), the crop (all unless asked),
-    // the turned picture's size and the images of the crop's size.
+    // the turned picture's size and the output of the crop's size (lean: made
+    // by stage 4).
     void priFrame(const DevelopFrame& frame)
     {
+        m_bFreeInputs = frame.freeInputsOnceRead;
         const int32_t columns = int32_t(m_Shot.truth.outputColumns), rows = int32_t(m_Shot.truth.outputRows);
         const bool quarterTurn = frame.rotation == 90 || frame.rotation == 270;
         m_iRotation = frame.rotation;
         m_ImageSize = quarterTurn ? FIntSize(rows, columns) : FIntSize(columns, rows);
         m_OutputSize = frame.outputSize.width > 0 ? frame.outputSize : m_ImageSize;
         m_Crop = frame.crop.IsEmpty() ? FIntRect(0, 0, m_OutputSize.width, m_OutputSize.height) : frame.crop;
+        m_iOutputPixelType = frame.outputPixelType;
+        if (!m_bFreeInputs)
+            priMakeOutput();
+    }
+
+    void priMakeOutput()
+    {
+        output = MakePixmap(m_iOutputPixelType, m_Crop.right - m_Crop.left, m_Crop.bottom - m_Crop.top);
+    }
+
+    // The images stage 2 writes, unless they are there.
+    void priMakeStage2Images()
+    {
+        if (preMatrix.Empty())
+            preMatrix.Resize(W, H);
+        if (retinex.Empty())
+            retinex.Resize(W, H);
+        if (temp.Empty())
+            temp.Resize(W, int32_t(Stage2TempRows(W, H)));
+    }
+
+    // The images of the crop's size that stage 3 writes, unless they are there.
+    void priMakeStage3Images()
+    {
         const int32_t w = m_Crop.right - m_Crop.left, h = m_Crop.bottom - m_Crop.top;
-        colour3.Resize(w, h);
-        lightness3.Resize(w, h);
-        retinex3.Resize(w, h);
-        output = MakePixmap(frame.outputPixelType, w, h);
+        if (colour3.Empty())
+            colour3.Resize(w, h);
+        if (lightness3.Empty())
+            lightness3.Resize(w, h);
+        if (retinex3.Empty())
+            retinex3.Resize(w, h);
     }
 
     double Iso() const { return m_Props.GetDouble(FString("ISO"), 100.0); }
@@ -314,6 +386,8 @@ private:
     std::unique_ptr<FCamdata> m_pCamdata;
     FPropTree m_Props{nullptr, "Properties"};
     int32_t W, H;
+    bool m_bFreeInputs = false;
+    int32_t m_iOutputPixelType = FPixmap::PIXEL_24_RGB;
     int32_t m_iRotation = 0;
     FIntSize m_ImageSize, m_OutputSize;
     FIntRect m_Crop;

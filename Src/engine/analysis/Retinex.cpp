@@ -1,9 +1,9 @@
 #include "engine/analysis/Retinex.h"
 
+#include "engine/core/LargeWorkMemory.h"
 #include "engine/core/RowBandLoop.h"
 #include "foundation/FAssert.h"
 #include "foundation/FException.h"
-#include "foundation/FImage.h"
 
 #include <algorithm>
 #include <array>
@@ -157,15 +157,24 @@ void CheckWorkArea(size_t needWords, size_t workWords)
         AssertionFailed(FASSERT_SOURCE, __LINE__, "uiNeedSize <= uiTmpSize", 0, 0);
 }
 
-struct ReleaseImage {
-    void operator()(FImage* image) const { image->Release(); }
-};
-using ImageHolder = std::unique_ptr<FImage, ReleaseImage>;
+// A 16-bit work image of the call, in work memory: on the engine's thread the
+// memory of an earlier step or development, already faulted in.
+class MonoWorkImage {
+public:
+    MonoWorkImage(int32_t columns, int32_t rows)
+        : m_Memory(RowBytes(columns) * static_cast<size_t>(rows)),
+          m_Pixmap(static_cast<FPixelClass16SMono*>(m_Memory.Data()), columns, rows, int32_t(RowBytes(columns)))
+    {
+    }
+    MonoPixmap* GetPixmap() { return &m_Pixmap; }
 
-ImageHolder NewMonoImage(int32_t columns, int32_t rows)
-{
-    return ImageHolder(new FImage(columns, rows, FPixmap::PIXEL_16S_MONO, 4));
-}
+private:
+    // Rows start on 4-byte boundaries.
+    static size_t RowBytes(int32_t columns) { return (static_cast<size_t>(columns) * 2 + 3) / 4 * 4; }
+
+    LargeWorkMemory m_Memory;
+    MonoPixmap m_Pixmap;
+};
 
 // trunc(ln(Y + 30) x 1024) for every luma Y from 0 to 32767.
 const std::array<int16_t, 32768>& LogLumaTable()
@@ -478,12 +487,12 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     if (columns <= 0 || rows <= 0)
         return 0.0;
 
-    ImageHolder logLuma = NewMonoImage(columns, rows);
-    ImageHolder illumination = NewMonoImage(columns, rows);
-    ImageHolder spread = NewMonoImage(columns, rows);
-    const FPixmap& L = *logLuma->GetPixmap();
-    const FPixmap& P = *illumination->GetPixmap();
-    FPixmap& V = *spread->GetPixmap();
+    MonoWorkImage logLuma(columns, rows);
+    MonoWorkImage illumination(columns, rows);
+    MonoWorkImage spread(columns, rows);
+    const FPixmap& L = *logLuma.GetPixmap();
+    const FPixmap& P = *illumination.GetPixmap();
+    FPixmap& V = *spread.GetPixmap();
 
     // Each pass gathers the statistics of the rows it writes.
     const std::array<int16_t, 32768>& logTable = LogLumaTable();
@@ -518,7 +527,8 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
     // Every level is written before it is read: the area needs no clearing.
     const size_t workWords =
         std::max({size_t{1024}, LevelWords(columns, rows) / 2, RetinexPyramidWorkWords(columns, rows)});
-    const std::unique_ptr<int16_t[]> workArea = std::make_unique_for_overwrite<int16_t[]>(workWords);
+    const LargeWorkMemory workMemory(workWords * sizeof(int16_t));
+    int16_t* const workArea = static_cast<int16_t*>(workMemory.Data());
     // The spread of each row is taken as soon as its illumination is final,
     // and its root as soon as its smoothed spread is.
     RowStatistics spreadStatistics(rows);
@@ -535,7 +545,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
         spreadStatistics.Record(y, target, columns);
     };
     FRetinexStats stats;
-    RetinexPyramidOf(stats, centredStatistics.Stats(), L, *illumination->GetPixmap(), workArea.get(), workWords,
+    RetinexPyramidOf(stats, centredStatistics.Stats(), L, *illumination.GetPixmap(), workArea, workWords,
                      spreadRow);
     if (IsCancelled(cancel))
         return 0.0;
@@ -548,7 +558,7 @@ double ApplyRetinex(const FPixmap* input, FPixmap* output, double exposureTime, 
         rootStatistics.Record(y, row, columns);
     };
     FRetinexStats spreadStats;
-    RetinexPyramidOf(spreadStats, spreadStatistics.Stats(), V, V, workArea.get(), workWords, rootRow);
+    RetinexPyramidOf(spreadStats, spreadStatistics.Stats(), V, V, workArea, workWords, rootRow);
     if (IsCancelled(cancel))
         return 0.0;
 

@@ -1,6 +1,9 @@
 #include "engine/analysis/SubsampledColorAverage.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "foundation/FException.h"
+
+#include <mutex>
 
 namespace {
 
@@ -36,20 +39,34 @@ FDoubleTriple GridAverage(const FPixmap* pixmap, int32_t step)
         throw FExceptionPixelProc2("SubsampledAverage: input pixmap ptr is not specified type");
     if (step <= 0)
         step = 1;
-    const int32_t start = step / 2;
+    const int64_t start = step / 2;
+    if (start >= typed->m_iRows || start >= typed->m_iColumns)
+        return {};
+    // Every value is an integer and every sum stays far below 2^53, so the
+    // sums are exact and the bands' partial sums add up to the same values in
+    // any order.
+    const int64_t sampledRows = (typed->m_iRows - start + step - 1) / step;
+    const int64_t sampledColumns = (typed->m_iColumns - start + step - 1) / step;
+    std::mutex lock;
     double sums[3] = {0, 0, 0};
     int64_t count = 0;
-    // 64-bit positions: a step near the int range must not wrap back into the image.
-    for (int64_t y = start; y < typed->m_iRows; y += step) {
-        const PixelClass* row = typed->GetRow(static_cast<int32_t>(y));
-        for (int64_t x = start; x < typed->m_iColumns; x += step) {
-            const ChannelValues v = Read(row[x]);
-            sums[0] += v.r;
-            sums[1] += v.g;
-            sums[2] += v.b;
-            ++count;
+    RunInRowBands(static_cast<uint32_t>(sampledRows), [&](uint32_t first, uint32_t last) {
+        double band[3] = {0, 0, 0};
+        for (int64_t i = first; i <= int64_t(last); ++i) {
+            // 64-bit positions: a step near the int range must not wrap back into the image.
+            const PixelClass* row = typed->GetRow(static_cast<int32_t>(start + i * step));
+            for (int64_t x = start; x < typed->m_iColumns; x += step) {
+                const ChannelValues v = Read(row[x]);
+                band[0] += v.r;
+                band[1] += v.g;
+                band[2] += v.b;
+            }
         }
-    }
+        std::lock_guard hold(lock);
+        for (int k = 0; k < 3; ++k)
+            sums[k] += band[k];
+        count += (int64_t(last) - first + 1) * sampledColumns;
+    }, RowBandCountFor(static_cast<uint64_t>(sampledRows) * static_cast<uint64_t>(sampledColumns)));
     if (count == 0)
         return {};
     return FDoubleTriple(sums[0], sums[1], sums[2]) / static_cast<double>(count);

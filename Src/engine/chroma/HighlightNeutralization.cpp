@@ -1,7 +1,10 @@
 #include "engine/chroma/HighlightNeutralization.h"
 
+#include "engine/core/RowBandHalos.h"
+
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -177,4 +180,60 @@ void NeutralizeHighlightRow(FPixelClass48SRGB* const (&rows)[5], HighlightRowBuf
     } else {
         std::memset(buffers.apO[0], 0, sizeof(Pixel) * static_cast<size_t>(W));
     }
+}
+
+namespace {
+
+// A band starts its run this many rows above its first row: the rows it
+// writes then see the marks and the greyed neighbours of the one-band run
+// (a row's smoothing reads rows two away, greyed with the marks of rows one
+// further, and a band's first replayed row lacks the marks of the row before).
+constexpr uint32_t kHighlightLeadIn = 4;
+// Rows a call reads above the row it is called for, and below the band's last
+// row its run goes on to write that row back.
+constexpr uint32_t kHighlightWindow = 4;
+
+// Zeroed rotating buffers of one band.
+class HighlightBandBuffers {
+public:
+    explicit HighlightBandBuffers(int32_t W)
+        : m_Pixels(3 * static_cast<size_t>(W)), m_Flags(8 * static_cast<size_t>(W))
+    {
+        for (int i = 0; i < 3; ++i)
+            buffers.apO[i] = m_Pixels.data() + static_cast<size_t>(i) * static_cast<size_t>(W);
+        for (int i = 0; i < 3; ++i)
+            buffers.apF[i] = m_Flags.data() + static_cast<size_t>(i) * static_cast<size_t>(W);
+        for (int i = 0; i < 5; ++i)
+            buffers.apG[i] = m_Flags.data() + static_cast<size_t>(3 + i) * static_cast<size_t>(W);
+    }
+    HighlightRowBuffers buffers;
+
+private:
+    std::vector<Pixel> m_Pixels;
+    std::vector<uint8_t> m_Flags;
+};
+
+} // namespace
+
+void NeutralizeHighlightImage(FPixmap* image, bool full, const FIntTriple& Lo, const FIntTriple& U,
+                              const FIntTriple& N, uint32_t bandCount)
+{
+    const int32_t W = image->m_iColumns, H = image->GetRows();
+    if (W <= 0 || H <= 0)
+        return;
+    const RowBandHalos halos(*image, kHighlightLeadIn + kHighlightWindow, kHighlightWindow, bandCount);
+    RunInRowBands(static_cast<uint32_t>(H), [&](uint32_t firstRow, uint32_t lastRow) {
+        HighlightBandBuffers band(W);
+        const auto rowOf = [&](int32_t y) {
+            return y >= 0 ? reinterpret_cast<Pixel*>(halos.Row(y, firstRow, lastRow)) : nullptr;
+        };
+        const int32_t first = std::max<int32_t>(0, int32_t(firstRow) - int32_t(kHighlightLeadIn));
+        const int32_t last = std::min<int32_t>(H - 1, int32_t(lastRow) + int32_t(kHighlightWindow));
+        for (int32_t y = first; y <= last; ++y) {
+            Pixel* rows[5];
+            for (int i = 0; i < 5; ++i)
+                rows[i] = rowOf(y - i);
+            NeutralizeHighlightRow(rows, band.buffers, full, W, Lo, U, N);
+        }
+    }, bandCount);
 }

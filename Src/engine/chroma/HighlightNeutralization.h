@@ -35,3 +35,10 @@ struct HighlightRowBuffers {
 // pixels and level ranges U_G - Lo_G below 20 are left unchanged.
 void NeutralizeHighlightRow(FPixelClass48SRGB* const (&rows)[5], HighlightRowBuffers& buffers, bool full, int32_t W,
                             const FIntTriple& Lo, const FIntTriple& U, const FIntTriple& N);
+
+// NeutralizeHighlightRow over every row of a 48-bit signed RGB image, in
+// bands, with its result: each band replays the rows just above and below its
+// own on private copies, so that its rows see the buffers and neighbours the
+// row-by-row run gives them.
+void NeutralizeHighlightImage(FPixmap* image, bool full, const FIntTriple& Lo, const FIntTriple& U,
+                              const FIntTriple& N, uint32_t bandCount);

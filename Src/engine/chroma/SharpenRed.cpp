@@ -1,6 +1,9 @@
 #include "engine/chroma/SharpenRed.h"
 
+#include "engine/core/RowBandHalos.h"
+
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -44,4 +47,36 @@ void SharpenRedRow(const FPixelClass48SRGB* in, FPixelClass48SRGB* out, int32_t 
         }
     }
     std::rotate(window.apRows, window.apRows + 1, window.apRows + 5);
+}
+
+void SharpenRedImage(FPixmap* image, int32_t a, int32_t leftWeight, int32_t rightWeight, uint32_t bandCount)
+{
+    using Pixel = FPixelClass48SRGB;
+    const int32_t W = image->m_iColumns, H = image->GetRows();
+    if (W <= 0 || H <= 0)
+        return;
+    // The window holds rows y-2 .. y+2 of the row it sharpens.
+    constexpr int32_t kReach = 2;
+    // A band starts two rows above its first, or at the image's top when
+    // that is at most two rows further up.
+    const RowBandHalos halos(*image, 2 * kReach, kReach, bandCount);
+    RunInRowBands(static_cast<uint32_t>(H), [&](uint32_t firstRow, uint32_t lastRow) {
+        std::vector<int32_t> slots(5 * static_cast<size_t>(W), 0);
+        RedSharpenWindow window;
+        for (int i = 0; i < 5; ++i)
+            window.apRows[i] = slots.data() + static_cast<size_t>(i) * static_cast<size_t>(W);
+        const auto rowOf = [&](int32_t y) { return reinterpret_cast<Pixel*>(halos.Row(y, firstRow, lastRow)); };
+        const int32_t band = int32_t(firstRow);
+        // A band near the top starts where the one-band run does, for its
+        // copy of the first row into the oldest slots.
+        const int32_t start = band - kReach > kReach ? band - kReach : 0;
+        for (int32_t y = start; y <= int32_t(lastRow) + kReach; ++y) {
+            if (y == kReach) {
+                std::memcpy(window.apRows[0], window.apRows[2], sizeof(int32_t) * static_cast<size_t>(W));
+                std::memcpy(window.apRows[1], window.apRows[2], sizeof(int32_t) * static_cast<size_t>(W));
+            }
+            Pixel* out = y - kReach >= band ? rowOf(y - kReach) : nullptr;
+            SharpenRedRow(rowOf(std::min(y, H - 1)), out, a, window, W, leftWeight, rightWeight);
+        }
+    }, bandCount);
 }

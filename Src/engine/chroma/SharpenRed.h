@@ -20,3 +20,8 @@ struct RedSharpenWindow {
 // copied into slots 0 and 1.
 void SharpenRedRow(const FPixelClass48SRGB* in, FPixelClass48SRGB* out, int32_t a, RedSharpenWindow& window,
                    int32_t W, int32_t leftWeight, int32_t rightWeight);
+
+// SharpenRedRow driven over every row of a 48-bit signed RGB image as above,
+// in bands, with its result: each band fills its window from the two rows
+// above it and reads the two below, from copies taken before any row changes.
+void SharpenRedImage(FPixmap* image, int32_t a, int32_t leftWeight, int32_t rightWeight, uint32_t bandCount);

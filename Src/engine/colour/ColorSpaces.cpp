@@ -1,9 +1,12 @@
 #include "engine/colour/ColorSpaces.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "foundation/FException.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -149,17 +152,34 @@ void CorrectRow(FPixelClass48SRGB* row, FPixelClass48SRGB* keepRow, int32_t pixe
     }
 }
 
-// Calls visit(pixel) for every fourth row and column of the central 90 %.
-template <class Visit>
-void VisitCentralGrid(const FPixmapTemplate<FPixelClass48SRGB>& image, Visit&& visit)
+// Counts and sums gathered over every fourth row and column of the central
+// 90 %, in bands: each band gathers into a Tally of its own (made by
+// newTally), visit(pixel, tally) adds a pixel, and the bands' tallies are
+// added into the result in any order (add(result, tally)), which takes
+// integers only, so the result is that of one band.
+template <class Tally, class NewTally, class Visit, class Add>
+Tally TallyCentralGrid(const FPixmapTemplate<FPixelClass48SRGB>& image, NewTally&& newTally, Visit&& visit, Add&& add)
 {
     const uint32_t width = static_cast<uint32_t>(std::max(image.m_iColumns, 0));
     const uint32_t height = static_cast<uint32_t>(std::max(image.m_iRows, 0));
-    for (uint32_t y = height / 20; y < height - height / 20; y += 4) {
-        const FPixelClass48SRGB* row = image.GetRow(static_cast<int32_t>(y));
-        for (uint32_t x = width / 20; x < width - width / 20; x += 4)
-            visit(row[x]);
-    }
+    const uint32_t firstRow = height / 20, endRow = height - height / 20;
+    const uint32_t firstColumn = width / 20, endColumn = width - width / 20;
+    Tally result = newTally();
+    if (endRow <= firstRow || endColumn <= firstColumn)
+        return result;
+    const uint32_t rows = (endRow - firstRow + 3) / 4, columns = (endColumn - firstColumn + 3) / 4;
+    std::mutex lock;
+    RunInRowBands(rows, [&](uint32_t first, uint32_t last) {
+        Tally tally = newTally();
+        for (uint32_t i = first; i <= last; ++i) {
+            const FPixelClass48SRGB* row = image.GetRow(static_cast<int32_t>(firstRow + 4 * i));
+            for (uint32_t x = firstColumn; x < endColumn; x += 4)
+                visit(row[x], tally);
+        }
+        std::lock_guard hold(lock);
+        add(result, tally);
+    }, RowBandCountFor(uint64_t{rows} * columns));
+    return result;
 }
 
 } // namespace
@@ -265,12 +285,19 @@ FDoubleTriple EstimateDarkColourCast48(const FPixmapTemplate<FPixelClass48SRGB>&
         return (int64_t{p.r} - offsetR) + (int64_t{p.g} - offsetG) + ((int64_t{p.b} - offsetB) >> 1);
     };
 
-    std::vector<int64_t> bins(static_cast<size_t>(std::max<int64_t>(2 * window - 1, 0)), 0);
-    VisitCentralGrid(image, [&](const FPixelClass48SRGB& p) {
-        const int64_t bin = darkness(p) + window - 1;
-        if (bin >= 0 && bin < static_cast<int64_t>(bins.size()))
-            ++bins[static_cast<size_t>(bin)];
-    });
+    using Bins = std::vector<int64_t>;
+    const size_t binCount = static_cast<size_t>(std::max<int64_t>(2 * window - 1, 0));
+    Bins bins = TallyCentralGrid<Bins>(
+        image, [&] { return Bins(binCount, 0); },
+        [&](const FPixelClass48SRGB& p, Bins& tally) {
+            const int64_t bin = darkness(p) + window - 1;
+            if (bin >= 0 && bin < static_cast<int64_t>(tally.size()))
+                ++tally[static_cast<size_t>(bin)];
+        },
+        [](Bins& into, const Bins& from) {
+            for (size_t i = 0; i < into.size(); ++i)
+                into[i] += from[i];
+        });
     int64_t lastBelow = 0;
     for (size_t i = 1; i < bins.size(); ++i) {
         bins[i] += bins[i - 1];
@@ -279,17 +306,25 @@ FDoubleTriple EstimateDarkColourCast48(const FPixmapTemplate<FPixelClass48SRGB>&
     }
     const int64_t level = lastBelow + TruncateToInt(k) - window + 1;
 
-    int64_t count = 0;
-    int64_t sums[3] = {0, 0, 0};
-    VisitCentralGrid(image, [&](const FPixelClass48SRGB& p) {
-        const int64_t d = darkness(p);
-        if (d > -window && d <= level) {
-            ++count;
-            sums[0] += int64_t{p.r} - offsetR;
-            sums[1] += int64_t{p.g} - offsetG;
-            sums[2] += int64_t{p.b} - offsetB;
-        }
-    });
+    // The dark pixels' count and component sums.
+    using Sums = std::array<int64_t, 4>;
+    const Sums dark = TallyCentralGrid<Sums>(
+        image, [] { return Sums{0, 0, 0, 0}; },
+        [&](const FPixelClass48SRGB& p, Sums& tally) {
+            const int64_t d = darkness(p);
+            if (d > -window && d <= level) {
+                ++tally[3];
+                tally[0] += int64_t{p.r} - offsetR;
+                tally[1] += int64_t{p.g} - offsetG;
+                tally[2] += int64_t{p.b} - offsetB;
+            }
+        },
+        [](Sums& into, const Sums& from) {
+            for (size_t i = 0; i < into.size(); ++i)
+                into[i] += from[i];
+        });
+    const int64_t count = dark[3];
+    const int64_t sums[3] = {dark[0], dark[1], dark[2]};
     if (count <= 200)
         return {};
     const double divisor = static_cast<double>(count + 200);

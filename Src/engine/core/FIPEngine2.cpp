@@ -139,7 +139,10 @@ int FIPEngine2::priThreadProc(void* argument)
         }
         if (quitting)
             break;
-        engine.m_RequestEvent.Wait(FSYNC_INFINITE);
+        if (engine.m_WorkMemory.KeptBytes() == 0)
+            engine.m_RequestEvent.Wait(FSYNC_INFINITE);
+        else if (!engine.m_RequestEvent.Wait(kKeepWorkMemoryMilliseconds))
+            engine.m_WorkMemory.ReleaseKept();
     }
     engine.m_bThreadExited.store(true, std::memory_order_release);
     // Wakes a destructor that is polling.
@@ -151,6 +154,7 @@ void FIPEngine2::priHandleRequest(FIPERequest* request)
 {
     int32_t errorCode = kIPErrorException;
     FString errorText = "FIPEngine2: request ended without a status";
+    const WorkMemoryStore::Scope workMemory(m_WorkMemory);
     try {
         if (m_TestHandler)
             m_TestHandler(*request);

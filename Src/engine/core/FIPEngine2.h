@@ -8,6 +8,7 @@
 // while it runs). Every exception a handler raises is caught on the
 // processing thread and becomes an error status in the record.
 #include "engine/core/FIPERequest.h"
+#include "engine/core/LargeWorkMemory.h"
 #include "foundation/FSync.h"
 
 #include <atomic>
@@ -55,6 +56,10 @@ void SafeDelete(T*& object)
 class FIPEngine2 final : public FIIPEngine2 {
 public:
     static constexpr uint32_t kIdleMilliseconds = 100;
+    // How long the work memory of the last requests is kept once the engine
+    // has nothing to do: the next development of a picture usually follows
+    // within moments (a changed setting, the next picture of a batch).
+    static constexpr uint32_t kKeepWorkMemoryMilliseconds = 3000;
     // How long the destructor polls before it reports a thread that does not
     // end (it goes on waiting: the thread is never killed).
     static constexpr int kExitPolls = 50;
@@ -98,6 +103,8 @@ private:
     std::atomic<bool> m_bHandlerRunning{false};
     std::atomic<bool> m_bQuit{false};
     std::atomic<bool> m_bThreadExited{false};
+    // The handlers' large work blocks, kept from one request to the next.
+    WorkMemoryStore m_WorkMemory;
     // Tests only: when set, runs in place of the handler of every type.
     std::function<void(FIPERequest&)> m_TestHandler;
 };

@@ -6,8 +6,9 @@
 #include "engine/core/RowBandLoop.h"
 #include "foundation/FPixmap.h"
 
+#include <cstddef>
 #include <cstdint>
-#include <map>
+#include <memory>
 #include <vector>
 
 class RowBandEdges {
@@ -23,7 +24,10 @@ public:
 
 private:
     const FPixmap& m_Image;
-    std::map<int32_t, std::vector<uint8_t>> m_Copies;
+    size_t m_iRowBytes = 0;
+    // For each image row, its copy's place in m_pCopies; -1 when not copied.
+    std::vector<int32_t> m_Slots;
+    std::unique_ptr<uint8_t[]> m_pCopies;
 };
 
 // Calls bandFunction(firstRow, lastRow, edges) once per band of the image's

@@ -1,11 +1,12 @@
 #include "engine/core/RunRowBands.h"
 
+#include "engine/core/LargeWorkMemory.h"
+
 #include <sched.h>
 
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <chrono>
 #include <exception>
 #include <memory>
 #include <mutex>
@@ -30,26 +31,6 @@ std::atomic<uint32_t> g_ThreadLimit{0};
 
 // The most workers one call is offered to.
 constexpr uint32_t kMostHelpers = 64;
-
-// How long a thread polls for what it waits for before it sleeps: waking a
-// sleeping thread takes longer than the last moments of a band, and the
-// kernels make their calls one right after the other.
-constexpr std::chrono::microseconds kWatch{200};
-
-// True once ready() holds, false when it did not within kWatch.
-template <class Ready>
-bool WatchFor(Ready&& ready)
-{
-    const auto until = std::chrono::steady_clock::now() + kWatch;
-    while (!ready()) {
-        if (std::chrono::steady_clock::now() >= until)
-            return false;
-#if defined(__x86_64__) || defined(__i386__)
-        __builtin_ia32_pause();
-#endif
-    }
-    return true;
-}
 
 uint32_t BandCountOf(uint32_t totalRows, uint32_t bandCount)
 {
@@ -78,9 +59,10 @@ public:
         m_Job.pContextC = contextC;
     }
 
-    // Runs bands as long as any is left to claim.
+    // Runs bands as long as any is left to claim, with the caller's work memory.
     void RunBands()
     {
+        const WorkMemoryStore::Scope workMemory(m_pWorkMemory);
         for (uint32_t band = Claim(); band < m_iBands; band = Claim()) {
             std::exception_ptr failure;
             RowBandJob job = m_Job;
@@ -109,7 +91,6 @@ public:
     void WaitForAll(uint32_t takers)
     {
         m_iTakers = takers;
-        WatchFor([&] { return AllDone(); });
         // Taken even when all is done: the last thread lets go of the lock last.
         std::unique_lock<std::mutex> hold(m_DoneLock);
         m_AllDone.wait(hold, [&] { return AllDone(); });
@@ -145,6 +126,7 @@ private:
     }
 
     RowBandJob m_Job;
+    WorkMemoryStore* const m_pWorkMemory = WorkMemoryStore::OfThisThread();
     const uint32_t m_iBands;
     const uint32_t m_iRows;
     std::atomic<uint32_t> m_iNext{0};
@@ -161,10 +143,10 @@ private:
 // The band workers. They run at the process's own priority and live as long
 // as the process: the pool is never destroyed, so a call made while the
 // process ends still finds it. Each worker has a slot in which a caller
-// offers it a call; a worker watches its slot for a short while after its
-// last call before it sleeps. A caller offers its call only to workers that
-// run no bands, and takes back at its end the offers not yet taken, so it
-// never waits for a worker still waking up.
+// offers it a call; a worker without a call sleeps on its slot and costs no
+// processor time. A caller offers its call only to workers that run no bands,
+// and takes back at its end the offers not yet taken, so it never waits for a
+// worker still waking up: it has meanwhile run the bands itself.
 class BandPool {
 public:
     static BandPool& Instance()
@@ -231,7 +213,7 @@ private:
 
     static BandCall* NextCall(Worker& worker)
     {
-        if (!WatchFor([&] { return worker.offered.load(std::memory_order_relaxed) != nullptr; })) {
+        if (worker.offered.load() == nullptr) {
             std::unique_lock<std::mutex> hold(worker.lock);
             worker.sleeping = true;
             worker.wake.wait(hold, [&] { return worker.offered.load() != nullptr; });

@@ -112,10 +112,26 @@ struct FIRLevelTables {
     std::vector<int32_t> exp;           // 2 N exp(-i / steps), the estimate from a log ratio
 };
 
+// The sigmoid table of one edge map, made from its gradients, and the marks of
+// the entries the gradients reach, in work memory (on the engine's thread,
+// memory of an earlier call). No entry is read before it is made, and each
+// mark is cleared as its entry is made, so only the marks start cleared.
+class SigmoidTable {
+public:
+    SigmoidTable() : m_Memory(FIRWorkBufferEntries * (sizeof(float) + 1))
+    {
+        std::memset(Marks(), 0, FIRWorkBufferEntries);
+    }
+    float* Entries() const { return static_cast<float*>(m_Memory.Data()); }
+    uint8_t* Marks() const { return reinterpret_cast<uint8_t*>(Entries() + FIRWorkBufferEntries); }
+
+private:
+    LargeWorkMemory m_Memory;
+};
+
 struct FIRTables {
     std::vector<float> edgePower; // (i / N)^exponent, the reference's edge map
-    std::vector<float> sigmoid;   // made from the image's gradients
-    std::unique_ptr<std::atomic<uint8_t>[]> sigmoidInUse; // the entries the gradients reach
+    std::unique_ptr<SigmoidTable> sigmoid; // of the smoothed reference's edges
     std::shared_ptr<const FIRLevelTables> levels;
 };
 
@@ -171,8 +187,7 @@ bool FIRAllocateTables(FIRContext& context)
     FIRTables& t = context.tables;
     try {
         t.edgePower.assign(static_cast<size_t>(context.N), 0.0f);
-        t.sigmoid.assign(FIRWorkBufferEntries, 0.0f);
-        t.sigmoidInUse = std::make_unique<std::atomic<uint8_t>[]>(FIRWorkBufferEntries);
+        t.sigmoid = std::make_unique<SigmoidTable>();
         t.levels = LevelTablesFor(context.N);
     } catch (const std::bad_alloc&) {
         return false;
@@ -283,13 +298,24 @@ void FilterLine(const float* X, int32_t n, float k, const float* Z, float* F, fl
     }
 }
 
+// Floats that every filter writes before it reads them: not cleared.
+class FloatLine {
+public:
+    explicit FloatLine(size_t n) : m_pValues(new float[n]) {}
+    float* data() const { return m_pValues.get(); }
+
+private:
+    std::unique_ptr<float[]> m_pValues;
+};
+
 // The sums a band's line filters keep, for lines of n pixels.
 struct LineScratch {
     explicit LineScratch(int32_t n)
-        : input(static_cast<size_t>(n) * 3), F(input.size()), Bk(input.size()), e(static_cast<size_t>(n)), f(e.size())
+        : input(static_cast<size_t>(n) * 3), F(static_cast<size_t>(n) * 3), Bk(static_cast<size_t>(n) * 3),
+          e(static_cast<size_t>(n)), f(static_cast<size_t>(n))
     {
     }
-    std::vector<float> input, F, Bk, e, f;
+    FloatLine input, F, Bk, e, f;
 };
 
 // The edge-aware filter of one RGB line: the link into position m is k w[m],
@@ -601,15 +627,14 @@ private:
     float* m_pValues;
 };
 
-// Line scratch for every band of a block's rows, made before any band runs.
+// Line scratch for every band of a block's rows, each made by the first band
+// that needs it, on that band's thread, and kept for the later blocks.
 class BandScratch {
 public:
     BandScratch(const FIRContext& context, const RowBlocks& blocks)
+        : m_iColumns(context.W),
+          m_Scratch(RowBandsOf(static_cast<uint32_t>(blocks.size), context.bandCount).size())
     {
-        const size_t bands = RowBandsOf(static_cast<uint32_t>(blocks.size), context.bandCount).size();
-        m_Scratch.reserve(bands);
-        for (size_t i = 0; i < bands; ++i)
-            m_Scratch.emplace_back(context.W);
     }
 
     // Calls rowFunction(y, scratch) for the block's rows in bands, each band
@@ -620,14 +645,17 @@ public:
         const int32_t first = blocks.First(block);
         std::atomic<size_t> next{0};
         RunInRowBands(static_cast<uint32_t>(blocks.Rows(block)), [&](uint32_t firstRow, uint32_t lastRow) {
-            LineScratch& scratch = m_Scratch[next++];
+            std::unique_ptr<LineScratch>& scratch = m_Scratch[next++];
+            if (!scratch)
+                scratch = std::make_unique<LineScratch>(m_iColumns);
             for (uint32_t i = firstRow; i <= lastRow; ++i)
-                rowFunction(first + static_cast<int32_t>(i), scratch);
+                rowFunction(first + static_cast<int32_t>(i), *scratch);
         }, context.bandCount);
     }
 
 private:
-    std::vector<LineScratch> m_Scratch;
+    int32_t m_iColumns;
+    std::vector<std::unique_ptr<LineScratch>> m_Scratch;
 };
 
 // Calls stripFunction(firstColumn, lastColumn) for the columns in bands.
@@ -682,15 +710,16 @@ float FIRImageVariance(const PlaneImage& E)
 
 // Edge weights in place of the gradients in E: near 1 / (1 + exp(-SF (1 -
 // offset))) in flat areas and near 1 / (1 + exp(SF offset)) at strong edges.
-void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
+void FIRWeightsFromGradients(const FIRContext& context, PlaneImage& E, float SF, const SigmoidTable& table)
 {
     // A variance at or below zero (a flat image, or rounding) has no spread:
     // every gradient then counts as flat at 0 and as an edge above it.
     const float sd = std::sqrt(std::max(FIRImageVariance(E), 0.0f));
     const float s = sd * context.locality * 0.5f;
     const bool spread = std::isfinite(s) && s != 0.0f;
-    std::vector<float>& S = context.tables.sigmoid;
-    std::atomic<uint8_t>* inUse = context.tables.sigmoidInUse.get();
+    float* const S = table.Entries();
+    uint8_t* const marks = table.Marks();
+    const auto inUse = [&](size_t i) { return std::atomic_ref<uint8_t>(marks[i]); };
     const float scale = kStepsPerLog * 0.5f;
     const auto entryOf = [&](float gradient) { return TableIndex(gradient * scale, FIRWorkBufferEntries - 1); };
     // Only the entries the gradients reach are made (a small picture reaches
@@ -700,16 +729,16 @@ void FIRWeightsFromGradients(FIRContext& context, PlaneImage& E, float SF)
     ForEachRow(context, [&](int32_t y) {
         const float* row = E.Row(y);
         for (int32_t x = 0; x < context.W; ++x) {
-            std::atomic<uint8_t>& mark = inUse[entryOf(row[x])];
+            const std::atomic_ref<uint8_t> mark = inUse(size_t(entryOf(row[x])));
             if (!mark.load(std::memory_order_relaxed))
                 mark.store(1, std::memory_order_relaxed);
         }
     });
     RunInRowBands(FIRWorkBufferEntries, [&](uint32_t first, uint32_t last) {
         for (uint32_t i = first; i <= last; ++i) {
-            if (!inUse[i].load(std::memory_order_relaxed))
+            if (!inUse(i).load(std::memory_order_relaxed))
                 continue;
-            inUse[i].store(0, std::memory_order_relaxed); // cleared for the next edge map
+            inUse(i).store(0, std::memory_order_relaxed); // cleared for the next edge map
             const float t = static_cast<float>(i) / kStepsPerLog;
             const float edge = spread ? std::tanh(-t / s) : (i == 0 ? 0.0f : -1.0f);
             const float argument = -SF * (1.0f + edge - context.sigmoidOffset);
@@ -740,9 +769,9 @@ void PowerRow(const FIRContext& context, const FPixmap& B, int32_t y, float* R)
     }
 }
 
-// The weights of strong edges: from the gradients of the reference's powers,
-// whose rows are made as the gradients need them (three at a time per band).
-void FIRSharpEdgeWeights(FIRContext& context, const FPixmap& B, float sfEdge, PlaneImage& E)
+// The gradients of strong edges, those of the reference's powers, whose rows
+// are made as the gradients need them (three at a time per band).
+void FIRSharpGradients(const FIRContext& context, const FPixmap& B, PlaneImage& E)
 {
     const size_t line = static_cast<size_t>(context.W) * 3;
     RunInRowBands(static_cast<uint32_t>(context.H), [&](uint32_t first, uint32_t last) {
@@ -759,7 +788,6 @@ void FIRSharpEdgeWeights(FIRContext& context, const FPixmap& B, float sfEdge, Pl
         for (uint32_t y = first; y <= last; ++y)
             GradientRow(context, static_cast<int32_t>(y), rowOf, E.Row(static_cast<int32_t>(y)));
     }, context.bandCount);
-    FIRWeightsFromGradients(context, E, sfEdge);
 }
 
 // The weights of the smoothed reference's edges: the reference's powers are
@@ -806,7 +834,7 @@ void FIRSmoothEdgeWeights(FIRContext& context, const FPixmap& B, float sfLocalMe
         nextGradient = lastGradient + 1;
         rows.KeepLastRows(blocks.Rows(block));
     }
-    FIRWeightsFromGradients(context, E, sfLocalMean);
+    FIRWeightsFromGradients(context, E, sfLocalMean, *context.tables.sigmoid);
 }
 
 // The edge map E1 of the reference: at each pixel the larger of the weights
@@ -818,8 +846,19 @@ void FIREdgeMap(FIRContext& context, const FPixmap& B, float exponent, float sfE
     for (int32_t i = 0; i < context.N; ++i)
         power[i] = std::pow(static_cast<float>(i) / static_cast<float>(context.N), exponent);
     PlaneImage E2(context.W, context.H);
-    FIRSharpEdgeWeights(context, B, sfEdge, E2);
-    FIRSmoothEdgeWeights(context, B, sfLocalMean, proportionRef, E1);
+    FIRSharpGradients(context, B, E2);
+    // The strong edges' weights begin with a long sum that runs on one thread
+    // (its order is the one the weights were made with): they are made beside
+    // the smoothed edges, each with a sigmoid table of its own.
+    const SigmoidTable sharpSigmoid;
+    RunInRowBands(2, [&](uint32_t first, uint32_t last) {
+        for (uint32_t part = first; part <= last; ++part) {
+            if (part == 0)
+                FIRWeightsFromGradients(context, E2, sfEdge, sharpSigmoid);
+            else
+                FIRSmoothEdgeWeights(context, B, sfLocalMean, proportionRef, E1);
+        }
+    }, 2);
     ForEachRow(context, [&](int32_t y) {
         float* e1 = E1.Row(y);
         const float* e2 = E2.Row(y);

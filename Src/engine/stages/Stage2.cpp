@@ -52,7 +52,6 @@ constexpr const char* kSpatialGainNames[6] = {"SpatialGain_Sunlight",     "Spati
                                               "SpatialGain_Overcast",     "SpatialGain_Incandescent",
                                               "SpatialGain_Fluorescent",  "SpatialGain_Flash"};
 constexpr double kChromaReference = 0.8;
-constexpr int32_t kProgressRowPeriod = 50;
 constexpr int32_t kFIRLowLimit = -500;
 constexpr int32_t kFIRHighLimit = 24000;
 
@@ -79,30 +78,6 @@ bool IsZero(const ColorMatrix3x3& m)
 {
     return std::all_of(std::begin(m.m), std::end(m.m), [](double v) { return v == 0.0; });
 }
-
-// Work memory of a step: rows of the request's temp pixmap from firstRow on
-// when they hold enough bytes (suitably aligned), else memory of its own, so
-// that small images work with any temp pixmap. Zeroed.
-class Scratch {
-public:
-    Scratch(const FPixmap* temp, int32_t firstRow, size_t bytes)
-    {
-        if (temp != nullptr && temp->m_pData != nullptr && temp->m_iRowBytes > 0 && firstRow < temp->m_iRows &&
-            size_t(temp->m_iRows - firstRow) * size_t(temp->m_iRowBytes) >= bytes &&
-            reinterpret_cast<uintptr_t>(temp->GetRow(firstRow)) % alignof(int64_t) == 0) {
-            m_pData = temp->GetRow(firstRow);
-        } else {
-            m_Own.resize((bytes + sizeof(int64_t) - 1) / sizeof(int64_t));
-            m_pData = reinterpret_cast<uint8_t*>(m_Own.data());
-        }
-        std::memset(m_pData, 0, bytes);
-    }
-    uint8_t* Data() const { return m_pData; }
-
-private:
-    std::vector<int64_t> m_Own;
-    uint8_t* m_pData = nullptr;
-};
 
 // A spatial gain table, possibly the product with the shading table.
 struct GainTable {
@@ -159,7 +134,6 @@ private:
     // The row bands of the image's passes: a small image is one band, not worth
     // handing to other threads.
     uint32_t Bands() const { return RowBandCountFor(W, H); }
-    void RowProgress(int step, int32_t row, int32_t rows);
     void Dump(const char* name);
 
     FIPERequestStage2& r;
@@ -288,14 +262,6 @@ int Stage2Machine::NextStep(int step) const
     if (step == 6)
         return 15;
     return step + 1;
-}
-
-void Stage2Machine::RowProgress(int step, int32_t row, int32_t rows)
-{
-    if (row % kProgressRowPeriod != kProgressRowPeriod - 1 || rows <= 0)
-        return;
-    const double start = Stage2Progress(step - 1), end = Stage2Progress(step);
-    r.SetProgress(start + (end - start) * double(row) / rows);
 }
 
 void Stage2Machine::Dump(const char* name)
@@ -461,21 +427,7 @@ void Stage2Machine::SharpenRedStep()
     int32_t right = CheckedCamdataValue<int32_t>(CamdataGetInt32(camdata, "RedRightWeight"), kCamdataCoefficient, 0);
     if (left == 0 && right == 0)
         left = 2048;
-    const size_t rowBytes = size_t(W) * sizeof(int32_t);
-    const Scratch ring(r.m_pTempData, 0, 5 * rowBytes);
-    RedSharpenWindow window;
-    for (int i = 0; i < 5; ++i)
-        window.apRows[i] = reinterpret_cast<int32_t*>(ring.Data() + size_t(i) * rowBytes);
-    // The ring starts empty, so the step always runs from the first row.
-    for (int32_t y = 0; y <= H + 1; ++y) {
-        if (y == 2) {
-            std::memcpy(window.apRows[0], window.apRows[2], rowBytes);
-            std::memcpy(window.apRows[1], window.apRows[2], rowBytes);
-        }
-        SharpenRedRow(image->GetPixel(0, std::min(y, H - 1)), y >= 2 ? image->GetPixel(0, y - 2) : nullptr,
-                      strength, window, W, left, right);
-        RowProgress(2, y, H + 2);
-    }
+    SharpenRedImage(image, strength, left, right, Bands());
     words[kWordRow] = uint32_t(H + 2);
 }
 
@@ -485,24 +437,7 @@ void Stage2Machine::NeutralizeHighlightStep()
         HighlightSaturationLevels(p.levels, p.iCameraClass, p.dExposureTime, p.dMatrixBoost, p.dGainRatio);
     FIntTriple Lo(0), U(0), N(0);
     HighlightClipLevels(p.gains, T, Lo, U, N, float(p.dExposureTime), float(p.dClampedGainRatio));
-    const size_t pixelRow = size_t(W) * sizeof(FPixelClass48SRGB);
-    const size_t flagRow = size_t(W);
-    const Scratch buffers(r.m_pTempData, 0, 3 * pixelRow + 8 * flagRow);
-    HighlightRowBuffers b;
-    for (int i = 0; i < 3; ++i)
-        b.apO[i] = reinterpret_cast<FPixelClass48SRGB*>(buffers.Data() + size_t(i) * pixelRow);
-    uint8_t* flags = buffers.Data() + 3 * pixelRow;
-    for (int i = 0; i < 3; ++i)
-        b.apF[i] = flags + size_t(i) * flagRow;
-    for (int i = 0; i < 5; ++i)
-        b.apG[i] = flags + size_t(3 + i) * flagRow;
-    for (int32_t y = 0; y < H; ++y) {
-        FPixelClass48SRGB* rows[5];
-        for (int i = 0; i < 5; ++i)
-            rows[i] = y - i >= 0 ? image->GetPixel(0, y - i) : nullptr;
-        NeutralizeHighlightRow(rows, b, p.bBulb, W, Lo, U, N);
-        RowProgress(3, y, H);
-    }
+    NeutralizeHighlightImage(image, p.bBulb, Lo, U, N, Bands());
     words[kWordRow] = uint32_t(H);
 }
 

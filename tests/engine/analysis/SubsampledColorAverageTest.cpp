@@ -1,5 +1,6 @@
 #include "engine/analysis/SubsampledColorAverage.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "support/TestPixmap.h"
 #include "support/ThrownMessage.h"
 
@@ -105,4 +106,25 @@ TEST(SubsampledColorAverageTest, RefusesOtherTypesAndImpostors)
               "SubsampledAverage: input pixmap ptr is not specified type");
     EXPECT_EQ(ThrownMessage([&] { Average(nullptr, 1); }),
               "SubsampledAverage: input pixmap ptr is not specified type");
+}
+
+// The grid's rows are summed in bands: any band count gives the average of one.
+TEST(SubsampledColorAverageTest, AverageIsTheSameInAnyBandCount)
+{
+    TestPixmap<FPixelClass48SRGB> image(203, 157);
+    for (int32_t y = 0; y < 157; ++y)
+        for (int32_t x = 0; x < 203; ++x)
+            *image.Get()->GetPixel(x, y) = FPixelClass48SRGB{int16_t(x * y % 32000), int16_t(-x), int16_t(y * 211 % 999)};
+    const auto averageIn = [&](uint32_t bands) {
+        const ScopedRowBandCount count(bands);
+        FDoubleTriple average;
+        return SubsampledColorAverage(average, image.get(), 3);
+    };
+    const FDoubleTriple one = averageIn(1);
+    for (const uint32_t bands : {2u, 24u}) {
+        const FDoubleTriple banded = averageIn(bands);
+        EXPECT_EQ(banded.r, one.r) << bands;
+        EXPECT_EQ(banded.g, one.g) << bands;
+        EXPECT_EQ(banded.b, one.b) << bands;
+    }
 }

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 using testsupport::MakeWorkingImage;
@@ -156,5 +157,34 @@ TEST(HighlightNeutralizationTest, ClippedPixelGreysItsNeighbourhoodAndLeavesTheR
             EXPECT_EQ(Rgb(image.At(x, y)), Rgb(field)) << x << "," << y;
         const Pixel centre = image.At(5, 4);
         EXPECT_LT(std::max({centre.r, centre.g, centre.b}) - std::min({centre.r, centre.g, centre.b}), 3000 / 4);
+    }
+}
+
+// Scattered highlights of every strength, clipped pixels among them, in
+// pictures of a few rows and of many: in any band count, bands shorter than
+// the rows a band replays above it included, the picture is the one the
+// row-by-row run gives.
+TEST(HighlightNeutralizationTest, ImageInBandsEqualsTheRowByRowRun)
+{
+    const FIntTriple Lo(2000), U(4000), N(1300, 1400, 1396);
+    std::mt19937 random(7);
+    for (const auto& [W, H] : {std::pair{9, 3}, std::pair{23, 17}, std::pair{31, 131}}) {
+        std::vector<Pixel> pixels(size_t(W) * size_t(H));
+        const auto level = [&] { return int16_t(random() % 5 == 0 ? 1500 + random() % 4000 : random() % 2500); };
+        for (Pixel& p : pixels)
+            p = Pixel{level(), level(), level()};
+        const auto original = [&] { return MakeWorkingImage(W, H, [&](int32_t x, int32_t y) { return pixels[size_t(y * W + x)]; }); };
+        for (const bool full : {false, true}) {
+            auto expected = original();
+            Neutralize(expected, full, Lo, U, N);
+            for (const uint32_t bands : {1u, 2u, 5u, 24u, 200u}) {
+                auto banded = original();
+                NeutralizeHighlightImage(banded.Get(), full, Lo, U, N, bands);
+                for (int32_t y = 0; y < H; ++y)
+                    for (int32_t x = 0; x < W; ++x)
+                        ASSERT_EQ(Rgb(banded.At(x, y)), Rgb(expected.At(x, y)))
+                            << x << "," << y << " in " << W << " x " << H << ", " << bands << " bands, full " << full;
+            }
+        }
     }
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 using testsupport::MakeWorkingImage;
@@ -94,4 +95,26 @@ TEST(SharpenRedTest, ResultIsCappedAt32000AndNegativeStrengthSharpensNothing)
     const auto before = negative.bytes;
     Sharpen(negative, -60, 0, 0);
     EXPECT_EQ(negative.bytes, before);
+}
+
+// Random red in pictures of a few rows and of many: in any band count, bands
+// shorter than the window's reach included, the picture is the one the
+// row-by-row run gives.
+TEST(SharpenRedTest, ImageInBandsEqualsTheRowByRowRun)
+{
+    std::mt19937 random(11);
+    for (const auto& [W, H] : {std::pair{6, 1}, std::pair{17, 4}, std::pair{29, 101}}) {
+        std::vector<Pixel> pixels(size_t(W) * size_t(H));
+        for (Pixel& p : pixels)
+            p = Pixel{int16_t(random() % 30000), int16_t(random() % 4000), 900};
+        const auto original = [&] { return MakeWorkingImage(W, H, [&](int32_t x, int32_t y) { return pixels[size_t(y * W + x)]; }); };
+        auto expected = original();
+        Sharpen(expected, 40, 3000, 1000);
+        for (const uint32_t bands : {1u, 2u, 7u, 24u, 200u}) {
+            auto banded = original();
+            SharpenRedImage(banded.Get(), 40, 3000, 1000, bands);
+            for (int32_t y = 0; y < H; ++y)
+                ASSERT_EQ(RedRow(banded, y), RedRow(expected, y)) << "row " << y << " of " << H << ", " << bands;
+        }
+    }
 }

@@ -1,5 +1,6 @@
 #include "engine/colour/ColorSpaces.h"
 
+#include "engine/core/RowBandLoop.h"
 #include "support/TestPixmap.h"
 #include "support/ThrownMessage.h"
 
@@ -294,5 +295,27 @@ TEST(ColorSpacesTest, DarkColourCastWithoutAWindowOrWithExtremeValuesStaysFinite
     for (double s : {0.0, -5.0, 1e300, double(NAN)}) {
         const FDoubleTriple cast = EstimateDarkColourCast48(*image.Get(), s, s, s, INT32_MIN, INT32_MAX, 0);
         EXPECT_TRUE(std::isfinite(cast.r) && std::isfinite(cast.g) && std::isfinite(cast.b)) << s;
+    }
+}
+
+// The histogram and the sums are gathered in bands: any band count gives the
+// cast of one band.
+TEST(ColorSpacesTest, DarkColourCastIsTheSameInAnyBandCount)
+{
+    const auto image = Image(300, 260, [](int x, int y) {
+        const int v = (x * 7 + y * 13) % 40 - 10;
+        return FPixelClass48SRGB{int16_t(v + x % 3), int16_t(v), int16_t(v - y % 5)};
+    });
+    const auto castIn = [&](uint32_t bands) {
+        const ScopedRowBandCount count(bands);
+        return EstimateDarkColourCast48(*image.Get(), 4, 4, 4, 0, 0, 0);
+    };
+    const FDoubleTriple one = castIn(1);
+    EXPECT_NE(one.r, 0.0);
+    for (const uint32_t bands : {2u, 24u}) {
+        const FDoubleTriple banded = castIn(bands);
+        EXPECT_EQ(banded.r, one.r) << bands;
+        EXPECT_EQ(banded.g, one.g) << bands;
+        EXPECT_EQ(banded.b, one.b) << bands;
     }
 }
