@@ -3,6 +3,7 @@
 // own (app/Lumitra4.cpp), and the one its start-up benchmark starts.
 
 #include "output/COutputDialogs.h"
+#include "review/frame/CReviewWindows.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/frame/CMainFrame.h"
@@ -14,6 +15,7 @@ protected:
     {
         auto* frame = new CMainFrame;
         frame->SetOutputDialogs(&m_OutputDialogs);
+        frame->SetReviewWindows(&m_ReviewWindows);
         // A frame whose window could not be made has already deleted itself
         // when its creation got that far; the program ends either way.
         if (!frame->LoadFrame(IDR_MAINFRAME, WS_OVERLAPPEDWINDOW | FWS_ADDTOTITLE))
@@ -42,5 +44,7 @@ protected:
     }
 
 private:
-    COutputDialogs m_OutputDialogs; // outlives the frame, which the application ends first
+    // Both outlive the frame, which the application ends first.
+    COutputDialogs m_OutputDialogs;
+    CReviewWindows m_ReviewWindows;
 };
