@@ -220,9 +220,10 @@ LRESULT CReviewFormView::OnDevelopDone(WPARAM ok, LPARAM) {
   CReviewFrame* frame = Frame();
   if (!frame) return 0;
   if (frame->HasPendingImage()) {
-    // The frame switches to another image: this result is not shown. When
-    // no stop waits for it further up, the frame takes the new image now.
-    if (!IsCancelled()) frame->PostMessage(WM_REVIEW_OPEN_PENDING);
+    // The frame switches to another image: this result is not shown. The
+    // frame opens the image it keeps pending once no stop is under way (a
+    // stop that is the frame's own opening takes the newest record itself).
+    frame->PostMessage(WM_REVIEW_OPEN_PENDING);
     return 0;
   }
   SetProgress(0);

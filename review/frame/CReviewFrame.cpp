@@ -450,8 +450,7 @@ void CReviewFrame::ReloadImage(const CTLM_ThumbnailData* record) {
 }
 
 LRESULT CReviewFrame::OnOpenPending(WPARAM, LPARAM) {
-  CReviewFormView* view = GetView();
-  if (!m_pPendingRecord || !view || view->Develop().IsWorkerRunning()) return 0;
+  if (!m_pPendingRecord) return 0;
   const std::unique_ptr<CTLM_ThumbnailData> pending = std::move(m_pPendingRecord);
   OpenImage(pending.get());
   return 0;
