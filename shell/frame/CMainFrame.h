@@ -177,6 +177,7 @@ public:
   FString GetPrevImagePath(const FString& path);
   BOOL IsThumbnailLoading();
   void NotifyInfoPalette(const FString& path) override;
+  BOOL CanRunCommand(UINT command) override;
   void ReloadFolder();
   void SelectFolder(const FString& folder, BOOL selectInTree) override;
 
