@@ -378,7 +378,7 @@ CET_Dib* CReviewFormView::RenderRawRegion(const RECT& region, int x, int y, COLO
     auto* settings = dynamic_cast<CKVR_FilterData*>(slot.get());
     const int width = job.imageSize.width > 0 ? job.imageSize.width : m_nImageWidth;
     const int height = job.imageSize.height > 0 ? job.imageSize.height : m_nImageHeight;
-    developed.reset(services.DevelopRegion(job.handle, width, height, region, settings));
+    developed.reset(services.DevelopRegion(job.path, job.colorSpace, width, height, region, settings));
   }
   services.UnlockEngine();
   if (!developed || !developed->IsValid()) return nullptr;

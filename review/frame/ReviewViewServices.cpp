@@ -4,6 +4,10 @@
 #include "shell/facade/KVR_DevelopToDIB.h"
 #include "shell/facade/KVR_EmbeddedImages.h"
 #include "shell/facade/KVR_EngineLock.h"
+#include "foundation/FIStorageClass.h"
+#include "managers/FIPManager.h"
+#include "managers/FIPManagerPool.h"
+#include "managers/IPManagerData.h"
 
 namespace {
 
@@ -21,12 +25,23 @@ CET_Dib* ReviewViewServices::DevelopPreview(const FString& path) {
   return KVR_DevelopFileToBitmap(path.GetText(), kDevelopPreview600, 1, nullptr, nullptr, nullptr, nullptr, nullptr);
 }
 
-CET_Dib* ReviewViewServices::DevelopRegion(CKVR_ImageHandle* handle, int imageWidth, int imageHeight,
-                                           const RECT& region, CKVR_FilterData* settings) {
-  if (!handle) return nullptr;
-  BITMAPINFOHEADER header{};
-  BYTE* bits = KVR_DevelopRegionToDIB(handle, &header, imageWidth, imageHeight, region, settings, nullptr, nullptr);
-  return KVR_WrapInBitmap(header, bits);
+CET_Dib* ReviewViewServices::DevelopRegion(const FString& path, int colorSpace, int imageWidth, int imageHeight,
+                                           const RECT& region, const CKVR_FilterData* settings) {
+  FString url;
+  if (!NativePathToURL(path, url)) return nullptr;
+  IPManagerData request;
+  request.Reset();
+  if (settings) KVR_ApplyFilterDataToRequest(&request, settings);
+  request.m_eKind = kIPRequestDevelop;
+  request.SetURL(url);
+  request.m_eOutputFormat = kRGB24;
+  request.m_iColorSpace = colorSpace == 3 || colorSpace == 4 || colorSpace == 11 ? colorSpace : 2;
+  request.m_OutputSize.Set(imageWidth, imageHeight);
+  request.m_Crop.Set(region.left, region.top, region.right, region.bottom);
+  FIPManager* pool = GetIPManagerPool();
+  CET_Dib* picture = KVR_RunRequestToBitmap(pool, &request);
+  ReleaseIPManager(pool);
+  return picture;
 }
 
 FString ReviewViewServices::GetImageProfilePath(const FString& path, int* code) {

@@ -18,11 +18,11 @@ public:
   // A preview development of a raw file fitting 600 x 600 (the caller holds
   // the engine lock), or null.
   virtual CET_Dib* DevelopPreview(const FString& path);
-  // The region (right and bottom exclusive) of the full-size development
-  // with the settings, on the image's open handle (the caller holds the
-  // engine lock); null when it failed.
-  virtual CET_Dib* DevelopRegion(CKVR_ImageHandle* handle, int imageWidth, int imageHeight, const RECT& region,
-                                 CKVR_FilterData* settings);
+  // The region (right and bottom exclusive) of the raw file developed at
+  // its full size with the settings into the colour space, as one request to
+  // the manager pool (the caller holds the engine lock); null when it failed.
+  virtual CET_Dib* DevelopRegion(const FString& path, int colorSpace, int imageWidth, int imageHeight,
+                                 const RECT& region, const CKVR_FilterData* settings);
   // The profile remembered or embedded for the file (for a raw file the one
   // it develops into, its colour-space code in code); empty when none.
   virtual FString GetImageProfilePath(const FString& path, int* code);

@@ -131,7 +131,7 @@ public:
     ++previewDevelops;
     return previewDevelop ? LevelPicture(600, 400, 80) : nullptr;
   }
-  CET_Dib* DevelopRegion(CKVR_ImageHandle*, int, int, const RECT& region, CKVR_FilterData* settings) override {
+  CET_Dib* DevelopRegion(const FString&, int, int, int, const RECT& region, const CKVR_FilterData* settings) override {
     ++regionRenders;
     const int exposure = settings ? settings->m_nExposure : 0;
     return LevelPicture(region.right - region.left, region.bottom - region.top, 100 + exposure / 2);
