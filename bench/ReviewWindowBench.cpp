@@ -85,7 +85,6 @@ public:
   FString GetNextImagePath(const FString&) override { return FString(); }
   FString GetPrevImagePath(const FString&) override { return FString(); }
   CTLM_ThumbnailData* FindThumbnail(const FString&) override { return nullptr; }
-  BOOL GetAllThumbnails(CET_ThumbnailDataManager*) override { return FALSE; }
   BOOL IsThumbnailLoading() override { return FALSE; }
   BOOL HasProgressDialog() override { return FALSE; }
 };

@@ -178,6 +178,11 @@ void CReviewFormView::OnInitialUpdate() {
     m_PresetCombo.SetCurSel(FindPreset(custom.m_strName));
   }
   m_Progress.SetRange32(0, 100);
+  {
+    CClientDC dc(this);
+    m_ButtonWidths = ReviewTextButtonWidthsFor(m_SaveButton.CalcTextSize(&dc).cx, m_FitButton.CalcTextSize(&dc).cx,
+                                               m_AdjustPaletteButton.CalcTextSize(&dc).cx);
+  }
   m_bInitialized = TRUE;
   LayoutControls();
 }
@@ -255,13 +260,7 @@ void CReviewFormView::LayoutControls() {
   m_SlotLabels[0].SetStringId(raw ? 2006 : 2007, kLabelFormat, FALSE);
   m_PresetCombo.ShowWindow(raw ? SW_SHOW : SW_HIDE);
 
-  ReviewTextButtonWidths widths;
-  {
-    CClientDC dc(this);
-    widths = ReviewTextButtonWidthsFor(m_SaveButton.CalcTextSize(&dc).cx, m_FitButton.CalcTextSize(&dc).cx,
-                                       m_AdjustPaletteButton.CalcTextSize(&dc).cx);
-  }
-  for (const ReviewViewPlace& place : ReviewViewLayout(client.Width(), client.Height(), raw, widths)) {
+  for (const ReviewViewPlace& place : ReviewViewLayout(client.Width(), client.Height(), raw, m_ButtonWidths)) {
     if (place.id == static_cast<int>(kPaneId)) {
       if (m_Pane.m_hWnd) m_Pane.MoveOuter(place.rect);
       continue;
@@ -320,9 +319,7 @@ BOOL CReviewFormView::DestroyWindow() {
 FIntSize CReviewFormView::GetPaneClientSize() {
   CRect client;
   if (m_Pane.m_hWnd) m_Pane.GetClientRect(client);
-  // With the rulers on the picture is fitted into the area beside them.
-  const int rulers = m_bRulerOn ? 20 : 0;
-  return FIntSize(std::max(0, client.Width() - rulers), std::max(0, client.Height() - rulers));
+  return FIntSize(client.Width(), client.Height());
 }
 
 void CReviewFormView::ReportVisibleArea() {

@@ -180,7 +180,7 @@ private:
   int m_nImageCount = 0;
   int m_nImageIndex = 0;
   BOOL m_bFileButtonsOn = FALSE;
-  double m_dZoomBeforeSize = 0.0;
+  ReviewTextButtonWidths m_ButtonWidths; // measured from their captions once
 
   CBasicButton m_SaveButton, m_FitButton, m_AdjustPaletteButton;
   CButtonBase m_ZoomOutButton, m_ZoomInButton, m_PrevButton, m_NextButton, m_InfoPaletteButton, m_RotateLeftButton,

@@ -48,7 +48,7 @@ BEGIN_MESSAGE_MAP(CReviewFrame, CFrameWnd)
   ON_COMMAND_RANGE(ID_REVIEW_NEW_WINDOW, ID_REVIEW_NEW_WINDOW, OnUnbuiltCommand)
   ON_COMMAND_RANGE(ID_REVIEW_SAVE, ID_REVIEW_SAVE, OnUnbuiltCommand)
   ON_COMMAND_RANGE(ID_REVIEW_PRINT, ID_REVIEW_PRINT, OnUnbuiltCommand)
-  ON_COMMAND_RANGE(ID_REVIEW_EXIT, ID_REVIEW_EXIT, OnUnbuiltCommand)
+  ON_COMMAND(ID_REVIEW_EXIT, OnExit)
   ON_COMMAND_RANGE(ID_REVIEW_IMPORT_PRESETS, ID_REVIEW_EXPORT_PRESETS, OnUnbuiltCommand)
   ON_COMMAND_RANGE(ID_REVIEW_ROTATE_CW, ID_REVIEW_DELETE, OnUnbuiltCommand)
   ON_COMMAND_RANGE(ID_REVIEW_WRITE_SETTINGS, ID_REVIEW_WRITE_SETTINGS, OnUnbuiltCommand)
@@ -709,11 +709,13 @@ LRESULT CReviewFrame::OnFileSettingChanged(WPARAM wParam, LPARAM) {
 // ---- Commands ------------------------------------------------------------------------------
 
 BOOL CReviewFrame::OffersCommand(UINT id) const {
-  switch (id) {
-  case 1003: return ReviewPalettes::HasInfoPalette();
+  using namespace ReviewView;
+  switch (static_cast<int>(id)) {
+  case kInfoPalette: return ReviewPalettes::HasInfoPalette();
   // Saving, printing, turning, marking, locking, deleting and writing the
   // settings into the file come with the window's next step.
-  case 1005: case 1006: case 1008: case 1009: case 1039: case 1054: case 1055: case 1056: case 1057: return FALSE;
+  case kSave: case kSavePicture: case kWriteSettings: case kRotateLeft: case kRotateRight: case kPrint: case kMark:
+  case kLock: case kDelete: return FALSE;
   default: return TRUE;
   }
 }
@@ -770,11 +772,13 @@ void CReviewFrame::OnFit() {
   if (CReviewFormView* view = GetView()) view->Zoom(1);
 }
 
-void CReviewFrame::OnUnbuiltCommand(UINT id) {
-  // The window's next step builds these commands; the program's end is the main frame's.
-  if (id == ID_REVIEW_EXIT) {
-    if (CWnd* main = m_Host.GetMainWnd()) main->PostMessage(WM_CLOSE);
-  }
+void CReviewFrame::OnUnbuiltCommand(UINT) {
+  // The window's next step builds these commands; until then they stay disabled.
+}
+
+void CReviewFrame::OnExit() {
+  // The program ends as its main frame closes.
+  if (CWnd* main = m_Host.GetMainWnd()) main->PostMessage(WM_CLOSE);
 }
 
 void CReviewFrame::OnUpdateAlways(CCmdUI* ui) { ui->Enable(TRUE); }

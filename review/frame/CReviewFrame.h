@@ -71,8 +71,9 @@ enum ReviewFrameCommand : UINT {
   ID_REVIEW_ACTUAL_SIZE = 32960,
   ID_REVIEW_FIT = 32961,
 };
-// Posted by the view when a worker it did not stop for an image switch has
-// ended: the frame opens the image it keeps pending.
+// Posted by the view when a result arrives while the frame switches to
+// another image: the frame opens the image it keeps pending, unless a stop
+// under way has taken it meanwhile.
 constexpr UINT WM_REVIEW_OPEN_PENDING = WM_APP + 0x50;
 // The pane's pop-up menu.
 constexpr UINT IDR_REVIEWPOPUP = 280;
@@ -192,6 +193,7 @@ protected:
   afx_msg void OnActualSize();
   afx_msg void OnFit();
   afx_msg void OnUnbuiltCommand(UINT id);
+  afx_msg void OnExit();
   afx_msg void OnUpdateAlways(CCmdUI* ui);
   afx_msg void OnUpdateUnbuilt(CCmdUI* ui);
   afx_msg void OnUpdatePrevious(CCmdUI* ui);

@@ -36,10 +36,6 @@ public:
     CMainFrame* main = GetMainFrame();
     return main ? main->FindThumbnail(path) : nullptr;
   }
-  BOOL GetAllThumbnails(CET_ThumbnailDataManager* list) override {
-    CMainFrame* main = GetMainFrame();
-    return main ? main->GetAllThumbnails(list) : FALSE;
-  }
   BOOL IsThumbnailLoading() override {
     CMainFrame* main = GetMainFrame();
     return main ? main->IsThumbnailLoading() : FALSE;

@@ -10,7 +10,6 @@
 
 class IReviewFrame;
 class CTLM_ThumbnailData;
-class CET_ThumbnailDataManager;
 
 class IReviewFrameHost {
 public:
@@ -27,7 +26,6 @@ public:
   virtual FString GetPrevImagePath(const FString& path) = 0;
   // A new copy of the browser's record of the file (the caller deletes it), or null.
   virtual CTLM_ThumbnailData* FindThumbnail(const FString& path) = 0;
-  virtual BOOL GetAllThumbnails(CET_ThumbnailDataManager* list) = 0;
   virtual BOOL IsThumbnailLoading() = 0;
   // A batch save's progress dialog runs.
   virtual BOOL HasProgressDialog() = 0;

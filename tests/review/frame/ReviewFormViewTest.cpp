@@ -296,4 +296,39 @@ TEST_F(ReviewFormViewTest, AStillPicturesLoupeAndGreyPointUseTheShownPicture) {
   EXPECT_EQ(custom->m_nYellow, 0);
 }
 
+TEST_F(ReviewFormViewTest, TurningTurnsTheShownPicturesAndDevelopsAgainOnlyInFitMode) {
+  CReviewFrame* frame = OpenReady(u"/pictures/a.kvr");
+  CReviewFormView* view = frame->GetView();
+  const ReviewDevelopParam& job = view->Develop().Job();
+  const int wide = job.developedPicture->GetWidth();
+  const int high = job.developedPicture->GetHeight();
+
+  view->SetZoomIndex(CReviewImageWnd::kActualSizeStep);
+  ASSERT_TRUE(WaitReady(frame));
+  const int before = services.developments;
+  view->RotatePictures(TRUE);
+  EXPECT_EQ(services.developments, before) << "a fixed zoom keeps the turned picture";
+  EXPECT_EQ(job.imageSize.width, 2000);
+  EXPECT_EQ(job.imageSize.height, 3000);
+
+  view->SetZoomIndex(-1);
+  ASSERT_TRUE(WaitReady(frame));
+  const int fitted = services.developments;
+  view->RotatePictures(FALSE);
+  EXPECT_EQ(job.imageSize.width, 3000) << "turned back";
+  ASSERT_TRUE(WaitReady(frame));
+  EXPECT_EQ(services.developments, fitted + 1) << "the turned picture needs another fit size";
+  EXPECT_EQ(job.developedPicture->GetWidth(), wide);
+  EXPECT_EQ(job.developedPicture->GetHeight(), high);
+
+  // Before the first result the image opens again from scratch instead.
+  services.holdDevelop = true;
+  Open(frame, u"/pictures/b.kvr");
+  view->RotatePictures(TRUE);
+  services.holdDevelop = false;
+  ASSERT_TRUE(WaitReady(frame));
+  EXPECT_EQ(frame->GetImagePath(), FString(u"/pictures/b.kvr"));
+  EXPECT_EQ(job.imageSize.width, 3000) << "nothing half-made was turned";
+}
+
 } // namespace

@@ -194,10 +194,6 @@ public:
   CTLM_ThumbnailData* FindThumbnail(const FString& path) override {
     return IndexOf(path) >= 0 ? Record(path).release() : nullptr;
   }
-  BOOL GetAllThumbnails(CET_ThumbnailDataManager* list) override {
-    for (const FString& file : files) list->Add(Record(file).release());
-    return TRUE;
-  }
   BOOL IsThumbnailLoading() override { return loading ? TRUE : FALSE; }
   BOOL HasProgressDialog() override { return FALSE; }
 
