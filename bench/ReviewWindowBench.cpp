@@ -5,16 +5,19 @@
 //   - ExposureChange: a new exposure chosen in the window until the new
 //     picture is painted (stages 1 to 3 cached), beside the same development
 //     of the fitted size on a handle of the facade ("x_direct", medians);
-//   - Cancel: a development cancelled as the window's next change does it
-//     (StopWorker) until the call returns, beside the development's own time;
+//   - Cancel: a development at actual size (a new sharpness: stages 3 and 4
+//     of the whole picture) cancelled 10 ms after it began (StopWorker) until
+//     the call returns, beside the same development to its end ("x_develop");
 //   - Loupe: the loupe's region (160 x 160 at 2 times: 80 x 80 picture pixels)
 //     once the full-size stages are cached, beside the same request sent to the
 //     manager pool directly; the first region's time ("first_ms") as well;
 //   - QuickPicture: opening the raw file until its quick picture is painted,
 //     beside reading the embedded picture alone ("x_read");
 //   - StillPictureMemory: the heap a window holds, every allocation counted,
-//     showing a 24-megapixel JPEG in each settings slot, in full-size copies of
-//     the decoded picture ("held_copies"; the most at once: "peak_copies").
+//     showing a 24-megapixel JPEG as decoded (slot 1) and adjusted (slot 2),
+//     in full-size copies of the decoded picture, the window itself included
+//     ("held_copies_slot1", "_slot2"; the most at once: "peak_copies"; the
+//     window without a picture: "empty_window_MB").
 // Each case checks its result once.
 
 #include "CountedAllocations.h"
@@ -185,7 +188,12 @@ void ExposureChange(benchmark::State& state) {
   const ReviewDevelopParam& job = view->Develop().Job();
   const int width = job.developedPicture->GetWidth();
   const int height = job.developedPicture->GetHeight();
-  if (width != kPaneWidth) Fail("the picture is not developed at the pane's size");
+  CRect pane;
+  view->GetPane().GetClientRect(pane);
+  if (pane.Width() != kPaneWidth || pane.Height() != kPaneHeight || std::abs(width - kPaneWidth) > 3) {
+    std::fprintf(stderr, "pane %d x %d, picture %d x %d\n", pane.Width(), pane.Height(), width, height);
+    Fail("the picture is not developed at the pane's size");
+  }
 
   // Checked once: a larger exposure makes the shown picture brighter.
   const double before = MeanGreen(*job.developedPicture);
@@ -240,31 +248,38 @@ void Cancel(benchmark::State& state) {
   Setting& setting = TheSetting();
   CReviewFrame* frame = setting.OpenRaw();
   CReviewFormView* view = frame->GetView();
-  // Each development is made slow enough to cancel: full size, stage 3 again.
-  view->SetZoomIndex(CReviewImageWnd::kActualSizeStep);
+  // At actual size a new sharpness develops stages 3 and 4 of the whole
+  // picture again: a development long enough to be cancelled.
+  view->Zoom(2);
+  Setting::WaitReady(frame);
+  const ReviewDevelopParam& job = view->Develop().Job();
   std::vector<double> cancels, developments;
-  int exposure = 0;
+  int cancelled = 0;
+  int sharpness = 0;
   for (auto _ : state) {
-    exposure = (exposure + 10) % 150;
-    CKVR_FilterData settings = Exposure(exposure);
-    const auto started = Clock::now();
+    sharpness = (sharpness + 7) % 100;
+    CKVR_FilterData settings = Exposure(20);
+    settings.m_nSharpness = sharpness;
+    const CET_Dib* shown = job.developedPicture;
     frame->SelectSlot(3, &settings, FALSE);
-    while (view->GetProgress() < 20 && view->Develop().IsWorkerRunning()) pt::Pump();
-    if (!view->Develop().IsWorkerRunning()) Fail("the development ended before its cancel");
+    std::this_thread::sleep_for(std::chrono::milliseconds(10)); // the worker develops; its posts wait for the stop's loop
     const auto start = Clock::now();
     if (!view->StopWorker(FALSE)) Fail("the stop was refused");
     cancels.push_back(Ms(start));
     state.SetIterationTime(cancels.back() / 1000.0);
-    // The whole development for comparison.
+    cancelled += job.developedPicture == shown ? 1 : 0;
+    // The same kind of development to its end, for comparison.
+    settings.m_nSharpness = sharpness + 1;
     const auto whole = Clock::now();
     frame->SelectSlot(3, &settings, FALSE);
     Setting::WaitReady(frame);
     developments.push_back(Ms(whole));
-    (void)started;
   }
+  if (cancelled == 0) Fail("no development was cancelled");
   frame->DestroyReviewFrame();
   pt::Pump();
   state.counters["cancel_ms"] = Median(cancels);
+  state.counters["cancelled"] = cancelled;
   state.counters["develop_ms"] = Median(developments);
   state.counters["x_develop"] = Median(cancels) / Median(developments);
 }
@@ -284,8 +299,9 @@ void Loupe(benchmark::State& state) {
   std::vector<double> window, direct;
   int step = 0;
   for (auto _ : state) {
-    step = (step + 1) % 8;
-    const int left = 1000 + step * 3, top = 700 + step * 2;
+    // A region not asked for before: nothing of it is cached but the full-size stages.
+    ++step;
+    const int left = 900 + step * 7, top = 600 + step * 5;
     COLORREF colour = 0;
     const auto at = Clock::now();
     std::unique_ptr<CET_Dib> region(view->RenderRegion(left, top, left + 80, top + 80, left + 40, top + 40, &colour));
@@ -340,8 +356,8 @@ BENCHMARK(QuickPicture)->UseManualTime()->Iterations(10)->Unit(benchmark::kMilli
 
 void StillPictureMemory(benchmark::State& state) {
   Setting& setting = TheSetting();
-  double held = 0, peak = 0;
-  double copy = 1;
+  double held[3] = {0, 0, 0}, peak[3] = {0, 0, 0};
+  double copy = 1, empty = 0;
   for (auto _ : state) {
     for (int slot : {1, 2}) {
       setting.app.GetSettings()->m_nJTFilterMode = slot;
@@ -349,21 +365,24 @@ void StillPictureMemory(benchmark::State& state) {
       const PeakAllocation most;
       const auto start = Clock::now();
       CReviewFrame* frame = setting.NewWindow();
+      empty = static_cast<double>(countedallocations::g_LiveBytes.load() - before);
       frame->OpenImage(RecordOf(setting.still).get());
       Setting::WaitReady(frame);
       state.SetIterationTime(Ms(start) / 1000.0);
       const CET_Dib* decoded = frame->GetView()->Develop().Job().firstPicture;
       if (!decoded || decoded->GetWidth() != 6000) Fail("the JPEG was not decoded");
       copy = decoded->size;
-      held = std::max(held, (countedallocations::g_LiveBytes.load() - before) / copy);
-      peak = std::max(peak, most.Bytes() / copy);
+      held[slot] = (countedallocations::g_LiveBytes.load() - before) / copy;
+      peak[slot] = most.Bytes() / copy;
       frame->DestroyReviewFrame();
       pt::Pump();
     }
   }
-  state.counters["held_copies"] = held;
-  state.counters["peak_copies"] = peak;
+  state.counters["held_copies_slot1"] = held[1];
+  state.counters["held_copies_slot2"] = held[2];
+  state.counters["peak_copies"] = std::max(peak[1], peak[2]);
   state.counters["copy_MB"] = copy / 1e6;
+  state.counters["empty_window_MB"] = empty / 1e6;
 }
 BENCHMARK(StillPictureMemory)->UseManualTime()->Iterations(1)->Unit(benchmark::kMillisecond);
 

@@ -26,6 +26,8 @@ constexpr int kFailureSubTextId = 9010;
 constexpr int kMessageStyleOk = 0;
 constexpr COLORREF kHighlightWarning = RGB(255, 0, 0);
 constexpr COLORREF kShadowWarning = RGB(0, 0, 255);
+// The long side of the picture the image's record carries for the palettes.
+constexpr int kRecordPictureSide = 640;
 
 // The clipping-warning mode of a histogram view: the mode of the same number.
 int ClipWarningModeFromIndex(int index) { return index >= CLIPWARN_ALL && index <= CLIPWARN_BLUE ? index : 0; }
@@ -38,6 +40,48 @@ CET_Dib* CopyOf(const CET_Dib* picture) {
   auto* copy = new CET_Dib;
   copy->CopyFrom(picture);
   return copy;
+}
+
+// A copy whose long side is at most longSide pixels (2 x 2 samples averaged
+// per pixel), 24-bit bottom-up; a smaller picture is copied as it is.
+CET_Dib* ReducedCopy(const CET_Dib* picture, int longSide) {
+  if (!picture || !picture->IsValid()) return nullptr;
+  const int width = picture->GetWidth(), height = picture->GetHeight();
+  if (std::max(width, height) <= longSide) return CopyOf(picture);
+  const double step = static_cast<double>(std::max(width, height)) / longSide;
+  const int outWidth = std::max(1, static_cast<int>(width / step));
+  const int outHeight = std::max(1, static_cast<int>(height / step));
+  const int stride = (outWidth * 3 + 3) & ~3;
+  auto reduced = std::make_unique<CET_Dib>();
+  reduced->header = NewDibHeader();
+  BITMAPINFOHEADER& header = reduced->header->bmiHeader;
+  header.biSize = sizeof(BITMAPINFOHEADER);
+  header.biWidth = outWidth;
+  header.biHeight = outHeight;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biSizeImage = static_cast<DWORD>(stride * outHeight);
+  reduced->size = header.biSizeImage;
+  reduced->bits = NewDibBits(reduced->size);
+  for (int y = 0; y < outHeight; ++y) {
+    BYTE* row = reduced->bits + static_cast<std::size_t>(outHeight - 1 - y) * stride; // bottom-up
+    for (int x = 0; x < outWidth; ++x) {
+      int sum[3] = {0, 0, 0};
+      for (int dy = 0; dy < 2; ++dy) {
+        for (int dx = 0; dx < 2; ++dx) {
+          const int sx = std::min(width - 1, static_cast<int>((x + 0.25 + 0.5 * dx) * step));
+          const int sy = std::min(height - 1, static_cast<int>((y + 0.25 + 0.5 * dy) * step));
+          const int colour = std::max(0, picture->GetPixel(sx, sy));
+          sum[0] += GetBValue(colour);
+          sum[1] += GetGValue(colour);
+          sum[2] += GetRValue(colour);
+        }
+      }
+      for (int c = 0; c < 3; ++c) row[x * 3 + c] = static_cast<BYTE>((sum[c] + 2) / 4);
+    }
+    std::fill(row + outWidth * 3, row + stride, BYTE{0});
+  }
+  return reduced.release();
 }
 
 // The picture turned a quarter (clockwise) or three quarters, in a new record.
@@ -287,9 +331,11 @@ void CReviewFormView::FirstResultShown() {
   record->m_Width = m_nImageWidth;
   record->m_Height = m_nImageHeight;
   record->m_bFinalPicture = 1;
+  // The record's picture is for the palettes' small views: a reduced copy,
+  // not one more picture of the image's full size.
   if (const CET_Dib* first = m_Develop->Job().firstPicture; first && first->IsValid()) {
-    record->SetPicture(CopyOf(first));
-    m_ThumbPicture.CopyFrom(first);
+    record->SetPicture(ReducedCopy(first, kRecordPictureSide));
+    m_ThumbPicture.CopyFrom(record->m_pDib);
   }
   frame->ReplaceThumbnailRecord(record.get());
   ReportVisibleArea();
@@ -348,7 +394,7 @@ void CReviewFormView::RotatePictures(BOOL clockwise) {
   m_nImageWidth = record->m_Width = shownRect.Width();
   m_nImageHeight = record->m_Height = shownRect.Height();
   record->m_bFinalPicture = 1;
-  if (job.firstPicture) record->SetPicture(CopyOf(job.firstPicture));
+  if (job.firstPicture) record->SetPicture(ReducedCopy(job.firstPicture, kRecordPictureSide));
   frame->ReplaceThumbnailRecord(record.get());
   SetZoomIndex(m_Pane.GetZoomIndex());
 }
