@@ -71,9 +71,12 @@ TEST_F(ReviewFrameTest, OpeningAnImageFillsSlotsFromTheCustomSettingsAndTheCache
   settings.m_KVRFilterData.m_nExposure = 70;
   settings.m_KVRFilterData.m_nWhiteBalance = 4; // a file's own choice never travels to the next
   services.cachedExposure[u"/pictures/a.kvr"] = 25;
+  settings.m_nInitialReviewMode = 1; // colour-managed display
   CReviewFrame* frame = NewFrame();
   ASSERT_NE(frame, nullptr);
+  EXPECT_TRUE(frame->IsColorManaged());
   Open(frame, u"/pictures/a.kvr");
+  EXPECT_FALSE(frame->IsColorManaged()) << "a picture without a profile switches it off";
   EXPECT_EQ(frame->GetCurrentSlot(), 3) << "the raw slot mode";
   EXPECT_EQ(frame->GetView()->GetProgress(), 10);
   EXPECT_EQ(std::u16string(frame->GetWindowText()), Text(2000) + u"a.kvr");
@@ -244,6 +247,30 @@ TEST_F(ReviewFrameTest, ACloseRefusedWhileAStopIsUnderWayClosesOnceTheWorkerEnde
   services.holdDevelop = false;
   ASSERT_TRUE(PumpUntil([&] { return host.frames.empty(); })) << "the frame closed after its worker";
   EXPECT_EQ(host.reorders.back().second, 2);
+}
+
+TEST_F(ReviewFrameTest, TheMenuOffersOnlyWhatTheWindowCanDo) {
+  CReviewFrame* frame = NewFrame();
+  Open(frame, u"/pictures/a.kvr");
+  ASSERT_TRUE(WaitReady(frame));
+  const auto state = [](const pt::ShownMenu& menu, UINT id) {
+    for (const pt::ShownMenuItem& item : menu) {
+      if (item.id == id) return item.state;
+    }
+    return 0xFFFFFFFFu;
+  };
+  const pt::ShownMenu file = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 0);
+  EXPECT_EQ(state(file, ID_REVIEW_CLOSE) & MF_GRAYED, 0u);
+  EXPECT_NE(state(file, ID_REVIEW_SAVE) & MF_GRAYED, 0u) << "not built yet: disabled";
+  EXPECT_NE(state(file, ID_REVIEW_INFO_PALETTE) & MF_GRAYED, 0u) << "no information palette";
+  const pt::ShownMenu view = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 2);
+  EXPECT_NE(state(view, ID_REVIEW_PREVIOUS) & MF_GRAYED, 0u) << "the first file";
+  EXPECT_EQ(state(view, ID_REVIEW_NEXT) & MF_GRAYED, 0u);
+  const pt::ShownMenu settings = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 3);
+  EXPECT_NE(state(settings, ID_REVIEW_AS_SHOT) & MF_CHECKED, 0u) << "the current slot is checked";
+  // The close command closes the window.
+  pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 0, ID_REVIEW_CLOSE);
+  EXPECT_TRUE(PumpUntil([&] { return host.frames.empty(); }));
 }
 
 } // namespace
