@@ -13,7 +13,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   liblcms2-dev libjpeg62-turbo-dev libtiff-dev libtiff-tools libjpeg-turbo-progs
   libpng-dev libgif-dev pngcheck python3-pil
-  qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libxcb1-dev libxcb-xtest0-dev xvfb xauth poppler-utils
+  qt6-base-dev libqt6opengl6-dev libglu1-mesa-dev libxcb1-dev libxcb-xtest0-dev xvfb xauth openbox poppler-utils
   fonts-dejavu-core
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev libasound2-dev
 )

@@ -173,7 +173,9 @@ BOOL CPreferenceDlg::OnInitDialog() {
   LayoutControls();
   SelectMoviePlayer(0);
   SelectColorSpace(0);
-  m_SystemPlayer.SetText(dialogs::TableText(kSystemPlayerTextId) + u" (" + DefaultPlayerName() + u")");
+  // The program that opens movies, when the desktop names one.
+  const std::u16string player = DefaultPlayerName();
+  m_SystemPlayer.SetText(dialogs::TableText(kSystemPlayerTextId) + (player.empty() ? u"" : u" (" + player + u")"));
   ReadSettings();
   if (PlayerPath().View().empty()) {
     m_PlayerPath.EnableWindow(FALSE);

@@ -1,7 +1,11 @@
 #include "foundation/FSCDiskWin.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <dirent.h>
+#include <sys/file.h>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -223,6 +227,55 @@ bool IsPrivateFolder(const FString& path)
 void RemoveTempFolderAtExit()
 {
     RemovePrivateTempFolder();
+}
+
+// A private folder holds a lock file that its process keeps locked while it
+// runs; the kernel lets go of the lock when the process ends, however it ends.
+constexpr char kOwnerLockName[] = ".lumitra-owner.lock";
+constexpr char kNewOwnerLockName[] = ".lumitra-owner.new";
+
+int& OwnerLockFd()
+{
+    static int fd = -1;
+    return fd;
+}
+
+// The lock file is made and locked under another name and then renamed, so
+// a start looking for stale folders never finds it unlocked while its
+// process runs. Closed on exec: a program started from here holds nothing.
+void MarkFolderAsOurs(const std::string& folder)
+{
+    const std::string fresh = folder + "/" + kNewOwnerLockName;
+    const int fd = open(fresh.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0)
+        return;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || rename(fresh.c_str(), (folder + "/" + kOwnerLockName).c_str()) != 0) {
+        unlink(fresh.c_str());
+        close(fd);
+        return;
+    }
+    if (OwnerLockFd() >= 0)
+        close(OwnerLockFd());
+    OwnerLockFd() = fd;
+}
+
+// A name mkdtemp gives: "lumitra-" and six letters or digits.
+bool IsPrivateFolderName(const std::string& name)
+{
+    constexpr std::string_view prefix = "lumitra-";
+    if (name.size() != prefix.size() + 6 || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + static_cast<std::ptrdiff_t>(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+FString TempBaseFolder()
+{
+    FString base = EnvPath("TMPDIR");
+    bool isFolder = false;
+    if (base.GetLength() == 0 || !PathExists(base, &isFolder) || !isFolder)
+        base = FString(u"/tmp");
+    return base;
 }
 
 // ---- Trash
@@ -461,17 +514,54 @@ FString GetPrivateTempFolder()
         std::atexit(RemoveTempFolderAtExit);
         exitHookSet = true;
     }
-    FString base = EnvPath("TMPDIR");
-    bool isFolder = false;
-    if (base.GetLength() == 0 || !PathExists(base, &isFolder) || !isFolder)
-        base = FString(u"/tmp");
     std::string pattern;
-    if (!NativeBytes(PathJoin(base, FString(u"lumitra-XXXXXX")), pattern) || mkdtemp(pattern.data()) == nullptr) {
+    if (!NativeBytes(PathJoin(TempBaseFolder(), FString(u"lumitra-XXXXXX")), pattern) ||
+        mkdtemp(pattern.data()) == nullptr) {
         path.Empty();
         return path;
     }
+    MarkFolderAsOurs(pattern);
     path = PathFromNative(pattern);
     return path;
+}
+
+int RemoveStaleTempFolders()
+{
+    std::string base;
+    if (!NativeBytes(TempBaseFolder(), base))
+        return 0;
+    const int baseFd = open(base.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (baseFd < 0)
+        return 0;
+    std::vector<std::string> names;
+    if (DIR* dir = fdopendir(dup(baseFd))) {
+        while (const dirent* entry = readdir(dir)) {
+            if (IsPrivateFolderName(entry->d_name))
+                names.push_back(entry->d_name);
+        }
+        closedir(dir);
+    }
+    int removed = 0;
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (fstatat(baseFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != geteuid())
+            continue;
+        // Only a folder whose owner lock can be taken: its process has ended.
+        // A folder without the lock file is left alone (nobody can tell).
+        const int folderFd = openat(baseFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folderFd < 0)
+            continue;
+        const int lockFd = openat(folderFd, kOwnerLockName, O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+        close(folderFd);
+        if (lockFd < 0)
+            continue;
+        if (flock(lockFd, LOCK_EX | LOCK_NB) == 0 && FSCFolderWin::DeleteTree(PathFromNative(base + "/" + name)))
+            ++removed;
+        close(lockFd);
+    }
+    close(baseFd);
+    return removed;
 }
 
 void RemovePrivateTempFolder()
@@ -481,6 +571,10 @@ void RemovePrivateTempFolder()
     if (path.GetLength() > 0 && IsPrivateFolder(path))
         FSCFolderWin::DeleteTree(path);
     path.Empty();
+    if (OwnerLockFd() >= 0) {
+        close(OwnerLockFd());
+        OwnerLockFd() = -1;
+    }
 }
 
 // ---- FSCDiskWin

@@ -84,3 +84,8 @@ FString ProgramDataFolder(const FString& programPath);
 // ReleaseStorageClasses and at exit. Empty when it cannot be made.
 FString GetPrivateTempFolder();
 void RemovePrivateTempFolder();
+// Removes the private temporary folders of this user whose process no
+// longer runs (each holds a lock file its process keeps locked); folders of
+// running processes, of other users and without the lock file are left.
+// The number removed.
+int RemoveStaleTempFolders();

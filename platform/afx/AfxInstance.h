@@ -16,7 +16,8 @@
 //   }
 //   ... once the main frame exists:  lock.Publish(mainFrame->m_hWnd);
 //
-// The first instance serves each hand-over on the GUI thread: it shows and
+// The first instance reads every connection at once, each within two seconds
+// for its whole message, and serves each hand-over on the GUI thread: it shows and
 // raises the published window and, when a path came, sends it WM_COPYDATA
 // (wParam 0; dwData 0, cbData (characters + 1) x 2, lpData the UTF-16 path
 // with its final 0). The second start's HandOver returns once that handler
@@ -24,6 +25,7 @@
 
 #include "platform/win/WinUser.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -46,8 +48,10 @@ public:
   State GetState() const;
 
   // First instance: from now on hand-overs reach this window (a stale socket
-  // of a crashed instance is replaced). False when the socket cannot be made.
-  bool Publish(HWND mainWindow);
+  // of a crashed instance is replaced). A path `accepts` refuses (called on
+  // the listener's thread) is answered "refused" and never reaches the
+  // window. False when the socket cannot be made.
+  bool Publish(HWND mainWindow, std::function<bool(std::u16string_view)> accepts = {});
   // No more hand-overs (the main frame goes away). Serves the GUI thread's
   // sends while it waits for a hand-over in progress.
   void Withdraw();

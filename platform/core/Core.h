@@ -181,6 +181,10 @@ struct WindowRecord {
   int menuHeight = 0;        // the menu bar's band between border and client area
   int showState = 1;         // SW_SHOWNORMAL, SW_SHOWMINIMIZED or SW_SHOWMAXIMIZED
   RECT normalRect;           // the rectangle a minimised or maximised window returns to
+  // Top-level windows: the window system's frame (title bar and edges) as
+  // its widths inside `rect`; the layer's border, menu band and client area
+  // lie within it. Empty without a window manager.
+  RECT frame{};
   std::shared_ptr<Region> windowRegion; // SetWindowRgn, window coordinates; null: the whole window
 };
 
@@ -193,6 +197,9 @@ int BorderWidth(const WindowRecord& record);
 RECT ClientRectOf(const WindowRecord& record);
 // Offset of a window's client origin in screen coordinates.
 POINT ClientOrigin(HWND hwnd);
+// Makes the window's top-level window the active one (WM_ACTIVATE to the old
+// and the new); with tellWindowSystem its host is asked to take the keyboard.
+HWND Activate(HWND hwnd, bool tellWindowSystem);
 // Windows in front-to-back order for hit tests and grabs.
 std::vector<HWND> TopLevelWindows();
 // Top-level windows of the GUI thread, for cleanup.
@@ -205,8 +212,11 @@ void PaintIfNeeded(HWND hwnd);
 // The default window procedure without the class procedure of the layer's
 // controls (what those fall back to).
 LRESULT GenericWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-// The band around a window's client area: border widths, the menu bar on top.
+// The band around a window's client area: the window system's frame, border
+// widths, the menu bar on top.
 RECT NonClientInsets(const WindowRecord& record);
+// Hands the record's rectangle, frame and border to its host.
+void SyncGeometry(WindowRecord& record);
 // The default handling of position, size, system-command and colour
 // messages (WM_WINDOWPOSCHANGED sends WM_MOVE and WM_SIZE, WM_SYSCOMMAND
 // carries the command out, WM_CTLCOLOR* give the system's colours).

@@ -5,8 +5,11 @@
 
 #include "platform/afx/AfxDialog.h"
 #include "platform/core/Controls.h"
+#include "platform/core/UiServices.h"
 
+#include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace platform::core {
 namespace {
@@ -86,14 +89,16 @@ HFONT DialogFont(const DialogTemplate& t) {
 
 // The rectangle of a dialog window: a child at its parent's origin, a
 // top-level one centred over its owner (or the screen).
-RECT DialogRect(const DialogTemplate& t, DWORD style, HWND parent) {
+// A window manager's frame (known once the window exists) is part of the
+// window's rectangle, around the template's client area.
+RECT DialogRect(const DialogTemplate& t, DWORD style, HWND parent, const RECT& frame = {}) {
   WindowRecord probe;
   probe.style = style;
   probe.exStyle = t.exStyle;
   const int border = BorderWidth(probe);
   const SIZE client = DialogUnitsToPixels(t.size);
-  const int width = client.cx + 2 * border;
-  const int height = client.cy + 2 * border;
+  const int width = client.cx + 2 * border + frame.left + frame.right;
+  const int height = client.cy + 2 * border + frame.top + frame.bottom;
   if (style & WS_CHILD) return {0, 0, width, height};
   RECT around{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
   if (parent && IsWindowVisible(parent)) GetWindowRect(parent, &around);
@@ -144,6 +149,12 @@ HWND CreateDialogFromTemplate(CWnd* object, UINT templateId, HWND parent, LPARAM
     return nullptr;
   }
   const HWND dialog = object->m_hWnd;
+  if (const RECT frame = Record(dialog)->frame; !childWindow && frame != RECT{}) {
+    const RECT framed = DialogRect(t, style, host, frame);
+    SetWindowPos(dialog, nullptr, framed.left, framed.top, framed.right - framed.left, framed.bottom - framed.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (!IsLiveWindow(dialog)) return nullptr;
+  }
   const HFONT font = DialogFont(t);
   if (auto* native = dynamic_cast<DialogClass*>(Record(dialog)->native.get())) {
     native->font = font;
@@ -254,14 +265,23 @@ END_MESSAGE_MAP()
 // gives the owner the activation back and destroys the dialog (through the
 // object's DestroyWindow, so derived dialogs undo what they did). Runs on the
 // way out of DoModal whether it returns or a handler threw.
+// The modal dialogs running now, innermost last.
+std::vector<HWND>& ModalDialogs() {
+  static std::vector<HWND> dialogs;
+  return dialogs;
+}
+
 struct DialogModalRun {
   CDialog* dialog;
   HWND owner;
   bool enableOwner;
   bool finished = false;
+  HWND running = nullptr;
 
   void Finish() {
     finished = true;
+    auto& modal = ModalDialogs();
+    modal.erase(std::remove(modal.begin(), modal.end(), running), modal.end());
     dialog->m_modal = false;
     const HWND hwnd = dialog->m_hWnd;
     if (IsLiveWindow(hwnd)) ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_HIDEWINDOW | SWP_NOSIZE | SWP_NOMOVE |
@@ -297,12 +317,26 @@ INT_PTR CDialog::DoModal() {
   DialogModalRun run{this, owner, enableOwner};
   const HWND dialog = CreateDialogFromTemplate(this, m_nIDTemplate, owner, 0, false);
   if (dialog && !m_endPending) {
+    run.running = dialog;
+    ModalDialogs().push_back(dialog);
     ::ShowWindow(dialog, SW_SHOWNORMAL);
     RunModalLoop(dialog, [this, dialog] { return m_endPending || !IsLiveWindow(dialog); });
   }
   run.Finish();
   return dialog ? m_nModalResult : -1;
 }
+
+namespace platform::core {
+
+HWND InnermostModalDialog() {
+  const auto& modal = ModalDialogs();
+  for (auto it = modal.rbegin(); it != modal.rend(); ++it) {
+    if (IsLiveWindow(*it)) return *it;
+  }
+  return nullptr;
+}
+
+} // namespace platform::core
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
   if (m_hWnd) return FALSE;

@@ -78,9 +78,16 @@ class IWindowHost {
 public:
   virtual ~IWindowHost() = default;
   // The window rectangle in its parent's client coordinates (top-level:
-  // screen), with the non-client border width.
-  virtual void SetGeometry(const RECT& windowRect, int border) = 0;
+  // screen, the window system's frame included: `frame` gives its widths),
+  // with the non-client border width.
+  virtual void SetGeometry(const RECT& windowRect, const RECT& frame, int border) = 0;
+  // A top-level window's frame widths as the window system will draw them,
+  // asked when the window is made (empty when not known).
+  virtual RECT ExpectedFrame() { return {}; }
   virtual void SetVisible(bool visible) = 0;
+  // A top-level window became the active one: the window system gives it
+  // the keyboard (without a window manager nobody else would).
+  virtual void Activate() {}
   virtual void SetEnabled(bool enabled) = 0;
   // Applies the core's stacking order of this window among its siblings.
   virtual void Restack(IWindowHost* below) = 0;

@@ -148,7 +148,7 @@ bool AttachMenuBar(HWND hwnd, HMENU menu, bool notify) {
   if (height == r->menuHeight) return true;
   r->menuHeight = height;
   if (!notify) return true;
-  if (r->host) r->host->SetGeometry(r->rect, BorderWidth(*r));
+  SyncGeometry(*r);
   RECT client;
   GetClientRect(hwnd, &client);
   CallWindowProc(hwnd, WM_SIZE, SIZE_RESTORED, MAKELPARAM(client.right, client.bottom));

@@ -2,9 +2,10 @@
 // file in the user's runtime folder: the kernel releases it with the process,
 // so a crashed first instance never blocks the next start. Its holder owns
 // the socket name beside it and replaces whatever socket file a crashed
-// predecessor left. A listener thread takes one connection at a time, reads
-// the message within a time limit, checks it and delivers it on the GUI
-// thread (a cross-thread send, so the second start waits for the handler).
+// predecessor left. A listener thread reads every connection at once, each
+// within a time limit for its whole message, checks each message and
+// delivers it on the GUI thread (a cross-thread send, so the second start
+// waits for the handler).
 
 #include "platform/afx/AfxInstance.h"
 
@@ -13,8 +14,10 @@
 
 #include "foundation/FPath.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -33,6 +36,8 @@ constexpr char kMagic[4] = {'L', 'M', 'H', '1'};
 // second start waits for the first instance's handler.
 constexpr int kReadSeconds = 2;
 constexpr int kAnswerSeconds = 60;
+// Connections read at the same time; one more is refused at once.
+constexpr std::size_t kMaxConnections = 64;
 
 void PutWord(std::vector<std::uint8_t>& out, std::uint32_t v) {
   for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
@@ -195,9 +200,17 @@ LRESULT Deliver(HWND window, const HandOverMessage& message) {
 } // namespace
 
 struct InstanceLock::Listener {
+  // A connection being read: its message so far and when it must be whole.
+  struct Connection {
+    int fd = -1;
+    std::chrono::steady_clock::time_point deadline;
+    std::vector<std::uint8_t> bytes;
+  };
+
   int socket = -1;
   int stop[2] = {-1, -1};
   HWND window = nullptr;
+  std::function<bool(std::u16string_view)> accepts;
   std::atomic<bool> finished{false};
   std::thread thread;
 
@@ -217,40 +230,108 @@ struct InstanceLock::Listener {
     }
   }
 
+  // Every connection is read at once, each within its own time limit for the
+  // whole message, so a sender that is slow (or never sends) holds up no
+  // other start.
   void Run() {
+    std::vector<Connection> open;
     for (;;) {
-      pollfd waits[2] = {{socket, POLLIN, 0}, {stop[0], POLLIN, 0}};
-      if (::poll(waits, 2, -1) < 0) {
+      std::vector<pollfd> waits = {{socket, POLLIN, 0}, {stop[0], POLLIN, 0}};
+      for (const Connection& c : open) waits.push_back({c.fd, POLLIN, 0});
+      const int timeout = open.empty() ? -1 : MillisecondsUntilFirstDeadline(open);
+      if (::poll(waits.data(), waits.size(), timeout) < 0) {
         if (errno == EINTR) continue;
         break;
       }
       if (waits[1].revents) break;
-      const int connection = ::accept4(socket, nullptr, nullptr, SOCK_CLOEXEC);
-      if (connection < 0) continue;
-      Serve(connection);
-      ::close(connection);
+      for (std::size_t i = open.size(); i-- > 0;) {
+        const short events = waits[2 + i].revents;
+        if (events && !ReadMore(open[i])) {
+          Finish(open[i]);
+          open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+        }
+      }
+      DropLate(open);
+      if (waits[0].revents) Accept(open);
     }
+    for (Connection& c : open) ::close(c.fd);
     finished = true;
     NotifyWork();
   }
 
-  void Serve(int connection) {
-    SetTimeouts(connection, kReadSeconds);
+  static int MillisecondsUntilFirstDeadline(const std::vector<Connection>& open) {
+    auto first = open.front().deadline;
+    for (const Connection& c : open) first = std::min(first, c.deadline);
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(first - std::chrono::steady_clock::now());
+    return static_cast<int>(std::clamp<std::int64_t>(left.count() + 1, 0, 60000));
+  }
+
+  void Accept(std::vector<Connection>& open) {
+    const int fd = ::accept4(socket, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+    if (fd < 0) return;
+    if (!SameUser(fd) || open.size() >= kMaxConnections) {
+      Answer(fd, 0);
+      ::close(fd);
+      return;
+    }
+    open.push_back({fd, std::chrono::steady_clock::now() + std::chrono::seconds(kReadSeconds), {}});
+  }
+
+  // Reads what has come; false once the connection is done with (whole,
+  // refused or gone).
+  bool ReadMore(Connection& c) {
+    std::size_t wanted = kHandOverHeaderBytes;
+    if (c.bytes.size() >= kHandOverHeaderBytes) {
+      wanted += static_cast<std::size_t>(HandOverPayloadBytes(c.bytes.data()));
+    }
+    while (c.bytes.size() < wanted) {
+      std::uint8_t chunk[512];
+      const ssize_t n = ::recv(c.fd, chunk, std::min(sizeof chunk, wanted - c.bytes.size()), 0);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return true;
+      if (n <= 0) return false;
+      c.bytes.insert(c.bytes.end(), chunk, chunk + n);
+      if (c.bytes.size() == kHandOverHeaderBytes) {
+        const std::int64_t payload = HandOverPayloadBytes(c.bytes.data());
+        if (payload < 0) return false;
+        wanted = kHandOverHeaderBytes + static_cast<std::size_t>(payload);
+      }
+    }
+    return false;
+  }
+
+  // Delivers a whole message that is accepted; answers 1 when its handler
+  // ran, else 0.
+  void Finish(Connection& c) {
     std::uint8_t answer = 0;
-    std::vector<std::uint8_t> bytes(kHandOverHeaderBytes);
-    if (SameUser(connection) && ReadAll(connection, bytes.data(), bytes.size())) {
-      const std::int64_t payload = HandOverPayloadBytes(bytes.data());
-      if (payload >= 0) {
-        bytes.resize(kHandOverHeaderBytes + static_cast<std::size_t>(payload));
-        if (ReadAll(connection, bytes.data() + kHandOverHeaderBytes, static_cast<std::size_t>(payload))) {
-          if (std::optional<HandOverMessage> message = DecodeHandOver(bytes.data(), bytes.size())) {
-            const HWND target = window;
-            answer = CallOnGuiThread([&] { return Deliver(target, *message); }) != 0 ? 1 : 0;
-          }
+    const bool whole = c.bytes.size() >= kHandOverHeaderBytes &&
+                       c.bytes.size() == kHandOverHeaderBytes +
+                                             static_cast<std::size_t>(std::max<std::int64_t>(
+                                                 HandOverPayloadBytes(c.bytes.data()), 0));
+    if (whole) {
+      if (std::optional<HandOverMessage> message = DecodeHandOver(c.bytes.data(), c.bytes.size())) {
+        if (message->path.empty() || !accepts || accepts(message->path)) {
+          const HWND target = window;
+          answer = CallOnGuiThread([&] { return Deliver(target, *message); }) != 0 ? 1 : 0;
         }
       }
     }
-    WriteAll(connection, &answer, 1);
+    Answer(c.fd, answer);
+    ::close(c.fd);
+  }
+
+  static void DropLate(std::vector<Connection>& open) {
+    const auto now = std::chrono::steady_clock::now();
+    for (std::size_t i = open.size(); i-- > 0;) {
+      if (open[i].deadline > now) continue;
+      Answer(open[i].fd, 0);
+      ::close(open[i].fd);
+      open.erase(open.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+  }
+
+  static void Answer(int fd, std::uint8_t answer) {
+    [[maybe_unused]] const ssize_t n = ::send(fd, &answer, 1, MSG_NOSIGNAL | MSG_DONTWAIT);
   }
 };
 
@@ -277,17 +358,18 @@ InstanceLock::State InstanceLock::Acquire() {
 
 InstanceLock::State InstanceLock::GetState() const { return m_state; }
 
-bool InstanceLock::Publish(HWND mainWindow) {
+bool InstanceLock::Publish(HWND mainWindow, std::function<bool(std::u16string_view)> accepts) {
   if (m_state != State::First || m_listener) return false;
   sockaddr_un address;
   if (!FillAddress(m_socketPath, address)) return false;
   auto listener = std::make_unique<Listener>();
   listener->window = mainWindow;
+  listener->accepts = std::move(accepts);
   listener->socket = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listener->socket < 0 || ::pipe2(listener->stop, O_CLOEXEC) != 0) return false;
   ::unlink(m_socketPath.c_str()); // ours by the lock: whatever lies there is left over
   if (::bind(listener->socket, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener->socket, 8) != 0) {
+      ::listen(listener->socket, SOMAXCONN) != 0) {
     return false;
   }
   Listener* raw = listener.get();

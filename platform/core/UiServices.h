@@ -111,6 +111,23 @@ void SetDragDriver(IDragDriver* driver);
 // The person resized or moved a top-level window to `proposed` (screen):
 // WM_SIZING with the dragged edge, then the rectangle the window agreed to.
 void UserResized(HWND hwnd, RECT proposed);
+// The window system framed a top-level window anew (a window manager took it,
+// or its decoration changed): the window keeps its rectangle, the frame
+// takes its part of it and the client area what is left (WM_SIZE when that
+// changed). False when the frame is the one the window has.
+bool UserFrameChanged(HWND hwnd, RECT frame);
+// The session ends (SIGTERM as it ends, SIGHUP, SIGINT): the program closes
+// as its close command does. The back end calls this again and again (a few
+// times a second) until it answers false. Each call cancels the innermost
+// modal dialog not cancelled yet (as Esc does) and, once none runs, asks the
+// main window to close (WM_CLOSE) once; without a main window every loop ends.
+bool ContinueEndingSession();
+// The innermost modal dialog of the layer that runs now (null: none).
+HWND InnermostModalDialog();
+// The window system activated a top-level window (a click, the window
+// manager): it becomes the layer's active window unless it is disabled (a
+// window under a modal dialog leaves the activation with the dialog).
+void UserActivated(HWND hwnd);
 // The window system minimised, maximised or restored a window: WM_SYSCOMMAND
 // first; when its handler does not carry it out, the back end is told the
 // layer's state again.

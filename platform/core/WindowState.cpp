@@ -150,6 +150,27 @@ void UserResized(HWND hwnd, RECT proposed) {
                proposed.bottom - proposed.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+bool UserFrameChanged(HWND hwnd, RECT frame) {
+  WindowRecord* r = Record(hwnd);
+  if (!r || r->parent || r->frame == frame) return false;
+  const RECT before = ClientRectOf(*r);
+  r->frame = frame;
+  SyncGeometry(*r);
+  const RECT after = ClientRectOf(*r);
+  if (after.right != before.right || after.bottom != before.bottom) {
+    InvalidateRect(hwnd, nullptr, TRUE);
+    const RECT& w = r->rect;
+    WINDOWPOS done{hwnd, nullptr, w.left, w.top, w.right - w.left, w.bottom - w.top,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE};
+    CallWindowProc(hwnd, WM_WINDOWPOSCHANGED, 0, reinterpret_cast<LPARAM>(&done));
+  }
+  return true;
+}
+
+void UserActivated(HWND hwnd) {
+  if (IsWindowEnabled(hwnd)) Activate(hwnd, false);
+}
+
 void UserShowState(HWND hwnd, int state) {
   WindowRecord* r = Record(hwnd);
   if (!r || r->showState == state) return;

@@ -45,10 +45,6 @@ void SendSimple(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   CallWindowProc(hwnd, message, wParam, lParam);
 }
 
-void SyncGeometry(WindowRecord& record) {
-  if (record.host) record.host->SetGeometry(record.rect, BorderWidth(record));
-}
-
 void RestackHost(HWND hwnd) {
   WindowRecord* record = Record(hwnd);
   if (!record || !record->host) return;
@@ -167,7 +163,12 @@ int BorderWidth(const WindowRecord& record) {
 
 RECT NonClientInsets(const WindowRecord& record) {
   const int b = BorderWidth(record);
-  return {b, b + record.menuHeight, b, b};
+  const RECT& f = record.frame;
+  return {f.left + b, f.top + b + record.menuHeight, f.right + b, f.bottom + b};
+}
+
+void SyncGeometry(WindowRecord& record) {
+  if (record.host) record.host->SetGeometry(record.rect, record.frame, BorderWidth(record));
 }
 
 RECT ClientRectOf(const WindowRecord& record) {
@@ -215,6 +216,9 @@ HWND CreateWindowRecord(CWnd* object, const CREATESTRUCTW& cs) {
   }
   Siblings(*raw).insert(Siblings(*raw).begin(), hwnd);
   if (IHost* host = Host()) raw->host = host->CreateWindowHost(hwnd);
+  // A window manager frames a top-level window with a caption; the frame is
+  // part of the window's rectangle, as the saved place of a window is.
+  if (raw->host && !raw->parent && (raw->style & WS_CAPTION) == WS_CAPTION) raw->frame = raw->host->ExpectedFrame();
   raw->native = MakeNativeControl(hwnd, cs);
   // A top-level window's menu comes with its creation, as its menu bar.
   if (!(cs.style & WS_CHILD) && cs.hMenu) AttachMenuBar(hwnd, cs.hMenu, false);
@@ -491,8 +495,9 @@ HWND WindowFromPoint(POINT screenPoint) {
 
 HWND GetActiveWindow() { return IsGuiThread() ? g_active : nullptr; }
 
-HWND SetActiveWindow(HWND hwnd) {
-  if (!WindowCallAllowed("SetActiveWindow")) return nullptr;
+namespace platform::core {
+
+HWND Activate(HWND hwnd, bool tellWindowSystem) {
   while (WindowRecord* r = Record(hwnd)) {
     if (!r->parent) break;
     hwnd = r->parent;
@@ -501,8 +506,22 @@ HWND SetActiveWindow(HWND hwnd) {
   if (old == hwnd) return old;
   g_active = hwnd;
   if (Record(old)) SendSimple(old, WM_ACTIVATE, WA_INACTIVE, reinterpret_cast<LPARAM>(hwnd));
-  if (Record(hwnd)) SendSimple(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+  WindowRecord* r = Record(hwnd);
+  if (r) SendSimple(hwnd, WM_ACTIVATE, WA_ACTIVE, reinterpret_cast<LPARAM>(old));
+  // The keys follow the activation: a focus left in another window (the
+  // owner of a dialog without a control to focus) moves to the active one.
+  if (Record(hwnd) && g_active == hwnd && g_focus != hwnd && !IsChild(hwnd, g_focus)) SetFocus(hwnd);
+  if (tellWindowSystem && (r = Record(hwnd)) != nullptr && g_active == hwnd && r->visible && r->host) {
+    r->host->Activate();
+  }
   return old;
+}
+
+} // namespace platform::core
+
+HWND SetActiveWindow(HWND hwnd) {
+  if (!WindowCallAllowed("SetActiveWindow")) return nullptr;
+  return Activate(hwnd, true);
 }
 
 HWND SetFocus(HWND hwnd) {

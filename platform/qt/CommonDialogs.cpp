@@ -5,6 +5,7 @@
 // layer's queues keep being served inside.
 
 #include "platform/core/CommonDialogs.h"
+#include "platform/afx/AfxPrinters.h"
 #include "platform/core/Printers.h"
 #include "platform/qt/QtBackend.h"
 
@@ -37,6 +38,7 @@ COLORREF RefOf(const QColor& c) {
 
 bool SetUpPrinter(core::PrintSetupRequest& request) {
   QPrinter printer(QPrinterInfo::printerInfo(Text(request.printer)), QPrinter::HighResolution);
+  if (request.printer == kPrintToFilePrinter) printer.setOutputFormat(QPrinter::PdfFormat);
   printer.setCopyCount(std::max<int>(request.mode.dmCopies, 1));
   printer.setPageOrientation(request.mode.dmOrientation == DMORIENT_LANDSCAPE ? QPageLayout::Landscape
                                                                               : QPageLayout::Portrait);
@@ -45,8 +47,11 @@ bool SetUpPrinter(core::PrintSetupRequest& request) {
   dialog.setOption(QAbstractPrintDialog::PrintToFile, !(request.flags & (PD_HIDEPRINTTOFILE | PD_DISABLEPRINTTOFILE)));
   dialog.setOption(QAbstractPrintDialog::PrintSelection, !(request.flags & PD_NOSELECTION));
   dialog.setOption(QAbstractPrintDialog::PrintPageRange, !(request.flags & PD_NOPAGENUMS));
-  if (dialog.exec() != QDialog::Accepted || printer.printerName().isEmpty()) return false;
-  request.printer = printer.printerName().toStdU16String();
+  if (dialog.exec() != QDialog::Accepted) return false;
+  // Qt's own "print to file" entry is the layer's printer into a file.
+  if (printer.printerName().isEmpty() && printer.outputFormat() != QPrinter::PdfFormat) return false;
+  request.printer = printer.printerName().isEmpty() ? std::u16string(kPrintToFilePrinter)
+                                                    : printer.printerName().toStdU16String();
   request.mode.dmCopies = static_cast<short>(printer.copyCount());
   request.mode.dmOrientation =
       printer.pageLayout().orientation() == QPageLayout::Landscape ? DMORIENT_LANDSCAPE : DMORIENT_PORTRAIT;

@@ -7,6 +7,7 @@
 #include "platform/qt/QtBackend.h"
 
 #include "platform/core/Gdi.h"
+#include "platform/qt/X11.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -16,6 +17,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
+
+#include <optional>
 
 namespace platform::qt {
 
@@ -72,6 +75,13 @@ Qt::CursorShape StandardShape(int id) {
   }
 }
 
+// The frame widths the window manager gave the windows with a caption so
+// far: new ones get the same.
+std::optional<RECT>& KnownFrame() {
+  static std::optional<RECT> frame;
+  return frame;
+}
+
 class WindowHost : public core::IWindowHost {
 public:
   explicit WindowHost(HostWidget* widget) : m_widget(widget) {}
@@ -82,16 +92,34 @@ public:
       m_widget->deleteLater(); // it may be inside one of its own event handlers
     }
   }
-  void SetGeometry(const RECT& rect, int border) override {
+  void SetGeometry(const RECT& rect, const RECT& frame, int border) override {
     if (!m_widget) return;
     QRect r = ToQRect(rect);
     if (HostWidget* parent = dynamic_cast<HostWidget*>(m_widget->parentWidget())) {
       r.translate(parent->ClientOffset());
     }
+    // The widget is what lies inside the window system's frame.
+    const QRect inner = r.adjusted(frame.left, frame.top, -frame.right, -frame.bottom);
     m_widget->SetBorder(border);
-    m_widget->ResizeSurface(QSize(std::max(0, r.width() - 2 * border),
-                                  std::max(0, r.height() - 2 * border - m_widget->MenuHeight())));
-    m_widget->setGeometry(r);
+    m_widget->ResizeSurface(QSize(std::max(0, inner.width() - 2 * border),
+                                  std::max(0, inner.height() - 2 * border - m_widget->MenuHeight())));
+    // The frame's widths are known (or empty until the window manager framed
+    // the window): the widget goes inside, so the frame lands on the rectangle.
+    const HostWidget::ApplyingGeometry applying(*m_widget);
+    m_widget->setGeometry(inner);
+  }
+  RECT ExpectedFrame() override {
+    if (!m_widget || !m_widget->isWindow() || QGuiApplication::platformName() != QLatin1String("xcb")) return {};
+    if (const std::optional<RECT> known = KnownFrame()) return *known;
+    const std::optional<RECT> asked = FrameExtentsFromX11(m_widget->winId());
+    if (asked) KnownFrame() = asked;
+    return asked.value_or(RECT{});
+  }
+  void Activate() override {
+    // The offscreen platform activates at once, inside this call; the layer
+    // has made the window active already.
+    if (!m_widget || !m_widget->isWindow() || QGuiApplication::platformName() == QLatin1String("offscreen")) return;
+    m_widget->activateWindow();
   }
   void SetVisible(bool visible) override {
     if (m_widget) m_widget->setVisible(visible);
@@ -309,7 +337,7 @@ void HostWidget::closeEvent(QCloseEvent* event) {
 
 void HostWidget::changeEvent(QEvent* event) {
   if (event->type() == QEvent::ActivationChange && m_hwnd && isWindow() && isActiveWindow()) {
-    SetActiveWindow(m_hwnd);
+    Guarded([&] { core::UserActivated(m_hwnd); });
   }
   // Minimised, maximised or restored by the window system: the window's
   // WM_SYSCOMMAND decides.
@@ -320,11 +348,23 @@ void HostWidget::changeEvent(QEvent* event) {
   QWidget::changeEvent(event);
 }
 
-// A top-level window moved or resized by the window system (the layer's own
-// changes find the rectangle they set).
+// A top-level window moved, resized or framed by the window system (the
+// layer's own changes find the rectangle they set). The layer's rectangle
+// is the frame's.
 void HostWidget::ReportGeometry() {
-  if (!m_hwnd || !isWindow() || !isVisible()) return;
-  Guarded([&] { core::UserResized(m_hwnd, ToRect(geometry())); });
+  if (!m_hwnd || !isWindow() || !isVisible() || m_applyingGeometry > 0) return;
+  const QRect inner = geometry();
+  const QRect outer = frameGeometry();
+  const RECT frame{inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                   outer.bottom() - inner.bottom()};
+  if (frame.left < 0 || frame.top < 0 || frame.right < 0 || frame.bottom < 0) return;
+  const bool framed = frame.left > 0 || frame.top > 0 || frame.right > 0 || frame.bottom > 0;
+  if (framed && !(windowFlags() & Qt::FramelessWindowHint)) KnownFrame() = frame;
+  Guarded([&] {
+    // A new frame keeps the window's rectangle: the size Qt reports with it
+    // is still the old client area's.
+    if (!core::UserFrameChanged(m_hwnd, frame)) core::UserResized(m_hwnd, ToRect(outer));
+  });
 }
 
 void HostWidget::resizeEvent(QResizeEvent* event) {

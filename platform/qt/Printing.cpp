@@ -1,4 +1,5 @@
-// Printers on Qt: every document is drawn with QPdfWriter at the printer's
+// Printers on Qt: CUPS's printers and the printer into a PDF file, which
+// is always offered and is the default without a CUPS default. Every document is drawn with QPdfWriter at the printer's
 // resolution and page layout into a file created exclusively under a
 // temporary name, so an aborted document, or one without a page, leaves
 // nothing. EndDoc renames a PDF printer's file into place; a system (CUPS)
@@ -6,6 +7,7 @@
 // vector, no shell) and removed. (Qt's own printer cannot abort a begun job:
 // QPrinter::abort() fails and the job is sent when its painter ends.)
 
+#include "platform/core/CommonDialogs.h"
 #include "platform/core/Printers.h"
 #include "platform/qt/QtBackend.h"
 
@@ -13,6 +15,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -281,6 +284,63 @@ private:
   PrinterCaps m_caps;
 };
 
+// The printer into a PDF file that the user chooses for each document.
+class FilePrinter : public core::IPrinter {
+public:
+  std::u16string Name() const override { return kPrintToFilePrinter; }
+  bool Available() const override { return true; }
+  DEVMODEW Defaults() const override {
+    DEVMODEW mode = DefaultMode(Name(), kDpi);
+    mode.dmPaperSize = static_cast<short>(LocalePaper().windowsId());
+    mode.dmFields |= DM_PAPERSIZE;
+    return mode;
+  }
+  PrinterCaps Caps(const DEVMODEW& mode) const override {
+    const QPageSize paper = mode.dmPaperSize > 0 ? QPageSize(QPageSize::id(mode.dmPaperSize)) : LocalePaper();
+    const QSize pixels = paper.sizePixels(kDpi);
+    PrinterCaps caps;
+    caps.dpiX = caps.dpiY = kDpi;
+    caps.paper = {pixels.width(), pixels.height()};
+    caps.offset = {0, 0};
+    caps.printable = caps.paper;
+    return caps;
+  }
+  std::unique_ptr<core::IPagedDocument> StartDocument(const DEVMODEW& mode, std::u16string_view title,
+                                                      std::u16string_view output) override {
+    const PrinterCaps caps = core::Oriented(Caps(mode), mode);
+    if (!output.empty()) return DocumentInto(output, caps, title);
+    const std::u16string file = AskForFile(title);
+    return file.empty() ? nullptr : DocumentInto(file, caps, title);
+  }
+
+private:
+  static constexpr int kDpi = 600;
+
+  static QPageSize LocalePaper() {
+    return QPageSize(QLocale::system().measurementSystem() == QLocale::ImperialUSSystem ? QPageSize::Letter
+                                                                                         : QPageSize::A4);
+  }
+
+  // The save dialog for the document's file, over the active window; the
+  // name ends in ".pdf".
+  static std::u16string AskForFile(std::u16string_view title) {
+    core::IDialogDriver* driver = core::DialogDriver();
+    if (!driver || !core::IsGuiThread()) return {};
+    core::FileRequest request;
+    request.owner = GetActiveWindow();
+    request.save = true;
+    request.flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY;
+    request.title = kPrintToFilePrinter;
+    request.filters = {{u"PDF", u"*.pdf"}};
+    request.folder = QDir::homePath().toStdU16String();
+    request.path = std::u16string(title.empty() ? u"document" : title) + u".pdf";
+    if (!driver->ChooseFile(request) || request.path.empty()) return {};
+    std::u16string path = request.path;
+    if (!QString::fromStdU16String(path).endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive)) path += u".pdf";
+    return path;
+  }
+};
+
 // Runs lp with the arguments and waits for it; true when it took the job.
 bool HandToSpooler(const std::vector<std::string>& arguments) {
   std::vector<char*> argv;
@@ -340,11 +400,14 @@ private:
 
 class QtPrinterSystem : public core::IPrinterSystem {
 public:
+  // CUPS's default printer, else the printer into a file.
   std::shared_ptr<core::IPrinter> DefaultPrinter() override {
     const QPrinterInfo info = QPrinterInfo::defaultPrinter();
-    return info.isNull() ? nullptr : std::make_shared<SystemPrinter>(info);
+    if (info.isNull()) return std::make_shared<FilePrinter>();
+    return std::make_shared<SystemPrinter>(info);
   }
   std::shared_ptr<core::IPrinter> FindPrinter(std::u16string_view name) override {
+    if (name == kPrintToFilePrinter) return std::make_shared<FilePrinter>();
     const QPrinterInfo info = QPrinterInfo::printerInfo(Text(name));
     return info.isNull() ? nullptr : std::make_shared<SystemPrinter>(info);
   }

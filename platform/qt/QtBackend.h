@@ -46,6 +46,18 @@ public:
   QPoint ClientOffset() const { return QPoint(m_border, m_border + m_menuHeight); }
   void ResizeSurface(QSize client);
   void Detach() { m_hwnd = nullptr; }
+  // While the layer places the widget, Qt's move and resize events are its
+  // own changes, not the window system's.
+  class ApplyingGeometry {
+  public:
+    explicit ApplyingGeometry(HostWidget& widget) : m_widget(widget) { ++m_widget.m_applyingGeometry; }
+    ~ApplyingGeometry() { --m_widget.m_applyingGeometry; }
+    ApplyingGeometry(const ApplyingGeometry&) = delete;
+    ApplyingGeometry& operator=(const ApplyingGeometry&) = delete;
+
+  private:
+    HostWidget& m_widget;
+  };
   // Draws the layer's non-client bands around the client area.
   static void DrawBorder(QPainter& painter, const QRect& window, int border);
 
@@ -69,6 +81,7 @@ private:
   HWND m_hwnd;
   int m_border = 0;
   int m_menuHeight = 0;
+  int m_applyingGeometry = 0;
   QImage m_surface;
 };
 
@@ -101,6 +114,10 @@ private:
   Dispatcher* m_dispatcher;
 };
 
+// The program closes as its close command does when the session ends
+// (SIGTERM, SIGINT, SIGHUP): the first such signal starts closing, a second
+// one of the same kind ends the program at once.
+void CloseOnEndOfSession();
 // The host widget of a window (null for a stale handle or no host).
 HostWidget* WidgetOf(HWND hwnd);
 // A target drawing into a window's retained surface.

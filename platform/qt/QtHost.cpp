@@ -8,12 +8,18 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QSocketNotifier>
 #include <QDir>
 #include <QFile>
 #include <QPainter>
 #include <QScreen>
 
+#include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace platform::qt {
 namespace {
@@ -135,6 +141,59 @@ SIZE QtHost::ScreenSize() {
   return {screen->geometry().width(), screen->geometry().height()};
 }
 
+namespace {
+
+int g_endOfSession[2] = {-1, -1};
+
+extern "C" void OnEndOfSession(int signal) {
+  const int saved = errno;
+  const char byte = static_cast<char>(signal);
+  [[maybe_unused]] const ssize_t n = ::write(g_endOfSession[1], &byte, 1);
+  errno = saved;
+}
+
+// One step of closing as the session ends: Qt's own dialogs (files, printer
+// set-up) are cancelled first, then the layer's; false once all is done.
+bool EndSessionStep() {
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    if (auto* dialog = qobject_cast<QDialog*>(modal)) {
+      dialog->reject();
+    } else {
+      modal->close();
+    }
+    return true;
+  }
+  bool more = false;
+  Guarded([&] { more = core::ContinueEndingSession(); });
+  return more;
+}
+
+} // namespace
+
+void CloseOnEndOfSession() {
+  if (::pipe2(g_endOfSession, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  auto* notifier = new QSocketNotifier(g_endOfSession[0], QSocketNotifier::Read, qApp);
+  auto* steps = new QTimer(qApp);
+  steps->setInterval(200);
+  QObject::connect(steps, &QTimer::timeout, steps, [steps] {
+    if (!EndSessionStep()) steps->stop();
+  });
+  QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, steps] {
+    char bytes[16];
+    while (::read(g_endOfSession[0], bytes, sizeof bytes) > 0) {
+    }
+    notifier->setEnabled(false);
+    if (EndSessionStep()) steps->start();
+  });
+  // A second signal of a kind ends the program at once, as if there were no
+  // handler (the next start removes what it left in the temporary folder).
+  struct sigaction action {};
+  action.sa_handler = OnEndOfSession;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESETHAND | SA_RESTART;
+  for (int signal : {SIGTERM, SIGINT, SIGHUP}) ::sigaction(signal, &action, nullptr);
+}
+
 } // namespace platform::qt
 
 // Device pixels everywhere: ratio 1 at 96 dpi, whatever the environment asks.
@@ -146,6 +205,7 @@ int AfxWinMain(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setQuitOnLastWindowClosed(false);
   platform::qt::QtHost host;
+  platform::qt::CloseOnEndOfSession();
   CWinApp* app = AfxGetApp();
   if (!app) return 1;
   int code = 0;

@@ -7,8 +7,11 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 namespace platform::qt {
 namespace {
@@ -23,6 +26,41 @@ xcb_connection_t* Connection() {
 
 xcb_window_t RootOf(xcb_connection_t* connection) {
   return xcb_setup_roots_iterator(xcb_get_setup(connection)).data->root;
+}
+
+xcb_atom_t AtomOf(xcb_connection_t* connection, const char* name, bool onlyIfExists) {
+  xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+      connection, xcb_intern_atom(connection, onlyIfExists ? 1 : 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+      nullptr);
+  const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+  std::free(reply);
+  return atom;
+}
+
+// Up to `count` 32-bit values of a property.
+std::vector<std::uint32_t> Words(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property,
+                                 xcb_atom_t type, std::uint32_t count) {
+  std::vector<std::uint32_t> words;
+  xcb_get_property_reply_t* reply =
+      xcb_get_property_reply(connection, xcb_get_property(connection, 0, window, property, type, 0, count), nullptr);
+  if (reply && reply->format == 32) {
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply));
+    words.assign(values, values + xcb_get_property_value_length(reply) / 4);
+  }
+  std::free(reply);
+  return words;
+}
+
+// A window manager runs (its check window names itself) and announces the
+// hint among those it supports.
+bool WindowManagerSupports(xcb_connection_t* connection, xcb_window_t root, xcb_atom_t hint) {
+  const xcb_atom_t check = AtomOf(connection, "_NET_SUPPORTING_WM_CHECK", true);
+  const xcb_atom_t supported = AtomOf(connection, "_NET_SUPPORTED", true);
+  if (check == XCB_ATOM_NONE || supported == XCB_ATOM_NONE || hint == XCB_ATOM_NONE) return false;
+  const std::vector<std::uint32_t> manager = Words(connection, root, check, XCB_ATOM_WINDOW, 1);
+  if (manager.size() != 1 || Words(connection, manager[0], check, XCB_ATOM_WINDOW, 1) != manager) return false;
+  const std::vector<std::uint32_t> hints = Words(connection, root, supported, XCB_ATOM_ATOM, 4096);
+  return std::find(hints.begin(), hints.end(), hint) != hints.end();
 }
 
 struct Pointer {
@@ -108,6 +146,34 @@ std::optional<std::vector<std::uint8_t>> MonitorProfileFromX11() {
   }
   std::free(reply);
   return profile;
+}
+
+std::optional<RECT> FrameExtentsFromX11(std::uintptr_t windowId) {
+  xcb_connection_t* connection = Connection();
+  const auto window = static_cast<xcb_window_t>(windowId);
+  if (!connection || window == XCB_NONE) return std::nullopt;
+  const xcb_window_t root = RootOf(connection);
+  const xcb_atom_t request = AtomOf(connection, "_NET_REQUEST_FRAME_EXTENTS", true);
+  if (!WindowManagerSupports(connection, root, request)) return std::nullopt;
+  const xcb_atom_t extents = AtomOf(connection, "_NET_FRAME_EXTENTS", false);
+  xcb_client_message_event_t event{};
+  event.response_type = XCB_CLIENT_MESSAGE;
+  event.format = 32;
+  event.window = window;
+  event.type = request;
+  xcb_send_event(connection, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                 reinterpret_cast<const char*>(&event));
+  xcb_flush(connection);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(500);
+  do {
+    const std::vector<std::uint32_t> widths = Words(connection, window, extents, XCB_ATOM_CARDINAL, 4);
+    if (widths.size() == 4 && std::all_of(widths.begin(), widths.end(), [](std::uint32_t w) { return w < 4096; })) {
+      return RECT{static_cast<LONG>(widths[0]), static_cast<LONG>(widths[2]), static_cast<LONG>(widths[1]),
+                  static_cast<LONG>(widths[3])};
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  } while (std::chrono::steady_clock::now() < deadline);
+  return std::nullopt;
 }
 
 } // namespace platform::qt

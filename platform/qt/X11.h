@@ -21,4 +21,9 @@ core::IInputSource* X11Input();
 // than 64 MiB.
 std::optional<std::vector<std::uint8_t>> MonitorProfileFromX11();
 
+// The frame widths (left, top, right, bottom) a window manager will give the
+// window, asked before it is shown (_NET_REQUEST_FRAME_EXTENTS): nothing
+// without X11, without a window manager that answers, or after 500 ms.
+std::optional<RECT> FrameExtentsFromX11(std::uintptr_t window);
+
 } // namespace platform::qt

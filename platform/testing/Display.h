@@ -16,7 +16,13 @@ void InitOnDisplay();
 // by hand gets CTest's settings (the xcb platform, Mesa's software OpenGL).
 //
 //   if (const std::string why = pt::StartOnDisplay(true); !why.empty()) GTEST_SKIP() << why;
+//
+// With LUMITRA_WINDOW_MANAGER set (CTest's second run of the display tests:
+// "openbox") that window manager is started on the display first and ended
+// with the test program; a test that cannot have it fails.
 std::string StartOnDisplay(bool needOpenGl);
+// Whether the tests run under a window manager.
+bool WindowManagerRunning();
 
 // The X server's pixels of a screen rectangle (what Qt presented).
 PixelImage GrabScreen(const RECT& screen);
@@ -29,6 +35,18 @@ bool WaitUntilExposed(HWND top);
 void MovePointerOnServer(POINT screen);
 void SetLeftButtonOnServer(bool down);
 void SetRootProperty(const char* name, const std::vector<std::uint8_t>& bytes);
+// A key pressed and let go on the server (XTEST), by its key symbol (Latin-1
+// letters are their own). It goes where the server sends keys: the window
+// that has the keyboard, or without one the window under the pointer. Any
+// thread (a connection of the call's own).
+void PressKeyOnServer(std::uint32_t keySymbol);
+// How many colours the server shows in a screen rectangle. Any thread.
+int ColoursOnServer(const RECT& screen);
+// Where the server shows a top-level window: its outermost window (the
+// window manager's frame, else the window itself), and the origin of the
+// window's own X window (its widget: border, menu band and client area).
+RECT FrameOnServer(HWND top);
+POINT WidgetOriginOnServer(HWND top);
 void DeleteRootProperty(const char* name);
 
 } // namespace platform::testing

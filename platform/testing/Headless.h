@@ -146,6 +146,8 @@ public:
   // not end in time (it is then killed).
   int Finish(int timeoutMs = 20000);
   std::string Output();
+  // The program's process id (0 once it ended or when it did not start).
+  long long Pid() const;
 
 private:
   struct Impl;

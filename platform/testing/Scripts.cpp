@@ -326,6 +326,8 @@ ProgramRun::~ProgramRun() {
   }
 }
 
+long long ProgramRun::Pid() const { return m_impl->process.processId(); }
+
 bool ProgramRun::WaitFor(const std::string& text, int timeoutMs) {
   QElapsedTimer clock;
   clock.start();

@@ -231,6 +231,58 @@ bool DrawColorWheelIcons(const QString& folder) {
   return ok;
 }
 
+// The information palette's list icons, dark marks on its light rows: the
+// picture resolution as a grid of one (215 low), four (216 medium) or nine
+// cells (211 high), 12 x 12; and the metering pattern inside a viewfinder
+// frame: centre-weighted (212, a circle), average (213, the whole field),
+// multi-segment (214, 15 x 11, segments round a centre) and spot (285, a dot).
+bool DrawInformationListIcons(const QString& folder) {
+  const QColor mark(60, 60, 60);
+  bool ok = true;
+  for (const auto& [id, cells] : {std::pair{215, 1}, std::pair{216, 2}, std::pair{211, 3}}) {
+    ok &= Save(folder, "icons", id, {12, 12}, false, [=](QPainter& p, QSize) {
+      p.setRenderHint(QPainter::Antialiasing, false);
+      p.setPen(mark);
+      p.setBrush(Qt::NoBrush);
+      p.drawRect(QRect(0, 0, 11, 11));
+      for (int i = 1; i < cells; ++i) {
+        const int at = (i * 11 + cells / 2) / cells; // cells of even size between the borders
+        p.drawLine(at, 0, at, 11);
+        p.drawLine(0, at, 11, at);
+      }
+    });
+  }
+  const auto frame = [mark](QPainter& p, QSize s) {
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(mark);
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(QRect(0, 0, s.width() - 1, s.height() - 1));
+  };
+  ok &= Save(folder, "icons", 212, {16, 12}, false, [=](QPainter& p, QSize s) {
+    frame(p, s);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.setPen(QPen(mark, 1.2));
+    p.drawEllipse(QRectF(4.5, 2.5, 7, 7));
+  });
+  ok &= Save(folder, "icons", 213, {16, 12}, false, [=](QPainter& p, QSize s) {
+    frame(p, s);
+    p.fillRect(QRect(2, 2, s.width() - 4, s.height() - 4), QColor(mark.red(), mark.green(), mark.blue(), 110));
+  });
+  ok &= Save(folder, "icons", 214, {15, 11}, false, [=](QPainter& p, QSize s) {
+    frame(p, s);
+    p.drawRect(QRect(5, 3, 4, 4));
+    p.drawLine(2, 2, 3, 2);
+    p.drawLine(11, 2, 12, 2);
+    p.drawLine(2, 8, 3, 8);
+    p.drawLine(11, 8, 12, 8);
+  });
+  ok &= Save(folder, "icons", 285, {16, 12}, false, [=](QPainter& p, QSize s) {
+    frame(p, s);
+    p.fillRect(QRect(7, 5, 2, 2), mark);
+  });
+  return ok;
+}
+
 } // namespace
 
 // The adjustment palette's panel icons: the expand button 12 x 12 (156
@@ -559,6 +611,7 @@ int main(int argc, char** argv) {
     p.drawRoundedRect(QRectF(0.5, 0.5, s.width() - 1, s.height() - 1), 3, 3);
   });
   ok &= DrawBrowserViewIcons(folder);
+  ok &= DrawInformationListIcons(folder);
 
   // The review pane's cursors, 32 x 32 with the hot spot at the centre: a
   // closed hand while dragging (269), an open hand where dragging is

@@ -5,14 +5,16 @@
 #include "platform/win/WinGdiRegion.h"
 #include "platform/win/WinGdiText.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
 
 constexpr int kCellBufferLength = 256;
 // DrawText with DT_MODIFYSTRING writes the cut text back with its ellipsis.
+// The texts are data (names, paths, "B&W"): "&" is a character.
 constexpr std::size_t kEllipsisRoom = 16;
-constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_MODIFYSTRING;
+constexpr UINT kTextFormat = DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_MODIFYSTRING | DT_NOPREFIX;
 constexpr int kTextIndent = 10;
 constexpr int kIconGap = 10;
 constexpr UINT kPositionChangedFlags = SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOOWNERZORDER;
@@ -155,12 +157,14 @@ void CListCtrlInfo::DrawCellRow(CDC& dc, const CRect& row, int index, int column
     if (!ReadCell(index, column, text, &image)) return;
     CRect cell(x, row.top, x + GetColumnWidth(column), row.bottom);
     x = cell.right;
+    // A cell reaching past the list ends at its edge, where its ellipsis shows.
+    cell.right = std::min(cell.right, row.right);
     if (column == 0) cell.left += kTextIndent;
     const std::u16string drawn = DrawCellText(dc, text, cell);
     const CListImage* icon = ImageAt(image);
     if (!icon) continue;
     CRect measured = cell;
-    dc.DrawText(drawn, &measured, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER);
+    dc.DrawText(drawn, &measured, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER | DT_NOPREFIX);
     const int iconX = measured.right + kIconGap;
     const int iconY = cell.top + (cell.Height() - icon->m_size.cy) / 2;
     DrawIconEx(dc.GetSafeHdc(), iconX, iconY, icon->m_hIcon, icon->m_size.cx, icon->m_size.cy, 0, nullptr, DI_NORMAL);

@@ -68,7 +68,7 @@ BEGIN_MESSAGE_MAP(CReviewFrame, CFrameWnd)
   ON_UPDATE_COMMAND_UI(ID_REVIEW_FIT, OnUpdateAlways)
   ON_UPDATE_COMMAND_UI(ID_REVIEW_NEW_WINDOW, OnUpdateUnbuilt)
   ON_UPDATE_COMMAND_UI(ID_REVIEW_SAVE, OnUpdateUnbuilt)
-  ON_UPDATE_COMMAND_UI(ID_REVIEW_INFO_PALETTE, OnUpdateUnbuilt)
+  ON_UPDATE_COMMAND_UI(ID_REVIEW_INFO_PALETTE, OnUpdateInfoPalette)
   ON_UPDATE_COMMAND_UI(ID_REVIEW_PRINT, OnUpdateUnbuilt)
   ON_UPDATE_COMMAND_UI_RANGE(ID_REVIEW_IMPORT_PRESETS, ID_REVIEW_EXPORT_PRESETS, OnUpdateUnbuilt)
   ON_UPDATE_COMMAND_UI_RANGE(ID_REVIEW_ROTATE_CW, ID_REVIEW_DELETE, OnUpdateUnbuilt)
@@ -782,9 +782,8 @@ void CReviewFrame::OnExit() {
 }
 
 void CReviewFrame::OnUpdateAlways(CCmdUI* ui) { ui->Enable(TRUE); }
-void CReviewFrame::OnUpdateUnbuilt(CCmdUI* ui) {
-  ui->Enable(ui->m_nID == ID_REVIEW_INFO_PALETTE ? ReviewPalettes::HasInfoPalette() : FALSE);
-}
+void CReviewFrame::OnUpdateUnbuilt(CCmdUI* ui) { ui->Enable(FALSE); }
+void CReviewFrame::OnUpdateInfoPalette(CCmdUI* ui) { ui->Enable(ReviewPalettes::HasInfoPalette()); }
 void CReviewFrame::OnUpdatePrevious(CCmdUI* ui) {
   ui->Enable(m_Host.GetPrevImagePath(m_strImagePath).GetLength() > 0);
 }

@@ -196,6 +196,7 @@ protected:
   afx_msg void OnExit();
   afx_msg void OnUpdateAlways(CCmdUI* ui);
   afx_msg void OnUpdateUnbuilt(CCmdUI* ui);
+  afx_msg void OnUpdateInfoPalette(CCmdUI* ui);
   afx_msg void OnUpdatePrevious(CCmdUI* ui);
   afx_msg void OnUpdateNext(CCmdUI* ui);
   afx_msg void OnUpdateLoupe(CCmdUI* ui);

@@ -1,6 +1,7 @@
 #include "review/frame/ReviewPalettes.h"
 
 #include "review/palettes/CAdjustPalette.h"
+#include "review/palettes/CInfoPalette.h"
 
 namespace ReviewPalettes {
 
@@ -14,10 +15,9 @@ void SetAdjustPaletteGrayPointMode(BOOL on) {
 
 void ForgetFrame(IAdjustPaletteFrame* frame) { CAdjustPalette::ForgetFrame(frame); }
 
-// The information palette joins the program here.
-BOOL HasInfoPalette() { return FALSE; }
-CWnd* InfoPalette() { return nullptr; }
-CWnd* OpenInfoPalette() { return nullptr; }
-void CloseInfoPalette() {}
+BOOL HasInfoPalette() { return TRUE; }
+CWnd* InfoPalette() { return CInfoPalette::GetInstance(); }
+CWnd* OpenInfoPalette() { return CInfoPalette::Open(); }
+void CloseInfoPalette() { CInfoPalette::Close(); }
 
 } // namespace ReviewPalettes

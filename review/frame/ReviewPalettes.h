@@ -1,8 +1,6 @@
 #pragma once
 // The two floating palettes as the review windows reach them: the
-// adjustment palette (one for the program) and the information palette. The
-// information palette is not part of the program yet: it never exists, and
-// every question about it answers "none".
+// adjustment palette and the information palette, one of each for the program.
 
 #include "platform/afx/AfxWin.h"
 

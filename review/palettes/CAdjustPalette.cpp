@@ -4,6 +4,7 @@
 #include "review/palettes/CPaletteToolColMode.h"
 #include "review/palettes/CPaletteToolColor.h"
 #include "review/palettes/CPaletteToolHist.h"
+#include "review/palettes/CPaletteToolNavi.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
 #include "review/palettes/CPaletteToolSetting.h"
 #include "review/palettes/CPaletteToolWB.h"
@@ -137,6 +138,7 @@ BOOL CAdjustPalette::OnInitDialog() {
   made[kColorPanel] = std::make_unique<CPaletteToolColor>(this);
   made[kNoisePanel] = std::make_unique<CPaletteToolNoiseReduction>(this);
   made[kHistogramPanel] = std::make_unique<CPaletteToolHist>(this);
+  made[kNavigatorPanel] = std::make_unique<CPaletteToolNavi>(this);
   for (int i = 0; i < kPanelCount; ++i) {
     std::unique_ptr<CPaletteToolBase>& panel = made[i];
     if (!panel) continue;
@@ -383,8 +385,10 @@ LRESULT CAdjustPalette::OnPreviewBitmap(WPARAM wParam, LPARAM lParam) {
   return 0;
 }
 
-LRESULT CAdjustPalette::OnVisibleRect(WPARAM, LPARAM) {
-  // The navigator panel shows the visible part; this palette has none yet.
+LRESULT CAdjustPalette::OnVisibleRect(WPARAM wParam, LPARAM) {
+  if (auto* navigator = dynamic_cast<CPaletteToolNavi*>(GetPanel(kNavigatorPanel)); navigator && navigator->m_hWnd) {
+    navigator->SetVisibleRect(reinterpret_cast<const FDoubleRect*>(wParam));
+  }
   return 0;
 }
 

@@ -14,8 +14,7 @@
 //
 // Panels by index (their bit in PaletteState is 1 << index): 0 presets, 1 tone,
 // 2 white balance, 3 colour mode, 4 colour, 5 noise reduction, 6 histogram,
-// 7 navigator. The navigator panel is not part of this palette yet: its place
-// stays empty and takes no room.
+// 7 navigator.
 
 #include "review/palettes/AdjustPaletteLinks.h"
 #include "review/palettes/CPaletteBase.h"

@@ -7,6 +7,7 @@
 
 #include "foundation/FCache.h"
 #include "foundation/FIStorageClass.h"
+#include "foundation/FSCDiskWin.h"
 #include "managers/FIPManagerPool.h"
 #include "platform/afx/AfxCommonDialogs.h"
 #include "platform/afx/AfxFrame.h"
@@ -153,6 +154,9 @@ BOOL CLumitraApp::InitInstance()
     std::setlocale(LC_ALL, "");
     std::setlocale(LC_NUMERIC, "C");
 
+    // Earlier runs that ended without closing (killed, crashed) left their
+    // private temporary folders behind.
+    RemoveStaleTempFolders();
     PrepareTemporaryFolders();
     LoadStringTable(AppFilePath(kAppFolderTexts, u"String.txt"));
     LoadFontTable(AppFilePath(kAppFolderFonts, u"Font.txt"));
@@ -189,7 +193,7 @@ BOOL CLumitraApp::InitInstance()
         ShowStartPath(GetLongPath(commandLine.m_strFileName));
 
     // From now on a second start reaches this frame.
-    m_pInstanceLock->Publish(frame->GetSafeHwnd());
+    m_pInstanceLock->Publish(frame->GetSafeHwnd(), IsHandOverTarget);
     return TRUE;
 }
 

@@ -1,12 +1,15 @@
 #include "shell/app/AppStartupInfo.h"
 
 #include "foundation/FPath.h"
+#include "toolkit/PictureFileTypes.h"
 
 #include <algorithm>
 #include <cctype>
 #include <climits>
 #include <filesystem>
 #include <system_error>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -82,4 +85,18 @@ StartCommandLine ParseStartCommandLine(const std::vector<std::string>& arguments
             parsed.m_strFileName = AbsolutePath(argument);
     }
     return parsed;
+}
+
+bool IsHandOverTarget(std::u16string_view path)
+{
+    std::string native;
+    struct stat st {};
+    if (path.empty() || !PathToNative(FString(path), native) || ::stat(native.c_str(), &st) != 0)
+        return false;
+    if (S_ISDIR(st.st_mode))
+        return true;
+    if (!S_ISREG(st.st_mode))
+        return false;
+    const emETFILETYPE type = GetFileType(FString(path));
+    return type == ETFILETYPE_JPEG || type == ETFILETYPE_TIFF || type == ETFILETYPE_KVR || type == ETFILETYPE_AVI;
 }

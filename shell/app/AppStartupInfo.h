@@ -1,6 +1,6 @@
 #pragma once
 // What start-up reads before anything else: the program's own version and
-// its command line.
+// its command line; and what a second start may hand over.
 
 #include "foundation/FString.h"
 
@@ -29,3 +29,8 @@ struct StartCommandLine {
 // The arguments after the program's name. A switch starts with "-"; after
 // "--" every argument is a name.
 StartCommandLine ParseStartCommandLine(const std::vector<std::string>& arguments);
+
+// What a second start may hand over to the running program: a folder, or a
+// file the browser lists (JPEG, TIFF, raw and AVI files). Devices, pipes,
+// other files and paths that name nothing are refused. Any thread.
+bool IsHandOverTarget(std::u16string_view path);

@@ -342,6 +342,10 @@ void CFrameFileOperations::RotateSelection(bool clockwise)
         return;
     CRotationJob job;
     for (const FString& source : pane->CollectSelectedStills()) {
+        // A file another program deleted meanwhile has nothing to turn.
+        bool isFolder = false;
+        if (!PathExists(source, &isFolder) || isFolder)
+            continue;
         CTLM_Exif record;
         FString destination = source;
         if (!(m_Host.GetExif(source, &record) && record.HasOrientationTag())) {

@@ -109,6 +109,7 @@ public:
   explicit FolderPane(CTreeFormView* view) : m_View(view) {}
   CWnd* GetPaneWnd() override { return m_View; }
   void SelectPath(const FString& folder) override { m_View->SelectPath(folder); }
+  void UpdateSummary(const FString& folder) override { m_View->UpdateFolderSummary(folder); }
 
 private:
   CTreeFormView* m_View;

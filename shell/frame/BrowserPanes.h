@@ -72,6 +72,9 @@ public:
   // Selects the folder in the tree (which lists it in the thumbnail pane and
   // updates the folder summary).
   virtual void SelectPath(const FString& folder) = 0;
+  // The folder's files changed (saved into, deleted from): its summary counts
+  // them again.
+  virtual void UpdateSummary(const FString& folder) { (void)folder; }
 };
 
 // How the frame makes its splitter and finds its panes.

@@ -424,6 +424,15 @@ void CMainFrame::ReloadFolder() {
     pane->RefreshItems(nullptr);
     pane->UpdateSelectionInfo();
     pane->UpdateButtons();
+    UpdateFolderSummary();
+  }
+}
+
+void CMainFrame::UpdateFolderSummary() {
+  IThumbPane* pane = GetThumbPane();
+  IFolderPane* tree = GetFolderPane();
+  if (pane != nullptr && tree != nullptr) {
+    tree->UpdateSummary(pane->GetFolder());
   }
 }
 

@@ -179,6 +179,8 @@ public:
   void NotifyInfoPalette(const FString& path) override;
   BOOL CanRunCommand(UINT command) override;
   void ReloadFolder();
+  // The folder pane counts the shown folder's files again.
+  void UpdateFolderSummary();
   void SelectFolder(const FString& folder, BOOL selectInTree) override;
 
   // The panes (null when they do not exist).

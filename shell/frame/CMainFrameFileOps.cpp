@@ -60,7 +60,11 @@ std::vector<FString> PathsOf(const CET_ThumbnailDataManager& items)
 // is redrawn on the user-interface thread when the worker has ended.
 class ThumbPaneOps : public IThumbnailPane {
 public:
-    ThumbPaneOps(IThumbPane& pane, bool fromWorker) : m_Pane(pane), m_bFromWorker(fromWorker) {}
+    // `frame`: the frame whose folder summary follows a new listing (none on a worker).
+    ThumbPaneOps(IThumbPane& pane, bool fromWorker, CMainFrame* frame = nullptr)
+        : m_Pane(pane), m_bFromWorker(fromWorker), m_pFrame(frame)
+    {
+    }
 
     std::vector<FString> GetSelectedPaths() override
     {
@@ -81,7 +85,12 @@ public:
         return PathsOf(items);
     }
     int GetStateFilter() override { return m_Pane.GetStateFilter(); }
-    void ListFolderAgain() override { m_Pane.RefreshItems(nullptr); }
+    void ListFolderAgain() override
+    {
+        m_Pane.RefreshItems(nullptr);
+        if (m_pFrame)
+            m_pFrame->UpdateFolderSummary();
+    }
     void ReReadItems(const std::vector<FString>& paths) override { m_Pane.RefreshItems(&paths); }
     void RotateItems(const std::vector<FString>& paths, bool clockwise) override
     {
@@ -106,6 +115,7 @@ public:
 private:
     IThumbPane& m_Pane;
     bool m_bFromWorker;
+    CMainFrame* m_pFrame;
 };
 
 // The progress dialog as the rotation worker sees it.
@@ -136,7 +146,7 @@ public:
     explicit CMainFrameOpsHost(CMainFrame& frame) : m_Frame(frame)
     {
         if (IThumbPane* pane = frame.GetThumbPane())
-            m_pPane = std::make_unique<ThumbPaneOps>(*pane, false);
+            m_pPane = std::make_unique<ThumbPaneOps>(*pane, false, &frame);
     }
 
     bool GetExif(const FString& path, CTLM_Exif* record) override
@@ -406,6 +416,13 @@ BOOL CMainFrame::OnCopyData(CWnd*, COPYDATASTRUCT* data)
     const FString path = PathFromCopyData(data);
     if (path.GetLength() > 0) {
         const FString file = GetLongPath(path);
+        // A folder is shown, as at start; a file is shown in its folder and opened.
+        constexpr int kFolderAttribute = 0x10;
+        const int attributes = ReadFileAttributeWord(file);
+        if (attributes != -1 && (attributes & kFolderAttribute) != 0) {
+            SelectFolder(file, TRUE);
+            return TRUE;
+        }
         SelectFolder(GetParentPath(file), TRUE);
         OpenImage(file, m_aReviewFrames.empty() ? TRUE : FALSE);
     }

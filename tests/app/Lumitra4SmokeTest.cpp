@@ -1,9 +1,10 @@
-// The program itself on an X server: started on a sample folder made by
-// make_samples, it shows the folder's thumbnails (the screens are saved as
-// PNGs in the test output), turns a raw file clicked in its grid with the tool
-// bar's rotate button, marks it, renames it from the grid's context menu,
-// closes when the window system asks it to, and then has written its settings
-// file. Then the program's application object, started in this process, shows
+// The program itself on an X server (and again under a window manager):
+// started on a sample folder made by make_samples, its frame on the screen,
+// it shows the folder's thumbnails (the screens are saved as PNGs in the test
+// output), turns a raw file clicked in its grid with the tool bar's rotate
+// button, marks it, renames it from the grid's context menu in a dialog that
+// takes the keys and is drawn, answers a delete question's Escape, closes
+// when the window system asks it to, and then has written its settings file. Then the program's application object, started in this process, shows
 // on the X server exactly what the window layer composed, and opens a raw file
 // double-clicked in its grid in a review window that develops it live.
 #include "app/CLumitraBrowserApp.h"
@@ -58,19 +59,20 @@ public:
     }
     ~WindowSystem() { xcb_disconnect(m_Connection); }
 
-    // The mapped top-level windows, bottom to top (the window layer leaves
-    // the X windows' names unset).
+    // The program's mapped top-level windows, bottom to top: the windows the
+    // root holds, or under a window manager the client window inside each
+    // frame (the one with WM_STATE).
     std::vector<xcb_window_t> MappedTopLevels()
     {
         std::vector<xcb_window_t> mapped;
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-            xcb_query_tree_reply(m_Connection, xcb_query_tree(m_Connection, m_Root), nullptr), &std::free);
-        if (!tree)
-            return mapped;
-        const xcb_window_t* children = xcb_query_tree_children(tree.get());
-        for (int i = 0; i < xcb_query_tree_children_length(tree.get()); ++i)
-            if (Mapped(children[i]))
-                mapped.push_back(children[i]);
+        for (xcb_window_t child : Children(m_Root)) {
+            if (!Mapped(child))
+                continue;
+            const xcb_window_t window = ClientIn(child, 3).value_or(child);
+            const RECT area = Geometry(window);
+            if (area.right > 0 && area.bottom > 0) // not a window manager's hidden helper
+                mapped.push_back(window);
+        }
         return mapped;
     }
     std::optional<xcb_window_t> FindLargestWindow()
@@ -96,13 +98,48 @@ public:
                 return *it;
         return std::nullopt;
     }
+    // Where a window lies on the screen.
     RECT Geometry(xcb_window_t window)
     {
         std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> geometry(
             xcb_get_geometry_reply(m_Connection, xcb_get_geometry(m_Connection, window), nullptr), &std::free);
-        if (!geometry)
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> origin(
+            xcb_translate_coordinates_reply(m_Connection,
+                                            xcb_translate_coordinates(m_Connection, window, m_Root, 0, 0), nullptr),
+            &std::free);
+        if (!geometry || !origin)
             return {};
-        return {geometry->x, geometry->y, geometry->x + geometry->width, geometry->y + geometry->height};
+        return {origin->dst_x, origin->dst_y, origin->dst_x + geometry->width, origin->dst_y + geometry->height};
+    }
+    // The window with what the window manager put around it (its frame).
+    RECT FrameGeometry(xcb_window_t window)
+    {
+        for (;;) {
+            std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+                xcb_query_tree_reply(m_Connection, xcb_query_tree(m_Connection, window), nullptr), &std::free);
+            if (!tree || tree->parent == m_Root || tree->parent == XCB_NONE)
+                return Geometry(window);
+            window = tree->parent;
+        }
+    }
+    // How many colours the screen shows in a rectangle.
+    int Colours(const RECT& area)
+    {
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> image(
+            xcb_get_image_reply(m_Connection,
+                                xcb_get_image(m_Connection, XCB_IMAGE_FORMAT_Z_PIXMAP, m_Root, int16_t(area.left),
+                                              int16_t(area.top), uint16_t(area.right - area.left),
+                                              uint16_t(area.bottom - area.top), ~0u),
+                                nullptr),
+            &std::free);
+        if (!image)
+            return 0;
+        const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image.get()));
+        std::vector<uint32_t> colours(pixels, pixels + xcb_get_image_data_length(image.get()) / 4);
+        for (uint32_t& c : colours)
+            c &= 0xffffffu;
+        std::sort(colours.begin(), colours.end());
+        return int(std::unique(colours.begin(), colours.end()) - colours.begin());
     }
     void AskToClose(xcb_window_t window)
     {
@@ -139,13 +176,6 @@ public:
         for (char c : lowercase)
             Key(static_cast<uint8_t>(c));
     }
-    // The keyboard to a window, as a window manager gives it to a dialog that
-    // opens (without one the keys follow the pointer).
-    void Focus(xcb_window_t window)
-    {
-        xcb_set_input_focus(m_Connection, XCB_INPUT_FOCUS_POINTER_ROOT, window, XCB_CURRENT_TIME);
-        xcb_flush(m_Connection);
-    }
 
 private:
     xcb_atom_t Atom(const char* name)
@@ -156,6 +186,32 @@ private:
                                   nullptr),
             &std::free);
         return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    }
+    std::vector<xcb_window_t> Children(xcb_window_t window)
+    {
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(m_Connection, xcb_query_tree(m_Connection, window), nullptr), &std::free);
+        if (!tree)
+            return {};
+        const xcb_window_t* children = xcb_query_tree_children(tree.get());
+        return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
+    }
+    // The client window a window manager's frame holds (it carries WM_STATE).
+    std::optional<xcb_window_t> ClientIn(xcb_window_t window, int depth)
+    {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> state(
+            xcb_get_property_reply(m_Connection,
+                                   xcb_get_property(m_Connection, 0, window, Atom("WM_STATE"), XCB_ATOM_ANY, 0, 1),
+                                   nullptr),
+            &std::free);
+        if (state && state->type != XCB_ATOM_NONE)
+            return window;
+        if (depth == 0)
+            return std::nullopt;
+        for (xcb_window_t child : Children(window))
+            if (std::optional<xcb_window_t> client = ClientIn(child, depth - 1))
+                return client;
+        return std::nullopt;
     }
     bool Mapped(xcb_window_t window)
     {
@@ -225,6 +281,52 @@ SIZE FirstPictureExtent(const pt::PixelImage& image)
     return SIZE{box.right - box.left, box.bottom - box.top};
 }
 
+// ---- What a desktop asks of the program, with or without a window manager
+
+// The main window's frame, title bar included, lies on the screen.
+void ExpectFrameOnScreen(WindowSystem& server, xcb_window_t window)
+{
+    const RECT frame = server.FrameGeometry(window);
+    EXPECT_GE(frame.left, 0);
+    EXPECT_GE(frame.top, 0) << "the title bar is on the screen";
+    EXPECT_LE(frame.right, 1920);
+    EXPECT_LE(frame.bottom, 1080);
+}
+
+// A dialog that opened shows its controls: its area is not one colour.
+void ExpectControlsDrawn(WindowSystem& server, xcb_window_t dialog, const char* what)
+{
+    EXPECT_GT(server.Colours(server.Geometry(dialog)), 2) << what << " is drawn";
+}
+
+// The keys reach a message box that opened, wherever the pointer is: Return
+// leaves it open (a message box takes no Enter, so a key meant for the window
+// below never answers it), Escape answers it with cancel. The question is
+// whether to delete the selected file, which stays.
+void AnswerADeleteQuestionWithReturnAndEscape(pt::ProgramRun& program, WindowSystem& server, xcb_window_t window,
+                                              const fs::path& file)
+{
+    constexpr uint32_t kKeyDelete = 0xffff;
+    constexpr uint32_t kKeyEscape = 0xff1b;
+    server.Key(kKeyDelete);
+    std::optional<xcb_window_t> box;
+    for (int i = 0; i < 40 && !box; ++i) {
+        program.WaitFor("\x01", 250);
+        box = server.FindOtherWindow({window});
+    }
+    ASSERT_TRUE(box) << "no question before deleting";
+    program.WaitFor("\x01", 500);
+    ExpectControlsDrawn(server, *box, "the message box");
+    server.Key(kKeyReturn);
+    program.WaitFor("\x01", 1000);
+    EXPECT_EQ(server.FindOtherWindow({window}), box) << "Return leaves the question open";
+    server.Key(kKeyEscape);
+    for (int i = 0; i < 40 && server.FindOtherWindow({window}); ++i)
+        program.WaitFor("\x01", 250);
+    EXPECT_FALSE(server.FindOtherWindow({window})) << "Escape answers the question";
+    EXPECT_TRUE(fs::exists(file)) << "cancelled: nothing deleted";
+}
+
 // A home of the test's own (settings and the instance lock) with a sample
 // folder made by make_samples.
 struct SampleHome {
@@ -262,7 +364,9 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSe
         window = server.FindLargestWindow();
     }
     ASSERT_TRUE(window) << program.Output();
+    program.WaitFor("\x01", 500); // framed by a window manager, when there is one
     const RECT area = server.Geometry(*window);
+    ExpectFrameOnScreen(server, *window);
     pt::PixelImage screen;
     for (int i = 0; i < 60; ++i) { // until the JPEGs' thumbnails are in
         program.WaitFor("\x01", 500);
@@ -335,8 +439,8 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSe
         dialog = server.FindOtherWindow({*window, *menu});
     }
     ASSERT_TRUE(dialog) << "no rename dialog";
-    server.Focus(*dialog);
-    program.WaitFor("\x01", 250);
+    program.WaitFor("\x01", 500);
+    ExpectControlsDrawn(server, *dialog, "the rename dialog");
     server.Type("alpine"); // sorts first among the raw files
     server.Key(kKeyReturn);
     const fs::path renamed = samples / "alpine.kvr";
@@ -353,6 +457,10 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSe
     pt::SavePng(afterRename, "lumitra4-renamed.png");
     EXPECT_GT(FirstPictureExtent(afterRename).cy, FirstPictureExtent(afterRename).cx)
         << "the renamed file, first by name, shows turned";
+
+    server.Click(area.left + kFirstPicture.x, area.top + kFirstPicture.y);
+    program.WaitFor("\x01", 500);
+    AnswerADeleteQuestionWithReturnAndEscape(program, server, *window, renamed);
 
     server.AskToClose(*window);
     EXPECT_EQ(program.Finish(60000), 0) << program.Output();

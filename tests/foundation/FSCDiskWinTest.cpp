@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <string>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -258,6 +260,42 @@ TEST_F(SpecialFolderTest, TemporaryFolderIsPrivateAndRemovedAtRelease)
     ReleaseStorageClasses();
     EXPECT_FALSE(fs::exists(current));
     InitStorageClasses();
+}
+
+TEST_F(SpecialFolderTest, StaleTemporaryFoldersOfEndedProcessesAreRemovedAtStart)
+{
+    FString native;
+    ASSERT_TRUE(URLToNativePath(GetSpecialFolderURL(FIStorageClass::FOLDER_TEMP), native));
+    const fs::path own = N(native);
+    const fs::path tmp = fs::canonical(m_Tmp.Path());
+    const auto makeFolder = [&](const std::string& name, bool withLock) {
+        fs::create_directories(tmp / name / "Temp");
+        WriteFileBytes(tmp / name / "Temp" / "work.tmp", "x");
+        if (withLock)
+            WriteFileBytes(tmp / name / ".lumitra-owner.lock", "");
+    };
+    makeFolder("lumitra-ended1", true);  // its process is gone: nobody holds the lock
+    makeFolder("lumitra-alive1", true);  // held below, as a running process holds it
+    makeFolder("lumitra-legacy", false); // nobody can tell whether its process runs
+    makeFolder("lumitra-print-bench", true);
+    makeFolder("elsewhere", true);
+    fs::create_directory_symlink(tmp / "elsewhere", tmp / "lumitra-linked");
+    const int held = open((tmp / "lumitra-alive1" / ".lumitra-owner.lock").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(flock(held, LOCK_EX), 0);
+
+    EXPECT_EQ(RemoveStaleTempFolders(), 1);
+    close(held);
+    EXPECT_FALSE(fs::exists(tmp / "lumitra-ended1"));
+    for (const char* kept : {"lumitra-alive1", "lumitra-legacy", "lumitra-print-bench", "elsewhere/Temp/work.tmp"})
+        EXPECT_TRUE(fs::exists(tmp / kept)) << kept;
+    EXPECT_TRUE(fs::is_symlink(tmp / "lumitra-linked")) << "a link is never followed";
+    EXPECT_TRUE(fs::is_directory(own)) << "this process's own folder";
+
+    // Once its process has ended, the other folder goes too.
+    EXPECT_EQ(RemoveStaleTempFolders(), 1);
+    EXPECT_FALSE(fs::exists(tmp / "lumitra-alive1"));
+    EXPECT_TRUE(fs::is_directory(own));
 }
 
 TEST_F(SpecialFolderTest, MoveToTrashKeepsAnInfoFileAndUniqueNames)

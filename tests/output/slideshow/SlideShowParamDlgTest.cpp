@@ -6,6 +6,8 @@
 #include "platform/testing/Headless.h"
 #include "shell/dialogs/DialogTestSupport.h"
 
+#include <algorithm>
+
 namespace {
 
 struct SlideSettings {
@@ -86,6 +88,18 @@ TEST_F(SlideShowParamDlgTest, LayoutAndCaptions) {
     EXPECT_EQ(PlaceOf(hwnd, D::kSecondsListId), CRect(90, 60, 240, 78));
     EXPECT_EQ(PlaceOf(hwnd, IDCANCEL), CRect(160, 130, 260, 153));
     EXPECT_EQ(Caption(hwnd, D::kUnitLabelId), Text(5703));
+    // The unit's caption, in the program's label font (DejaVu Sans, 12
+    // pixels), ends a few pixels before the dialog's edge.
+    LOGFONTW label{};
+    label.lfHeight = -12;
+    std::copy_n(u"DejaVu Sans", 11, label.lfFaceName);
+    CFont font;
+    font.CreateFontIndirect(&label);
+    CClientDC dc(CWnd::FromHandle(hwnd));
+    CFont* old = dc.SelectObject(&font);
+    const int width = dc.GetTextExtent(Text(5703).c_str(), static_cast<int>(Text(5703).size())).cx;
+    dc.SelectObject(old);
+    EXPECT_LE(250 + width, 300 - 6) << "the caption's width: " << width;
     EXPECT_EQ(Caption(hwnd, IDOK), Text(5705));
     EXPECT_EQ(CaptionFormat(hwnd, D::kEffectLabelId), UINT{DT_VCENTER | DT_SINGLELINE});
     ClickItem(hwnd, IDCANCEL);

@@ -10,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
+#include <memory>
 #include <filesystem>
 #include <spawn.h>
 #include <sys/socket.h>
@@ -184,6 +186,74 @@ TEST_F(SingleInstance, MessagesThatAreTooLongOrNotUtf16AreRefused) {
 
   EXPECT_TRUE(platform::core::EncodeHandOver(std::u16string(4097, u'a')).empty());
   EXPECT_FALSE(platform::core::EncodeHandOver(std::u16string(4096, u'a')).empty());
+}
+
+// A connection to the instance socket that the test writes by hand.
+class RawConnection {
+public:
+  explicit RawConnection(const fs::path& socketFile) : m_fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK, 0)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string path = socketFile.string();
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    connected = ::connect(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+  }
+  ~RawConnection() { ::close(m_fd); }
+  RawConnection(const RawConnection&) = delete;
+  RawConnection& operator=(const RawConnection&) = delete;
+  bool Send(std::uint8_t byte) { return ::send(m_fd, &byte, 1, MSG_NOSIGNAL) == 1; }
+  // Answered or closed by the listener (without waiting).
+  bool Ended() {
+    std::uint8_t answer = 0;
+    const ssize_t n = ::recv(m_fd, &answer, 1, MSG_DONTWAIT);
+    return n >= 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
+  }
+  bool connected = false;
+
+private:
+  int m_fd;
+};
+
+TEST_F(SingleInstance, SlowAndSilentSendersHoldUpNoOtherStart) {
+  InstanceLock first(kName);
+  ASSERT_EQ(first.Acquire(), State::First);
+  ASSERT_TRUE(first.Publish(frame));
+  // More connections that say nothing than a listen queue of eight holds.
+  std::vector<std::unique_ptr<RawConnection>> silent;
+  for (int i = 0; i < 12; ++i) {
+    silent.push_back(std::make_unique<RawConnection>(SocketFile()));
+    EXPECT_TRUE(silent.back()->connected) << "connection " << i + 1;
+  }
+  InstanceLock second(kName);
+  ASSERT_EQ(second.Acquire(), State::Second);
+  EXPECT_TRUE(OnWorker([&] { return second.HandOver(u"/pictures/a.kvr"); })) << "served beside the silent ones";
+  EXPECT_EQ(received, std::vector<std::u16string>{u"/pictures/a.kvr"});
+
+  // A sender that trickles its message a byte at a time would need many
+  // seconds for it; the time limit is the whole message's, so it is cut off.
+  const std::vector<std::uint8_t> message = platform::core::EncodeHandOver(u"/pictures/slowly.kvr");
+  const bool cutOff = OnWorker([&] {
+    RawConnection slow(SocketFile());
+    for (std::uint8_t byte : message) {
+      if (slow.Ended() || !slow.Send(byte)) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    return false;
+  });
+  EXPECT_TRUE(cutOff);
+  EXPECT_EQ(received.size(), 1u);
+}
+
+TEST_F(SingleInstance, PathsTheInstanceDoesNotAcceptAreRefused) {
+  InstanceLock first(kName);
+  ASSERT_EQ(first.Acquire(), State::First);
+  ASSERT_TRUE(first.Publish(frame, [](std::u16string_view path) { return path != u"/dev/zero"; }));
+  InstanceLock second(kName);
+  ASSERT_EQ(second.Acquire(), State::Second);
+  EXPECT_FALSE(OnWorker([&] { return second.HandOver(u"/dev/zero"); }));
+  EXPECT_TRUE(OnWorker([&] { return second.HandOver(u"/pictures/a.kvr"); }));
+  EXPECT_TRUE(OnWorker([&] { return second.HandOver(u""); })) << "bringing the window forward needs no path";
+  EXPECT_EQ(received, std::vector<std::u16string>{u"/pictures/a.kvr"});
 }
 
 TEST_F(SingleInstance, ASecondProcessHandsOverItsPathAndExits) {

@@ -7,6 +7,7 @@
 // hosted edit's keys pass it before Qt sees them).
 
 #include "TestDialogs.h"
+#include "platform/core/Core.h"
 #include "platform/core/UiServices.h"
 #include "platform/testing/Headless.h"
 
@@ -407,4 +408,33 @@ TEST_F(PlatformDialogs, WithoutAScriptTheRunIsTheLayersOwnLoop) {
   EXPECT_EQ(dialog.DoModal(), 55) << "the loop served the queue and ended with the dialog";
   EXPECT_TRUE(owner.IsWindowEnabled());
   pt::Init(); // puts the test drivers back
+}
+
+// The session ends: each step cancels the innermost modal dialog (as Esc
+// does), then the main window is asked to close; once it has gone every loop
+// ends.
+TEST_F(PlatformDialogs, WhenTheSessionEndsModalDialogsAreCancelledThenTheMainWindowClosed) {
+  CWinApp app(u"Session");
+  app.m_pMainWnd = &owner;
+  TestDialog outer(&owner);
+  TestDialog inner(&owner);
+  INT_PTR innerResult = 0;
+  pt::OnNextModal([&](HWND) {
+    pt::OnNextModal([&](HWND) { EXPECT_TRUE(platform::core::ContinueEndingSession()); });
+    innerResult = inner.DoModal();
+    EXPECT_TRUE(IsWindow(owner.m_hWnd)) << "the main window waits for the dialogs";
+    EXPECT_TRUE(platform::core::ContinueEndingSession());
+  });
+  EXPECT_EQ(outer.DoModal(), IDCANCEL);
+  EXPECT_EQ(innerResult, IDCANCEL);
+  EXPECT_EQ(inner.events, (std::vector<std::string>{"init", "cancel"}));
+  EXPECT_EQ(outer.events, (std::vector<std::string>{"init", "cancel"}));
+
+  EXPECT_TRUE(platform::core::ContinueEndingSession());
+  pt::Pump();
+  EXPECT_FALSE(IsWindow(owner.m_hWnd)) << "closed as its close command does";
+  app.m_pMainWnd = nullptr;
+  EXPECT_FALSE(platform::core::ContinueEndingSession());
+  EXPECT_TRUE(platform::core::QuitPending()) << "without a main window the loops end";
+  platform::core::ClearQuit();
 }

@@ -178,6 +178,49 @@ TEST_F(PrintBackend, TwoPagesCarryTheirHeaderTextsCellsAndUprightPictures) {
   }
 }
 
+// Without a CUPS printer the application's printer is the printer into a PDF
+// file, as every desktop's print dialog offers it: each document asks for
+// its file, and a cancelled choice prints nothing.
+TEST_F(PrintBackend, WithoutACupsPrinterTwoPagesGoIntoAPdfFileTheUserChooses) {
+  testsupport::ScopedEnv noCups("CUPS_SERVER", (dir.Path() / "no-cups.sock").string());
+  platform::UseSystemPrinters();
+  CPrintDialog setup(FALSE);
+  ASSERT_TRUE(app.GetPrinterDeviceDefaults(&setup.m_pd)) << "a printer is always there";
+  if (setup.GetDeviceName() != platform::kPrintToFilePrinter) GTEST_SKIP() << "this machine has a CUPS printer";
+
+  for (const bool chosen : {false, true}) {
+    SCOPED_TRACE(chosen);
+    pt::AnswerFileDialogs([&](platform::core::FileRequest& r) {
+      EXPECT_TRUE(r.save);
+      EXPECT_EQ(r.path, u"Lumitra4.pdf") << "the document's name";
+      r.path = testsupport::WideFromUtf8((dir.Path() / "two pages").string()).GetText();
+      return chosen;
+    });
+    CDC dc;
+    ASSERT_TRUE(dc.Attach(setup.CreatePrinterDC()));
+    EXPECT_EQ(dc.GetDeviceCaps(LOGPIXELSX), 600);
+    DOCINFOW info;
+    info.lpszDocName = u"Lumitra4";
+    if (!chosen) {
+      EXPECT_LE(dc.StartDoc(&info), 0) << "no file, no document";
+      dc.DeleteDC();
+      EXPECT_TRUE(FilesIn(dir.Path()).empty());
+      continue;
+    }
+    ASSERT_GT(dc.StartDoc(&info), 0);
+    for (int page = 1; page <= 2; ++page) {
+      ASSERT_GT(dc.StartPage(), 0);
+      RECT line{300, 300, 3000, 500};
+      dc.DrawText(u"Page " + std::u16string(1, char16_t(u'0' + page)), &line, DT_SINGLELINE | DT_LEFT | DT_TOP);
+      ASSERT_GT(dc.EndPage(), 0);
+    }
+    ASSERT_GT(dc.EndDoc(), 0);
+    dc.DeleteDC();
+    ASSERT_EQ(FilesIn(dir.Path()), std::vector<std::string>{"two pages.pdf"});
+    EXPECT_EQ(Field(Shell("pdfinfo '" + (dir.Path() / "two pages.pdf").string() + "'"), "Pages"), "2");
+  }
+}
+
 TEST_F(PrintBackend, AbortedEmptyAndDroppedDocumentsLeaveNoFile) {
   struct Case {
     const char* name;

@@ -6,6 +6,7 @@
 
 #include "platform/testing/Headless.h"
 #include "review/frame/ReviewWindowFixture.h"
+#include "review/palettes/CInfoPalette.h"
 
 #include <gtest/gtest.h>
 
@@ -262,12 +263,17 @@ TEST_F(ReviewFrameTest, TheMenuOffersOnlyWhatTheWindowCanDo) {
   const pt::ShownMenu file = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 0);
   EXPECT_EQ(state(file, ID_REVIEW_CLOSE) & MF_GRAYED, 0u);
   EXPECT_NE(state(file, ID_REVIEW_SAVE) & MF_GRAYED, 0u) << "not built yet: disabled";
-  EXPECT_NE(state(file, ID_REVIEW_INFO_PALETTE) & MF_GRAYED, 0u) << "no information palette";
+  EXPECT_EQ(state(file, ID_REVIEW_INFO_PALETTE) & MF_GRAYED, 0u);
   const pt::ShownMenu view = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 2);
   EXPECT_NE(state(view, ID_REVIEW_PREVIOUS) & MF_GRAYED, 0u) << "the first file";
   EXPECT_EQ(state(view, ID_REVIEW_NEXT) & MF_GRAYED, 0u);
   const pt::ShownMenu settings = pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 3);
   EXPECT_NE(state(settings, ID_REVIEW_AS_SHOT) & MF_CHECKED, 0u) << "the current slot is checked";
+  // The information palette opens on the window's image, then closes again.
+  pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 0, ID_REVIEW_INFO_PALETTE);
+  EXPECT_NE(CInfoPalette::GetInstance(), nullptr);
+  frame->ToggleInfoPalette();
+  EXPECT_EQ(CInfoPalette::GetInstance(), nullptr);
   // The close command closes the window.
   pt::OpenMenuBarPopup(frame->GetSafeHwnd(), 0, ID_REVIEW_CLOSE);
   EXPECT_TRUE(PumpUntil([&] { return host.frames.empty(); }));

@@ -2,7 +2,8 @@
 // stacking of its panels for raw and other files and for each PaletteState,
 // what each panel's change sends where with which packing, the following
 // rules (rebuild, echoes, a review window that goes), placement and state
-// kept across a close, and what the panels show for given settings.
+// kept across a close, what the panels show for given settings, and the
+// navigator's rectangle between the review window and a drag.
 
 #include "platform/testing/Headless.h"
 #include "review/palettes/CAdjustPalette.h"
@@ -10,6 +11,7 @@
 #include "review/palettes/CPaletteToolColMode.h"
 #include "review/palettes/CPaletteToolColor.h"
 #include "review/palettes/CPaletteToolHist.h"
+#include "review/palettes/CPaletteToolNavi.h"
 #include "review/palettes/CPaletteToolNoiseReduction.h"
 #include "review/palettes/CPaletteToolSetting.h"
 #include "review/controls/CKVRSettingDlg.h"
@@ -17,6 +19,7 @@
 #include "shell/app/AppMessages.h"
 #include "shell/dialogs/DialogTestSupport.h"
 #include "shell/facade/CKVR_FilterData.h"
+#include "support/DibBuilder.h"
 
 #include <map>
 #include <memory>
@@ -40,6 +43,7 @@ public:
   std::vector<Sent> sent;
   FString lastPath;
   std::unique_ptr<CET_FilterData> lastRecord;
+  std::vector<FDoubleRect> visible; // every WM_APP_VISIBLE_RECT's rectangle
   RecordingWnd() { CreateEx(0, u"Recorder", u"", WS_POPUP, CRect(0, 0, 10, 10), nullptr, 0); }
   ~RecordingWnd() override { DestroyWindow(); }
   LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
@@ -51,6 +55,7 @@ public:
     if (message == WM_APP_PREVIEW_SETTINGS && lParam) {
       lastRecord.reset(reinterpret_cast<const CET_FilterData*>(lParam)->Clone());
     }
+    if (message == WM_APP_VISIBLE_RECT && wParam) visible.push_back(*reinterpret_cast<const FDoubleRect*>(wParam));
     return 0;
   }
 };
@@ -63,6 +68,11 @@ public:
   int pending = 0;
   bool hasRecord = true;
   int width = 2304, height = 1536, finalPicture = 1;
+  // The record's picture, 3 : 2 in colour bands; the visible part at its centre.
+  std::unique_ptr<CET_Dib> picture =
+      testsupport::MakeBottomUpDib(300, 200, [](int x, int y) { return RGB(40 + x / 2, 90 + y / 3, 160); });
+  FDoubleRect visible{0.25, 0.25, 0.75, 0.75};
+  BOOL ready = TRUE;
   CWnd* GetFrameWnd() override { return &window; }
   CTLM_ThumbnailData* GetThumbnailRecord(int* isPending) override {
     if (!hasRecord) return nullptr;
@@ -71,6 +81,11 @@ public:
     record->m_Width = width;
     record->m_Height = height;
     record->m_bFinalPicture = finalPicture;
+    if (picture) {
+      auto* copy = new CET_Dib;
+      copy->CopyFrom(picture.get());
+      record->SetPicture(copy);
+    }
     return record;
   }
   void GetCurrentState(int* s, CET_FilterData* record, CET_Dib*) override {
@@ -82,8 +97,8 @@ public:
     *flag = 0, *type = 0, *shadow = 10, *highlight = 250;
   }
   BOOL IsCurrentSlotModified() override { return FALSE; }
-  FDoubleRect GetVisibleRect() override { return FDoubleRect(0, 0, 1, 1); }
-  BOOL IsImageReady() override { return TRUE; }
+  FDoubleRect GetVisibleRect() override { return visible; }
+  BOOL IsImageReady() override { return ready; }
 };
 
 class FakeServices : public IAdjustPaletteServices {
@@ -139,15 +154,15 @@ protected:
 };
 
 TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
-  // Presets, tone, white balance, colour mode, colour, noise reduction, histogram.
+  // Presets, tone, white balance, colour mode, colour, noise reduction, histogram, navigator.
   struct Case {
     DWORD state;
     const FString* path;
     int height;
   } cases[] = {
-      {0x33, &raw, 130 + 306 + 25 + 25 + 161 + 121 + 28}, {0x33, &jpeg, 85 + 271 + 161 + 28},
-      {0xFF, &raw, 130 + 306 + 60 + 60 + 161 + 121 + 176}, {0xFF, &jpeg, 85 + 271 + 161 + 176},
-      {0x00, &raw, 25 * 6 + 28},                           {0x00, &jpeg, 25 * 3 + 28},
+      {0x33, &raw, 130 + 306 + 25 + 25 + 161 + 121 + 28 + 28},  {0x33, &jpeg, 85 + 271 + 161 + 28 + 28},
+      {0xFF, &raw, 130 + 306 + 60 + 60 + 161 + 121 + 176 + 141}, {0xFF, &jpeg, 85 + 271 + 161 + 176 + 141},
+      {0x00, &raw, 25 * 6 + 28 + 28},                            {0x00, &jpeg, 25 * 3 + 28 + 28},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << std::hex << c.state << " " << (c.path == &raw ? "raw" : "jpeg"));
@@ -160,13 +175,13 @@ TEST_F(AdjustPaletteTest, PanelsStackForTheFileTypeAndTheExpandedState) {
 
 TEST_F(AdjustPaletteTest, SwitchingFromJpegToRawGrowsThePalette) {
   CAdjustPalette* palette = OpenOn(frame, jpeg);
-  EXPECT_EQ(OuterSize(palette).cy, 545 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 573 + 20);
   EXPECT_EQ(palette->GetPanel(CAdjustPalette::kNoisePanel)->GetPanelSize(palette->GetFileType()), CSize(0, 0));
   OpenOn(frame, raw);
-  EXPECT_EQ(OuterSize(palette).cy, 796 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 824 + 20);
   // Collapsing the tone panel restacks at once.
   palette->GetPanel(CAdjustPalette::kTonePanel)->ToggleExpand();
-  EXPECT_EQ(OuterSize(palette).cy, 796 - 306 + 25 + 20);
+  EXPECT_EQ(OuterSize(palette).cy, 824 - 306 + 25 + 20);
 }
 
 TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThem) {
@@ -176,7 +191,6 @@ TEST_F(AdjustPaletteTest, ClosingKeepsStateAndPlacementAndTheNextOpenRestoresThe
   CAdjustPalette::Close();
   EXPECT_FALSE(CAdjustPalette::IsOpen());
   const CAppSettings& s = *m_App.GetSettings();
-  // The navigator's place, without a panel here, keeps its stored bit.
   EXPECT_EQ(s.m_dwPaletteState, 0x37u);
   EXPECT_EQ(s.m_rcAdjustWindow.left, 120);
   EXPECT_EQ(s.m_rcAdjustWindow.top, 90);
@@ -636,6 +650,60 @@ TEST_F(AdjustPaletteTest, PresetsApplyWithoutTheFileLevelValuesAndSaveOrReplaceB
   EXPECT_EQ(m_App.GetPresets().GetCount(), 1);
   ASSERT_EQ(frame.window.sent.size(), 1u);
   EXPECT_EQ(frame.window.sent[0].wParam, 3u);
+}
+
+TEST_F(AdjustPaletteTest, NavigatorShowsTheVisiblePartAndItsDragScrollsTheFollowedFrame) {
+  m_App.GetSettings()->m_dwPaletteState = 0x80;
+  CAdjustPalette* palette = OpenOn(frame, raw);
+  auto* navigator = dynamic_cast<CPaletteToolNavi*>(palette->GetPanel(CAdjustPalette::kNavigatorPanel));
+  ASSERT_TRUE(navigator);
+  const CMiniImageWnd& mini = navigator->GetPicture();
+  const CRect fit = mini.FittedPictureRect();
+  ASSERT_FALSE(fit.IsRectEmpty()) << "the followed frame's picture";
+  // The frame's visible part when the palette took it: the middle quarter.
+  const int w = fit.Width(), h = fit.Height();
+  EXPECT_EQ(mini.GetTrackerRect(), CRect(fit.left + w / 4, fit.top + h / 4, fit.left + w * 3 / 4, fit.top + h * 3 / 4));
+
+  // The frame scrolled: it tells the palette, the navigator follows.
+  FDoubleRect scrolled(0.5, 0.0, 1.0, 0.5);
+  palette->SendMessage(WM_APP_VISIBLE_RECT, reinterpret_cast<WPARAM>(&scrolled), 0);
+  const CRect tracker = mini.GetTrackerRect();
+  EXPECT_EQ(tracker, CRect(fit.left + w / 2, fit.top, fit.right, fit.top + h / 2));
+
+  // Dragged past the picture's bottom left corner: the frame follows every
+  // step and ends at the corner, the rectangle's size kept.
+  frame.window.visible.clear();
+  const CPoint grab = tracker.CenterPoint();
+  HWND miniWnd = mini.GetSafeHwnd();
+  for (POINT p : {POINT{grab.x - 10, grab.y + 5}, POINT{grab.x - 400, grab.y + 400}}) {
+    ::PostMessageW(miniWnd, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(p.x, p.y));
+  }
+  ::PostMessageW(miniWnd, WM_LBUTTONUP, 0, MAKELPARAM(grab.x - 400, grab.y + 400));
+  ::SendMessageW(miniWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grab.x, grab.y));
+  pt::Pump();
+  ASSERT_GE(frame.window.visible.size(), 3u) << "each step and the end";
+  for (const FDoubleRect& r : frame.window.visible) {
+    EXPECT_GE(r.left, 0.0);
+    EXPECT_LE(r.right, 1.0);
+    EXPECT_GE(r.top, 0.0);
+    EXPECT_LE(r.bottom, 1.0);
+  }
+  const FDoubleRect end = frame.window.visible.back();
+  EXPECT_DOUBLE_EQ(end.left, 0.0);
+  EXPECT_DOUBLE_EQ(end.bottom, 1.0);
+  EXPECT_NEAR(end.Width(), tracker.Width() / double(w), 1e-9);
+  EXPECT_NEAR(end.Height(), tracker.Height() / double(h), 1e-9);
+  EXPECT_EQ(mini.GetTrackerRect(), CRect(fit.left, fit.bottom - tracker.Height(), fit.left + tracker.Width(), fit.bottom));
+
+  // A frame whose picture is not ready yet shows no rectangle, and nothing can be dragged.
+  frame.ready = FALSE;
+  frame.width += 1;
+  OpenOn(frame, raw);
+  EXPECT_TRUE(mini.GetTrackerRect().IsRectEmpty());
+  frame.window.visible.clear();
+  ::SendMessageW(miniWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(fit.CenterPoint().x, fit.CenterPoint().y));
+  pt::Pump();
+  EXPECT_TRUE(frame.window.visible.empty());
 }
 
 TEST_F(AdjustPaletteTest, RendersThePalette) {

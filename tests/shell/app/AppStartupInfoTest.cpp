@@ -6,7 +6,11 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestSupport.h"
+
 #include <filesystem>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -57,6 +61,35 @@ TEST(AppStartupInfo, CommandLineFileAndSplash)
         ASSERT_TRUE(PathToNative(parsed.m_strFileName, file));
         EXPECT_EQ(file, c.file);
         EXPECT_EQ(parsed.m_bShowSplash, c.splash) << file;
+    }
+}
+
+TEST(AppStartupInfo, WhatASecondStartMayHandOver)
+{
+    const testsupport::TempDir folder;
+    for (const char* name : {"a.kvr", "b.JPG", "c.tif", "d.avi", "notes.txt", "picture"})
+        testsupport::WriteFileBytes(folder.Path() / name, "x");
+    ::mkfifo((folder.Path() / "pipe.jpg").c_str(), 0600);
+    struct Case {
+        std::string path;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {folder.Str(), true},
+        {(folder.Path() / "a.kvr").string(), true},
+        {(folder.Path() / "b.JPG").string(), true},
+        {(folder.Path() / "c.tif").string(), true},
+        {(folder.Path() / "d.avi").string(), true},
+        {(folder.Path() / "notes.txt").string(), false},
+        {(folder.Path() / "picture").string(), false},
+        {(folder.Path() / "missing.kvr").string(), false},
+        {(folder.Path() / "pipe.jpg").string(), false},
+        {"/dev/zero", false},
+        {"/proc/self/mem", false},
+        {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsHandOverTarget(testsupport::WideFromUtf8(c.path).View()), c.accepted) << c.path;
     }
 }
 

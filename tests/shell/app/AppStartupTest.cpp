@@ -17,6 +17,8 @@
 
 #include <sys/stat.h>
 
+#include <csignal>
+
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -187,6 +189,8 @@ TEST_F(AppStartup, ASecondStartHandsItsFileOverAndLeavesTheFilesUntouched)
     const auto iniTime = fs::last_write_time(Ini());
     const auto presetTime = fs::last_write_time(Presets());
     const fs::path picture = m_Home.Path() / "pictures" / "IMG_0001.JPG";
+    fs::create_directories(picture.parent_path());
+    WriteFileBytes(picture, "a picture the browser lists");
 
     {
         pt::ProgramRun second({LUMITRA_PROGRAM, "-Embedding", picture.string()});
@@ -203,6 +207,40 @@ TEST_F(AppStartup, ASecondStartHandsItsFileOverAndLeavesTheFilesUntouched)
     EXPECT_EQ(fs::last_write_time(Presets()), presetTime);
     first.CloseFrame();
     first.ExitInstance();
+}
+
+// The session ends while the program runs: it closes as its close command
+// does, writes the settings it read and leaves no temporary folder; the
+// folders of earlier runs that were killed are removed when it starts.
+TEST_F(AppStartup, TheProgramClosesWhenTheSessionEnds)
+{
+    const TempDir tmp;
+    Set("TMPDIR", tmp.Path());
+    const fs::path killed = tmp.Path() / "lumitra-Killed";
+    fs::create_directories(killed / "Temp");
+    WriteFileBytes(killed / ".lumitra-owner.lock", "");
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signal);
+        WriteFileBytes(Ini(), "; mine\n");
+        pt::ProgramRun program({LUMITRA_PROGRAM, "-Embedding", m_Home.Path().string()});
+        // Up once it listens for a second start.
+        const auto listening = [&] {
+            for (const auto& entry : fs::directory_iterator(m_Home.Path() / "runtime"))
+                if (entry.path().extension() == ".socket")
+                    return true;
+            return false;
+        };
+        for (int i = 0; i < 600 && !listening(); ++i)
+            program.WaitFor("\x01", 100);
+        ASSERT_TRUE(listening()) << program.Output();
+        EXPECT_FALSE(fs::exists(killed)) << "the folder of a run that was killed";
+        ASSERT_EQ(::kill(static_cast<pid_t>(program.Pid()), signal), 0);
+        EXPECT_EQ(program.Finish(60000), 0) << program.Output();
+        const std::string ini = ReadFileBytes(Ini());
+        EXPECT_NE(ini.find("; mine"), std::string::npos);
+        EXPECT_NE(ini.find("[Thumb]"), std::string::npos) << "the settings are written";
+        EXPECT_TRUE(fs::is_empty(tmp.Path())) << "no temporary folder is left";
+    }
 }
 
 TEST_F(AppStartup, AStartThatFindsTheLockTakenReadsAndWritesNothing)

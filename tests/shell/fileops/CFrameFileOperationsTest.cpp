@@ -349,6 +349,19 @@ TEST_F(FrameFileOperationsTest, PicturesWithoutTagAskForDestinationsAndOverwrite
     EXPECT_TRUE(none.pane.Calls().empty());
 }
 
+TEST_F(FrameFileOperationsTest, AFileDeletedByAnotherProgramIsSkippedWithoutAskingForADestination)
+{
+    const FString gone = Jpeg("gone.jpg", false);
+    m_Frame.pane.selected = {Raw("a.kvr"), gone, Jpeg("plain.jpg", false)};
+    m_Frame.destinations = {{"gone.jpg", Path("gone-turned.jpg")}, {"plain.jpg", Path("plain-turned.jpg")}};
+    std::filesystem::remove(PathOf("gone.jpg"));
+    m_Ops.RotateSelection(true);
+    EXPECT_EQ(m_Frame.askedDestinations, std::vector<std::string>{"plain.jpg"});
+    EXPECT_FALSE(Exists("gone-turned.jpg"));
+    EXPECT_EQ(m_Frame.reviewFrames, (std::vector<SentMessage>{Sent(WM_APP_FILE_OPERATION, "a.kvr", 0x10002),
+                                                               Sent(WM_APP_FILE_OPERATION, "plain-turned.jpg", 0x10002)}));
+}
+
 TEST_F(FrameFileOperationsTest, CancellingStopsAfterTheFileInHandAndAnnouncesWhatWasTurned)
 {
     m_Frame.pane.selected = {Raw("a.kvr"), Raw("b.kvr"), Raw("c.kvr")};

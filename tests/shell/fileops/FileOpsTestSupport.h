@@ -140,6 +140,7 @@ public:
     }
     bool AskRotationDestination(const FString& source, FString* destination) override
     {
+        askedDestinations.push_back(std::string(PathFileName(source).GetAscii()));
         const auto found = destinations.find(std::string(PathFileName(source).GetAscii()));
         if (found == destinations.end())
             return false;
@@ -154,6 +155,7 @@ public:
         ++rotationRuns;
     }
 
+    std::vector<std::string> askedDestinations; // the sources the save dialog was shown for
     RecordCache cache;
     RecordingPane pane;
     RecordingProgress progress;

@@ -32,6 +32,7 @@
 #include <chrono>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -237,8 +238,10 @@ class RecordingFolderPane : public IFolderPane {
 public:
   CWnd* wnd = nullptr;
   std::vector<std::string> selected;
+  std::vector<std::string> summarised;
   CWnd* GetPaneWnd() override { return wnd; }
   void SelectPath(const FString& folder) override { selected.push_back(Ascii(folder)); }
+  void UpdateSummary(const FString& folder) override { summarised.push_back(Ascii(folder)); }
 };
 
 // What happened to the review windows, which delete themselves with their windows.
@@ -291,9 +294,31 @@ BEGIN_MESSAGE_MAP(FakeReviewFrame, CFrameWnd)
   ON_WM_CLOSE()
 END_MESSAGE_MAP()
 
+// An information palette that keeps the paths it is told.
+class RecordingInfoPalette : public CWnd {
+public:
+  std::vector<std::string> shown;
+  LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override {
+    if (message == WM_APP_SHOW_INFO) shown.push_back(Ascii(*reinterpret_cast<const FString*>(wParam)));
+    return CWnd::WindowProc(message, wParam, lParam);
+  }
+};
+
 class FakeReviewWindows : public CNoReviewWindows {
 public:
   explicit FakeReviewWindows(ReviewLog& log) : m_Log(log) {}
+  std::unique_ptr<RecordingInfoPalette> info;
+  BOOL HasInfoPalette() const override { return TRUE; }
+  CWnd* GetInfoPalette() override { return info.get(); }
+  CWnd* OpenInfoPalette() override {
+    info = std::make_unique<RecordingInfoPalette>();
+    info->CreateEx(0, u"Info", u"", WS_POPUP, CRect(0, 0, 100, 100), nullptr, 0);
+    return info.get();
+  }
+  void CloseInfoPalette() override {
+    if (info) info->DestroyWindow();
+    info.reset();
+  }
   std::vector<int> refusals; // of the next windows made, in order
   IReviewFrame* CreateReviewFrame() override {
     const int refuse = refusals.empty() ? 0 : refusals.front();
@@ -480,10 +505,11 @@ TEST_F(MainFrameTest, TheMenuShowsTheTextTableAndTheRulesOfItsCommands) {
   }
   EXPECT_EQ(Ascii(byId.at(ID_FILE_OPEN_REVIEW)->text), "&Open\tCtrl+O");
   EXPECT_EQ(Ascii(byId.at(ID_FILE_SAVE_IMAGES)->text), "&Save Raw Files...\tCtrl+S");
-  // The review window can be made; the output dialogs are not there yet.
+  // The review window and the information palette can be made; the output dialogs are not there yet.
   EXPECT_FALSE(byId.at(ID_FILE_OPEN_REVIEW)->state & MF_GRAYED);
+  EXPECT_FALSE(byId.at(ID_FILE_INFO_PALETTE)->state & MF_GRAYED);
   for (UINT id : {ID_FILE_SAVE_IMAGES, ID_FILE_EXTRACT_JPEG, ID_FILE_PRINT_IMAGES, ID_FILE_SLIDE_SHOW,
-                  ID_FILE_PREFERENCES, ID_FILE_INFO_PALETTE}) {
+                  ID_FILE_PREFERENCES}) {
     EXPECT_TRUE(byId.at(id)->state & MF_GRAYED) << id;
   }
   // The program folder of the build tree holds no manual, so nothing can open it.
@@ -774,6 +800,33 @@ TEST_F(MainFrameTest, GoingAwayWritesTheBrowsersSettingsAndClosesTheReviewWindow
   EXPECT_EQ(settings.m_nThumbMaxSize, 0);
 }
 
+TEST_F(MainFrameTest, TheInformationCommandTogglesThePaletteWhichHearsOfTheSelectedFile) {
+  WriteFolder();
+  pane.items[1]->m_bSelected = 1;
+  frame->SendMessage(WM_COMMAND, ID_FILE_INFO_PALETTE);
+  ASSERT_TRUE(reviewWindows.info);
+  EXPECT_EQ(reviewWindows.info->shown, std::vector<std::string>{Ascii(pane.items[1]->m_Path)});
+  EXPECT_TRUE(reviewWindows.info->IsWindowVisible());
+  // The browser's focus moves: the palette hears of it.
+  frame->NotifyInfoPalette(pane.items[2]->m_Path);
+  EXPECT_EQ(reviewWindows.info->shown.back(), Ascii(pane.items[2]->m_Path));
+  // Open when the program ends: it opens again at the next start.
+  frame->DestroyWindow();
+  pt::Pump();
+  EXPECT_EQ(app.GetSettings()->m_nOpenInfoPalette, 1);
+  EXPECT_FALSE(reviewWindows.info) << "closed with the frame";
+}
+
+TEST_F(MainFrameTest, TheInformationCommandClosesAnOpenPalette) {
+  frame->SendMessage(WM_COMMAND, ID_FILE_INFO_PALETTE);
+  ASSERT_TRUE(reviewWindows.info);
+  frame->SendMessage(WM_COMMAND, ID_FILE_INFO_PALETTE);
+  EXPECT_FALSE(reviewWindows.info);
+  frame->DestroyWindow();
+  pt::Pump();
+  EXPECT_EQ(app.GetSettings()->m_nOpenInfoPalette, 0);
+}
+
 // ---- Paste and rename on a temporary folder ----------------------------------------
 
 TEST_F(MainFrameTest, PasteAsksWithTheStyleForOneOrSeveralFilesAndAMoveEmptiesTheClipboard) {
@@ -938,8 +991,11 @@ TEST_F(MainFrameTest, TheBatchSaveListsTheFolderAgainOnlyWhenItSavedIntoIt) {
     dialogs.job = {{Native("R_0001.kvr"), Native(c.output)}};
     dialogs.saved = c.done ? std::vector<FString>{Native("R_0001.kvr")} : std::vector<FString>{};
     pane.calls.clear();
+    tree.summarised.clear();
     Command(ID_FILE_SAVE_IMAGES);
     EXPECT_EQ(pane.calls, c.calls) << c.what;
+    // The folder's summary counts the saved files too.
+    EXPECT_EQ(tree.summarised.size(), c.calls.size()) << c.what;
     EXPECT_TRUE(dialogs.frameKnewProgress) << c.what;
     EXPECT_FALSE(frame->HasProgressDialog()) << c.what;
   }
