@@ -3,7 +3,7 @@
 // own (app/Lumitra4.cpp), and the one its start-up benchmark starts.
 
 #include "output/COutputDialogs.h"
-#include "review/palettes/CInfoPalette.h"
+#include "review/frame/CReviewWindows.h"
 #include "shell/app/CLumitraApp.h"
 #include "shell/app/CSplashWnd.h"
 #include "shell/frame/CMainFrame.h"
@@ -44,15 +44,7 @@ protected:
     }
 
 private:
-    // The palettes the program has so far: the information palette.
-    class CPaletteWindows : public CNoReviewWindows {
-    public:
-        BOOL HasInfoPalette() const override { return TRUE; }
-        CWnd* GetInfoPalette() override { return CInfoPalette::GetInstance(); }
-        CWnd* OpenInfoPalette() override { return CInfoPalette::Open(); }
-        void CloseInfoPalette() override { CInfoPalette::Close(); }
-    };
-
-    COutputDialogs m_OutputDialogs; // these outlive the frame, which the application ends first
-    CPaletteWindows m_ReviewWindows;
+    // Both outlive the frame, which the application ends first.
+    COutputDialogs m_OutputDialogs;
+    CReviewWindows m_ReviewWindows;
 };

@@ -70,7 +70,7 @@ void Face(QPainter& p, const QRectF& box, bool pressed) {
 
 // The browser view's icon buttons: a face with a light mark (normal), a sunk
 // face with a warm mark (pushed) and a flat face with a dim mark (disabled).
-enum class Mark { Info, RotateLeft, RotateRight, SlideShow, Print, Star, Lock, Delete, Smaller, Larger, InfoView };
+enum class Mark { Info, RotateLeft, RotateRight, SlideShow, Print, Star, Lock, Delete, Smaller, Larger, InfoView, Loupe };
 
 void DrawMark(QPainter& p, const QRectF& box, Mark mark, const QColor& c) {
   const QPointF m = box.center();
@@ -150,6 +150,11 @@ void DrawMark(QPainter& p, const QRectF& box, Mark mark, const QColor& c) {
     }
     break;
   }
+  case Mark::Loupe:
+    p.drawEllipse(QPointF(m.x() - r * 0.25, m.y() - r * 0.25), r * 0.8, r * 0.8);
+    p.setPen(QPen(c, 2.4, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(QPointF(m.x() + r * 0.35, m.y() + r * 0.35), QPointF(m.x() + r * 1.1, m.y() + r * 1.1));
+    break;
   case Mark::InfoView:
     p.fillRect(QRectF(m.x() - r * 1.2, m.y() - r * 0.9, r * 0.9, r * 0.9), c);
     p.fillRect(QRectF(m.x() - r * 1.2, m.y() + r * 0.2, r * 0.9, r * 0.9), c);
@@ -192,6 +197,9 @@ bool DrawBrowserViewIcons(const QString& folder) {
   icon(227, {31, 30}, Mark::InfoView, 0);
   icon(228, {31, 30}, Mark::InfoView, 3);
   icon(229, {31, 30}, Mark::InfoView, 2);
+  // The review window's loupe switch: off 207, on 208.
+  icon(207, {23, 23}, Mark::Loupe, 0);
+  icon(208, {23, 23}, Mark::Loupe, 3);
   return ok;
 }
 

@@ -53,9 +53,11 @@ public:
   std::unique_ptr<CET_FilterData> TakeParkedRequest(int& slot);
 
   BOOL IsWorkerRunning() const { return m_pWorker != nullptr; }
+  BOOL HasParkedRequest() const { return m_bRestart; }
   BOOL IsReady() const { return m_bReady; }
   void SetReady(BOOL ready) { m_bReady = ready; }
   ReviewDevelopParam& Job() { return m_Job; }
+  const ReviewDevelopParam& Job() const { return m_Job; }
 
 private:
   void SetCancel(BOOL cancel);

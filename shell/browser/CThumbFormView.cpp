@@ -312,6 +312,7 @@ void CThumbFormView::SetFolder(const FString& path) {
   m_Grid.SetFolder(path);
   m_Grid.Invalidate();
   m_Grid.SendMessage(WM_VSCROLL, SB_TOP, 0);
+  UpdateButtons(); // the open buttons follow what is listed
 }
 
 int CThumbFormView::GetAllPaths(FArray<FString>* paths) {
@@ -500,6 +501,16 @@ void CThumbFormView::UpdateButtons() {
   enable(m_LockButton, facts.count > 0);
   enable(m_MarkButton, facts.anyMarkable);
   enable(m_DeleteButton, facts.anyUnlocked);
+  // What the frame cannot do stays disabled: opening needs a review window
+  // and a listed file.
+  IThumbViewFrame* frame = Frame();
+  const auto can = [frame](UINT command) { return frame == nullptr || frame->CanRunCommand(command) != FALSE; };
+  const bool anyListed = m_Grid.m_hWnd && m_Grid.GetItemCount() > 0;
+  enable(m_OpenButton, anyListed && can(ThumbViewCommands::kOpenImage));
+  enable(m_OpenNewButton, anyListed && can(ThumbViewCommands::kOpenImageNew));
+  enable(m_InfoPaletteButton, can(ThumbViewCommands::kInfoPalette));
+  enable(m_SlideShowButton, can(ThumbViewCommands::kSlideShow));
+  enable(m_PrintButton, can(ThumbViewCommands::kPrint));
 }
 
 void CThumbFormView::UpdateSelectionInfo() {

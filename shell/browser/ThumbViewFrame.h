@@ -18,6 +18,10 @@ public:
   // Sends the message to every review window in the frame's list (the grid's
   // frame interface asks the same, so one function of the frame serves both).
   virtual void BroadcastToReviewFrames(UINT message, WPARAM wParam, LPARAM lParam) = 0;
+  // Whether the frame has what one of its commands below needs (a review
+  // window, the information palette, a dialog); the view's button stays
+  // disabled otherwise.
+  virtual BOOL CanRunCommand(UINT /*command*/) { return TRUE; }
 };
 
 // The frame's menu commands the view's buttons give.

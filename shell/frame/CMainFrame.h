@@ -177,6 +177,7 @@ public:
   FString GetPrevImagePath(const FString& path);
   BOOL IsThumbnailLoading();
   void NotifyInfoPalette(const FString& path) override;
+  BOOL CanRunCommand(UINT command) override;
   void ReloadFolder();
   // The folder pane counts the shown folder's files again.
   void UpdateFolderSummary();

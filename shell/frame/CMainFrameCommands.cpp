@@ -505,6 +505,17 @@ BOOL CMainFrame::AnyListedRaw() {
 
 void CMainFrame::OnUpdateAlways(CCmdUI* ui) { ui->Enable(TRUE); }
 
+BOOL CMainFrame::CanRunCommand(UINT command) {
+  switch (command) {
+  case ThumbViewCommands::kOpenImage:
+  case ThumbViewCommands::kOpenImageNew: return ReviewWindows().CanCreateReviewFrame();
+  case ThumbViewCommands::kInfoPalette: return ReviewWindows().HasInfoPalette();
+  case ThumbViewCommands::kPrint: return OutputDialogs().Has(OutputDialog::Print);
+  case ThumbViewCommands::kSlideShow: return OutputDialogs().Has(OutputDialog::SlideShow);
+  default: return TRUE;
+  }
+}
+
 void CMainFrame::OnUpdateOpenReview(CCmdUI* ui) { ui->Enable(ReviewWindows().CanCreateReviewFrame()); }
 
 void CMainFrame::OnUpdateSaveImages(CCmdUI* ui) {

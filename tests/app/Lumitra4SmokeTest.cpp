@@ -5,9 +5,19 @@
 // button, marks it, renames it from the grid's context menu in a dialog that
 // takes the keys and is drawn, answers a delete question's Escape, closes
 // when the window system asks it to, and then has written its settings file. Then the program's application object, started in this process, shows
-// on the X server exactly what the window layer composed.
+// on the X server exactly what the window layer composed, and opens a raw file
+// double-clicked in its grid in a review window that develops it live.
 #include "app/CLumitraBrowserApp.h"
 #include "platform/testing/Display.h"
+#include "review/frame/CReviewFormView.h"
+#include "review/frame/CReviewFrame.h"
+#include "review/palettes/CAdjustPalette.h"
+#include "review/palettes/CPaletteToolAdjust.h"
+#include "shell/browser/CThumbFormView.h"
+#include "shell/facade/KVR_DevelopToDIB.h"
+#include "shell/facade/KVR_EngineLock.h"
+#include "shell/facade/KVR_Manager.h"
+#include "engine/colour/TransformColor.h"
 #include "shell/app/AppFolders.h"
 #include "support/BuildTree.h"
 #include "support/TestSupport.h"
@@ -24,6 +34,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -408,9 +419,9 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSe
     program.WaitFor("\x01", 500);
     pt::SavePng(pt::GrabScreen(area), "lumitra4-marked.png");
 
-    // Rename it from the grid's context menu: its first enabled item is
-    // "Rename...", whose dialog offers the name without its extension, all
-    // of it selected, so typing replaces it.
+    // Rename it from the grid's context menu: its third item, after the two
+    // that open it in a review window, is "Rename...", whose dialog offers
+    // the name without its extension, all of it selected, so typing replaces it.
     const std::string markedBytes = testsupport::ReadFileBytes(raw);
     server.Click(area.left + kFirstPicture.x, area.top + kFirstPicture.y, 3);
     std::optional<xcb_window_t> menu;
@@ -419,7 +430,8 @@ TEST(Lumitra4Smoke, ShowsASampleFolderTurnsMarksAndRenamesARawFileAndWritesItsSe
         menu = server.FindOtherWindow({*window});
     }
     ASSERT_TRUE(menu) << "no context menu";
-    server.Key(kKeyDown);
+    for (int item = 0; item < 3; ++item)
+        server.Key(kKeyDown);
     server.Key(kKeyReturn);
     std::optional<xcb_window_t> dialog;
     for (int i = 0; i < 40 && !dialog; ++i) {
@@ -537,6 +549,208 @@ TEST(Lumitra4Smoke, TheScreenShowsWhatTheWindowLayerComposed)
     EXPECT_GT(RedPixels(composite), 3 * 500) << "the composite shows the sample JPEGs";
     EXPECT_EQ(differing, 0) << "of " << screen.width << "x" << screen.height << " pixels";
 
+    app.CloseFrame();
+    app.ExitInstance();
+}
+
+// The part of a screen grab a client rectangle of a window covers.
+RECT ScreenRectOf(HWND hwnd, const RECT& client)
+{
+    POINT topLeft{client.left, client.top};
+    ::ClientToScreen(hwnd, &topLeft);
+    return {topLeft.x, topLeft.y, topLeft.x + (client.right - client.left), topLeft.y + (client.bottom - client.top)};
+}
+
+// The mean of a grab's red, green and blue levels.
+double MeanLevel(const pt::PixelImage& image)
+{
+    double sum = 0;
+    for (uint32_t pixel : image.argb)
+        sum += ((pixel >> 16) & 0xff) + ((pixel >> 8) & 0xff) + (pixel & 0xff);
+    return image.argb.empty() ? 0 : sum / (3.0 * image.argb.size());
+}
+
+// The mean difference of each channel between a grab and a bottom-up 24-bit
+// picture of the same size (a pixel more or less at the edges from rounding).
+double MeanDifference(const pt::PixelImage& screen, const CET_Dib& picture)
+{
+    if (std::abs(screen.width - picture.GetWidth()) > 1 || std::abs(screen.height - picture.GetHeight()) > 1)
+        return 255;
+    const int width = std::min(screen.width, picture.GetWidth()) - 1;
+    const int height = std::min(screen.height, picture.GetHeight()) - 1;
+    double sum = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            const COLORREF a = pt::PixelAt(screen, x, y);
+            const int b = picture.GetPixel(x, y);
+            sum += std::abs(int(GetRValue(a)) - int(GetRValue(b))) + std::abs(int(GetGValue(a)) - int(GetGValue(b))) +
+                   std::abs(int(GetBValue(a)) - int(GetBValue(b)));
+        }
+    return sum / (3.0 * width * height);
+}
+
+bool PumpUntil(const std::function<bool()>& done, int seconds = 60)
+{
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    while (!done() && std::chrono::steady_clock::now() < until) {
+        pt::Pump();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    pt::Pump();
+    return done();
+}
+
+// A child control's centre on the screen.
+POINT CentreOf(HWND control)
+{
+    RECT client{};
+    ::GetClientRect(control, &client);
+    const RECT screen = ScreenRectOf(control, client);
+    return {(screen.left + screen.right) / 2, (screen.top + screen.bottom) / 2};
+}
+
+TEST(Lumitra4Smoke, ARawFileDoubleClickedOpensInAReviewWindowThatDevelopsItLive)
+{
+    if (const std::string why = pt::StartOnDisplay(false); !why.empty())
+        GTEST_SKIP() << why;
+    SampleHome home;
+    ASSERT_TRUE(home.made) << home.output;
+    // The program's data folder (texts, pictures, colour profiles) as the program finds it.
+    SetAppProgramPath(testsupport::BuildTreeProgramPath());
+    SetColorProfileProgramPath(testsupport::BuildTreeProgramPath());
+    BrowserApp app;
+    app.SetArguments({"-Embedding", home.samples.string()});
+    ASSERT_TRUE(app.InitInstance());
+    CMainFrame* main = app.Frame();
+    auto* browser = dynamic_cast<CThumbFormView*>(app.Pane()->GetPaneWnd());
+    ASSERT_NE(browser, nullptr);
+    ASSERT_TRUE(pt::WaitUntilExposed(main->GetSafeHwnd()));
+    ASSERT_TRUE(PumpUntil([&] { return !app.Pane()->IsLoading(); })) << "the thumbnails did not come";
+
+    // Double-click the first raw file's picture in the grid.
+    CTLM_ThumbnailWnd& grid = browser->GetGrid();
+    const std::string first = "daylight-iso100-480x360.kvr";
+    const std::string second = "daylight-iso800-auto-480x360.kvr";
+    int index = -1;
+    for (int i = 0; i < grid.GetItemCount(); ++i)
+        if (grid.GetItem(i)->m_FileName.GetAscii() == first)
+            index = i;
+    ASSERT_GE(index, 0);
+    const RECT cell = ScreenRectOf(grid.GetSafeHwnd(), grid.GetItemPictRect(index));
+    WindowSystem server;
+    server.Click((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    server.Click((cell.left + cell.right) / 2, (cell.top + cell.bottom) / 2);
+    ASSERT_TRUE(PumpUntil([&] { return main->GetReviewFrameCount() == 1; })) << "no review window";
+    auto* frame = dynamic_cast<CReviewFrame*>(main->GetReviewFrame(0)->GetFrameWnd());
+    ASSERT_NE(frame, nullptr);
+    CReviewFormView* view = frame->GetView();
+    ASSERT_TRUE(PumpUntil([&] { return view->IsImageReady() && !view->Develop().IsWorkerRunning(); }))
+        << "the picture was not developed";
+    EXPECT_EQ(frame->GetImagePath().GetAscii(), (home.samples / first).string());
+    ASSERT_TRUE(pt::WaitUntilExposed(frame->GetSafeHwnd()));
+
+    // The pane shows what the facade develops of the file at the same size.
+    CReviewImageWnd& pane = view->GetPane();
+    const auto shownPicture = [&] {
+        const CRect shown = pane.ImageToClient(pane.GetImageRect());
+        PumpUntil([] { return false; }, 1); // Qt presents the last paint
+        return pt::GrabScreen(ScreenRectOf(pane.GetSafeHwnd(), shown));
+    };
+    const ReviewDevelopParam& job = view->Develop().Job();
+    ASSERT_NE(job.developedPicture, nullptr);
+    const int width = job.developedPicture->GetWidth(), height = job.developedPicture->GetHeight();
+    std::unique_ptr<CET_Dib> reference;
+    {
+        std::unique_ptr<CET_FilterData> slot(frame->GetSlotSettings(frame->GetCurrentSlot()));
+        KVREngineLockScope engine;
+        CKVR_ImageHandle* handle = KVR_OpenHandle(frame->GetImagePath().GetText());
+        ASSERT_NE(handle, nullptr);
+        KVR_SetColorSpace(handle, 2);
+        BITMAPINFOHEADER header{};
+        BYTE* bits = KVR_DevelopRegionToDIB(handle, &header, width, height, RECT{0, 0, width, height},
+                                            dynamic_cast<CKVR_FilterData*>(slot.get()), nullptr, nullptr);
+        reference.reset(KVR_WrapInBitmap(header, bits));
+        KVR_CloseHandle(handle);
+    }
+    ASSERT_NE(reference, nullptr);
+    pt::PixelImage developed = shownPicture();
+    pt::SavePng(developed, "lumitra4-review-picture.png");
+    EXPECT_LT(MeanDifference(developed, *reference), 2.0)
+        << "the window shows the facade's development (" << width << " x " << height << ")";
+    RECT frameClient{};
+    ::GetClientRect(frame->GetSafeHwnd(), &frameClient);
+    pt::SavePng(pt::GrabScreen(ScreenRectOf(frame->GetSafeHwnd(), frameClient)), "lumitra4-review.png");
+
+    // The adjustment palette opens from the view's button and follows the window.
+    const POINT paletteButton = CentreOf(::GetDlgItem(view->GetSafeHwnd(), ReviewView::kAdjustPalette));
+    server.Click(paletteButton.x, paletteButton.y);
+    ASSERT_TRUE(PumpUntil([] { return CAdjustPalette::GetInstance() != nullptr; })) << "no adjustment palette";
+    CAdjustPalette* palette = CAdjustPalette::GetInstance();
+    ASSERT_TRUE(pt::WaitUntilExposed(palette->GetSafeHwnd()));
+    EXPECT_EQ(palette->GetPath(), frame->GetImagePath());
+    // Beside the review window, as the user would put it, so that clicks reach the window.
+    palette->SetWindowPos(nullptr, 1000, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    pt::Pump();
+
+    // A page step of the exposure slider (a click right of its thumb) makes
+    // the picture brighter.
+    const double before = MeanLevel(developed);
+    CWnd* tone = palette->GetPanel(CAdjustPalette::kTonePanel);
+    ASSERT_NE(tone, nullptr);
+    const HWND exposure = ::GetDlgItem(tone->GetSafeHwnd(), CPaletteToolAdjust::kFirstSliderId);
+    RECT track{};
+    ::GetClientRect(exposure, &track);
+    const RECT trackOnScreen = ScreenRectOf(exposure, track);
+    server.Click(trackOnScreen.right - (trackOnScreen.right - trackOnScreen.left) / 5,
+                 (trackOnScreen.top + trackOnScreen.bottom) / 2);
+    ASSERT_TRUE(PumpUntil([&] { return frame->GetCurrentSlot() == 3; })) << "the slider sent no settings";
+    ASSERT_TRUE(PumpUntil([&] { return view->IsImageReady() && !view->Develop().IsWorkerRunning(); }));
+    std::unique_ptr<CET_FilterData> custom(frame->GetSlotSettings(3));
+    EXPECT_GT(custom->m_nExposure, 0);
+    const pt::PixelImage brighter = shownPicture();
+    pt::SavePng(brighter, "lumitra4-review-brighter.png");
+    EXPECT_GT(MeanLevel(brighter), before + 10) << "exposure " << custom->m_nExposure;
+    RECT paletteClient{};
+    ::GetClientRect(palette->GetSafeHwnd(), &paletteClient);
+    pt::SavePng(pt::GrabScreen(ScreenRectOf(palette->GetSafeHwnd(), paletteClient)), "lumitra4-review-palette.png");
+
+    // The loupe: a magnified region under the pointer.
+    const POINT loupeButton = CentreOf(::GetDlgItem(view->GetSafeHwnd(), ReviewView::kLoupe));
+    server.Click(loupeButton.x, loupeButton.y);
+    ASSERT_TRUE(PumpUntil([&] { return view->GetLoupe(nullptr) != FALSE; }));
+    const CRect shown = pane.ImageToClient(pane.GetImageRect());
+    const RECT shownOnScreen = ScreenRectOf(pane.GetSafeHwnd(), shown);
+    const POINT over{(shownOnScreen.left + shownOnScreen.right) / 2, (shownOnScreen.top + shownOnScreen.bottom) / 2};
+    const RECT around{over.x - 80, over.y - 80, over.x + 80, over.y + 80};
+    const pt::PixelImage withoutLoupe = pt::GrabScreen(around);
+    pt::MovePointerOnServer(POINT{over.x - 1, over.y});
+    pt::MovePointerOnServer(over);
+    ASSERT_TRUE(PumpUntil([&] { return pane.IsMouseInside() != FALSE; }, 10)) << "the pane saw no pointer";
+    PumpUntil([] { return false; }, 1);
+    const pt::PixelImage withLoupe = pt::GrabScreen(around);
+    pt::SavePng(withLoupe, "lumitra4-review-loupe.png");
+    RECT paneClient{};
+    ::GetClientRect(pane.GetSafeHwnd(), &paneClient);
+    pt::SavePng(pt::GrabScreen(ScreenRectOf(pane.GetSafeHwnd(), paneClient)), "lumitra4-review-loupe-pane.png");
+    int changed = 0;
+    for (size_t i = 0; i < withLoupe.argb.size() && i < withoutLoupe.argb.size(); ++i)
+        changed += withLoupe.argb[i] != withoutLoupe.argb[i] ? 1 : 0;
+    EXPECT_GT(changed, 160 * 160 / 4) << "the loupe shows a region of its own";
+
+    // The next image: the next raw file, and the palette follows.
+    const POINT next = CentreOf(::GetDlgItem(view->GetSafeHwnd(), ReviewView::kNext));
+    server.Click(next.x, next.y);
+    ASSERT_TRUE(PumpUntil([&] {
+        return frame->GetImagePath().GetAscii() == (home.samples / second).string() && view->IsImageReady() &&
+               !view->Develop().IsWorkerRunning();
+    })) << frame->GetImagePath().GetAscii();
+    EXPECT_EQ(palette->GetPath(), frame->GetImagePath()) << "the palette follows the window";
+    PumpUntil([] { return false; }, 1);
+    pt::SavePng(pt::GrabScreen(ScreenRectOf(frame->GetSafeHwnd(), frameClient)), "lumitra4-review-next.png");
+
+    frame->PostMessage(WM_CLOSE);
+    ASSERT_TRUE(PumpUntil([&] { return main->GetReviewFrameCount() == 0; }));
+    EXPECT_EQ(CAdjustPalette::GetInstance(), nullptr) << "the last review window closes the palette";
     app.CloseFrame();
     app.ExitInstance();
 }

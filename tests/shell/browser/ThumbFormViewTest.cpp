@@ -58,6 +58,7 @@ public:
   std::vector<std::pair<std::string, BOOL>> opened;
   std::vector<std::string> palette;
   std::vector<int> fileListCounts; // items in each WM_APP_FILE_LIST_CHANGED
+  std::vector<UINT> unavailable;   // commands the frame cannot run
 
   void OpenImage(const FString& path, BOOL newWindow) override { opened.emplace_back(path.GetAscii(), newWindow); }
   void NotifyInfoPalette(const FString& path) override { palette.emplace_back(path.GetAscii()); }
@@ -65,6 +66,9 @@ public:
     if (message == WM_APP_FILE_LIST_CHANGED) {
       fileListCounts.push_back(reinterpret_cast<CET_ThumbnailDataManager*>(wParam)->GetCount());
     }
+  }
+  BOOL CanRunCommand(UINT command) override {
+    return std::find(unavailable.begin(), unavailable.end(), command) == unavailable.end();
   }
   void Forget() {
     commands.clear();
@@ -364,6 +368,24 @@ TEST_F(ThumbFormViewTest, TheSelectionDecidesTheCaptionsAndWhichButtonsWork) {
   Select({"IMG_0010.jpg"});
   EXPECT_TRUE(Enabled(ThumbView::kLock));
   EXPECT_FALSE(Enabled(ThumbView::kDelete));
+}
+
+TEST_F(ThumbFormViewTest, ButtonsOfCommandsTheFrameCannotRunStayDisabled) {
+  view->UpdateButtons();
+  EXPECT_FALSE(Enabled(ThumbView::kOpen)) << "nothing listed to open";
+  EXPECT_FALSE(Enabled(ThumbView::kOpenNew));
+  WriteFolder();
+  ShowFolder();
+  EXPECT_TRUE(Enabled(ThumbView::kOpen));
+  EXPECT_TRUE(Enabled(ThumbView::kOpenNew));
+  EXPECT_TRUE(Enabled(ThumbView::kInfoPalette));
+  frame.unavailable = {ThumbViewCommands::kOpenImage, ThumbViewCommands::kOpenImageNew,
+                       ThumbViewCommands::kInfoPalette, ThumbViewCommands::kPrint, ThumbViewCommands::kSlideShow};
+  view->UpdateButtons();
+  for (int id : {ThumbView::kOpen, ThumbView::kOpenNew, ThumbView::kInfoPalette, ThumbView::kPrint,
+                 ThumbView::kSlideShow}) {
+    EXPECT_FALSE(Enabled(id)) << "button " << id;
+  }
 }
 
 TEST_F(ThumbFormViewTest, ListingTheFolderAgainClearsTheSelectionCaptionAndButtons) {
